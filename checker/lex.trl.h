@@ -1,0 +1,63 @@
+// The transliteration scanner and its refillable input buffers.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "tokens.h"
+
+struct trl_buffer {
+    FILE* stream;        // refilled from here; null for a buffer over memory
+    char* chars;         // capacity bytes of text room + 2 bytes of end-of-buffer mark
+    char* pos;           // scan position, saved while the buffer is not current
+    unsigned capacity;   // text room without the mark
+    int count;           // text bytes held, saved while the buffer is not current
+    int owns_chars;      // chars was allocated here: freed on delete, may grow
+    int interactive;     // a terminal: refill one line at a time
+    int at_line_start;   // the next match starts at the beginning of a line
+    int refill;          // read more from stream at the end of the text
+    int status;          // TRL_BUFFER_NEW, TRL_BUFFER_NORMAL or TRL_BUFFER_EOF_PENDING
+};
+
+enum : int { TRL_BUFFER_NEW = 0, TRL_BUFFER_NORMAL = 1, TRL_BUFFER_EOF_PENDING = 2 };
+enum : int { TRL_BUF_SIZE = 16384, TRL_READ_MAX = 8192 };
+// Results of yy_get_next_buffer.
+enum : int { EOB_ACT_CONTINUE_SCAN = 0, EOB_ACT_END_OF_FILE = 1, EOB_ACT_LAST_MATCH = 2 };
+
+// Scanner state.
+extern char* trltext;
+extern int trlleng;
+extern int trllval;
+extern int lineno;
+extern FILE* trlin;
+extern FILE* trlout;
+extern int yy_start;
+extern int yy_init;
+extern char yy_hold_char;
+extern trl_buffer* yy_current_buffer;
+extern char* yy_c_buf_p;
+extern int yy_n_chars;
+
+// Returns the next token code, a character code, or 0 at the end of input.
+int trllex();
+// Called at the end of the input stream; 1: no further input.
+int trlwrap();
+
+trl_buffer* trl_create_buffer(FILE* stream, int size);
+void trl_delete_buffer(trl_buffer* b);
+void trl_init_buffer(trl_buffer* b, FILE* stream);
+void trl_flush_buffer(trl_buffer* b);
+void trl_switch_to_buffer(trl_buffer* b);
+void trl_load_buffer_state();
+void trlrestart(FILE* stream);
+trl_buffer* trl_scan_buffer(char* base, unsigned size);
+trl_buffer* trl_scan_string(const char* str);
+trl_buffer* trl_scan_bytes(const char* bytes, int len);
+
+int yy_get_next_buffer();
+int input();
+void yyunput(int c, char* text_start);
+[[noreturn]] void yy_fatal_error(const char* msg);
+void* yy_flex_alloc(std::size_t size);
+void* yy_flex_realloc(void* ptr, std::size_t size);
+void yy_flex_free(void* ptr);

@@ -1,0 +1,1 @@
+# (empty until the parser is built)
