@@ -1,0 +1,480 @@
+// The transliteration scanner: the match loop over the generated automaton,
+// and the refillable input buffers it runs on.
+#include "lex.trl.h"
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "lex.trl.tables.h"
+
+// Scanner state.
+char* trltext;
+int trlleng;
+int trllval;
+int lineno;
+FILE* trlin;
+FILE* trlout;
+int yy_start = 0;
+int yy_init = 1;
+char yy_hold_char;
+int yy_last_accepting_state;
+char* yy_last_accepting_cpos;
+
+// Buffer state.
+trl_buffer* yy_current_buffer;
+char* yy_c_buf_p;
+int yy_n_chars;
+
+namespace {
+
+// Per automaton state: 0 when it accepts nothing, 1 when it accepts a rule,
+// 2 when it accepts a rule and has no transition at all, so that a match
+// reaching it is complete without looking at the next byte.  Not peeking
+// past a complete match lets a terminal line's tokens out before the next
+// line has been typed.
+constexpr auto yy_stop = [] {
+    std::array<std::uint8_t, trl_dfa::num_states> stop{};
+    for (int s = 1; s < trl_dfa::num_states; ++s) {
+        if (trl_dfa::accept[s] == 0)
+            continue;
+        bool goes_on = false;
+        for (int c = 0; c < trl_dfa::num_classes && !goes_on; ++c)
+            goes_on = trl_dfa::transition(s, c) != 0;
+        stop[s] = goes_on ? 1 : 2;
+    }
+    return stop;
+}();
+
+inline void yy_note_accepting(int state, char* cp)
+{
+    if (yy_stop[state]) {
+        yy_last_accepting_state = state;
+        yy_last_accepting_cpos = cp;
+    }
+}
+
+// Runs the automaton over the text matched so far (trltext up to the scan
+// position) to recover the state the match had reached before a refill.
+int yy_get_previous_state()
+{
+    int state = yy_start + yy_current_buffer->at_line_start;
+    for (char* cp = trltext; cp < yy_c_buf_p; ++cp) {
+        state = trl_dfa::transition(state, trl_dfa::byte_class[static_cast<unsigned char>(*cp)]);
+        yy_note_accepting(state, cp + 1);
+    }
+    return state;
+}
+
+// The transition on a NUL byte that is part of the text; 0 when there is none.
+int yy_try_NUL_trans(int state)
+{
+    return trl_dfa::transition(state, trl_dfa::nul_class);
+}
+
+// Reads up to max bytes of the current buffer's stream into buf: a terminal
+// up to and including a newline, anything else in one block.
+int yy_read(char* buf, int max)
+{
+    FILE* in = yy_current_buffer->stream;
+    if (!in)
+        return 0;   // a buffer without a stream has nothing more to give
+    if (yy_current_buffer->interactive) {
+        int c = '*';
+        int n = 0;
+        while (n < max && (c = std::getc(in)) != EOF && c != '\n')
+            buf[n++] = static_cast<char>(c);
+        if (c == '\n')
+            buf[n++] = '\n';
+        if (c == EOF && std::ferror(in))
+            yy_fatal_error("input in flex scanner failed");
+        return n;
+    }
+    std::size_t n = std::fread(buf, 1, static_cast<std::size_t>(max), in);
+    if (n == 0 && std::ferror(in))
+        yy_fatal_error("input in flex scanner failed");
+    return static_cast<int>(n);
+}
+
+} // namespace
+
+int trlwrap()
+{
+    return 1;
+}
+
+int trllex()
+{
+    char* yy_cp;
+    char* yy_bp;
+    int yy_current_state;
+    int yy_next_state;
+    int yy_matched;
+    int yy_rule;
+
+    if (yy_init) {
+        yy_init = 0;
+        if (!yy_start)
+            yy_start = 1;
+        if (!trlin)
+            trlin = stdin;
+        if (!trlout)
+            trlout = stdout;
+        if (!yy_current_buffer)
+            yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
+        trl_load_buffer_state();
+    }
+
+    for (;;) {
+        yy_cp = yy_c_buf_p;
+        *yy_cp = yy_hold_char;   // undo the terminator of the previous match
+        yy_bp = yy_cp;
+        yy_current_state = yy_start + yy_current_buffer->at_line_start;
+        yy_last_accepting_state = 0;   // no rule yet: a match of nothing finds no action
+        yy_last_accepting_cpos = yy_bp;
+
+    yy_match:
+        for (;;) {
+            const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
+            if (cls == trl_dfa::nul_class) [[unlikely]]
+                goto yy_nul_or_end_of_buffer;
+            yy_next_state = trl_dfa::transition(yy_current_state, cls);
+            if (!yy_next_state)
+                break;
+            yy_current_state = yy_next_state;
+            ++yy_cp;
+            if (const int stop = yy_stop[yy_current_state]) {
+                yy_last_accepting_state = yy_current_state;
+                yy_last_accepting_cpos = yy_cp;
+                if (stop == 2)
+                    break;
+            }
+        }
+
+    yy_find_action:
+        if (!yy_stop[yy_current_state]) {   // back up to the last accepting state
+            yy_cp = yy_last_accepting_cpos;
+            yy_current_state = yy_last_accepting_state;
+        }
+        yy_rule = trl_dfa::accept[yy_current_state];
+        yy_cp -= trl_dfa::tail_length[yy_rule];   // give the trailing context back
+
+        trltext = yy_bp;
+        trlleng = static_cast<int>(yy_cp - yy_bp);
+        yy_hold_char = *yy_cp;
+        *yy_cp = '\0';
+        yy_c_buf_p = yy_cp;
+        if (trlleng > 0)
+            yy_current_buffer->at_line_start = yy_cp[-1] == '\n';
+
+        switch (yy_rule) {
+#include "lex.trl.actions.inc"
+        default:
+            yy_fatal_error("fatal flex scanner internal error--no action found");
+        }
+        continue;
+
+    yy_nul_or_end_of_buffer:
+        // A NUL byte at yy_cp: input when it lies within the held text, else
+        // the end-of-buffer mark.
+        if (yy_current_buffer->status == TRL_BUFFER_NEW) {
+            yy_n_chars = yy_current_buffer->count;
+            yy_current_buffer->stream = trlin;
+            yy_current_buffer->status = TRL_BUFFER_NORMAL;
+        }
+        if (yy_cp < yy_current_buffer->chars + yy_n_chars) {
+            yy_next_state = yy_try_NUL_trans(yy_current_state);
+            if (!yy_next_state)
+                goto yy_find_action;
+            yy_current_state = yy_next_state;
+            ++yy_cp;
+            yy_note_accepting(yy_current_state, yy_cp);
+            if (yy_stop[yy_current_state] == 2)
+                goto yy_find_action;
+            goto yy_match;
+        }
+
+        trltext = yy_bp;
+        yy_matched = static_cast<int>(yy_cp - yy_bp);
+        yy_c_buf_p = yy_cp + 1;   // past the mark's first byte
+        switch (yy_get_next_buffer()) {
+        case EOB_ACT_END_OF_FILE:
+            yy_c_buf_p = trltext;
+            if (trlwrap())
+                return 0;
+            continue;   // more input was arranged: start over
+        case EOB_ACT_CONTINUE_SCAN:
+            yy_c_buf_p = trltext + yy_matched;
+            yy_current_state = yy_get_previous_state();
+            yy_cp = yy_c_buf_p;
+            yy_bp = trltext;
+            goto yy_match;
+        default:   // EOB_ACT_LAST_MATCH
+            yy_c_buf_p = yy_current_buffer->chars + yy_n_chars;
+            yy_current_state = yy_get_previous_state();
+            yy_cp = yy_c_buf_p;
+            yy_bp = trltext;
+            goto yy_find_action;
+        }
+    }
+}
+
+int yy_get_next_buffer()
+{
+    trl_buffer* b = yy_current_buffer;
+
+    if (yy_c_buf_p > b->chars + yy_n_chars + 1)
+        yy_fatal_error("fatal flex scanner internal error--end of buffer missed");
+
+    if (!b->refill)
+        return yy_c_buf_p - trltext == 1 ? EOB_ACT_END_OF_FILE : EOB_ACT_LAST_MATCH;
+
+    // Keep the unfinished match: move it to the front.
+    const int kept = static_cast<int>(yy_c_buf_p - trltext) - 1;
+    std::memmove(b->chars, trltext, static_cast<std::size_t>(kept));
+
+    if (b->status == TRL_BUFFER_EOF_PENDING) {
+        b->count = yy_n_chars = 0;
+    } else {
+        long long room = static_cast<long long>(b->capacity) - kept - 1;
+        while (room <= 0) {
+            if (!b->owns_chars)
+                yy_fatal_error("fatal error - scanner input buffer overflow");
+            const std::ptrdiff_t scan_offset = yy_c_buf_p - b->chars;
+            const unsigned grown = b->capacity <= INT_MAX / 2 ? b->capacity * 2 : b->capacity + b->capacity / 8;
+            char* chars = static_cast<char*>(yy_flex_realloc(b->chars, static_cast<std::size_t>(grown) + 2));
+            if (!chars)
+                yy_fatal_error("fatal error - scanner input buffer overflow");
+            b->chars = chars;
+            b->capacity = grown;
+            yy_c_buf_p = b->chars + scan_offset;
+            room = static_cast<long long>(b->capacity) - kept - 1;
+        }
+        if (room > TRL_READ_MAX)
+            room = TRL_READ_MAX;
+        b->count = yy_n_chars = yy_read(b->chars + kept, static_cast<int>(room));
+    }
+
+    int result;
+    if (yy_n_chars == 0) {
+        if (kept == 0) {
+            result = EOB_ACT_END_OF_FILE;
+            trlrestart(trlin);
+        } else {
+            result = EOB_ACT_LAST_MATCH;
+            b->status = TRL_BUFFER_EOF_PENDING;
+        }
+    } else {
+        result = EOB_ACT_CONTINUE_SCAN;
+    }
+
+    yy_n_chars += kept;
+    b->chars[yy_n_chars] = '\0';
+    b->chars[yy_n_chars + 1] = '\0';
+    trltext = b->chars;
+    return result;
+}
+
+int input()
+{
+    *yy_c_buf_p = yy_hold_char;
+
+    if (*yy_c_buf_p == '\0' && yy_c_buf_p >= yy_current_buffer->chars + yy_n_chars) {
+        // The end-of-buffer mark: refill.
+        const std::ptrdiff_t offset = yy_c_buf_p - trltext;
+        ++yy_c_buf_p;
+        switch (yy_get_next_buffer()) {
+        case EOB_ACT_LAST_MATCH:
+            trlrestart(trlin);
+            [[fallthrough]];
+        case EOB_ACT_END_OF_FILE:
+            yy_c_buf_p = trltext;   // back onto the mark, as after the scanner's own end of input
+            if (trlwrap())
+                return EOF;
+            return input();
+        default:   // EOB_ACT_CONTINUE_SCAN
+            yy_c_buf_p = trltext + offset;
+            break;
+        }
+    }
+
+    const int c = static_cast<unsigned char>(*yy_c_buf_p);
+    *yy_c_buf_p = '\0';
+    yy_hold_char = *++yy_c_buf_p;
+    yy_current_buffer->at_line_start = c == '\n';
+    return c;
+}
+
+void yyunput(int c, char* text_start)
+{
+    char* cp = yy_c_buf_p;
+    *cp = yy_hold_char;
+
+    trl_buffer* b = yy_current_buffer;
+    if (cp < b->chars + 2) {
+        // No room in front: move the held text and its mark to the end of the array.
+        const int to_move = yy_n_chars + 2;
+        const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(b->capacity) + 2 - to_move;
+        std::memmove(b->chars + shift, b->chars, static_cast<std::size_t>(to_move));
+        cp += shift;
+        text_start += shift;
+        b->count = yy_n_chars = static_cast<int>(b->capacity);
+        if (cp < b->chars + 2)
+            yy_fatal_error("flex scanner push-back overflow");
+    }
+
+    *--cp = static_cast<char>(c);
+    trltext = text_start;
+    yy_hold_char = *cp;
+    yy_c_buf_p = cp;
+}
+
+trl_buffer* trl_create_buffer(FILE* stream, int size)
+{
+    auto* b = static_cast<trl_buffer*>(yy_flex_alloc(sizeof(trl_buffer)));
+    if (!b)
+        yy_fatal_error("out of dynamic memory in yy_create_buffer()");
+    b->capacity = static_cast<unsigned>(size);
+    // Room for the end-of-buffer mark's two bytes.
+    b->chars = static_cast<char*>(yy_flex_alloc(static_cast<std::size_t>(size) + 2));
+    if (!b->chars)
+        yy_fatal_error("out of dynamic memory in yy_create_buffer()");
+    b->owns_chars = 1;
+    trl_init_buffer(b, stream);
+    return b;
+}
+
+void trl_delete_buffer(trl_buffer* b)
+{
+    if (!b)
+        return;
+    if (b == yy_current_buffer)
+        yy_current_buffer = nullptr;
+    if (b->owns_chars)
+        yy_flex_free(b->chars);
+    yy_flex_free(b);
+}
+
+void trl_init_buffer(trl_buffer* b, FILE* stream)
+{
+    trl_flush_buffer(b);
+    b->stream = stream;
+    b->refill = 1;
+    b->interactive = stream ? isatty(fileno(stream)) > 0 : 0;
+}
+
+void trl_flush_buffer(trl_buffer* b)
+{
+    if (!b)
+        return;
+    b->count = 0;
+    b->chars[0] = '\0';
+    b->chars[1] = '\0';
+    b->pos = b->chars;
+    b->at_line_start = 1;
+    b->status = TRL_BUFFER_NEW;
+    if (b == yy_current_buffer)
+        trl_load_buffer_state();
+}
+
+void trl_switch_to_buffer(trl_buffer* b)
+{
+    if (yy_current_buffer == b)
+        return;
+    if (yy_current_buffer) {
+        *yy_c_buf_p = yy_hold_char;
+        yy_current_buffer->pos = yy_c_buf_p;
+        yy_current_buffer->count = yy_n_chars;
+    }
+    yy_current_buffer = b;
+    trl_load_buffer_state();
+}
+
+void trl_load_buffer_state()
+{
+    yy_n_chars = yy_current_buffer->count;
+    trltext = yy_c_buf_p = yy_current_buffer->pos;
+    trlin = yy_current_buffer->stream;
+    yy_hold_char = *yy_c_buf_p;
+}
+
+void trlrestart(FILE* stream)
+{
+    if (!yy_current_buffer)
+        yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
+    trl_init_buffer(yy_current_buffer, stream);
+    trl_load_buffer_state();
+}
+
+trl_buffer* trl_scan_buffer(char* base, unsigned size)
+{
+    if (size < 2 || base[size - 2] != '\0' || base[size - 1] != '\0')
+        return nullptr;
+    auto* b = static_cast<trl_buffer*>(yy_flex_alloc(sizeof(trl_buffer)));
+    if (!b)
+        yy_fatal_error("out of dynamic memory in yy_scan_buffer()");
+    b->stream = nullptr;
+    b->chars = b->pos = base;
+    b->capacity = size - 2;
+    b->count = static_cast<int>(b->capacity);
+    b->owns_chars = 0;
+    b->interactive = 0;
+    b->at_line_start = 1;
+    b->refill = 0;
+    b->status = TRL_BUFFER_NEW;
+    trl_switch_to_buffer(b);
+    return b;
+}
+
+trl_buffer* trl_scan_string(const char* str)
+{
+    return trl_scan_bytes(str, static_cast<int>(std::strlen(str)));
+}
+
+trl_buffer* trl_scan_bytes(const char* bytes, int len)
+{
+    // The bytes and the two bytes of the end-of-buffer mark.  A negative
+    // length leaves an area too small for a buffer, refused below; nothing
+    // is written outside it.
+    const std::size_t size = static_cast<std::size_t>(len) + 2;
+    auto* buf = static_cast<char*>(yy_flex_alloc(size));
+    if (!buf)
+        yy_fatal_error("out of dynamic memory in yy_scan_bytes()");
+    if (len > 0)
+        std::memcpy(buf, bytes, static_cast<std::size_t>(len));
+    for (std::size_t i = len > 0 ? static_cast<std::size_t>(len) : 0; i < size; ++i)
+        buf[i] = '\0';
+
+    trl_buffer* b = trl_scan_buffer(buf, static_cast<unsigned>(size));
+    if (!b)
+        yy_fatal_error("bad buffer in yy_scan_bytes()");
+    b->owns_chars = 1;
+    return b;
+}
+
+[[noreturn]] void yy_fatal_error(const char* msg)
+{
+    std::fprintf(stderr, "%s\n", msg);
+    std::exit(2);
+}
+
+// The buffer machinery's memory functions.  They are weak so that a program
+// can put its own allocator underneath (the tests make allocations fail).
+[[gnu::weak]] void* yy_flex_alloc(std::size_t size)
+{
+    return std::malloc(size);
+}
+
+[[gnu::weak]] void* yy_flex_realloc(void* ptr, std::size_t size)
+{
+    return std::realloc(ptr, size);
+}
+
+[[gnu::weak]] void yy_flex_free(void* ptr)
+{
+    std::free(ptr);
+}
