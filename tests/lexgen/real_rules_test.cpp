@@ -1,0 +1,299 @@
+// The scanner's own rule file: the automaton against a backtracking matcher,
+// the token examples, and the generated header and actions.
+#include "matchers.h"
+
+#include "real_tables.h"
+#include "tokens.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+
+using namespace lexgen_test;
+
+namespace {
+
+const Built& real()
+{
+    static const Built b = [] {
+        std::ifstream in(RULE_FILE, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return build(text.str());
+    }();
+    return b;
+}
+
+// Splits a whole input into matches the way the scanner does: the line-start
+// flag begins set and afterwards says whether the last match ended in '\n'.
+// Returns rule:length pairs; a 0 rule stops the scan.
+std::string scan(std::string_view s)
+{
+    std::string out;
+    bool line_start = true;
+    for (std::size_t pos = 0; pos < s.size();) {
+        Match m = dfa_match(real().dfa, s, pos, line_start);
+        if (!out.empty())
+            out += ' ';
+        out += std::to_string(m.rule) + ":" + std::to_string(m.length);
+        if (m.rule == 0 || m.length == 0)
+            break;
+        pos += m.length;
+        line_start = s[pos - 1] == '\n';
+    }
+    return out;
+}
+
+// A random text of the language of n.
+void sample(const lexgen::Node& n, std::mt19937& rng, std::string& out)
+{
+    using lexgen::Node;
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    switch (n.kind) {
+    case Node::Set: {
+        std::vector<int> bytes;
+        for (int b = 0; b < 256; ++b)
+            if (n.set[b])
+                bytes.push_back(b);
+        out += static_cast<char>(bytes[pick(0, static_cast<int>(bytes.size()) - 1)]);
+        return;
+    }
+    case Node::Empty:
+        return;
+    case Node::Concat:
+        for (const auto& k : n.kids)
+            sample(*k, rng, out);
+        return;
+    case Node::Alt:
+        sample(*n.kids[pick(0, static_cast<int>(n.kids.size()) - 1)], rng, out);
+        return;
+    case Node::Star:
+    case Node::Plus:
+    case Node::Opt: {
+        int lo = n.kind == Node::Plus ? 1 : 0;
+        int hi = n.kind == Node::Opt ? 1 : 3;
+        for (int i = pick(lo, hi); i > 0; --i)
+            sample(*n.kids[0], rng, out);
+        return;
+    }
+    }
+}
+
+void collect_bytes(const lexgen::Node& n, std::set<unsigned char>& bytes)
+{
+    if (n.kind == lexgen::Node::Set && n.set.count() <= 40)
+        for (int b = 0; b < 256; ++b)
+            if (n.set[b])
+                bytes.insert(static_cast<unsigned char>(b));
+    for (const auto& k : n.kids)
+        collect_bytes(*k, bytes);
+}
+
+} // namespace
+
+TEST(RealRules, ThirtyFiveRulesWithOneTrailingContext)
+{
+    const auto& rules = real().rules.rules;
+    ASSERT_EQ(rules.size(), 35u);
+    for (const auto& r : rules) {
+        EXPECT_EQ(r.line_start, r.number == 1 || r.number == 31) << r.number;
+        EXPECT_EQ(r.tail_length, r.number == 1 ? 1 : 0) << r.number;
+    }
+}
+
+TEST(RealRules, AutomatonAgreesWithBacktrackingMatcher)
+{
+    const Built& b = real();
+    std::set<unsigned char> alphabet;
+    for (const auto& r : b.rules.rules) {
+        collect_bytes(*r.pattern, alphabet);
+        if (r.tail)
+            collect_bytes(*r.tail, alphabet);
+    }
+    for (unsigned char extra : {'\n', '\0', '\xe4', '\t', '\r', '0', '$', '\x7f', '\xff', '~'})
+        alphabet.insert(extra);
+    const std::vector<unsigned char> letters(alphabet.begin(), alphabet.end());
+
+    std::mt19937 rng(20261208);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::set<int> winners;
+    int compared = 0;
+    for (int round = 0; round < 4000; ++round) {
+        // Texts of random rules mixed with random bytes, then damaged a little,
+        // so that matches are often cut short and must back up.
+        std::string s;
+        for (int piece = pick(1, 6); piece > 0; --piece) {
+            if (pick(0, 2) > 0) {
+                const auto& r = b.rules.rules[pick(0, 34)];
+                sample(*r.pattern, rng, s);
+                if (r.tail)
+                    sample(*r.tail, rng, s);
+            } else {
+                for (int k = pick(1, 3); k > 0; --k)
+                    s += static_cast<char>(letters[pick(0, static_cast<int>(letters.size()) - 1)]);
+            }
+        }
+        for (int hurt = pick(0, 2); hurt > 0 && !s.empty(); --hurt) {
+            std::size_t at = pick(0, static_cast<int>(s.size()) - 1);
+            if (pick(0, 1))
+                s.erase(at, 1);
+            else
+                s[at] = static_cast<char>(letters[pick(0, static_cast<int>(letters.size()) - 1)]);
+        }
+        for (std::size_t pos = 0; pos < s.size(); ++pos)
+            for (bool line_start : {false, true}) {
+                Match expect = reference_match(b.rules, s, pos, line_start);
+                Match got = dfa_match(b.dfa, s, pos, line_start);
+                ++compared;
+                winners.insert(expect.rule);
+                ASSERT_EQ(got, expect) << "input " << testing::PrintToString(s) << " at " << pos
+                                       << (line_start ? " (line start)" : "");
+            }
+    }
+    EXPECT_GT(compared, 20000);
+    // Every rule won somewhere, so every rule was compared.
+    for (int r = 1; r <= 35; ++r)
+        EXPECT_TRUE(winners.count(r)) << "rule " << r << " never matched";
+}
+
+TEST(RealRules, TokenExamples)
+{
+    // tags and their near misses
+    EXPECT_EQ(scan("<*T>t"), "26:5");
+    EXPECT_EQ(scan("<*T>x"), "10:4 7:1");
+    EXPECT_EQ(scan("<*tEN"), "25:2 7:1 5:1 5:1");
+    EXPECT_EQ(scan("<*tENG> "), "4:8");
+    EXPECT_EQ(scan("<*tJAP>"), "25:2 7:1 5:1 5:1 5:1 35:1");
+    EXPECT_EQ(scan("<#Klopfen>"), "30:10");
+    EXPECT_EQ(scan("<#Klo "), "35:1 35:1 5:1 7:1 7:1 34:1");
+    EXPECT_EQ(scan("<\"ah>"), "28:5");
+    EXPECT_EQ(scan("<\"ah "), "35:1 8:2 7:1 34:1");
+    EXPECT_EQ(scan("<R\"auspern><Smack>"), "29:11 29:7");
+    EXPECT_EQ(scan("<PP> "), "3:5");
+    EXPECT_EQ(scan("<PP>x"), "35:1 5:1 5:1 35:1 7:1");
+    // digits
+    EXPECT_EQ(scan("12@"), "24:3");
+    EXPECT_EQ(scan("12 "), "33:1 33:1 34:1");
+    EXPECT_EQ(scan("0"), "35:1");
+    EXPECT_EQ(scan("@0"), "35:1 35:1");
+    EXPECT_EQ(scan("@34"), "23:3");
+    // the short ones
+    EXPECT_EQ(scan("<!<A><B><%>:><:+//+-//-<P><L><Z><T_><_T><*--"),
+              "9:2 11:3 11:3 12:3 13:2 14:2 15:2 16:2 17:2 18:2 19:3 20:3 20:3 21:4 22:4 25:2 27:2");
+    EXPECT_EQ(scan("\"A\"O\"s\"x"), "6:2 6:2 8:2 35:1 7:1");
+    // comments
+    EXPECT_EQ(scan(";abc\n"), "1:4 32:1");
+    EXPECT_EQ(scan("x;abc\n"), "7:1 35:1 7:1 7:1 7:1 32:1");
+    EXPECT_EQ(scan(";ab"), "35:1 7:1 7:1");
+    EXPECT_EQ(scan(std::string(";\0\xe4<\n", 5)), "1:4 32:1");
+    EXPECT_EQ(scan("<;a\nb>\n c"), "2:8 7:1");
+    EXPECT_EQ(scan("<;ab> c"), "2:6 7:1");
+    EXPECT_EQ(scan("<;ab>c"), "35:1 35:1 7:1 7:1 35:1 7:1");
+    EXPECT_EQ(scan("<;ab"), "35:1 35:1 7:1 7:1");
+    // lines
+    EXPECT_EQ(scan("ab\n\ncd\n"), "7:1 7:1 32:1 31:1 7:1 7:1 32:1");
+    EXPECT_EQ(scan("\nab"), "31:1 7:1 7:1");
+    EXPECT_EQ(scan(" \n"), "34:1 32:1");
+    // bytes that only rule 35 takes
+    EXPECT_EQ(scan(std::string("\r\t\0\xe4", 4)), "35:1 35:1 35:1 35:1");
+}
+
+TEST(RealRules, OneClassForTheBytesOnlyRule35Takes)
+{
+    const lexgen::Dfa& d = real().dfa;
+    const int other = d.byte_class[1];
+    for (int c = 1; c < 256; ++c) {
+        bool lone = c < 32 ? c != '\n' : c >= 0x7f || std::string_view("$&'(),.=?[\\]^`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+        EXPECT_EQ(d.byte_class[c] == other, lone) << c;
+    }
+    EXPECT_NE(d.byte_class[0], other);
+}
+
+// The header that the build generates from the same file.
+TEST(RealRules, GeneratedHeaderHoldsTheAutomaton)
+{
+    const lexgen::Dfa& d = real().dfa;
+    static_assert(trl_dfa::num_rules == 35);
+    static_assert(trl_dfa::transition(trl_dfa::transition(1, trl_dfa::byte_class['-']), trl_dfa::byte_class['-']) != 0);
+    static_assert(sizeof(trl_dfa::state_t) == 1 || trl_dfa::num_states > 255);
+    ASSERT_EQ(trl_dfa::num_states, d.num_states);
+    ASSERT_EQ(trl_dfa::num_classes, d.num_classes);
+    EXPECT_EQ(trl_dfa::nul_class, d.nul_class);
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(trl_dfa::byte_class[c], d.byte_class[c]);
+    for (int r = 0; r <= 35; ++r)
+        EXPECT_EQ(trl_dfa::tail_length[r], d.tail_length[r]);
+    for (int s = 0; s < d.num_states; ++s) {
+        EXPECT_EQ(trl_dfa::accept[s], d.accept[s]);
+        for (int c = 0; c < d.num_classes; ++c)
+            ASSERT_EQ(trl_dfa::transition(s, c), d.next[s * d.num_classes + c]) << s << ' ' << c;
+    }
+    EXPECT_LT(trl_dfa::table_bytes, 4096);
+}
+
+namespace actions {
+
+char* trltext;
+int trllval;
+int lineno;
+constexpr int skipped = -1;
+
+int run(int rule, const char* text)
+{
+    static char buf[16];
+    std::snprintf(buf, sizeof buf, "%s", text);
+    trltext = buf;
+    switch (rule) {
+#include "real_actions.inc"
+    default:
+        return -2;
+    }
+    return skipped;
+}
+
+} // namespace actions
+
+TEST(RealRules, GeneratedActions)
+{
+    using actions::run;
+    actions::trllval = 7;
+    EXPECT_EQ(run(1, ";x"), actions::skipped);
+    EXPECT_EQ(run(2, "<;x> "), actions::skipped);
+    EXPECT_EQ(run(3, "<PP> "), actions::skipped);
+    EXPECT_EQ(actions::trllval, 7);
+    EXPECT_EQ(run(4, "<*tGER> "), MRKA);
+    EXPECT_EQ(actions::trllval, '<');
+    EXPECT_EQ(run(24, "12@"), SPP);
+    EXPECT_EQ(actions::trllval, '1');
+    EXPECT_EQ(run(26, "<*T>t"), TABT);
+    EXPECT_EQ(run(27, "--"), KOM);
+    EXPECT_EQ(run(33, "9"), N);
+    EXPECT_EQ(actions::trllval, '9');
+    // no value for these
+    EXPECT_EQ(run(28, "<hm>"), HSALL);
+    EXPECT_EQ(run(29, "<Laugh>"), MGER);
+    EXPECT_EQ(run(30, "<#>"), TGER);
+    EXPECT_EQ(run(34, " "), WS);
+    EXPECT_EQ(run(31, "\n"), END);
+    EXPECT_EQ(actions::trllval, '9');
+    actions::lineno = 4;
+    EXPECT_EQ(run(32, "\n"), actions::skipped);
+    EXPECT_EQ(actions::lineno, 5);
+    EXPECT_EQ(run(35, "\xe4"), 228);
+    EXPECT_EQ(actions::trllval, -28);
+    EXPECT_EQ(run(35, ""), TRL_UNDEFINED_TOKEN);
+    EXPECT_EQ(actions::trllval, 0);
+    EXPECT_EQ(run(35, ";"), ';');
+    EXPECT_EQ(run(36, "x"), -2);
+    // every rule 4..27 returns its token and sets the value
+    const int tokens[] = {MRKA, MC, UML_MC, L, UML_L, AKA, TAB, ATM, UVS, KLE, KLA, WHA,
+                          WHE, NSA, NSE, PAU, ZOG, TAA, TAE, SPA, SPP, FS, TABT, KOM};
+    for (int r = 4; r <= 27; ++r) {
+        actions::trllval = 0;
+        EXPECT_EQ(run(r, "Q"), tokens[r - 4]) << r;
+        EXPECT_EQ(actions::trllval, 'Q') << r;
+    }
+}
