@@ -1,0 +1,34 @@
+// calloc as seen by the library under test: the test binary is linked with
+// --wrap=calloc, so every call from the library's (and the tests') objects
+// lands here first.
+#include "support.h"
+
+extern "C" void* __real_calloc(std::size_t n, std::size_t size);
+
+namespace {
+constexpr int kept = 16;
+int call_count = 0;
+int fail_at = 0;  // 0: never
+std::size_t sizes[kept];
+}  // namespace
+
+extern "C" void* __wrap_calloc(std::size_t n, std::size_t size) {
+    const int call = call_count++;
+    if (call < kept) sizes[call] = n * size;
+    if (fail_at != 0 && call + 1 == fail_at) {
+        fail_at = 0;
+        errno = ENOMEM;
+        return nullptr;
+    }
+    return __real_calloc(n, size);
+}
+
+namespace alloc {
+void reset() {
+    call_count = 0;
+    fail_at = 0;
+}
+void fail_call(int n) { fail_at = call_count + n; }
+int calls() { return call_count; }
+std::size_t size(int i) { return i < kept ? sizes[i] : 0; }
+}  // namespace alloc
