@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
         std::cerr << grammar_path << ":" << e.line << ": " << e.what() << "\n";
         return 1;
     }
-    for (const auto& w : g.warnings) std::cerr << w << ": warning\n";
+    for (const auto& w : g.warnings) std::cerr << w << "\n";
 
     lalrgen::automaton a = lalrgen::build_automaton(g);
     lalrgen::packed_tables t = lalrgen::pack_tables(a);

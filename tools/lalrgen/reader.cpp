@@ -179,12 +179,12 @@ struct lexer {
             if (peek(1) == '%') { pos += 2; t.kind = tok::mark; return t; }
             if (peek(1) == '{') {
                 pos += 2;
+                if (s.find("%}", pos) == std::string_view::npos) fail(t.line, "unterminated %{ ... %} block");
                 if (peek() == '\n') get();
                 t.kind = tok::prologue;
                 t.line = line;
                 std::size_t begin = pos;
                 std::size_t close = s.find("%}", pos);
-                if (close == std::string_view::npos) fail(t.line, "unterminated %{ ... %} block");
                 while (pos < close) get();
                 pos += 2;
                 t.text = std::string(s.substr(begin, close - begin));
@@ -419,7 +419,7 @@ struct reader {
     }
 
     int rule_symbol(const token& t) {
-        int e = entry(t.kind == tok::literal ? t.text : t.text, t.line);
+        int e = entry(t.text, t.line);
         if (t.kind == tok::literal) make_token(e, static_cast<int>(t.value), t.line);
         if (syms[e].use_line == 0) syms[e].use_line = t.line;
         return e;
@@ -490,12 +490,12 @@ struct reader {
 
     void finalize() {
         if (rules.empty()) fail(lx.line, "the grammar has no rules");
+        if (syms[start_entry].k != kind::nonterminal)
+            fail(start_line, "start symbol '" + syms[start_entry].name + "' has no rules");
         for (const auto& s : syms)
             if (s.k == kind::unknown)
                 fail(s.use_line ? s.use_line : s.line,
                      "symbol '" + s.name + "' is used, but is not defined as a token and has no rules");
-        if (syms[start_entry].k != kind::nonterminal)
-            fail(start_line, "start symbol '" + syms[start_entry].name + "' has no rules");
 
         // Codes for tokens declared without a number.
         int max_code = 257;
@@ -577,10 +577,10 @@ struct reader {
         }
         for (int s = g.num_terminals + 1; s < nsym; ++s) {
             if (!reachable[s])
-                g.warnings.push_back(file_name + ":" + std::to_string(g.symbols[s].line) + ": nonterminal '" +
+                g.warnings.push_back(file_name + ":" + std::to_string(g.symbols[s].line) + ": warning: nonterminal '" +
                                      g.symbols[s].name + "' is not reachable from the start symbol");
             else if (!productive[s])
-                g.warnings.push_back(file_name + ":" + std::to_string(g.symbols[s].line) + ": nonterminal '" +
+                g.warnings.push_back(file_name + ":" + std::to_string(g.symbols[s].line) + ": warning: nonterminal '" +
                                      g.symbols[s].name + "' derives no sentence");
         }
     }
