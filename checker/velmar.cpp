@@ -1,0 +1,72 @@
+// The echo buffer and the error reporter of the checker.
+#include "velmar.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "lex.trl.h"
+
+namespace {
+
+constexpr int initial_line_size = 100;
+
+char initial_line[initial_line_size];
+// Storage of linebuf once it has outgrown initial_line; kept for the rest
+// of the process.
+std::unique_ptr<char[]> grown_line;
+int line_size = initial_line_size;
+
+// Makes room for at least one more character and the terminating NUL.
+void grow_line()
+{
+    const int size = line_size * 2;
+    auto line = std::make_unique<char[]>(static_cast<std::size_t>(size));
+    std::memcpy(line.get(), linebuf, static_cast<std::size_t>(bp) + 1);
+    grown_line = std::move(line);
+    linebuf = grown_line.get();
+    line_size = size;
+}
+
+void print_buffer(bool header)
+{
+    if (header)
+        std::putc('\n', stdout);
+    std::fputs(linebuf, stdout);
+    std::putc('\n', stdout);
+    initbuffer();
+}
+
+} // namespace
+
+char* linebuf = initial_line;
+int bp = 0;
+
+void initbuffer()
+{
+    linebuf[0] = '\0';
+    bp = 0;
+}
+
+void append_char(int c)
+{
+    if (bp + 2 > line_size)
+        grow_line();
+    linebuf[bp] = static_cast<char>(c);
+    linebuf[++bp] = '\0';
+}
+
+void print_header()
+{
+    print_buffer(true);
+}
+
+void print_line()
+{
+    print_buffer(false);
+}
+
+int trlerror(const char* message)
+{
+    return std::printf("%s in line %d\n", message, lineno);
+}

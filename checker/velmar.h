@@ -1,0 +1,32 @@
+// velmar: the echo buffer that the grammar's actions fill and print, the
+// parse engine running the grammar, and its error reporter.
+#pragma once
+
+// Echo buffer.  linebuf always holds a NUL-terminated string of bp
+// characters.  It starts as 100 characters and grows when a lexical element
+// collects more letters, so an echo line is never cut.
+extern char* linebuf;
+extern int bp;
+
+// Empties the echo buffer.
+void initbuffer();
+// Appends the character c (a token value) to the echo buffer.
+void append_char(int c);
+// Writes the buffer as a turn header (an empty line, the text, end of line)
+// on standard output and empties it.
+void print_header();
+// Writes the buffer as one line on standard output and empties it.
+void print_line();
+
+// Parser state.  trlchar is the look-ahead token code: -2 while none is held,
+// 0 at the end of the input.
+extern int trlchar;
+extern int trlnerrs;
+extern int trldebug;
+
+// Writes "MESSAGE in line N" (N = lineno) on standard output.
+int trlerror(const char* message);
+
+// Parses the whole input delivered by trllex.  Returns 0 when it is one
+// dialog, 1 after the first syntax error, 2 when the stack overflows.
+int trlparse();

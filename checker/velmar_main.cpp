@@ -1,0 +1,12 @@
+// velmar: checks the transliteration on standard input.  Echoes the turn
+// numbers and the letters of each lexical element, reports the first syntax
+// error, and exits with the parse result: 0 accepted, 1 rejected, 2 stack
+// overflow.  Arguments are ignored.
+#include "lex.trl.h"
+#include "velmar.h"
+
+int main(int, char**)
+{
+    lineno = 0;
+    return trlparse();
+}
