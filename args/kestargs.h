@@ -29,6 +29,8 @@ struct arg_entry {
 // variables.  Returns the number of arguments set; on any error prints a
 // message and the usage text on standard error and ends the process with
 // status 1.  Afterwards *argc and *argv describe the words not consumed.
+// An int value beyond the int range is clamped to it; a failed allocation
+// prints "kestargs: out of memory" and ends the process with status 1.
 int kestargs(arg_entry* table, int* argc, char*** argv, char** progname_slot /* may be null */);
 
 // Lists every argument with its current value on `stream` (standard error
