@@ -1,0 +1,169 @@
+#include "scan_support.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+std::ostream& operator<<(std::ostream& out, const Tok& t)
+{
+    return out << '{' << t.code << ' ' << t.leng << ' ' << t.val << ' ' << t.line << " \"" << t.text << "\"}";
+}
+
+std::vector<Tok> scan_current()
+{
+    lineno = 0;
+    trllval = 0;
+    std::vector<Tok> toks;
+    for (;;) {
+        const int code = trllex();
+        toks.push_back({code, trlleng, trllval, lineno, code ? std::string(trltext, trlleng) : std::string()});
+        if (code == 0)
+            return toks;
+    }
+}
+
+std::vector<Tok> scan_memory(std::string_view text)
+{
+    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<int>(text.size()));
+    std::vector<Tok> toks = scan_current();
+    trl_delete_buffer(b);
+    return toks;
+}
+
+std::vector<Tok> scan_stream(FILE* in)
+{
+    trl_buffer* b = trl_create_buffer(in, TRL_BUF_SIZE);
+    trl_switch_to_buffer(b);
+    std::vector<Tok> toks = scan_current();
+    trl_delete_buffer(b);
+    return toks;
+}
+
+FILE* file_with(std::string_view text)
+{
+    FILE* f = std::tmpfile();
+    if (!f)
+        std::abort();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    return f;
+}
+
+std::vector<Tok> scan_file(std::string_view text)
+{
+    FILE* f = file_with(text);
+    std::vector<Tok> toks = scan_stream(f);
+    std::fclose(f);
+    return toks;
+}
+
+std::vector<Tok> scan_pipe(std::string_view text, const std::vector<std::size_t>& chunks)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        std::abort();
+    std::thread writer([&] {
+        std::size_t at = 0;
+        for (std::size_t i = 0; at < text.size(); ++i) {
+            std::size_t n = chunks.empty() ? text.size() : chunks[i % chunks.size()];
+            n = std::min(n, text.size() - at);
+            if (write(fds[1], text.data() + at, n) != static_cast<ssize_t>(n))
+                std::abort();
+            at += n;
+            if (!chunks.empty())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        close(fds[1]);
+    });
+    FILE* in = fdopen(fds[0], "r");
+    std::vector<Tok> toks = scan_stream(in);
+    writer.join();
+    std::fclose(in);
+    return toks;
+}
+
+std::vector<int> codes(const std::vector<Tok>& toks)
+{
+    std::vector<int> c;
+    for (const Tok& t : toks)
+        c.push_back(t.code);
+    EXPECT_FALSE(c.empty());
+    EXPECT_EQ(c.back(), 0);
+    if (!c.empty())
+        c.pop_back();
+    return c;
+}
+
+ChildResult in_child(const std::function<void()>& f)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        std::abort();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_disable();   // a fatal error ends the process with what it holds
+#endif
+        dup2(fds[1], 2);
+        close(fds[0]);
+        close(fds[1]);
+        f();
+        _exit(99);
+    }
+    close(fds[1]);
+    ChildResult r{-1, {}};
+    char buf[256];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        r.err.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        r.status = WEXITSTATUS(status);
+    return r;
+}
+
+// The scanner's memory functions, replacing the library's.
+int alloc_calls;
+namespace {
+int alloc_countdown = -1;
+bool realloc_fails;
+} // namespace
+
+void fail_allocation(int n)
+{
+    alloc_countdown = n;
+}
+
+void fail_reallocation()
+{
+    realloc_fails = true;
+}
+
+void* yy_flex_alloc(std::size_t size)
+{
+    ++alloc_calls;
+    if (alloc_countdown >= 0 && alloc_countdown-- == 0)
+        return nullptr;
+    return std::malloc(size);
+}
+
+void* yy_flex_realloc(void* ptr, std::size_t size)
+{
+    return realloc_fails ? nullptr : std::realloc(ptr, size);
+}
+
+void yy_flex_free(void* ptr)
+{
+    std::free(ptr);
+}

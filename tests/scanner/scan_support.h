@@ -1,0 +1,53 @@
+// Helpers for the scanner tests: running trllex over memory and streams,
+// feeding pipes, and running code in a child process.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lex.trl.h"
+
+// What one trllex call gave.
+struct Tok {
+    int code;
+    int leng;
+    int val;
+    int line;
+    std::string text;
+    bool operator==(const Tok&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Tok& t);
+
+// Calls trllex on the current buffer until it returns 0 (the last entry),
+// starting with lineno and trllval at 0.
+std::vector<Tok> scan_current();
+// The same over a copy of text (trl_scan_bytes), over a stream read through
+// a buffer of its own, over a temporary file and over a pipe that a thread
+// fills in chunks of the given sizes (cycled) with short pauses.
+std::vector<Tok> scan_memory(std::string_view text);
+std::vector<Tok> scan_stream(FILE* in);
+std::vector<Tok> scan_file(std::string_view text);
+std::vector<Tok> scan_pipe(std::string_view text, const std::vector<std::size_t>& chunks = {});
+
+// A temporary file holding text, positioned at its start.
+FILE* file_with(std::string_view text);
+
+// The codes of a scan without the final 0 (which must be there).
+std::vector<int> codes(const std::vector<Tok>& toks);
+
+// Runs f in a forked child; a child that comes back from f exits with 99.
+struct ChildResult {
+    int status;        // exit status, -1 when killed by a signal
+    std::string err;   // everything written on standard error
+};
+ChildResult in_child(const std::function<void()>& f);
+
+// The scanner's memory functions in the tests: pass-through, but the n-th
+// allocation from now (0 = the next one) can be made to fail.
+extern int alloc_calls;
+void fail_allocation(int n);
+void fail_reallocation();
