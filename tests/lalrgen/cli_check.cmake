@@ -1,0 +1,16 @@
+# Runs trl-lalrgen GRAMMAR OUT and checks its exit status (RC) and that its
+# standard error matches PATTERN; a failing run must leave no OUT behind.
+file(REMOVE ${OUT})
+execute_process(COMMAND ${GEN} ${GRAMMAR} ${OUT} RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_VARIABLE out)
+if(NOT rc EQUAL RC)
+  message(FATAL_ERROR "exit status ${rc}, expected ${RC}\n${err}")
+endif()
+if(NOT err MATCHES "${PATTERN}")
+  message(FATAL_ERROR "standard error does not match '${PATTERN}':\n${err}")
+endif()
+if(RC EQUAL 0 AND NOT EXISTS ${OUT})
+  message(FATAL_ERROR "no output written")
+endif()
+if(NOT RC EQUAL 0 AND EXISTS ${OUT})
+  message(FATAL_ERROR "output written although the run failed")
+endif()

@@ -1,0 +1,6 @@
+%token IF 258 ELSE 259 X 260
+%%
+stmt : IF '(' X ')' stmt
+     | IF '(' X ')' stmt ELSE stmt
+     | X ';'
+     ;
