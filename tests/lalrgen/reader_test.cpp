@@ -152,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{"%token A 97\n%%\ns : A 'a' ;\n", 3, "same code 97"},
         bad_case{"%token A 258 B 258\n%%\ns : A B ;\n", 1, "same code 258"},
         bad_case{"%token A 256\n%%\ns : A ;\n", 1, "reserved"},
+        bad_case{"\n%token A 70000\n%%\ns : A ;\n", 2, "too large"},
         bad_case{"%%\n/* open\ns : 'a' ;\n", 2, "unterminated comment"},
         bad_case{"%%\ns : 'a' %prec X ;\n", 2, "%prec"},
         bad_case{"%%\ns : s 'a' ;\n", 2, "does not derive any sentence"},

@@ -20,6 +20,9 @@ struct token {
 
 [[noreturn]] void fail(int line, const std::string& msg) { throw grammar_error(line, msg); }
 
+// Codes index the generated translate table, so they are kept small.
+constexpr int max_token_code = 65535;
+
 struct lexer {
     std::string_view s;
     std::size_t pos = 0;
@@ -302,6 +305,8 @@ struct reader {
                         if (peek().kind == tok::number) code = static_cast<int>(next().value);
                         if (code == 0 || code == 256 || code == 257)
                             fail(name.line, "token code " + std::to_string(code) + " is reserved");
+                        if (code > max_token_code)
+                            fail(name.line, "token code " + std::to_string(code) + " is too large");
                         if (name.text == "error") fail(name.line, "'error' cannot be redeclared");
                         make_token(entry(name.text, name.line), code, name.line);
                         ++count;
