@@ -332,6 +332,10 @@ std::string describe_automaton(const automaton& a, const packed_tables& t) {
                  g.symbols[g.rules[st.default_rule].lhs].name + ")" +
                  (st.reads_lookahead ? "" : "  [no look-ahead]") + "\n";
         if (static_cast<int>(s) == a.final_state) o += "    $default  accept\n";
+        for (const auto& c : a.conflicts)
+            if (c.state == static_cast<int>(s))
+                o += std::string("    ") + (c.reduce_reduce ? "reduce/reduce" : "shift/reduce") + " conflict on " +
+                     name(c.token) + ": rule " + std::to_string(c.rejected) + " not taken\n";
         for (const auto& tr : st.gotos)
             o += "    " + name(tr.symbol) + "  go to state " + std::to_string(tr.target) + "\n";
     }
