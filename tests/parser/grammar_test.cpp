@@ -1,0 +1,162 @@
+// The grammar file, the tables generated from it, and the engine's trace.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <string_view>
+
+#include "parse_support.h"
+#include "tokens.h"
+#include "velmar.h"
+#include "velmar.tab.h"
+
+namespace {
+
+const std::string grammar_path = VELMAR_GRAMMAR_PATH;
+
+TEST(Grammar, TokenDeclarationsAgreeWithTheScanner)
+{
+    const std::map<std::string, int> scanner_tokens = {
+        {"KOM", KOM}, {"FS", FS}, {"SPP", SPP}, {"SPA", SPA}, {"ZCMT", ZCMT}, {"LCMT", LCMT},
+        {"N", N}, {"WS", WS}, {"MC", MC}, {"UML_MC", UML_MC}, {"L", L}, {"UML_L", UML_L},
+        {"HSALL", HSALL}, {"MGER", MGER}, {"TGER", TGER}, {"NEWLINE", NEWLINE}, {"AKA", AKA},
+        {"MRKA", MRKA}, {"TAB", TAB}, {"TABT", TABT}, {"ATM", ATM}, {"UVS", UVS}, {"KLE", KLE},
+        {"KLA", KLA}, {"WHA", WHA}, {"WHE", WHE}, {"NSA", NSA}, {"NSE", NSE}, {"PAU", PAU},
+        {"PP", PP}, {"ZOG", ZOG}, {"TAA", TAA}, {"TAE", TAE}, {"END", END}};
+    ASSERT_EQ(scanner_tokens.size(), 34u);
+
+    std::ifstream f(grammar_path);
+    ASSERT_TRUE(f) << grammar_path;
+    const std::regex token_line(R"(^%token\s+(.*)$)");
+    const std::regex pair(R"(([A-Za-z_][A-Za-z_0-9]*)\s+([0-9]+))");
+    std::map<std::string, int> declared;
+    std::string line;
+    while (std::getline(f, line)) {
+        if (line == "%%")
+            break;
+        std::smatch m;
+        if (!std::regex_match(line, m, token_line))
+            continue;
+        const std::string rest = m[1];
+        for (std::sregex_iterator it(rest.begin(), rest.end(), pair), end; it != end; ++it) {
+            const auto [_, fresh] = declared.emplace((*it)[1], std::stoi((*it)[2]));
+            EXPECT_TRUE(fresh) << "declared twice: " << (*it)[1];
+        }
+    }
+    EXPECT_EQ(declared, scanner_tokens);
+
+    // The generated tables map every code to the terminal of that name, and
+    // everything else the scanner can return to $undefined.
+    for (const auto& [name, code] : scanner_tokens)
+        EXPECT_EQ(trl_lalr::symbol_name[trl_lalr::translate(code)], name);
+    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate('_')], "'_'");
+    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate('\'')], "'\\''");
+    for (const int code : std::initializer_list<int>{1, 9, 13, 59, 'a', 'A', 0x7f, 0x80, 0xe4, 0xff, TRL_ERROR_TOKEN, TRL_UNDEFINED_TOKEN, 292, 100000})
+        EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate(code)], "$undefined.") << code;
+    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate(0)], "$");
+}
+
+TEST(Grammar, AutomatonHasTheSizeOfTheGrammar)
+{
+    EXPECT_EQ(trl_lalr::num_states, 318);
+    EXPECT_EQ(trl_lalr::num_rules, 203);
+    EXPECT_EQ(trl_lalr::num_nonterminals, 96);
+    // 34 named tokens, 16 characters, $end, error, $undefined.
+    EXPECT_EQ(trl_lalr::num_terminals, 53);
+}
+
+// The line of velmar.y holding the alternative `text`.
+int grammar_line(std::string_view text)
+{
+    const auto lines = lines_containing(grammar_path, text);
+    EXPECT_EQ(lines.size(), 1u) << text;
+    return lines.empty() ? 0 : lines.front();
+}
+
+TEST(Trace, IsOffByDefault)
+{
+    EXPECT_EQ(trldebug, 0);
+    const parse_run r = parse_text(turn("001_ABC", "hi ."));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Trace, FollowsTheEngineStepByStep)
+{
+    // "g0": L is the first symbol in symbol order that state 0 can take, so
+    // its shift leads to state 1; '0' then leads to the next new state.
+    // Every reading state reports the token it holds; the reduction of '0'
+    // to z needs no look-ahead.  At the end of input state 1 has no action:
+    // one error, the stack is unwound without finding a state for `error`.
+    const parse_run r = parse_text("g0", true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "parse error in line 0\n");
+
+    const int z_line = grammar_line("z                        : '0'");
+    const std::string expected_start =
+        "Starting parse\n"
+        "Entering state 0\n"
+        "Reading a token: Next token is 268 (L)\n"
+        "Shifting token 268 (L), Entering state 1\n"
+        "Reading a token: Next token is 48 ('0')\n"
+        "Shifting token 48 ('0'), Entering state ";
+    ASSERT_EQ(r.err.substr(0, expected_start.size()), expected_start);
+    const std::string expected_reduce = "\nReducing via rule 12 (line " + std::to_string(z_line) +
+                                        "), '0'  -> z\n"
+                                        "state stack now 0 1\n";
+    EXPECT_NE(r.err.find(expected_reduce), std::string::npos) << r.err;
+    const std::string expected_end =
+        "Reading a token: Now at end of input.\n"
+        "Error: state stack now 0 1\n"
+        "Error: state stack now 0\n";
+    ASSERT_GE(r.err.size(), expected_end.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - expected_end.size()), expected_end) << r.err;
+}
+
+TEST(Trace, ReductionsNameTheEmbeddedActionsAndTheirLines)
+{
+    const parse_run r = parse_text(turn("001_ABC", "hi ."), true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\n001_ABC\nhi\n");
+    // The embedded actions are empty rules of their own, numbered just before
+    // the rule that holds them, with the line of that rule.
+    const int turn_line = grammar_line("turn                     :");
+    const int ident_line = grammar_line("turn_identification      :");
+    EXPECT_NE(r.err.find("Reducing via rule 4 (line " + std::to_string(turn_line) + "),  -> $@1\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Reducing via rule 6 (line " + std::to_string(ident_line) + "),  -> $@2\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Reducing via rule 7 (line " + std::to_string(ident_line) +
+                         "), dialog_name turn_number $@2 cdrom_number ':' WS turn_language  -> turn_identification\n"),
+              std::string::npos);
+    // The header is out before the first cdrom digit is read: $@2 is reduced
+    // right after the shift of the turn number's '_' and its reduction.
+    const auto header = r.err.find(" -> $@2\n");
+    const auto digit = r.err.find("Next token is 48 ('0')", r.err.find(" -> turn_number\n"));
+    EXPECT_LT(header, digit);
+    // END is shifted, and the end of input accepts without a further shift.
+    EXPECT_NE(r.err.find("Shifting token 291 (END), "), std::string::npos);
+    // The end of input is read once, when the last turn's END is shifted,
+    // and held from then on.
+    const auto end_read = r.err.find("Reading a token: Now at end of input.\n");
+    ASSERT_NE(end_read, std::string::npos);
+    EXPECT_EQ(r.err.find("Reading a token:", end_read + 1), std::string::npos);
+    EXPECT_TRUE(r.err.ends_with("Now at end of input.\n"));
+    EXPECT_EQ(r.err.find("Stack size increased"), std::string::npos);
+}
+
+TEST(Trace, ReportsTheStackGrowth)
+{
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "ja ";
+    const parse_run r = parse_text(turn("001_ABC", text + "."), true);
+    EXPECT_EQ(r.status, 0);
+    const auto grown = r.err.find("Stack size increased to 400\n");
+    ASSERT_NE(grown, std::string::npos);
+    // Growth happens after a push, before the new state is entered.
+    EXPECT_EQ(r.err.substr(grown + 28, 15), "Entering state ");
+    EXPECT_EQ(r.err.find("Stack size increased", grown + 1), std::string::npos);
+}
+
+} // namespace
