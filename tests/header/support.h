@@ -157,12 +157,15 @@ inline std::string no_memory_line(const std::string& name) {
     return name + ": " + std::strerror(ENOMEM) + "\n";
 }
 
-// Control over calloc as called from the library (the test binary is linked
-// with calloc wrapped).  Counts calls, keeps their sizes, and can make the
-// n-th call from now fail.
+// Control over calloc as called from the test binary's objects (it is
+// linked with calloc wrapped; when linked statically, the C library's own
+// calls come here too).  watch() starts counting calls and keeping their
+// sizes, and puts the failure planned with fail_call() in force; stop()
+// ends that.
 namespace alloc {
-void reset();              // count from zero, fail nothing
-void fail_call(int n);     // the n-th call from now returns null (1 = the next)
-int calls();               // calls since the last reset
-std::size_t size(int i);   // bytes asked for by call i (0-based)
+void fail_call(int n);     // the n-th call after the next watch() returns null
+void watch();              // count from zero from now on
+void stop();               // count no more; nothing fails
+int calls();               // calls since watch()
+std::size_t size(int i);   // bytes asked for by call i (0-based) since watch()
 }  // namespace alloc
