@@ -1,8 +1,14 @@
 // Quenda sound-file headers: the record, readers, writers and dump.
 //
-// The file stores every number little-endian.  Each operation exists for a
-// big-endian host (_sun: bytes of every number reversed between file and
-// record) and for a little-endian host (_vms: bytes copied unchanged).
+// A header is made of 512-byte blocks: version 1 is the fixed block alone;
+// version 2 adds `anz_header` - 1 blocks that carry the orthographic and the
+// canonical text.  The file stores every number little-endian.  Each
+// operation exists for a big-endian host (_sun: bytes of every 16- and
+// 32-bit number reversed between file and record) and for a little-endian
+// host (_vms: bytes copied unchanged); neither tests the host.
+//
+// Failures are reported on standard error, each line beginning with the
+// function's name; the library keeps no state.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +51,11 @@ struct Quenda_header_2 {
 
 // Readers: rewind the stream and return a new record (release with free),
 // or null after a message on standard error.  The version-2 readers hand out
-// the orthographic and the canonical text through `ort` and `kan`.
+// the orthographic and the canonical text through `ort` and `kan` (both
+// must point to writable slots): each a new NUL-terminated string (release
+// with free) or null.  After a null result both are null.
+// read_header_sun/_vms decide the version by `anz_header`: 1 block is
+// version 1, more are version 2, fewer is no usable header.
 Quenda_header_2* read_header_1_sun(FILE* f);
 Quenda_header_2* read_header_1_vms(FILE* f);
 Quenda_header_2* read_header_2_sun(FILE* f, char** ort, char** kan);
@@ -54,6 +64,9 @@ Quenda_header_2* read_header_sun(FILE* f, char** ort, char** kan);
 Quenda_header_2* read_header_vms(FILE* f, char** ort, char** kan);
 
 // Writers: write at the stream's position; 1 when written, 0 on failure.
+// They set `anz_header` in the record (1 for version 1; for version 2 the
+// blocks that the fixed header and the two texts fill).  Null texts are
+// written as empty ones; the texts count only for version 2.
 int write_header_1_sun(FILE* f, Quenda_header_2* h);
 int write_header_1_vms(FILE* f, Quenda_header_2* h);
 int write_header_sun(FILE* f, Quenda_header_2* h, const char* ort, const char* kan);
@@ -63,5 +76,5 @@ int write_header_vms(FILE* f, Quenda_header_2* h, const char* ort, const char* k
 void shortvms2sun(void* item);
 void longvms2sun(void* item);
 
-// Prints the record field by field on standard output.
+// Prints the record field by field on standard output; `h` must not be null.
 void disp_header_v2(const Quenda_header_2* h);
