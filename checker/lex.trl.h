@@ -34,6 +34,8 @@ extern FILE* trlout;
 extern int yy_start;
 extern int yy_init;
 extern char yy_hold_char;
+extern int yy_last_accepting_state;     // the last accepting state of the current match
+extern char* yy_last_accepting_cpos;    // and where the text it accepts ends
 extern trl_buffer* yy_current_buffer;
 extern char* yy_c_buf_p;
 extern int yy_n_chars;
