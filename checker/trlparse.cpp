@@ -1,5 +1,6 @@
 // The table-driven LALR(1) parse engine running the grammar of velmar.y
 // over the tokens of trllex.
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@ namespace tab = trl_lalr;
 
 using state_type = std::int16_t;
 static_assert(tab::num_states <= INT16_MAX, "state numbers must fit the 16-bit state stack");
+static_assert(tab::num_rules <= INT16_MAX, "rule numbers must fit the action table");
 
 constexpr int initial_depth = 200;
 constexpr int max_depth = 10000;
@@ -26,40 +28,83 @@ constexpr int no_token = -2;
 constexpr int end_symbol = 0;
 constexpr int error_symbol = 1;
 
-// The two parallel stacks.  They start in trlparse's frame and move to the
-// heap when they grow; the heap storage is released when trlparse returns.
-struct parse_stacks {
-    state_type* states;
-    int* values;
-    int capacity;
-    std::unique_ptr<state_type[]> grown_states;
-    std::unique_ptr<int[]> grown_values;
+// The generated tables are compressed; the engine looks its steps up in
+// plain arrays derived from them at compile time, so that each step costs
+// one load and no range or check comparisons.
+//
+// step[s][t]: > 0 shift to that state, < 0 reduce by that rule (the state's
+// default reduction filled in wherever the state has no explicit action),
+// 0 syntax error.  lookahead_free[s]: the rule that state s reduces by
+// without reading a token, 0 if it reads one.
+//
+// For each rule: its length, where its $1 is relative to the top of the
+// stack (the top itself for an empty rule, whose value nothing reads), and
+// the row of goto states of its left side, indexed by the uncovered state.
+struct engine_tables {
+    std::array<std::array<std::int16_t, tab::num_terminals>, tab::num_states> step{};
+    std::array<std::int16_t, tab::num_states> lookahead_free{};
+    std::array<std::array<std::int16_t, tab::num_states>, tab::num_nonterminals> next{};
+    std::array<std::int8_t, tab::num_rules> length{};
+    std::array<std::int8_t, tab::num_rules> first{};
+    std::array<std::uint8_t, tab::num_rules> lhs{};
 };
 
-// Doubles the capacity, at most to max_depth, keeping the top + 1 entries.
-// Returns false when the stacks are already at the limit.
-bool grow(parse_stacks& s, int top)
+constexpr engine_tables make_engine_tables()
 {
-    if (s.capacity >= max_depth)
+    engine_tables t;
+    for (int s = 0; s < tab::num_states; ++s) {
+        const int fallback = -tab::default_reduction(s);
+        for (int sym = 0; sym < tab::num_terminals; ++sym) {
+            const int a = tab::action(s, sym);
+            t.step[s][sym] = static_cast<std::int16_t>(a != 0 ? a : fallback);
+        }
+        t.lookahead_free[s] = static_cast<std::int16_t>(tab::reads_lookahead(s) ? 0 : tab::default_reduction(s));
+        for (int n = 0; n < tab::num_nonterminals; ++n)
+            t.next[n][s] = static_cast<std::int16_t>(tab::goto_state(s, tab::num_terminals + n));
+    }
+    for (int r = 0; r < tab::num_rules; ++r) {
+        t.length[r] = static_cast<std::int8_t>(tab::rule_length[r]);
+        t.first[r] = static_cast<std::int8_t>(tab::rule_length[r] > 0 ? 1 - tab::rule_length[r] : 0);
+        t.lhs[r] = static_cast<std::uint8_t>(tab::rule_lhs[r] - tab::num_terminals);
+    }
+    return t;
+}
+
+constexpr engine_tables tables = make_engine_tables();
+static_assert(tab::num_nonterminals <= UINT8_MAX + 1);
+
+// The two parallel stacks: they start in trlparse's frame and move to the
+// heap when they grow; the heap storage is released when trlparse returns.
+struct grown_stacks {
+    std::unique_ptr<state_type[]> states;
+    std::unique_ptr<int[]> values;
+};
+
+// Doubles the capacity, at most to max_depth, keeping `depth` entries and
+// moving `ss` and `vs` to the new storage.  Returns false when the stacks are
+// already at the limit.
+bool grow(grown_stacks& heap, state_type*& ss, int*& vs, int& capacity, int depth)
+{
+    if (capacity >= max_depth)
         return false;
-    const int capacity = s.capacity * 2 < max_depth ? s.capacity * 2 : max_depth;
-    auto states = std::make_unique<state_type[]>(static_cast<std::size_t>(capacity));
-    auto values = std::make_unique<int[]>(static_cast<std::size_t>(capacity));
-    std::memcpy(states.get(), s.states, sizeof(state_type) * static_cast<std::size_t>(top + 1));
-    std::memcpy(values.get(), s.values, sizeof(int) * static_cast<std::size_t>(top + 1));
-    s.grown_states = std::move(states);
-    s.grown_values = std::move(values);
-    s.states = s.grown_states.get();
-    s.values = s.grown_values.get();
-    s.capacity = capacity;
+    const int size = capacity * 2 < max_depth ? capacity * 2 : max_depth;
+    auto states = std::make_unique<state_type[]>(static_cast<std::size_t>(size));
+    auto values = std::make_unique<int[]>(static_cast<std::size_t>(size));
+    std::memcpy(states.get(), ss, sizeof(state_type) * static_cast<std::size_t>(depth));
+    std::memcpy(values.get(), vs, sizeof(int) * static_cast<std::size_t>(depth));
+    heap.states = std::move(states);
+    heap.values = std::move(values);
+    ss = heap.states.get();
+    vs = heap.values.get();
+    capacity = size;
     return true;
 }
 
-void trace_stack(const char* title, const state_type* states, int top)
+void trace_stack(const char* title, const state_type* ss, const state_type* top)
 {
     std::fputs(title, stderr);
-    for (int i = 0; i <= top; ++i)
-        std::fprintf(stderr, " %d", states[i]);
+    for (const state_type* p = ss; p <= top; ++p)
+        std::fprintf(stderr, " %d", *p);
     std::fputc('\n', stderr);
 }
 
@@ -72,77 +117,83 @@ void trace_reduction(int rule)
     std::fprintf(stderr, " -> %s\n", tab::symbol_name[tab::rule_lhs[rule]]);
 }
 
-} // namespace
-
-int trlparse()
+// The parse, with or without the trace on standard error.
+template <bool trace>
+int parse()
 {
     state_type initial_states[initial_depth];
     int initial_values[initial_depth];
-    parse_stacks stack{initial_states, initial_values, initial_depth, nullptr, nullptr};
+    grown_stacks heap;
+    state_type* ss = initial_states;   // bottom of the state stack
+    int* vs = initial_values;          // bottom of the value stack
+    int capacity = initial_depth;
+    state_type* sp = ss;               // top entries
+    int* vp = vs;
+    state_type* full = ss + capacity - 1; // the top entry when the stacks are full
 
-    int top = 0;             // index of the top entry of both stacks
     int state = 0;
-    int symbol = end_symbol; // the look-ahead as a grammar symbol
-    int errstatus = 0;       // tokens still to shift before errors are reported again
+    int symbol = end_symbol;           // the look-ahead as a grammar symbol
+    int errstatus = 0;                 // tokens to shift before errors are reported again
     int yyval = 0;
 
     trlnerrs = 0;
     trlchar = no_token;
-    if (trldebug)
+    if constexpr (trace)
         std::fputs("Starting parse\n", stderr);
-    stack.states[0] = 0;
-    stack.values[0] = 0;
+    *sp = 0;
+    *vp = 0;
 
     for (;;) {
-        // A state has just been pushed at stack.states[top].
-        if (top + 1 >= stack.capacity) {
-            if (!grow(stack, top)) {
+        // A state has just been pushed at *sp.
+        if (sp >= full) {
+            const int depth = static_cast<int>(sp - ss) + 1;
+            if (!grow(heap, ss, vs, capacity, depth)) {
                 trlerror("parser stack overflow");
                 return 2;
             }
-            if (trldebug)
-                std::fprintf(stderr, "Stack size increased to %d\n", stack.capacity);
+            sp = ss + depth - 1;
+            vp = vs + depth - 1;
+            full = ss + capacity - 1;
+            if constexpr (trace)
+                std::fprintf(stderr, "Stack size increased to %d\n", capacity);
         }
-        if (trldebug)
+        if constexpr (trace)
             std::fprintf(stderr, "Entering state %d\n", state);
 
-        int rule;
-        if (!tab::reads_lookahead(state)) {
-            rule = tab::default_reduction(state);
-        } else {
+        int rule = tables.lookahead_free[state];
+        if (rule == 0) {
             if (trlchar == no_token) {
-                if (trldebug)
+                if constexpr (trace)
                     std::fputs("Reading a token: ", stderr);
                 trlchar = trllex();
             }
             if (trlchar <= 0) {
                 trlchar = 0;
                 symbol = end_symbol;
-                if (trldebug)
+                if constexpr (trace)
                     std::fputs("Now at end of input.\n", stderr);
             } else {
                 symbol = tab::translate(trlchar);
-                if (trldebug)
+                if constexpr (trace)
                     std::fprintf(stderr, "Next token is %d (%s)\n", trlchar, tab::symbol_name[symbol]);
             }
 
-            const int act = tab::action(state, symbol);
+            const int act = tables.step[state][symbol];
             if (act > 0) {
                 if (act == tab::final_state)
                     return 0;
-                if (trldebug)
+                if constexpr (trace)
                     std::fprintf(stderr, "Shifting token %d (%s), ", trlchar, tab::symbol_name[symbol]);
                 if (trlchar != 0)
                     trlchar = no_token;
-                ++top;
-                stack.states[top] = static_cast<state_type>(act);
-                stack.values[top] = trllval;
+                *++sp = static_cast<state_type>(act);
+                *++vp = trllval;
                 if (errstatus)
                     --errstatus;
                 state = act;
                 continue;
             }
-            rule = act < 0 ? -act : tab::default_reduction(state);
+            rule = -act;
 
             if (rule == 0) {
                 // Syntax error.  Report it unless a recovery is still
@@ -153,7 +204,7 @@ int trlparse()
                 } else if (errstatus == 3) {
                     if (trlchar == 0)
                         return 1;
-                    if (trldebug)
+                    if constexpr (trace)
                         std::fprintf(stderr, "Discarding token %d (%s).\n", trlchar, tab::symbol_name[symbol]);
                     trlchar = no_token;
                 }
@@ -163,22 +214,22 @@ int trlparse()
                     error_act = tab::action(state, error_symbol);
                     if (error_act != 0)
                         break;
-                    if (top == 0)
+                    if (sp == ss)
                         return 1;
-                    state = stack.states[--top];
-                    if (trldebug)
-                        trace_stack("Error: state stack now", stack.states, top);
+                    --vp;
+                    state = *--sp;
+                    if constexpr (trace)
+                        trace_stack("Error: state stack now", ss, sp);
                 }
                 if (error_act < 0) {
                     rule = -error_act;
                 } else {
                     if (error_act == tab::final_state)
                         return 0;
-                    if (trldebug)
+                    if constexpr (trace)
                         std::fputs("Shifting error token, ", stderr);
-                    ++top;
-                    stack.states[top] = static_cast<state_type>(error_act);
-                    stack.values[top] = trllval;
+                    *++sp = static_cast<state_type>(error_act);
+                    *++vp = trllval;
                     state = error_act;
                     continue;
                 }
@@ -186,18 +237,24 @@ int trlparse()
         }
 
         // Reduce by `rule`: $$ starts as $1, the action may use $1..$n.
-        const int length = tab::rule_length[rule];
-        if (length > 0)
-            yyval = stack.values[top + 1 - length];
-        if (trldebug)
+        yyval = vp[tables.first[rule]];
+        if constexpr (trace)
             trace_reduction(rule);
-        tab::reduce_action(rule, stack.values + top, yyval);
-        top -= length;
-        if (trldebug)
-            trace_stack("state stack now", stack.states, top);
-        state = tab::goto_state(stack.states[top], tab::rule_lhs[rule]);
-        ++top;
-        stack.states[top] = static_cast<state_type>(state);
-        stack.values[top] = yyval;
+        tab::reduce_action(rule, vp, yyval);
+        const int length = tables.length[rule];
+        sp -= length;
+        vp -= length;
+        if constexpr (trace)
+            trace_stack("state stack now", ss, sp);
+        state = tables.next[tables.lhs[rule]][*sp];
+        *++sp = static_cast<state_type>(state);
+        *++vp = yyval;
     }
+}
+
+} // namespace
+
+int trlparse()
+{
+    return trldebug ? parse<true>() : parse<false>();
 }
