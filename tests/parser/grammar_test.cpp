@@ -3,7 +3,7 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -29,21 +29,23 @@ TEST(Grammar, TokenDeclarationsAgreeWithTheScanner)
 
     std::ifstream f(grammar_path);
     ASSERT_TRUE(f) << grammar_path;
-    const std::regex token_line(R"(^%token\s+(.*)$)");
-    const std::regex pair(R"(([A-Za-z_][A-Za-z_0-9]*)\s+([0-9]+))");
     std::map<std::string, int> declared;
     std::string line;
     while (std::getline(f, line)) {
         if (line == "%%")
             break;
-        std::smatch m;
-        if (!std::regex_match(line, m, token_line))
+        std::istringstream words(line);
+        std::string keyword;
+        if (!(words >> keyword) || keyword != "%token")
             continue;
-        const std::string rest = m[1];
-        for (std::sregex_iterator it(rest.begin(), rest.end(), pair), end; it != end; ++it) {
-            const auto [_, fresh] = declared.emplace((*it)[1], std::stoi((*it)[2]));
-            EXPECT_TRUE(fresh) << "declared twice: " << (*it)[1];
+        // One or more NAME NUMBER pairs.
+        std::string name;
+        int code = 0;
+        while (words >> name >> code) {
+            const auto [_, fresh] = declared.emplace(name, code);
+            EXPECT_TRUE(fresh) << "declared twice: " << name;
         }
+        EXPECT_TRUE(words.eof()) << line;
     }
     EXPECT_EQ(declared, scanner_tokens);
 
