@@ -176,7 +176,9 @@ struct writer {
         out += " " + name + "[" + std::to_string(std::max<std::size_t>(v.size(), 1)) + "] = {";
         for (std::size_t i = 0; i < v.size(); ++i) {
             out += (i % 16 == 0) ? "\n   " : "";
-            out += " " + std::to_string(v[i]) + ",";
+            out += ' ';
+            out += std::to_string(v[i]);
+            out += ',';
         }
         if (v.empty()) out += "0";
         out += "\n};\n";
@@ -268,7 +270,9 @@ constexpr int goto_state(int state, int lhs_symbol) {
     w.out += "\ninline constexpr const char* symbol_name[" + std::to_string(nsym) + "] = {";
     for (int s = 0; s < nsym; ++s) {
         w.out += (s % 6 == 0) ? "\n   " : "";
-        w.out += " " + c_string(s == 0 ? "$" : g.symbols[s].name) + ",";
+        w.out += ' ';
+        w.out += c_string(s == 0 ? "$" : g.symbols[s].name);
+        w.out += ',';
         w.bytes += sizeof(const char*) + g.symbols[s].name.size() + 1;
     }
     w.out += "\n};\n";
@@ -304,7 +308,10 @@ std::string describe_automaton(const automaton& a, const packed_tables& t) {
     o += "Grammar\n\n";
     for (std::size_t r = 0; r < g.rules.size(); ++r) {
         std::string text = g.symbols[g.rules[r].lhs].name + ":";
-        for (int sym : g.rules[r].rhs) text += " " + name(sym);
+        for (int sym : g.rules[r].rhs) {
+            text += ' ';
+            text += name(sym);
+        }
         if (g.rules[r].rhs.empty()) text += " /* empty */";
         o += "  " + std::to_string(r) + " " + text + "   (line " +
              std::to_string(g.rules[r].line) + ")\n";
