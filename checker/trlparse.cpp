@@ -28,25 +28,22 @@ constexpr int no_token = -2;
 constexpr int end_symbol = 0;
 constexpr int error_symbol = 1;
 
-// The generated tables are compressed; the engine looks its steps up in
-// plain arrays derived from them at compile time, so that each step costs
-// one load and no range or check comparisons.
+// The generated tables are compressed; the engine looks its actions up in a
+// plain array derived from them at compile time (34 KB), so that the action
+// for a look-ahead costs one load and no range or check comparisons.
 //
 // step[s][t]: > 0 shift to that state, < 0 reduce by that rule (the state's
 // default reduction filled in wherever the state has no explicit action),
 // 0 syntax error.  lookahead_free[s]: the rule that state s reduces by
 // without reading a token, 0 if it reads one.
 //
-// For each rule: its length, where its $1 is relative to the top of the
-// stack (the top itself for an empty rule, whose value nothing reads), and
-// the row of goto states of its left side, indexed by the uncovered state.
+// For each rule: its length, and where its $1 is relative to the top of the
+// stack (the top itself for an empty rule, whose value nothing reads).
 struct engine_tables {
     std::array<std::array<std::int16_t, tab::num_terminals>, tab::num_states> step{};
     std::array<std::int16_t, tab::num_states> lookahead_free{};
-    std::array<std::array<std::int16_t, tab::num_states>, tab::num_nonterminals> next{};
     std::array<std::int8_t, tab::num_rules> length{};
     std::array<std::int8_t, tab::num_rules> first{};
-    std::array<std::uint8_t, tab::num_rules> lhs{};
 };
 
 constexpr engine_tables make_engine_tables()
@@ -59,19 +56,21 @@ constexpr engine_tables make_engine_tables()
             t.step[s][sym] = static_cast<std::int16_t>(a != 0 ? a : fallback);
         }
         t.lookahead_free[s] = static_cast<std::int16_t>(tab::reads_lookahead(s) ? 0 : tab::default_reduction(s));
-        for (int n = 0; n < tab::num_nonterminals; ++n)
-            t.next[n][s] = static_cast<std::int16_t>(tab::goto_state(s, tab::num_terminals + n));
     }
     for (int r = 0; r < tab::num_rules; ++r) {
         t.length[r] = static_cast<std::int8_t>(tab::rule_length[r]);
         t.first[r] = static_cast<std::int8_t>(tab::rule_length[r] > 0 ? 1 - tab::rule_length[r] : 0);
-        t.lhs[r] = static_cast<std::uint8_t>(tab::rule_lhs[r] - tab::num_terminals);
     }
     return t;
 }
 
 constexpr engine_tables tables = make_engine_tables();
-static_assert(tab::num_nonterminals <= UINT8_MAX + 1);
+static_assert([] {
+    for (int r = 0; r < tab::num_rules; ++r)
+        if (tab::rule_length[r] > INT8_MAX)
+            return false;
+    return true;
+}(), "rule lengths must fit the length table");
 
 // The two parallel stacks: they start in trlparse's frame and move to the
 // heap when they grow; the heap storage is released when trlparse returns.
@@ -246,7 +245,7 @@ int parse()
         vp -= length;
         if constexpr (trace)
             trace_stack("state stack now", ss, sp);
-        state = tables.next[tables.lhs[rule]][*sp];
+        state = tab::goto_state(*sp, tab::rule_lhs[rule]);
         *++sp = static_cast<state_type>(state);
         *++vp = yyval;
     }
