@@ -4,21 +4,17 @@ set(TRL_LEX_RULES ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.l)
 set(TRL_LEX_TABLES ${CMAKE_CURRENT_BINARY_DIR}/lex.trl.tables.h)
 set(TRL_LEX_ACTIONS ${CMAKE_CURRENT_BINARY_DIR}/lex.trl.actions.inc)
 
-if(TARGET trl-lexgen AND EXISTS ${TRL_LEX_RULES})
-  add_custom_command(
-    OUTPUT ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS}
-    COMMAND trl-lexgen ${TRL_LEX_RULES} ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS}
-    DEPENDS trl-lexgen ${TRL_LEX_RULES}
-    COMMENT "Generating the scanner automaton from lex.trl.l"
-    VERBATIM)
+add_custom_command(
+  OUTPUT ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS}
+  COMMAND trl-lexgen ${TRL_LEX_RULES} ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS}
+  DEPENDS trl-lexgen ${TRL_LEX_RULES}
+  COMMENT "Generating the scanner automaton from lex.trl.l"
+  VERBATIM)
 
-  add_library(trl_scanner STATIC
-    ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS})
-  target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
-  target_compile_features(trl_scanner PUBLIC cxx_std_20)
+add_library(trl_scanner STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS})
+target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+target_compile_features(trl_scanner PUBLIC cxx_std_20)
 
-  add_executable(trl-tokens ${PROJECT_SOURCE_DIR}/tools/trl-tokens/trl-tokens.cpp)
-  target_link_libraries(trl-tokens PRIVATE trl_scanner)
-else()
-  message(STATUS "Scanner not configured: trl-lexgen or lex.trl.l is missing")
-endif()
+add_executable(trl-tokens ${PROJECT_SOURCE_DIR}/tools/trl-tokens/trl-tokens.cpp)
+target_link_libraries(trl-tokens PRIVATE trl_scanner)

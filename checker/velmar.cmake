@@ -1,25 +1,23 @@
 # The grammar, the parse engine, the echo buffer and the program velmar.
 # velmar.y is turned into the parse tables (velmar.tab.h) at build time.
-if(TARGET trl-lalrgen AND TARGET trl_scanner)
-  set(VELMAR_TABLES ${CMAKE_CURRENT_BINARY_DIR}/velmar.tab.h)
-  add_custom_command(
-    OUTPUT ${VELMAR_TABLES} ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
-    COMMAND trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y ${VELMAR_TABLES}
-            --report ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
-    DEPENDS trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y
-    COMMENT "Generating the velmar parse tables"
-    VERBATIM)
-  add_custom_target(velmar_tables DEPENDS ${VELMAR_TABLES})
+set(VELMAR_TABLES ${CMAKE_CURRENT_BINARY_DIR}/velmar.tab.h)
+add_custom_command(
+  OUTPUT ${VELMAR_TABLES} ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
+  COMMAND trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y ${VELMAR_TABLES}
+          --report ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
+  DEPENDS trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y
+  COMMENT "Generating the velmar parse tables"
+  VERBATIM)
+add_custom_target(velmar_tables DEPENDS ${VELMAR_TABLES})
 
-  # Everything but main, for the program, the tests and the fuzzer.
-  add_library(velmar_core STATIC
-    ${CMAKE_CURRENT_SOURCE_DIR}/velmar.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/trlparse.cpp
-    ${VELMAR_TABLES})
-  target_include_directories(velmar_core PUBLIC
-    ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
-  target_link_libraries(velmar_core PUBLIC trl_scanner)
+# Everything but main, for the program, the tests and the fuzzer.
+add_library(velmar_core STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/velmar.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/trlparse.cpp
+  ${VELMAR_TABLES})
+target_include_directories(velmar_core PUBLIC
+  ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+target_link_libraries(velmar_core PUBLIC trl_scanner)
 
-  add_executable(velmar ${CMAKE_CURRENT_SOURCE_DIR}/velmar_main.cpp)
-  target_link_libraries(velmar PRIVATE velmar_core)
-endif()
+add_executable(velmar ${CMAKE_CURRENT_SOURCE_DIR}/velmar_main.cpp)
+target_link_libraries(velmar PRIVATE velmar_core)
