@@ -143,6 +143,21 @@ inline std::size_t text_length(const unsigned char* s, std::size_t max) {
     return n;
 }
 
+// Copies `count` numbers of `w` bytes each, in the byte order of `Order`.
+template <class Order>
+void copy_numbers(unsigned char* dst, const unsigned char* src, std::size_t w, std::size_t count) {
+    if (w == 1) {
+        std::memcpy(dst, src, count);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        unsigned char item[4];
+        std::memcpy(item, src + i * w, w);
+        Order::fix(item, w);
+        std::memcpy(dst + i * w, item, w);
+    }
+}
+
 // Fills the record `h` from the block: every field but the reserved ones.
 template <class Order>
 void decode_fixed(const unsigned char* block, Quenda_header_2* h) {
@@ -156,15 +171,8 @@ void decode_fixed(const unsigned char* block, Quenda_header_2* h) {
             const std::size_t n = text_length(src, f.count);
             std::memcpy(dst, src, n);
             std::memset(dst + n, 0, f.count - n);
-        } else if (w == 1) {
-            std::memcpy(dst, src, f.count);
         } else {
-            for (std::size_t i = 0; i < f.count; ++i) {
-                unsigned char item[4];
-                std::memcpy(item, src + i * w, w);
-                Order::fix(item, w);
-                std::memcpy(dst + i * w, item, w);
-            }
+            copy_numbers<Order>(dst, src, w, f.count);
         }
     }
 }
@@ -182,15 +190,8 @@ void encode_fixed(const Quenda_header_2* h, unsigned char* block) {
         const std::size_t w = width(f.kind);
         if (f.kind == Kind::text) {
             std::memcpy(dst, src, text_length(src, f.count));
-        } else if (w == 1) {
-            std::memcpy(dst, src, f.count);
         } else {
-            for (std::size_t i = 0; i < f.count; ++i) {
-                unsigned char item[4];
-                std::memcpy(item, src + i * w, w);
-                Order::fix(item, w);
-                std::memcpy(dst + i * w, item, w);
-            }
+            copy_numbers<Order>(dst, src, w, f.count);
         }
     }
 }
