@@ -28,38 +28,81 @@ constexpr int no_token = -2;
 constexpr int end_symbol = 0;
 constexpr int error_symbol = 1;
 
-// The generated tables are compressed; the engine looks its actions up in a
-// plain array derived from them at compile time (34 KB), so that the action
-// for a look-ahead costs one load and no range or check comparisons.
+// The generated tables are compressed; the engine looks its actions up in
+// plain arrays derived from them at compile time, so that an action or a
+// goto costs one load and no range or check comparisons.
 //
 // step[s][t]: > 0 shift to that state, < 0 reduce by that rule (the state's
 // default reduction filled in wherever the state has no explicit action),
-// 0 syntax error.  lookahead_free[s]: the rule that state s reduces by
-// without reading a token, 0 if it reads one.
+// 0 syntax error.  A shift goes straight to the state that the reductions
+// following it without look-ahead lead to, as long as these are by rules of
+// one symbol without an action: such a reduction only replaces the state
+// just pushed by the goto from the state below it (small_letter: L), which
+// the table can do in advance.  The trace shows every step, so it reads the
+// generated tables instead.
 //
-// For each rule: its length, and where its $1 is relative to the top of the
-// stack (the top itself for an empty rule, whose value nothing reads).
+// lookahead_free[s]: the rule that state s reduces by without reading a
+// token, 0 if it reads one.  go[s][n]: the state after nonterminal n (counted
+// from the first nonterminal) in state s.
+//
+// For each rule: its length, where its $1 is relative to the top of the
+// stack (the top itself for an empty rule, whose value nothing reads), its
+// left side as a column of go, and whether reduce_action has a case for it.
+struct rule_entry {
+    std::int8_t length;
+    std::int8_t first;
+    std::uint8_t lhs;
+    std::uint8_t has_action;
+};
+
 struct engine_tables {
     std::array<std::array<std::int16_t, tab::num_terminals>, tab::num_states> step{};
     std::array<std::int16_t, tab::num_states> lookahead_free{};
-    std::array<std::int8_t, tab::num_rules> length{};
-    std::array<std::int8_t, tab::num_rules> first{};
+    std::array<std::array<std::int16_t, tab::num_nonterminals>, tab::num_states> go{};
+    std::array<rule_entry, tab::num_rules> rules{};
 };
+
+// The action of the generated tables, default reduction included.
+constexpr int table_step(int state, int symbol)
+{
+    const int a = tab::action(state, symbol);
+    return a != 0 ? a : -tab::default_reduction(state);
+}
+
+// True when state s reduces without look-ahead by a rule of one symbol that
+// has no action.
+constexpr bool unit_reduction(int s)
+{
+    const int r = tab::reads_lookahead(s) ? 0 : tab::default_reduction(s);
+    return r != 0 && tab::rule_length[r] == 1 && !tab::rule_has_action[r];
+}
 
 constexpr engine_tables make_engine_tables()
 {
     engine_tables t;
     for (int s = 0; s < tab::num_states; ++s) {
-        const int fallback = -tab::default_reduction(s);
         for (int sym = 0; sym < tab::num_terminals; ++sym) {
-            const int a = tab::action(s, sym);
-            t.step[s][sym] = static_cast<std::int16_t>(a != 0 ? a : fallback);
+            int a = table_step(s, sym);
+            // Follow the unit reductions after a shift.  Shifting into the
+            // final state accepts, so that shift stays as it is.
+            while (a > 0 && a != tab::final_state && unit_reduction(a)) {
+                const int next = tab::goto_state(s, tab::rule_lhs[tab::default_reduction(a)]);
+                if (next == tab::final_state)
+                    break;
+                a = next;
+            }
+            t.step[s][sym] = static_cast<std::int16_t>(a);
         }
         t.lookahead_free[s] = static_cast<std::int16_t>(tab::reads_lookahead(s) ? 0 : tab::default_reduction(s));
+        for (int n = 0; n < tab::num_nonterminals; ++n)
+            t.go[s][n] = static_cast<std::int16_t>(tab::goto_state(s, tab::num_terminals + n));
     }
     for (int r = 0; r < tab::num_rules; ++r) {
-        t.length[r] = static_cast<std::int8_t>(tab::rule_length[r]);
-        t.first[r] = static_cast<std::int8_t>(tab::rule_length[r] > 0 ? 1 - tab::rule_length[r] : 0);
+        const int length = tab::rule_length[r];
+        t.rules[r] = rule_entry{static_cast<std::int8_t>(length),
+                                static_cast<std::int8_t>(length > 0 ? 1 - length : 0),
+                                static_cast<std::uint8_t>(tab::rule_lhs[r] - tab::num_terminals),
+                                static_cast<std::uint8_t>(tab::rule_has_action[r])};
     }
     return t;
 }
@@ -67,10 +110,10 @@ constexpr engine_tables make_engine_tables()
 constexpr engine_tables tables = make_engine_tables();
 static_assert([] {
     for (int r = 0; r < tab::num_rules; ++r)
-        if (tab::rule_length[r] > INT8_MAX)
+        if (tab::rule_length[r] > INT8_MAX || tab::rule_lhs[r] - tab::num_terminals > UINT8_MAX)
             return false;
     return true;
-}(), "rule lengths must fit the length table");
+}(), "rule lengths and left sides must fit the rule table");
 
 // The two parallel stacks: they start in trlparse's frame and move to the
 // heap when they grow; the heap storage is released when trlparse returns.
@@ -131,9 +174,8 @@ int parse()
     state_type* full = ss + capacity - 1; // the top entry when the stacks are full
 
     int state = 0;
-    int symbol = end_symbol;           // the look-ahead as a grammar symbol
+    int symbol = end_symbol;           // the look-ahead as a grammar symbol, while trlchar holds one
     int errstatus = 0;                 // tokens to shift before errors are reported again
-    int yyval = 0;
 
     trlnerrs = 0;
     trlchar = no_token;
@@ -144,7 +186,7 @@ int parse()
 
     for (;;) {
         // A state has just been pushed at *sp.
-        if (sp >= full) {
+        if (sp >= full) [[unlikely]] {
             const int depth = static_cast<int>(sp - ss) + 1;
             if (!grow(heap, ss, vs, capacity, depth)) {
                 trlerror("parser stack overflow");
@@ -164,21 +206,28 @@ int parse()
             if (trlchar == no_token) {
                 if constexpr (trace)
                     std::fputs("Reading a token: ", stderr);
-                trlchar = trllex();
+                const int token = trllex();
+                if (token <= 0) {
+                    trlchar = 0;
+                    symbol = end_symbol;
+                } else {
+                    trlchar = token;
+                    symbol = tab::translate(token);
+                }
             }
-            if (trlchar <= 0) {
-                trlchar = 0;
-                symbol = end_symbol;
-                if constexpr (trace)
+            if constexpr (trace) {
+                if (trlchar == 0)
                     std::fputs("Now at end of input.\n", stderr);
-            } else {
-                symbol = tab::translate(trlchar);
-                if constexpr (trace)
+                else
                     std::fprintf(stderr, "Next token is %d (%s)\n", trlchar, tab::symbol_name[symbol]);
             }
 
-            const int act = tables.step[state][symbol];
-            if (act > 0) {
+            int act;
+            if constexpr (trace)
+                act = table_step(state, symbol);
+            else
+                act = tables.step[state][symbol];
+            if (act > 0) [[likely]] {
                 if (act == tab::final_state)
                     return 0;
                 if constexpr (trace)
@@ -187,14 +236,14 @@ int parse()
                     trlchar = no_token;
                 *++sp = static_cast<state_type>(act);
                 *++vp = trllval;
-                if (errstatus)
+                if (errstatus) [[unlikely]]
                     --errstatus;
                 state = act;
                 continue;
             }
             rule = -act;
 
-            if (rule == 0) {
+            if (rule == 0) [[unlikely]] {
                 // Syntax error.  Report it unless a recovery is still
                 // counting, then unwind to a state that can shift `error`.
                 if (!errstatus) {
@@ -236,16 +285,17 @@ int parse()
         }
 
         // Reduce by `rule`: $$ starts as $1, the action may use $1..$n.
-        yyval = vp[tables.first[rule]];
+        const rule_entry r = tables.rules[rule];
+        int yyval = vp[r.first];
         if constexpr (trace)
             trace_reduction(rule);
-        tab::reduce_action(rule, vp, yyval);
-        const int length = tables.length[rule];
-        sp -= length;
-        vp -= length;
+        if (r.has_action)
+            tab::reduce_action(rule, vp, yyval);
+        sp -= r.length;
+        vp -= r.length;
         if constexpr (trace)
             trace_stack("state stack now", ss, sp);
-        state = tab::goto_state(*sp, tab::rule_lhs[rule]);
+        state = tables.go[*sp][r.lhs];
         *++sp = static_cast<state_type>(state);
         *++vp = yyval;
     }

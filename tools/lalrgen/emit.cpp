@@ -253,9 +253,10 @@ constexpr int goto_state(int state, int lhs_symbol) {
 }
 
 )";
-    std::vector<int> lhs, len, line, begin, rhs;
+    std::vector<int> lhs, len, line, begin, rhs, acts;
     for (const auto& r : g.rules) {
         lhs.push_back(r.lhs);
+        acts.push_back(r.has_action ? 1 : 0);
         len.push_back(static_cast<int>(r.rhs.size()));
         line.push_back(r.line);
         begin.push_back(static_cast<int>(rhs.size()));
@@ -267,6 +268,8 @@ constexpr int goto_state(int state, int lhs_symbol) {
     w.array("rule_line", line);
     w.array("rule_rhs_begin", begin);
     w.array("rule_rhs", rhs);
+    w.out += "// 1 for the rules that reduce_action has a case for.\n";
+    w.array("rule_has_action", acts);
     w.out += "\ninline constexpr const char* symbol_name[" + std::to_string(nsym) + "] = {";
     for (int s = 0; s < nsym; ++s) {
         w.out += (s % 6 == 0) ? "\n   " : "";
