@@ -50,6 +50,33 @@ constexpr auto yy_stop = [] {
     return stop;
 }();
 
+// The transitions as a plain array derived from the generated row-displaced
+// tables (11 KB), so that a step of the match loop is one load.
+constexpr auto yy_next = [] {
+    std::array<std::array<trl_dfa::state_t, trl_dfa::num_classes>, trl_dfa::num_states> next{};
+    for (int s = 0; s < trl_dfa::num_states; ++s)
+        for (int c = 0; c < trl_dfa::num_classes; ++c)
+            next[s][c] = trl_dfa::transition(s, c);
+    return next;
+}();
+
+// For each start state and class of the first byte: the rule when that byte
+// alone is a complete match (its state accepts a rule without trailing
+// context and has no transition), 0 otherwise.  Most tokens are one letter
+// or one blank; they skip the match loop.
+constexpr auto yy_one_byte_rule = [] {
+    std::array<std::array<std::uint8_t, trl_dfa::num_classes>, 3> rule{};
+    for (int start : {trl_dfa::start_state, trl_dfa::start_state_at_line_start})
+        for (int c = 0; c < trl_dfa::num_classes; ++c) {
+            const int s = trl_dfa::transition(start, c);
+            if (c != trl_dfa::nul_class && s != 0 && yy_stop[s] == 2 && trl_dfa::tail_length[trl_dfa::accept[s]] == 0)
+                rule[start][c] = trl_dfa::accept[s];
+        }
+    return rule;
+}();
+static_assert(trl_dfa::start_state == 1 && trl_dfa::start_state_at_line_start == 2,
+              "start states index yy_one_byte_rule");
+
 inline void yy_note_accepting(int state, char* cp)
 {
     if (yy_stop[state]) {
@@ -64,7 +91,7 @@ int yy_get_previous_state()
 {
     int state = yy_start + yy_current_buffer->at_line_start;
     for (char* cp = trltext; cp < yy_c_buf_p; ++cp) {
-        state = trl_dfa::transition(state, trl_dfa::byte_class[static_cast<unsigned char>(*cp)]);
+        state = yy_next[state][trl_dfa::byte_class[static_cast<unsigned char>(*cp)]];
         yy_note_accepting(state, cp + 1);
     }
     return state;
@@ -134,6 +161,23 @@ int trllex()
         *yy_cp = yy_hold_char;   // undo the terminator of the previous match
         yy_bp = yy_cp;
         yy_current_state = yy_start + yy_current_buffer->at_line_start;
+
+        if (const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
+            const int rule = yy_one_byte_rule[yy_current_state][cls]) [[likely]] {
+            // A complete match of one byte: the steps below, without the loop.
+            yy_current_state = yy_next[yy_current_state][cls];
+            yy_last_accepting_state = yy_current_state;
+            yy_last_accepting_cpos = ++yy_cp;
+            yy_rule = rule;
+            trltext = yy_bp;
+            trlleng = 1;
+            yy_hold_char = *yy_cp;
+            yy_c_buf_p = yy_cp;
+            yy_current_buffer->at_line_start = *yy_bp == '\n';
+            *yy_cp = '\0';
+            goto yy_do_action;
+        }
+
         yy_last_accepting_state = 0;   // no rule yet: a match of nothing finds no action
         yy_last_accepting_cpos = yy_bp;
 
@@ -142,7 +186,7 @@ int trllex()
             const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
             if (cls == trl_dfa::nul_class) [[unlikely]]
                 goto yy_nul_or_end_of_buffer;
-            yy_next_state = trl_dfa::transition(yy_current_state, cls);
+            yy_next_state = yy_next[yy_current_state][cls];
             if (!yy_next_state)
                 break;
             yy_current_state = yy_next_state;
@@ -171,6 +215,7 @@ int trllex()
         if (trlleng > 0)
             yy_current_buffer->at_line_start = yy_cp[-1] == '\n';
 
+    yy_do_action:
         switch (yy_rule) {
 #include "lex.trl.actions.inc"
         default:
