@@ -34,12 +34,18 @@ constexpr int error_symbol = 1;
 //
 // step[s][t]: > 0 shift to that state, < 0 reduce by that rule (the state's
 // default reduction filled in wherever the state has no explicit action),
-// 0 syntax error.  A shift goes straight to the state that the reductions
-// following it without look-ahead lead to, as long as these are by rules of
-// one symbol without an action: such a reduction only replaces the state
-// just pushed by the goto from the state below it (small_letter: L), which
-// the table can do in advance.  The trace shows every step, so it reads the
-// generated tables instead.
+// 0 syntax error.  Two kinds of steps are taken in advance:
+//
+// - A reduction without look-ahead by a rule of one symbol and without an
+//   action (small_letter: L) only replaces the state on top by the goto from
+//   the state below it, with the same value.  Wherever a shift or a goto
+//   leads to such a state, the tables lead to where its reductions end.
+// - A reduction by an empty rule without an action (length_sound, nothing
+//   before a word) pushes the goto from the current state on its left side.
+//   step holds it as -(num_rules + that state), so the engine pushes the
+//   state at once.
+//
+// The trace shows every step, so it reads the generated tables instead.
 //
 // lookahead_free[s]: the rule that state s reduces by without reading a
 // token, 0 if it reads one.  go[s][n]: the state after nonterminal n (counted
@@ -77,25 +83,35 @@ constexpr bool unit_reduction(int s)
     return r != 0 && tab::rule_length[r] == 1 && !tab::rule_has_action[r];
 }
 
+// Where the unit reductions of state `top`, pushed above state `below`,
+// lead.  Entering the final state accepts, so a step into it stays.
+constexpr int after_unit_reductions(int below, int top)
+{
+    for (int n = 0; n < tab::num_states && top != tab::final_state && unit_reduction(top); ++n) {
+        const int next = tab::goto_state(below, tab::rule_lhs[tab::default_reduction(top)]);
+        if (next == tab::final_state)
+            break;
+        top = next;
+    }
+    return top;
+}
+
 constexpr engine_tables make_engine_tables()
 {
     engine_tables t;
     for (int s = 0; s < tab::num_states; ++s) {
+        for (int n = 0; n < tab::num_nonterminals; ++n)
+            t.go[s][n] = static_cast<std::int16_t>(after_unit_reductions(s, tab::goto_state(s, tab::num_terminals + n)));
         for (int sym = 0; sym < tab::num_terminals; ++sym) {
             int a = table_step(s, sym);
-            // Follow the unit reductions after a shift.  Shifting into the
-            // final state accepts, so that shift stays as it is.
-            while (a > 0 && a != tab::final_state && unit_reduction(a)) {
-                const int next = tab::goto_state(s, tab::rule_lhs[tab::default_reduction(a)]);
-                if (next == tab::final_state)
-                    break;
-                a = next;
+            if (a > 0) {
+                a = after_unit_reductions(s, a);
+            } else if (a < 0 && tab::rule_length[-a] == 0 && !tab::rule_has_action[-a]) {
+                a = -(tab::num_rules + t.go[s][tab::rule_lhs[-a] - tab::num_terminals]);
             }
             t.step[s][sym] = static_cast<std::int16_t>(a);
         }
         t.lookahead_free[s] = static_cast<std::int16_t>(tab::reads_lookahead(s) ? 0 : tab::default_reduction(s));
-        for (int n = 0; n < tab::num_nonterminals; ++n)
-            t.go[s][n] = static_cast<std::int16_t>(tab::goto_state(s, tab::num_terminals + n));
     }
     for (int r = 0; r < tab::num_rules; ++r) {
         const int length = tab::rule_length[r];
@@ -107,6 +123,7 @@ constexpr engine_tables make_engine_tables()
     return t;
 }
 
+static_assert(tab::num_rules + tab::num_states <= INT16_MAX, "pushes after empty rules must fit the step table");
 constexpr engine_tables tables = make_engine_tables();
 static_assert([] {
     for (int r = 0; r < tab::num_rules; ++r)
@@ -242,6 +259,16 @@ int parse()
                 continue;
             }
             rule = -act;
+            if constexpr (!trace) {
+                if (rule >= tab::num_rules) {
+                    // An empty rule without an action: push its goto.
+                    state = rule - tab::num_rules;
+                    *++sp = static_cast<state_type>(state);
+                    ++vp;
+                    vp[0] = vp[-1];
+                    continue;
+                }
+            }
 
             if (rule == 0) [[unlikely]] {
                 // Syntax error.  Report it unless a recovery is still
@@ -295,7 +322,10 @@ int parse()
         vp -= r.length;
         if constexpr (trace)
             trace_stack("state stack now", ss, sp);
-        state = tables.go[*sp][r.lhs];
+        if constexpr (trace)
+            state = tab::goto_state(*sp, tab::rule_lhs[rule]);
+        else
+            state = tables.go[*sp][r.lhs];
         *++sp = static_cast<state_type>(state);
         *++vp = yyval;
     }
