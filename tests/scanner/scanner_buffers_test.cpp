@@ -43,7 +43,11 @@ TEST(Refill, TokenAcrossTheReadBoundary)
     for (const auto& [piece, token] : pieces) {
         for (std::size_t k = 0; k <= piece.size() + 1; ++k) {
             // A comment line as filler, so that the piece starts a line.
-            const std::string text = ";" + std::string(TRL_READ_MAX - k - 2, 'x') + "\n" + piece + "z";
+            std::string text(TRL_READ_MAX - k - 1, 'x');
+            text.front() = ';';
+            text += '\n';
+            text += piece;
+            text += 'z';
             std::vector<Tok> mem = scan_memory(text);
             ASSERT_EQ(scan_file(text), mem) << piece << " split " << k;
             ASSERT_EQ(scan_pipe(text, {4096, 1, 4095, 3}), mem) << piece << " split " << k;
