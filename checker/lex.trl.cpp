@@ -134,136 +134,155 @@ int trlwrap()
     return 1;
 }
 
-int trllex()
+namespace {
+
+// The first call's set-up.
+[[gnu::noinline]] void yy_initialize()
 {
-    char* yy_cp;
-    char* yy_bp;
-    int yy_current_state;
+    yy_init = 0;
+    if (!yy_start)
+        yy_start = 1;
+    if (!trlin)
+        trlin = stdin;
+    if (!trlout)
+        trlout = stdout;
+    if (!yy_current_buffer)
+        yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
+    trl_load_buffer_state();
+}
+
+enum : int { yy_end_of_input = 0, yy_start_over = -1 };
+
+// One match that starts at yy_bp in start state yy_current_state and is not
+// complete after its first byte: runs the automaton, refills the buffer at
+// its end, and sets trltext, trlleng, the held byte and the scan position.
+// Returns the rule to carry out, yy_end_of_input when trllex returns 0, or
+// yy_start_over when more input was arranged at the end of the stream.
+[[gnu::noinline]] int yy_match_long(char* yy_bp, int yy_current_state)
+{
+    char* yy_cp = yy_bp;
     int yy_next_state;
     int yy_matched;
     int yy_rule;
 
-    if (yy_init) {
-        yy_init = 0;
-        if (!yy_start)
-            yy_start = 1;
-        if (!trlin)
-            trlin = stdin;
-        if (!trlout)
-            trlout = stdout;
-        if (!yy_current_buffer)
-            yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
-        trl_load_buffer_state();
+    yy_last_accepting_state = 0;   // no rule yet: a match of nothing finds no action
+    yy_last_accepting_cpos = yy_bp;
+
+yy_match:
+    for (;;) {
+        const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
+        if (cls == trl_dfa::nul_class) [[unlikely]]
+            goto yy_nul_or_end_of_buffer;
+        yy_next_state = yy_next[yy_current_state][cls];
+        if (!yy_next_state)
+            break;
+        yy_current_state = yy_next_state;
+        ++yy_cp;
+        if (const int stop = yy_stop[yy_current_state]) {
+            yy_last_accepting_state = yy_current_state;
+            yy_last_accepting_cpos = yy_cp;
+            if (stop == 2)
+                break;
+        }
     }
 
-    for (;;) {
+yy_find_action:
+    if (!yy_stop[yy_current_state]) {   // back up to the last accepting state
+        yy_cp = yy_last_accepting_cpos;
+        yy_current_state = yy_last_accepting_state;
+    }
+    yy_rule = trl_dfa::accept[yy_current_state];
+    yy_cp -= trl_dfa::tail_length[yy_rule];   // give the trailing context back
+
+    trltext = yy_bp;
+    trlleng = static_cast<int>(yy_cp - yy_bp);
+    yy_hold_char = *yy_cp;
+    *yy_cp = '\0';
+    yy_c_buf_p = yy_cp;
+    if (trlleng > 0)
+        yy_current_buffer->at_line_start = yy_cp[-1] == '\n';
+    if (yy_rule == 0)
+        yy_fatal_error("fatal flex scanner internal error--no action found");
+    return yy_rule;
+
+yy_nul_or_end_of_buffer:
+    // A NUL byte at yy_cp: input when it lies within the held text, else
+    // the end-of-buffer mark.
+    if (yy_current_buffer->status == TRL_BUFFER_NEW) {
+        yy_n_chars = yy_current_buffer->count;
+        yy_current_buffer->stream = trlin;
+        yy_current_buffer->status = TRL_BUFFER_NORMAL;
+    }
+    if (yy_cp < yy_current_buffer->chars + yy_n_chars) {
+        yy_next_state = yy_try_NUL_trans(yy_current_state);
+        if (!yy_next_state)
+            goto yy_find_action;
+        yy_current_state = yy_next_state;
+        ++yy_cp;
+        yy_note_accepting(yy_current_state, yy_cp);
+        if (yy_stop[yy_current_state] == 2)
+            goto yy_find_action;
+        goto yy_match;
+    }
+
+    trltext = yy_bp;
+    yy_matched = static_cast<int>(yy_cp - yy_bp);
+    yy_c_buf_p = yy_cp + 1;   // past the mark's first byte
+    switch (yy_get_next_buffer()) {
+    case EOB_ACT_END_OF_FILE:
+        yy_c_buf_p = trltext;
+        return trlwrap() ? yy_end_of_input : yy_start_over;
+    case EOB_ACT_CONTINUE_SCAN:
+        yy_c_buf_p = trltext + yy_matched;
+        yy_current_state = yy_get_previous_state();
         yy_cp = yy_c_buf_p;
+        yy_bp = trltext;
+        goto yy_match;
+    default:   // EOB_ACT_LAST_MATCH
+        yy_c_buf_p = yy_current_buffer->chars + yy_n_chars;
+        yy_current_state = yy_get_previous_state();
+        yy_cp = yy_c_buf_p;
+        yy_bp = trltext;
+        goto yy_find_action;
+    }
+}
+
+} // namespace
+
+int trllex()
+{
+    if (yy_init) [[unlikely]]
+        yy_initialize();
+
+    for (;;) {
+        char* yy_cp = yy_c_buf_p;
         *yy_cp = yy_hold_char;   // undo the terminator of the previous match
-        yy_bp = yy_cp;
-        yy_current_state = yy_start + yy_current_buffer->at_line_start;
-
-        if (const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
-            const int rule = yy_one_byte_rule[yy_current_state][cls]) [[likely]] {
-            // A complete match of one byte: the steps below, without the loop.
-            yy_current_state = yy_next[yy_current_state][cls];
-            yy_last_accepting_state = yy_current_state;
-            yy_last_accepting_cpos = ++yy_cp;
-            yy_rule = rule;
-            trltext = yy_bp;
+        const int yy_start_state = yy_start + yy_current_buffer->at_line_start;
+        const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
+        int yy_rule = yy_one_byte_rule[yy_start_state][cls];
+        if (yy_rule != 0) [[likely]] {
+            // A complete match of one byte: what yy_match_long does, without
+            // the loop.
+            yy_last_accepting_state = yy_next[yy_start_state][cls];
+            yy_last_accepting_cpos = yy_cp + 1;
+            trltext = yy_cp;
             trlleng = 1;
+            yy_current_buffer->at_line_start = *yy_cp == '\n';
+            yy_c_buf_p = ++yy_cp;
             yy_hold_char = *yy_cp;
-            yy_c_buf_p = yy_cp;
-            yy_current_buffer->at_line_start = *yy_bp == '\n';
             *yy_cp = '\0';
-            goto yy_do_action;
+        } else {
+            yy_rule = yy_match_long(yy_cp, yy_start_state);
+            if (yy_rule == yy_end_of_input)
+                return 0;
+            if (yy_rule == yy_start_over)
+                continue;
         }
 
-        yy_last_accepting_state = 0;   // no rule yet: a match of nothing finds no action
-        yy_last_accepting_cpos = yy_bp;
-
-    yy_match:
-        for (;;) {
-            const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
-            if (cls == trl_dfa::nul_class) [[unlikely]]
-                goto yy_nul_or_end_of_buffer;
-            yy_next_state = yy_next[yy_current_state][cls];
-            if (!yy_next_state)
-                break;
-            yy_current_state = yy_next_state;
-            ++yy_cp;
-            if (const int stop = yy_stop[yy_current_state]) {
-                yy_last_accepting_state = yy_current_state;
-                yy_last_accepting_cpos = yy_cp;
-                if (stop == 2)
-                    break;
-            }
-        }
-
-    yy_find_action:
-        if (!yy_stop[yy_current_state]) {   // back up to the last accepting state
-            yy_cp = yy_last_accepting_cpos;
-            yy_current_state = yy_last_accepting_state;
-        }
-        yy_rule = trl_dfa::accept[yy_current_state];
-        yy_cp -= trl_dfa::tail_length[yy_rule];   // give the trailing context back
-
-        trltext = yy_bp;
-        trlleng = static_cast<int>(yy_cp - yy_bp);
-        yy_hold_char = *yy_cp;
-        *yy_cp = '\0';
-        yy_c_buf_p = yy_cp;
-        if (trlleng > 0)
-            yy_current_buffer->at_line_start = yy_cp[-1] == '\n';
-
-    yy_do_action:
         switch (yy_rule) {
 #include "lex.trl.actions.inc"
         default:
             yy_fatal_error("fatal flex scanner internal error--no action found");
-        }
-        continue;
-
-    yy_nul_or_end_of_buffer:
-        // A NUL byte at yy_cp: input when it lies within the held text, else
-        // the end-of-buffer mark.
-        if (yy_current_buffer->status == TRL_BUFFER_NEW) {
-            yy_n_chars = yy_current_buffer->count;
-            yy_current_buffer->stream = trlin;
-            yy_current_buffer->status = TRL_BUFFER_NORMAL;
-        }
-        if (yy_cp < yy_current_buffer->chars + yy_n_chars) {
-            yy_next_state = yy_try_NUL_trans(yy_current_state);
-            if (!yy_next_state)
-                goto yy_find_action;
-            yy_current_state = yy_next_state;
-            ++yy_cp;
-            yy_note_accepting(yy_current_state, yy_cp);
-            if (yy_stop[yy_current_state] == 2)
-                goto yy_find_action;
-            goto yy_match;
-        }
-
-        trltext = yy_bp;
-        yy_matched = static_cast<int>(yy_cp - yy_bp);
-        yy_c_buf_p = yy_cp + 1;   // past the mark's first byte
-        switch (yy_get_next_buffer()) {
-        case EOB_ACT_END_OF_FILE:
-            yy_c_buf_p = trltext;
-            if (trlwrap())
-                return 0;
-            continue;   // more input was arranged: start over
-        case EOB_ACT_CONTINUE_SCAN:
-            yy_c_buf_p = trltext + yy_matched;
-            yy_current_state = yy_get_previous_state();
-            yy_cp = yy_c_buf_p;
-            yy_bp = trltext;
-            goto yy_match;
-        default:   // EOB_ACT_LAST_MATCH
-            yy_c_buf_p = yy_current_buffer->chars + yy_n_chars;
-            yy_current_state = yy_get_previous_state();
-            yy_cp = yy_c_buf_p;
-            yy_bp = trltext;
-            goto yy_find_action;
         }
     }
 }
