@@ -15,18 +15,6 @@ char initial_line[initial_line_size];
 // Storage of linebuf once it has outgrown initial_line; kept for the rest
 // of the process.
 std::unique_ptr<char[]> grown_line;
-int line_size = initial_line_size;
-
-// Makes room for at least one more character and the terminating NUL.
-void grow_line()
-{
-    const int size = line_size * 2;
-    auto line = std::make_unique<char[]>(static_cast<std::size_t>(size));
-    std::memcpy(line.get(), linebuf, static_cast<std::size_t>(bp) + 1);
-    grown_line = std::move(line);
-    linebuf = grown_line.get();
-    line_size = size;
-}
 
 void print_buffer(bool header)
 {
@@ -41,19 +29,22 @@ void print_buffer(bool header)
 
 char* linebuf = initial_line;
 int bp = 0;
+int line_size = initial_line_size;
+
+void grow_line()
+{
+    const int size = line_size * 2;
+    auto line = std::make_unique<char[]>(static_cast<std::size_t>(size));
+    std::memcpy(line.get(), linebuf, static_cast<std::size_t>(bp) + 1);
+    grown_line = std::move(line);
+    linebuf = grown_line.get();
+    line_size = size;
+}
 
 void initbuffer()
 {
     linebuf[0] = '\0';
     bp = 0;
-}
-
-void append_char(int c)
-{
-    if (bp + 2 > line_size)
-        grow_line();
-    linebuf[bp] = static_cast<char>(c);
-    linebuf[++bp] = '\0';
 }
 
 void print_header()

@@ -7,11 +7,22 @@
 // collects more letters, so an echo line is never cut.
 extern char* linebuf;
 extern int bp;
+extern int line_size;   // bytes at linebuf
+
+// Makes room for at least one more character and the terminating NUL.
+void grow_line();
 
 // Empties the echo buffer.
 void initbuffer();
-// Appends the character c (a token value) to the echo buffer.
-void append_char(int c);
+// Appends the character c (a token value) to the echo buffer.  Inline: the
+// grammar's actions call it for every letter.
+inline void append_char(int c)
+{
+    if (bp + 2 > line_size) [[unlikely]]
+        grow_line();
+    linebuf[bp] = static_cast<char>(c);
+    linebuf[++bp] = '\0';
+}
 // Writes the buffer as a turn header (an empty line, the text, end of line)
 // on standard output and empties it.
 void print_header();
