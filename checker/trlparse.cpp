@@ -218,6 +218,7 @@ int parse()
         if constexpr (trace)
             std::fprintf(stderr, "Entering state %d\n", state);
 
+        int act;
         int rule = tables.lookahead_free[state];
         if (rule == 0) {
             if (trlchar == no_token) {
@@ -239,11 +240,11 @@ int parse()
                     std::fprintf(stderr, "Next token is %d (%s)\n", trlchar, tab::symbol_name[symbol]);
             }
 
-            int act;
             if constexpr (trace)
                 act = table_step(state, symbol);
             else
                 act = tables.step[state][symbol];
+        have_action:
             if (act > 0) [[likely]] {
                 if (act == tab::final_state)
                     return 0;
@@ -266,6 +267,10 @@ int parse()
                     *++sp = static_cast<state_type>(state);
                     ++vp;
                     vp[0] = vp[-1];
+                    if (sp < full) {
+                        act = tables.step[state][symbol];
+                        goto have_action;
+                    }
                     continue;
                 }
             }
@@ -328,6 +333,14 @@ int parse()
             state = tables.go[*sp][r.lhs];
         *++sp = static_cast<state_type>(state);
         *++vp = yyval;
+
+        // Go on with the look-ahead still held.  Its step is right for a
+        // state that reduces without one as well, as that state's default
+        // reduction fills its row; only the trace must tell them apart.
+        if (!trace && trlchar != no_token && sp < full) {
+            act = tables.step[state][symbol];
+            goto have_action;
+        }
     }
 }
 
