@@ -3,6 +3,7 @@
 #include "lex.trl.h"
 
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -50,10 +51,14 @@ constexpr auto yy_stop = [] {
     return stop;
 }();
 
+// The rows of the plain tables below are padded to a power of two, so that
+// finding a row takes a shift instead of a multiplication.
+constexpr int yy_row = std::bit_ceil(static_cast<unsigned>(trl_dfa::num_classes));
+
 // The transitions as a plain array derived from the generated row-displaced
 // tables (11 KB), so that a step of the match loop is one load.
 constexpr auto yy_next = [] {
-    std::array<std::array<trl_dfa::state_t, trl_dfa::num_classes>, trl_dfa::num_states> next{};
+    std::array<std::array<trl_dfa::state_t, yy_row>, trl_dfa::num_states> next{};
     for (int s = 0; s < trl_dfa::num_states; ++s)
         for (int c = 0; c < trl_dfa::num_classes; ++c)
             next[s][c] = trl_dfa::transition(s, c);
@@ -65,7 +70,7 @@ constexpr auto yy_next = [] {
 // context and has no transition), 0 otherwise.  Most tokens are one letter
 // or one blank; they skip the match loop.
 constexpr auto yy_one_byte_rule = [] {
-    std::array<std::array<std::uint8_t, trl_dfa::num_classes>, 3> rule{};
+    std::array<std::array<std::uint8_t, yy_row>, 3> rule{};
     for (int start : {trl_dfa::start_state, trl_dfa::start_state_at_line_start})
         for (int c = 0; c < trl_dfa::num_classes; ++c) {
             const int s = trl_dfa::transition(start, c);
