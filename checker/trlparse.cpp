@@ -48,12 +48,12 @@ constexpr int error_symbol = 1;
 // The trace shows every step, so it reads the generated tables instead.
 //
 // lookahead_free[s]: the rule that state s reduces by without reading a
-// token, 0 if it reads one.  go[s][n]: the state after nonterminal n (counted
-// from the first nonterminal) in state s.
+// token, 0 if it reads one.  go[n][s]: the state after nonterminal n (counted
+// from the first nonterminal) in state s; a rule finds its column at once.
 //
 // For each rule: its length, where its $1 is relative to the top of the
 // stack (the top itself for an empty rule, whose value nothing reads), its
-// left side as a column of go, and whether reduce_action has a case for it.
+// left side as the column of go, and whether reduce_action has a case for it.
 struct rule_entry {
     std::int8_t length;
     std::int8_t first;
@@ -64,7 +64,7 @@ struct rule_entry {
 struct engine_tables {
     std::array<std::array<std::int16_t, tab::num_terminals>, tab::num_states> step{};
     std::array<std::int16_t, tab::num_states> lookahead_free{};
-    std::array<std::array<std::int16_t, tab::num_nonterminals>, tab::num_states> go{};
+    std::array<std::array<std::int16_t, tab::num_states>, tab::num_nonterminals> go{};
     std::array<rule_entry, tab::num_rules> rules{};
 };
 
@@ -101,13 +101,13 @@ constexpr engine_tables make_engine_tables()
     engine_tables t;
     for (int s = 0; s < tab::num_states; ++s) {
         for (int n = 0; n < tab::num_nonterminals; ++n)
-            t.go[s][n] = static_cast<std::int16_t>(after_unit_reductions(s, tab::goto_state(s, tab::num_terminals + n)));
+            t.go[n][s] = static_cast<std::int16_t>(after_unit_reductions(s, tab::goto_state(s, tab::num_terminals + n)));
         for (int sym = 0; sym < tab::num_terminals; ++sym) {
             int a = table_step(s, sym);
             if (a > 0) {
                 a = after_unit_reductions(s, a);
             } else if (a < 0 && tab::rule_length[-a] == 0 && !tab::rule_has_action[-a]) {
-                a = -(tab::num_rules + t.go[s][tab::rule_lhs[-a] - tab::num_terminals]);
+                a = -(tab::num_rules + t.go[tab::rule_lhs[-a] - tab::num_terminals][s]);
             }
             t.step[s][sym] = static_cast<std::int16_t>(a);
         }
@@ -330,7 +330,7 @@ int parse()
         if constexpr (trace)
             state = tab::goto_state(*sp, tab::rule_lhs[rule]);
         else
-            state = tables.go[*sp][r.lhs];
+            state = tables.go[r.lhs][*sp];
         *++sp = static_cast<state_type>(state);
         *++vp = yyval;
 
