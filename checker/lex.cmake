@@ -12,7 +12,7 @@ add_custom_command(
   VERBATIM)
 
 add_library(trl_scanner STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS})
+  ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS} ${VELMAR_TOKENS})
 target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 target_compile_features(trl_scanner PUBLIC cxx_std_20)
 

@@ -2,10 +2,7 @@
 // and the refillable input buffers it runs on.
 #include "lex.trl.h"
 
-#include <array>
-#include <bit>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,93 +17,19 @@ int trllval;
 int lineno;
 FILE* trlin;
 FILE* trlout;
+
+// Buffer state and the scanner's own bookkeeping.
+namespace {
+
 int yy_start = 0;
 int yy_init = 1;
 char yy_hold_char;
-int yy_last_accepting_state;
-char* yy_last_accepting_cpos;
-
-// Buffer state.
 trl_buffer* yy_current_buffer;
 char* yy_c_buf_p;
 int yy_n_chars;
+trl_buffer* yy_own_buffer;   // the buffer the scanner made for itself, if any
 
-namespace {
-
-// Per automaton state: 0 when it accepts nothing, 1 when it accepts a rule,
-// 2 when it accepts a rule and has no transition at all, so that a match
-// reaching it is complete without looking at the next byte.  Not peeking
-// past a complete match lets a terminal line's tokens out before the next
-// line has been typed.
-constexpr auto yy_stop = [] {
-    std::array<std::uint8_t, trl_dfa::num_states> stop{};
-    for (int s = 1; s < trl_dfa::num_states; ++s) {
-        if (trl_dfa::accept[s] == 0)
-            continue;
-        bool goes_on = false;
-        for (int c = 0; c < trl_dfa::num_classes && !goes_on; ++c)
-            goes_on = trl_dfa::transition(s, c) != 0;
-        stop[s] = goes_on ? 1 : 2;
-    }
-    return stop;
-}();
-
-// The rows of the plain tables below are padded to a power of two, so that
-// finding a row takes a shift instead of a multiplication.
-constexpr int yy_row = std::bit_ceil(static_cast<unsigned>(trl_dfa::num_classes));
-
-// The transitions as a plain array derived from the generated row-displaced
-// tables (11 KB), so that a step of the match loop is one load.
-constexpr auto yy_next = [] {
-    std::array<std::array<trl_dfa::state_t, yy_row>, trl_dfa::num_states> next{};
-    for (int s = 0; s < trl_dfa::num_states; ++s)
-        for (int c = 0; c < trl_dfa::num_classes; ++c)
-            next[s][c] = trl_dfa::transition(s, c);
-    return next;
-}();
-
-// For each start state and class of the first byte: the rule when that byte
-// alone is a complete match (its state accepts a rule without trailing
-// context and has no transition), 0 otherwise.  Most tokens are one letter
-// or one blank; they skip the match loop.
-constexpr auto yy_one_byte_rule = [] {
-    std::array<std::array<std::uint8_t, yy_row>, 3> rule{};
-    for (int start : {trl_dfa::start_state, trl_dfa::start_state_at_line_start})
-        for (int c = 0; c < trl_dfa::num_classes; ++c) {
-            const int s = trl_dfa::transition(start, c);
-            if (c != trl_dfa::nul_class && s != 0 && yy_stop[s] == 2 && trl_dfa::tail_length[trl_dfa::accept[s]] == 0)
-                rule[start][c] = trl_dfa::accept[s];
-        }
-    return rule;
-}();
-static_assert(trl_dfa::start_state == 1 && trl_dfa::start_state_at_line_start == 2,
-              "start states index yy_one_byte_rule");
-
-inline void yy_note_accepting(int state, char* cp)
-{
-    if (yy_stop[state]) {
-        yy_last_accepting_state = state;
-        yy_last_accepting_cpos = cp;
-    }
-}
-
-// Runs the automaton over the text matched so far (trltext up to the scan
-// position) to recover the state the match had reached before a refill.
-int yy_get_previous_state()
-{
-    int state = yy_start + yy_current_buffer->at_line_start;
-    for (char* cp = trltext; cp < yy_c_buf_p; ++cp) {
-        state = yy_next[state][trl_dfa::byte_class[static_cast<unsigned char>(*cp)]];
-        yy_note_accepting(state, cp + 1);
-    }
-    return state;
-}
-
-// The transition on a NUL byte that is part of the text; 0 when there is none.
-int yy_try_NUL_trans(int state)
-{
-    return trl_dfa::transition(state, trl_dfa::nul_class);
-}
+namespace dfa = trl_dfa;
 
 // Reads up to max bytes of the current buffer's stream into buf: a terminal
 // up to and including a newline, anything else in one block.
@@ -132,15 +55,6 @@ int yy_read(char* buf, int max)
     return static_cast<int>(n);
 }
 
-} // namespace
-
-int trlwrap()
-{
-    return 1;
-}
-
-namespace {
-
 // The first call's set-up.
 [[gnu::noinline]] void yy_initialize()
 {
@@ -152,107 +66,116 @@ namespace {
     if (!trlout)
         trlout = stdout;
     if (!yy_current_buffer)
-        yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
+        yy_current_buffer = yy_own_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
     trl_load_buffer_state();
 }
 
 enum : int { yy_end_of_input = 0, yy_start_over = -1 };
 
-// One match that starts at yy_bp in start state yy_current_state and is not
-// complete after its first byte: runs the automaton, refills the buffer at
-// its end, and sets trltext, trlleng, the held byte and the scan position.
-// Returns the rule to carry out, yy_end_of_input when trllex returns 0, or
-// yy_start_over when more input was arranged at the end of the stream.
-[[gnu::noinline]] int yy_match_long(char* yy_bp, int yy_current_state)
+// One match that starts at yy_bp in start state `state` and is not complete
+// after its first byte: runs the automaton, refills the buffer when the
+// match reaches its end, and sets trltext, trlleng, the held byte and the
+// scan position.  A match that runs into the end of the buffer goes on from
+// the state it has reached once the buffer is refilled: the kept text is
+// not scanned again, so a token is scanned once however many refills it
+// spans.  Returns the rule to carry out, yy_end_of_input when trllex
+// returns 0, or yy_start_over when more input was arranged at the end of
+// the stream.
+[[gnu::noinline]] int yy_match_long(char* yy_bp, int state)
 {
-    char* yy_cp = yy_bp;
-    int yy_next_state;
-    int yy_matched;
-    int yy_rule;
+    char* cp = yy_bp;
+    int last_state = 0;   // no rule yet: a match of nothing finds no action
+    char* last_cpos = yy_bp;
 
-    yy_last_accepting_state = 0;   // no rule yet: a match of nothing finds no action
-    yy_last_accepting_cpos = yy_bp;
-
-yy_match:
     for (;;) {
-        const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
-        if (cls == trl_dfa::nul_class) [[unlikely]]
-            goto yy_nul_or_end_of_buffer;
-        yy_next_state = yy_next[yy_current_state][cls];
-        if (!yy_next_state)
-            break;
-        yy_current_state = yy_next_state;
-        ++yy_cp;
-        if (const int stop = yy_stop[yy_current_state]) {
-            yy_last_accepting_state = yy_current_state;
-            yy_last_accepting_cpos = yy_cp;
-            if (stop == 2)
+        for (;;) {
+            const int cls = dfa::byte_class[static_cast<unsigned char>(*cp)];
+            if (cls == dfa::nul_class) [[unlikely]]
                 break;
+            const int to = dfa::next[state][cls];
+            if (!to)
+                goto find_action;
+            state = to;
+            ++cp;
+            if (const int stop = dfa::stop[state]) {
+                last_state = state;
+                last_cpos = cp;
+                if (stop == 2)
+                    goto find_action;
+            }
+        }
+
+        // A NUL byte at cp: input when it lies within the held text, else
+        // the end-of-buffer mark.
+        if (yy_current_buffer->status == TRL_BUFFER_NEW) {
+            yy_n_chars = yy_current_buffer->count;
+            yy_current_buffer->stream = trlin;
+            yy_current_buffer->status = TRL_BUFFER_NORMAL;
+        }
+        if (cp < yy_current_buffer->chars + yy_n_chars) {
+            const int to = dfa::next[state][dfa::nul_class];
+            if (!to)
+                goto find_action;
+            state = to;
+            ++cp;
+            if (const int stop = dfa::stop[state]) {
+                last_state = state;
+                last_cpos = cp;
+                if (stop == 2)
+                    goto find_action;
+            }
+            continue;
+        }
+
+        // The end of the buffer: refill.  The refill moves the kept text,
+        // so positions are carried over as offsets from its start.
+        trltext = yy_bp;
+        const std::ptrdiff_t matched = cp - yy_bp;
+        const std::ptrdiff_t last_offset = last_cpos - yy_bp;
+        yy_c_buf_p = cp + 1;   // past the mark's first byte
+        switch (yy_get_next_buffer()) {
+        case EOB_ACT_END_OF_FILE:
+            yy_c_buf_p = trltext;
+            return trlwrap() ? yy_end_of_input : yy_start_over;
+        case EOB_ACT_CONTINUE_SCAN:
+            yy_bp = trltext;
+            cp = yy_bp + matched;
+            last_cpos = yy_bp + last_offset;
+            continue;
+        default:   // EOB_ACT_LAST_MATCH: the kept text is all there is
+            yy_bp = trltext;
+            cp = yy_bp + matched;
+            last_cpos = yy_bp + last_offset;
+            goto find_action;
         }
     }
 
-yy_find_action:
-    if (!yy_stop[yy_current_state]) {   // back up to the last accepting state
-        yy_cp = yy_last_accepting_cpos;
-        yy_current_state = yy_last_accepting_state;
+find_action:
+    if (!dfa::stop[state]) {   // back up to the last accepting state
+        cp = last_cpos;
+        state = last_state;
     }
-    yy_rule = trl_dfa::accept[yy_current_state];
-    yy_cp -= trl_dfa::tail_length[yy_rule];   // give the trailing context back
+    const int rule = dfa::accept[state];
+    cp -= dfa::tail_length[rule];   // give the trailing context back
 
     trltext = yy_bp;
-    trlleng = static_cast<int>(yy_cp - yy_bp);
-    yy_hold_char = *yy_cp;
-    *yy_cp = '\0';
-    yy_c_buf_p = yy_cp;
+    trlleng = static_cast<int>(cp - yy_bp);
+    yy_hold_char = *cp;
+    *cp = '\0';
+    yy_c_buf_p = cp;
     if (trlleng > 0)
-        yy_current_buffer->at_line_start = yy_cp[-1] == '\n';
-    if (yy_rule == 0)
+        yy_current_buffer->at_line_start = cp[-1] == '\n';
+    if (rule == 0)
         yy_fatal_error("fatal flex scanner internal error--no action found");
-    return yy_rule;
-
-yy_nul_or_end_of_buffer:
-    // A NUL byte at yy_cp: input when it lies within the held text, else
-    // the end-of-buffer mark.
-    if (yy_current_buffer->status == TRL_BUFFER_NEW) {
-        yy_n_chars = yy_current_buffer->count;
-        yy_current_buffer->stream = trlin;
-        yy_current_buffer->status = TRL_BUFFER_NORMAL;
-    }
-    if (yy_cp < yy_current_buffer->chars + yy_n_chars) {
-        yy_next_state = yy_try_NUL_trans(yy_current_state);
-        if (!yy_next_state)
-            goto yy_find_action;
-        yy_current_state = yy_next_state;
-        ++yy_cp;
-        yy_note_accepting(yy_current_state, yy_cp);
-        if (yy_stop[yy_current_state] == 2)
-            goto yy_find_action;
-        goto yy_match;
-    }
-
-    trltext = yy_bp;
-    yy_matched = static_cast<int>(yy_cp - yy_bp);
-    yy_c_buf_p = yy_cp + 1;   // past the mark's first byte
-    switch (yy_get_next_buffer()) {
-    case EOB_ACT_END_OF_FILE:
-        yy_c_buf_p = trltext;
-        return trlwrap() ? yy_end_of_input : yy_start_over;
-    case EOB_ACT_CONTINUE_SCAN:
-        yy_c_buf_p = trltext + yy_matched;
-        yy_current_state = yy_get_previous_state();
-        yy_cp = yy_c_buf_p;
-        yy_bp = trltext;
-        goto yy_match;
-    default:   // EOB_ACT_LAST_MATCH
-        yy_c_buf_p = yy_current_buffer->chars + yy_n_chars;
-        yy_current_state = yy_get_previous_state();
-        yy_cp = yy_c_buf_p;
-        yy_bp = trltext;
-        goto yy_find_action;
-    }
+    return rule;
 }
 
 } // namespace
+
+int trlwrap()
+{
+    return 1;
+}
 
 int trllex()
 {
@@ -260,36 +183,62 @@ int trllex()
         yy_initialize();
 
     for (;;) {
-        char* yy_cp = yy_c_buf_p;
-        *yy_cp = yy_hold_char;   // undo the terminator of the previous match
-        const int yy_start_state = yy_start + yy_current_buffer->at_line_start;
-        const int cls = trl_dfa::byte_class[static_cast<unsigned char>(*yy_cp)];
-        int yy_rule = yy_one_byte_rule[yy_start_state][cls];
-        if (yy_rule != 0) [[likely]] {
-            // A complete match of one byte: what yy_match_long does, without
-            // the loop.
-            yy_last_accepting_state = yy_next[yy_start_state][cls];
-            yy_last_accepting_cpos = yy_cp + 1;
-            trltext = yy_cp;
+        char* cp = yy_c_buf_p;
+        *cp = yy_hold_char;   // undo the terminator of the previous match
+        const int start = yy_start + yy_current_buffer->at_line_start;
+        const int cls = dfa::byte_class[static_cast<unsigned char>(*cp)];
+        int rule = dfa::one_byte_rule[start][cls];
+        if (rule != 0) [[likely]] {
+            // A complete match of one byte: what yy_match_long does,
+            // without the loop.
+            trltext = cp;
             trlleng = 1;
-            yy_current_buffer->at_line_start = *yy_cp == '\n';
-            yy_c_buf_p = ++yy_cp;
-            yy_hold_char = *yy_cp;
-            *yy_cp = '\0';
+            yy_current_buffer->at_line_start = *cp == '\n';
+            yy_c_buf_p = ++cp;
+            yy_hold_char = *cp;
+            *cp = '\0';
         } else {
-            yy_rule = yy_match_long(yy_cp, yy_start_state);
-            if (yy_rule == yy_end_of_input)
+            rule = yy_match_long(cp, start);
+            if (rule == yy_end_of_input)
                 return 0;
-            if (yy_rule == yy_start_over)
+            if (rule == yy_start_over)
                 continue;
         }
 
-        switch (yy_rule) {
+        // A rule written as a token needs no code; the others run theirs.
+        if (const int token = dfa::rule_token[rule]) {
+            // trllval becomes the first byte where the rule says so, without
+            // a branch to mispredict.
+            trllval += (static_cast<signed char>(*trltext) - trllval) * dfa::rule_value[rule];
+            return token;
+        }
+        switch (rule) {
 #include "lex.trl.actions.inc"
         default:
             yy_fatal_error("fatal flex scanner internal error--no action found");
         }
     }
+}
+
+void trl_scanner_reset()
+{
+    if (yy_current_buffer == yy_own_buffer)
+        yy_current_buffer = nullptr;
+    trl_delete_buffer(yy_own_buffer);
+    yy_own_buffer = nullptr;
+    yy_current_buffer = nullptr;
+    yy_c_buf_p = nullptr;
+    yy_n_chars = 0;
+    yy_hold_char = '\0';
+    yy_init = 1;
+    yy_start = 0;
+    trltext = nullptr;
+    trlleng = 0;
+}
+
+trl_buffer* trl_current_buffer()
+{
+    return yy_current_buffer;
 }
 
 int yy_get_next_buffer()
@@ -304,7 +253,8 @@ int yy_get_next_buffer()
 
     // Keep the unfinished match: move it to the front.
     const int kept = static_cast<int>(yy_c_buf_p - trltext) - 1;
-    std::memmove(b->chars, trltext, static_cast<std::size_t>(kept));
+    if (trltext != b->chars)   // a long match stays at the front through many refills
+        std::memmove(b->chars, trltext, static_cast<std::size_t>(kept));
 
     if (b->status == TRL_BUFFER_EOF_PENDING) {
         b->count = yy_n_chars = 0;
@@ -423,6 +373,8 @@ void trl_delete_buffer(trl_buffer* b)
         return;
     if (b == yy_current_buffer)
         yy_current_buffer = nullptr;
+    if (b == yy_own_buffer)
+        yy_own_buffer = nullptr;
     if (b->owns_chars)
         yy_flex_free(b->chars);
     yy_flex_free(b);
@@ -473,8 +425,11 @@ void trl_load_buffer_state()
 
 void trlrestart(FILE* stream)
 {
-    if (!yy_current_buffer)
+    if (!yy_current_buffer) {
         yy_current_buffer = trl_create_buffer(trlin, TRL_BUF_SIZE);
+        if (!yy_own_buffer)
+            yy_own_buffer = yy_current_buffer;
+    }
     trl_init_buffer(yy_current_buffer, stream);
     trl_load_buffer_state();
 }

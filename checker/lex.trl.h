@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "tokens.h"
+#include "velmar.tokens.h"
 
 struct trl_buffer {
     FILE* stream;        // refilled from here; null for a buffer over memory
@@ -24,26 +24,26 @@ enum : int { TRL_BUF_SIZE = 16384, TRL_READ_MAX = 8192 };
 // Results of yy_get_next_buffer.
 enum : int { EOB_ACT_CONTINUE_SCAN = 0, EOB_ACT_END_OF_FILE = 1, EOB_ACT_LAST_MATCH = 2 };
 
-// Scanner state.
+// The text of the last match, terminated in place; valid until the next call.
 extern char* trltext;
 extern int trlleng;
+// The first byte of the last token that carries a value, as a signed char.
 extern int trllval;
+// Newlines that ended a non-empty line (comment lines included).
 extern int lineno;
+// The scanner's streams; standard input and output when null at the first call.
 extern FILE* trlin;
 extern FILE* trlout;
-extern int yy_start;
-extern int yy_init;
-extern char yy_hold_char;
-extern int yy_last_accepting_state;     // the last accepting state of the current match
-extern char* yy_last_accepting_cpos;    // and where the text it accepts ends
-extern trl_buffer* yy_current_buffer;
-extern char* yy_c_buf_p;
-extern int yy_n_chars;
 
 // Returns the next token code, a character code, or 0 at the end of input.
 int trllex();
 // Called at the end of the input stream; 1: no further input.
 int trlwrap();
+
+// Sets the scanner back to its state before its first call: the buffer it
+// made for itself is released, a buffer made by the caller is left to the
+// caller, and the next trllex starts on trlin.  lineno is not touched.
+void trl_scanner_reset();
 
 trl_buffer* trl_create_buffer(FILE* stream, int size);
 void trl_delete_buffer(trl_buffer* b);
@@ -55,6 +55,9 @@ void trlrestart(FILE* stream);
 trl_buffer* trl_scan_buffer(char* base, unsigned size);
 trl_buffer* trl_scan_string(const char* str);
 trl_buffer* trl_scan_bytes(const char* bytes, int len);
+// The buffer being scanned, or null.  Its scan position and count are
+// saved into it only when another buffer becomes current.
+trl_buffer* trl_current_buffer();
 
 int yy_get_next_buffer();
 int input();

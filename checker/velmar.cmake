@@ -1,14 +1,17 @@
-# The grammar, the parse engine, the echo buffer and the program velmar.
-# velmar.y is turned into the parse tables (velmar.tab.h) at build time.
+# The grammar, the parse engine and the echo buffer.  velmar.y is turned
+# into the parse tables (velmar.tab.h) and the token codes (velmar.tokens.h)
+# at build time.
 set(VELMAR_TABLES ${CMAKE_CURRENT_BINARY_DIR}/velmar.tab.h)
+set(VELMAR_TOKENS ${CMAKE_CURRENT_BINARY_DIR}/velmar.tokens.h)
 add_custom_command(
-  OUTPUT ${VELMAR_TABLES} ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
+  OUTPUT ${VELMAR_TABLES} ${VELMAR_TOKENS} ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
   COMMAND trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y ${VELMAR_TABLES}
+          --tokens ${VELMAR_TOKENS}
           --report ${CMAKE_CURRENT_BINARY_DIR}/velmar.output
   DEPENDS trl-lalrgen ${CMAKE_CURRENT_SOURCE_DIR}/velmar.y
-  COMMENT "Generating the velmar parse tables"
+  COMMENT "Generating the velmar parse tables and token codes"
   VERBATIM)
-add_custom_target(velmar_tables DEPENDS ${VELMAR_TABLES})
+add_custom_target(velmar_tables DEPENDS ${VELMAR_TABLES} ${VELMAR_TOKENS})
 
 # Everything but main, for the program, the tests and the fuzzer.
 add_library(velmar_core STATIC
@@ -18,6 +21,3 @@ add_library(velmar_core STATIC
 target_include_directories(velmar_core PUBLIC
   ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(velmar_core PUBLIC trl_scanner)
-
-add_executable(velmar ${CMAKE_CURRENT_SOURCE_DIR}/velmar_main.cpp)
-target_link_libraries(velmar PRIVATE velmar_core)

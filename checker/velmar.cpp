@@ -57,6 +57,15 @@ void print_line()
     print_buffer(false);
 }
 
+void velmar_reset()
+{
+    lineno = 0;
+    trl_scanner_reset();
+    initbuffer();
+    trlchar = -2;
+    trlnerrs = 0;
+}
+
 int trlerror(const char* message)
 {
     return std::printf("%s in line %d\n", message, lineno);

@@ -41,3 +41,8 @@ int trlerror(const char* message);
 // Parses the whole input delivered by trllex.  Returns 0 when it is one
 // dialog, 1 after the first syntax error, 2 when the stack overflows.
 int trlparse();
+
+// Sets the whole checker back to where a new run starts: line counter,
+// scanner and its buffers (trl_scanner_reset), echo buffer and the parser's
+// look-ahead and error count.
+void velmar_reset();

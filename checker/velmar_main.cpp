@@ -7,6 +7,6 @@
 
 int main(int, char**)
 {
-    lineno = 0;
+    velmar_reset();
     return trlparse();
 }

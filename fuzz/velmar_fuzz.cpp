@@ -15,9 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1u << 20)
         return 0;
 
-    initbuffer();
+    velmar_reset();
     trl_buffer* b = trl_scan_bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    lineno = 0;
     const int status = trlparse();
     trl_delete_buffer(b);
     if (status < 0 || status > 2)

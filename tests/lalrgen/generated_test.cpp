@@ -1,11 +1,15 @@
-// The header that trl-lalrgen writes for grammars/calc.y, compiled and run
-// by a small engine that follows the table interface.
+// Headers that trl-lalrgen writes, compiled and run by the parse engine:
+// grammars/calc.y (actions, embedded actions, $ references, folded unit
+// rules) and grammars/recover.y (recovery through `error`).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "calc_tables.h"
+#include "parse_engine.h"
+#include "recover_tables.h"
 
 namespace {
 
@@ -16,53 +20,43 @@ struct tok {
 
 constexpr int NUM = 300;
 
-// The tables are usable in constant expressions.
-static_assert(trl_lalr::translate(0) == 0);
-static_assert(trl_lalr::translate('+') > trl_lalr::undefined_terminal);
-static_assert(trl_lalr::translate(256) == trl_lalr::undefined_terminal);
-static_assert(trl_lalr::translate(302) == trl_lalr::undefined_terminal);
-static_assert(trl_lalr::num_symbols == trl_lalr::num_terminals + trl_lalr::num_nonterminals);
-
-std::vector<int> reduced;
-
-bool parse(const std::vector<tok>& in) {
-    using namespace trl_lalr;
-    reduced.clear();
-    calc::log.clear();
-    std::vector<int> states{0}, values{0};
+// The engine over a list of tokens, with an unbounded stack.
+struct list_hooks {
+    static constexpr bool run_actions = true;
+    const std::vector<tok>& in;
     std::size_t next = 0;
-    int la = -1, lval = 0;
-    for (;;) {
-        const int s = states.back();
-        int rule = 0;
-        if (!reads_lookahead(s)) {
-            rule = default_reduction(s);
-        } else {
-            if (la < 0) {
-                la = next < in.size() ? translate(in[next].code) : 0;
-                lval = next < in.size() ? in[next].value : 0;
-                ++next;
-            }
-            const int act = action(s, la);
-            if (act > 0) {
-                if (act == final_state) return true;
-                states.push_back(act);
-                values.push_back(lval);
-                la = -1;
-                continue;
-            }
-            rule = act < 0 ? -act : default_reduction(s);
-            if (rule == 0) return false;
-        }
-        const int len = rule_length[rule];
-        int yyval = len > 0 ? values[values.size() - static_cast<std::size_t>(len)] : 0;
-        reduce_action(rule, values.data() + values.size() - 1, yyval);
-        reduced.push_back(rule);
-        states.resize(states.size() - static_cast<std::size_t>(len));
-        values.resize(values.size() - static_cast<std::size_t>(len));
-        states.push_back(goto_state(states.back(), rule_lhs[rule]));
-        values.push_back(yyval);
+    std::vector<trl_engine::entry> storage = std::vector<trl_engine::entry>(4);
+    int errors = 0;
+
+    int lex(int& value) {
+        if (next >= in.size()) return 0;
+        value = in[next].value;
+        return in[next++].code;
     }
+    bool grow(trl_engine::parse_state& p) {
+        storage.assign(p.stack, p.stack + p.depth);
+        storage.resize(static_cast<std::size_t>(p.capacity) * 2);
+        p.stack = storage.data();
+        p.capacity *= 2;
+        return true;
+    }
+    trl_engine::error_outcome syntax_error(trl_engine::parse_state&) {
+        ++errors;
+        return trl_engine::error_outcome::not_recovered;
+    }
+};
+
+template <class T, bool trace = false>
+int parse(const std::vector<tok>& in, int* errors = nullptr) {
+    list_hooks hooks{in};
+    trl_engine::parse_state p;
+    p.stack = hooks.storage.data();
+    p.capacity = static_cast<int>(hooks.storage.size());
+    trl_engine::start(p);
+    const int result = trl_engine::parse<T, list_hooks, trace>(p, hooks);
+    if (errors) *errors = hooks.errors;
+    EXPECT_EQ(p.nerrs, hooks.errors);
+    return result;
 }
 
 std::vector<tok> lex(const std::string& text) {
@@ -73,69 +67,96 @@ std::vector<tok> lex(const std::string& text) {
     return v;
 }
 
-std::string rule_text(int r) {
-    std::string s = std::string(trl_lalr::symbol_name[trl_lalr::rule_lhs[r]]) + ":";
-    for (int k = 0; k < trl_lalr::rule_length[r]; ++k)
-        s += std::string(" ") + trl_lalr::symbol_name[trl_lalr::rule_rhs[trl_lalr::rule_rhs_begin[r] + k]];
-    return s;
-}
+using calc_tables = calc_lalr::tables;
+
+// The tables are usable in constant expressions.
+static_assert(calc_tables::translate(0) == 0);
+static_assert(calc_tables::translate('+') > calc_tables::undefined_terminal);
+static_assert(calc_tables::translate(256) == calc_tables::undefined_terminal);
+static_assert(calc_tables::translate(302) == calc_tables::undefined_terminal);
+static_assert(calc_tables::num_symbols == calc_tables::num_terminals + calc_tables::num_nonterminals);
+static_assert(!calc_tables::uses_error && recover_lalr::tables::uses_error);
 
 TEST(GeneratedHeader, ActionsComputeValues) {
-    ASSERT_TRUE(parse(lex("2 + 3 * 4")));
-    EXPECT_EQ(calc::result, 14);
-    ASSERT_TRUE(parse(lex("(2 - '3) * 2 - 1")));
-    EXPECT_EQ(calc::result, 9);
-    ASSERT_TRUE(parse(lex("7")));
-    EXPECT_EQ(calc::result, 7);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"2 + 3 * 4", 14}, {"(2 - '3) * 2 - 1", 9}, {"7", 7}, {"((((((((1))))))))+1", 2}}) {
+        ASSERT_EQ(parse<calc_tables>(lex(text)), trl_engine::accepted) << text;
+        EXPECT_EQ(calc::result, value) << text;
+    }
 }
 
 TEST(GeneratedHeader, EmbeddedActionSeesSymbolsBeforeIt) {
     // [ e1 {mid} , e2 ]: the embedded action's value (7) is $3 of the rule.
-    ASSERT_TRUE(parse(lex("[1 + 1, 5]")));
+    calc::log.clear();
+    ASSERT_EQ(parse<calc_tables>(lex("[1 + 1, 5]")), trl_engine::accepted);
     EXPECT_EQ(calc::result, 2 * 100 + 7 + 5);
     EXPECT_EQ(calc::log, (std::vector<std::string>{"mid 91 2", "end 5 93"}));
-    ASSERT_TRUE(parse(lex("[[1,2],3]*2")));
+    calc::log.clear();
+    ASSERT_EQ(parse<calc_tables>(lex("[[1,2],3]*2")), trl_engine::accepted);
     EXPECT_EQ(calc::result, ((1 * 100 + 7 + 2) * 100 + 7 + 3) * 2);
     EXPECT_EQ(calc::log, (std::vector<std::string>{"mid 91 1", "end 2 93", "mid 91 109", "end 3 93"}));
 }
 
 TEST(GeneratedHeader, RejectsWhatTheGrammarDoesNot) {
-    EXPECT_FALSE(parse(lex("2 +")));
-    EXPECT_FALSE(parse(lex("[1 5]")));
-    EXPECT_FALSE(parse(lex("")));
-    EXPECT_FALSE(parse(lex("(1))")));
-    EXPECT_FALSE(parse({{NUM, 1}, {'+', 0}, {301, 0}}));   // declared, used by no rule
-    EXPECT_FALSE(parse({{NUM, 1}, {'+', 0}, {257, 0}}));
-    EXPECT_FALSE(parse(lex("1 2")));
+    for (const auto& in : std::vector<std::vector<tok>>{lex("2 +"), lex("[1 5]"), lex(""), lex("(1))"), lex("1 2"),
+                                                        {{NUM, 1}, {'+', 0}, {301, 0}},   // declared, used by no rule
+                                                        {{NUM, 1}, {'+', 0}, {257, 0}}}) {
+        int errors = 0;
+        EXPECT_EQ(parse<calc_tables>(in, &errors), trl_engine::rejected);
+        EXPECT_EQ(errors, 1);
+    }
     // The midrule was reduced before the error after it was found.
-    EXPECT_FALSE(parse(lex("[1 ; 2]")));
+    calc::log.clear();
+    EXPECT_EQ(parse<calc_tables>(lex("[1 ; 2]")), trl_engine::rejected);
     EXPECT_EQ(calc::log, (std::vector<std::string>{"mid 91 1"}));
 }
 
-TEST(GeneratedHeader, RuleAndSymbolInfo) {
-    using namespace trl_lalr;
-    EXPECT_STREQ(symbol_name[0], "$");
-    EXPECT_STREQ(symbol_name[1], "error");
-    EXPECT_STREQ(symbol_name[2], "$undefined.");
-    EXPECT_STREQ(symbol_name[translate('\'')], "'\\''");
-    EXPECT_STREQ(symbol_name[translate(NUM)], "NUM");
-    EXPECT_STREQ(symbol_name[num_terminals], "$accept");
-    EXPECT_EQ(num_rules, 12);
-    EXPECT_EQ(rule_text(0), "$accept: input $");
-    EXPECT_EQ(rule_text(9), "$@1:");
-    EXPECT_EQ(rule_text(10), "factor: '[' expr $@1 ',' expr ']'");
-    EXPECT_EQ(int{rule_line[1]}, 18);
-    EXPECT_EQ(int{rule_line[8]}, 31);
-    EXPECT_EQ(int{rule_line[9]}, 32);    // the embedded action's brace
-    EXPECT_EQ(int{rule_line[10]}, 32);
-    EXPECT_EQ(int{rule_line[11]}, 35);
-    EXPECT_EQ(calc::epilogue_seen, 1);
-    // The accepting state is entered by $end only.
-    for (int s = 0; s < num_states; ++s)
-        for (int t = 1; t < num_terminals; ++t) EXPECT_NE(action(s, t), final_state);
-    // A number is reduced without looking further.
-    ASSERT_TRUE(parse(lex("5")));
-    EXPECT_EQ(rule_text(reduced.front()), "factor: NUM");
+// The traced instance shows every reduction of the grammar, the folded
+// unit reductions (term: factor, expr: term) included, in the order of the
+// untraced one.
+TEST(GeneratedHeader, TraceShowsFoldedReductions) {
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    std::fflush(stderr);
+    std::FILE* saved = stderr;
+    stderr = err;
+    const int result = parse<calc_tables, true>(lex("2+3"));
+    stderr = saved;
+    EXPECT_EQ(result, trl_engine::accepted);
+    std::rewind(err);
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, err)) > 0;) text.append(buf, n);
+    std::fclose(err);
+    std::vector<std::string> reductions;
+    for (std::size_t at = text.find(", "); (at = text.find("Reducing via rule ", at)) != std::string::npos; ++at)
+        reductions.push_back(text.substr(text.find(',', at) + 2, text.find('\n', at) - text.find(',', at) - 2));
+    EXPECT_EQ(reductions, (std::vector<std::string>{"NUM  -> factor", "factor  -> term", "term  -> expr",
+                                                    "NUM  -> factor", "factor  -> term",
+                                                    "expr '+' term  -> expr", "expr  -> input"}));
+    EXPECT_EQ(text.rfind("Starting parse\nEntering state 0\nReading a token: Next token is 300 (NUM)\n", 0), 0u)
+        << text;
+}
+
+TEST(GeneratedHeader, StackGrows) {
+    std::string text(300, '(');
+    text += "1" + std::string(300, ')');
+    ASSERT_EQ(parse<calc_tables>(lex(text)), trl_engine::accepted);
+    EXPECT_EQ(calc::result, 1);
+}
+
+// A bad statement is reported once, skipped to its ';', and parsing goes on.
+TEST(GeneratedHeader, RecoveryThroughError) {
+    using recover_tables = recover_lalr::tables;
+    recover::log.clear();
+    int errors = 0;
+    EXPECT_EQ(parse<recover_tables>(lex("1+2; 3 3 + 4; 5; ++; 6;"), &errors), trl_engine::accepted);
+    EXPECT_EQ(errors, 2);
+    EXPECT_EQ(recover::log, (std::vector<std::string>{"= 3", "error", "= 5", "error", "= 6"}));
+    // An error with no ';' after it cannot recover.
+    recover::log.clear();
+    EXPECT_EQ(parse<recover_tables>(lex("1; 2 2"), &errors), trl_engine::rejected);
+    EXPECT_EQ(recover::log, (std::vector<std::string>{"= 1"}));
 }
 
 }  // namespace

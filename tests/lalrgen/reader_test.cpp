@@ -88,7 +88,7 @@ TEST(Reader, EmbeddedActionsBecomeEmptyRulesNumberedBeforeTheirRule) {
     EXPECT_EQ(rule_text(g, 1), "$@1:");
     EXPECT_EQ(rule_text(g, 5), "$@3:");
     EXPECT_EQ(rule_text(g, 6), "other: first $@3 'a'");
-    EXPECT_EQ(g.rules[5].action, " o(vsp[0]); ");
+    EXPECT_EQ(g.rules[5].action, " o(vsp[0].value); ");
     EXPECT_FALSE(g.rules[6].has_action);
     EXPECT_EQ(rule_text(g, 2), "$@2:");
     EXPECT_EQ(rule_text(g, 3), "s: first 'a' $@1 'b' $@2 'c'");
@@ -100,11 +100,11 @@ TEST(Reader, EmbeddedActionsBecomeEmptyRulesNumberedBeforeTheirRule) {
     EXPECT_EQ(g.rules[3].line, 2);
     // $n counts from the rule's own stack top: 2 symbols before the first
     // action, 4 before the second, 6 before the end action.
-    EXPECT_EQ(g.rules[1].action, " m1(vsp[-1]); ");
-    EXPECT_EQ(g.rules[2].action, "\n      m2(vsp[-3], vsp[-2], vsp[-1]); yyval = 7; ");
-    EXPECT_EQ(g.rules[3].action, " end(vsp[-5], vsp[-4], vsp[-3], vsp[-2], vsp[-1], yyval, vsp[-6]); ");
+    EXPECT_EQ(g.rules[1].action, " m1(vsp[-1].value); ");
+    EXPECT_EQ(g.rules[2].action, "\n      m2(vsp[-3].value, vsp[-2].value, vsp[-1].value); yyval = 7; ");
+    EXPECT_EQ(g.rules[3].action, " end(vsp[-5].value, vsp[-4].value, vsp[-3].value, vsp[-2].value, vsp[-1].value, yyval, vsp[-6].value); ");
     EXPECT_EQ(g.rules[3].action_line, 3);
-    EXPECT_EQ(g.rules[4].action, " f(\"$1 stays\"); /* $2 too */ yyval = vsp[0]; ");
+    EXPECT_EQ(g.rules[4].action, " f(\"$1 stays\"); /* $2 too */ yyval = vsp[0].value; ");
 }
 
 TEST(Reader, UnusedDeclaredTokensAndNestedBracesInActions) {

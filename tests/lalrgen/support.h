@@ -1,7 +1,10 @@
 // Helpers for the generator tests: building grammars in memory, a reference
-// LALR(1) construction by merging canonical LR(1) states, and a small parser
-// that runs the packed tables.
+// LALR(1) construction by merging canonical LR(1) states, a parser that runs
+// the automaton's decisions one step at a time, and one that runs the tables
+// the engine runs (folded and fused steps), read from their description.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -16,7 +19,7 @@ namespace lalrtest {
 struct built {
     lalrgen::grammar g;
     lalrgen::automaton a;
-    lalrgen::packed_tables t;
+    lalrgen::run_tables t;
 };
 
 // The automaton keeps a pointer to its grammar, so the result lives on the heap.
@@ -24,7 +27,7 @@ inline std::unique_ptr<built> build(const std::string& text) {
     auto b = std::make_unique<built>();
     b->g = lalrgen::read_grammar(text, "test.y");
     b->a = lalrgen::build_automaton(b->g);
-    b->t = lalrgen::pack_tables(b->a);
+    b->t = lalrgen::make_run_tables(b->a);
     return b;
 }
 
@@ -125,50 +128,141 @@ inline std::map<std::pair<int, int>, std::set<int>> reference_lookaheads(const l
     return out;
 }
 
-// Runs the packed tables over token codes (0 ends the input) and reports
-// whether the sentence was accepted; reductions are recorded with the number
-// of tokens read (end of input included) when they happened.
+// A parse of token codes (0 ends the input): whether it was accepted, the
+// rules reduced, the number of tokens read (end of input included) at each
+// reduction, and the stack depth at each shift.
 struct run_result {
     bool accepted = false;
     std::vector<int> rules;
     std::vector<int> tokens_read;
+    std::vector<int> depths;
+    bool operator==(const run_result&) const = default;
 };
 
-inline run_result run(const lalrgen::grammar& g, const lalrgen::automaton& a, const lalrgen::packed_tables& t,
-                      const std::vector<int>& codes) {
+inline int terminal_of(const lalrgen::grammar& g, int code) {
+    if (code == 0) return 0;
+    for (int s = 3; s < g.num_terminals; ++s)
+        if (g.symbols[s].code == code) return s;
+    return 2;
+}
+
+// Runs the automaton's decisions one step at a time: every reduction, every
+// goto, every state.
+inline run_result run_decisions(const lalrgen::grammar& g, const lalrgen::automaton& a, const std::vector<int>& codes) {
     run_result res;
     std::vector<int> stack{0};
     std::size_t next = 0;
     int la = -1;
     for (int steps = 0; steps < 100000; ++steps) {
-        const int s = stack.back();
+        const auto& st = a.states[static_cast<std::size_t>(stack.back())];
         int rule = 0;
-        if (!t.reads_lookahead(s)) {
-            rule = t.default_rule[s];
+        if (!st.reads_lookahead) {
+            rule = st.default_rule;
         } else {
-            if (la < 0) {
-                la = t.translate_code(next < codes.size() ? codes[next] : 0);
-                ++next;
-            }
-            int act = t.action(s, la);
+            if (la < 0) la = terminal_of(g, next < codes.size() ? codes[next++] : (++next, 0));
+            const int act = st.actions[la];
             if (act > 0) {
                 if (act == a.final_state) {
                     res.accepted = true;
                     return res;
                 }
                 stack.push_back(act);
+                res.depths.push_back(static_cast<int>(stack.size()));
                 la = -1;
                 continue;
             }
-            rule = act < 0 ? -act : t.default_rule[s];
+            rule = act < 0 ? -act : st.default_rule;
             if (rule == 0) return res;
         }
         res.rules.push_back(rule);
         res.tokens_read.push_back(static_cast<int>(next));
         stack.resize(stack.size() - g.rules[rule].rhs.size());
-        stack.push_back(t.goto_state(stack.back(), g.rules[rule].lhs));
+        int target = 0;
+        for (const auto& tr : a.states[static_cast<std::size_t>(stack.back())].gotos)
+            if (tr.symbol == g.rules[rule].lhs) target = tr.target;
+        stack.push_back(target);
     }
     return res;
+}
+
+// Runs the engine's tables as their description in emit.cpp has it.  The
+// reductions that the tables take in advance (unit rules and empty rules
+// without an action) are not seen; a fused step reports its rule.
+inline run_result run_tables(const lalrgen::grammar& g, const lalrgen::automaton& a, const lalrgen::run_tables& t,
+                             const std::vector<int>& codes) {
+    run_result res;
+    std::vector<int> stack{0};
+    std::size_t next = 0;
+    int la = -1;
+    auto go = [&](int nonterminal_symbol) { return t.go_at(nonterminal_symbol, stack.back()); };
+    auto reduce = [&](int rule) {
+        res.rules.push_back(rule);
+        res.tokens_read.push_back(static_cast<int>(next));
+        stack.resize(stack.size() - g.rules[rule].rhs.size());
+        stack.push_back(go(g.rules[rule].lhs));
+    };
+    for (int steps = 0; steps < 100000; ++steps) {
+        if (int rule = t.lookahead_free[static_cast<std::size_t>(stack.back())]) {
+            reduce(rule);
+            continue;
+        }
+        if (la < 0) {
+            const int code = next < codes.size() ? codes[next] : 0;
+            ++next;
+            la = code >= 0 && code <= t.max_code ? t.translate[static_cast<std::size_t>(code)] : 2;
+        }
+        const int act = t.step_at(stack.back(), la);
+        if (act > 0) {
+            if (act == a.final_state) {
+                res.accepted = true;
+                return res;
+            }
+            stack.push_back(act);
+            res.depths.push_back(static_cast<int>(stack.size()));
+            la = -1;
+        } else if (act == 0) {
+            return res;
+        } else if (-act < t.fused_base) {
+            reduce(-act);
+        } else if (-act < t.push_base) {
+            stack.push_back(-1);   // the empty symbol's state is never looked at
+            reduce(-act - t.fused_base);
+        } else {
+            stack.push_back(-act - t.push_base);
+        }
+    }
+    return res;
+}
+
+// The rules that the engine's tables may take in advance: one-symbol rules
+// and empty rules, without an action.
+inline bool taken_in_advance(const lalrgen::grammar& g, int rule) {
+    return !g.rules[rule].has_action && g.rules[rule].rhs.size() <= 1;
+}
+
+inline run_result without_advance_rules(const lalrgen::grammar& g, run_result r) {
+    run_result out{r.accepted, {}, {}, r.depths};
+    for (std::size_t i = 0; i < r.rules.size(); ++i)
+        if (!taken_in_advance(g, r.rules[i])) {
+            out.rules.push_back(r.rules[i]);
+            out.tokens_read.push_back(r.tokens_read[i]);
+        }
+    return out;
+}
+
+// Runs both; they must accept alike, shift at the same depths, and reduce
+// by the same rules at the same points except for the ones taken in
+// advance.  Returns the step-by-step result.
+inline run_result run(const lalrgen::grammar& g, const lalrgen::automaton& a, const lalrgen::run_tables& t,
+                      const std::vector<int>& codes) {
+    run_result r = run_decisions(g, a, codes);
+    const run_result folded = without_advance_rules(g, run_tables(g, a, t, codes));
+    const run_result expected = without_advance_rules(g, r);
+    EXPECT_EQ(folded.accepted, expected.accepted);
+    EXPECT_EQ(folded.depths, expected.depths);
+    EXPECT_EQ(folded.rules, expected.rules);
+    EXPECT_EQ(folded.tokens_read, expected.tokens_read);
+    return r;
 }
 
 }  // namespace lalrtest

@@ -120,30 +120,9 @@ TEST(Automaton, ByteClassesAreMinimalAndNulIsAlone)
     EXPECT_EQ(static_cast<int>(columns.size()), d.num_classes - 1) << "only NUL's column may repeat another";
 }
 
-TEST(Automaton, PackedTransitionsEqualTheDenseOnes)
-{
-    for (const std::string& text : {rule_file({"ab|cb"}), rule_file({"[a-z]+", "if", "[^x]*x", "^#[^\\n]*/\\n"}),
-                                    rule_file({"^a"})}) {
-        Built b = build(text);
-        lexgen::Packed p = lexgen::pack(b.dfa);
-        const lexgen::Dfa& d = b.dfa;
-        ASSERT_EQ(static_cast<int>(p.base.size()), d.num_states);
-        for (int s = 0; s < d.num_states; ++s)
-            for (int c = 0; c < d.num_classes; ++c) {
-                std::size_t i = static_cast<std::size_t>(p.base[s] + c);
-                ASSERT_LT(i, p.check.size());
-                int t = p.check[i] == s ? p.next[i] : 0;
-                EXPECT_EQ(t, d.next[s * d.num_classes + c]) << text << " state " << s << " class " << c;
-            }
-        lexgen::TableSizes sizes = lexgen::table_sizes(d, p);
-        EXPECT_EQ(sizes.total, 256 + d.accept.size() + d.tail_length.size() + p.base.size() +
-                                   (p.check.size() + p.next.size()) * sizes.state_bytes);
-    }
-}
-
 TEST(Emission, DeterministicAndComplete)
 {
-    const std::string text = "D [0-9]\n%%\n{D}+/x { return 1; }\n^[a-z]+ { return 2; }\n. { }\n";
+    const std::string text = "D [0-9]\n%%\n{D}+/x { return 1; }\n^[a-z]+ => WORD value\n. { }\n";
     std::string first;
     for (int round = 0; round < 2; ++round) {
         Built b = build(text);
@@ -159,7 +138,10 @@ TEST(Emission, DeterministicAndComplete)
                              "inline constexpr std::uint8_t byte_class[256]", "inline constexpr int nul_class = 0;",
                              "inline constexpr std::uint8_t accept[num_states]",
                              "inline constexpr std::uint8_t tail_length[num_rules + 1] = {\n    0, 1, 0, 0,\n};",
-                             "inline constexpr state_t transition(int state, int cls)"})
+                             "inline constexpr int rule_token[num_rules + 1] = {\n    0, 0, WORD, 0,\n};",
+                             "inline constexpr std::uint8_t rule_value[num_rules + 1] = {\n    0, 0, 1, 0,\n};",
+                             "inline constexpr state_t next[num_states][", "inline constexpr std::uint8_t stop[num_states]",
+                             "inline constexpr std::uint8_t one_byte_rule[3]["})
         EXPECT_NE(first.find(decl), std::string::npos) << decl;
     EXPECT_EQ(first.find("some/dir"), std::string::npos);
 }

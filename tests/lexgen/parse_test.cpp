@@ -101,22 +101,30 @@ TEST(RuleFile, SectionsCommentsActionsAndPrologue)
                        "\"{\"   { if (x) { s = \"}\"; c = '}'; } /* } */ // }\n"
                        "         return 2; }\n"
                        "x      { }   // trailing comment\r\n"
+                       "y      => Y value   // a token with a value\n"
+                       "z      => Z\n"
                        "%%\n"
                        "anything after the second marker is ignored: $$$ {{{\n";
     lexgen::RuleSet r = lexgen::parse_rules(text, "f.l");
     EXPECT_EQ(r.prologue, "#include <cstdio>\n");
-    ASSERT_EQ(r.rules.size(), 3u);
+    ASSERT_EQ(r.rules.size(), 5u);
     EXPECT_EQ(r.rules[0].action, "return 1;");
     EXPECT_EQ(r.rules[0].line, 10);
     EXPECT_EQ(r.rules[1].action, "if (x) { s = \"}\"; c = '}'; } /* } */ // }\n         return 2;");
     EXPECT_EQ(r.rules[1].line, 11);
     EXPECT_EQ(r.rules[2].line, 13);
     EXPECT_EQ(r.rules[2].number, 3);
+    EXPECT_EQ(r.rules[3].token, "Y");
+    EXPECT_TRUE(r.rules[3].sets_value);
+    EXPECT_EQ(r.rules[4].token, "Z");
+    EXPECT_FALSE(r.rules[4].sets_value);
+    EXPECT_EQ(r.rules[4].line, 15);
 
     std::ostringstream actions;
     lexgen::write_actions(actions, r, "dir/f.l");
     EXPECT_NE(actions.str().find("case 1: { return 1; } break;\n"), std::string::npos);
     EXPECT_NE(actions.str().find("case 3: {  } break;\n"), std::string::npos);
+    EXPECT_EQ(actions.str().find("case 4"), std::string::npos);   // tokens need no code
     EXPECT_EQ(actions.str().find("dir/"), std::string::npos);
 }
 
@@ -206,6 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"%%\na { }\n  x = 1;\n", 3, "indented text"},
         Refused{"%%\na\n", 2, "missing action"},
         Refused{"%%\na return 1;\n", 2, "'{ ... }' block"},
+        Refused{"%%\na =>\n", 2, "a token name must follow"},
+        Refused{"%%\na => 9X\n", 2, "a token name must follow"},
+        Refused{"%%\na => X value 1\n", 2, "only 'value' may follow"},
         Refused{"%%\na { }\nb { if (x) {\n  y(); }\nc { }\n", 3, "unterminated action"},
         Refused{"%%\na { \"x }\n", 2, "unterminated literal"},
         Refused{"%%\na { }\nb { x; } y\n", 3, "text after the action"},

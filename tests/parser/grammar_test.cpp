@@ -6,9 +6,10 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "parse_support.h"
-#include "tokens.h"
+#include "lex.trl.h"
 #include "velmar.h"
 #include "velmar.tab.h"
 
@@ -16,57 +17,43 @@ namespace {
 
 const std::string grammar_path = VELMAR_GRAMMAR_PATH;
 
-TEST(Grammar, TokenDeclarationsAgreeWithTheScanner)
+// The scanner returns the codes of the generated token header; each named
+// token it produces reaches the parser as the terminal of the same name.
+TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
 {
-    const std::map<std::string, int> scanner_tokens = {
-        {"KOM", KOM}, {"FS", FS}, {"SPP", SPP}, {"SPA", SPA}, {"ZCMT", ZCMT}, {"LCMT", LCMT},
-        {"N", N}, {"WS", WS}, {"MC", MC}, {"UML_MC", UML_MC}, {"L", L}, {"UML_L", UML_L},
-        {"HSALL", HSALL}, {"MGER", MGER}, {"TGER", TGER}, {"NEWLINE", NEWLINE}, {"AKA", AKA},
-        {"MRKA", MRKA}, {"TAB", TAB}, {"TABT", TABT}, {"ATM", ATM}, {"UVS", UVS}, {"KLE", KLE},
-        {"KLA", KLA}, {"WHA", WHA}, {"WHE", WHE}, {"NSA", NSA}, {"NSE", NSE}, {"PAU", PAU},
-        {"PP", PP}, {"ZOG", ZOG}, {"TAA", TAA}, {"TAE", TAE}, {"END", END}};
-    ASSERT_EQ(scanner_tokens.size(), 34u);
-
-    std::ifstream f(grammar_path);
-    ASSERT_TRUE(f) << grammar_path;
-    std::map<std::string, int> declared;
-    std::string line;
-    while (std::getline(f, line)) {
-        if (line == "%%")
-            break;
-        std::istringstream words(line);
-        std::string keyword;
-        if (!(words >> keyword) || keyword != "%token")
-            continue;
-        // One or more NAME NUMBER pairs.
-        std::string name;
-        int code = 0;
-        while (words >> name >> code) {
-            const auto [_, fresh] = declared.emplace(name, code);
-            EXPECT_TRUE(fresh) << "declared twice: " << name;
-        }
-        EXPECT_TRUE(words.eof()) << line;
+    using tables = trl_lalr::tables;
+    const std::vector<std::pair<std::string, std::string>> examples = {
+        {"--", "KOM"}, {"<*", "FS"}, {"12@", "SPP"}, {"@3", "SPA"}, {"7", "N"}, {" ", "WS"},
+        {"Q", "MC"}, {"\"O", "UML_MC"}, {"q", "L"}, {"\"s", "UML_L"}, {"<hm>", "HSALL"},
+        {"<Laugh>", "MGER"}, {"<#>", "TGER"}, {"<!", "AKA"}, {"<*tJAP> ", "MRKA"}, {"<*T>", "TAB"},
+        {"<*T>t", "TABT"}, {"<B>", "ATM"}, {"<%>", "UVS"}, {":>", "KLE"}, {"<:", "KLA"}, {"+/", "WHA"},
+        {"/+", "WHE"}, {"-/", "NSA"}, {"/-", "NSE"}, {"<P>", "PAU"}, {"<Z>", "ZOG"}, {"<T_>", "TAA"},
+        {"<_T>", "TAE"}, {"\n", "END"}, {"_", "'_'"}, {"'", "'\\''"}};
+    for (const auto& [text, name] : examples) {
+        velmar_reset();
+        trl_buffer* b = trl_scan_string(text.c_str());
+        const int code = trllex();
+        EXPECT_EQ(trlleng, static_cast<int>(text.size())) << name;
+        EXPECT_STREQ(tables::symbol_name[tables::translate(code)], name.c_str()) << text;
+        trl_delete_buffer(b);
     }
-    EXPECT_EQ(declared, scanner_tokens);
-
-    // The generated tables map every code to the terminal of that name, and
-    // everything else the scanner can return to $undefined.
-    for (const auto& [name, code] : scanner_tokens)
-        EXPECT_EQ(trl_lalr::symbol_name[trl_lalr::translate(code)], name);
-    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate('_')], "'_'");
-    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate('\'')], "'\\''");
-    for (const int code : std::initializer_list<int>{1, 9, 13, 59, 'a', 'A', 0x7f, 0x80, 0xe4, 0xff, TRL_ERROR_TOKEN, TRL_UNDEFINED_TOKEN, 292, 100000})
-        EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate(code)], "$undefined.") << code;
-    EXPECT_STREQ(trl_lalr::symbol_name[trl_lalr::translate(0)], "$");
+    // The three named tokens the scanner never produces are declared all the same.
+    for (const int code : {ZCMT, LCMT, PP})
+        EXPECT_GT(tables::translate(code), tables::undefined_terminal) << code;
+    EXPECT_EQ(TRL_MAX_TOKEN, END);
+    for (const int code : std::initializer_list<int>{1, 9, 13, 59, 'a', 'A', 0x7f, 0x80, 0xe4, 0xff, TRL_ERROR_TOKEN,
+                                                     TRL_UNDEFINED_TOKEN, TRL_MAX_TOKEN + 1, 100000})
+        EXPECT_STREQ(tables::symbol_name[tables::translate(code)], "$undefined.") << code;
+    EXPECT_STREQ(tables::symbol_name[tables::translate(0)], "$");
 }
 
 TEST(Grammar, AutomatonHasTheSizeOfTheGrammar)
 {
-    EXPECT_EQ(trl_lalr::num_states, 318);
-    EXPECT_EQ(trl_lalr::num_rules, 203);
-    EXPECT_EQ(trl_lalr::num_nonterminals, 96);
+    EXPECT_EQ(trl_lalr::tables::num_states, 318);
+    EXPECT_EQ(trl_lalr::tables::num_rules, 203);
+    EXPECT_EQ(trl_lalr::tables::num_nonterminals, 96);
     // 34 named tokens, 16 characters, $end, error, $undefined.
-    EXPECT_EQ(trl_lalr::num_terminals, 53);
+    EXPECT_EQ(trl_lalr::tables::num_terminals, 53);
 }
 
 // The line of velmar.y holding the alternative `text`.

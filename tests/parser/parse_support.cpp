@@ -69,9 +69,8 @@ parse_run parse_text(std::string_view text, bool trace)
 {
     capture out(stdout);
     capture err(stderr);
-    initbuffer();
+    velmar_reset();
     trl_buffer* b = trl_scan_bytes(text.data(), static_cast<int>(text.size()));
-    lineno = 0;
     trldebug = trace ? 1 : 0;
     const int status = trlparse();
     trldebug = 0;

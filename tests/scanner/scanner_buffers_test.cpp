@@ -94,12 +94,11 @@ TEST(Refill, BlocksOfAtMost8192FromFiles)
     trl_switch_to_buffer(b);
     EXPECT_EQ(b->interactive, 0);
     EXPECT_EQ(trllex(), L);
-    EXPECT_EQ(yy_n_chars, TRL_READ_MAX);
     EXPECT_EQ(b->count, TRL_READ_MAX);
     for (int i = 1; i < TRL_READ_MAX; ++i)
         trllex();
     EXPECT_EQ(trllex(), L);   // the first byte of the second block
-    EXPECT_EQ(yy_n_chars, TRL_READ_MAX);
+    EXPECT_EQ(b->count, TRL_READ_MAX);
     trl_delete_buffer(b);
     std::fclose(f);
 }
@@ -128,6 +127,24 @@ TEST(Refill, LongCommentDoublesTheBuffer)
     std::vector<Tok> toks = scan_file("<;" + std::string(40000, '\n') + "> q");
     EXPECT_EQ(codes(toks), std::vector<int>{L});
     EXPECT_EQ(toks[0].line, 0);
+}
+
+// A match that runs over many refills goes on from where it was: a comment
+// of megabytes is skipped whole, and a run of digits that never meets "@"
+// backs up, across all of its refills, to its first digit.
+TEST(Refill, MatchesSpanningManyRefills)
+{
+    std::string comment = "<;";
+    for (int i = 0; i < 300000; ++i)
+        comment += "ab\n\0xyz\xE4 "s;
+    const std::string digits = "1" + std::string(200000, '0') + "x";
+    for (const std::string& text : {comment + "> q", comment + ">q", digits}) {
+        const std::vector<Tok> mem = scan_memory(text);
+        ASSERT_EQ(scan_pipe(text, {8191, 1, 65536, 3}), mem);
+        ASSERT_EQ(scan_file(text), mem);
+    }
+    EXPECT_EQ(scan_memory(digits).size(), digits.size() + 1);   // "1" as N, each "0", "x", the end
+    EXPECT_EQ(codes(scan_memory(comment + "> q")), std::vector<int>{L});
 }
 
 TEST(EndOfInput, EmptyInput)
@@ -200,7 +217,7 @@ TEST(Refill, TerminalLineByLine)
         cv.notify_all();
     };
     EXPECT_EQ(trllex(), L);
-    EXPECT_EQ(yy_n_chars, 3);   // one line read, not a block
+    EXPECT_EQ(b->count, 3);   // one line read, not a block
     EXPECT_EQ(trllex(), L);
     line_done();
     EXPECT_EQ(trllex(), END);   // complete without looking past its newline
@@ -218,7 +235,7 @@ TEST(Refill, TerminalLineByLine)
 
 TEST(MemoryBuffers, ScanBufferRefusals)
 {
-    trl_buffer* current = yy_current_buffer;
+    trl_buffer* current = trl_current_buffer();
     const int calls = alloc_calls;
     char area[] = {'a', 'b', '\0', 'x'};
     EXPECT_EQ(trl_scan_buffer(area, 0), nullptr);
@@ -227,12 +244,12 @@ TEST(MemoryBuffers, ScanBufferRefusals)
     EXPECT_EQ(trl_scan_buffer(area, 2), nullptr);   // ends in "ab"
     EXPECT_EQ(trl_scan_buffer(area + 1, 2), nullptr);   // ends in "b\0"
     EXPECT_EQ(alloc_calls, calls);
-    EXPECT_EQ(yy_current_buffer, current);
+    EXPECT_EQ(trl_current_buffer(), current);
 
     char ok[] = {'a', 'b', '\0', '\0'};
     trl_buffer* b = trl_scan_buffer(ok, 4);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(yy_current_buffer, b);
+    EXPECT_EQ(trl_current_buffer(), b);
     EXPECT_EQ(b->chars, ok);
     EXPECT_EQ(b->capacity, 2u);
     EXPECT_EQ(b->count, 2);
@@ -260,10 +277,10 @@ TEST(MemoryBuffers, SwitchingKeepsEachBuffersPlace)
     EXPECT_EQ(trllex(), END);   // b starts at the beginning of a line
     EXPECT_EQ(trllex(), L);
 
-    const char* at = yy_c_buf_p;
+    const char* at = trltext;
     trl_switch_to_buffer(b);   // already current: nothing changes
-    EXPECT_EQ(yy_c_buf_p, at);
-    EXPECT_EQ(*yy_c_buf_p, '\0');   // q's terminator still in place of r
+    EXPECT_EQ(trltext, at);
+    EXPECT_EQ(trltext[trlleng], '\0');   // q's terminator still in place of r
 
     trl_switch_to_buffer(a);
     lineno = 0;
@@ -276,20 +293,20 @@ TEST(MemoryBuffers, SwitchingKeepsEachBuffersPlace)
     EXPECT_EQ(trllex(), 0);
 
     trl_delete_buffer(nullptr);
-    EXPECT_EQ(yy_current_buffer, b);
+    EXPECT_EQ(trl_current_buffer(), b);
     trl_delete_buffer(b);
-    EXPECT_EQ(yy_current_buffer, nullptr);
+    EXPECT_EQ(trl_current_buffer(), nullptr);
     trl_delete_buffer(a);
 
     // Without a current buffer, trlrestart makes a fresh one.
     FILE* f = file_with("\nz");
     trlrestart(f);
-    ASSERT_NE(yy_current_buffer, nullptr);
-    EXPECT_EQ(yy_current_buffer->capacity, static_cast<unsigned>(TRL_BUF_SIZE));
-    EXPECT_EQ(yy_current_buffer->stream, f);
+    ASSERT_NE(trl_current_buffer(), nullptr);
+    EXPECT_EQ(trl_current_buffer()->capacity, static_cast<unsigned>(TRL_BUF_SIZE));
+    EXPECT_EQ(trl_current_buffer()->stream, f);
     EXPECT_EQ(trlin, f);
     EXPECT_EQ(codes(scan_current()), (std::vector<int>{END, L}));
-    trl_delete_buffer(yy_current_buffer);
+    trl_delete_buffer(trl_current_buffer());
     std::fclose(f);
 }
 
@@ -299,7 +316,7 @@ TEST(MemoryBuffers, RestartAndFlush)
     EXPECT_EQ(trllex(), L);
     FILE* f = file_with("\n<hm>");
     trlrestart(f);   // the rest of "abc" is dropped; f is read into the small array, which grows
-    EXPECT_EQ(yy_current_buffer, b);
+    EXPECT_EQ(trl_current_buffer(), b);
     EXPECT_EQ(b->refill, 1);
     EXPECT_EQ(codes(scan_current()), (std::vector<int>{END, HSALL}));
     EXPECT_GE(b->capacity, 5u);
@@ -354,9 +371,8 @@ TEST(RawAccess, UnputPushesBytesBack)
     trl_switch_to_buffer(b);
     EXPECT_EQ(trllex(), L);
     yyunput('Z', trltext);   // one byte in front: the text moves to the end of the array
-    EXPECT_EQ(yy_n_chars, 16);
-    EXPECT_EQ(yy_c_buf_p, b->chars + 13);
-    EXPECT_EQ(*yy_c_buf_p, 'Z');
+    EXPECT_EQ(b->count, 16);
+    EXPECT_EQ(b->chars[13], 'Z');
     EXPECT_EQ(trltext, b->chars + 13);
     EXPECT_EQ(trllex(), MC);
     EXPECT_EQ(trllex(), L);

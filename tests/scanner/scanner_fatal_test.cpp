@@ -21,23 +21,6 @@ TEST(Fatal, FatalErrorRoutine)
     expect_fatal([] { yy_fatal_error("some message"); }, "some message");
 }
 
-TEST(Fatal, EndOfBufferMissed)
-{
-    FILE* f = file_with("");
-    auto refill_at = [f](int beyond) {
-        trl_switch_to_buffer(trl_create_buffer(f, 16));
-        trltext = yy_current_buffer->chars;   // nothing matched yet
-        yy_c_buf_p = yy_current_buffer->chars + beyond;
-        yy_get_next_buffer();
-    };
-    // One byte beyond the held text is where a refill is asked for.
-    ChildResult r = in_child([&] { refill_at(1); });
-    EXPECT_EQ(r.status, 99);
-    EXPECT_EQ(r.err, "");
-    expect_fatal([&] { refill_at(2); }, "fatal flex scanner internal error--end of buffer missed");
-    std::fclose(f);
-}
-
 TEST(Fatal, BufferOverflow)
 {
     // A match filling a buffer over the caller's memory cannot grow it.
@@ -74,7 +57,7 @@ TEST(Fatal, ReadError)
     expect_fatal(
         [dir] {
             trl_switch_to_buffer(trl_create_buffer(dir, TRL_BUF_SIZE));
-            yy_current_buffer->interactive = 1;   // the byte-by-byte reading
+            trl_current_buffer()->interactive = 1;   // the byte-by-byte reading
             trllex();
         },
         "input in flex scanner failed");
@@ -143,14 +126,12 @@ TEST(FirstCall, BufferOnStandardInput)
         close(fds[1]);
         dup2(fds[0], 0);
         clearerr(stdin);
-        yy_init = 1;   // as in a fresh process
-        yy_start = 0;
-        yy_current_buffer = nullptr;
+        trl_scanner_reset();   // as in a fresh process
         trlin = trlout = nullptr;
-        const bool ok = trllex() == L && yy_init == 0 && yy_start == 1 && trlin == stdin && trlout == stdout &&
-                        yy_current_buffer && yy_current_buffer->stream == stdin &&
-                        yy_current_buffer->capacity == static_cast<unsigned>(TRL_BUF_SIZE) && yy_current_buffer->owns_chars &&
-                        trllex() == L && trllex() == 0;
+        const bool ok = trllex() == L && trlin == stdin && trlout == stdout && trl_current_buffer() &&
+                        trl_current_buffer()->stream == stdin &&
+                        trl_current_buffer()->capacity == static_cast<unsigned>(TRL_BUF_SIZE) &&
+                        trl_current_buffer()->owns_chars && trllex() == L && trllex() == 0;
         _exit(ok ? 0 : 1);
     });
     EXPECT_EQ(r.status, 0);

@@ -1,134 +1,180 @@
-// Table packing and the generated header.
+// The tables the parse engine runs, and the headers that hold them.
 //
-// Encoding: translate[] maps token codes to terminals.  Each state has a
-// default reduction (0: none) and a row of explicit actions over the
-// terminals; each nonterminal has a default goto and a column of exceptions
-// over the states.  Rows and columns are packed into one value table by row
-// displacement: entry (v, c) sits at base[v] + c, and check[] holds c.  No
-// two different vectors share a base, so a slot whose check equals c belongs
-// to the vector being looked up; an empty vector's base is the table size.
+// Note: the table encoding.  The header holds exactly what the engine reads,
+// in the form it reads it; the engine derives nothing.  Terminals and
+// nonterminals are numbered as in the grammar (terminals first; nonterminal
+// n is symbol num_terminals + n).
+//
+//   translate_table[code]   the terminal of a token code 0..max_code; codes
+//                           outside that range are $undefined.
+//   step[s][t]              what state s does with look-ahead terminal t
+//                           (rows padded to step_columns, a power of two):
+//        0                      syntax error;
+//        1 .. num_states-1      shift, and push that state;
+//        -r                     reduce by rule r (0 < r < num_rules);
+//        -(fused_base + r)      the empty rule of the last symbol E of rule
+//                               r, then rule r: E's state is entered only
+//                               to reduce r, so the engine puts E's value
+//                               slot on the stack without a state and
+//                               reduces r at once (see "fused" below);
+//        -(push_base + g)       an empty rule without an action: push state
+//                               g at once (its left side is g's accessing
+//                               symbol).
+//                           Where a state has no explicit action on t, its
+//                           default reduction fills the entry, so a state
+//                           that reduces without reading a token has its
+//                           default everywhere in its row; only the column
+//                           of `error` (terminal 1), which no token code
+//                           translates to, holds explicit actions alone.
+//   uses_error              whether a rule uses `error`; without one the
+//                           engine has no recovery code.
+//   lookahead_free[s]       the rule that state s reduces by without reading
+//                           a token, 0 when it reads one.
+//   go[n * num_states + s]  the state after nonterminal n in state s.
+//   rules[r]                length; the offset of $1 from the top of the
+//                           stack (0 for an empty rule, whose value nothing
+//                           reads); whether reduce_action has a case for
+//                           it; and goto_row, where the row of its left
+//                           side starts in go.
+//
+// Folded unit reductions.  A state whose only action is a reduction by a
+// one-symbol rule without an action (small_letter: L) only swaps the state
+// on top of the stack for the goto from the state below it.  Wherever a
+// shift or a goto enters such a state, step and go lead straight to where
+// its reductions end.  Only rules that are the one folded rule of their
+// right-side symbol are folded, so the chain from a symbol Y to the end
+// state's accessing symbol is unique: unfold_rule[Y] and unfold_state[Y]
+// name its first reduction and the state it happens in, and the trace
+// retraces it from them.  The stack depth of a folded step is that of the
+// unfolded one, so the stack grows and overflows at the same token.
+//
+// Fused empty rules.  After the push of an empty rule's state g, g reduces
+// by a rule r that ends in that empty symbol whatever the look-ahead (or on
+// this look-ahead).  The engine reduces r directly, with the value slot of
+// the empty symbol pushed but no state (g is never looked at).  It falls
+// back to the explicit push when that slot would fill the stack, so growth
+// and overflow happen where they would without the fusion.
 #include <algorithm>
-#include <cstdio>
 #include <map>
-#include <set>
 
 #include "lalrgen.h"
 
 namespace lalrgen {
 
-int packed_tables::translate_code(int code) const {
-    return code >= 0 && code <= max_code ? translate[code] : 2;
+namespace {
+
+// The chain of folded unit reductions that starts by entering state `top`
+// above state `below`: the state where it ends.
+int fold(const automaton& a, const std::vector<bool>& foldable, int below, int top) {
+    const grammar& g = *a.g;
+    for (std::size_t n = 0; n < a.states.size() && top > 0 && foldable[top]; ++n) {
+        const int lhs = g.rules[a.states[top].default_rule].lhs;
+        int next = 0;
+        for (const auto& tr : a.states[below].gotos)
+            if (tr.symbol == lhs) next = tr.target;
+        if (next == 0 || next == a.final_state) break;
+        top = next;
+    }
+    return top;
 }
 
-int packed_tables::action(int state, int terminal) const {
-    long i = static_cast<long>(action_base[state]) + terminal;
-    return i >= 0 && i < static_cast<long>(table.size()) && check[i] == terminal ? table[i] : 0;
+// What state s does with terminal t after conflict resolution, its default
+// reduction included: >0 shift, <0 reduce, 0 error.
+int decision(const state_info& st, int t) {
+    const int v = st.actions[t];
+    return v != 0 ? v : -st.default_rule;
 }
 
-int packed_tables::goto_state(int state, int nonterminal_symbol) const {
-    int n = nonterminal_symbol - num_terminals;
-    long i = static_cast<long>(goto_base[n]) + state;
-    return i >= 0 && i < static_cast<long>(table.size()) && check[i] == state ? table[i] : goto_default[n];
-}
+}  // namespace
 
-bool packed_tables::reads_lookahead(int state) const {
-    return action_base[state] != static_cast<int>(table.size()) || default_rule[state] == 0;
-}
-
-packed_tables pack_tables(const automaton& a) {
+run_tables make_run_tables(const automaton& a) {
     const grammar& g = *a.g;
     const int nterm = g.num_terminals;
     const int nnon = g.num_nonterminals();
     const int nstates = static_cast<int>(a.states.size());
-    packed_tables t;
+    const int nrules = static_cast<int>(g.rules.size());
+    const int nsym = static_cast<int>(g.symbols.size());
+    run_tables t;
+    t.num_states = nstates;
+    t.num_rules = nrules;
     t.num_terminals = nterm;
+    t.num_nonterminals = nnon;
+    t.fused_base = nrules;
+    t.push_base = 2 * nrules;
 
     for (int s = 0; s < nterm; ++s) t.max_code = std::max(t.max_code, g.symbols[s].code);
     t.translate.assign(static_cast<std::size_t>(t.max_code + 1), 2);
     t.translate[0] = 0;
-    for (int s = 3; s < nterm; ++s) t.translate[g.symbols[s].code] = s;
+    for (int s = 3; s < nterm; ++s) t.translate[static_cast<std::size_t>(g.symbols[s].code)] = s;
 
-    using entries = std::vector<std::pair<int, int>>;   // (column, value)
-    std::vector<entries> vecs;                          // states, then nonterminals
-    for (const auto& st : a.states) {
-        t.default_rule.push_back(st.default_rule);
-        entries e;
-        for (int c = 0; c < nterm; ++c)
-            if (st.actions[c] != 0) e.push_back({c, st.actions[c]});
-        vecs.push_back(std::move(e));
+    t.accessing_symbol.assign(static_cast<std::size_t>(nstates), 0);
+    for (int s = 0; s < nstates; ++s) t.accessing_symbol[s] = a.states[s].accessing_symbol;
+
+    // Unit states, and the ones that may be folded: their rule is the only
+    // unit rule of its right-side symbol.
+    auto unit_rule = [&](int s) {
+        const state_info& st = a.states[s];
+        const int r = st.reads_lookahead ? 0 : st.default_rule;
+        return r > 0 && s != a.final_state && g.rules[r].rhs.size() == 1 && !g.rules[r].has_action ? r : 0;
+    };
+    std::map<int, std::vector<int>> unit_states_of;   // right-side symbol -> unit states
+    for (int s = 0; s < nstates; ++s)
+        if (int r = unit_rule(s)) unit_states_of[g.rules[r].rhs[0]].push_back(s);
+    std::vector<bool> foldable(static_cast<std::size_t>(nstates), false);
+    t.unfold_rule.assign(static_cast<std::size_t>(nsym), 0);
+    t.unfold_state.assign(static_cast<std::size_t>(nsym), 0);
+    for (const auto& [y, states] : unit_states_of) {
+        if (states.size() != 1) continue;
+        foldable[states[0]] = true;
+        t.unfold_rule[y] = unit_rule(states[0]);
+        t.unfold_state[y] = states[0];
+        ++t.folded_states;
     }
-    for (int n = 0; n < nnon; ++n) {
-        const int A = nterm + n;
-        std::map<int, int> freq;
-        entries all;
+
+    // Gotos, with the unit reductions they lead into folded.
+    auto raw_goto = [&](int s, int symbol) {
+        for (const auto& tr : a.states[s].gotos)
+            if (tr.symbol == symbol) return tr.target;
+        return 0;
+    };
+    t.go.assign(static_cast<std::size_t>(nnon) * nstates, 0);
+    for (int n = 0; n < nnon; ++n)
         for (int s = 0; s < nstates; ++s)
-            for (const auto& tr : a.states[s].gotos)
-                if (tr.symbol == A) {
-                    ++freq[tr.target];
-                    all.push_back({s, tr.target});
-                }
-        int def = 0, best = 0;
-        for (auto [target, count] : freq)
-            if (count > best) {
-                best = count;
-                def = target;
-            }
-        t.goto_default.push_back(def);
-        entries e;
-        for (auto [s, target] : all)
-            if (target != def) e.push_back({s, target});
-        vecs.push_back(std::move(e));
-    }
+            t.go[static_cast<std::size_t>(n) * nstates + s] = fold(a, foldable, s, raw_goto(s, nterm + n));
 
-    // First fit, biggest vectors first.
-    std::vector<int> order(vecs.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) { return vecs[x].size() > vecs[y].size(); });
-    std::vector<int> base(vecs.size(), 0);
-    std::vector<bool> empty(vecs.size(), false);
-    std::map<entries, int> placed;
-    std::set<int> used_bases;
-    for (int v : order) {
-        const entries& e = vecs[v];
-        if (e.empty()) {
-            empty[v] = true;
-            continue;
-        }
-        if (auto it = placed.find(e); it != placed.end()) {
-            base[v] = it->second;
-            continue;
-        }
-        int b = -e.front().first;
-        for (;; ++b) {
-            if (used_bases.count(b)) continue;
-            bool fits = true;
-            for (auto [c, val] : e) {
-                std::size_t i = static_cast<std::size_t>(b + c);
-                if (i < t.check.size() && t.check[i] >= 0) {
-                    fits = false;
-                    break;
+    // The empty rules that are pushed straight from step: no action, and a
+    // goto that is not folded, so that the trace finds the rule from the
+    // pushed state's accessing symbol.
+    t.empty_rule.assign(static_cast<std::size_t>(nnon), 0);
+    for (int r = 1; r < nrules; ++r)
+        if (g.rules[r].rhs.empty() && !g.rules[r].has_action) t.empty_rule[g.rules[r].lhs - nterm] = r;
+
+    t.step_columns = 1;
+    while (t.step_columns < nterm) t.step_columns *= 2;
+    t.step.assign(static_cast<std::size_t>(nstates) * t.step_columns, 0);
+    t.lookahead_free.assign(static_cast<std::size_t>(nstates), 0);
+    for (int s = 0; s < nstates; ++s) {
+        const state_info& st = a.states[s];
+        t.lookahead_free[s] = st.reads_lookahead ? 0 : st.default_rule;
+        for (int term = 0; term < nterm; ++term) {
+            // The `error` column holds only explicit actions: recovery looks
+            // for a state that really takes `error`.
+            int v = term == 1 ? st.actions[term] : decision(st, term);
+            if (v > 0) {
+                v = fold(a, foldable, s, v);
+                ++t.shifts;
+            } else if (v < 0 && g.rules[-v].rhs.empty() && t.empty_rule[g.rules[-v].lhs - nterm] == -v) {
+                const int lhs = g.rules[-v].lhs;
+                const int pushed = raw_goto(s, lhs);
+                if (pushed != 0 && fold(a, foldable, s, pushed) == pushed) {
+                    const int then = decision(a.states[pushed], term);
+                    const bool fuses = then < 0 && !g.rules[-then].rhs.empty() && g.rules[-then].rhs.back() == lhs;
+                    v = fuses ? -(t.fused_base + -then) : -(t.push_base + pushed);
+                    ++(fuses ? t.fused : t.pushes);
                 }
             }
-            if (fits) break;
+            t.step[static_cast<std::size_t>(s) * t.step_columns + term] = v;
         }
-        for (auto [c, val] : e) {
-            std::size_t i = static_cast<std::size_t>(b + c);
-            if (i >= t.check.size()) {
-                t.check.resize(i + 1, -1);
-                t.table.resize(i + 1, 0);
-            }
-            t.check[i] = c;
-            t.table[i] = val;
-        }
-        used_bases.insert(b);
-        placed.emplace(e, b);
-        base[v] = b;
-    }
-    const int size = static_cast<int>(t.table.size());
-    for (std::size_t v = 0; v < vecs.size(); ++v) {
-        int b = empty[v] ? size : base[v];
-        if (static_cast<int>(v) < nstates) t.action_base.push_back(b);
-        else t.goto_base.push_back(b);
     }
     return t;
 }
@@ -163,36 +209,53 @@ struct writer {
 
     int line() const { return 1 + static_cast<int>(std::count(out.begin(), out.end(), '\n')); }
 
-    void array(const std::string& name, const std::vector<int>& v) {
+    // `static constexpr TYPE name[rows][columns]`, or one dimension when
+    // columns is 0; each row on a line of its own, in braces.
+    void array(const std::string& name, const std::vector<int>& v, std::size_t columns = 0) {
         long lo = 0, hi = 0;
         for (int x : v) {
             lo = std::min<long>(lo, x);
             hi = std::max<long>(hi, x);
         }
-        int_type ty = type_for(lo, hi);
-        bytes += ty.bytes * std::max<std::size_t>(v.size(), 1);
-        out += "inline constexpr ";
+        const int_type ty = type_for(lo, hi);
+        const std::size_t n = std::max<std::size_t>(v.size(), 1);
+        bytes += ty.bytes * n;
+        out += "    static constexpr ";
         out += ty.name;
-        out += " " + name + "[" + std::to_string(std::max<std::size_t>(v.size(), 1)) + "] = {";
+        out += " " + name;
+        if (columns)
+            out += "[" + std::to_string(n / columns) + "][" + std::to_string(columns) + "]";
+        else
+            out += "[" + std::to_string(n) + "]";
+        out += " = {";
+        const std::size_t per_line = columns ? columns : 16;
         for (std::size_t i = 0; i < v.size(); ++i) {
-            out += (i % 16 == 0) ? "\n   " : "";
+            if (i % per_line == 0) {
+                if (columns) out += i ? " },\n        {" : "\n        {";
+                else out += "\n       ";
+            }
             out += ' ';
             out += std::to_string(v[i]);
             out += ',';
         }
         if (v.empty()) out += "0";
-        out += "\n};\n";
+        out += columns ? " },\n    };\n" : "\n    };\n";
+    }
+
+    void constant(const std::string& name, long v) {
+        out += "    static constexpr int " + name + " = " + std::to_string(v) + ";\n";
     }
 };
 
 }  // namespace
 
-std::string emit_header(const automaton& a, const packed_tables& t, const std::string& out_name, table_sizes* sizes) {
+std::string emit_header(const automaton& a, const run_tables& t, const std::string& out_name, table_sizes* sizes,
+                        const std::string& name_space) {
     const grammar& g = *a.g;
-    const int nstates = static_cast<int>(a.states.size());
     const int nsym = static_cast<int>(g.symbols.size());
     writer w;
     w.out += "// Parse tables generated by trl-lalrgen from " + g.file_name + ".  Do not edit.\n";
+    w.out += "// The encoding is described in trl-lalrgen's emit.cpp.\n";
     w.out += "#pragma once\n#include <cstdint>\n";
     if (!g.prologue.empty()) {
         w.out += "#line " + std::to_string(g.prologue_line) + " " + c_string(g.file_name) + "\n";
@@ -200,101 +263,107 @@ std::string emit_header(const automaton& a, const packed_tables& t, const std::s
         if (g.prologue.back() != '\n') w.out += "\n";
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
     }
-    w.out += "\nnamespace trl_lalr {\n\n";
-    auto constant = [&](const char* name, int v) {
-        w.out += "inline constexpr int " + std::string(name) + " = " + std::to_string(v) + ";\n";
-    };
-    constant("num_states", nstates);
-    constant("num_rules", static_cast<int>(g.rules.size()));
-    constant("num_terminals", g.num_terminals);
-    constant("num_nonterminals", g.num_nonterminals());
-    constant("num_symbols", nsym);
-    constant("final_state", a.final_state);
-    constant("error_terminal", 1);
-    constant("undefined_terminal", 2);
-    constant("max_code", t.max_code);
-    constant("table_size", static_cast<int>(t.table.size()));
+    w.out += "\nnamespace " + name_space + " {\n\nstruct tables {\n";
+    w.constant("num_states", t.num_states);
+    w.constant("num_rules", t.num_rules);
+    w.constant("num_terminals", t.num_terminals);
+    w.constant("num_nonterminals", t.num_nonterminals);
+    w.constant("num_symbols", nsym);
+    w.constant("final_state", a.final_state);
+    w.constant("error_terminal", 1);
+    w.constant("undefined_terminal", 2);
+    w.constant("max_code", t.max_code);
+    w.constant("fused_base", t.fused_base);
+    w.constant("push_base", t.push_base);
+    w.constant("step_columns", t.step_columns);
+    bool uses_error = false;
+    for (const auto& r : g.rules)
+        for (int sym : r.rhs) uses_error = uses_error || sym == 1;
+    w.out += std::string("    static constexpr bool uses_error = ") + (uses_error ? "true" : "false") + ";\n";
 
-    w.out += "\n// Token code -> terminal.\n";
+    w.out += "\n    // Token code -> terminal.\n";
     w.array("translate_table", t.translate);
-    w.out += "\n// Per state: the default reduction (0: none) and the base of its action row.\n";
-    w.array("default_rule", t.default_rule);
-    w.array("action_base", t.action_base);
-    w.out += "\n// Per nonterminal: the default goto and the base of its column of other gotos.\n";
-    w.array("goto_default", t.goto_default);
-    w.array("goto_base", t.goto_base);
-    w.out += "\n// Action rows and goto columns, packed; check holds the column of each entry.\n";
-    w.array("value_table", t.table);
-    w.array("check_table", t.check);
+    w.out += "    // What each state does with each look-ahead terminal.\n";
+    w.array("step", t.step, static_cast<std::size_t>(t.step_columns));
+    w.out += "    // The rule a state reduces by without reading a token; 0: it reads one.\n";
+    w.array("lookahead_free", t.lookahead_free);
+    w.out += "    // The state after each nonterminal in each state.\n";
+    w.array("go", t.go);
+
+    w.out += "\n    // Per rule: length, $1 relative to the top of the stack, whether\n"
+             "    // reduce_action has a case for it, and where the left side's row starts\n"
+             "    // in go.\n"
+             "    struct rule_entry {\n"
+             "        std::int8_t length;\n"
+             "        std::int8_t first;\n"
+             "        bool has_action;\n"
+             "        std::int32_t goto_row;\n"
+             "    };\n";
+    w.out += "    static constexpr rule_entry rules[" + std::to_string(t.num_rules) + "] = {";
+    for (int r = 0; r < t.num_rules; ++r) {
+        const rule_info& ri = g.rules[r];
+        const long len = static_cast<long>(ri.rhs.size());
+        w.out += r % 3 == 0 ? "\n       " : "";
+        w.out += " {" + std::to_string(len) + ", " + std::to_string(len > 0 ? 1 - len : 0) + ", " +
+                 (ri.has_action ? "true" : "false") + ", " +
+                 std::to_string(static_cast<long>(ri.lhs - g.num_terminals) * t.num_states) + "},";
+        w.bytes += 8;
+    }
+    w.out += "\n    };\n";
     const std::size_t parse_bytes = w.bytes;
 
     w.out += R"(
-constexpr int translate(int code) {
-    return code >= 0 && code <= max_code ? translate_table[code] : undefined_terminal;
-}
-
-// >0: shift to that state; <0: reduce by rule -value; 0: no explicit action.
-constexpr int action(int state, int terminal) {
-    const int i = action_base[state] + terminal;
-    return i >= 0 && i < table_size && check_table[i] == terminal ? value_table[i] : 0;
-}
-
-constexpr int default_reduction(int state) { return default_rule[state]; }
-
-// false: the state's only action is its default reduction.
-constexpr bool reads_lookahead(int state) {
-    return action_base[state] != table_size || default_rule[state] == 0;
-}
-
-constexpr int goto_state(int state, int lhs_symbol) {
-    const int n = lhs_symbol - num_terminals;
-    const int i = goto_base[n] + state;
-    return i >= 0 && i < table_size && check_table[i] == state ? value_table[i] : goto_default[n];
-}
+    static constexpr int translate(int code) {
+        return code >= 0 && code <= max_code ? translate_table[code] : undefined_terminal;
+    }
 
 )";
-    std::vector<int> lhs, len, line, begin, rhs, acts;
+    // What only the trace reads: names, lines and right sides, and how to
+    // retrace folded and fused steps.
+    std::vector<int> lhs, line, begin, rhs;
     for (const auto& r : g.rules) {
         lhs.push_back(r.lhs);
-        acts.push_back(r.has_action ? 1 : 0);
-        len.push_back(static_cast<int>(r.rhs.size()));
         line.push_back(r.line);
         begin.push_back(static_cast<int>(rhs.size()));
         rhs.insert(rhs.end(), r.rhs.begin(), r.rhs.end());
     }
-    w.out += "// Rules: left side, length, line in the grammar, right side in rule_rhs.\n";
+    w.out += "    // For the trace: rules as symbols, their lines in the grammar file, how to\n"
+             "    // retrace folded unit reductions and the empty rules pushed from step.\n";
     w.array("rule_lhs", lhs);
-    w.array("rule_length", len);
     w.array("rule_line", line);
     w.array("rule_rhs_begin", begin);
     w.array("rule_rhs", rhs);
-    w.out += "// 1 for the rules that reduce_action has a case for.\n";
-    w.array("rule_has_action", acts);
-    w.out += "\ninline constexpr const char* symbol_name[" + std::to_string(nsym) + "] = {";
+    w.array("accessing_symbol", t.accessing_symbol);
+    w.array("unfold_rule", t.unfold_rule);
+    w.array("unfold_state", t.unfold_state);
+    w.array("empty_rule", t.empty_rule);
+    w.out += "    static constexpr const char* symbol_name[" + std::to_string(nsym) + "] = {";
     for (int s = 0; s < nsym; ++s) {
-        w.out += (s % 6 == 0) ? "\n   " : "";
+        w.out += (s % 6 == 0) ? "\n       " : "";
         w.out += ' ';
         w.out += c_string(s == 0 ? "$" : g.symbols[s].name);
         w.out += ',';
         w.bytes += sizeof(const char*) + g.symbols[s].name.size() + 1;
     }
-    w.out += "\n};\n";
+    w.out += "\n    };\n";
     const std::size_t info_bytes = w.bytes - parse_bytes;
 
-    w.out += "\n// The grammar's actions.  vsp points at the value of the last right-side\n"
-             "// symbol of the rule (for an empty rule: the top of the value stack).\n"
-             "inline void reduce_action(int rule, int* vsp, int& yyval) {\n"
-             "    (void)vsp;\n    (void)yyval;\n    switch (rule) {\n";
+    w.out += "\n    // The grammar's actions.  vsp points at the stack entry of the last\n"
+             "    // right-side symbol of the rule (for an empty rule: the top entry); an\n"
+             "    // entry carries its symbol's value as `value`.\n"
+             "    template <class Entry>\n"
+             "    static void reduce_action(int rule, Entry* vsp, int& yyval) {\n"
+             "        (void)vsp;\n        (void)yyval;\n        switch (rule) {\n";
     for (std::size_t r = 0; r < g.rules.size(); ++r) {
         const rule_info& ri = g.rules[r];
         if (!ri.has_action) continue;
-        w.out += "    case " + std::to_string(r) + ":\n";
+        w.out += "        case " + std::to_string(r) + ":\n";
         w.out += "#line " + std::to_string(ri.action_line) + " " + c_string(g.file_name) + "\n";
-        w.out += "        {" + ri.action + "}\n";
+        w.out += "            {" + ri.action + "}\n";
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
-        w.out += "        break;\n";
+        w.out += "            break;\n";
     }
-    w.out += "    default:\n        break;\n    }\n}\n\n}  // namespace trl_lalr\n";
+    w.out += "        default:\n            break;\n        }\n    }\n};\n\n}  // namespace " + name_space + "\n";
     if (!g.epilogue.empty()) {
         w.out += "#line " + std::to_string(g.epilogue_line) + " " + c_string(g.file_name) + "\n";
         w.out += g.epilogue;
@@ -304,7 +373,24 @@ constexpr int goto_state(int state, int lhs_symbol) {
     return w.out;
 }
 
-std::string describe_automaton(const automaton& a, const packed_tables& t) {
+std::string emit_tokens_header(const grammar& g) {
+    std::string o = "// Token codes generated by trl-lalrgen from the %token lines of " + g.file_name +
+                    ".  Do not edit.\n// Single characters are tokens under their own codes; 256 and 257\n"
+                    "// belong to the parser (its error token and its code for an undefined token).\n"
+                    "#pragma once\n\nenum trl_token : int {\n"
+                    "    TRL_ERROR_TOKEN = 256,\n    TRL_UNDEFINED_TOKEN = 257,\n";
+    int max_code = 257;
+    for (int s = 3; s < g.num_terminals; ++s) {
+        const symbol_info& sym = g.symbols[s];
+        if (sym.name.front() == '\'') continue;
+        o += "    " + sym.name + " = " + std::to_string(sym.code) + ",\n";
+        max_code = std::max(max_code, sym.code);
+    }
+    o += "};\n\ninline constexpr int TRL_MAX_TOKEN = " + std::to_string(max_code) + ";\n";
+    return o;
+}
+
+std::string describe_automaton(const automaton& a, const run_tables& t) {
     const grammar& g = *a.g;
     std::string o;
     auto name = [&](int s) { return s == 0 ? std::string("$end") : g.symbols[s].name; };
@@ -353,8 +439,9 @@ std::string describe_automaton(const automaton& a, const packed_tables& t) {
     emit_header(a, t, "", &sz);
     o += "\nSize: " + std::to_string(a.states.size()) + " states, " + std::to_string(g.rules.size()) + " rules, " +
          std::to_string(g.num_terminals) + " terminals, " + std::to_string(g.num_nonterminals()) +
-         " nonterminals; packed table " + std::to_string(t.table.size()) + " entries; parse tables " +
-         std::to_string(sz.parse_bytes) + " bytes, rule and symbol info " + std::to_string(sz.info_bytes) + " bytes\n";
+         " nonterminals; " + std::to_string(t.folded_states) + " unit states folded, " + std::to_string(t.pushes) +
+         " direct pushes and " + std::to_string(t.fused) + " fused reductions of empty rules; parse tables " +
+         std::to_string(sz.parse_bytes) + " bytes, trace info " + std::to_string(sz.info_bytes) + " bytes\n";
     return o;
 }
 

@@ -1,7 +1,8 @@
 // trl-lalrgen: an LALR(1) parser-table generator for grammars in yacc
 // notation.  The library reads a grammar, builds the LR(0) automaton and its
-// LALR(1) look-aheads, resolves conflicts, chooses default reductions, packs
-// the tables and writes them as a C++ header.
+// LALR(1) look-aheads, resolves conflicts, chooses default reductions, lays
+// out the tables that the parse engine runs and writes them as a C++ header,
+// and the token codes as another.
 #pragma once
 
 #include <cstdint>
@@ -109,37 +110,47 @@ automaton build_automaton(const grammar& g);
 std::vector<std::string> describe_conflicts(const automaton& a);
 
 // ---------------------------------------------------------------------------
-// Packed tables (what the generated header holds)
+// The tables the parse engine runs (their encoding: see emit.cpp)
 
-struct packed_tables {
+struct run_tables {
+    int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
     int max_code = 0;                         // translate covers codes 0..max_code
+    int fused_base = 0, push_base = 0;        // step encodings
+    int step_columns = 0;                     // num_terminals rounded up to a power of two
     std::vector<int> translate;               // code -> terminal
-    std::vector<int> default_rule;            // per state
-    std::vector<int> action_base;             // per state; empty row: == table.size()
-    std::vector<int> goto_base;               // per nonterminal (index sym - num_terminals)
-    std::vector<int> goto_default;            // per nonterminal
-    std::vector<int> table, check;            // shared by action rows and goto columns
-    int num_terminals = 0;
+    std::vector<int> step;                    // num_states x step_columns
+    std::vector<int> lookahead_free;          // per state
+    std::vector<int> go;                      // num_nonterminals x num_states
+    // For the trace.
+    std::vector<int> accessing_symbol;        // per state
+    std::vector<int> unfold_rule, unfold_state;   // per symbol
+    std::vector<int> empty_rule;              // per nonterminal
+    // Counts for the report.
+    int shifts = 0, folded_states = 0, pushes = 0, fused = 0;
 
-    int translate_code(int code) const;
-    int action(int state, int terminal) const;
-    int goto_state(int state, int nonterminal_symbol) const;
-    bool reads_lookahead(int state) const;
+    int step_at(int state, int terminal) const { return step[static_cast<std::size_t>(state) * step_columns + terminal]; }
+    int go_at(int nonterminal_symbol, int state) const {
+        return go[static_cast<std::size_t>(nonterminal_symbol - num_terminals) * num_states + state];
+    }
 };
 
-packed_tables pack_tables(const automaton& a);
+run_tables make_run_tables(const automaton& a);
 
 struct table_sizes {
-    std::size_t parse_bytes = 0;   // translate, defaults, bases, table, check
+    std::size_t parse_bytes = 0;   // what the engine reads
     std::size_t info_bytes = 0;    // rule and symbol info for the trace
 };
 
-// The OUT_H text; out_name is the header's own path (for #line).
-std::string emit_header(const automaton& a, const packed_tables& t, const std::string& out_name,
-                        table_sizes* sizes = nullptr);
+// The OUT_H text: struct `tables` in namespace name_space; out_name is the
+// header's own path (for #line).
+std::string emit_header(const automaton& a, const run_tables& t, const std::string& out_name,
+                        table_sizes* sizes = nullptr, const std::string& name_space = "trl_lalr");
+
+// The token header: an enumerator for every named token of the %token lines.
+std::string emit_tokens_header(const grammar& g);
 
 // Human-readable description of the automaton (--report).
-std::string describe_automaton(const automaton& a, const packed_tables& t);
+std::string describe_automaton(const automaton& a, const run_tables& t);
 
 // Item text "lhs: a b . c" for reports and tests.
 std::string item_text(const automaton& a, int item);

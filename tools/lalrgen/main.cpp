@@ -1,4 +1,4 @@
-// trl-lalrgen GRAMMAR_FILE OUT_H [--report FILE] [--stats]
+// trl-lalrgen GRAMMAR_FILE OUT_H [--tokens TOKENS_H] [--namespace NAME] [--report FILE] [--stats]
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -9,7 +9,7 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: trl-lalrgen GRAMMAR_FILE OUT_H [--report FILE] [--stats]\n";
+    std::cerr << "usage: trl-lalrgen GRAMMAR_FILE OUT_H [--tokens TOKENS_H] [--namespace NAME] [--report FILE] [--stats]\n";
     return 1;
 }
 
@@ -27,11 +27,17 @@ bool write_file(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string grammar_path, out_path, report_path;
+    std::string grammar_path, out_path, report_path, tokens_path, name_space = "trl_lalr";
     bool stats = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--report") {
+        if (arg == "--namespace") {
+            if (++i >= argc) return usage();
+            name_space = argv[i];
+        } else if (arg == "--tokens") {
+            if (++i >= argc) return usage();
+            tokens_path = argv[i];
+        } else if (arg == "--report") {
             if (++i >= argc) return usage();
             report_path = argv[i];
         } else if (arg == "--stats") {
@@ -64,7 +70,7 @@ int main(int argc, char** argv) {
     for (const auto& w : g.warnings) std::cerr << w << "\n";
 
     lalrgen::automaton a = lalrgen::build_automaton(g);
-    lalrgen::packed_tables t = lalrgen::pack_tables(a);
+    lalrgen::run_tables t = lalrgen::make_run_tables(a);
     for (const auto& c : lalrgen::describe_conflicts(a)) std::cerr << grammar_path << ": " << c << "\n";
     if (!report_path.empty() && !write_file(report_path, lalrgen::describe_automaton(a, t))) return 1;
 
@@ -82,11 +88,14 @@ int main(int argc, char** argv) {
     if (!ok) return 1;
 
     lalrgen::table_sizes sizes;
-    std::string header = lalrgen::emit_header(a, t, out_path, &sizes);
+    std::string header = lalrgen::emit_header(a, t, out_path, &sizes, name_space);
     if (stats)
         std::cout << grammar_path << ": " << a.states.size() << " states, " << g.rules.size() << " rules, "
                   << g.num_terminals << " terminals, " << g.num_nonterminals() << " nonterminals, "
                   << a.sr_conflicts << " shift/reduce conflicts; parse tables " << sizes.parse_bytes
-                  << " bytes, rule and symbol info " << sizes.info_bytes << " bytes\n";
+                  << " bytes, trace info " << sizes.info_bytes << " bytes; " << t.folded_states
+                  << " unit states folded, " << t.pushes << " direct pushes and " << t.fused
+                  << " fused reductions of empty rules\n";
+    if (!tokens_path.empty() && !write_file(tokens_path, lalrgen::emit_tokens_header(g))) return 1;
     return write_file(out_path, header) ? 0 : 1;
 }

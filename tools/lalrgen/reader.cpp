@@ -335,7 +335,7 @@ struct reader {
 
     static std::string substitute(const std::string& code, int line, int before, int limit) {
         // before: number of right-side symbols before the action; $n becomes
-        // vsp[n - before], vsp being the value of the last of them.
+        // vsp[n - before].value, vsp being the stack entry of the last of them.
         std::string out;
         out.reserve(code.size() + 16);
         std::size_t i = 0;
@@ -381,7 +381,7 @@ struct reader {
                     }
                     if (neg) n = -n;
                     if (n > limit) fail(line, "$" + std::to_string(n) + " refers beyond the symbols before this action");
-                    out += "vsp[" + std::to_string(n - before) + "]";
+                    out += "vsp[" + std::to_string(n - before) + "].value";
                     i = j;
                 } else if (d == '<') {
                     fail(line, "typed semantic values ($<...>) are not supported");
@@ -419,6 +419,8 @@ struct reader {
                 r.rhs.push_back(e);
             }
         }
+        // The engine's rule table holds lengths in a signed byte.
+        if (r.rhs.size() > 127) fail(r.line, "a rule may have at most 127 symbols");
         for (auto& m : midrules) rules.push_back(std::move(m));
         rules.push_back(std::move(r));
     }

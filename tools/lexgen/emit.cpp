@@ -1,8 +1,41 @@
 // Writing the automaton as constexpr tables and the actions as switch cases.
+//
+// Note: the table encoding.  The header holds exactly what the scanner's
+// match loop reads, in the form it reads it; the runtime derives nothing.
+//
+//   byte_class[b]        the class of byte b; NUL is alone in nul_class, so
+//                        a single class test finds both a NUL in the text
+//                        and the end-of-buffer mark.
+//   next[s][c]           the state after state s on class c, 0 for none.
+//                        Rows are row_size long, a power of two, so that a
+//                        row is found by a shift.
+//   accept[s]            the rule that state s accepts (the lowest-numbered
+//                        one), 0 when it accepts none.
+//   stop[s]              0: s accepts nothing; 1: s accepts a rule and has
+//                        transitions; 2: s accepts a rule and has none, so a
+//                        match reaching it is complete without looking at
+//                        the next byte (a terminal's line comes out before
+//                        the next line is typed).
+//   tail_length[r]       bytes of trailing context that rule r gives back.
+//   rule_token[r]        the token of a rule written "=> NAME", as the name
+//                        (the prologue brings the names in); 0 for a rule
+//                        whose action is code, which the actions' case
+//                        list holds.
+//   rule_value[r]        1 for "=> NAME value": the token's value is the
+//                        first byte of the match, as a signed char.
+//   one_byte_rule[t][c]  for the start states t (1: not at the beginning of
+//                        a line, 2: at the beginning of a line): the rule
+//                        when one byte of class c is a complete match by
+//                        itself (its state stops, with no trailing context),
+//                        0 otherwise and always for the NUL class.  Most
+//                        tokens are one letter or one blank; they skip the
+//                        match loop.
 #include "lexgen.h"
 
 #include <algorithm>
+#include <bit>
 #include <ostream>
+#include <vector>
 
 namespace lexgen {
 
@@ -24,71 +57,100 @@ std::string base_name(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Writes `type name dims = { values }`: sixteen values a line, or, for a
+// table of rows, one row a line in braces of its own.
 template <typename Seq>
-void write_array(std::ostream& out, const char* type, const char* name, const std::string& size, const Seq& values)
+void write_array(std::ostream& out, const char* type, const char* name, const std::string& dims, const Seq& values,
+                 std::size_t row = 0)
 {
-    out << "inline constexpr " << type << ' ' << name << '[' << size << "] = {";
+    out << "inline constexpr " << type << ' ' << name << dims << " = {";
+    const std::size_t per_line = row ? row : 16;
     std::size_t i = 0;
     for (auto v : values) {
-        out << (i % 16 == 0 ? "\n    " : " ") << v << ',';
+        if (i % per_line == 0)
+            out << (row && i ? " },\n    {" : row ? "\n    {" : "\n   ");
+        out << ' ' << v << ',';
         ++i;
     }
-    out << "\n};\n";
+    out << (row ? " },\n};\n" : "\n};\n");
 }
 
 } // namespace
 
-TableSizes table_sizes(const Dfa& dfa, const Packed& packed)
+RunTables run_tables(const Dfa& dfa)
 {
-    TableSizes t;
-    t.state_bytes = bytes_for(dfa.num_states - 1);
-    int max_base = packed.base.empty() ? 0 : *std::max_element(packed.base.begin(), packed.base.end());
-    std::size_t common = 256 /* byte_class */ + dfa.accept.size() + dfa.tail_length.size();
-    t.total = common + packed.base.size() * bytes_for(max_base) + (packed.check.size() + packed.next.size()) * t.state_bytes;
-    t.dense_total = common + dfa.next.size() * t.state_bytes;
+    RunTables t;
+    t.row_size = static_cast<int>(std::bit_ceil(static_cast<unsigned>(std::max(dfa.num_classes, 1))));
+    t.next.assign(static_cast<std::size_t>(dfa.num_states) * t.row_size, 0);
+    t.stop.assign(dfa.num_states, 0);
+    for (int s = 0; s < dfa.num_states; ++s) {
+        bool goes_on = false;
+        for (int c = 0; c < dfa.num_classes; ++c) {
+            const int to = dfa.next[static_cast<std::size_t>(s) * dfa.num_classes + c];
+            t.next[static_cast<std::size_t>(s) * t.row_size + c] = to;
+            goes_on = goes_on || to != 0;
+        }
+        if (dfa.accept[s] != 0)
+            t.stop[s] = goes_on ? 1 : 2;
+    }
+    t.one_byte_rule.assign(static_cast<std::size_t>(3) * t.row_size, 0);
+    for (int start : {Dfa::start, Dfa::start_line})
+        for (int c = 0; c < dfa.num_classes; ++c) {
+            const int s = dfa.next[static_cast<std::size_t>(start) * dfa.num_classes + c];
+            if (c != dfa.nul_class && s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
+                t.one_byte_rule[static_cast<std::size_t>(start) * t.row_size + c] = dfa.accept[s];
+        }
+    const std::size_t state_bytes = bytes_for(dfa.num_states - 1);
+    t.bytes = 256 + dfa.accept.size() + t.stop.size() + dfa.tail_length.size() * 6 + t.next.size() * state_bytes +
+              t.one_byte_rule.size();
     return t;
 }
 
 void write_tables(std::ostream& out, const RuleSet& rules, const Dfa& dfa, const std::string& source_name)
 {
-    Packed p = pack(dfa);
-    TableSizes sizes = table_sizes(dfa, p);
-    int max_base = p.base.empty() ? 0 : *std::max_element(p.base.begin(), p.base.end());
+    const RunTables t = run_tables(dfa);
+    // Dimensions appended piece by piece (GCC 12 sees a false overlap in
+    // chained string concatenation).
+    std::string row = "[";
+    row += std::to_string(t.row_size);
+    row += ']';
+    std::string states_by_row = "[num_states]";
+    states_by_row += row;
+    std::string starts_by_row = "[3]";
+    starts_by_row += row;
 
     out << "// Scanner automaton generated by trl-lexgen from " << base_name(source_name) << "; do not edit.\n"
-        << "// " << dfa.num_states << " states, " << dfa.num_classes << " byte classes, " << sizes.total
-        << " table bytes.\n"
+        << "// " << dfa.num_states << " states, " << dfa.num_classes << " byte classes, " << t.bytes
+        << " table bytes.  The encoding is described in trl-lexgen's emit.cpp.\n"
         << "#pragma once\n"
         << "#include <cstdint>\n\n";
     if (!rules.prologue.empty())
         out << rules.prologue << '\n';
     out << "namespace trl_dfa {\n\n"
-        << "using state_t = " << type_for(sizes.state_bytes) << ";\n"
+        << "using state_t = " << type_for(bytes_for(dfa.num_states - 1)) << ";\n"
         << "inline constexpr int num_rules = " << dfa.num_rules << ";\n"
         << "inline constexpr int num_states = " << dfa.num_states << ";   // state 0 is the dead state\n"
         << "inline constexpr int num_classes = " << dfa.num_classes << ";\n"
-        << "// start states: 1 = not at the beginning of a line, 2 = at the beginning of a line\n"
-        << "inline constexpr int start_state = 1;\n"
-        << "inline constexpr int start_state_at_line_start = 2;\n\n";
-    write_array(out, "std::uint8_t", "byte_class", "256", dfa.byte_class);
-    out << "inline constexpr int nul_class = " << dfa.nul_class << ";   // NUL is alone in its class\n\n"
-        << "// Rule accepted in each state (the lowest-numbered one), 0 for none.\n";
-    write_array(out, "std::uint8_t", "accept", "num_states", dfa.accept);
-    out << "\n// Bytes of trailing context to give back after a match of each rule.\n";
-    write_array(out, "std::uint8_t", "tail_length", "num_rules + 1", dfa.tail_length);
-    out << "\n// Transitions, row-displaced: state s on class c goes to next[base[s] + c]\n"
-        << "// when check[base[s] + c] == s, and nowhere (0) otherwise.\n";
-    write_array(out, type_for(bytes_for(max_base)), "base", "num_states", p.base);
-    out << "inline constexpr int packed_size = " << p.check.size() << ";\n";
-    write_array(out, "state_t", "check", "packed_size", p.check);
-    write_array(out, "state_t", "next", "packed_size", p.next);
-    out << "\n// Bytes taken by all tables above.\n"
-        << "inline constexpr int table_bytes = " << sizes.total << ";\n\n"
-        << "inline constexpr state_t transition(int state, int cls)\n"
-        << "{\n"
-        << "    const int i = base[state] + cls;\n"
-        << "    return check[i] == state ? next[i] : state_t{0};\n"
-        << "}\n\n"
+        << "inline constexpr int row_size = " << t.row_size << ";   // a power of two\n"
+        << "inline constexpr int start_state = " << Dfa::start << ";   // not at the beginning of a line\n"
+        << "inline constexpr int start_state_at_line_start = " << Dfa::start_line << ";\n\n";
+    write_array(out, "std::uint8_t", "byte_class", "[256]", dfa.byte_class);
+    out << "inline constexpr int nul_class = " << dfa.nul_class << ";   // NUL is alone in its class\n\n";
+    write_array(out, "std::uint8_t", "accept", "[num_states]", dfa.accept);
+    write_array(out, "std::uint8_t", "stop", "[num_states]", t.stop);
+    write_array(out, "std::uint8_t", "tail_length", "[num_rules + 1]", dfa.tail_length);
+    std::vector<std::string> tokens{"0"};
+    std::vector<int> values{0};
+    for (const Rule& r : rules.rules) {
+        tokens.push_back(r.token.empty() ? "0" : r.token);
+        values.push_back(r.sets_value ? 1 : 0);
+    }
+    write_array(out, "int", "rule_token", "[num_rules + 1]", tokens);
+    write_array(out, "std::uint8_t", "rule_value", "[num_rules + 1]", values);
+    write_array(out, "state_t", "next", states_by_row, t.next, static_cast<std::size_t>(t.row_size));
+    write_array(out, "std::uint8_t", "one_byte_rule", starts_by_row, t.one_byte_rule,
+                static_cast<std::size_t>(t.row_size));
+    out << "\ninline constexpr int table_bytes = " << t.bytes << ";\n\n"
         << "} // namespace trl_dfa\n";
 }
 
@@ -96,7 +158,8 @@ void write_actions(std::ostream& out, const RuleSet& rules, const std::string& s
 {
     out << "// Rule actions generated by trl-lexgen from " << base_name(source_name) << "; do not edit.\n";
     for (const Rule& r : rules.rules)
-        out << "case " << r.number << ": { " << r.action << " } break;\n";
+        if (r.token.empty())
+            out << "case " << r.number << ": { " << r.action << " } break;\n";
 }
 
 } // namespace lexgen

@@ -53,6 +53,8 @@ struct Rule {
     NodePtr tail;            // trailing context after '/', or null
     int tail_length = 0;     // fixed length of the tail (0 without one)
     std::string action;      // C++ code between the action's outer braces
+    std::string token;       // "=> NAME": the token the match is (no code then)
+    bool sets_value = false; // "=> NAME value": its value is the match's first byte
 };
 
 struct RuleSet {
@@ -90,23 +92,16 @@ struct Dfa {
 
 Dfa build_dfa(const RuleSet& rules);
 
-// Row-displacement encoding of the transitions: the transition of state s on
-// class c is next[base[s] + c] when check[base[s] + c] == s, else none.
-struct Packed {
-    std::vector<int> base;
-    std::vector<int> check;
-    std::vector<int> next;
+// The tables as the scanner runs them (see the note in emit.cpp).
+struct RunTables {
+    int row_size = 0;                  // num_classes rounded up to a power of two
+    std::vector<int> next;             // num_states * row_size, 0 = none
+    std::vector<int> stop;             // per state: 0, 1 or 2
+    std::vector<int> one_byte_rule;    // 3 * row_size: per start state (1, 2) and class
+    std::size_t bytes = 0;             // what all emitted tables take
 };
 
-Packed pack(const Dfa& dfa);
-
-struct TableSizes {
-    std::size_t state_bytes = 0;   // bytes per state number in the tables
-    std::size_t total = 0;         // all emitted tables together
-    std::size_t dense_total = 0;   // the same with a dense transition table
-};
-
-TableSizes table_sizes(const Dfa& dfa, const Packed& packed);
+RunTables run_tables(const Dfa& dfa);
 
 // Writes the tables header and the actions fragment.  source_name appears in
 // the headers' comments only.

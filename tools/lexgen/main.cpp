@@ -46,11 +46,10 @@ int main(int argc, char** argv)
             std::cerr << "trl-lexgen: cannot write the output files\n";
             return 1;
         }
-        lexgen::TableSizes sizes = lexgen::table_sizes(dfa, lexgen::pack(dfa));
+        const lexgen::RunTables run = lexgen::run_tables(dfa);
         std::cout << "trl-lexgen: " << rules.rules.size() << " rules, " << dfa.nfa_states << " NFA states, "
                   << dfa.subset_states << " DFA states before minimisation, " << dfa.num_states << " states, "
-                  << dfa.num_classes << " byte classes, " << sizes.total << " table bytes (dense: "
-                  << sizes.dense_total << ")\n";
+                  << dfa.num_classes << " byte classes, " << run.bytes << " table bytes\n";
     } catch (const lexgen::Error& e) {
         std::cerr << "trl-lexgen: " << e.what() << '\n';
         return 1;

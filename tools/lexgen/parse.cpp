@@ -585,14 +585,23 @@ private:
                 fail(line, "trailing context longer than 255 bytes");
             rule.tail_length = *len;
         }
-        // The action: a braced block that may continue over lines.
+        // The action: "=> NAME" or "=> NAME value" on the rule's line, or a
+        // braced block of code that may continue over lines.
         std::size_t pos = r.end;
         while (pos < text.size() && is_blank(text[pos]))
             ++pos;
         if (pos >= text.size() || text[pos] == '\n')
             fail(line, "missing action");
+        if (text.substr(pos, 2) == "=>") {
+            std::size_t eol = text.find('\n', pos);
+            if (eol == std::string_view::npos)
+                eol = text.size();
+            token_action(rule, text.substr(pos + 2, eol - pos - 2), line);
+            set_.rules.push_back(std::move(rule));
+            return;
+        }
         if (text[pos] != '{')
-            fail(line, "the action must be a '{ ... }' block");
+            fail(line, "the action must be '=> TOKEN', '=> TOKEN value' or a '{ ... }' block");
         std::size_t close = action_end(pos, line);
         rule.action = std::string(trim(text.substr(pos + 1, close - pos - 1)));
         std::size_t eol = text.find('\n', close);
@@ -604,6 +613,25 @@ private:
             fail(static_cast<int>(last + 1), "text after the action");
         i_ = last;
         set_.rules.push_back(std::move(rule));
+    }
+
+    // "NAME" or "NAME value" after "=>", a comment allowed after it.
+    void token_action(Rule& rule, std::string_view rest, int line) const
+    {
+        if (std::size_t comment = rest.find("//"); comment != std::string_view::npos)
+            rest = rest.substr(0, comment);
+        rest = trim(rest);
+        std::size_t end = 0;
+        while (end < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[end])) || rest[end] == '_'))
+            ++end;
+        if (end == 0 || std::isdigit(static_cast<unsigned char>(rest[0])))
+            fail(line, "a token name must follow '=>'");
+        rule.token = std::string(rest.substr(0, end));
+        std::string_view more = trim(rest.substr(end));
+        if (more == "value")
+            rule.sets_value = true;
+        else if (!more.empty())
+            fail(line, "only 'value' may follow the token name");
     }
 
     // Offset of the brace that closes the action opened at text[open].

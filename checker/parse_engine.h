@@ -1,0 +1,322 @@
+// The LALR(1) parse engine: runs the tables that trl-lalrgen writes (their
+// encoding is described in trl-lalrgen's emit.cpp) over the tokens of a
+// scanner.  It is reentrant: everything one parse needs is in a
+// parse_state record and a hooks object, so parses can run side by side.
+//
+// The engine is a template over
+//   T       the generated tables (trl_lalr::tables);
+//   Hooks   what the user of the engine decides:
+//             int lex(int& value)          the next token code (0 or less:
+//                                          end of input) and its value;
+//             static constexpr bool run_actions
+//                                          whether the grammar's actions run;
+//             bool grow(parse_state&)      make room when the stack is full;
+//                                          false: it cannot grow;
+//             error_outcome syntax_error(parse_state&)
+//                                          record a syntax error; it may set
+//                                          the stack and the look-ahead to
+//                                          where parsing resumes;
+//   trace   whether every step is written to standard error.  A parse picks
+//           the traced instance once, so the fast path carries no trace
+//           code.  The traced instance reads the same tables and takes the
+//           same steps one at a time, retracing folded unit reductions and
+//           fused empty rules, so that it shows every state and reduction
+//           of the grammar's automaton.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace trl_engine {
+
+// One entry of the parse stack: a state and the value of the symbol that
+// led to it (the state stack and the value stack side by side).
+struct entry {
+    std::int32_t state;
+    std::int32_t value;
+};
+
+inline constexpr int no_token = -2;
+
+enum result : int { accepted = 0, rejected = 1, stack_exhausted = 2 };
+enum class error_outcome { recovered, not_recovered };
+
+// The whole state of one parse.  The stack has room for `capacity`
+// entries, `depth` of them in use; the top entry is stack[depth - 1].
+struct parse_state {
+    entry* stack = nullptr;
+    int capacity = 0;
+    int depth = 0;
+    int lookahead = no_token;   // the token held: no_token, 0 (end of input) or its code
+    int symbol = 0;             // the held token as a terminal of the grammar
+    int lval = 0;               // the held token's value
+    int nerrs = 0;              // syntax errors reported
+};
+
+// Empties the stack of p and puts the start state on it.
+inline void start(parse_state& p)
+{
+    p.depth = 1;
+    p.stack[0] = entry{0, 0};
+    p.lookahead = no_token;
+    p.symbol = 0;
+    p.lval = 0;
+    p.nerrs = 0;
+}
+
+namespace trace_detail {
+
+template <class T>
+void stack(const char* title, const entry* bottom, const entry* top)
+{
+    std::fputs(title, stderr);
+    for (const entry* e = bottom; e <= top; ++e)
+        std::fprintf(stderr, " %d", e->state);
+    std::fputc('\n', stderr);
+}
+
+template <class T>
+void reduction(int rule)
+{
+    std::fprintf(stderr, "Reducing via rule %d (line %d), ", rule, int{T::rule_line[rule]});
+    const int begin = T::rule_rhs_begin[rule];
+    for (int i = 0; i < T::rules[rule].length; ++i)
+        std::fprintf(stderr, "%s ", T::symbol_name[T::rule_rhs[begin + i]]);
+    std::fprintf(stderr, " -> %s\n", T::symbol_name[T::rule_lhs[rule]]);
+}
+
+// The unit reductions that a folded step entering `state` through `symbol`
+// stands for, as the unfolded automaton takes them: enter the unit state,
+// reduce, and go on from the state below (the stack below `top`).
+template <class T>
+void unfold(int symbol, int state, const entry* bottom, const entry* top)
+{
+    for (int y = symbol; y != T::accessing_symbol[state] && T::unfold_rule[y] != 0; y = T::rule_lhs[T::unfold_rule[y]]) {
+        std::fprintf(stderr, "Entering state %d\n", int{T::unfold_state[y]});
+        reduction<T>(T::unfold_rule[y]);
+        stack<T>("state stack now", bottom, top - 1);
+    }
+}
+
+template <class T>
+void lookahead(int code, int symbol)
+{
+    if (code == 0)
+        std::fputs("Now at end of input.\n", stderr);
+    else
+        std::fprintf(stderr, "Next token is %d (%s)\n", code, T::symbol_name[symbol]);
+}
+
+} // namespace trace_detail
+
+// Parses until the input is accepted, rejected or the stack is exhausted.
+// p must have been started (see start()).
+template <class T, class Hooks, bool trace>
+int parse(parse_state& p, Hooks& hooks)
+{
+    namespace tr = trace_detail;
+    constexpr int none = -1;   // symbol while no look-ahead is held
+
+    entry* bottom = p.stack;
+    entry* sp = bottom + p.depth - 1;          // the top entry
+    entry* full = bottom + p.capacity - 1;     // the top entry when the stack is full
+    int state = sp->state;
+    int la = p.lookahead;
+    int symbol = la == no_token ? none : p.symbol;
+    int lval = p.lval;
+    [[maybe_unused]] int errstatus = 0;        // tokens to shift before errors are reported again
+    [[maybe_unused]] int entered_by = T::accessing_symbol[state];   // the symbol the top state was entered by
+
+    // The record gets the locals before a hook runs, and they come back after.
+    auto save = [&] {
+        p.stack = bottom;
+        p.depth = static_cast<int>(sp - bottom) + 1;
+        p.lookahead = symbol == none ? no_token : la;
+        p.symbol = symbol == none ? 0 : symbol;
+        p.lval = lval;
+    };
+    auto load = [&] {
+        bottom = p.stack;
+        sp = bottom + p.depth - 1;
+        full = bottom + p.capacity - 1;
+        state = sp->state;
+        la = p.lookahead;
+        symbol = la == no_token ? none : p.symbol;
+        lval = p.lval;
+    };
+    // Whatever way the parse ends, the record holds where it ended.
+    struct on_return {
+        decltype(save)& f;
+        ~on_return() { f(); }
+    } saved{save};
+
+    // Reduces by `rule`: $$ starts as $1, the action may use $1..$n; then
+    // the goto.
+    auto reduce = [&](int rule) {
+        const auto r = T::rules[rule];
+        int yyval = sp[r.first].value;
+        if constexpr (trace)
+            tr::reduction<T>(rule);
+        if constexpr (Hooks::run_actions) {
+            if (r.has_action)
+                T::reduce_action(rule, sp, yyval);
+        }
+        sp -= r.length;
+        if constexpr (trace)
+            tr::stack<T>("state stack now", bottom, sp);
+        state = T::go[r.goto_row + sp->state];
+        if constexpr (trace)
+            entered_by = T::rule_lhs[rule];
+        ++sp;
+        *sp = entry{state, yyval};
+    };
+
+    if constexpr (trace)
+        std::fputs("Starting parse\n", stderr);
+
+    for (;;) {
+        // A state has just been pushed.
+        if (sp >= full) [[unlikely]] {
+            save();
+            if (!hooks.grow(p))
+                return stack_exhausted;
+            load();
+            if constexpr (trace)
+                std::fprintf(stderr, "Stack size increased to %d\n", p.capacity);
+        }
+        if constexpr (trace) {
+            if (entered_by != T::accessing_symbol[state])
+                tr::unfold<T>(entered_by, state, bottom, sp);
+            std::fprintf(stderr, "Entering state %d\n", state);
+        }
+
+        int act;
+        if (const int rule = T::lookahead_free[state]) {
+            reduce(rule);
+            // Go on with a look-ahead that is still held: its step is right
+            // for a state that reduces without one as well, as that state's
+            // default reduction fills its row.
+            if (trace || symbol == none || sp >= full)
+                continue;
+            act = T::step[state][symbol];
+        } else {
+            if (symbol == none) {
+                if constexpr (trace)
+                    std::fputs("Reading a token: ", stderr);
+                const int code = hooks.lex(lval);
+                la = code > 0 ? code : 0;
+                symbol = T::translate(la);
+            }
+            if constexpr (trace)
+                tr::lookahead<T>(la, symbol);
+            act = T::step[state][symbol];
+        }
+
+        // A look-ahead is held, and the stack has room for one more entry.
+    dispatch:
+        if (act > 0) [[likely]] {
+            if (act == T::final_state)
+                return accepted;
+            if constexpr (trace) {
+                std::fprintf(stderr, "Shifting token %d (%s), ", la, T::symbol_name[symbol]);
+                entered_by = symbol;
+            }
+            symbol = none;   // only the final state shifts the end of input
+            ++sp;
+            *sp = entry{act, lval};
+            if constexpr (T::uses_error) {
+                if (errstatus)
+                    --errstatus;
+            }
+            state = act;
+            continue;
+        }
+        if (act > -T::num_rules) [[likely]] {
+            if (act == 0) [[unlikely]]
+                goto syntax_error;
+            reduce(-act);
+        } else if (act > -T::push_base) {
+            // The empty rule of the last symbol of a rule, then that rule.
+            const int rule = -act - T::fused_base;
+            if (trace || sp + 1 >= full) [[unlikely]] {
+                // One step at a time: push the empty rule's state, so that
+                // the stack grows (or overflows) where it would without the
+                // fusion.
+                const int empty = T::rule_rhs[T::rule_rhs_begin[rule] + T::rules[rule].length - 1];
+                act = -(T::push_base + T::go[(empty - T::num_terminals) * T::num_states + state]);
+                goto dispatch;
+            }
+            ++sp;   // the empty symbol's state is never looked at
+            sp->value = sp[-1].value;
+            reduce(rule);
+        } else {
+            // An empty rule without an action: push its state.
+            state = -act - T::push_base;
+            if constexpr (trace) {
+                tr::reduction<T>(T::empty_rule[T::accessing_symbol[state] - T::num_terminals]);
+                tr::stack<T>("state stack now", bottom, sp);
+                entered_by = T::accessing_symbol[state];
+            }
+            ++sp;
+            *sp = entry{state, sp[-1].value};
+        }
+        // Go on with the held look-ahead (an empty rule's entry may have
+        // filled the stack).
+        if (trace || sp >= full)
+            continue;
+        act = T::step[state][symbol];
+        goto dispatch;
+
+    syntax_error:
+        if (!T::uses_error || errstatus == 0) {
+            ++p.nerrs;
+            save();
+            if (hooks.syntax_error(p) == error_outcome::recovered) {
+                load();
+                entered_by = T::accessing_symbol[state];
+                continue;
+            }
+        }
+        if constexpr (!T::uses_error) {
+            // No state can shift `error`: the stack unwinds to its bottom.
+            if constexpr (trace) {
+                while (sp != bottom)
+                    tr::stack<T>("Error: state stack now", bottom, --sp);
+            }
+            return rejected;
+        } else {
+            if (errstatus == 3) {
+                if (la == 0)
+                    return rejected;
+                if constexpr (trace)
+                    std::fprintf(stderr, "Discarding token %d (%s).\n", la, T::symbol_name[symbol]);
+                symbol = none;
+            }
+            errstatus = 3;
+            // Unwind to a state with an action on `error` (step holds only
+            // explicit actions in that column).
+            while ((act = T::step[state][T::error_terminal]) == 0) {
+                if (sp == bottom)
+                    return rejected;
+                state = (--sp)->state;
+                if constexpr (trace)
+                    tr::stack<T>("Error: state stack now", bottom, sp);
+            }
+            if (act < 0) {
+                reduce(-act);
+                continue;
+            }
+            if (act == T::final_state)
+                return accepted;
+            if constexpr (trace) {
+                std::fputs("Shifting error token, ", stderr);
+                entered_by = T::error_terminal;
+            }
+            ++sp;
+            *sp = entry{act, lval};
+            state = act;
+        }
+    }
+}
+
+} // namespace trl_engine
