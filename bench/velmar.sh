@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # bench/velmar.sh [VELMAR_BINARY]
 #
-# Times velmar on a ~50 MB transliteration against `wc -w` on the same file
-# and prints the ratio of the medians of five runs each.  The text is
+# Times velmar on a ~50 MB transliteration against `wc -w` on the same file,
+# and velmar on a turn holding a 16 MB bracketed comment against velmar on
+# 16 MB of ordinary turns.  Each command runs five times, the rounds
+# interleaved; the medians and their ratios are printed.  The texts are
 # generated once into bench/data/ (ordinary turns using every construct of
 # the conventions) and must be accepted by velmar.
 set -euo pipefail
@@ -130,20 +132,46 @@ generate() {
 
 [ -s "$text" ] || generate
 
-# Median wall time of five runs, in seconds.
-median_time() {
-    local times=() i start end
-    for i in 1 2 3 4 5; do
-        start=$(date +%s%N)
-        "$@" < "$text" > /dev/null
-        end=$(date +%s%N)
-        times+=($((end - start)))
+# 16 MB of ordinary turns (whole turns from the start of the big text), and
+# one turn whose text holds a bracketed comment of the same size.
+ordinary=$data/ordinary16.trl
+comment=$data/comment16.trl
+size16=$((16 * 1024 * 1024))
+if [ ! -s "$ordinary" ] || [ ! -s "$comment" ]; then
+    head -c "$size16" "$text" | awk 'BEGIN { RS = "\n\n"; ORS = "\n\n" } { if (prev != "") print prev; prev = $0 }' > "$ordinary"
+    {
+        printf 'g012abc3_001_ABC_000000: ja <;'
+        head -c "$size16" /dev/zero | tr '\0' 'x'
+        printf '> so .\n\n'
+    } > "$comment"
+    for f in "$ordinary" "$comment"; do
+        "$bin" < "$f" > /dev/null || { echo "generated text rejected by velmar: $f" >&2; exit 1; }
     done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n 3p | awk '{ printf "%.3f", $1 / 1e9 }'
+fi
+
+# One timed run in seconds: command and input.
+time_one() {
+    local start end
+    start=$(date +%s%N)
+    "${@:2}" < "$1" > /dev/null
+    end=$(date +%s%N)
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", (e - s) / 1e9 }'
 }
 
-wc_time=$(median_time wc -w)
-velmar_time=$(median_time "$bin")
-awk -v v="$velmar_time" -v w="$wc_time" -v f="$(wc -c < "$text")" 'BEGIN {
-    printf "input %d bytes\nwc -w: %.3f s\nvelmar: %.3f s\nratio velmar / wc -w: %.2f\n", f, w, v, v / w
+declare -A times
+names=(wc velmar ordinary comment)
+for round in 1 2 3 4 5; do
+    times[wc]+="$(time_one "$text" wc -w) "
+    times[velmar]+="$(time_one "$text" "$bin") "
+    times[ordinary]+="$(time_one "$ordinary" "$bin") "
+    times[comment]+="$(time_one "$comment" "$bin") "
+done
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+declare -A med
+for name in "${names[@]}"; do
+    med[$name]=$(median "${times[$name]}")
+done
+awk -v f="$(wc -c < "$text")" -v w="${med[wc]}" -v v="${med[velmar]}" -v o="${med[ordinary]}" -v c="${med[comment]}" 'BEGIN {
+    printf "input %d bytes\nwc -w: %.3f s\nvelmar: %.3f s\nratio velmar / wc -w: %.2f (target <= 2.5)\n", f, w, v, v / w
+    printf "velmar on 16 MB of turns: %.3f s\nvelmar on a 16 MB comment: %.3f s\nratio comment / turns: %.2f (target <= 1.0)\n", o, c, c / o
 }'

@@ -72,6 +72,19 @@ int yy_read(char* buf, int max)
 
 enum : int { yy_end_of_input = 0, yy_start_over = -1 };
 
+// The code of a match of a rule written as a token, whose first byte is
+// `first`, and the value it leaves in `value` (the first byte, as a signed
+// char, where the rule says so; the value stays otherwise).  Written
+// without branches: the token kinds follow each other at random.
+inline int yy_token(int token, int rule, char first, int& value)
+{
+    const int byte = static_cast<unsigned char>(first);
+    int code = token > 0 ? token : byte;   // -1: the byte itself
+    code = code != 0 ? code : int{TRL_UNDEFINED_TOKEN};   // 0 is the end of the input
+    value += (static_cast<signed char>(first) - value) * dfa::rule_value[rule];
+    return code;
+}
+
 // One match that starts at yy_bp in start state `state` and is not complete
 // after its first byte: runs the automaton, refills the buffer when the
 // match reaches its end, and sets trltext, trlleng, the held byte and the
@@ -206,12 +219,8 @@ int trllex()
         }
 
         // A rule written as a token needs no code; the others run theirs.
-        if (const int token = dfa::rule_token[rule]) {
-            // trllval becomes the first byte where the rule says so, without
-            // a branch to mispredict.
-            trllval += (static_cast<signed char>(*trltext) - trllval) * dfa::rule_value[rule];
-            return token;
-        }
+        if (const int token = dfa::rule_token[rule])
+            return yy_token(token, rule, *trltext, trllval);
         switch (rule) {
 #include "lex.trl.actions.inc"
         default:

@@ -16,12 +16,14 @@ char initial_line[initial_line_size];
 // of the process.
 std::unique_ptr<char[]> grown_line;
 
+// The line goes out with one write: its NUL becomes the newline (the
+// buffer is emptied right after).
 void print_buffer(bool header)
 {
     if (header)
-        std::putc('\n', stdout);
-    std::fputs(linebuf, stdout);
-    std::putc('\n', stdout);
+        putc_unlocked('\n', stdout);
+    linebuf[bp] = '\n';
+    fwrite_unlocked(linebuf, 1, static_cast<std::size_t>(bp) + 1, stdout);
     initbuffer();
 }
 

@@ -18,9 +18,10 @@
 //                        the next line is typed).
 //   tail_length[r]       bytes of trailing context that rule r gives back.
 //   rule_token[r]        the token of a rule written "=> NAME", as the name
-//                        (the prologue brings the names in); 0 for a rule
-//                        whose action is code, which the actions' case
-//                        list holds.
+//                        (the prologue brings the names in); -1 for
+//                        "=> byte", whose token code is the match's first
+//                        byte; 0 for a rule whose action is code, which the
+//                        actions' case list holds.
 //   rule_value[r]        1 for "=> NAME value": the token's value is the
 //                        first byte of the match, as a signed char.
 //   one_byte_rule[t][c]  for the start states t (1: not at the beginning of
@@ -142,7 +143,7 @@ void write_tables(std::ostream& out, const RuleSet& rules, const Dfa& dfa, const
     std::vector<std::string> tokens{"0"};
     std::vector<int> values{0};
     for (const Rule& r : rules.rules) {
-        tokens.push_back(r.token.empty() ? "0" : r.token);
+        tokens.push_back(r.token.empty() ? "0" : r.token == "byte" ? "-1" : r.token);
         values.push_back(r.sets_value ? 1 : 0);
     }
     write_array(out, "int", "rule_token", "[num_rules + 1]", tokens);

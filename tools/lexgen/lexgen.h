@@ -53,7 +53,8 @@ struct Rule {
     NodePtr tail;            // trailing context after '/', or null
     int tail_length = 0;     // fixed length of the tail (0 without one)
     std::string action;      // C++ code between the action's outer braces
-    std::string token;       // "=> NAME": the token the match is (no code then)
+    std::string token;       // "=> NAME": the token the match is (no code then);
+                             // "byte": the match's first byte is the token code
     bool sets_value = false; // "=> NAME value": its value is the match's first byte
 };
 
