@@ -229,6 +229,69 @@ int trllex()
     }
 }
 
+void trl_text_scanner_start(trl_text_scanner& s, const char* text, std::size_t size)
+{
+    s = trl_text_scanner{};
+    s.text = s.pos = text;
+    s.end = text + size;
+}
+
+int trl_text_scan(trl_text_scanner& s)
+{
+    for (;;) {
+        const char* const begin = s.pos;
+        if (begin == s.end) {
+            s.token = s.end;
+            s.length = 0;
+            return 0;
+        }
+        // The longest match from `begin`, backing up to the last accepting
+        // state; the end of the text ends a match as the end of the input
+        // does for trllex.
+        const int start = 1 + (s.at_line_start ? 1 : 0);
+        int state = start;
+        int last_state = 0;
+        const char* last_pos = begin;
+        for (const char* cp = begin; cp < s.end;) {
+            const int to = dfa::next[state][dfa::byte_class[static_cast<unsigned char>(*cp)]];
+            if (!to)
+                break;
+            state = to;
+            ++cp;
+            if (const int stop = dfa::stop[state]) {
+                last_state = state;
+                last_pos = cp;
+                if (stop == 2)
+                    break;
+            }
+        }
+        const int rule = dfa::accept[last_state];
+        if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
+            s.token = begin;
+            s.length = 1;
+            s.pos = begin + 1;
+            return TRL_UNDEFINED_TOKEN;
+        }
+        const char* const after = last_pos - dfa::tail_length[rule];
+        s.token = begin;
+        s.length = static_cast<int>(after - begin);
+        s.pos = after;
+        if (after > begin)
+            s.at_line_start = after[-1] == '\n';
+        if (const int token = dfa::rule_token[rule])
+            return yy_token(token, rule, *begin, s.value);
+        // The rule's own code, on this record's text, value and line count.
+        [[maybe_unused]] const char* const trltext = begin;
+        [[maybe_unused]] int& trllval = s.value;
+        [[maybe_unused]] int& lineno = s.lineno;
+        switch (rule) {
+#include "lex.trl.actions.inc"
+        default:
+            return TRL_UNDEFINED_TOKEN;
+        }
+    }
+}
+
 void trl_scanner_reset()
 {
     if (yy_current_buffer == yy_own_buffer)

@@ -16,6 +16,15 @@
 //                                          record a syntax error; it may set
 //                                          the stack and the look-ahead to
 //                                          where parsing resumes;
+//             static constexpr bool watches_reads, and when it is true
+//             void read(int depth)         a token has just been read, with
+//                                          the stack `depth` entries deep;
+//             void overwrite(int index, entry old)
+//                                          stack[index], which held `old`,
+//                                          is about to take a new state;
+//                                          together they let a hook restore
+//                                          the stack as it was when the
+//                                          look-ahead was read;
 //   trace   whether every step is written to standard error.  A parse picks
 //           the traced instance once, so the fast path carries no trace
 //           code.  The traced instance reads the same tables and takes the
@@ -62,6 +71,49 @@ inline void start(parse_state& p)
     p.symbol = 0;
     p.lval = 0;
     p.nerrs = 0;
+}
+
+// Whether the parser, with the stack stack[0..depth), would go on with the
+// look-ahead `terminal`: takes the reductions it leads to on a scratch copy
+// of the stack's top, and tells whether a shift (or the acceptance) comes.
+template <class T>
+bool takes(const entry* stack, int depth, int terminal)
+{
+    constexpr int room = 256;
+    int above[room];     // states replacing or added to the original's top
+    int kept = depth;    // original entries still in place
+    int added = 0;
+    auto top = [&] { return added ? above[added - 1] : stack[kept - 1].state; };
+    auto pop = [&](int n) {
+        const int from_added = n < added ? n : added;
+        added -= from_added;
+        kept -= n - from_added;
+    };
+    for (int steps = 0; steps < 100000 && added < room - 1 && kept + added > 0; ++steps) {
+        const int state = top();
+        int rule = T::lookahead_free[state];
+        if (rule == 0) {
+            const int act = T::step[state][terminal];
+            if (act > 0)
+                return true;
+            if (act == 0)
+                return false;
+            rule = -act;
+            if (rule >= T::push_base) {   // an empty rule's state, pushed
+                above[added++] = rule - T::push_base;
+                continue;
+            }
+            if (rule >= T::fused_base) {   // an empty rule's entry, then the rule
+                rule -= T::fused_base;
+                above[added++] = 0;
+            }
+        }
+        pop(T::rules[rule].length);
+        if (kept + added == 0)
+            return false;
+        above[added++] = T::go[T::rules[rule].goto_row + top()];
+    }
+    return false;
 }
 
 namespace trace_detail {
@@ -127,47 +179,41 @@ int parse(parse_state& p, Hooks& hooks)
     [[maybe_unused]] int errstatus = 0;        // tokens to shift before errors are reported again
     [[maybe_unused]] int entered_by = T::accessing_symbol[state];   // the symbol the top state was entered by
 
-    // The record gets the locals before a hook runs, and they come back after.
-    auto save = [&] {
-        p.stack = bottom;
-        p.depth = static_cast<int>(sp - bottom) + 1;
-        p.lookahead = symbol == none ? no_token : la;
-        p.symbol = symbol == none ? 0 : symbol;
-        p.lval = lval;
-    };
-    auto load = [&] {
-        bottom = p.stack;
-        sp = bottom + p.depth - 1;
-        full = bottom + p.capacity - 1;
-        state = sp->state;
-        la = p.lookahead;
-        symbol = la == no_token ? none : p.symbol;
-        lval = p.lval;
-    };
-    // Whatever way the parse ends, the record holds where it ended.
-    struct on_return {
-        decltype(save)& f;
-        ~on_return() { f(); }
-    } saved{save};
+    // The record gets the locals before a hook runs and when the parse
+    // ends, and they come back after a hook.  (Plain statements rather than
+    // lambdas that capture the locals: those would keep the locals out of
+    // registers.)
+#define TRL_ENGINE_SAVE()                                                                   \
+    (p.stack = bottom, p.depth = static_cast<int>(sp - bottom) + 1,                         \
+     p.lookahead = symbol == none ? no_token : la, p.symbol = symbol == none ? 0 : symbol, \
+     p.lval = lval)
+#define TRL_ENGINE_LOAD()                                                                   \
+    (bottom = p.stack, sp = bottom + p.depth - 1, full = bottom + p.capacity - 1,           \
+     state = sp->state, la = p.lookahead, symbol = la == no_token ? none : p.symbol, lval = p.lval)
 
     // Reduces by `rule`: $$ starts as $1, the action may use $1..$n; then
-    // the goto.
+    // the goto.  The goto is found before the action runs and the new entry
+    // written after it: the action sees $1..$n in place, and little has to
+    // live across its call.
     auto reduce = [&](int rule) {
         const auto r = T::rules[rule];
-        int yyval = sp[r.first].value;
+        entry* const vp = sp;
+        int yyval = vp[r.first].value;
         if constexpr (trace)
             tr::reduction<T>(rule);
-        if constexpr (Hooks::run_actions) {
-            if (r.has_action)
-                T::reduce_action(rule, sp, yyval);
-        }
         sp -= r.length;
         if constexpr (trace)
             tr::stack<T>("state stack now", bottom, sp);
         state = T::go[r.goto_row + sp->state];
+        if constexpr (Hooks::run_actions) {
+            if (r.has_action)
+                T::reduce_action(rule, vp, yyval);
+        }
         if constexpr (trace)
             entered_by = T::rule_lhs[rule];
         ++sp;
+        if constexpr (Hooks::watches_reads)
+            hooks.overwrite(static_cast<int>(sp - bottom), *sp);
         *sp = entry{state, yyval};
     };
 
@@ -177,10 +223,10 @@ int parse(parse_state& p, Hooks& hooks)
     for (;;) {
         // A state has just been pushed.
         if (sp >= full) [[unlikely]] {
-            save();
+            TRL_ENGINE_SAVE();
             if (!hooks.grow(p))
                 return stack_exhausted;
-            load();
+            TRL_ENGINE_LOAD();
             if constexpr (trace)
                 std::fprintf(stderr, "Stack size increased to %d\n", p.capacity);
         }
@@ -206,6 +252,8 @@ int parse(parse_state& p, Hooks& hooks)
                 const int code = hooks.lex(lval);
                 la = code > 0 ? code : 0;
                 symbol = T::translate(la);
+                if constexpr (Hooks::watches_reads)
+                    hooks.read(static_cast<int>(sp - bottom) + 1);
             }
             if constexpr (trace)
                 tr::lookahead<T>(la, symbol);
@@ -216,7 +264,7 @@ int parse(parse_state& p, Hooks& hooks)
     dispatch:
         if (act > 0) [[likely]] {
             if (act == T::final_state)
-                return accepted;
+                return TRL_ENGINE_SAVE(), accepted;
             if constexpr (trace) {
                 std::fprintf(stderr, "Shifting token %d (%s), ", la, T::symbol_name[symbol]);
                 entered_by = symbol;
@@ -258,6 +306,8 @@ int parse(parse_state& p, Hooks& hooks)
                 entered_by = T::accessing_symbol[state];
             }
             ++sp;
+            if constexpr (Hooks::watches_reads)
+                hooks.overwrite(static_cast<int>(sp - bottom), *sp);
             *sp = entry{state, sp[-1].value};
         }
         // Go on with the held look-ahead (an empty rule's entry may have
@@ -270,9 +320,9 @@ int parse(parse_state& p, Hooks& hooks)
     syntax_error:
         if (!T::uses_error || errstatus == 0) {
             ++p.nerrs;
-            save();
+            TRL_ENGINE_SAVE();
             if (hooks.syntax_error(p) == error_outcome::recovered) {
-                load();
+                TRL_ENGINE_LOAD();
                 entered_by = T::accessing_symbol[state];
                 continue;
             }
@@ -283,11 +333,11 @@ int parse(parse_state& p, Hooks& hooks)
                 while (sp != bottom)
                     tr::stack<T>("Error: state stack now", bottom, --sp);
             }
-            return rejected;
+            return TRL_ENGINE_SAVE(), rejected;
         } else {
             if (errstatus == 3) {
                 if (la == 0)
-                    return rejected;
+                    return TRL_ENGINE_SAVE(), rejected;
                 if constexpr (trace)
                     std::fprintf(stderr, "Discarding token %d (%s).\n", la, T::symbol_name[symbol]);
                 symbol = none;
@@ -297,7 +347,7 @@ int parse(parse_state& p, Hooks& hooks)
             // explicit actions in that column).
             while ((act = T::step[state][T::error_terminal]) == 0) {
                 if (sp == bottom)
-                    return rejected;
+                    return TRL_ENGINE_SAVE(), rejected;
                 state = (--sp)->state;
                 if constexpr (trace)
                     tr::stack<T>("Error: state stack now", bottom, sp);
@@ -307,7 +357,7 @@ int parse(parse_state& p, Hooks& hooks)
                 continue;
             }
             if (act == T::final_state)
-                return accepted;
+                return TRL_ENGINE_SAVE(), accepted;
             if constexpr (trace) {
                 std::fputs("Shifting error token, ", stderr);
                 entered_by = T::error_terminal;
@@ -317,6 +367,8 @@ int parse(parse_state& p, Hooks& hooks)
             state = act;
         }
     }
+#undef TRL_ENGINE_SAVE
+#undef TRL_ENGINE_LOAD
 }
 
 } // namespace trl_engine

@@ -26,6 +26,7 @@ constexpr int max_depth = 10000;
 
 struct velmar_hooks {
     static constexpr bool run_actions = true;
+    static constexpr bool watches_reads = false;
 
     // Storage of the stack once it has outgrown trlparse's frame; it lives
     // until trlparse returns.

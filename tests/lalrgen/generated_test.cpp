@@ -23,6 +23,7 @@ constexpr int NUM = 300;
 // The engine over a list of tokens, with an unbounded stack.
 struct list_hooks {
     static constexpr bool run_actions = true;
+    static constexpr bool watches_reads = false;
     const std::vector<tok>& in;
     std::size_t next = 0;
     std::vector<trl_engine::entry> storage = std::vector<trl_engine::entry>(4);
@@ -157,6 +158,53 @@ TEST(GeneratedHeader, RecoveryThroughError) {
     recover::log.clear();
     EXPECT_EQ(parse<recover_tables>(lex("1; 2 2"), &errors), trl_engine::rejected);
     EXPECT_EQ(recover::log, (std::vector<std::string>{"= 1"}));
+}
+
+// At a syntax error, the stack as it was when the offending token was read
+// (before the default reductions it led to) and the terminals that parse
+// could have gone on with.
+struct expecting_hooks : list_hooks {
+    static constexpr bool run_actions = false;
+    static constexpr bool watches_reads = true;
+    int read_depth = 0;
+    std::vector<std::pair<int, trl_engine::entry>> undo;
+    std::vector<std::string> expected;
+
+    void read(int depth) {
+        read_depth = depth;
+        undo.clear();
+    }
+    void overwrite(int index, trl_engine::entry old) {
+        if (index < read_depth) undo.push_back({index, old});
+    }
+    trl_engine::error_outcome syntax_error(trl_engine::parse_state& p) {
+        std::vector<trl_engine::entry> then(p.stack, p.stack + std::max(p.depth, read_depth));
+        for (auto it = undo.rbegin(); it != undo.rend(); ++it) then[static_cast<std::size_t>(it->first)] = it->second;
+        for (int t = 0; t < calc_tables::num_terminals; ++t)
+            if (t != calc_tables::error_terminal && trl_engine::takes<calc_tables>(then.data(), read_depth, t))
+                expected.push_back(calc_tables::symbol_name[t]);
+        return trl_engine::error_outcome::not_recovered;
+    }
+};
+
+TEST(GeneratedHeader, ExpectedTerminalsBeforeTheDefaultReductions) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        // After a number, the reductions to expr on ')' would leave only
+        // what follows a whole expression; before them '*' goes on too.
+        {"2 )", {"$", "'+'", "'-'", "'*'"}},
+        {"2 + )", {"NUM", "'('", "'['", "'\\''"}},
+        {"[1 2", {"'+'", "'-'", "'*'", "','"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::vector<tok> in = lex(text);
+        expecting_hooks hooks{{in}, 0, {}, {}};
+        trl_engine::parse_state p;
+        p.stack = hooks.storage.data();
+        p.capacity = static_cast<int>(hooks.storage.size());
+        trl_engine::start(p);
+        EXPECT_EQ((trl_engine::parse<calc_tables, expecting_hooks, false>(p, hooks)), trl_engine::rejected) << text;
+        EXPECT_EQ(hooks.expected, expected) << text;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -24,7 +26,8 @@ std::vector<Tok> scan_current()
     std::vector<Tok> toks;
     for (;;) {
         const int code = trllex();
-        toks.push_back({code, trlleng, trllval, lineno, code ? std::string(trltext, trlleng) : std::string()});
+        // The end of the input: no text (trlleng keeps the last match's).
+        toks.push_back({code, code ? trlleng : 0, trllval, lineno, code ? std::string(trltext, trlleng) : std::string()});
         if (code == 0)
             return toks;
     }
@@ -45,6 +48,23 @@ std::vector<Tok> scan_stream(FILE* in)
     std::vector<Tok> toks = scan_current();
     trl_delete_buffer(b);
     return toks;
+}
+
+std::vector<Tok> scan_text(std::string_view text)
+{
+    // The text in an array of its own size, so that a read past its end
+    // shows under the sanitizers.
+    std::unique_ptr<char[]> copy(new char[text.size() ? text.size() : 1]);
+    std::memcpy(copy.get(), text.data(), text.size());
+    trl_text_scanner s;
+    trl_text_scanner_start(s, copy.get(), text.size());
+    std::vector<Tok> toks;
+    for (;;) {
+        const int code = trl_text_scan(s);
+        toks.push_back({code, s.length, s.value, s.lineno, std::string(s.token, static_cast<std::size_t>(s.length))});
+        if (code == 0)
+            return toks;
+    }
 }
 
 FILE* file_with(std::string_view text)

@@ -33,6 +33,10 @@ std::vector<Tok> scan_stream(FILE* in);
 std::vector<Tok> scan_file(std::string_view text);
 std::vector<Tok> scan_pipe(std::string_view text, const std::vector<std::size_t>& chunks = {});
 
+// The same through the record-keeping scanner (trl_text_scan), which
+// neither needs nor writes a terminator and leaves the globals alone.
+std::vector<Tok> scan_text(std::string_view text);
+
 // A temporary file holding text, positioned at its start.
 FILE* file_with(std::string_view text);
 

@@ -84,6 +84,7 @@ TEST(Refill, RandomTextsAgreeAcrossMemoryFilesAndPipes)
         std::vector<Tok> mem = scan_memory(text);
         ASSERT_EQ(scan_file(text), mem) << "text " << i;
         ASSERT_EQ(scan_pipe(text, {1, 7, 13, 333, 4099, 2, 8191}), mem) << "text " << i;
+        ASSERT_EQ(scan_text(text), mem) << "text " << i;
     }
 }
 

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 #include "scan_support.h"
@@ -191,3 +195,22 @@ TEST(Tokens, TextAndLengthStayInTheBuffer)
 }
 
 } // namespace
+
+// The record-keeping scanner gives trllex's tokens on every case of the
+// shared acceptance corpus (when it is beside the checkout).
+TEST(TextScanner, AgreesWithTrllexOnTheAcceptanceCases)
+{
+    const std::filesystem::path dir = ACCEPTANCE_CASES;
+    if (!std::filesystem::is_directory(dir))
+        GTEST_SKIP() << "no acceptance cases at " << dir;
+    int cases = 0;
+    for (const auto& file : std::filesystem::directory_iterator(dir)) {
+        if (file.path().extension() != ".trl")
+            continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_EQ(scan_text(text), scan_memory(text)) << file.path();
+        ++cases;
+    }
+    EXPECT_GT(cases, 1000);
+}
