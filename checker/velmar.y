@@ -11,42 +11,69 @@
 #include "velmar.h"
 %}
 
-/* All named tokens of the scanner, with the codes of tokens.h; ZCMT, LCMT
- * and PP are used by no production. */
-%token KOM     258
-%token FS      259
-%token SPP     260
-%token SPA     261
-%token ZCMT    262
-%token LCMT    263
-%token N       264
-%token WS      265
-%token MC      266
-%token UML_MC  267
-%token L       268
-%token UML_L   269
-%token HSALL   270
-%token MGER    271
-%token TGER    272
-%token NEWLINE 273
-%token AKA     274
-%token MRKA    275
-%token TAB     276
-%token TABT    277
-%token ATM     278
-%token UVS     279
-%token KLE     280
-%token KLA     281
-%token WHA     282
-%token WHE     283
-%token NSA     284
-%token NSE     285
-%token PAU     286
-%token PP      287
-%token ZOG     288
-%token TAA     289
-%token TAE     290
-%token END     291
+/* All named tokens of the scanner, with their codes and what messages call
+ * them; trl-lalrgen writes the codes into velmar.tokens.h for the scanner.
+ * ZCMT, LCMT and PP are used by no production. */
+%token KOM     258 "'--'"
+%token FS      259 "'<*' before a language code"
+%token SPP     260 "a speaker mark after a word (such as 1@)"
+%token SPA     261 "a speaker mark before a word (such as @1)"
+%token ZCMT    262 "ZCMT"
+%token LCMT    263 "LCMT"
+%token N       264 "a digit 1-9"
+%token WS      265 "a blank"
+%token MC      266 "a capital letter"
+%token UML_MC  267 "a capital umlaut (\"A \"O \"U)"
+%token L       268 "a small letter"
+%token UML_L   269 "an umlaut (\"a \"o \"u \"s)"
+%token HSALL   270 "a hesitation tag (such as <ah>)"
+%token MGER    271 "a speaker-noise tag (such as <Laugh>)"
+%token TGER    272 "a technical-noise tag (such as <#Klopfen>)"
+%token NEWLINE 273 "a line break"
+%token AKA     274 "'<!' opening a pronunciation comment"
+%token MRKA    275 "a language marker (such as '<*tGER> ')"
+%token TAB     276 "'<*T>'"
+%token TABT    277 "'<*T>t'"
+%token ATM     278 "a breathing tag (<A> or <B>)"
+%token UVS     279 "'<%>'"
+%token KLE     280 "':>' closing a noise bracket"
+%token KLA     281 "'<:' opening a noise bracket"
+%token WHA     282 "'+/' opening a repair"
+%token WHE     283 "'/+' closing a repair"
+%token NSA     284 "'-/' opening a false start"
+%token NSE     285 "'/-' closing a false start"
+%token PAU     286 "a pause '<P>'"
+%token PP      287 "'<PP> '"
+%token ZOG     288 "a length mark (<L> or <Z>)"
+%token TAA     289 "'<T_>'"
+%token TAE     290 "'<_T>'"
+%token END     291 "an empty line ending the turn"
+
+/* What each construct is called in messages about errors inside it. */
+%describe turn                    "turn"
+%describe turn_identification     "turn identification"
+%describe dialog_name             "dialog name"
+%describe turn_number             "turn number"
+%describe cdrom_number            "CD-ROM number"
+%describe word_main_part          "word"
+%describe clean_word              "word"
+%describe spkinf_word             "word"
+%describe spelled_letter          "spelled letter"
+%describe compound_part           "compound word"
+%describe noise_word              "noise bracket"
+%describe init_noise_bracket      "noise bracket"
+%describe disconnected_word       "disconnected word"
+%describe left_disword_half       "disconnected word"
+%describe right_disword_half      "disconnected word"
+%describe pronunc_comment         "pronunciation comment"
+%describe event                   "event"
+%describe spkinf_event            "event"
+%describe pause_seg               "pause"
+%describe spkinf_pause            "pause"
+%describe repair                  "repair"
+%describe false_start             "false start"
+%describe lex_turn_end            "end of the turn"
+%describe event_turn_end          "end of the turn"
 
 %start dialog
 

@@ -2,6 +2,8 @@
 // and the errors with their lines.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "support.h"
 
 using lalrgen::grammar_error;
@@ -120,6 +122,19 @@ struct bad_case {
     const char* message;
 };
 
+TEST(Reader, DescriptionsOfSymbols) {
+    const auto g = lalrgen::read_grammar("%token A 300 \"an \\\"a\\\"\" B 301\n%describe s \"the sentence\"\n"
+                                         "%describe 'x' \"an x\"\n%%\ns : A B 'x' 'y' ;\n",
+                                         "d.y");
+    std::map<std::string, std::string> words;
+    for (const auto& sym : g.symbols) words[sym.name] = sym.description;
+    EXPECT_EQ(words["A"], "an \"a\"");
+    EXPECT_EQ(words["B"], "");
+    EXPECT_EQ(words["s"], "the sentence");
+    EXPECT_EQ(words["'x'"], "an x");
+    EXPECT_EQ(words["'y'"], "");
+}
+
 class ReaderErrors : public ::testing::TestWithParam<bad_case> {};
 
 TEST_P(ReaderErrors, NameTheLine) {
@@ -137,6 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ReaderErrors,
     ::testing::Values(
         bad_case{"%token A 258\n%%\ns : A\n  | t\n  ;\n", 4, "'t' is used, but is not defined"},
+        bad_case{"%token A 258 \"an a\"\n%describe A \"again\"\n%%\ns : A ;\n", 2, "described twice"},
+        bad_case{"%token A 258 \"\"\n%%\ns : A ;\n", 1, "empty description"},
+        bad_case{"%token A 258 \"an a\n%%\ns : A ;\n", 1, "unterminated string"},
+        bad_case{"%describe s\n%%\ns : 'a' ;\n", 1, "%describe needs a symbol and a string"},
         bad_case{"%%\ns : 'a'\n  ;\nt 'b' ;\n", 4, "':' expected after 't'"},
         bad_case{"%left X\n%%\ns : 'a' ;\n", 1, "%left"},
         bad_case{"%token A 258\n%%\ns : A ;\nA : 'a' ;\n", 4, "which is a token"},

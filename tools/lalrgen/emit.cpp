@@ -348,6 +348,38 @@ std::string emit_header(const automaton& a, const run_tables& t, const std::stri
     w.out += "\n    };\n";
     const std::size_t info_bytes = w.bytes - parse_bytes;
 
+    // For messages about syntax errors: symbols in words (a terminal without
+    // a description as written, the end of the input in words), and what
+    // each state is reading: the first left side of its kernel items that
+    // the grammar describes (0 for none).
+    w.out += "\n    // For messages: symbols in words, and the construct each state reads.\n";
+    w.out += "    static constexpr const char* symbol_description[" + std::to_string(nsym) + "] = {";
+    for (int s = 0; s < nsym; ++s) {
+        const symbol_info& sym = g.symbols[s];
+        const std::string words = !sym.description.empty() ? sym.description
+                                  : s == 0                 ? "the end of the input"
+                                  : s < g.num_terminals    ? sym.name
+                                                           : "";
+        w.out += (s % 4 == 0) ? "\n       " : "";
+        w.out += ' ';
+        w.out += c_string(words);
+        w.out += ',';
+    }
+    w.out += "\n    };\n";
+    std::vector<int> construct;
+    for (const auto& st : a.states) {
+        int c = 0;
+        for (int item : st.kernel) {
+            const int lhs = g.rules[a.item_rule[item]].lhs;
+            if (!g.symbols[lhs].description.empty()) {
+                c = lhs;
+                break;
+            }
+        }
+        construct.push_back(c);
+    }
+    w.array("state_construct", construct);
+
     w.out += "\n    // The grammar's actions.  vsp points at the stack entry of the last\n"
              "    // right-side symbol of the rule (for an empty rule: the top entry); an\n"
              "    // entry carries its symbol's value as `value`.\n"

@@ -27,6 +27,7 @@ struct symbol_info {
     bool terminal = false;
     int code = -1;         // token code of a terminal (-1 for $end's internal use: 0)
     int line = 0;          // where it was first seen
+    std::string description;   // in words (%token NAME "words", %describe); may be empty
 };
 
 struct rule_info {

@@ -9,7 +9,7 @@
 namespace lalrgen {
 namespace {
 
-enum class tok { ident, literal, number, colon, bar, semi, action, directive, mark, prologue, end };
+enum class tok { ident, literal, string, number, colon, bar, semi, action, directive, mark, prologue, end };
 
 struct token {
     tok kind = tok::end;
@@ -174,6 +174,21 @@ struct lexer {
         }
         switch (c) {
         case '\'': return read_literal();
+        case '"': {
+            // A description: "text" on one line, with \" and \\ escaped.
+            get();
+            t.kind = tok::string;
+            for (;;) {
+                if (at_end() || peek() == '\n') fail(t.line, "unterminated string");
+                char ch = get();
+                if (ch == '"') return t;
+                if (ch == '\\') {
+                    if (at_end() || peek() == '\n') fail(t.line, "unterminated string");
+                    ch = get();
+                }
+                t.text += ch;
+            }
+        }
         case ':': get(); t.kind = tok::colon; return t;
         case '|': get(); t.kind = tok::bar; return t;
         case ';': get(); t.kind = tok::semi; return t;
@@ -216,6 +231,7 @@ struct sym_entry {
     int order = -1;      // tokens: declaration order; nonterminals: definition order
     int line = 0;        // first seen
     int use_line = 0;    // first use in a right side
+    std::string description;   // in words, from %token or %describe
 };
 
 struct alt_item {
@@ -259,7 +275,7 @@ struct reader {
     int entry(const std::string& name, int line) {
         auto it = by_name.find(name);
         if (it != by_name.end()) return it->second;
-        syms.push_back(sym_entry{name, kind::unknown, -1, -1, line, 0});
+        syms.push_back(sym_entry{name, kind::unknown, -1, -1, line, 0, {}});
         by_name[name] = static_cast<int>(syms.size()) - 1;
         return static_cast<int>(syms.size()) - 1;
     }
@@ -275,6 +291,12 @@ struct reader {
         s.k = kind::token;
         s.code = code;
         s.order = token_order++;
+    }
+
+    void describe(int e, const token& text) {
+        if (!syms[e].description.empty()) fail(text.line, "'" + syms[e].name + "' is described twice");
+        if (text.text.empty()) fail(text.line, "empty description");
+        syms[e].description = text.text;
     }
 
     void make_nonterminal(int e, int line) {
@@ -308,7 +330,9 @@ struct reader {
                         if (code > max_token_code)
                             fail(name.line, "token code " + std::to_string(code) + " is too large");
                         if (name.text == "error") fail(name.line, "'error' cannot be redeclared");
-                        make_token(entry(name.text, name.line), code, name.line);
+                        const int e = entry(name.text, name.line);
+                        make_token(e, code, name.line);
+                        if (peek().kind == tok::string) describe(e, next());
                         ++count;
                     }
                     if (peek().kind == tok::literal) fail(peek().line, "character literals need no %token declaration");
@@ -319,6 +343,13 @@ struct reader {
                     if (start_entry >= 0) fail(name.line, "%start given twice");
                     start_entry = entry(name.text, name.line);
                     start_line = name.line;
+                } else if (t.text == "describe") {
+                    token name = next();
+                    if (name.kind != tok::ident && name.kind != tok::literal)
+                        fail(name.line, "%describe needs a symbol and a string");
+                    if (peek().kind != tok::string) fail(name.line, "%describe needs a symbol and a string");
+                    const int e = name.kind == tok::literal ? rule_symbol(name) : entry(name.text, name.line);
+                    describe(e, next());
                 } else if (t.text == "expect") {
                     token n = next();
                     if (n.kind != tok::number) fail(n.line, "%expect needs a number");
@@ -525,20 +556,20 @@ struct reader {
         }
 
         std::vector<int> number(syms.size(), -1);
-        g.symbols.push_back(symbol_info{"$end", true, 0, 0});
-        g.symbols.push_back(symbol_info{"error", true, 256, 0});
-        g.symbols.push_back(symbol_info{"$undefined.", true, 257, 0});
+        g.symbols.push_back(symbol_info{"$end", true, 0, 0, {}});
+        g.symbols.push_back(symbol_info{"error", true, 256, 0, {}});
+        g.symbols.push_back(symbol_info{"$undefined.", true, 257, 0, {}});
         number[by_name.at("error")] = 1;
         for (int e : tokens) {
             if (syms[e].name == "error") continue;
             number[e] = static_cast<int>(g.symbols.size());
-            g.symbols.push_back(symbol_info{syms[e].name, true, syms[e].code, syms[e].line});
+            g.symbols.push_back(symbol_info{syms[e].name, true, syms[e].code, syms[e].line, syms[e].description});
         }
         g.num_terminals = static_cast<int>(g.symbols.size());
-        g.symbols.push_back(symbol_info{"$accept", false, -1, 0});
+        g.symbols.push_back(symbol_info{"$accept", false, -1, 0, {}});
         for (int e : nonterminals) {
             number[e] = static_cast<int>(g.symbols.size());
-            g.symbols.push_back(symbol_info{syms[e].name, false, -1, syms[e].line});
+            g.symbols.push_back(symbol_info{syms[e].name, false, -1, syms[e].line, syms[e].description});
         }
         g.start = number[start_entry];
 
