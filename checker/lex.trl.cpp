@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "lex.trl.tables.h"
+#include "lex.trl.text.h"
 
 // Scanner state.
 char* trltext;
@@ -71,19 +71,6 @@ int yy_read(char* buf, int max)
 }
 
 enum : int { yy_end_of_input = 0, yy_start_over = -1 };
-
-// The code of a match of a rule written as a token, whose first byte is
-// `first`, and the value it leaves in `value` (the first byte, as a signed
-// char, where the rule says so; the value stays otherwise).  Written
-// without branches: the token kinds follow each other at random.
-inline int yy_token(int token, int rule, char first, int& value)
-{
-    const int byte = static_cast<unsigned char>(first);
-    int code = token > 0 ? token : byte;   // -1: the byte itself
-    code = code != 0 ? code : int{TRL_UNDEFINED_TOKEN};   // 0 is the end of the input
-    value += (static_cast<signed char>(first) - value) * dfa::rule_value[rule];
-    return code;
-}
 
 // One match that starts at yy_bp in start state `state` and is not complete
 // after its first byte: runs the automaton, refills the buffer when the
@@ -220,74 +207,11 @@ int trllex()
 
         // A rule written as a token needs no code; the others run theirs.
         if (const int token = dfa::rule_token[rule])
-            return yy_token(token, rule, *trltext, trllval);
+            return trl_token_code(token, rule, *trltext, trllval);
         switch (rule) {
 #include "lex.trl.actions.inc"
         default:
             yy_fatal_error("fatal flex scanner internal error--no action found");
-        }
-    }
-}
-
-void trl_text_scanner_start(trl_text_scanner& s, const char* text, std::size_t size)
-{
-    s = trl_text_scanner{};
-    s.text = s.pos = text;
-    s.end = text + size;
-}
-
-int trl_text_scan(trl_text_scanner& s)
-{
-    for (;;) {
-        const char* const begin = s.pos;
-        if (begin == s.end) {
-            s.token = s.end;
-            s.length = 0;
-            return 0;
-        }
-        // The longest match from `begin`, backing up to the last accepting
-        // state; the end of the text ends a match as the end of the input
-        // does for trllex.
-        const int start = 1 + (s.at_line_start ? 1 : 0);
-        int state = start;
-        int last_state = 0;
-        const char* last_pos = begin;
-        for (const char* cp = begin; cp < s.end;) {
-            const int to = dfa::next[state][dfa::byte_class[static_cast<unsigned char>(*cp)]];
-            if (!to)
-                break;
-            state = to;
-            ++cp;
-            if (const int stop = dfa::stop[state]) {
-                last_state = state;
-                last_pos = cp;
-                if (stop == 2)
-                    break;
-            }
-        }
-        const int rule = dfa::accept[last_state];
-        if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
-            s.token = begin;
-            s.length = 1;
-            s.pos = begin + 1;
-            return TRL_UNDEFINED_TOKEN;
-        }
-        const char* const after = last_pos - dfa::tail_length[rule];
-        s.token = begin;
-        s.length = static_cast<int>(after - begin);
-        s.pos = after;
-        if (after > begin)
-            s.at_line_start = after[-1] == '\n';
-        if (const int token = dfa::rule_token[rule])
-            return yy_token(token, rule, *begin, s.value);
-        // The rule's own code, on this record's text, value and line count.
-        [[maybe_unused]] const char* const trltext = begin;
-        [[maybe_unused]] int& trllval = s.value;
-        [[maybe_unused]] int& lineno = s.lineno;
-        switch (rule) {
-#include "lex.trl.actions.inc"
-        default:
-            return TRL_UNDEFINED_TOKEN;
         }
     }
 }

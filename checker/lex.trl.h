@@ -59,24 +59,8 @@ trl_buffer* trl_scan_bytes(const char* bytes, int len);
 // saved into it only when another buffer becomes current.
 trl_buffer* trl_current_buffer();
 
-// A scanner over a text in memory that keeps all of its state in a record:
-// the same automaton and rules as trllex, and the same tokens, values and
-// line count, but no globals, so that texts can be scanned side by side.
-// The text needs no terminator and may hold NUL bytes; it is not changed.
-struct trl_text_scanner {
-    const char* text = nullptr;    // the whole input
-    const char* end = nullptr;
-    const char* pos = nullptr;     // where the next match starts
-    bool at_line_start = true;
-    int lineno = 0;                // as trllex counts it (lineno)
-    int value = 0;                 // as trllex leaves it (trllval)
-    const char* token = nullptr;   // the text of the last token returned (at the end: end)
-    int length = 0;                // its length
-};
-
-void trl_text_scanner_start(trl_text_scanner& s, const char* text, std::size_t size);
-// The next token code, as trllex returns it for the same text; 0 at the end.
-int trl_text_scan(trl_text_scanner& s);
+// trl_text_scanner and trl_text_scan, the scanner that keeps its state in
+// a record, are in lex.trl.text.h.
 
 int yy_get_next_buffer();
 int input();

@@ -1,5 +1,7 @@
 #include "scan_support.h"
 
+#include "lex.trl.text.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
