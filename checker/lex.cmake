@@ -11,6 +11,8 @@ add_custom_command(
   COMMENT "Generating the scanner automaton from lex.trl.l"
   VERBATIM)
 
+add_custom_target(trl_scanner_tables DEPENDS ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS})
+
 add_library(trl_scanner STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${TRL_LEX_ACTIONS} ${VELMAR_TOKENS})
 target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
