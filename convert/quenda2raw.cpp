@@ -2,6 +2,7 @@
 // raw file of 16-bit samples, exchanging the two bytes of each on request.
 #include "header.h"
 #include "kestargs.h"
+#include "std_fds.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -68,6 +69,7 @@ uint16_t samples[block_samples];
 
 int main(int argc, char** argv)
 {
+    keep_std_fds();
     arg_entry table[] = {
         {nullptr,
          "1.0 : transforms a Quenda file into a raw soundfile, \n"

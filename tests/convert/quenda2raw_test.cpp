@@ -120,9 +120,23 @@ protected:
         return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     }
 
+    // How the program is started besides its arguments.
+    struct Setup {
+        rlim_t file_limit = 0;          // > 0 caps the size of files it writes
+        int closed_fd = -1;             // a standard descriptor closed at the start
+        std::vector<std::string> env;   // NAME=value words added to the environment
+    };
+
     // Runs the program in the temporary folder as "quenda2raw" with `args`;
     // `file_limit` > 0 caps the size of files it writes.
     Result run(const std::vector<std::string>& args, rlim_t file_limit = 0) const
+    {
+        Setup setup;
+        setup.file_limit = file_limit;
+        return run_with(args, setup);
+    }
+
+    Result run_with(const std::vector<std::string>& args, const Setup& setup) const
     {
         const fs::path out_file = dir_ / ".stdout";
         const fs::path err_file = dir_ / ".stderr";
@@ -135,12 +149,18 @@ protected:
             const int e = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0)
                 _exit(121);
-            if (file_limit > 0) {
+            close(o);
+            close(e);
+            if (setup.closed_fd >= 0)
+                close(setup.closed_fd);
+            if (setup.file_limit > 0) {
                 signal(SIGXFSZ, SIG_IGN);
-                const rlimit rl{file_limit, file_limit};
+                const rlimit rl{setup.file_limit, setup.file_limit};
                 if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
                     _exit(122);
             }
+            for (const auto& word : setup.env)
+                putenv(const_cast<char*>(word.c_str()));
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>("quenda2raw"));
             for (const auto& a : args)
@@ -294,6 +314,26 @@ TEST_F(Quenda2raw, BundledExampleConvertsCleanly)
     const std::string raw = read("dialog.raw");
     EXPECT_GT(raw.size(), 0u);
     EXPECT_TRUE(raw == example.substr(example.size() - raw.size()));
+}
+
+TEST_F(Quenda2raw, ClosedStandardDescriptorsKeepMessagesOutOfTheOutput)
+{
+    const std::string data = sample_data(1000);
+    write("in.qnd", version1(3, data));
+    for (const int fd : {0, 1, 2}) {
+        Setup closed;
+        closed.closed_fd = fd;
+        const Result r = run_with({"v=1", "swap=1", "quendafile=in.qnd", "rawfile=out.raw"}, closed);
+        EXPECT_EQ(r.status, 0) << "descriptor " << fd << " closed";
+        EXPECT_TRUE(read("out.raw") == swapped(data)) << "descriptor " << fd << " closed";
+        if (fd != 2) {
+            EXPECT_NE(r.err.find("quenda2raw: swapping\n"
+                                 "quenda2raw: written 2000 bytes\n"
+                                 "quenda2raw: warning - counted samples incorrect (1000 != 768)\n"),
+                      std::string::npos)
+                << "descriptor " << fd << " closed";
+        }
+    }
 }
 
 // --- failures -----------------------------------------------------------------
