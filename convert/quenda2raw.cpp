@@ -4,8 +4,10 @@
 #include "kestargs.h"
 #include "std_fds.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cerrno>
@@ -13,11 +15,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-// Samples moved per read and write.
-constexpr size_t block_samples = 32768;
+// Bytes moved per read and write: whole samples.
+constexpr size_t block_bytes = size_t{1} << 20;
+static_assert(block_bytes % 2 == 0);
 
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
               "the header readers exist for little- and big-endian hosts only");
@@ -39,21 +43,6 @@ bool same_file(const char* a, const char* b)
     return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-[[noreturn]] void write_failed(const char* progname, const char* rawfile)
-{
-    const int err = errno;
-    fprintf(stderr, "%s: could not write to file %s\n", progname, rawfile);
-    errno = err;
-    perror(progname);
-    exit(-1);
-}
-
-void swap_bytes(uint16_t* samples, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        samples[i] = static_cast<uint16_t>((samples[i] << 8) | (samples[i] >> 8));
-}
-
 // What the driver holds until the process ends.
 int verbose = 0;
 int swap = 0;
@@ -63,7 +52,76 @@ char* progname = nullptr;
 char* ort_text = nullptr;
 char* kan_text = nullptr;
 Quenda_header_2* header = nullptr;
-uint16_t samples[block_samples];
+
+// The copy: both descriptors, and the number of whole samples written.
+int in_fd = -1;
+int out_fd = -1;
+long count = 0;
+alignas(64) unsigned char buffer[block_bytes];
+
+[[noreturn]] void copy_failed(const char* format, const char* file)
+{
+    const int err = errno;
+    fprintf(stderr, format, progname, file);
+    errno = err;
+    perror(progname);
+    exit(-1);
+}
+
+[[noreturn]] void write_failed() { copy_failed("%s: could not write to file %s\n", rawfile); }
+[[noreturn]] void read_failed() { copy_failed("%s: could not read from file %s\n", quendafile); }
+
+// Exchanges the two bytes of each of the `n` / 2 samples at `p`.
+void swap_bytes(unsigned char* p, size_t n)
+{
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        uint16_t v;
+        memcpy(&v, p + i, 2);
+        v = static_cast<uint16_t>((v << 8) | (v >> 8));
+        memcpy(p + i, &v, 2);
+    }
+}
+
+// Writes all `n` bytes, however many calls it takes.
+void write_all(const unsigned char* p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t done = write(out_fd, p, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            write_failed();
+        p += done;
+        n -= static_cast<size_t>(done);
+    }
+}
+
+// Copies from the input's position to its end in blocks of whole samples.
+// A read may end inside a sample: its first byte waits at the front of the
+// buffer for the next read, and a last odd byte at the end of the file is
+// dropped.
+void copy_blocks()
+{
+    size_t carried = 0;
+    for (;;) {
+        const ssize_t got = read(in_fd, buffer + carried, sizeof buffer - carried);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            read_failed();
+        if (got == 0)
+            return;
+        const size_t have = carried + static_cast<size_t>(got);
+        const size_t whole = have & ~size_t{1};
+        if (swap)
+            swap_bytes(buffer, whole);
+        write_all(buffer, whole);
+        count += static_cast<long>(whole / 2);
+        carried = have - whole;
+        if (carried != 0)
+            buffer[0] = buffer[whole];
+    }
+}
 
 }  // namespace
 
@@ -92,8 +150,8 @@ int main(int argc, char** argv)
         exit(-1);
     }
 
-    FILE* out = fopen(rawfile, "w");
-    if (out == nullptr) {
+    out_fd = open(rawfile, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (out_fd < 0) {
         fprintf(stderr, "%s: error - could not open rawfile %s\n", progname, rawfile);
         exit(-1);
     }
@@ -102,36 +160,25 @@ int main(int argc, char** argv)
         fprintf(stderr, "%s: error - could not open quendafile %s\n", progname, quendafile);
         exit(-1);
     }
+    // Unbuffered, the header reader takes no byte beyond the header from the
+    // descriptor: an input that cannot seek goes on with the samples.
+    setvbuf(in, nullptr, _IONBF, 0);
 
     header = read_header(in, &ort_text, &kan_text);
     if (header == nullptr) {
         fprintf(stderr, "%s: error - could not read quenda header from %s\n", progname, quendafile);
         exit(-1);
     }
-    fseeko(in, static_cast<off_t>(std::int64_t{header->anz_header} * 512), SEEK_SET);
+    // The first sample.  An input that cannot seek stands there already.
+    in_fd = fileno(in);
+    lseek(in_fd, static_cast<off_t>(std::int64_t{header->anz_header} * 512), SEEK_SET);
 
     if (verbose && swap)
         fprintf(stderr, "%s: swapping\n", progname);
 
-    // Whole samples only: a last odd byte is never part of a complete item.
-    // A short read is the end of the samples, whether end of file or error.
-    long count = 0;
-    for (;;) {
-        const size_t got = fread(samples, sizeof samples[0], block_samples, in);
-        if (got == 0)
-            break;
-        if (swap)
-            swap_bytes(samples, got);
-        const size_t stored = fwrite(samples, sizeof samples[0], got, out);
-        count += static_cast<long>(stored);
-        if (stored < got)
-            write_failed(progname, rawfile);
-        if (got < block_samples)
-            break;
-    }
-    // The last samples may still wait in the stream's buffer.
-    if (fclose(out) != 0)
-        write_failed(progname, rawfile);
+    copy_blocks();
+    if (close(out_fd) != 0)
+        write_failed();
 
     if (verbose)
         fprintf(stderr, "%s: written %ld bytes\n", progname, count * 2);

@@ -89,6 +89,19 @@ std::string swapped(std::string s)
     return s;
 }
 
+// The environment that preloads the read faults (tests/convert/read_faults.cpp):
+// `after` bytes delivered before reads fail (< 0: never), at most `chunk`
+// per call (< 0: no limit).  The sanitizers' runtime has to accept a
+// library loaded before it.
+std::vector<std::string> read_faults(long long after, long long chunk)
+{
+    const char* asan = getenv("ASAN_OPTIONS");
+    return {"LD_PRELOAD=" READ_FAULTS_PATH, "READ_FAULT_AFTER=" + std::to_string(after),
+            "READ_FAULT_CHUNK=" + std::to_string(chunk),
+            std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan + std::string(":") : "") +
+                "verify_asan_link_order=0"};
+}
+
 struct Result {
     int status;  // exit status, or 1000 + signal number
     std::string out;
@@ -125,6 +138,7 @@ protected:
         rlim_t file_limit = 0;          // > 0 caps the size of files it writes
         int closed_fd = -1;             // a standard descriptor closed at the start
         std::vector<std::string> env;   // NAME=value words added to the environment
+        std::string piped_stdin;        // not empty: standard input is a pipe holding these bytes
     };
 
     // Runs the program in the temporary folder as "quenda2raw" with `args`;
@@ -140,11 +154,21 @@ protected:
     {
         const fs::path out_file = dir_ / ".stdout";
         const fs::path err_file = dir_ / ".stderr";
+        // At most a pipe's capacity, written before the start.
+        int pipe_fds[2] = {-1, -1};
+        if (!setup.piped_stdin.empty()) {
+            const auto n = static_cast<ssize_t>(setup.piped_stdin.size());
+            if (pipe(pipe_fds) != 0 || ::write(pipe_fds[1], setup.piped_stdin.data(), setup.piped_stdin.size()) != n)
+                return {-1, "", "cannot fill the pipe"};
+            close(pipe_fds[1]);
+        }
         fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir_.c_str()) != 0)
                 _exit(120);
+            if (pipe_fds[0] >= 0 && (dup2(pipe_fds[0], 0) < 0 || close(pipe_fds[0]) != 0))
+                _exit(123);
             const int o = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0)
@@ -169,6 +193,8 @@ protected:
             execv(QUENDA2RAW_PATH, argv.data());
             _exit(127);
         }
+        if (pipe_fds[0] >= 0)
+            close(pipe_fds[0]);
         int st = 0;
         waitpid(pid, &st, 0);
         Result r{WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st), read_path(out_file), read_path(err_file)};
@@ -314,6 +340,49 @@ TEST_F(Quenda2raw, BundledExampleConvertsCleanly)
     const std::string raw = read("dialog.raw");
     EXPECT_GT(raw.size(), 0u);
     EXPECT_TRUE(raw == example.substr(example.size() - raw.size()));
+}
+
+TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
+{
+    const std::string data = sample_data(275 * 256);
+    write("in.qnd", version1(275, data + "\x7f"));
+    const struct {
+        bool swap;
+        long long after;  // bytes read before the error; < 0: none
+        long long chunk;  // at most so many bytes per read; < 0: no limit
+    } cases[] = {
+        {false, -1, 999}, {true, -1, 999}, {true, -1, 3},
+        {false, 0, -1},   {false, 100000, -1}, {true, 100001, -1}, {false, 5001, 999}, {true, 5001, 999},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("swap " + std::to_string(c.swap) + ", error after " + std::to_string(c.after) +
+                     ", chunk " + std::to_string(c.chunk));
+        Setup faults;
+        faults.env = read_faults(c.after, c.chunk);
+        const Result r = run_with({"quendafile=in.qnd", "rawfile=out.raw", c.swap ? "swap=1" : "swap=0"}, faults);
+        const std::string copied = c.after < 0 ? data : data.substr(0, static_cast<size_t>(c.after & ~1LL));
+        EXPECT_TRUE(read("out.raw") == (c.swap ? swapped(copied) : copied));
+        if (c.after < 0) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(r.status, 255);
+            EXPECT_EQ(r.err,
+                      "quenda2raw: could not read from file in.qnd\n"
+                      "quenda2raw: Input/output error\n");
+        }
+    }
+}
+
+TEST_F(Quenda2raw, InputFromAPipeGoesOnBehindTheHeader)
+{
+    const std::string data = sample_data(78 * 256);
+    Setup piped;
+    piped.piped_stdin = version2(78, 2, "ort", "kan", data);
+    const Result r = run_with({"quendafile=/dev/stdin", "rawfile=out.raw", "swap=1"}, piped);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(read("out.raw") == swapped(data));
 }
 
 TEST_F(Quenda2raw, ClosedStandardDescriptorsKeepMessagesOutOfTheOutput)
