@@ -23,6 +23,10 @@ namespace {
 constexpr size_t block_bytes = size_t{1} << 20;
 static_assert(block_bytes % 2 == 0);
 
+// Bytes asked of the kernel per copy_file_range: whole samples.
+constexpr off_t kernel_chunk = off_t{1} << 30;
+static_assert(kernel_chunk % 2 == 0);
+
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
               "the header readers exist for little- and big-endian hosts only");
 
@@ -53,15 +57,28 @@ char* ort_text = nullptr;
 char* kan_text = nullptr;
 Quenda_header_2* header = nullptr;
 
-// The copy: both descriptors, and the number of whole samples written.
+// The copy: both descriptors, the number of whole samples written, and
+// whether the output holds half a sample behind its position.
 int in_fd = -1;
 int out_fd = -1;
 long count = 0;
+bool half_sample_behind = false;
 alignas(64) unsigned char buffer[block_bytes];
+
+// Cuts the output at its position when half a sample lies behind it.
+bool drop_half_sample()
+{
+    if (!half_sample_behind)
+        return true;
+    half_sample_behind = false;
+    const off_t end = lseek(out_fd, 0, SEEK_CUR);
+    return end >= 0 && ftruncate(out_fd, end) == 0;
+}
 
 [[noreturn]] void copy_failed(const char* format, const char* file)
 {
     const int err = errno;
+    drop_half_sample();
     fprintf(stderr, format, progname, file);
     errno = err;
     perror(progname);
@@ -123,6 +140,37 @@ void copy_blocks()
     }
 }
 
+// Lets the kernel copy the whole samples that the input holds behind
+// `start`, as far as it can.  It stops early where the kernel cannot copy
+// between these two files, at an error, and where the input has shrunk; the
+// block copy goes on from the position reached, finds out which it was, and
+// takes what the input may have grown by.  Should the kernel stop inside a
+// sample, both positions step back over its first byte, which the block
+// copy then reads again and writes over.
+void copy_in_kernel(off_t start)
+{
+    struct stat st {};
+    if (fstat(in_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= start)
+        return;
+    off_t left = (st.st_size - start) & ~off_t{1};
+    while (left > 0) {
+        const ssize_t done = copy_file_range(in_fd, nullptr, out_fd, nullptr,
+                                             static_cast<size_t>(left < kernel_chunk ? left : kernel_chunk), 0);
+        if (done <= 0)
+            return;
+        count += static_cast<long>(done / 2);
+        left -= done;
+        if (done % 2 != 0) {
+            half_sample_behind = true;
+            if (lseek(in_fd, -1, SEEK_CUR) < 0)
+                read_failed();
+            if (lseek(out_fd, -1, SEEK_CUR) < 0)
+                write_failed();
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -171,13 +219,16 @@ int main(int argc, char** argv)
     }
     // The first sample.  An input that cannot seek stands there already.
     in_fd = fileno(in);
-    lseek(in_fd, static_cast<off_t>(std::int64_t{header->anz_header} * 512), SEEK_SET);
+    const auto start = static_cast<off_t>(std::int64_t{header->anz_header} * 512);
+    lseek(in_fd, start, SEEK_SET);
 
     if (verbose && swap)
         fprintf(stderr, "%s: swapping\n", progname);
 
+    if (!swap)
+        copy_in_kernel(start);
     copy_blocks();
-    if (close(out_fd) != 0)
+    if (!drop_half_sample() || close(out_fd) != 0)
         write_failed();
 
     if (verbose)

@@ -351,8 +351,9 @@ TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
         long long after;  // bytes read before the error; < 0: none
         long long chunk;  // at most so many bytes per read; < 0: no limit
     } cases[] = {
-        {false, -1, 999}, {true, -1, 999}, {true, -1, 3},
-        {false, 0, -1},   {false, 100000, -1}, {true, 100001, -1}, {false, 5001, 999}, {true, 5001, 999},
+        {false, -1, -1}, {false, -1, 999}, {true, -1, 999}, {true, -1, 3},
+        {false, 0, -1}, {false, 100000, -1}, {true, 100001, -1},
+        {false, 1001, 1001}, {false, 5001, 999}, {true, 5001, 999},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("swap " + std::to_string(c.swap) + ", error after " + std::to_string(c.after) +
@@ -466,6 +467,18 @@ TEST_F(Quenda2raw, FailedWriteLeavesTheSamplesWrittenBefore)
     const std::string raw = read("out.raw");
     EXPECT_EQ(raw.size(), limit);
     EXPECT_TRUE(raw == swapped(data).substr(0, raw.size()));
+}
+
+TEST_F(Quenda2raw, FailedWriteWithoutSwapLeavesTheSamplesWrittenBefore)
+{
+    const std::string data = sample_data(3 * 32768);
+    write("in.qnd", version1(384, data));
+    const Result r = run({"quendafile=in.qnd", "rawfile=out.raw", "v=1"}, 100000);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")),
+              "quenda2raw: could not write to file out.raw\n"
+              "quenda2raw: File too large\n");
+    EXPECT_TRUE(read("out.raw") == data.substr(0, 100000));
 }
 
 TEST_F(Quenda2raw, UnreadableInput)

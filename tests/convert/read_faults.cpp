@@ -3,8 +3,8 @@
 // from a slow pipe.  The header comes through the standard streams, which
 // read without passing here.
 //
-//   READ_FAULT_AFTER=N  read() delivers N bytes in all, then every further
-//                       call fails with EIO
+//   READ_FAULT_AFTER=N  read() and copy_file_range() deliver N bytes in all,
+//                       then every further call fails with EIO
 //   READ_FAULT_CHUNK=K  no call delivers more than K bytes
 #include <dlfcn.h>
 #include <sys/types.h>
@@ -57,6 +57,22 @@ extern "C" ssize_t read(int fd, void* buf, size_t count)
         return -1;
     }
     const ssize_t got = real(fd, buf, static_cast<size_t>(n));
+    if (got > 0)
+        delivered += got;
+    return got;
+}
+
+extern "C" ssize_t copy_file_range(int in, off64_t* in_off, int out, off64_t* out_off, size_t len,
+                                   unsigned flags)
+{
+    static const auto real =
+        next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
+    const long long n = len == 0 ? 0 : allowance(len);
+    if (n < 0) {
+        errno = EIO;
+        return -1;
+    }
+    const ssize_t got = real(in, in_off, out, out_off, static_cast<size_t>(n), flags);
     if (got > 0)
         delivered += got;
     return got;
