@@ -19,8 +19,9 @@
 
 namespace {
 
-// Bytes moved per read and write: whole samples.
-constexpr size_t block_bytes = size_t{1} << 20;
+// Bytes moved per read and write: whole samples.  The block stays in the
+// second-level cache between the read, the exchange and the write.
+constexpr size_t block_bytes = size_t{256} << 10;
 static_assert(block_bytes % 2 == 0);
 
 // Bytes asked of the kernel per copy_file_range: whole samples.
@@ -88,7 +89,12 @@ bool drop_half_sample()
 [[noreturn]] void write_failed() { copy_failed("%s: could not write to file %s\n", rawfile); }
 [[noreturn]] void read_failed() { copy_failed("%s: could not read from file %s\n", quendafile); }
 
-// Exchanges the two bytes of each of the `n` / 2 samples at `p`.
+// Exchanges the two bytes of each of the `n` / 2 samples at `p`.  On x86-64
+// a version for AVX2 is built beside the baseline one and chosen at start
+// when the processor has it: it moves twice the bytes per instruction.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void swap_bytes(unsigned char* p, size_t n)
 {
     for (size_t i = 0; i + 1 < n; i += 2) {
