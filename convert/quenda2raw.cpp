@@ -19,11 +19,11 @@
 
 namespace {
 
-// Bytes moved per read and write: whole samples.  The block stays in the
-// cache between the read, the exchange and the write.  Larger writes made
-// the kernel's copy into the page cache several times slower in most runs
-// where it was measured (from 256 KiB on, at random): the page cache then
-// takes large blocks of memory for the new data, which were slow to touch.
+// Bytes moved per read and write: whole samples, few enough to stay in the
+// cache between the read, the exchange and the write.  On the machine where
+// this was measured, writes of 256 KiB and more made the kernel's copy into
+// the page cache several times slower in many runs, at random; writes of 64
+// and 128 KiB never did.
 constexpr size_t block_bytes = size_t{128} << 10;
 static_assert(block_bytes % 2 == 0);
 
