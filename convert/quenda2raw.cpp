@@ -150,14 +150,22 @@ void copy_blocks()
 }
 
 // Lets the kernel copy the whole samples that the input holds behind
-// `start`, as far as it can.  It stops early where the kernel cannot copy
-// between these two files, at an error, and where the input has shrunk; the
-// block copy goes on from the position reached, finds out which it was, and
-// takes what the input may have grown by.  Should the kernel stop inside a
-// sample, both positions step back over its first byte, which the block
-// copy then reads again and writes over.
+// `start`, as far as it can.  Only when `start` is a multiple of the page
+// size: otherwise each page of the output takes parts of two pages of the
+// input, and the kernel's copy was slower than the block copy (1.4 against
+// 1.2 times cat, for a header of one block), which then does it all.
+//
+// The kernel copy stops early where it cannot copy between these two files,
+// at an error, and where the input has shrunk; the block copy goes on from
+// the position reached, finds out which it was, and takes what the input
+// may have grown by.  Should the kernel stop inside a sample, both positions
+// step back over its first byte, which the block copy then reads again and
+// writes over.
 void copy_in_kernel(off_t start)
 {
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page <= 0 || start % page != 0)
+        return;
     struct stat st {};
     if (fstat(in_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= start)
         return;
