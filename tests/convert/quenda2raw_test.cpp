@@ -344,8 +344,8 @@ TEST_F(Quenda2raw, BundledExampleConvertsCleanly)
 
 TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
 {
-    // Without swap, samples behind a header of whole pages (8 blocks of
-    // 512 bytes) go through the kernel's copy, the others through blocks.
+    // Without swap, samples behind a header of 8 blocks (4096 bytes, whole
+    // pages of 4 KiB) go through the kernel's copy, the others through blocks.
     const std::string data = sample_data(275 * 256);
     write("v1.qnd", version1(275, data + "\x7f"));
     write("v8.qnd", version2(275, 8, "o", "k", data + "\x7f"));
