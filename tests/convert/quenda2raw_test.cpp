@@ -89,6 +89,19 @@ std::string swapped(std::string s)
     return s;
 }
 
+// The environment that preloads the read faults (tests/convert/read_faults.cpp):
+// `after` bytes delivered before reads fail (< 0: never), at most `chunk`
+// per call (< 0: no limit).  The sanitizers' runtime has to accept a
+// library loaded before it.
+std::vector<std::string> read_faults(long long after, long long chunk)
+{
+    const char* asan = getenv("ASAN_OPTIONS");
+    return {"LD_PRELOAD=" READ_FAULTS_PATH, "READ_FAULT_AFTER=" + std::to_string(after),
+            "READ_FAULT_CHUNK=" + std::to_string(chunk),
+            std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan + std::string(":") : "") +
+                "verify_asan_link_order=0"};
+}
+
 struct Result {
     int status;  // exit status, or 1000 + signal number
     std::string out;
@@ -120,27 +133,58 @@ protected:
         return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     }
 
+    // How the program is started besides its arguments.
+    struct Setup {
+        rlim_t file_limit = 0;          // > 0 caps the size of files it writes
+        int closed_fd = -1;             // a standard descriptor closed at the start
+        std::vector<std::string> env;   // NAME=value words added to the environment
+        std::string piped_stdin;        // not empty: standard input is a pipe holding these bytes
+    };
+
     // Runs the program in the temporary folder as "quenda2raw" with `args`;
     // `file_limit` > 0 caps the size of files it writes.
     Result run(const std::vector<std::string>& args, rlim_t file_limit = 0) const
     {
+        Setup setup;
+        setup.file_limit = file_limit;
+        return run_with(args, setup);
+    }
+
+    Result run_with(const std::vector<std::string>& args, const Setup& setup) const
+    {
         const fs::path out_file = dir_ / ".stdout";
         const fs::path err_file = dir_ / ".stderr";
+        // At most a pipe's capacity, written before the start.
+        int pipe_fds[2] = {-1, -1};
+        if (!setup.piped_stdin.empty()) {
+            const auto n = static_cast<ssize_t>(setup.piped_stdin.size());
+            if (pipe(pipe_fds) != 0 || ::write(pipe_fds[1], setup.piped_stdin.data(), setup.piped_stdin.size()) != n)
+                return {-1, "", "cannot fill the pipe"};
+            close(pipe_fds[1]);
+        }
         fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir_.c_str()) != 0)
                 _exit(120);
+            if (pipe_fds[0] >= 0 && (dup2(pipe_fds[0], 0) < 0 || close(pipe_fds[0]) != 0))
+                _exit(123);
             const int o = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0)
                 _exit(121);
-            if (file_limit > 0) {
+            close(o);
+            close(e);
+            if (setup.closed_fd >= 0)
+                close(setup.closed_fd);
+            if (setup.file_limit > 0) {
                 signal(SIGXFSZ, SIG_IGN);
-                const rlimit rl{file_limit, file_limit};
+                const rlimit rl{setup.file_limit, setup.file_limit};
                 if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
                     _exit(122);
             }
+            for (const auto& word : setup.env)
+                putenv(const_cast<char*>(word.c_str()));
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>("quenda2raw"));
             for (const auto& a : args)
@@ -149,6 +193,8 @@ protected:
             execv(QUENDA2RAW_PATH, argv.data());
             _exit(127);
         }
+        if (pipe_fds[0] >= 0)
+            close(pipe_fds[0]);
         int st = 0;
         waitpid(pid, &st, 0);
         Result r{WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st), read_path(out_file), read_path(err_file)};
@@ -296,6 +342,75 @@ TEST_F(Quenda2raw, BundledExampleConvertsCleanly)
     EXPECT_TRUE(raw == example.substr(example.size() - raw.size()));
 }
 
+TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
+{
+    // Without swap, samples behind a header of 8 blocks (4096 bytes, whole
+    // pages of 4 KiB) go through the kernel's copy, the others through blocks.
+    const std::string data = sample_data(275 * 256);
+    write("v1.qnd", version1(275, data + "\x7f"));
+    write("v8.qnd", version2(275, 8, "o", "k", data + "\x7f"));
+    const struct {
+        bool swap;
+        long long after;  // bytes read before the error; < 0: none
+        long long chunk;  // at most so many bytes per read; < 0: no limit
+    } cases[] = {
+        {false, -1, -1}, {false, -1, 999}, {true, -1, 999}, {true, -1, 3},
+        {false, 0, -1}, {false, 100000, -1}, {true, 100001, -1},
+        {false, 1001, 1001}, {false, 5001, 999}, {true, 5001, 999},
+    };
+    for (const std::string input : {"v1.qnd", "v8.qnd"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(input + ", swap " + std::to_string(c.swap) + ", error after " + std::to_string(c.after) +
+                         ", chunk " + std::to_string(c.chunk));
+            Setup faults;
+            faults.env = read_faults(c.after, c.chunk);
+            const Result r =
+                run_with({"quendafile=" + input, "rawfile=out.raw", c.swap ? "swap=1" : "swap=0"}, faults);
+            const std::string copied = c.after < 0 ? data : data.substr(0, static_cast<size_t>(c.after & ~1LL));
+            EXPECT_TRUE(read("out.raw") == (c.swap ? swapped(copied) : copied));
+            if (c.after < 0) {
+                EXPECT_EQ(r.status, 0);
+                EXPECT_EQ(r.err, "");
+            } else {
+                EXPECT_EQ(r.status, 255);
+                EXPECT_EQ(r.err, "quenda2raw: could not read from file " + input +
+                                     "\nquenda2raw: Input/output error\n");
+            }
+        }
+    }
+}
+
+TEST_F(Quenda2raw, InputFromAPipeGoesOnBehindTheHeader)
+{
+    const std::string data = sample_data(78 * 256);
+    Setup piped;
+    piped.piped_stdin = version2(78, 2, "ort", "kan", data);
+    const Result r = run_with({"quendafile=/dev/stdin", "rawfile=out.raw", "swap=1"}, piped);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(read("out.raw") == swapped(data));
+}
+
+TEST_F(Quenda2raw, ClosedStandardDescriptorsKeepMessagesOutOfTheOutput)
+{
+    const std::string data = sample_data(1000);
+    write("in.qnd", version1(3, data));
+    for (const int fd : {0, 1, 2}) {
+        Setup closed;
+        closed.closed_fd = fd;
+        const Result r = run_with({"v=1", "swap=1", "quendafile=in.qnd", "rawfile=out.raw"}, closed);
+        EXPECT_EQ(r.status, 0) << "descriptor " << fd << " closed";
+        EXPECT_TRUE(read("out.raw") == swapped(data)) << "descriptor " << fd << " closed";
+        if (fd != 2) {
+            EXPECT_NE(r.err.find("quenda2raw: swapping\n"
+                                 "quenda2raw: written 2000 bytes\n"
+                                 "quenda2raw: warning - counted samples incorrect (1000 != 768)\n"),
+                      std::string::npos)
+                << "descriptor " << fd << " closed";
+        }
+    }
+}
+
 // --- failures -----------------------------------------------------------------
 
 TEST_F(Quenda2raw, OutputNamingTheInputIsRefusedBeforeAnythingIsOpened)
@@ -357,6 +472,22 @@ TEST_F(Quenda2raw, FailedWriteLeavesTheSamplesWrittenBefore)
     const std::string raw = read("out.raw");
     EXPECT_EQ(raw.size(), limit);
     EXPECT_TRUE(raw == swapped(data).substr(0, raw.size()));
+}
+
+TEST_F(Quenda2raw, FailedWriteWithoutSwapLeavesTheSamplesWrittenBefore)
+{
+    const std::string data = sample_data(3 * 32768);
+    write("v1.qnd", version1(384, data));
+    write("v8.qnd", version2(384, 8, "o", "k", data));  // through the kernel's copy
+    for (const std::string input : {"v1.qnd", "v8.qnd"}) {
+        const Result r = run({"quendafile=" + input, "rawfile=out.raw", "v=1"}, 100000);
+        EXPECT_EQ(r.status, 255) << input;
+        EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")),
+                  "quenda2raw: could not write to file out.raw\n"
+                  "quenda2raw: File too large\n")
+            << input;
+        EXPECT_TRUE(read("out.raw") == data.substr(0, 100000)) << input;
+    }
 }
 
 TEST_F(Quenda2raw, UnreadableInput)
