@@ -271,7 +271,7 @@ void show_text(const Info& info, bool first)
         add("ort:", line_text(info.ort));
     if (info.kan != nullptr)
         add("kan:", line_text(info.kan));
-    add("header bytes:", std::to_string(info.header_bytes) + " (" + std::to_string(h.anz_header) + " blocks of 512)");
+    add("header bytes:", std::to_string(info.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x 512)");
     add("samples:", std::to_string(info.samples) + " (" + std::to_string(info.samples * 2) +
                         " bytes after the header)");
     add("announced samples:", std::to_string(info.announced) + " (nspbk " + std::to_string(h.nspbk) + " x 256)");
