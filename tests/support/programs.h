@@ -99,7 +99,8 @@ protected:
 
     // Runs `program` as `argv0` with `args` in the folder, standard input an
     // empty pipe.  Standard output is a pipe read into the result, or the
-    // file `stdout_to` (opened for writing), or closed when that is "-".
+    // file `stdout_to` (emptied, or appended to when it begins with ">>"),
+    // or closed when that is "-".
     Result run(const char* program, const char* argv0, const std::vector<std::string>& args,
                const std::string& stdout_to = "") const
     {
@@ -119,7 +120,9 @@ protected:
             if (stdout_to == "-") {
                 close(1);
             } else if (!stdout_to.empty()) {
-                const int o = open(stdout_to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                const bool append = stdout_to.starts_with(">>");
+                const int o = open(stdout_to.c_str() + (append ? 2 : 0),
+                                   O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
                 if (o < 0 || dup2(o, 1) < 0)
                     _exit(122);
             } else if (dup2(out_pipe[1], 1) < 0) {
