@@ -109,9 +109,15 @@ std::string line_text(std::string_view s)
 std::size_t utf8_sequence(std::string_view s)
 {
     const auto c = static_cast<unsigned char>(s[0]);
-    const std::size_t n = c < 0x80 ? 1 : (c & 0xe0) == 0xc0 && c >= 0xc2 ? 2 : (c & 0xf0) == 0xe0 ? 3
-                                     : (c & 0xf8) == 0xf0 && c <= 0xf4     ? 4
-                                                                           : 0;
+    std::size_t n = 0;
+    if (c < 0x80)
+        n = 1;
+    else if (c >= 0xc2 && c <= 0xdf)
+        n = 2;
+    else if ((c & 0xf0) == 0xe0)
+        n = 3;
+    else if (c >= 0xf0 && c <= 0xf4)
+        n = 4;
     if (n == 0 || n > s.size())
         return 0;
     for (std::size_t i = 1; i < n; ++i)

@@ -78,6 +78,14 @@ TEST_F(QuendaInfo, JsonLinesReadBackAsExpected)
     EXPECT_EQ(objects, 3);
 }
 
+TEST_F(QuendaInfo, FileNamesInJsonAreUtf8)
+{
+    for (const char* name : {"caf\xc3\xa9.qnd", "caf\xe9.qnd"}) {  // UTF-8 kept, Latin-1 converted
+        write(name, v2_file());
+        EXPECT_EQ(json::parse(info({"--format=json", name}).out)["file"].s, "caf\xc3\xa9.qnd");
+    }
+}
+
 TEST_F(QuendaInfo, TextsAloneOneLinePerFile)
 {
     EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f" "e dort\nv1.qnd\t\n");
