@@ -1,0 +1,158 @@
+// quenda-info run on hand-laid files: the text view and the JSON lines (read
+// back by a strict parser) against data files, the texts alone, files that
+// are no Quenda files, usage errors and output that cannot be written.
+#include "json.h"
+#include "programs.h"
+
+#include <sstream>
+
+namespace {
+
+using namespace e2e;
+
+// Version 1 with every carried field set, 300 of 512 announced samples, an
+// odd byte and no usable rate.
+std::string v1_file()
+{
+    std::string b = fixed_header(2, 1, 1, 0);
+    for (const auto& [at, v, n] : {std::tuple{50, -3, 2}, {52, 1, 4}, {56, -2, 4}, {60, 3, 4}, {248, 7, 4},
+                                   {252, -1, 4}, {288, 24, 1}, {289, 12, 1}, {290, 1996, 2}, {294, 12, 2},
+                                   {296, 5, 2}, {498, -300, 2}, {500, 32767, 2}})
+        put_le(b, static_cast<std::size_t>(at), v, n);  // swdh ifld1 flagtype flaginit day month year adc_bits ...
+    for (const auto& [at, s] : {std::pair{48, "DE"}, {88, "k1"}, {100, "k4"}, {256, "speaker.ifl"}, {292, "m"},
+                                {502, "nb"}})
+        put_text(b, static_cast<std::size_t>(at), s);
+    return b + sample_data(300) + "\x7f";
+}
+
+// Version 2 with a Latin-1 orthographic text holding a tab, the announced
+// 256 samples at 22050 Hz.
+std::string v2_file()
+{
+    std::string b = fixed_header(1, 2, 2, 22050);
+    put_text(b, 48, "de");
+    put_text(b, 292, "f");
+    return b + dynamic_part("Gr\xfc\xdf" "e\tdort", "g r y: s @", 2) + sample_data(256);
+}
+
+class QuendaInfo : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        write("v1.qnd", v1_file());
+        write("v2.qnd", v2_file());
+        write("dialog.qnd", read_file(EXAMPLES_DIR "/dialog.qnd"));
+    }
+    Result info(const std::vector<std::string>& args, const std::string& stdout_to = "") const
+    {
+        return run(QUENDA_INFO_PATH, "quenda-info", args, stdout_to);
+    }
+};
+
+TEST_F(QuendaInfo, TextViewShowsDumpTextsAndChecks)
+{
+    const Result r = info({"v1.qnd", "v2.qnd"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, read_file(INFO_DATA_DIR "/text.expected"));
+}
+
+TEST_F(QuendaInfo, JsonLinesReadBackAsExpected)
+{
+    const Result r = info({"--format", "json", "v1.qnd", "v2.qnd", "dialog.qnd"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(info({"v1.qnd", "--format=json", "v2.qnd", "dialog.qnd"}).out, r.out);
+    std::istringstream got(r.out);
+    std::istringstream want(read_file(INFO_DATA_DIR "/json.expected"));
+    std::string line;
+    std::string expected;
+    int objects = 0;
+    while (std::getline(want, expected)) {
+        ASSERT_TRUE(std::getline(got, line)) << "missing: " << expected;
+        EXPECT_TRUE(json::parse(line) == json::parse(expected)) << line;
+        ++objects;
+    }
+    EXPECT_FALSE(std::getline(got, line)) << "more output: " << line;
+    EXPECT_EQ(objects, 3);
+}
+
+TEST_F(QuendaInfo, FileNamesInJsonAreUtf8)
+{
+    for (const char* name : {"caf\xc3\xa9.qnd", "caf\xe9.qnd"}) {  // UTF-8 kept, Latin-1 converted
+        write(name, v2_file());
+        EXPECT_EQ(json::parse(info({"--format=json", name}).out)["file"].s, "caf\xc3\xa9.qnd");
+    }
+}
+
+TEST_F(QuendaInfo, TextsAloneOneLinePerFile)
+{
+    EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f" "e dort\nv1.qnd\t\n");
+    EXPECT_EQ(info({"--format=json", "--text", "kan", "v2.qnd"}).out, "v2.qnd\tg r y: s @\n");
+}
+
+TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
+{
+    std::string no_blocks = v1_file();
+    put_le(no_blocks, 24, 0, 4);
+    write("short.qnd", "RIFF....WAVE");
+    write("no_blocks.qnd", no_blocks);
+    write("truncated.qnd", v2_file().substr(0, 1000));
+    std::filesystem::create_directory(path("folder.qnd"));
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"short.qnd", "not a Quenda file: too short for a header (12 bytes)"},
+        {"no_blocks.qnd", "not a Quenda file: anz_header is 0, below 1"},
+        {"truncated.qnd", "not a Quenda file: header larger than the file (anz_header 2 is 1024 bytes, the file 1000)"},
+        {"missing.qnd", "No such file or directory"},
+        {"folder.qnd", "not a regular file"},
+    };
+    for (const auto& [file, why] : cases) {
+        const Result r = info({"--text=kan", file, "v2.qnd"});
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.err, "quenda-info: " + file + ": " + why + "\n");
+        EXPECT_EQ(r.out, "v2.qnd\tg r y: s @\n") << file;
+    }
+}
+
+TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
+{
+    const std::string usage = "usage: quenda-info [--format=text|json] [--text=ort|kan] FILE...\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out_start;  // all of it when there is no error message
+        std::string err;
+    } cases[] = {
+        {{}, 2, "", "quenda-info: no file given\n" + usage},
+        {{"--verbose", "v1.qnd"}, 2, "", "quenda-info: unknown option '--verbose'\n" + usage},
+        {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text or json)\n" + usage},
+        {{"v1.qnd", "--text=all"}, 2, "", "quenda-info: unknown text 'all' (ort or kan)\n" + usage},
+        {{"v1.qnd", "--format"}, 2, "", "quenda-info: option --format needs a value\n" + usage},
+        {{"--help", "v1.qnd"}, 0, usage + "Shows the header", ""},
+        {{"-h"}, 0, usage, ""},
+        {{"--version"}, 0, "quenda-info (quenda tools) 1.0\n", ""},
+        {{"--text=ort", "--", "-x.qnd"}, 1, "", "quenda-info: -x.qnd: No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = info(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(c.err.empty() || r.out.empty()) << r.out;
+    }
+}
+
+TEST_F(QuendaInfo, OutputThatCannotBeWrittenIsAnError)
+{
+    // "-": started with standard output closed.
+    for (const auto& [to, reason] : {std::pair{"/dev/full", "No space left on device"}, {"-", "Bad file descriptor"}}) {
+        const Result r = info({"v1.qnd", "v2.qnd"}, to);
+        EXPECT_EQ(r.status, 2) << to;
+        EXPECT_EQ(r.err, std::string("quenda-info: cannot write standard output: ") + reason + "\n");
+        EXPECT_EQ(info({"--version"}, to).status, 2) << to;
+    }
+}
+
+}  // namespace

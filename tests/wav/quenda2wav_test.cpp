@@ -1,0 +1,197 @@
+// quenda2wav run on hand-laid files: the WAV files it writes (header bytes
+// as wav_test pins them, frames as quenda2raw would copy them), the rate
+// from isf or rate=, swap, pipes and a fifo as output, and every refusal.
+#include "programs.h"
+#include "wav.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace e2e;
+
+const std::string data = sample_data(1024);  // as nspbk 4 announces
+
+std::string wav_of(std::uint32_t rate, const std::string& frames)
+{
+    const auto h = wav::header(rate, static_cast<std::uint32_t>(frames.size()));
+    return std::string(h.begin(), h.end()) + frames;
+}
+
+std::string swapped(std::string s)
+{
+    for (std::size_t i = 0; i + 1 < s.size(); i += 2)
+        std::swap(s[i], s[i + 1]);
+    return s;
+}
+
+std::string v1(std::int32_t isf, const std::string& samples)
+{
+    return fixed_header(4, 1, 1, isf) + samples;
+}
+
+class Quenda2wav : public ProgramTest {
+protected:
+    Result wav(const std::vector<std::string>& args, const std::string& stdout_to = "") const
+    {
+        return run(QUENDA2WAV_PATH, "quenda2wav", args, stdout_to);
+    }
+};
+
+TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
+{
+    write("v1.qnd", v1(16000, data));
+    write("v2.qnd", fixed_header(4, 3, 2, 22050) + dynamic_part("ort text", "kan text", 3) + data);
+    write("norate.qnd", v1(0, data));
+    write("odd.qnd", v1(8000, data + "\x7f"));
+    write("less.qnd", v1(8000, data.substr(0, 1000)));
+    const std::string listing =
+        "quenda2wav was invoked with the following argument values\n (some of which may be defaults):\n"
+        "  v=true\n  wavfile=out.wav\n  quendafile=v1.qnd\n  rate=0\n  swap=true\n";
+    const struct {
+        std::vector<std::string> args;
+        std::uint32_t rate;
+        std::string frames;
+        std::string err;
+    } cases[] = {
+        {{"quendafile=v1.qnd"}, 16000, data, ""},
+        {{"quendafile=v2.qnd", "swap=1"}, 22050, swapped(data), ""},
+        {{"quendafile=v2.qnd", "rate=44100"}, 44100, data, ""},
+        {{"rate=11025", "quendafile=norate.qnd", "swap=yes"}, 11025, swapped(data), ""},
+        {{"quendafile=odd.qnd", "v=0"}, 8000, data, ""},
+        {{"quendafile=less.qnd"}, 8000, data.substr(0, 1000),
+         "quenda2wav: warning - counted samples incorrect (500 != 1024)\n"},
+        {{"quendafile=v1.qnd", "v=1", "swap=t"}, 16000, swapped(data),
+         listing + "quenda2wav: swapping\nquenda2wav: written 2048 bytes of samples at 16000 Hz\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, "wavfile=out.wav");
+        const Result r = wav(args);
+        EXPECT_EQ(r.status, 0) << c.args[0];
+        EXPECT_EQ(r.err, c.err) << c.args[0];
+        EXPECT_TRUE(read("out.wav") == wav_of(c.rate, c.frames)) << c.args[0] << " " << c.args.back();
+    }
+}
+
+TEST_F(Quenda2wav, PipesAndFifosAsOutput)
+{
+    write("in.qnd", v1(16000, data));
+    for (const char* to : {"-", "/dev/stdout"}) {
+        const Result r = wav({"quendafile=in.qnd", std::string("wavfile=") + to, "swap=1"});
+        EXPECT_EQ(r.status, 0) << to;
+        EXPECT_EQ(r.err, "") << to;
+        EXPECT_TRUE(r.out == wav_of(16000, swapped(data))) << to;
+    }
+
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    std::string got;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        got = read("fifo");
+        done = true;
+    });
+    const Result r = wav({"quendafile=in.qnd", "wavfile=fifo"});
+    while (!done) {  // should the program never have opened the fifo, let the reader go
+        const int fd = open(path("fifo").c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reader.join();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(got == wav_of(16000, data));
+}
+
+TEST_F(Quenda2wav, RefusalsWriteNothing)
+{
+    std::string no_blocks = v1(16000, data);
+    put_le(no_blocks, 24, 0, 4);
+    write("no_blocks.qnd", no_blocks);
+    write("short.qnd", "RIFF");
+    write("isf0.qnd", v1(0, data));
+    write("isf_high.qnd", v1(400000, data));
+    write("huge.qnd", v1(16000, data));  // made sparse: too much for a WAV file, no disk space taken
+    std::filesystem::resize_file(path("huge.qnd"), 512 + (std::uint64_t{1} << 32));
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"quendafile=isf0.qnd", "no sample rate: isf is 0; give rate="},
+        {"quendafile=isf_high.qnd", "no sample rate: isf is 400000; give rate="},
+        {"quendafile=isf0.qnd rate=-8000", "rate -8000 is not a sample rate"},
+        {"quendafile=short.qnd", "short.qnd: not a Quenda file: too short for a header (4 bytes)"},
+        {"quendafile=no_blocks.qnd", "no_blocks.qnd: not a Quenda file: anz_header is 0, below 1"},
+        {"quendafile=missing.qnd", "could not open quendafile missing.qnd"},
+        {"quendafile=/dev/stdin",
+         "quendafile /dev/stdin is not a regular file; its size must be known before writing"},
+        {"quendafile=huge.qnd",
+         "huge.qnd holds 4294967296 bytes of samples, more than a WAV file can hold (4294967258)"},
+    };
+    for (const auto& [arg, err] : cases) {
+        const std::size_t blank = arg.find(' ');
+        const Result r = wav({arg.substr(0, blank), "wavfile=out.wav",
+                              blank == std::string::npos ? "v=0" : arg.substr(blank + 1)});
+        EXPECT_EQ(r.status, 255) << arg;
+        EXPECT_EQ(r.err, "quenda2wav: error - " + err + "\n");
+        EXPECT_FALSE(std::filesystem::exists(path("out.wav"))) << arg;
+    }
+}
+
+TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
+{
+    const std::string original = v1(16000, data);
+    write("in.qnd", original);
+    std::filesystem::create_hard_link(path("in.qnd"), path("hard.qnd"));
+    std::filesystem::create_symlink("in.qnd", path("soft.qnd"));
+    for (const std::string out : {"in.qnd", "./in.qnd", "hard.qnd", "soft.qnd", "-"}) {
+        // "-": standard output appended to the input.
+        const Result r = wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
+        EXPECT_EQ(r.status, 255) << out;
+        EXPECT_EQ(r.err, "quenda2wav: error - wavfile " + out + " would overwrite quendafile in.qnd\n");
+        EXPECT_EQ(read("in.qnd"), original) << out;
+    }
+}
+
+TEST_F(Quenda2wav, FailedWritesAreErrors)
+{
+    write("in.qnd", v1(16000, data));
+    const std::string full = "quenda2wav: No space left on device\n";
+    const struct {
+        std::string wavfile;
+        std::string stdout_to;  // "-": closed
+        std::string err;
+    } cases[] = {
+        {"/dev/full", "", "quenda2wav: could not write to file /dev/full\n" + full},
+        {"-", "/dev/full", "quenda2wav: could not write to file -\n" + full},
+        {"-", "-", "quenda2wav: could not write to file -\nquenda2wav: Bad file descriptor\n"},
+        {"no/such/dir.wav", "", "quenda2wav: error - could not open wavfile no/such/dir.wav\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = wav({"quendafile=in.qnd", "wavfile=" + c.wavfile}, c.stdout_to);
+        EXPECT_EQ(r.status, 255) << c.wavfile << " " << c.stdout_to;
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
+{
+    const std::string usage =
+        "quenda2wav:\n"
+        "  1.0 : transforms a Quenda file into a WAV soundfile, \n"
+        "  usage: quenda2wav quendafile=<quendaf> wavfile=<wavf> [options]\n"
+        "  v\tverbose mode (boolean) (false)\n"
+        "  wavfile\tWAV file name, - for standard output (string) (*REQ*)\n"
+        "  quendafile\tQuenda file name (string) (*REQ*)\n"
+        "  rate\tsample rate in Hz, 0 for the header's isf (int) (0)\n"
+        "  swap\tswapping short samples (boolean) (false)\n";
+    EXPECT_EQ(wav({"help=1"}).err, usage);
+    const Result r = wav({"wavfile=x.wav"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Argument \"quendafile\" is required, but not set!\n" + usage);
+    EXPECT_EQ(wav({"--version"}).out, "quenda2wav (quenda tools) 1.0\n");
+}
+
+}  // namespace
