@@ -7,9 +7,10 @@
 // place.
 //
 // A program whose product is its standard output passes
-// stdout_is_product = true: a closed descriptor 1 is then filled with
-// /dev/null opened for reading only, so every write to it fails (EBADF) and
-// the program reports a failed write instead of discarding its output.
+// stdout_is_product = true: a closed descriptor 1 is then filled with the
+// root folder opened for reading, so every write to it fails (EBADF), and
+// so does opening it again for writing as /dev/stdout (EISDIR): the program
+// reports a failed write instead of discarding its output.
 #pragma once
 
 #include <fcntl.h>
@@ -23,9 +24,9 @@ inline void keep_std_fds(bool stdout_is_product = false)
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
-        const int mode = fd == 0 || (fd == 1 && stdout_is_product) ? O_RDONLY : O_WRONLY;
         // The lowest free number is fd itself, as every lower one is open.
-        const int got = open("/dev/null", mode);
+        const int got = fd == 1 && stdout_is_product ? open("/", O_RDONLY | O_DIRECTORY)
+                                                      : open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         if (got != fd) {
             if (got >= 0)
                 close(got);

@@ -167,6 +167,8 @@ TEST_F(Quenda2wav, FailedWritesAreErrors)
         {"/dev/full", "", "quenda2wav: could not write to file /dev/full\n" + full},
         {"-", "/dev/full", "quenda2wav: could not write to file -\n" + full},
         {"-", "-", "quenda2wav: could not write to file -\nquenda2wav: Bad file descriptor\n"},
+        // A closed standard output is no place to send the file by name either.
+        {"/dev/stdout", "-", "quenda2wav: error - could not open wavfile /dev/stdout\n"},
         {"no/such/dir.wav", "", "quenda2wav: error - could not open wavfile no/such/dir.wav\n"},
     };
     for (const auto& c : cases) {
