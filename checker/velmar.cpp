@@ -1,7 +1,9 @@
 // The echo buffer and the error reporter of the checker.
 #include "velmar.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -16,14 +18,24 @@ char initial_line[initial_line_size];
 // of the process.
 std::unique_ptr<char[]> grown_line;
 
+// Standard output has failed (a write, or the final flush): the check
+// ends, as a failure of the input does, with the system's reason.
+[[noreturn]] void output_failed()
+{
+    std::fprintf(stderr, "velmar: write error: %s\n", std::strerror(errno));
+    std::exit(2);
+}
+
 // The line goes out with one write: its NUL becomes the newline (the
 // buffer is emptied right after).
 void print_buffer(bool header)
 {
-    if (header)
-        putc_unlocked('\n', stdout);
+    if (header && putc_unlocked('\n', stdout) == EOF)
+        output_failed();
     linebuf[bp] = '\n';
-    fwrite_unlocked(linebuf, 1, static_cast<std::size_t>(bp) + 1, stdout);
+    const std::size_t n = static_cast<std::size_t>(bp) + 1;
+    if (fwrite_unlocked(linebuf, 1, n, stdout) != n)
+        output_failed();
     initbuffer();
 }
 
@@ -70,5 +82,14 @@ void velmar_reset()
 
 int trlerror(const char* message)
 {
-    return std::printf("%s in line %d\n", message, lineno);
+    const int n = std::printf("%s in line %d\n", message, lineno);
+    if (n < 0)
+        output_failed();
+    return n;
+}
+
+void velmar_finish_output()
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || std::fclose(stdout) != 0)
+        output_failed();
 }

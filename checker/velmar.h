@@ -38,6 +38,12 @@ extern int trldebug;
 // Writes "MESSAGE in line N" (N = lineno) on standard output.
 int trlerror(const char* message);
 
+// Standard output carries the check's result: every write to it is checked,
+// and this flushes and closes it at the end.  A failure prints
+// "velmar: write error: REASON" on standard error and ends the process
+// with status 2.
+void velmar_finish_output();
+
 // Parses the whole input delivered by trllex.  Returns 0 when it is one
 // dialog, 1 after the first syntax error, 2 when the stack overflows.
 int trlparse();

@@ -1,12 +1,15 @@
 // velmar: checks the transliteration on standard input.  Echoes the turn
 // numbers and the letters of each lexical element, reports the first syntax
 // error, and exits with the parse result: 0 accepted, 1 rejected, 2 stack
-// overflow.  Arguments are ignored.
+// overflow, or a failure of the input or of standard output.  Arguments are
+// ignored.
 #include "lex.trl.h"
 #include "velmar.h"
 
 int main(int, char**)
 {
     velmar_reset();
-    return trlparse();
+    const int result = trlparse();
+    velmar_finish_output();
+    return result;
 }

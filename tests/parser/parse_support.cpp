@@ -79,22 +79,25 @@ parse_run parse_text(std::string_view text, bool trace)
     return run;
 }
 
-parse_run run_velmar(std::string_view text, const std::vector<std::string>& args)
+parse_run run_velmar(std::string_view text, const std::vector<std::string>& args, const std::string& redirect)
 {
-    const std::string in = temp_path("in"), out = temp_path("out"), err = temp_path("err");
+    const std::string in = temp_path("in"), out = temp_path("out"), err = temp_path("err"),
+                      status = temp_path("status");
     {
         std::ofstream f(in, std::ios::binary);
         f.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-    std::string command = VELMAR_PATH;
+    // SIGPIPE ignored, so that a reader that is gone shows as a failed write;
+    // velmar's own status is kept in a file, also when a pipe follows it.
+    std::string command = "trap '' PIPE; { " VELMAR_PATH;
     for (const std::string& a : args)
         command += " '" + a + "'";
-    command += " < " + in + " > " + out + " 2> " + err;
+    command += " < " + in + " 2> " + err + (redirect.starts_with("|") ? "" : redirect.empty() ? " > " + out : " " + redirect);
+    command += "; echo $? > " + status + "; }" + (redirect.starts_with("|") ? " " + redirect : "");
     const int rc = std::system(command.c_str());
-    parse_run run{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, read_file(out), read_file(err)};
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    std::remove(err.c_str());
+    parse_run run{WIFEXITED(rc) ? std::atoi(read_file(status).c_str()) : -1, read_file(out), read_file(err)};
+    for (const std::string& f : {in, out, err, status})
+        std::remove(f.c_str());
     return run;
 }
 

@@ -17,8 +17,10 @@ struct parse_run {
 parse_run parse_text(std::string_view text, bool trace = false);
 
 // Runs the velmar program with `text` on standard input and `args` as
-// arguments.
-parse_run run_velmar(std::string_view text, const std::vector<std::string>& args = {});
+// arguments; `redirect` is shell text that replaces where standard output
+// goes (for instance "> /dev/full" or "| cmd"); then `out` stays empty.
+parse_run run_velmar(std::string_view text, const std::vector<std::string>& args = {},
+                     const std::string& redirect = "");
 
 // One turn: identification g012abc3_NUMBER_000000, a colon and a blank, the
 // running text, the end of its line and the empty line that ends the turn.

@@ -34,6 +34,36 @@ TEST(Program, ExitStatusIsTheParseResult)
     EXPECT_EQ(r.err, "");
 }
 
+// Standard output is the result: when it fails, the check fails with the
+// reason on standard error and status 2, whether the output is small (the
+// final flush fails) or large (a write on the way fails).
+TEST(Program, FailedOutputIsAnError)
+{
+    std::string large;
+    for (int i = 0; i < 3000; ++i)
+        large += turn("001_ABC", "hallo , wie geht's ?");
+    const std::string small = turn("001_ABC", "hi .");
+    const struct {
+        std::string redirect;
+        std::string text;
+        std::string reason;
+    } cases[] = {
+        {"> /dev/full", small, "No space left on device"},
+        {"> /dev/full", "", "No space left on device"},   // the error report itself
+        {"> /dev/full", large, "No space left on device"},
+        {">&-", small, "Bad file descriptor"},
+        {">&-", large, "Bad file descriptor"},
+        // A reader that is gone, with SIGPIPE ignored (run_velmar ignores it):
+        // more output than a pipe holds.
+        {"| (exec 0<&-; sleep 1)", large, "Broken pipe"},
+    };
+    for (const auto& c : cases) {
+        const parse_run r = run_velmar(c.text, {}, c.redirect);
+        EXPECT_EQ(r.status, 2) << c.redirect << " " << c.text.size();
+        EXPECT_EQ(r.err, "velmar: write error: " + c.reason + "\n") << c.redirect << " " << c.text.size();
+    }
+}
+
 TEST(Program, IgnoresItsArguments)
 {
     const parse_run r = run_velmar(turn("001_ABC", "hi ."), {"-d", "--help", "x"});
