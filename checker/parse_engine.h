@@ -91,27 +91,22 @@ bool takes(const entry* stack, int depth, int terminal)
     };
     for (int steps = 0; steps < 100000 && added < room - 1 && kept + added > 0; ++steps) {
         const int state = top();
-        int rule = T::lookahead_free[state];
-        if (rule == 0) {
+        int x = T::lookahead_free[state];
+        if (x == 0) {
             const int act = T::step[state][terminal];
             if (act > 0)
                 return true;
             if (act == 0)
                 return false;
-            rule = -act;
-            if (rule >= T::push_base) {   // an empty rule's state, pushed
-                above[added++] = rule - T::push_base;
-                continue;
-            }
-            if (rule >= T::fused_base) {   // an empty rule's entry, then the rule
-                rule -= T::fused_base;
+            x = -act;
+            if (x & T::fused_bit)   // the empty rule's entry, then the rule
                 above[added++] = 0;
-            }
         }
-        pop(T::rules[rule].length);
+        const auto& r = T::rules[x & T::rule_mask];
+        pop(r.length);
         if (kept + added == 0)
             return false;
-        above[added++] = T::go[T::rules[rule].goto_row + top()];
+        above[added++] = T::go[r.goto_row + top()];
     }
     return false;
 }
@@ -191,11 +186,13 @@ int parse(parse_state& p, Hooks& hooks)
     (bottom = p.stack, sp = bottom + p.depth - 1, full = bottom + p.capacity - 1,           \
      state = sp->state, la = p.lookahead, symbol = la == no_token ? none : p.symbol, lval = p.lval)
 
-    // Reduces by `rule`: $$ starts as $1, the action may use $1..$n; then
-    // the goto.  The goto is found before the action runs and the new entry
-    // written after it: the action sees $1..$n in place, and little has to
-    // live across its call.
-    auto reduce = [&](int rule) {
+    // Takes reduction x (see the encoding): $$ starts as $1, the action may
+    // use $1..$n; then the goto, from the step when it is known there.  The
+    // goto is found before the action runs and the new entry written after
+    // it: the action sees $1..$n in place, and little has to live across
+    // its call.
+    auto reduce = [&](int x) {
+        const int rule = x & T::rule_mask;
         const auto r = T::rules[rule];
         entry* const vp = sp;
         int yyval = vp[r.first].value;
@@ -204,7 +201,10 @@ int parse(parse_state& p, Hooks& hooks)
         sp -= r.length;
         if constexpr (trace)
             tr::stack<T>("state stack now", bottom, sp);
-        state = T::go[r.goto_row + sp->state];
+        if (const int known = x >> T::target_shift; known && !trace)
+            state = known;
+        else
+            state = T::go[r.goto_row + sp->state];
         if constexpr (Hooks::run_actions) {
             if (r.has_action)
                 T::reduce_action(rule, vp, yyval);
@@ -237,8 +237,8 @@ int parse(parse_state& p, Hooks& hooks)
         }
 
         int act;
-        if (const int rule = T::lookahead_free[state]) {
-            reduce(rule);
+        if (const int x = T::lookahead_free[state]) {
+            reduce(x);
             // Go on with a look-ahead that is still held: its step is right
             // for a state that reduces without one as well, as that state's
             // default reduction fills its row.
@@ -279,37 +279,23 @@ int parse(parse_state& p, Hooks& hooks)
             state = act;
             continue;
         }
-        if (act > -T::num_rules) [[likely]] {
-            if (act == 0) [[unlikely]]
-                goto syntax_error;
-            reduce(-act);
-        } else if (act > -T::push_base) {
+        if (act == 0) [[unlikely]]
+            goto syntax_error;
+        if (-act & T::fused_bit) {
             // The empty rule of the last symbol of a rule, then that rule.
-            const int rule = -act - T::fused_base;
+            const int rule = -act & T::rule_mask;
+            const int empty = T::rule_rhs[T::rule_rhs_begin[rule] + T::rules[rule].length - 1];
             if (trace || sp + 1 >= full) [[unlikely]] {
-                // One step at a time: push the empty rule's state, so that
+                // One step at a time: the empty rule's reduction, so that
                 // the stack grows (or overflows) where it would without the
                 // fusion.
-                const int empty = T::rule_rhs[T::rule_rhs_begin[rule] + T::rules[rule].length - 1];
-                act = -(T::push_base + T::go[(empty - T::num_terminals) * T::num_states + state]);
+                act = -T::empty_rule[empty - T::num_terminals];
                 goto dispatch;
             }
             ++sp;   // the empty symbol's state is never looked at
             sp->value = sp[-1].value;
-            reduce(rule);
-        } else {
-            // An empty rule without an action: push its state.
-            state = -act - T::push_base;
-            if constexpr (trace) {
-                tr::reduction<T>(T::empty_rule[T::accessing_symbol[state] - T::num_terminals]);
-                tr::stack<T>("state stack now", bottom, sp);
-                entered_by = T::accessing_symbol[state];
-            }
-            ++sp;
-            if constexpr (Hooks::watches_reads)
-                hooks.overwrite(static_cast<int>(sp - bottom), *sp);
-            *sp = entry{state, sp[-1].value};
         }
+        reduce(-act & ~T::fused_bit);
         // Go on with the held look-ahead (an empty rule's entry may have
         // filled the stack).
         if (trace || sp >= full)

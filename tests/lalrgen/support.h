@@ -202,33 +202,34 @@ inline run_result run_tables(const lalrgen::grammar& g, const lalrgen::automaton
         stack.push_back(go(g.rules[rule].lhs));
     };
     for (int steps = 0; steps < 100000; ++steps) {
-        if (int rule = t.lookahead_free[static_cast<std::size_t>(stack.back())]) {
-            reduce(rule);
-            continue;
-        }
-        if (la < 0) {
-            const int code = next < codes.size() ? codes[next] : 0;
-            ++next;
-            la = code >= 0 && code <= t.max_code ? t.translate[static_cast<std::size_t>(code)] : 2;
-        }
-        const int act = t.step_at(stack.back(), la);
-        if (act > 0) {
-            if (act == a.final_state) {
-                res.accepted = true;
-                return res;
+        int x = t.lookahead_free[static_cast<std::size_t>(stack.back())];
+        if (x == 0) {
+            if (la < 0) {
+                const int code = next < codes.size() ? codes[next] : 0;
+                ++next;
+                la = code >= 0 && code <= t.max_code ? t.translate[static_cast<std::size_t>(code)] : 2;
             }
-            stack.push_back(act);
-            res.depths.push_back(static_cast<int>(stack.size()));
-            la = -1;
-        } else if (act == 0) {
-            return res;
-        } else if (-act < t.fused_base) {
-            reduce(-act);
-        } else if (-act < t.push_base) {
-            stack.push_back(-1);   // the empty symbol's state is never looked at
-            reduce(-act - t.fused_base);
-        } else {
-            stack.push_back(-act - t.push_base);
+            const int act = t.step_at(stack.back(), la);
+            if (act > 0) {
+                if (act == a.final_state) {
+                    res.accepted = true;
+                    return res;
+                }
+                stack.push_back(act);
+                res.depths.push_back(static_cast<int>(stack.size()));
+                la = -1;
+                continue;
+            }
+            if (act == 0) return res;
+            x = -act;
+        }
+        if (x & t.fused_bit) stack.push_back(-1);   // the empty symbol's state is never looked at
+        const int rule = x & t.rule_mask;
+        const int known = x >> t.target_shift;
+        reduce(rule);
+        // A goto the step knows is the one the stack gives.
+        if (known != 0) {
+            EXPECT_EQ(known, stack.back()) << "rule " << rule;
         }
     }
     return res;

@@ -11,25 +11,22 @@
 //                           (rows padded to step_columns, a power of two):
 //        0                      syntax error;
 //        1 .. num_states-1      shift, and push that state;
-//        -r                     reduce by rule r (0 < r < num_rules);
-//        -(fused_base + r)      the empty rule of the last symbol E of rule
-//                               r, then rule r: E's state is entered only
-//                               to reduce r, so the engine puts E's value
-//                               slot on the stack without a state and
-//                               reduces r at once (see "fused" below);
-//        -(push_base + g)       an empty rule without an action: push state
-//                               g at once (its left side is g's accessing
-//                               symbol).
+//        -x                     a reduction: rule x & rule_mask; with
+//                               fused_bit, the empty rule of that rule's last
+//                               symbol comes first (see "Fused empty rules");
+//                               x >> target_shift is the state after the
+//                               rule's left side when it is known here (see
+//                               "Known gotos"), 0 when go has to tell.
 //                           Where a state has no explicit action on t, its
 //                           default reduction fills the entry, so a state
 //                           that reduces without reading a token has its
 //                           default everywhere in its row; only the column
 //                           of `error` (terminal 1), which no token code
 //                           translates to, holds explicit actions alone.
-//   uses_error              whether a rule uses `error`; without one the
-//                           engine has no recovery code.
-//   lookahead_free[s]       the rule that state s reduces by without reading
-//                           a token, 0 when it reads one.
+//                           An empty rule without an action is a reduction
+//                           like any other: its goto is always known.
+//   lookahead_free[s]       the reduction (x, as above) that state s takes
+//                           without reading a token, 0 when it reads one.
 //   go[n * num_states + s]  the state after nonterminal n in state s.
 //   rules[r]                length; the offset of $1 from the top of the
 //                           stack (0 for an empty rule, whose value nothing
@@ -47,6 +44,12 @@
 // name its first reduction and the state it happens in, and the trace
 // retraces it from them.  The stack depth of a folded step is that of the
 // unfolded one, so the stack grows and overflows at the same token.
+//
+// Known gotos.  The goto after a reduction comes from the state that the
+// reduction uncovers; each path of as many transitions as the rule is long
+// that leads into the reducing state starts in one of the states that may
+// be uncovered.  When the goto (folded) is the same from all of them, the
+// step holds it, and the engine goes on without looking at the stack.
 //
 // Fused empty rules.  After the push of an empty rule's state g, g reduces
 // by a rule r that ends in that empty symbol whatever the look-ahead (or on
@@ -99,8 +102,9 @@ run_tables make_run_tables(const automaton& a) {
     t.num_rules = nrules;
     t.num_terminals = nterm;
     t.num_nonterminals = nnon;
-    t.fused_base = nrules;
-    t.push_base = 2 * nrules;
+    if (nrules > run_tables::rule_mask + 1) throw grammar_error(0, "more rules than the step encoding holds");
+    if (static_cast<long>(nstates) << run_tables::target_shift > 0x7fffffffL)
+        throw grammar_error(0, "more states than the step encoding holds");
 
     for (int s = 0; s < nterm; ++s) t.max_code = std::max(t.max_code, g.symbols[s].code);
     t.translate.assign(static_cast<std::size_t>(t.max_code + 1), 2);
@@ -142,12 +146,41 @@ run_tables make_run_tables(const automaton& a) {
         for (int s = 0; s < nstates; ++s)
             t.go[static_cast<std::size_t>(n) * nstates + s] = fold(a, foldable, s, raw_goto(s, nterm + n));
 
-    // The empty rules that are pushed straight from step: no action, and a
-    // goto that is not folded, so that the trace finds the rule from the
-    // pushed state's accessing symbol.
+    // The empty rule without an action of each nonterminal (for the trace).
     t.empty_rule.assign(static_cast<std::size_t>(nnon), 0);
     for (int r = 1; r < nrules; ++r)
         if (g.rules[r].rhs.empty() && !g.rules[r].has_action) t.empty_rule[g.rules[r].lhs - nterm] = r;
+
+    // Static gotos (see "Known gotos" above): the states a path of n
+    // transitions leads from into state s, and the goto of a rule's left
+    // side from all of them.
+    std::vector<std::vector<int>> into(static_cast<std::size_t>(nstates));
+    for (int s = 0; s < nstates; ++s) {
+        for (const auto& tr : a.states[s].shifts) into[tr.target].push_back(s);
+        for (const auto& tr : a.states[s].gotos) into[tr.target].push_back(s);
+    }
+    auto known_goto = [&](int s, int rule, int depth) {
+        std::vector<int> from{s};
+        for (int k = 0; k < depth; ++k) {
+            std::vector<int> before;
+            for (int x : from) before.insert(before.end(), into[x].begin(), into[x].end());
+            std::sort(before.begin(), before.end());
+            before.erase(std::unique(before.begin(), before.end()), before.end());
+            from = std::move(before);
+        }
+        int target = -1;
+        for (int below : from) {
+            const int to = t.go[static_cast<std::size_t>(g.rules[rule].lhs - nterm) * nstates + below];
+            if (to == 0 || (target >= 0 && to != target)) return 0;
+            target = to;
+        }
+        return target > 0 ? target : 0;
+    };
+    // A reduction as step and lookahead_free hold it (see the encoding).
+    auto reduction = [&](int rule, bool fused, int target) {
+        ++(target ? t.known_gotos : t.looked_up_gotos);
+        return rule | (fused ? t.fused_bit : 0) | target << t.target_shift;
+    };
 
     t.step_columns = 1;
     while (t.step_columns < nterm) t.step_columns *= 2;
@@ -155,25 +188,33 @@ run_tables make_run_tables(const automaton& a) {
     t.lookahead_free.assign(static_cast<std::size_t>(nstates), 0);
     for (int s = 0; s < nstates; ++s) {
         const state_info& st = a.states[s];
-        t.lookahead_free[s] = st.reads_lookahead ? 0 : st.default_rule;
+        if (!st.reads_lookahead)
+            t.lookahead_free[s] = reduction(st.default_rule, false,
+                                            known_goto(s, st.default_rule, static_cast<int>(g.rules[st.default_rule].rhs.size())));
         for (int term = 0; term < nterm; ++term) {
             // The `error` column holds only explicit actions: recovery looks
             // for a state that really takes `error`.
-            int v = term == 1 ? st.actions[term] : decision(st, term);
+            const int v = term == 1 ? st.actions[term] : decision(st, term);
+            int entry = 0;
             if (v > 0) {
-                v = fold(a, foldable, s, v);
+                entry = fold(a, foldable, s, v);
                 ++t.shifts;
-            } else if (v < 0 && g.rules[-v].rhs.empty() && t.empty_rule[g.rules[-v].lhs - nterm] == -v) {
-                const int lhs = g.rules[-v].lhs;
-                const int pushed = raw_goto(s, lhs);
+            } else if (v < 0) {
+                const int rule = -v;
+                const rule_info& ri = g.rules[rule];
+                entry = -reduction(rule, false, known_goto(s, rule, static_cast<int>(ri.rhs.size())));
+                const int pushed = ri.rhs.empty() && !ri.has_action ? raw_goto(s, ri.lhs) : 0;
                 if (pushed != 0 && fold(a, foldable, s, pushed) == pushed) {
+                    // An empty rule whose state reduces a rule ending in it.
                     const int then = decision(a.states[pushed], term);
-                    const bool fuses = then < 0 && !g.rules[-then].rhs.empty() && g.rules[-then].rhs.back() == lhs;
-                    v = fuses ? -(t.fused_base + -then) : -(t.push_base + pushed);
-                    ++(fuses ? t.fused : t.pushes);
+                    if (then < 0 && !g.rules[-then].rhs.empty() && g.rules[-then].rhs.back() == ri.lhs) {
+                        entry = -reduction(-then, true,
+                                           known_goto(s, -then, static_cast<int>(g.rules[-then].rhs.size()) - 1));
+                        ++t.fused;
+                    }
                 }
             }
-            t.step[static_cast<std::size_t>(s) * t.step_columns + term] = v;
+            t.step[static_cast<std::size_t>(s) * t.step_columns + term] = entry;
         }
     }
     return t;
@@ -273,8 +314,9 @@ std::string emit_header(const automaton& a, const run_tables& t, const std::stri
     w.constant("error_terminal", 1);
     w.constant("undefined_terminal", 2);
     w.constant("max_code", t.max_code);
-    w.constant("fused_base", t.fused_base);
-    w.constant("push_base", t.push_base);
+    w.constant("rule_mask", run_tables::rule_mask);
+    w.constant("fused_bit", run_tables::fused_bit);
+    w.constant("target_shift", run_tables::target_shift);
     w.constant("step_columns", t.step_columns);
     bool uses_error = false;
     for (const auto& r : g.rules)
@@ -471,8 +513,9 @@ std::string describe_automaton(const automaton& a, const run_tables& t) {
     emit_header(a, t, "", &sz);
     o += "\nSize: " + std::to_string(a.states.size()) + " states, " + std::to_string(g.rules.size()) + " rules, " +
          std::to_string(g.num_terminals) + " terminals, " + std::to_string(g.num_nonterminals()) +
-         " nonterminals; " + std::to_string(t.folded_states) + " unit states folded, " + std::to_string(t.pushes) +
-         " direct pushes and " + std::to_string(t.fused) + " fused reductions of empty rules; parse tables " +
+         " nonterminals; " + std::to_string(t.folded_states) + " unit states folded, " + std::to_string(t.fused) +
+         " empty rules fused; " + std::to_string(t.known_gotos) + " reductions with a known goto, " +
+         std::to_string(t.looked_up_gotos) + " with a goto looked up; parse tables " +
          std::to_string(sz.parse_bytes) + " bytes, trace info " + std::to_string(sz.info_bytes) + " bytes\n";
     return o;
 }

@@ -116,7 +116,8 @@ std::vector<std::string> describe_conflicts(const automaton& a);
 struct run_tables {
     int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
     int max_code = 0;                         // translate covers codes 0..max_code
-    int fused_base = 0, push_base = 0;        // step encodings
+    // Reductions in step and lookahead_free (see emit.cpp).
+    static constexpr int rule_mask = 0x3ff, fused_bit = 0x400, target_shift = 11;
     int step_columns = 0;                     // num_terminals rounded up to a power of two
     std::vector<int> translate;               // code -> terminal
     std::vector<int> step;                    // num_states x step_columns
@@ -127,7 +128,7 @@ struct run_tables {
     std::vector<int> unfold_rule, unfold_state;   // per symbol
     std::vector<int> empty_rule;              // per nonterminal
     // Counts for the report.
-    int shifts = 0, folded_states = 0, pushes = 0, fused = 0;
+    int shifts = 0, folded_states = 0, fused = 0, known_gotos = 0, looked_up_gotos = 0;
 
     int step_at(int state, int terminal) const { return step[static_cast<std::size_t>(state) * step_columns + terminal]; }
     int go_at(int nonterminal_symbol, int state) const {

@@ -70,7 +70,13 @@ int main(int argc, char** argv) {
     for (const auto& w : g.warnings) std::cerr << w << "\n";
 
     lalrgen::automaton a = lalrgen::build_automaton(g);
-    lalrgen::run_tables t = lalrgen::make_run_tables(a);
+    lalrgen::run_tables t;
+    try {
+        t = lalrgen::make_run_tables(a);
+    } catch (const lalrgen::grammar_error& e) {
+        std::cerr << grammar_path << ": " << e.what() << "\n";
+        return 1;
+    }
     for (const auto& c : lalrgen::describe_conflicts(a)) std::cerr << grammar_path << ": " << c << "\n";
     if (!report_path.empty() && !write_file(report_path, lalrgen::describe_automaton(a, t))) return 1;
 
@@ -94,7 +100,7 @@ int main(int argc, char** argv) {
                   << g.num_terminals << " terminals, " << g.num_nonterminals() << " nonterminals, "
                   << a.sr_conflicts << " shift/reduce conflicts; parse tables " << sizes.parse_bytes
                   << " bytes, trace info " << sizes.info_bytes << " bytes; " << t.folded_states
-                  << " unit states folded, " << t.pushes << " direct pushes and " << t.fused
+                  << " unit states folded, " << t.known_gotos << " known gotos and " << t.fused
                   << " fused reductions of empty rules\n";
     if (!tokens_path.empty() && !write_file(tokens_path, lalrgen::emit_tokens_header(g))) return 1;
     return write_file(out_path, header) ? 0 : 1;
