@@ -6,10 +6,23 @@
 
 #include "layout.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "the header readers exist for little- and big-endian hosts only");
+
+// The version-detecting header reader of this host's byte order.
+inline Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return read_header_vms(f, ort, kan);
+    else
+        return read_header_sun(f, ort, kan);
+}
 
 enum class quenda_shape {
     plausible,   // the fixed header and the blocks it announces are there

@@ -1,6 +1,7 @@
 // quenda2raw: copies the samples of a Quenda sound file into a headerless
 // raw file of 16-bit samples, exchanging the two bytes of each on request.
 #include "header.h"
+#include "quenda_file.h"
 #include "kestargs.h"
 #include "std_fds.h"
 
@@ -31,17 +32,6 @@ static_assert(block_bytes % 2 == 0);
 constexpr off_t kernel_chunk = off_t{1} << 30;
 static_assert(kernel_chunk % 2 == 0);
 
-static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
-              "the header readers exist for little- and big-endian hosts only");
-
-// The version-detecting header reader of this host's byte order.
-Quenda_header_2* read_header(FILE* f, char** ort, char** kan)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return read_header_vms(f, ort, kan);
-    else
-        return read_header_sun(f, ort, kan);
-}
 
 // True when both names lead to one existing file (path, hard link or symbolic link).
 bool same_file(const char* a, const char* b)
@@ -229,7 +219,7 @@ int main(int argc, char** argv)
     // descriptor: an input that cannot seek goes on with the samples.
     setvbuf(in, nullptr, _IONBF, 0);
 
-    header = read_header(in, &ort_text, &kan_text);
+    header = read_header_of_this_host(in, &ort_text, &kan_text);
     if (header == nullptr) {
         fprintf(stderr, "%s: error - could not read quenda header from %s\n", progname, quendafile);
         exit(-1);

@@ -33,16 +33,6 @@ constexpr int max_rate = 384000;
 // Bytes moved per read and write.
 constexpr size_t block_bytes = 65536;
 
-static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
-              "the header readers exist for little- and big-endian hosts only");
-
-Quenda_header_2* read_header(FILE* f, char** ort, char** kan)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return read_header_vms(f, ort, kan);
-    else
-        return read_header_sun(f, ort, kan);
-}
 
 // What the driver holds until the process ends.
 int verbose = 0;
@@ -159,7 +149,7 @@ int main(int argc, char** argv)
     case quenda_shape::read_error:
         fail_errno("%s: could not read from file %s\n", quendafile);
     }
-    header = read_header(in, &ort_text, &kan_text);
+    header = read_header_of_this_host(in, &ort_text, &kan_text);
     if (header == nullptr)
         fail("%s: error - could not read quenda header from %s\n", quendafile);
 

@@ -47,16 +47,6 @@ constexpr std::int32_t max_rate = 384000;
 
 enum class Output { text, json, ort, kan };
 
-static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
-              "the header readers exist for little- and big-endian hosts only");
-
-Quenda_header_2* read_header(FILE* f, char** ort, char** kan)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return read_header_vms(f, ort, kan);
-    else
-        return read_header_sun(f, ort, kan);
-}
 
 // --- output -------------------------------------------------------------------
 
@@ -229,7 +219,7 @@ bool inspect(Info& info)
     case quenda_shape::read_error:
         return fail_file(info.name, strerror(errno));
     }
-    info.header = read_header(f, &info.ort, &info.kan);
+    info.header = read_header_of_this_host(f, &info.ort, &info.kan);
     if (info.header == nullptr)
         return fail_file(info.name, "could not read the Quenda header");
 
