@@ -72,6 +72,19 @@ int yy_read(char* buf, int max)
 
 enum : int { yy_end_of_input = 0, yy_start_over = -1 };
 
+// Whether the NUL byte at cp is input (it lies within the held text) rather
+// than the end-of-buffer mark.  The first look at a new buffer takes its
+// count and stream.
+inline bool yy_nul_is_text(const char* cp)
+{
+    if (yy_current_buffer->status == TRL_BUFFER_NEW) {
+        yy_n_chars = yy_current_buffer->count;
+        yy_current_buffer->stream = trlin;
+        yy_current_buffer->status = TRL_BUFFER_NORMAL;
+    }
+    return cp < yy_current_buffer->chars + yy_n_chars;
+}
+
 // One match that starts at yy_bp in start state `state` and is not complete
 // after its first byte: runs the automaton, refills the buffer when the
 // match reaches its end, and sets trltext, trlleng, the held byte and the
@@ -90,7 +103,7 @@ enum : int { yy_end_of_input = 0, yy_start_over = -1 };
     for (;;) {
         for (;;) {
             const int cls = dfa::byte_class[static_cast<unsigned char>(*cp)];
-            if (cls == dfa::nul_class) [[unlikely]]
+            if (cls == dfa::nul_class && !yy_nul_is_text(cp)) [[unlikely]]
                 break;
             const int to = dfa::next[state][cls];
             if (!to)
@@ -103,28 +116,6 @@ enum : int { yy_end_of_input = 0, yy_start_over = -1 };
                 if (stop == 2)
                     goto find_action;
             }
-        }
-
-        // A NUL byte at cp: input when it lies within the held text, else
-        // the end-of-buffer mark.
-        if (yy_current_buffer->status == TRL_BUFFER_NEW) {
-            yy_n_chars = yy_current_buffer->count;
-            yy_current_buffer->stream = trlin;
-            yy_current_buffer->status = TRL_BUFFER_NORMAL;
-        }
-        if (cp < yy_current_buffer->chars + yy_n_chars) {
-            const int to = dfa::next[state][dfa::nul_class];
-            if (!to)
-                goto find_action;
-            state = to;
-            ++cp;
-            if (const int stop = dfa::stop[state]) {
-                last_state = state;
-                last_cpos = cp;
-                if (stop == 2)
-                    goto find_action;
-            }
-            continue;
         }
 
         // The end of the buffer: refill.  The refill moves the kept text,
