@@ -2,6 +2,7 @@
 // prints its block counts and orthographic text.
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 
 #include "header.h"
 #include "kestargs.h"
@@ -16,8 +17,10 @@ int main(int argc, char** argv)
     };
     kestargs(table, &argc, &argv, nullptr);
     std::FILE* f = std::fopen(file, "rb");
-    if (!f)
+    if (!f) {
+        std::free(file);
         return 2;
+    }
     char* ort = nullptr;
     char* kan = nullptr;
     Quenda_header_2* h = std::endian::native == std::endian::little ? read_header_vms(f, &ort, &kan)
@@ -25,5 +28,11 @@ int main(int argc, char** argv)
     if (!h)
         return 3;
     std::printf("nspbk %d anz_header %d ort %s\n", h->nspbk, h->anz_header, ort ? ort : "(none)");
+    // What the libraries hand out belongs to the caller.
+    std::free(h);
+    std::free(ort);
+    std::free(kan);
+    std::free(file);
+    std::fclose(f);
     return 0;
 }
