@@ -106,15 +106,15 @@ struct probe {
     static error_outcome syntax_error(parse_state&) { return error_outcome::not_recovered; }
 };
 
-bool takes_all(const entry* stack, int depth, std::initializer_list<int> codes)
+// Whether the parse with the stack storage[0..depth) takes all of `codes`.
+// It runs on the stack itself, which it leaves changed.
+bool takes_all(std::vector<entry>& storage, int depth, std::initializer_list<int> codes)
 {
-    std::vector<entry> storage(static_cast<std::size_t>(depth) + 65);
     probe run{codes.begin(), static_cast<int>(codes.size()), storage};
     parse_state p;
     p.stack = storage.data();
     p.capacity = static_cast<int>(storage.size()) - 1;
-    trl_engine::start(p);
-    std::copy(stack, stack + depth, storage.begin());
+    trl_engine::start(p);   // the bottom entry is the start state's, as it was
     p.depth = depth;
     trl_engine::parse<tables, probe, false>(p, run);
     return run.next > run.count;
@@ -130,8 +130,11 @@ struct expectation {
     bool after_blank = false;   // the token would have been taken after a blank
 };
 
-expectation expect(const entry* stack, int depth, int token)
+// What could have followed the stack storage[0..depth), and whether
+// `token` would have been taken after a blank; the stack is used up.
+expectation expect(std::vector<entry>& storage, int depth, int token)
 {
+    const entry* const stack = storage.data();
     expectation x;
     for (int t = 0; t < tables::num_terminals; ++t)
         if (produced[static_cast<std::size_t>(t)] && t != tables::error_terminal &&
@@ -141,7 +144,7 @@ expectation expect(const entry* stack, int depth, int token)
         x.construct = tables::state_construct[stack[i].state];
     x.at_start = depth == 1;
     x.between = depth == 2 && stack[1].state == between_turns_state;
-    x.after_blank = token > 0 && token != WS && takes_all(stack, depth, {WS, token});
+    x.after_blank = token > 0 && token != WS && takes_all(storage, depth, {WS, token});
     return x;
 }
 
@@ -197,7 +200,7 @@ struct replay {
         // since the read need to come back.
         for (auto it = undo.rbegin(); it != undo.rend(); ++it)
             p.stack[it->first] = it->second;
-        found = expect(p.stack, read_depth, token);
+        found = expect(storage, read_depth, token);
         return error_outcome::not_recovered;
     }
 };
@@ -388,8 +391,7 @@ struct file_run {
     trl_text_scanner scan;
     const entry* watch;
 
-    std::vector<entry>& stack;          // of the parse
-    std::vector<entry>& replay_stack;   // of the replays
+    std::vector<entry>& stack;   // of the parse, and of the replays at errors
     std::string_view text;
     const check_options& options;
     file_report& report;
@@ -401,9 +403,8 @@ struct file_run {
     int turn_start_depth = 1;      // the stack then: [0], or [0, between_turns_state]
     bool first_turn = true;        // no turn has begun, no error been skipped
 
-    file_run(std::vector<entry>& s, std::vector<entry>& rs, std::string_view t, const check_options& opt,
-             file_report& r)
-        : watch(&turn_mark), stack(s), replay_stack(rs), text(t), options(opt), report(r), lines{t}
+    file_run(std::vector<entry>& s, std::string_view t, const check_options& opt, file_report& r)
+        : watch(&turn_mark), stack(s), text(t), options(opt), report(r), lines{t}
     {
         trl_text_scanner_start(scan, t.data(), t.size());
         turn_start = scan;
@@ -522,21 +523,30 @@ struct file_run {
 
     // What the parse expected when it read the offending token, found by
     // parsing the turn again; the code, message and hints that follow.
-    void describe(diagnostic& d, int token, const parse_state& p)
+    void describe(diagnostic& d, int token, parse_state& p)
     {
-        if (replay_stack.size() < 1025)
-            replay_stack.resize(1025);
-        replay r(turn_start, replay_stack, scan.token, token);
+        // The replay runs on the parse's own stack: the parse resumes
+        // between turns (or stops) after an error, so nothing on it is
+        // needed any more.  It fills the limit's slot like the parse.
+        replay r(turn_start, stack, scan.token, token);
         parse_state rp;
-        rp.stack = replay_stack.data();
-        rp.capacity = static_cast<int>(replay_stack.size()) - 1;
+        rp.stack = stack.data();
+        rp.capacity = static_cast<int>(stack.size()) - 1;
         trl_engine::start(rp);
         if (turn_start_depth == 2) {
             rp.stack[1] = entry{between_turns_state, 0};
             rp.depth = 2;
         }
         trl_engine::parse<tables, replay, false>(rp, r);
-        const expectation x = r.hit ? std::move(r.found) : expect(p.stack, p.depth, token);
+        armed = false;
+        if (watch == &limit_slot())
+            watch = &disarmed;
+        p.stack = stack.data();
+        p.capacity = static_cast<int>(stack.size()) - 1;
+        // The replay takes the steps the parse took, so it stops at the
+        // same token; were it not so, nothing would be said of what was
+        // expected.
+        const expectation x = r.hit ? std::move(r.found) : expectation{};
 
         for (const int t : x.terminals)
             d.expected.push_back(tables::symbol_description[t]);
@@ -665,7 +675,7 @@ checker::checker() : stack_(initial_capacity + 1) {}
 file_report checker::check(std::string_view text, const check_options& options)
 {
     file_report report;
-    file_run run(stack_, replay_stack_, text, options, report);
+    file_run run(stack_, text, options, report);
     parse_state p;
     p.stack = stack_.data();
     p.capacity = static_cast<int>(stack_.size()) - 1;

@@ -55,10 +55,8 @@ public:
     file_report check(std::string_view text, const check_options& options = {});
 
 private:
-    // The stack of the parse, and that of the replays that find what was
-    // expected at an error; kept from text to text.
+    // The stack of the parse, kept from text to text.
     std::vector<trl_engine::entry> stack_;
-    std::vector<trl_engine::entry> replay_stack_;
 };
 
 // The text with printable ASCII as it is and every other byte escaped:
