@@ -65,10 +65,11 @@ constexpr std::array<code_info, 11> entries = {{
      "no empty line before the first turn, and none doubled.\n",
      TURN "ja so\n\n", TURN "ja so .\n\n", ""},
     {code::missing_blank, "T009", false, "missing blank",
-     "Only a blank can follow here.  Every word, event, pause and\n"
-     "punctuation mark inside a turn is followed by exactly one blank, and\n"
-     "final punctuation is separated from the word before it: \"ja .\",\n"
-     "not \"ja.\".\n",
+     "A blank is missing before this token: only a blank can follow\n"
+     "here, or the token would be right after a blank.  Every word, event,\n"
+     "pause and punctuation mark inside a turn is followed by exactly one\n"
+     "blank, and punctuation is separated from the word before it:\n"
+     "\"ja .\", not \"ja.\".\n",
      TURN "ja.\n\n", TURN "ja .\n\n", ""},
     {code::extra_blank, "T010", false, "blank not allowed here",
      "A blank where none belongs: two blanks in a row, a blank before the\n"
@@ -127,7 +128,10 @@ void show_example(std::string& out, const char* title, std::string_view text)
             out += "    (no line end)\n";
             return;
         }
-        show_line(out, text.substr(at, nl - at));
+        if (nl == at)
+            out += "    (an empty line)\n";
+        else
+            show_line(out, text.substr(at, nl - at));
         at = nl + 1;
     }
     if (text.empty())

@@ -629,10 +629,13 @@ struct file_run {
         default:
             break;
         }
-        if (bytes == "<" && d.offset + 1 < text.size() && text[d.offset + 1] == ';')
+        // A comment that the scanner did not take as one: "<;" whose '>'
+        // is missing or not followed by a blank, or ';' inside a line.
+        const bool after_angle = d.offset > 0 && text[d.offset - 1] == '<';
+        if ((bytes == "<" && d.offset + 1 < text.size() && text[d.offset + 1] == ';') || (bytes == ";" && after_angle))
             d.hints.push_back("'<;' begins a bracketed comment only when '>' and a blank (or a line end and a "
                               "blank) close it");
-        if (bytes == ";" && d.offset != d.line_start)
+        else if (bytes == ";" && d.offset != d.line_start)
             d.hints.push_back("';' begins a comment line only at the beginning of a line");
     }
 
