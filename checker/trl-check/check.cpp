@@ -40,6 +40,16 @@ constexpr std::array<int, 4> identification_parts = {symbol_named("turn_identifi
 static_assert(identification_parts[0] > 0 && identification_parts[1] > 0 && identification_parts[2] > 0 &&
               identification_parts[3] > 0);
 
+constexpr int turn_symbol = symbol_named("turn");
+static_assert(turn_symbol > 0);
+
+// The tokens an identification is made of.  Where the parse could go on
+// with any other, the identification is complete (only its optional
+// language marker may still come) and the turn's text is being read.
+constexpr std::array<int, 8> identification_tokens = {
+    tables::translate(L),   tables::translate(N),   tables::translate('0'), tables::translate('_'),
+    tables::translate(MC),  tables::translate(':'), tables::translate(WS),  tables::translate(MRKA)};
+
 constexpr int end_terminal = tables::translate(END);
 constexpr int blank_terminal = tables::translate(WS);
 
@@ -142,6 +152,13 @@ expectation expect(std::vector<entry>& storage, int depth, int token)
             x.terminals.push_back(t);
     for (int i = depth - 1; i >= 0 && x.construct == 0; --i)
         x.construct = tables::state_construct[stack[i].state];
+    if (std::find(identification_parts.begin(), identification_parts.end(), x.construct) !=
+        identification_parts.end()) {
+        for (const int t : x.terminals)
+            if (std::find(identification_tokens.begin(), identification_tokens.end(), t) ==
+                identification_tokens.end())
+                x.construct = turn_symbol;
+    }
     x.at_start = depth == 1;
     x.between = depth == 2 && stack[1].state == between_turns_state;
     x.after_blank = token > 0 && token != WS && takes_all(storage, depth, {WS, token});
@@ -458,7 +475,7 @@ struct file_run {
         diagnostic d;
         d.kind = code::velmar_stack;
         locate_token(d);
-        d.context = tables::symbol_description[symbol_named("turn")];
+        d.context = tables::symbol_description[turn_symbol];
         d.message = std::string(info(code::velmar_stack).title) +
                     ": velmar's parser stack (10000 entries) overflows at " + found_words(token_bytes(d)) +
                     "; velmar stops here, trl-check checks on";
@@ -509,7 +526,8 @@ struct file_run {
                 return error_outcome::not_recovered;
         }
         if (options.max_errors > 0 && report.errors >= options.max_errors) {
-            report.stopped = true;
+            trl_text_scanner rest = scan;
+            report.stopped = trl_text_scan(rest) != 0;   // something is left unchecked
             return error_outcome::not_recovered;
         }
         p.stack[0] = entry{0, 0};
