@@ -615,6 +615,9 @@ struct file_run {
                                       : "the last line has no line end: end it, and end the file with an empty line");
             else if (!ends_with_newline)
                 d.hints.push_back("the file ends in the middle of a line");
+            else
+                d.hints.push_back("the last turn is not complete: it ends with '.' or '?' after a blank (or with an "
+                                  "event), then an empty line");
             break;
         case code::no_turn:
             d.hints.push_back(text.empty() ? "the file is empty" : "the file holds nothing but comments");
