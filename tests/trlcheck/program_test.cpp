@@ -203,18 +203,20 @@ TEST(TrlCheckProgram, JsonLinesParseBack)
     EXPECT_EQ(d["context"].string, "word");
 }
 
-// A report on a real example, in both formats, as the data files have it.
-TEST(TrlCheckProgram, ReportsOfTheSample)
+// A report on the bundled example, in both formats, as the data files
+// have it.
+TEST(TrlCheckProgram, ReportsOfTheExample)
 {
-    const std::string cd = "cd " + shell_line({TRL_CHECK_DATA}) + " && ";
-    run_result r = run_shell(cd + shell_line({TRL_CHECK_PATH, "sample.trl"}));
+    const std::string cd = "cd " + shell_line({TRL_CHECK_EXAMPLES}) + " && ";
+    const std::string data = TRL_CHECK_DATA;
+    run_result r = run_shell(cd + shell_line({TRL_CHECK_PATH, "errors.trl"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(without_time(r.out), without_time(read_file(std::string(TRL_CHECK_DATA) + "/sample.human")));
-    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "--format=json", "sample.trl"}));
+    EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.human")));
+    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "--format=json", "errors.trl"}));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(without_time(r.out), without_time(read_file(std::string(TRL_CHECK_DATA) + "/sample.json")));
+    EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.json")));
     // Quiet: the summary alone.
-    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "-q", "sample.trl"}));
+    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "-q", "errors.trl"}));
     EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings\n");
 }
 
