@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 #include "lex.trl.text.h"
@@ -88,8 +88,8 @@ static_assert(sizeof(entry) == sizeof(std::uint64_t));
 constexpr int initial_capacity = 16384;   // above velmar's limit: its slot is always there
 static_assert(initial_capacity > velmar_stack_limit);
 
-// Runs the parse from a copy of a stack over a few tokens, to see whether
-// it takes them all.
+// Runs the parse from a stack over a few tokens, to see whether it takes
+// them all.
 struct probe {
     static constexpr bool run_actions = false;
     static constexpr bool watches_reads = false;
@@ -545,7 +545,11 @@ struct file_run {
     {
         // The replay runs on the parse's own stack: the parse resumes
         // between turns (or stops) after an error, so nothing on it is
-        // needed any more.  It fills the limit's slot like the parse.
+        // needed any more.  It fills the limit's slot like the parse did
+        // (already reported), and may move the stack.
+        armed = false;
+        if (watch == &limit_slot())
+            watch = &disarmed;
         replay r(turn_start, stack, scan.token, token);
         parse_state rp;
         rp.stack = stack.data();
@@ -556,9 +560,6 @@ struct file_run {
             rp.depth = 2;
         }
         trl_engine::parse<tables, replay, false>(rp, r);
-        armed = false;
-        if (watch == &limit_slot())
-            watch = &disarmed;
         p.stack = stack.data();
         p.capacity = static_cast<int>(stack.size()) - 1;
         // The replay takes the steps the parse took, so it stops at the
