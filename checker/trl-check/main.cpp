@@ -180,6 +180,7 @@ int run_check(const options& o, checked_stdout& out)
     // goes on.
     const bool progress = isatty(2);
     bool progress_shown = false;
+    std::size_t progress_count = 0;   // files done when the line was written
     auto clear_progress = [&] {
         if (progress_shown)
             std::fputs("\r\033[K", stderr);
@@ -193,9 +194,11 @@ int run_check(const options& o, checked_stdout& out)
             while (!ready[i]) {
                 done_one.wait_for(g, std::chrono::milliseconds(100));
                 const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                if (progress && running > 0.5 && !ready[i]) {
-                    std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", done.load(), n);
+                const std::size_t count = done.load();
+                if (progress && running > 0.5 && !ready[i] && (!progress_shown || count != progress_count)) {
+                    std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", count, n);
                     progress_shown = true;
+                    progress_count = count;
                 }
             }
             r = std::move(results[i]);
