@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "lex.trl.text.h"
+#include "skip.h"
 #include "velmar.tab.h"
 
 namespace trl_check {
@@ -520,11 +521,8 @@ struct file_run {
         if (token == 0)
             return error_outcome::not_recovered;
         // Skip the rest of the turn, up to and including its empty line.
-        for (int code = token; code != END;) {
-            code = trl_text_scan(scan);
-            if (code == 0)
-                return error_outcome::not_recovered;
-        }
+        if (token != END && !skip_past_end(scan))
+            return error_outcome::not_recovered;
         if (options.max_errors > 0 && report.errors >= options.max_errors) {
             trl_text_scanner rest = scan;
             report.stopped = trl_text_scan(rest) != 0;   // something is left unchecked
