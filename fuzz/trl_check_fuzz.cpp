@@ -1,8 +1,9 @@
 // libFuzzer target: trl-check's checker over arbitrary bytes in memory, as
 // the program checks a file, with both reports written.  Checked on every
 // input: the positions lie in the text and agree with its line breaks,
-// the counts agree with the diagnostics, and the first diagnostic is where
-// velmar (run on the same bytes) stops.
+// the counts agree with the diagnostics, the first diagnostic is where
+// velmar (run on the same bytes) stops, and skipping to the end of a turn
+// ends where scanning token by token does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +14,9 @@
 
 #include "check.h"
 #include "lex.trl.h"
+#include "lex.trl.text.h"
 #include "report.h"
+#include "skip.h"
 #include "velmar.h"
 
 namespace {
@@ -56,6 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(warning || !d.expected.empty() || d.kind == trl_check::code::no_turn);
     }
     require(errors == report.errors && warnings == report.warnings && errors <= 8);
+
+    trl_text_scanner plain;
+    trl_text_scanner_start(plain, text.data(), size);
+    trl_text_scanner fast = plain;
+    int code;
+    while ((code = trl_text_scan(plain)) != END && code != 0) {
+    }
+    require(trl_check::skip_past_end(fast) == (code == END));
+    require(fast.pos == plain.pos && fast.lineno == plain.lineno && fast.at_line_start == plain.at_line_start);
 
     std::string out;
     trl_check::format_human(out, "fuzz.trl", text, report, true);
