@@ -128,83 +128,72 @@ bool use_color(options::color c)
     return isatty(1) && !(no_color && *no_color);
 }
 
+// Checks one input; whatever goes wrong with it is a problem of that file.
+result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, bool color)
+{
+    result r;
+    try {
+        r = check_one(in, ck, src, o, color);
+    } catch (const std::exception& e) {
+        r = result{};
+        r.unreadable = true;
+        format_file_error_human(r.err, shown_path(in.path), std::string("cannot check: ") + e.what());
+    }
+    src.release();
+    return r;
+}
+
+// "trl-check: 120 of 2587 files checked" on standard error, when it is a
+// terminal and the run has taken half a second, renewed at most ten times
+// a second.
+class progress_line {
+public:
+    progress_line(std::chrono::steady_clock::time_point started, std::size_t total)
+        : on_(isatty(2)), started_(started), total_(total)
+    {
+    }
+    void show(std::size_t done)
+    {
+        if (!on_ || (shown_ && done == done_))
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(100))
+            return;
+        std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", done, total_);
+        shown_ = true;
+        done_ = done;
+        last_ = now;
+    }
+    void clear()
+    {
+        if (shown_)
+            std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+
+private:
+    bool on_;
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point last_{};
+    std::size_t total_;
+    std::size_t done_ = 0;
+    bool shown_ = false;
+};
+
 int run_check(const options& o, checked_stdout& out)
 {
     const auto started = std::chrono::steady_clock::now();
     const bool color = use_color(o.colors);
     const std::vector<input_file> inputs = collect_inputs(o.paths, o.suffix);
     const std::size_t n = inputs.size();
-
-    std::vector<result> results(n);
-    std::vector<char> ready(n, 0);
-    std::mutex lock;
-    std::condition_variable done_one;
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::atomic<bool> cancel{false};
-
-    auto work = [&] {
-        checker ck;
-        source_text src;
-        for (;;) {
-            const std::size_t i = next.fetch_add(1);
-            if (i >= n || cancel.load())
-                return;
-            result r;
-            try {
-                r = check_one(inputs[i], ck, src, o, color);
-            } catch (const std::exception& e) {
-                r = result{};
-                r.unreadable = true;
-                format_file_error_human(r.err, shown_path(inputs[i].path), std::string("cannot check: ") + e.what());
-            }
-            src.release();
-            {
-                const std::lock_guard<std::mutex> g(lock);
-                results[i] = std::move(r);
-                ready[i] = 1;
-            }
-            done.fetch_add(1);
-            done_one.notify_one();
-        }
-    };
-
     unsigned threads = o.jobs ? o.jobs : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads ? threads : 1, static_cast<unsigned>(n)));
-    std::vector<std::thread> workers;
-    workers.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t)
-        workers.emplace_back(work);
 
-    // Reports in order; a progress line on a terminal while a long run
-    // goes on.
-    const bool progress = isatty(2);
-    bool progress_shown = false;
-    std::size_t progress_count = 0;   // files done when the line was written
-    auto clear_progress = [&] {
-        if (progress_shown)
-            std::fputs("\r\033[K", stderr);
-        progress_shown = false;
-    };
     totals t;
-    for (std::size_t i = 0; i < n; ++i) {
-        result r;
-        {
-            std::unique_lock<std::mutex> g(lock);
-            while (!ready[i]) {
-                done_one.wait_for(g, std::chrono::milliseconds(100));
-                const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                const std::size_t count = done.load();
-                if (progress && running > 0.5 && !ready[i] && (!progress_shown || count != progress_count)) {
-                    std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", count, n);
-                    progress_shown = true;
-                    progress_count = count;
-                }
-            }
-            r = std::move(results[i]);
-            results[i] = result{};
-        }
-        clear_progress();
+    progress_line progress(started, n);
+    // Writes the report of the next file in order; false once standard
+    // output has failed.
+    auto report = [&](const result& r) {
         if (r.checked) {
             ++t.files;
             t.turns += r.turns;
@@ -213,16 +202,71 @@ int run_check(const options& o, checked_stdout& out)
             t.files_with_errors += r.errors > 0;
         }
         t.file_errors += r.unreadable;
+        if (r.err.empty() && r.out.empty())
+            return true;
+        progress.clear();
         if (!r.err.empty())
             std::fputs(r.err.c_str(), stderr);
-        if (!out.write(r.out)) {
-            cancel.store(true);
-            break;
+        return out.write(r.out);
+    };
+
+    if (threads == 1) {
+        // One thread: the files are checked here, one after the other.
+        checker ck;
+        source_text src;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!report(check_safely(inputs[i], ck, src, o, color)))
+                break;
+            progress.show(i + 1);
         }
+    } else {
+        // Workers take the files in order from a shared counter; the
+        // reports are written here in that order as they become ready.
+        std::vector<result> results(n);
+        std::vector<char> ready(n, 0);
+        std::mutex lock;
+        std::condition_variable done_one;
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> done{0};
+        std::atomic<bool> cancel{false};
+        auto work = [&] {
+            checker ck;
+            source_text src;
+            for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
+                result r = check_safely(inputs[i], ck, src, o, color);
+                {
+                    const std::lock_guard<std::mutex> g(lock);
+                    results[i] = std::move(r);
+                    ready[i] = 1;
+                }
+                done.fetch_add(1);
+                done_one.notify_one();
+            }
+        };
+        std::vector<std::thread> workers;
+        workers.reserve(threads);
+        for (unsigned k = 0; k < threads; ++k)
+            workers.emplace_back(work);
+        for (std::size_t i = 0; i < n; ++i) {
+            result r;
+            {
+                std::unique_lock<std::mutex> g(lock);
+                while (!ready[i]) {
+                    done_one.wait_for(g, std::chrono::milliseconds(100));
+                    progress.show(done.load());
+                }
+                r = std::move(results[i]);
+                results[i] = result{};
+            }
+            if (!report(r)) {
+                cancel.store(true);
+                break;
+            }
+        }
+        for (std::thread& w : workers)
+            w.join();
     }
-    for (std::thread& w : workers)
-        w.join();
-    clear_progress();
+    progress.clear();
     if (out.failed())
         return 2;
 

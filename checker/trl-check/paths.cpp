@@ -23,21 +23,27 @@ std::size_t walk(const fs::path& dir, std::string_view suffix, std::vector<input
         return 1;
     }
     for (; it != fs::directory_iterator(); it.increment(ec)) {
+        // The entry's own type comes with it from the folder: no system
+        // call unless it is a link.
         const fs::directory_entry& e = *it;
         std::error_code own;
-        if (fs::is_directory(e.symlink_status(own))) {
+        const bool link = e.is_symlink(own);
+        if (!link && e.is_directory(own)) {
             added += walk(e.path(), suffix, out);
             continue;
         }
-        const std::string name = e.path().filename().string();
-        if (!name.ends_with(suffix))
+        if (!e.path().filename().string().ends_with(suffix))
             continue;
-        const fs::file_status st = e.status(own);
-        if (fs::is_directory(st))
-            continue;
+        bool regular = !link && e.is_regular_file(own);
+        if (link) {
+            const fs::file_status st = e.status(own);   // what the link leads to
+            if (fs::is_directory(st))
+                continue;
+            regular = fs::is_regular_file(st);
+        }
         if (own)
             out.push_back({e.path().string(), own.message()});
-        else if (!fs::is_regular_file(st))
+        else if (!regular)
             out.push_back({e.path().string(), "not a regular file"});
         else
             out.push_back({e.path().string(), {}});

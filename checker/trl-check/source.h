@@ -1,11 +1,12 @@
-// The text of one file in memory: a regular file mapped, anything else
-// (standard input, a pipe, a device) read whole.
+// The text of one file in memory: a large regular file mapped, anything
+// else (a small file, standard input, a pipe, a device) read whole into a
+// buffer that the object keeps for the next file.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace trl_check {
 
@@ -23,17 +24,18 @@ public:
     std::string_view text() const { return {data_, size_}; }
     const std::string& error() const { return error_; }
 
-    // Unmaps or frees the text.
+    // Unmaps the text, or frees the buffer if it has grown large.
     void release();
 
 private:
-    bool read_all(int fd);
+    bool read_all(int fd, std::size_t expected);
 
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     void* map_ = nullptr;
     std::size_t map_size_ = 0;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t buffer_size_ = 0;
     std::string error_;
 };
 
