@@ -167,6 +167,24 @@ TEST(TrlCheckProgram, StandardInput)
     EXPECT_EQ(r.out.rfind("<stdin>:1:28: error[T009]: missing blank: found '.' in the word\n", 0), 0u) << r.out;
 }
 
+// A file above 1 MiB is mapped, a smaller one and standard input are read:
+// the same report either way.
+TEST(TrlCheckProgram, MappedAndReadFilesAlike)
+{
+    const temp_dir dir;
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += turn("001_ABC", "hi .");
+    text += turn("002_ABC", "ja.");
+    ASSERT_GT(text.size(), 1u << 20);
+    const std::string big = dir.write("big.trl", text);
+    const run_result mapped = run_trl_check({big});
+    const run_result piped = run_trl_check({"-"}, text);
+    EXPECT_EQ(mapped.status, 1);
+    EXPECT_NE(mapped.out.find(big + ":80001:28: error[T009]"), std::string::npos) << mapped.out.substr(0, 200);
+    EXPECT_EQ(without_time(piped.out).substr(7), without_time(mapped.out).substr(big.size()));
+}
+
 // Every line of the JSON output is a JSON object of its kind, with the
 // fields a tool reads.
 TEST(TrlCheckProgram, JsonLinesParseBack)
