@@ -2,9 +2,9 @@
 // every error with its position, what was found and what was expected.
 //
 // Files are checked on worker threads taking them from a shared counter
-// over the sorted list; the main thread writes each file's report as soon
-// as it and every file before it are done, so the output is in path order
-// whatever the number of threads.
+// over the sorted list (with one job, on the main thread); the main thread
+// writes each file's report as soon as it and every file before it are
+// done, so the output is in path order whatever the number of threads.
 #include <unistd.h>
 
 #include <atomic>
@@ -14,7 +14,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <string>
