@@ -244,8 +244,15 @@ int run_check(const options& o, checked_stdout& out)
         };
         std::vector<std::thread> workers;
         workers.reserve(threads);
-        for (unsigned k = 0; k < threads; ++k)
-            workers.emplace_back(work);
+        for (unsigned k = 0; k < threads; ++k) {
+            try {
+                workers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;   // as many as the system gives
+            }
+        }
+        if (workers.empty())
+            work();   // none at all: every file here, then the reports
         for (std::size_t i = 0; i < n; ++i) {
             result r;
             {
