@@ -34,8 +34,8 @@ void format_summary_human(std::string& out, const totals& t, bool color);
 void format_summary_json(std::string& out, const totals& t);
 
 // `s` as a JSON string with its quotes.  Well-formed UTF-8 is kept; a byte
-// that is not part of it is written as the six characters \\xHH (a
-// backslash, then x and two hex digits, once decoded).
+// that is not part of it becomes a backslash, 'x' and two hex digits in
+// the decoded string.
 std::string json_string(std::string_view s);
 
 } // namespace trl_check
