@@ -6,7 +6,7 @@
 // record-keeping scanner, so the first error it finds is the token at which
 // velmar stops.  After an error it skips to the end of the turn (the next
 // empty line) and goes on with the next turn.  A checker object holds what
-// one thread needs (the parse stacks) and may check any number of texts one
+// one thread needs (the parse stack) and may check any number of texts one
 // after the other; objects on different threads are independent.
 #pragma once
 
@@ -21,7 +21,7 @@
 namespace trl_check {
 
 struct diagnostic {
-    code kind;
+    code kind = code::unexpected_token;
     // The offending token: its first byte and length in the text; at the
     // end of the input, the text's size and 0.
     std::size_t offset = 0;
