@@ -1,0 +1,330 @@
+// trl-check: checks transliterations, whole corpora at once, and reports
+// every error with its position, what was found and what was expected.
+//
+// Files are checked on worker threads taking them from a shared counter
+// over the sorted list (with one job, on the main thread); the main thread
+// writes each file's report as soon as it and every file before it are
+// done, so the output is in path order whatever the number of threads.
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "catalogue.h"
+#include "check.h"
+#include "options.h"
+#include "paths.h"
+#include "report.h"
+#include "source.h"
+#include "std_fds.h"
+
+namespace {
+
+using namespace trl_check;
+
+// Standard output with every write checked: a failed write (a full disk,
+// a closed pipe) is remembered and ends the run with status 2.
+class checked_stdout {
+public:
+    checked_stdout() { std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16); }
+
+    bool write(std::string_view s)
+    {
+        if (failed_ || s.empty())
+            return !failed_;
+        if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
+            fail();
+        return !failed_;
+    }
+    // Flushes and closes standard output; false if anything failed.
+    bool close()
+    {
+        if (std::fflush(stdout) != 0)
+            fail();
+        if (std::fclose(stdout) != 0)
+            fail();
+        if (failed_)
+            std::fprintf(stderr, "trl-check: write error on standard output: %s\n",
+                         std::error_code(error_, std::generic_category()).message().c_str());
+        return !failed_;
+    }
+    bool failed() const { return failed_; }
+
+private:
+    void fail()
+    {
+        if (!failed_)
+            error_ = errno ? errno : EIO;
+        failed_ = true;
+    }
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+int usage_error(const std::string& message)
+{
+    std::fprintf(stderr, "trl-check: %s\nTry 'trl-check --help' for more information.\n", message.c_str());
+    return 2;
+}
+
+// What checking one input gave.
+struct result {
+    std::string out;         // for standard output
+    std::string err;         // for standard error
+    bool checked = false;    // the file was read and checked
+    bool unreadable = false;
+    long turns = 0;
+    long errors = 0;
+    long warnings = 0;
+};
+
+result check_one(const input_file& in, checker& ck, source_text& src, const options& o, bool color)
+{
+    result r;
+    const std::string_view path = shown_path(in.path);
+    const bool json = o.output == options::format::json;
+    std::string problem = in.error;
+    if (problem.empty() && !src.load(in.path))
+        problem = src.error();
+    if (!problem.empty()) {
+        r.unreadable = true;
+        if (json && !o.quiet)
+            format_file_error_json(r.out, path, problem);
+        else
+            format_file_error_human(r.err, path, problem);
+        return r;
+    }
+    const file_report report = ck.check(src.text(), check_options{o.max_errors});
+    r.checked = true;
+    r.turns = report.turns;
+    r.errors = report.errors;
+    r.warnings = report.warnings;
+    if (!o.quiet) {
+        if (json)
+            format_json(r.out, path, report);
+        else
+            format_human(r.out, path, src.text(), report, color);
+    }
+    return r;
+}
+
+bool use_color(options::color c)
+{
+    if (c != options::color::automatic)
+        return c == options::color::always;
+    const char* no_color = std::getenv("NO_COLOR");
+    return isatty(1) && !(no_color && *no_color);
+}
+
+// Checks one input; whatever goes wrong with it is a problem of that file.
+result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, bool color)
+{
+    result r;
+    try {
+        r = check_one(in, ck, src, o, color);
+    } catch (const std::exception& e) {
+        r = result{};
+        r.unreadable = true;
+        format_file_error_human(r.err, shown_path(in.path), std::string("cannot check: ") + e.what());
+    }
+    src.release();
+    return r;
+}
+
+// "trl-check: 120 of 2587 files checked" on standard error, when it is a
+// terminal and the run has taken half a second, renewed at most ten times
+// a second.
+class progress_line {
+public:
+    progress_line(std::chrono::steady_clock::time_point started, std::size_t total)
+        : on_(isatty(2)), started_(started), total_(total)
+    {
+    }
+    void show(std::size_t done)
+    {
+        if (!on_ || (shown_ && done == done_))
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(100))
+            return;
+        std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", done, total_);
+        shown_ = true;
+        done_ = done;
+        last_ = now;
+    }
+    void clear()
+    {
+        if (shown_)
+            std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+
+private:
+    bool on_;
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point last_{};
+    std::size_t total_;
+    std::size_t done_ = 0;
+    bool shown_ = false;
+};
+
+int run_check(const options& o, checked_stdout& out)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const bool color = use_color(o.colors);
+    const std::vector<input_file> inputs = collect_inputs(o.paths, o.suffix);
+    const std::size_t n = inputs.size();
+    unsigned threads = o.jobs ? o.jobs : std::thread::hardware_concurrency();
+    threads = std::max(1u, std::min<unsigned>(threads ? threads : 1, static_cast<unsigned>(n)));
+
+    totals t;
+    progress_line progress(started, n);
+    // Writes the report of the next file in order; false once standard
+    // output has failed.
+    auto report = [&](const result& r) {
+        if (r.checked) {
+            ++t.files;
+            t.turns += r.turns;
+            t.errors += r.errors;
+            t.warnings += r.warnings;
+            t.files_with_errors += r.errors > 0;
+        }
+        t.file_errors += r.unreadable;
+        if (r.err.empty() && r.out.empty())
+            return true;
+        progress.clear();
+        if (!r.err.empty())
+            std::fputs(r.err.c_str(), stderr);
+        return out.write(r.out);
+    };
+
+    if (threads == 1) {
+        // One thread: the files are checked here, one after the other.
+        checker ck;
+        source_text src;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!report(check_safely(inputs[i], ck, src, o, color)))
+                break;
+            progress.show(i + 1);
+        }
+    } else {
+        // Workers take the files in order from a shared counter; the
+        // reports are written here in that order as they become ready.
+        std::vector<result> results(n);
+        std::vector<char> ready(n, 0);
+        std::mutex lock;
+        std::condition_variable done_one;
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> done{0};
+        std::atomic<bool> cancel{false};
+        auto work = [&] {
+            checker ck;
+            source_text src;
+            for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
+                result r = check_safely(inputs[i], ck, src, o, color);
+                {
+                    const std::lock_guard<std::mutex> g(lock);
+                    results[i] = std::move(r);
+                    ready[i] = 1;
+                }
+                done.fetch_add(1);
+                done_one.notify_one();
+            }
+        };
+        std::vector<std::thread> workers;
+        workers.reserve(threads);
+        for (unsigned k = 0; k < threads; ++k) {
+            try {
+                workers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;   // as many as the system gives
+            }
+        }
+        if (workers.empty())
+            work();   // none at all: every file here, then the reports
+        for (std::size_t i = 0; i < n; ++i) {
+            result r;
+            {
+                std::unique_lock<std::mutex> g(lock);
+                while (!ready[i]) {
+                    done_one.wait_for(g, std::chrono::milliseconds(100));
+                    progress.show(done.load());
+                }
+                r = std::move(results[i]);
+                results[i] = result{};
+            }
+            if (!report(r)) {
+                cancel.store(true);
+                break;
+            }
+        }
+        for (std::thread& w : workers)
+            w.join();
+    }
+    progress.clear();
+    if (out.failed())
+        return 2;
+
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::string summary;
+    if (o.output == options::format::json)
+        format_summary_json(summary, t);
+    else
+        format_summary_human(summary, t, color);
+    out.write(summary);
+    if (t.file_errors > 0)
+        return 2;
+    return t.errors > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    keep_std_fds(true);
+    std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write, reported
+
+    options o;
+    std::string error;
+    if (!parse_options(std::vector<std::string>(argv + 1, argv + argc), o, error))
+        return usage_error(error);
+
+    checked_stdout out;
+    int status = 0;
+    switch (o.what) {
+    case options::action::help:
+        out.write(usage_text());
+        break;
+    case options::action::version:
+        out.write(version_text);
+        break;
+    case options::action::explain: {
+        const code_info* entry = find_code(o.explain_code);
+        if (!entry) {
+            std::string known;
+            for (const code_info& e : catalogue())
+                known += std::string(known.empty() ? "" : " ") + e.id;
+            return usage_error("unknown code '" + o.explain_code + "' (known: " + known + ")");
+        }
+        out.write(explain(*entry));
+        break;
+    }
+    case options::action::check:
+        status = run_check(o, out);
+        break;
+    }
+    if (!out.close())
+        return 2;
+    return status;
+}

@@ -1,0 +1,190 @@
+#include "options.h"
+
+#include <charconv>
+#include <climits>
+#include <string_view>
+
+namespace trl_check {
+
+namespace {
+
+// A whole decimal number from `least` to `most`.
+bool read_number(std::string_view s, long least, long most, long& value)
+{
+    const char* const end = s.data() + s.size();
+    const auto [p, ec] = std::from_chars(s.data(), end, value);
+    return !s.empty() && ec == std::errc() && p == end && value >= least && value <= most;
+}
+
+struct long_option {
+    const char* name;
+    bool takes_value;
+};
+
+constexpr long_option long_options[] = {
+    {"jobs", true},  {"format", true}, {"max-errors", true}, {"explain", true}, {"color", true},
+    {"ext", true},   {"quiet", false}, {"help", false},      {"version", false},
+};
+
+// Applies one option (its long name) with its value.
+bool apply(std::string_view name, std::string_view value, options& o, std::string& error)
+{
+    long n = 0;
+    if (name == "jobs") {
+        if (!read_number(value, 1, 4096, n)) {
+            error = "invalid number of jobs '" + std::string(value) + "' (a whole number from 1 up)";
+            return false;
+        }
+        o.jobs = static_cast<unsigned>(n);
+    } else if (name == "format") {
+        if (value == "human")
+            o.output = options::format::human;
+        else if (value == "json")
+            o.output = options::format::json;
+        else {
+            error = "invalid format '" + std::string(value) + "' (human or json)";
+            return false;
+        }
+    } else if (name == "max-errors") {
+        if (!read_number(value, 0, INT_MAX, n)) {
+            error = "invalid --max-errors '" + std::string(value) + "' (a whole number; 0 for no limit)";
+            return false;
+        }
+        o.max_errors = static_cast<int>(n);
+    } else if (name == "explain") {
+        o.what = options::action::explain;
+        o.explain_code = value;
+    } else if (name == "color") {
+        if (value == "auto")
+            o.colors = options::color::automatic;
+        else if (value == "always")
+            o.colors = options::color::always;
+        else if (value == "never")
+            o.colors = options::color::never;
+        else {
+            error = "invalid --color '" + std::string(value) + "' (auto, always or never)";
+            return false;
+        }
+    } else if (name == "ext") {
+        if (value.empty()) {
+            error = "--ext needs a suffix such as .trl";
+            return false;
+        }
+        o.suffix = value;
+    } else if (name == "quiet") {
+        o.quiet = true;
+    } else if (name == "help") {
+        if (o.what != options::action::explain)
+            o.what = options::action::help;
+    } else if (name == "version") {
+        if (o.what == options::action::check)
+            o.what = options::action::version;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parse_options(const std::vector<std::string>& args, options& o, std::string& error)
+{
+    bool options_end = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (options_end || arg == "-" || !arg.starts_with('-')) {
+            o.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_end = true;
+            continue;
+        }
+        if (arg.starts_with("--")) {
+            const std::string_view body = arg.substr(2);
+            const std::size_t eq = body.find('=');
+            const std::string_view name = body.substr(0, eq);
+            const long_option* found = nullptr;
+            for (const long_option& lo : long_options)
+                if (name == lo.name)
+                    found = &lo;
+            if (!found) {
+                error = "unknown option '--" + std::string(name) + "'";
+                return false;
+            }
+            std::string_view value;
+            if (found->takes_value) {
+                if (eq != std::string_view::npos) {
+                    value = body.substr(eq + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    error = "option '--" + std::string(name) + "' needs a value";
+                    return false;
+                }
+            } else if (eq != std::string_view::npos) {
+                error = "option '--" + std::string(name) + "' takes no value";
+                return false;
+            }
+            if (!apply(name, value, o, error))
+                return false;
+            continue;
+        }
+        // Short options, possibly grouped: -q, -h, -V, -j N, -jN, -qj4.
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const char c = arg[k];
+            if (c == 'q' || c == 'h' || c == 'V') {
+                apply(c == 'q' ? "quiet" : c == 'h' ? "help" : "version", {}, o, error);
+                continue;
+            }
+            if (c == 'j') {
+                std::string_view value = arg.substr(k + 1);
+                if (value.empty()) {
+                    if (i + 1 >= args.size()) {
+                        error = "option '-j' needs a value";
+                        return false;
+                    }
+                    value = args[++i];
+                }
+                if (!apply("jobs", value, o, error))
+                    return false;
+                break;
+            }
+            error = "unknown option '-" + std::string(1, c) + "'";
+            return false;
+        }
+    }
+    if (o.what == options::action::check && o.paths.empty()) {
+        error = "no PATH given (a file, a folder, or - for standard input)";
+        return false;
+    }
+    return true;
+}
+
+const char* usage_text()
+{
+    return "Usage: trl-check [OPTION]... PATH...\n"
+           "Check transliterations against the corpus conventions: every error of\n"
+           "every file, with its position, what was found and what was expected.\n"
+           "\n"
+           "PATH is a file, a folder (searched recursively for files ending in .trl),\n"
+           "or - for standard input.  Files are reported in sorted path order.\n"
+           "\n"
+           "  -j, --jobs=N          check N files in parallel (default: the number of\n"
+           "                        processors)\n"
+           "      --format=FORMAT   human (default) or json (JSON Lines)\n"
+           "      --max-errors=N    errors reported per file before moving on to the\n"
+           "                        next file (default 100; 0: no limit)\n"
+           "      --ext=SUFFIX      suffix of the files searched for in folders\n"
+           "                        (default .trl)\n"
+           "      --color=WHEN      auto (default: on a terminal, unless NO_COLOR is\n"
+           "                        set), always or never\n"
+           "  -q, --quiet           print the summary only\n"
+           "      --explain CODE    explain an error code (such as T001), with a correct\n"
+           "                        and an incorrect example\n"
+           "  -h, --help            print this help and exit\n"
+           "  -V, --version         print the version and exit\n"
+           "\n"
+           "Exit status: 0 no errors (warnings allowed), 1 errors found, 2 a usage\n"
+           "error, a path that could not be read, or output that could not be written.\n";
+}
+
+} // namespace trl_check

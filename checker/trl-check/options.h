@@ -1,0 +1,36 @@
+// trl-check's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace trl_check {
+
+struct options {
+    enum class action { check, help, version, explain };
+    enum class format { human, json };
+    enum class color { automatic, always, never };
+
+    action what = action::check;
+    std::vector<std::string> paths;
+    unsigned jobs = 0;   // 0: the number of processors
+    format output = format::human;
+    int max_errors = 100;   // 0: no limit
+    std::string suffix = ".trl";
+    color colors = color::automatic;
+    bool quiet = false;
+    std::string explain_code;
+};
+
+// Reads the arguments after the program name, GNU style: short options may
+// be grouped and take their value attached or as the next argument (-j4,
+// -j 4), long ones after '=' or as the next argument (--jobs=4, --jobs 4);
+// "--" ends the options.  On a usage error returns false and sets `error`.
+bool parse_options(const std::vector<std::string>& args, options& out, std::string& error);
+
+// The --help text.
+const char* usage_text();
+
+inline constexpr const char* version_text = "trl-check (quenda tools) 1.0\n";
+
+} // namespace trl_check

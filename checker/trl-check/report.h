@@ -1,0 +1,41 @@
+// What trl-check writes: the diagnostics of a file for people (like a
+// compiler: position, message, the source line with a caret, hints) or as
+// JSON Lines, and the summary at the end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "check.h"
+
+namespace trl_check {
+
+struct totals {
+    long files = 0;               // files checked
+    long turns = 0;
+    long files_with_errors = 0;
+    long errors = 0;
+    long warnings = 0;
+    long file_errors = 0;         // paths that could not be read
+    double seconds = 0;
+};
+
+// Appends the diagnostics of one file.  `text` is the file's text, for the
+// source lines.  With `color`, ANSI colours.
+void format_human(std::string& out, std::string_view path, std::string_view text, const file_report& report,
+                  bool color);
+void format_json(std::string& out, std::string_view path, const file_report& report);
+
+// A path that could not be read.
+void format_file_error_human(std::string& out, std::string_view path, std::string_view message);
+void format_file_error_json(std::string& out, std::string_view path, std::string_view message);
+
+void format_summary_human(std::string& out, const totals& t, bool color);
+void format_summary_json(std::string& out, const totals& t);
+
+// `s` as a JSON string with its quotes.  Well-formed UTF-8 is kept; a byte
+// that is not part of it becomes a backslash, 'x' and two hex digits in
+// the decoded string.
+std::string json_string(std::string_view s);
+
+} // namespace trl_check

@@ -1,0 +1,397 @@
+// The checker of trl-check on texts in memory: recovery, positions,
+// expected tokens, codes and hints, the stack warning.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "check.h"
+#include "skip.h"
+#include "support.h"
+
+namespace {
+
+using trl_check::check_options;
+using trl_check::diagnostic;
+using trl_check::file_report;
+
+file_report check(std::string_view text, int max_errors = 100)
+{
+    trl_check::checker c;
+    return c.check(text, check_options{max_errors});
+}
+
+// A diagnostic as the tests compare it.
+struct seen {
+    long line;
+    long column;
+    int velmar_line;
+    std::string code;
+    bool operator==(const seen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const seen& s)
+{
+    return os << s.line << ':' << s.column << " velmar " << s.velmar_line << ' ' << s.code;
+}
+
+std::vector<seen> seen_in(const file_report& r)
+{
+    std::vector<seen> v;
+    for (const diagnostic& d : r.diagnostics)
+        v.push_back({d.line, d.column, d.velmar_line, trl_check::info(d.kind).id});
+    return v;
+}
+
+const std::string ok1 = turn("001_ABC", "hi .");
+const std::string ok2 = turn("002_ABC", "ja , <P> so ?");
+
+TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
+{
+    const struct {
+        std::string text;
+        std::vector<seen> expected;
+        long turns;
+    } cases[] = {
+        // Errors in the first and the third turn; the second is fine.
+        {turn("001_ABC", "hi.") + ok2 + turn("003_ABC", "ja  so ."),
+         {{1, 28, 0, "T009"}, {5, 29, 2, "T010"}},
+         3},
+        // Only the first error of a turn: the rest of it is skipped.
+        {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}}, 2},
+        // The offending token is the empty line itself: it ends the turn.
+        {turn("001_ABC", "ja") + ok2 + turn("003_ABC", "ja"), {{2, 1, 1, "T008"}, {6, 1, 3, "T008"}}, 3},
+        // A stray empty line between turns, and one before the first.
+        {"\n" + ok1 + "\n" + ok2, {{1, 1, 0, "T008"}, {4, 1, 1, "T008"}}, 2},
+        // The last turn has an error and no empty line: nothing after it.
+        {ok1 + "g012abc3_002_ABC_000000: hi.\n", {{3, 28, 1, "T009"}}, 2},
+        // A good text.
+        {ok1 + ok2, {}, 2},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        EXPECT_EQ(seen_in(r), c.expected) << c.text;
+        EXPECT_EQ(r.turns, c.turns) << c.text;
+        EXPECT_EQ(r.errors, static_cast<int>(c.expected.size()));
+        EXPECT_FALSE(r.stopped);
+    }
+}
+
+TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
+{
+    std::string text;
+    for (int i = 0; i < 5; ++i)
+        text += turn("001_ABC", "hi.");
+    file_report r = check(text, 2);
+    EXPECT_EQ(r.errors, 2);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(r.diagnostics.size(), 2u);
+    r = check(text, 0);   // no limit
+    EXPECT_EQ(r.errors, 5);
+    EXPECT_FALSE(r.stopped);
+    r = check(text, 5);   // the limit reached with the last turn: nothing was left out
+    EXPECT_EQ(r.errors, 5);
+    EXPECT_FALSE(r.stopped);
+}
+
+TEST(TrlCheckPositions, PhysicalLinesAndByteColumns)
+{
+    const struct {
+        std::string text;
+        seen expected;
+    } cases[] = {
+        // A bracketed comment over three lines: velmar does not count
+        // its line breaks, an editor does.
+        {"g012abc3_001_ABC_000000: ja <; one\ntwo\nthree > so.\n\n", {3, 11, 0, "T009"}},
+        // Comment lines are counted by both.
+        {";one\n;two\n" + turn("001_ABC", "ja."), {3, 28, 2, "T009"}},
+        // Empty lines: physical lines, not velmar's.
+        {ok1 + ok2 + turn("003_ABC", "ja."), {5, 28, 2, "T009"}},
+        // Columns count bytes: a tab is one, a capital umlaut two.
+        {"g012abc3_001_ABC_000000: \"Arger ja\tso .\n\n", {1, 35, 0, "T006"}},
+        // The end of the input after a final line end: the next line.
+        {"g012abc3_001_ABC_000000: ja .\n", {2, 1, 1, "T002"}},
+        // Without a final line end: just past the last byte.
+        {"g012abc3_001_ABC_000000: ja .", {1, 30, 0, "T002"}},
+        // The empty input.
+        {"", {1, 1, 0, "T003"}},
+        // CR LF line ends: the CR is found where the line ends.
+        {"g012abc3_001_ABC_000000: ja .\r\n\r\n", {1, 30, 0, "T006"}},
+        // A text broken over lines: a line break inside a turn is skipped.
+        {"g012abc3_001_ABC_000000: ja\n so\n ja\n so.\n\n", {4, 4, 3, "T009"}},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        EXPECT_EQ(seen_in(r)[0], c.expected) << c.text;
+    }
+}
+
+TEST(TrlCheckPositions, TokenTextAndLineStart)
+{
+    const std::string text = ok1 + "g012abc3_002_ABC_000000: ja<Husten> .\n\n";
+    const file_report r = check(text);
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    const diagnostic& d = r.diagnostics[0];
+    EXPECT_EQ(text.substr(d.offset, d.length), "<Husten>");
+    EXPECT_EQ(d.found, "<Husten>");
+    EXPECT_EQ(d.line_start, ok1.size());
+    EXPECT_EQ(d.column, static_cast<long>(d.offset - d.line_start) + 1);
+}
+
+std::vector<std::string> expected_words(std::string_view text)
+{
+    const file_report r = check(text);
+    std::vector<std::string> v;
+    if (!r.diagnostics.empty())
+        for (const std::string_view w : r.diagnostics[0].expected)
+            v.emplace_back(w);
+    return v;
+}
+
+TEST(TrlCheckExpected, TokensThatCouldHaveFollowed)
+{
+    const struct {
+        std::string text;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"", {"a small letter"}},
+        // Between turns: the end or another turn, as it was when the token
+        // was read (the default reduction to a whole dialog leaves only
+        // the end).
+        {ok1 + "X", {"the end of the input", "a small letter"}},
+        {"g012abc3_001_ABC_00000: ja .\n\n", {"a digit 1-9", "'0'"}},
+        {"g012abc3_001_ABC_000000 ja .\n\n", {"':'"}},
+        {"g012abc3_001_ABC_000000: ja .x\n\n", {"a blank", "an empty line ending the turn"}},
+        {"g012abc3_001_ABC_000000: ja <!1ja> .\n\n", {"a blank"}},
+        {"g012abc3_001_ABC_000000: ja , <P>1@ so .\n\n", {"'>'"}},
+        {"g012abc3_001_ABC_000000: ja <*T>tx\n\n", {"a blank", "an empty line ending the turn"}},
+        // Tokens the scanner never makes are not offered (a line break,
+        // although the grammar has one in `space`).
+        {"g012abc3_001_ABC_000000: <%>.\n\n",
+         {"a speaker mark after a word (such as 1@)", "a blank", "'<*T>t'", "an empty line ending the turn"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(expected_words(c.text), c.expected) << c.text;
+}
+
+TEST(TrlCheckExpected, ConstructBeingRead)
+{
+    const struct {
+        std::string text;
+        std::string context;
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja <!1 so .\n\n", "pronunciation comment"},
+        // The identification is complete: the first word is the turn's.
+        {"g012abc3_001_ABC_000000: , ja .\n\n", "turn"},
+        {"g012abc3_001_ABC_000000: <*tGER> , ja .\n\n", "turn"},
+        {"g012abc3_001_ABC_000000:ja .\n\n", "turn identification"},
+        {"g012abc3_001_ABC_000000: +/ja so .\n\n", "repair"},
+        {"g012abc3_001_ABC_000000: -/ja so .\n\n", "false start"},
+        {"g012abc3_001_ABC_000000: <:<Husten> .\n\n", "noise bracket"},
+        {"g012abc3_01_ABC_000000: ja .\n\n", "turn number"},
+        {"g12abc3_001_ABC_000000: ja .\n\n", "dialog name"},
+        {"g012abc3_001_ABC_000000: $a .\n\n", "spelled letter"},
+        {"g012abc3_001_ABC_000000: ja , , so .\n\n", "turn"},
+        {"g012abc3_001_ABC_000000: ja_ <A> so .\n\n", "disconnected word"},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        EXPECT_EQ(r.diagnostics[0].context, c.context) << c.text;
+    }
+}
+
+TEST(TrlCheckCodes, CodesAndHints)
+{
+    const struct {
+        std::string text;
+        std::string code;
+        std::string hint;   // a part of one of the hints; empty: no hint
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", "Windows line ends"},
+        {"g012abc3_001_ABC_000000: ja\r .\n\n", "T006", "a carriage return"},
+        {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", "a tab"},
+        {std::string("g012abc3_001_ABC_000000: j\0a .\n\n", 33), "T006", "NUL byte"},
+        {"g012abc3_001_ABC_000000: \x01 .\n\n", "T006", ""},
+        {"g012abc3_001_ABC_000000: gr\xC3\xBC\xC3\x9F" "e .\n\n", "T005", "letter \xC3\xBC in UTF-8; the conventions write \"u"},
+        {"g012abc3_001_ABC_000000: \xC3\x84rger .\n\n", "T005", "write \"A"},
+        {"g012abc3_001_ABC_000000: gro\xDF .\n\n", "T005", "letter \xC3\x9F in Latin-1; the conventions write \"s"},
+        {"g012abc3_001_ABC_000000: ja \xE2\x82\xAC .\n\n", "T005", "U+20AC in UTF-8"},
+        {"\xEF\xBB\xBF" + ok1, "T005", "UTF-8 byte order mark"},
+        {"\xFF\xFEg\0", "T005", "UTF-16 byte order mark"},
+        {"g012abc3_001_ABC_000000: ja .\n", "T002", "does not end its last turn with an empty line"},
+        {"g012abc3_001_ABC_000000: ja .", "T002", "no line end"},
+        {"g012abc3_001_ABC_000000: ja", "T002", "middle of a line"},
+        {"", "T003", "empty"},
+        {";just a note\n", "T003", "nothing but comments"},
+        {"g012abc3_001_ABC_000000: ja & so .\n\n", "T004", ""},
+        {"g012abc3_001_ABC_000000: ja <; open .\n\n", "T004", "bracketed comment"},
+        {"g012abc3_001_ABC_000000: ja ;so .\n\n", "T004", "comment line only at the beginning"},
+        {"g012abc3_001_ABC_000000: ja <;x>so .\n\n", "T004", "bracketed comment"},
+        {"G012abc3_001_ABC_000000: ja .\n\n", "T007", ""},
+        {ok1 + "x\n\n", "T007", ""},
+        {"g012abc3_001_AB_000000: ja .\n\n", "T007", ""},
+        {"g012abc3_001\n\n", "T007", ""},
+        {ok1 + "\n", "T008", "exactly one empty line"},
+        {"g012abc3_001_ABC_000000: ja\n\n", "T008", "a turn ends with a blank and '.' or '?'"},
+        {"g012abc3_001_ABC_000000: ja.\n\n", "T009", "punctuation is separated"},
+        {"g012abc3_001_ABC_000000: ja <A>so .\n\n", "T009", ""},
+        {"g012abc3_001_ABC_000000: ja <A> .\n\n", "T001", ""},
+        {"g012abc3_001_ABC_000000: , ja .\n\n", "T001", ""},
+        {"g012abc3_001_ABC_000000: ja  so .\n\n", "T010", "two blanks in a row"},
+        {ok1 + " \n" + ok2, "T010", "nothing but blanks"},
+        {"g012abc3_001_ABC_000000: ja , , so .\n\n", "T001", ""},
+        {"g012abc3_001_ABC_000000: ja /+ .\n\n", "T001", ""},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        const diagnostic& d = r.diagnostics[0];
+        EXPECT_EQ(trl_check::info(d.kind).id, c.code) << c.text << "\n" << d.message;
+        bool found = c.hint.empty() ? d.hints.empty() : false;
+        for (const std::string& h : d.hints)
+            found = found || h.find(c.hint) != std::string::npos;
+        EXPECT_TRUE(found) << c.text << "\nhints: " << (d.hints.empty() ? "" : d.hints[0]);
+        EXPECT_EQ(d.message.rfind(trl_check::info(d.kind).title, 0), 0u) << d.message;
+    }
+}
+
+// Each code's --explain examples: the incorrect one gets the code first,
+// the correct one nothing.
+TEST(TrlCheckCodes, CatalogueExamplesHold)
+{
+    int examples = 0;
+    for (const trl_check::code_info& e : trl_check::catalogue()) {
+        const std::string explanation = trl_check::explain(e);
+        EXPECT_EQ(explanation.rfind(std::string(e.id) + " (", 0), 0u);
+        EXPECT_EQ(trl_check::find_code(e.id), &e);
+        if (!*e.incorrect) {
+            EXPECT_NE(std::string(e.example_note), "") << e.id;
+            continue;
+        }
+        ++examples;
+        const file_report bad = check(e.incorrect);
+        ASSERT_FALSE(bad.diagnostics.empty()) << e.id;
+        EXPECT_STREQ(trl_check::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
+        EXPECT_TRUE(check(e.correct).diagnostics.empty()) << e.id << ": " << e.correct;
+        EXPECT_NE(explanation.find("Incorrect:"), std::string::npos);
+    }
+    EXPECT_EQ(examples, 10);
+    EXPECT_EQ(trl_check::find_code("t004"), &trl_check::info(trl_check::code::foreign_character));
+    EXPECT_EQ(trl_check::find_code("T0"), nullptr);
+    EXPECT_EQ(trl_check::find_code("X001"), nullptr);
+}
+
+std::string words(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "a ";
+    return s;
+}
+
+// velmar's stack holds a turn of 4997 words, not one of 4998; trl-check
+// warns at the token where velmar stops, once for each such turn, and
+// goes on checking.
+TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
+{
+    EXPECT_TRUE(check(turn("001_ABC", words(4997) + ".")).diagnostics.empty());
+
+    const std::string long_turn = turn("001_ABC", words(4998) + ".");
+    file_report r = check(long_turn);
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.warnings, 1);
+    EXPECT_EQ(r.errors, 0);
+    const diagnostic& w = r.diagnostics[0];
+    EXPECT_STREQ(trl_check::info(w.kind).id, "W001");
+    EXPECT_EQ(w.offset, 25u + 2 * 4997 + 1);   // the blank after the last word
+    EXPECT_EQ(long_turn.substr(w.offset, w.length), " ");
+    EXPECT_EQ(w.velmar_line, 0);
+
+    // Twice, and an error after the warning in the second turn.  Between
+    // turns the stack holds one entry more (the turns so far), so a later
+    // turn reaches the limit one token earlier.
+    r = check(long_turn + ok1 + turn("003_ABC", words(6000) + "x."));
+    EXPECT_EQ(seen_in(r), (std::vector<seen>{{1, 25 + 2 * 4997 + 2, 0, "W001"},
+                                             {5, 25 + 2 * 4997 + 1, 2, "W001"},
+                                             {5, 25 + 2 * 6000 + 2, 2, "T009"}}));
+    // A line break inside the turn: velmar's count at the overflow.
+    r = check(turn("001_ABC", words(2000) + "\n" + words(2998) + "."));
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].velmar_line, 1);
+    EXPECT_EQ(r.diagnostics[0].line, 2);
+}
+
+// Skipping to the end of a turn stops where scanning token by token would,
+// with the scanner in the same state.
+TEST(TrlCheckSkip, SameAsScanningToTheEmptyLine)
+{
+    auto compare = [](const std::string& text) {
+        trl_text_scanner plain;
+        trl_text_scanner_start(plain, text.data(), text.size());
+        trl_text_scanner fast = plain;
+        int code;
+        while ((code = trl_text_scan(plain)) != END && code != 0) {
+        }
+        const bool found = trl_check::skip_past_end(fast);
+        EXPECT_EQ(found, code == END) << text;
+        EXPECT_EQ(fast.pos - text.data(), plain.pos - text.data()) << text;
+        EXPECT_EQ(fast.lineno, plain.lineno) << text;
+        EXPECT_EQ(fast.at_line_start, plain.at_line_start) << text;
+        if (found) {
+            EXPECT_EQ(fast.value, plain.value) << text;
+        }
+    };
+    for (const std::string text : {"123 x\n\nab", "123@ x\n\n", "1203\n\n4", "<;x> y\n\n", "<;x>y\n\nz",
+                                   "<;<;<;x>\n \n\n", "<;<;x>\n\n", "<;\n\n>", "<;\n\n> ", "10\n;1\n\n", "9"})
+        compare(text);
+    // Texts made of the bytes that matter, at random.
+    std::mt19937 random(20260101);
+    const char bytes[] = "1209@<;> \n\nax";
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(random() % 60, ' ');
+        for (char& c : text)
+            c = bytes[random() % (sizeof bytes - 1)];
+        compare(text);
+    }
+}
+
+// After an error the rest of the turn is skipped in linear time, however
+// the scanner would back up.
+TEST(TrlCheckSkip, LinearOverDigitRunsAndUnclosedComments)
+{
+    const std::string digits = turn("001_ABC", "ja " + std::string(300000, '1') + " .");
+    std::string comments = "g012abc3_001_ABC_000000: ja ";
+    for (int i = 0; i < 200000; ++i)
+        comments += "<;";
+    comments += ">x\n\n" + turn("002_ABC", "ja.");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(check(digits).errors, 1);
+    EXPECT_EQ(check(comments).errors, 2);
+    // Token by token each takes a minute.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+}
+
+TEST(TrlCheckText, EscapedBytes)
+{
+    EXPECT_EQ(trl_check::escape_bytes(std::string("a\n\r\t\0\\\x7F\xC3z", 9)), "a\\n\\r\\t\\0\\\\\\x7f\\xc3z");
+    EXPECT_EQ(trl_check::escape_bytes("<Husten>"), "<Husten>");
+}
+
+// One checker for many texts, as a worker thread uses it.
+TEST(TrlCheckText, CheckerIsReusable)
+{
+    trl_check::checker c;
+    const file_report first = c.check(turn("001_ABC", words(6000) + "."));
+    const file_report second = c.check(turn("001_ABC", "ja."));
+    const file_report third = c.check(ok1);
+    EXPECT_EQ(first.warnings, 1);
+    EXPECT_EQ(seen_in(second), (std::vector<seen>{{1, 28, 0, "T009"}}));
+    EXPECT_TRUE(third.diagnostics.empty());
+}
+
+} // namespace

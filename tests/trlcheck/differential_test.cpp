@@ -1,0 +1,188 @@
+// trl-check against velmar on every acceptance case: the first diagnostic
+// of a file is at the token where velmar stops, with velmar's line, and
+// only where velmar stops.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "lex.trl.h"
+#include "support.h"
+#include "velmar.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> acceptance_cases()
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(ACCEPTANCE_CASES, ec))
+        if (e.path().extension() == ".trl")
+            files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// velmar's result for a text, in this process: its status, its line
+// count, and where its scanner stood (the token it stopped at).
+struct velmar_run {
+    int status;
+    int line;
+    std::size_t offset;
+};
+
+velmar_run run_velmar_here(const std::string& text)
+{
+    velmar_reset();
+    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<int>(text.size()));
+    const int status = trlparse();
+    const std::size_t offset = static_cast<std::size_t>(trltext - b->chars);
+    trl_delete_buffer(b);
+    return {status, lineno, offset};
+}
+
+// Sends standard output to /dev/null while alive (velmar echoes).
+class quiet_stdout {
+public:
+    quiet_stdout()
+    {
+        std::fflush(stdout);
+        saved_ = dup(1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
+    ~quiet_stdout()
+    {
+        std::fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
+{
+    const std::vector<std::string> files = acceptance_cases();
+    if (files.empty())
+        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+    trl_check::checker checker;
+    int statuses[3] = {0, 0, 0};
+    std::vector<std::string> failures;
+    {
+        const quiet_stdout quiet;
+        for (const std::string& file : files) {
+            const std::string text = read_file(file);
+            const velmar_run v = run_velmar_here(text);
+            const trl_check::file_report r = checker.check(text);
+            ++statuses[v.status];
+            std::ostringstream why;
+            if (v.status == 0) {
+                if (!r.diagnostics.empty())
+                    why << "velmar accepts, trl-check reports " << r.diagnostics[0].message;
+            } else if (r.diagnostics.empty()) {
+                why << "velmar stops (" << v.status << "), trl-check reports nothing";
+            } else {
+                const trl_check::diagnostic& d = r.diagnostics[0];
+                const bool warning = trl_check::info(d.kind).warning;
+                if (warning != (v.status == 2) || d.offset != v.offset || d.velmar_line != v.line)
+                    why << "velmar: status " << v.status << " at byte " << v.offset << " line " << v.line
+                        << "; trl-check: " << trl_check::info(d.kind).id << " at byte " << d.offset << " line "
+                        << d.velmar_line;
+            }
+            if (!why.str().empty())
+                failures.push_back(fs::path(file).filename().string() + ": " + why.str());
+        }
+    }
+    EXPECT_GT(files.size(), 1000u);
+    // Every outcome is among the cases.
+    EXPECT_GT(statuses[0], 0);
+    EXPECT_GT(statuses[1], 0);
+    EXPECT_GT(statuses[2], 0);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " cases differ, first: " << failures[0];
+}
+
+// The two programs over every case: velmar's status and last line against
+// trl-check's JSON report of the whole folder.
+TEST(TrlCheckDifferential, ProgramsAgree)
+{
+    const std::vector<std::string> files = acceptance_cases();
+    if (files.empty())
+        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+
+    // velmar once per case, in one shell: "status last-line" per case.
+    const run_result velmar = run_shell(
+        "for f in " + shell_line({std::string(ACCEPTANCE_CASES)}) +
+        "/*.trl; do out=$(" + shell_line({VELMAR_PATH}) +
+        " < \"$f\" | tail -n 1; exit \"${PIPESTATUS[0]}\"); echo \"$? $out\"; done");
+    ASSERT_EQ(velmar.status, 0) << velmar.err;
+    std::vector<std::string> velmar_lines;
+    std::istringstream in(velmar.out);
+    for (std::string line; std::getline(in, line);)
+        velmar_lines.push_back(line);
+    ASSERT_EQ(velmar_lines.size(), files.size());
+
+    const run_result check = run_trl_check({"--format=json", "-j3", ACCEPTANCE_CASES});
+    std::map<std::string, json> first;   // file -> its first diagnostic
+    long summarised_errors = -1;
+    for (const json& v : parse_json_lines(check.out)) {
+        if (v["type"].string == "diagnostic" && !first.count(v["file"].string))
+            first[v["file"].string] = v;
+        if (v["type"].string == "summary")
+            summarised_errors = static_cast<long>(v["errors"].number);
+    }
+    EXPECT_GT(summarised_errors, 0);
+
+    int velmar_failed = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& line = velmar_lines[i];
+        const int status = line[0] - '0';
+        const auto it = first.find(files[i]);
+        if (status == 0) {
+            EXPECT_EQ(it, first.end()) << files[i];
+            continue;
+        }
+        ++velmar_failed;
+        ASSERT_NE(it, first.end()) << files[i];
+        const json& d = it->second;
+        const std::string said = status == 1 ? "parse error" : "parser stack overflow";
+        EXPECT_EQ(line, std::to_string(status) + " " + said + " in line " +
+                            std::to_string(static_cast<int>(d["velmar_line"].number)))
+            << files[i];
+        EXPECT_EQ(d["severity"].string, status == 1 ? "error" : "warning") << files[i];
+    }
+    EXPECT_EQ(static_cast<std::size_t>(velmar_failed), first.size());
+    EXPECT_EQ(check.status, 1);
+}
+
+// Parallel runs write what a run on one thread writes.
+TEST(TrlCheckDifferential, ParallelRunsMatchOneThread)
+{
+    if (acceptance_cases().empty())
+        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+    auto without_time = [](const std::string& out) {
+        const std::size_t at = out.rfind(" (");   // the summary's time
+        return at == std::string::npos ? out : out.substr(0, at);
+    };
+    const run_result one = run_trl_check({"-j1", ACCEPTANCE_CASES});
+    for (const char* jobs : {"-j2", "-j7"}) {
+        const run_result many = run_trl_check({jobs, ACCEPTANCE_CASES});
+        EXPECT_EQ(many.status, one.status);
+        EXPECT_TRUE(without_time(many.out) == without_time(one.out)) << jobs;
+    }
+    EXPECT_GT(one.out.size(), 100000u);
+}
+
+} // namespace

@@ -1,0 +1,302 @@
+// The trl-check program: command line, exit statuses, reports in both
+// formats, order, unusable paths and failed output.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::string good = turn("001_ABC", "hi .") + turn("002_ABC", "ja , <P> so ?");
+const std::string bad = turn("001_ABC", "hi.") + turn("002_ABC", "ja  so .");
+
+// The summary's time varies from run to run: " (0.01 s)" and
+// "seconds":0.012 become "" and "seconds":0.
+std::string without_time(std::string out)
+{
+    auto number_end = [&](std::size_t at) {
+        while (at < out.size() && ((out[at] >= '0' && out[at] <= '9') || out[at] == '.'))
+            ++at;
+        return at;
+    };
+    for (std::size_t at = 0; (at = out.find(" (", at)) != std::string::npos;) {
+        const std::size_t end = number_end(at + 2);
+        if (end > at + 2 && out.compare(end, 3, " s)") == 0)
+            out.erase(at, end + 3 - at);
+        else
+            at += 2;
+    }
+    const std::string key = "\"seconds\":";
+    for (std::size_t at = 0; (at = out.find(key, at)) != std::string::npos;) {
+        at += key.size();
+        out.erase(at, number_end(at) - at);
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), '0');
+    }
+    return out;
+}
+
+TEST(TrlCheckProgram, ExitStatuses)
+{
+    const temp_dir dir;
+    const std::string ok = dir.write("ok.trl", good);
+    const std::string wrong = dir.write("bad.trl", bad);
+    const std::string warned = dir.write("long.trl", turn("001_ABC", [] {
+                                             std::string s;
+                                             for (int i = 0; i < 5000; ++i)
+                                                 s += "ja ";
+                                             return s + ".";
+                                         }()));
+    std::filesystem::create_directories(dir.path() + "/empty/sub");
+    dir.write("empty/notes.txt", "x");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;   // a part of standard error; empty: none at all
+    } cases[] = {
+        {{ok}, 0, ""},
+        {{warned}, 0, ""},
+        {{wrong}, 1, ""},
+        {{ok, wrong}, 1, ""},
+        {{ok, dir.path() + "/missing.trl"}, 2, "trl-check: " + dir.path() + "/missing.trl: No such file or directory"},
+        {{dir.path() + "/empty"}, 2, "no files ending in '.trl' in this folder"},
+        {{"--ext=.txt", dir.path() + "/empty"}, 1, ""},
+        {{}, 2, "trl-check: no PATH given"},
+        {{"--frobnicate", ok}, 2, "trl-check: unknown option '--frobnicate'\nTry 'trl-check --help'"},
+        {{"-x", ok}, 2, "unknown option '-x'"},
+        {{"-j0", ok}, 2, "invalid number of jobs '0'"},
+        {{"--jobs=two", ok}, 2, "invalid number of jobs 'two'"},
+        {{"-j"}, 2, "option '-j' needs a value"},
+        {{"--format=xml", ok}, 2, "invalid format 'xml'"},
+        {{"--max-errors=-1", ok}, 2, "invalid --max-errors"},
+        {{"--color=sometimes", ok}, 2, "invalid --color"},
+        {{"--quiet=yes", ok}, 2, "takes no value"},
+        {{"--explain", "T999"}, 2, "unknown code 'T999' (known: T001 T002"},
+    };
+    for (const auto& c : cases) {
+        const run_result r = run_trl_check(c.args);
+        EXPECT_EQ(r.status, c.status) << shell_line(c.args) << "\n" << r.err;
+        if (c.err.empty())
+            EXPECT_EQ(r.err, "") << shell_line(c.args);
+        else
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << shell_line(c.args) << "\n" << r.err;
+    }
+}
+
+TEST(TrlCheckProgram, ReadErrorIsReportedAndTheRestChecked)
+{
+    // Reading /proc/self/mem from its start fails (EIO).
+    if (access("/proc/self/mem", R_OK) != 0)
+        GTEST_SKIP() << "no /proc/self/mem";
+    const temp_dir dir;
+    const std::string wrong = dir.write("bad.trl", bad);
+    const run_result r = run_trl_check({"/proc/self/mem", wrong});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("trl-check: /proc/self/mem: Input/output error"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("bad.trl:1:28: error[T009]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 file checked, 2 turns: 1 file with errors, 2 errors, 0 warnings, 1 path not readable"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(TrlCheckProgram, HelpVersionExplain)
+{
+    run_result r = run_trl_check({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: trl-check [OPTION]... PATH...\n", 0), 0u);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(run_trl_check({"-h"}).out, r.out);
+    r = run_trl_check({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "trl-check (quenda tools) 1.0\n");
+    r = run_trl_check({"--explain", "t009"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("T009 (error): missing blank\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("Incorrect:\n    g012abc3_001_ABC_000000: ja.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(run_trl_check({"--explain=T009"}).out, r.out);
+}
+
+// The option forms of GNU programs give the same run.
+TEST(TrlCheckProgram, OptionForms)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", bad);
+    const std::string dash = dir.write("-b.trl", good);
+    const run_result base = run_trl_check({"-j", "2", "-q", a});
+    EXPECT_EQ(base.status, 1);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-j2", "-q", a}, {"--jobs=2", "--quiet", a}, {"--jobs", "2", "-q", a},
+                                                {"-qj2", a}, {"-qj", "2", a}, {"-q", "--", a}}) {
+        const run_result r = run_trl_check(args);
+        EXPECT_EQ(r.status, base.status) << shell_line(args);
+        EXPECT_EQ(without_time(r.out), without_time(base.out)) << shell_line(args);
+    }
+    // After "--", a name beginning with '-' is a path.
+    const run_result r = run_trl_check({"-q", "--", dash});
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(TrlCheckProgram, FoldersAreSearchedAndReportedInPathOrder)
+{
+    const temp_dir dir;
+    dir.write("c/z.trl", bad);
+    dir.write("a.trl", bad);
+    dir.write("b/y.trl", bad);
+    dir.write("b/x/w.trl", bad);
+    dir.write("b/notes.txt", bad);
+    std::vector<std::string> order;
+    const run_result r = run_trl_check({"--format=json", dir.path() + "/c", dir.path() + "/b", dir.path() + "/a.trl"});
+    for (const json& v : parse_json_lines(r.out))
+        if (v["type"].string == "diagnostic" && (order.empty() || order.back() != v["file"].string))
+            order.push_back(v["file"].string);
+    const std::string d = dir.path();
+    EXPECT_EQ(order, (std::vector<std::string>{d + "/a.trl", d + "/b/x/w.trl", d + "/b/y.trl", d + "/c/z.trl"}));
+    // The same file named twice is checked once.
+    const run_result twice = run_trl_check({"-q", d + "/a.trl", d + "/a.trl"});
+    EXPECT_NE(twice.out.find("1 file checked"), std::string::npos) << twice.out;
+}
+
+TEST(TrlCheckProgram, StandardInput)
+{
+    const run_result r = run_trl_check({"-"}, bad);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("<stdin>:1:28: error[T009]: missing blank: found '.' in the word\n", 0), 0u) << r.out;
+}
+
+// A file above 1 MiB is mapped, a smaller one and standard input are read:
+// the same report either way.
+TEST(TrlCheckProgram, MappedAndReadFilesAlike)
+{
+    const temp_dir dir;
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += turn("001_ABC", "hi .");
+    text += turn("002_ABC", "ja.");
+    ASSERT_GT(text.size(), 1u << 20);
+    const std::string big = dir.write("big.trl", text);
+    const run_result mapped = run_trl_check({big});
+    const run_result piped = run_trl_check({"-"}, text);
+    EXPECT_EQ(mapped.status, 1);
+    EXPECT_NE(mapped.out.find(big + ":80001:28: error[T009]"), std::string::npos) << mapped.out.substr(0, 200);
+    EXPECT_EQ(without_time(piped.out).substr(7), without_time(mapped.out).substr(big.size()));
+}
+
+// Every line of the JSON output is a JSON object of its kind, with the
+// fields a tool reads.
+TEST(TrlCheckProgram, JsonLinesParseBack)
+{
+    const temp_dir dir;
+    // A name that is not UTF-8, and a text with bytes that are not either.
+    const std::string odd = dir.write("\xFF\xFE.trl", "g012abc3_001_ABC_000000: gr\xFC\x00" "e .\n\n");
+    dir.write("b.trl", bad);
+    const run_result r = run_trl_check({"--format=json", dir.path(), dir.path() + "/missing"});
+    EXPECT_EQ(r.status, 2);
+    const std::vector<json> lines = parse_json_lines(r.out);
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    int diagnostics = 0;
+    for (const json& v : lines) {
+        ASSERT_EQ(v.type, json::kind::object);
+        const std::string& type = v["type"].string;
+        if (type == "diagnostic") {
+            ++diagnostics;
+            for (const char* key : {"line", "column", "velmar_line"})
+                EXPECT_EQ(v[key].type, json::kind::number) << key;
+            for (const char* key : {"file", "severity", "code", "message", "found", "context"})
+                EXPECT_EQ(v[key].type, json::kind::string) << key;
+            EXPECT_EQ(v["expected"].type, json::kind::array);
+            for (const json& e : v["expected"].array)
+                EXPECT_EQ(e.type, json::kind::string);
+            EXPECT_EQ(v["hints"].type, json::kind::array);
+            EXPECT_EQ(v["severity"].string, "error");
+        } else if (type == "file_error") {
+            EXPECT_EQ(v["file"].string, dir.path() + "/missing");
+            EXPECT_EQ(v["message"].string, "No such file or directory");
+        } else {
+            EXPECT_EQ(type, "summary");
+            for (const char* key : {"files", "turns", "files_with_errors", "errors", "warnings", "seconds"})
+                EXPECT_EQ(v[key].type, json::kind::number) << key;
+            EXPECT_EQ(v["files"].number, 2);
+            EXPECT_EQ(v["errors"].number, 3);
+            EXPECT_EQ(v["files_with_errors"].number, 2);
+        }
+    }
+    EXPECT_EQ(diagnostics, 3);
+    // In byte order of the paths: b.trl, missing, then the odd name,
+    // whose bytes come out escaped, as do those of the text.
+    EXPECT_EQ(lines[2]["type"].string, "file_error");
+    const json& d = lines[3];
+    EXPECT_EQ(d["file"].string, dir.path() + "/\\xff\\xfe.trl");
+    EXPECT_EQ(d["found"].string, "\\xfc");
+    EXPECT_EQ(d["code"].string, "T005");
+    EXPECT_EQ(d["line"].number, 1);
+    EXPECT_EQ(d["column"].number, 28);
+    EXPECT_EQ(d["context"].string, "word");
+}
+
+// A report on the bundled example, in both formats, as the data files
+// have it.
+TEST(TrlCheckProgram, ReportsOfTheExample)
+{
+    const std::string cd = "cd " + shell_line({TRL_CHECK_EXAMPLES}) + " && ";
+    const std::string data = TRL_CHECK_DATA;
+    run_result r = run_shell(cd + shell_line({TRL_CHECK_PATH, "errors.trl"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.human")));
+    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "--format=json", "errors.trl"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.json")));
+    // Quiet: the summary alone.
+    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "-q", "errors.trl"}));
+    EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings\n");
+}
+
+TEST(TrlCheckProgram, ErrorLimitAndColors)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", bad);
+    run_result r = run_trl_check({"--max-errors=1", a});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(a + ": note: stopped after 1 error (--max-errors)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("error[T010]"), std::string::npos);
+
+    r = run_trl_check({"--color=always", a});
+    EXPECT_NE(r.out.find("\033[1;31merror[T009]: \033[0m"), std::string::npos) << r.out;
+    for (const char* when : {"--color=never", "--color=auto"}) {
+        r = run_trl_check({when, a});   // auto: standard output is not a terminal
+        EXPECT_EQ(r.out.find('\033'), std::string::npos) << when;
+    }
+}
+
+// Output that cannot be written is an error of its own (status 2, a
+// message), never a silent success.
+TEST(TrlCheckProgram, FailedOutputIsReported)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", good);
+    std::string many;
+    for (int i = 0; i < 3000; ++i)
+        many += turn("001_ABC", "hi.");
+    const std::string b = dir.write("b.trl", many);
+    const std::string program = shell_line({TRL_CHECK_PATH});
+    const struct {
+        std::string command;
+        std::string err;
+    } cases[] = {
+        {program + " " + shell_line({a}) + " > /dev/full", "trl-check: write error on standard output: No space left on device"},
+        {program + " " + shell_line({a}) + " >&-", "trl-check: write error on standard output: Bad file descriptor"},
+        {program + " --help > /dev/full", "trl-check: write error on standard output"},
+        {program + " --max-errors=0 " + shell_line({b}) + " | head -c 10 > /dev/null; exit ${PIPESTATUS[0]}",
+         "trl-check: write error on standard output: Broken pipe"},
+    };
+    for (const auto& c : cases) {
+        const run_result r = run_shell(c.command);
+        EXPECT_EQ(r.status, 2) << c.command;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.command << "\n" << r.err;
+    }
+}
+
+} // namespace
