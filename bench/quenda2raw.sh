@@ -46,6 +46,8 @@ if [[ ! -f "$input" || $(stat -c %s "$input") -ne $(((blocks + 1) * 512)) ]]; th
     make_input
 fi
 
+. "$here/timing.sh"   # median; time_one is this script's own, below
+
 names=(q2r_swap0 q2r_swap1 dd_swab cat)
 run_one() {
     case "$1" in
@@ -74,7 +76,6 @@ for ((round = 1; round <= runs; round++)); do
 done
 rm -f "$output"
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 declare -A med
 for name in "${names[@]}"; do
     med[$name]=$(median "${times[$name]}")

@@ -43,14 +43,7 @@ fi
 files=$(find "$corpus" -name '*.trl' | wc -l)
 jobs=$(nproc)
 
-# One timed run in seconds: the command with its arguments.
-time_one() {
-    local start end
-    start=$(date +%s%N)
-    "$@" > /dev/null || true
-    end=$(date +%s%N)
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", (e - s) / 1e9 }'
-}
+. "$here/timing.sh"
 
 declare -A times
 names=(wc one corpus1 corpusN)
@@ -60,7 +53,6 @@ for round in 1 2 3 4 5; do
     times[corpus1]+="$(time_one "$bin" -j1 -q "$corpus") "
     times[corpusN]+="$(time_one "$bin" -j"$jobs" -q "$corpus") "
 done
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 declare -A med
 for name in "${names[@]}"; do
     med[$name]=$(median "${times[$name]}")

@@ -149,24 +149,16 @@ if [ ! -s "$ordinary" ] || [ ! -s "$comment" ]; then
     done
 fi
 
-# One timed run in seconds: command and input.
-time_one() {
-    local start end
-    start=$(date +%s%N)
-    "${@:2}" < "$1" > /dev/null
-    end=$(date +%s%N)
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", (e - s) / 1e9 }'
-}
+. "$here/timing.sh"
 
 declare -A times
 names=(wc velmar ordinary comment)
 for round in 1 2 3 4 5; do
-    times[wc]+="$(time_one "$text" wc -w) "
-    times[velmar]+="$(time_one "$text" "$bin") "
-    times[ordinary]+="$(time_one "$ordinary" "$bin") "
-    times[comment]+="$(time_one "$comment" "$bin") "
+    times[wc]+="$(input=$text time_one wc -w) "
+    times[velmar]+="$(input=$text time_one "$bin") "
+    times[ordinary]+="$(input=$ordinary time_one "$bin") "
+    times[comment]+="$(input=$comment time_one "$bin") "
 done
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 declare -A med
 for name in "${names[@]}"; do
     med[$name]=$(median "${times[$name]}")
