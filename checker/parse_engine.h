@@ -118,7 +118,7 @@ void stack(const char* title, const entry* bottom, const entry* top)
 {
     std::fputs(title, stderr);
     for (const entry* e = bottom; e <= top; ++e)
-        std::fprintf(stderr, " %d", e->state);
+        std::fprintf(stderr, " %d", int{T::original_state[e->state]});
     std::fputc('\n', stderr);
 }
 
@@ -233,7 +233,7 @@ int parse(parse_state& p, Hooks& hooks)
         if constexpr (trace) {
             if (entered_by != T::accessing_symbol[state])
                 tr::unfold<T>(entered_by, state, bottom, sp);
-            std::fprintf(stderr, "Entering state %d\n", state);
+            std::fprintf(stderr, "Entering state %d\n", int{T::original_state[state]});
         }
 
         int act;

@@ -49,11 +49,37 @@ TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
 
 TEST(Grammar, AutomatonHasTheSizeOfTheGrammar)
 {
-    EXPECT_EQ(trl_lalr::tables::num_states, 318);
+    EXPECT_EQ(trl_lalr::tables::num_lr_states, 318);
     EXPECT_EQ(trl_lalr::tables::num_rules, 203);
     EXPECT_EQ(trl_lalr::tables::num_nonterminals, 96);
     // 34 named tokens, 16 characters, $end, error, $undefined.
     EXPECT_EQ(trl_lalr::tables::num_terminals, 53);
+}
+
+// States beyond the automaton's are copies made so that more gotos are
+// known: each does what its original does, the known gotos aside.
+TEST(Grammar, CopiedStatesActLikeTheirOriginals)
+{
+    using tables = trl_lalr::tables;
+    EXPECT_GT(tables::num_states, tables::num_lr_states);
+    const auto bare = [](int v) { return v < 0 ? -(-v & (tables::rule_mask | tables::fused_bit)) : v; };
+    for (int s = 0; s < tables::num_states; ++s) {
+        const int o = tables::original_state[s];
+        ASSERT_LT(o, tables::num_lr_states);
+        if (s < tables::num_lr_states) {
+            EXPECT_EQ(o, s);
+            continue;
+        }
+        EXPECT_EQ(tables::accessing_symbol[s], tables::accessing_symbol[o]) << s;
+        EXPECT_EQ(bare(-tables::lookahead_free[s]), bare(-tables::lookahead_free[o])) << s;
+        for (int t = 0; t < tables::num_terminals; ++t) {
+            // A shift may lead to a copy of the state its original leads to.
+            const int mine = bare(tables::step[s][t]), theirs = bare(tables::step[o][t]);
+            EXPECT_EQ(mine > 0 ? int{tables::original_state[mine]} : mine,
+                      theirs > 0 ? int{tables::original_state[theirs]} : theirs)
+                << s << ' ' << t;
+        }
+    }
 }
 
 // The line of velmar.y holding the alternative `text`.

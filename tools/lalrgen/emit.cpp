@@ -90,6 +90,137 @@ int decision(const state_info& st, int t) {
 
 }  // namespace
 
+namespace {
+
+// Note: states split for known gotos.  A reduction whose rule is one
+// symbol long (not counting a fused empty rule) uncovers the state right
+// below the one that reduces; when that can be one of several states that
+// go on differently, the goto has to be looked up.  Such a state is split
+// into a copy per group of states below it that give the same gotos, and
+// each state below leads to its group's copy, which then knows them.
+// Every copy has its original's actions (original_state says which; the
+// trace shows the original), so the parse does exactly what it did; only
+// the gotos known in the steps change, and they are found again on the
+// split tables.  (Splitting for deeper reductions too was tried: it turns
+// known gotos elsewhere into looked-up ones and makes the tables several
+// times larger, and the parse slower.)
+void split_for_known_gotos(const grammar& g, run_tables& t) {
+    const int nterm = g.num_terminals;
+    const int cols = t.step_columns;
+    const int limit = 2 * t.num_states;   // a bound; the velmar grammar takes 81 copies
+    auto row = [&](int s) { return t.step.begin() + static_cast<std::ptrdiff_t>(s) * cols; };
+    auto go = [&](int lhs, int s) -> int& { return t.go_cols[static_cast<std::size_t>(lhs - nterm)][static_cast<std::size_t>(s)]; };
+    auto depth_of = [&](int x) {
+        return static_cast<int>(g.rules[x & run_tables::rule_mask].rhs.size()) - ((x & run_tables::fused_bit) ? 1 : 0);
+    };
+    auto reductions_of = [&](int s, auto&& f) {   // f(x) for the reductions of state s
+        if (t.lookahead_free[s]) f(t.lookahead_free[s]);
+        for (int c = 0; c < t.num_terminals; ++c)
+            if (const int v = row(s)[c]; v < 0) f(-v);
+    };
+    // Which states lie right below each state on the stack.
+    auto below_of = [&]() {
+        std::vector<std::vector<int>> below(static_cast<std::size_t>(t.num_states));
+        for (int p = 0; p < t.num_states; ++p) {
+            for (int c = 0; c < t.num_terminals; ++c)
+                if (const int v = row(p)[c]; v > 0) below[v].push_back(p);
+            for (const auto& col : t.go_cols)
+                if (const int v = col[static_cast<std::size_t>(p)]; v > 0) below[v].push_back(p);
+        }
+        for (auto& b : below) {
+            std::sort(b.begin(), b.end());
+            b.erase(std::unique(b.begin(), b.end()), b.end());
+        }
+        return below;
+    };
+
+    // The states k below state s: k steps down the `below` relation.
+    auto k_below = [](const std::vector<std::vector<int>>& below, int s, int k) {
+        std::vector<int> from{s};
+        for (; k > 0; --k) {
+            std::vector<int> next;
+            for (int q : from) next.insert(next.end(), below[q].begin(), below[q].end());
+            std::sort(next.begin(), next.end());
+            next.erase(std::unique(next.begin(), next.end()), next.end());
+            from = std::move(next);
+        }
+        return from;
+    };
+
+    for (bool split = true; split && t.num_states < limit;) {
+        split = false;
+        const auto below = below_of();
+        const int states = t.num_states;
+        for (int s = 0; s < states && t.num_states < limit; ++s) {
+            // The left sides of the reductions of s that uncover the state
+            // right below it.
+            std::vector<int> lhs;
+            reductions_of(s, [&](int x) {
+                if (depth_of(x) == 1) lhs.push_back(g.rules[x & run_tables::rule_mask].lhs);
+            });
+            std::sort(lhs.begin(), lhs.end());
+            lhs.erase(std::unique(lhs.begin(), lhs.end()), lhs.end());
+            if (lhs.empty()) continue;
+            std::map<std::vector<int>, std::vector<int>> groups;   // gotos -> states below
+            for (int p : below[s]) {
+                std::vector<int> key;
+                for (int l : lhs) key.push_back(go(l, p));
+                groups[key].push_back(p);
+            }
+            if (groups.size() < 2) continue;
+            bool first = true;
+            for (const auto& [key, ps] : groups) {
+                if (first) {   // the first group keeps s itself
+                    first = false;
+                    continue;
+                }
+                const int copy = t.num_states++;
+                t.step.insert(t.step.end(), row(s), row(s) + cols);
+                t.lookahead_free.push_back(t.lookahead_free[s]);
+                t.accessing_symbol.push_back(t.accessing_symbol[s]);
+                t.original_state.push_back(t.original_state[s]);
+                for (auto& col : t.go_cols) col.push_back(col[static_cast<std::size_t>(s)]);
+                for (int p : ps) {
+                    for (int c = 0; c < t.num_terminals; ++c)
+                        if (row(p)[c] == s) row(p)[c] = copy;
+                    for (auto& col : t.go_cols)
+                        if (col[static_cast<std::size_t>(p)] == s) col[static_cast<std::size_t>(p)] = copy;
+                }
+            }
+            split = true;
+        }
+    }
+
+    // The known gotos, found again on the split tables.
+    const auto below = below_of();
+    auto known = [&](int s, int x) {
+        int target = -1;
+        for (int p : k_below(below, s, depth_of(x))) {
+            const int to = go(g.rules[x & run_tables::rule_mask].lhs, p);
+            if (to == 0 || (target >= 0 && to != target)) return 0;
+            target = to;
+        }
+        return target > 0 ? target : 0;
+    };
+    t.known_gotos = t.looked_up_gotos = 0;
+    auto with_known = [&](int s, int x) {
+        const int bare = x & (run_tables::rule_mask | run_tables::fused_bit);
+        const int target = known(s, bare);
+        ++(target ? t.known_gotos : t.looked_up_gotos);
+        return bare | target << run_tables::target_shift;
+    };
+    for (int s = 0; s < t.num_states; ++s) {
+        if (t.lookahead_free[s]) t.lookahead_free[s] = with_known(s, t.lookahead_free[s]);
+        for (int c = 0; c < t.num_terminals; ++c)
+            if (const int v = row(s)[c]; v < 0) row(s)[c] = -with_known(s, -v);
+    }
+    // The go table in its emitted form: by nonterminal, then by state.
+    t.go.clear();
+    for (const auto& col : t.go_cols) t.go.insert(t.go.end(), col.begin(), col.end());
+}
+
+}  // namespace
+
 run_tables make_run_tables(const automaton& a) {
     const grammar& g = *a.g;
     const int nterm = g.num_terminals;
@@ -111,8 +242,13 @@ run_tables make_run_tables(const automaton& a) {
     t.translate[0] = 0;
     for (int s = 3; s < nterm; ++s) t.translate[static_cast<std::size_t>(g.symbols[s].code)] = s;
 
+    t.num_lr_states = nstates;
     t.accessing_symbol.assign(static_cast<std::size_t>(nstates), 0);
-    for (int s = 0; s < nstates; ++s) t.accessing_symbol[s] = a.states[s].accessing_symbol;
+    t.original_state.assign(static_cast<std::size_t>(nstates), 0);
+    for (int s = 0; s < nstates; ++s) {
+        t.accessing_symbol[s] = a.states[s].accessing_symbol;
+        t.original_state[s] = s;
+    }
 
     // Unit states, and the ones that may be folded: their rule is the only
     // unit rule of its right-side symbol.
@@ -151,36 +287,9 @@ run_tables make_run_tables(const automaton& a) {
     for (int r = 1; r < nrules; ++r)
         if (g.rules[r].rhs.empty() && !g.rules[r].has_action) t.empty_rule[g.rules[r].lhs - nterm] = r;
 
-    // Static gotos (see "Known gotos" above): the states a path of n
-    // transitions leads from into state s, and the goto of a rule's left
-    // side from all of them.
-    std::vector<std::vector<int>> into(static_cast<std::size_t>(nstates));
-    for (int s = 0; s < nstates; ++s) {
-        for (const auto& tr : a.states[s].shifts) into[tr.target].push_back(s);
-        for (const auto& tr : a.states[s].gotos) into[tr.target].push_back(s);
-    }
-    auto known_goto = [&](int s, int rule, int depth) {
-        std::vector<int> from{s};
-        for (int k = 0; k < depth; ++k) {
-            std::vector<int> before;
-            for (int x : from) before.insert(before.end(), into[x].begin(), into[x].end());
-            std::sort(before.begin(), before.end());
-            before.erase(std::unique(before.begin(), before.end()), before.end());
-            from = std::move(before);
-        }
-        int target = -1;
-        for (int below : from) {
-            const int to = t.go[static_cast<std::size_t>(g.rules[rule].lhs - nterm) * nstates + below];
-            if (to == 0 || (target >= 0 && to != target)) return 0;
-            target = to;
-        }
-        return target > 0 ? target : 0;
-    };
-    // A reduction as step and lookahead_free hold it (see the encoding).
-    auto reduction = [&](int rule, bool fused, int target) {
-        ++(target ? t.known_gotos : t.looked_up_gotos);
-        return rule | (fused ? t.fused_bit : 0) | target << t.target_shift;
-    };
+    // A reduction as step and lookahead_free hold it (see the encoding);
+    // the gotos known are filled in at the end.
+    auto reduction = [&](int rule, bool fused) { return rule | (fused ? run_tables::fused_bit : 0); };
 
     t.step_columns = 1;
     while (t.step_columns < nterm) t.step_columns *= 2;
@@ -189,8 +298,7 @@ run_tables make_run_tables(const automaton& a) {
     for (int s = 0; s < nstates; ++s) {
         const state_info& st = a.states[s];
         if (!st.reads_lookahead)
-            t.lookahead_free[s] = reduction(st.default_rule, false,
-                                            known_goto(s, st.default_rule, static_cast<int>(g.rules[st.default_rule].rhs.size())));
+            t.lookahead_free[s] = reduction(st.default_rule, false);
         for (int term = 0; term < nterm; ++term) {
             // The `error` column holds only explicit actions: recovery looks
             // for a state that really takes `error`.
@@ -202,14 +310,13 @@ run_tables make_run_tables(const automaton& a) {
             } else if (v < 0) {
                 const int rule = -v;
                 const rule_info& ri = g.rules[rule];
-                entry = -reduction(rule, false, known_goto(s, rule, static_cast<int>(ri.rhs.size())));
+                entry = -reduction(rule, false);
                 const int pushed = ri.rhs.empty() && !ri.has_action ? raw_goto(s, ri.lhs) : 0;
                 if (pushed != 0 && fold(a, foldable, s, pushed) == pushed) {
                     // An empty rule whose state reduces a rule ending in it.
                     const int then = decision(a.states[pushed], term);
                     if (then < 0 && !g.rules[-then].rhs.empty() && g.rules[-then].rhs.back() == ri.lhs) {
-                        entry = -reduction(-then, true,
-                                           known_goto(s, -then, static_cast<int>(g.rules[-then].rhs.size()) - 1));
+                        entry = -reduction(-then, true);
                         ++t.fused;
                     }
                 }
@@ -217,6 +324,11 @@ run_tables make_run_tables(const automaton& a) {
             t.step[static_cast<std::size_t>(s) * t.step_columns + term] = entry;
         }
     }
+    t.go_cols.assign(static_cast<std::size_t>(nnon), {});
+    for (int n = 0; n < nnon; ++n)
+        t.go_cols[n].assign(t.go.begin() + static_cast<std::ptrdiff_t>(n) * nstates,
+                            t.go.begin() + static_cast<std::ptrdiff_t>(n + 1) * nstates);
+    split_for_known_gotos(g, t);   // and the known gotos
     return t;
 }
 
@@ -306,6 +418,7 @@ std::string emit_header(const automaton& a, const run_tables& t, const std::stri
     }
     w.out += "\nnamespace " + name_space + " {\n\nstruct tables {\n";
     w.constant("num_states", t.num_states);
+    w.constant("num_lr_states", t.num_lr_states);
     w.constant("num_rules", t.num_rules);
     w.constant("num_terminals", t.num_terminals);
     w.constant("num_nonterminals", t.num_nonterminals);
@@ -376,6 +489,7 @@ std::string emit_header(const automaton& a, const run_tables& t, const std::stri
     w.array("rule_rhs_begin", begin);
     w.array("rule_rhs", rhs);
     w.array("accessing_symbol", t.accessing_symbol);
+    w.array("original_state", t.original_state);
     w.array("unfold_rule", t.unfold_rule);
     w.array("unfold_state", t.unfold_state);
     w.array("empty_rule", t.empty_rule);
@@ -409,7 +523,8 @@ std::string emit_header(const automaton& a, const run_tables& t, const std::stri
     }
     w.out += "\n    };\n";
     std::vector<int> construct;
-    for (const auto& st : a.states) {
+    for (int s : t.original_state) {
+        const state_info& st = a.states[static_cast<std::size_t>(s)];
         int c = 0;
         for (int item : st.kernel) {
             const int lhs = g.rules[a.item_rule[item]].lhs;

@@ -115,6 +115,7 @@ std::vector<std::string> describe_conflicts(const automaton& a);
 
 struct run_tables {
     int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
+    int num_lr_states = 0;                    // the automaton's; the rest are copies
     int max_code = 0;                         // translate covers codes 0..max_code
     // Reductions in step and lookahead_free (see emit.cpp).
     static constexpr int rule_mask = 0x3ff, fused_bit = 0x400, target_shift = 11;
@@ -123,6 +124,8 @@ struct run_tables {
     std::vector<int> step;                    // num_states x step_columns
     std::vector<int> lookahead_free;          // per state
     std::vector<int> go;                      // num_nonterminals x num_states
+    std::vector<std::vector<int>> go_cols;    // the same by nonterminal, while states are split
+    std::vector<int> original_state;          // per state: the automaton's state it copies
     // For the trace.
     std::vector<int> accessing_symbol;        // per state
     std::vector<int> unfold_rule, unfold_state;   // per symbol
