@@ -1,10 +1,8 @@
-# What `cmake --install` puts in place: the programs, their man pages, the
-# two libraries with their headers, a CMake package (find_package(quenda_tools))
+# What `cmake --install` puts in place besides the programs and their man
+# pages (each program's folder installs those through qt_program): the two
+# libraries with their headers, a CMake package (find_package(quenda_tools))
 # and a pkg-config file (quenda_tools.pc).
 include(CMakePackageConfigHelpers)
-
-install(TARGETS quenda2raw quenda2wav quenda-info velmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/man/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 FILES_MATCHING PATTERN "*.1")
 
 set(QT_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quenda_tools)
 install(TARGETS quenda_header kestargs EXPORT quenda_tools_targets
