@@ -24,7 +24,7 @@
 #include "catalogue.h"
 #include "check.h"
 #include "options.h"
-#include "paths.h"
+#include "inputs.h"
 #include "report.h"
 #include "source.h"
 #include "std_fds.h"
@@ -32,6 +32,9 @@
 namespace {
 
 using namespace trl_check;
+using inputs::collect_inputs;
+using inputs::input_file;
+using inputs::shown_path;
 
 // Standard output with every write checked: a failed write (a full disk,
 // a closed pipe) is remembered and ends the run with status 2.
