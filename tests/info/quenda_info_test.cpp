@@ -2,26 +2,34 @@
 // back by a strict parser) against data files, the texts alone, files that
 // are no Quenda files, usage errors and output that cannot be written.
 #include "json.h"
-#include "programs.h"
+#include "process.h"
+#include "quenda_maker.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sstream>
 
 namespace {
 
-using namespace e2e;
+using namespace quenda_maker;
+using test_support::json;
+using test_support::read_file;
+using test_support::run_result;
 
 // Version 1 with every carried field set, 300 of 512 announced samples, an
 // odd byte and no usable rate.
 std::string v1_file()
 {
     std::string b = fixed_header(2, 1, 1, 0);
-    for (const auto& [at, v, n] : {std::tuple{50, -3, 2}, {52, 1, 4}, {56, -2, 4}, {60, 3, 4}, {248, 7, 4},
-                                   {252, -1, 4}, {288, 24, 1}, {289, 12, 1}, {290, 1996, 2}, {294, 12, 2},
-                                   {296, 5, 2}, {498, -300, 2}, {500, 32767, 2}})
-        put_le(b, static_cast<std::size_t>(at), v, n);  // swdh ifld1 flagtype flaginit day month year adc_bits ...
-    for (const auto& [at, s] : {std::pair{48, "DE"}, {88, "k1"}, {100, "k4"}, {256, "speaker.ifl"}, {292, "m"},
-                                {502, "nb"}})
-        put_text(b, static_cast<std::size_t>(at), s);
+    for (const auto& [offset, v, n] :
+         {std::tuple{at::swdh, -3, 2}, {at::ifld1, 1, 4}, {at::ifld1 + 4, -2, 4}, {at::ifld1 + 8, 3, 4},
+          {at::flagtype, 7, 4}, {at::flaginit, -1, 4}, {at::day, 24, 1}, {at::month, 12, 1}, {at::year, 1996, 2},
+          {at::adc_bits, 12, 2}, {at::words, 5, 2}, {at::wdh, -300, 2}, {at::abs_ampl, 32767, 2}})
+        put(b, offset, v, n);
+    for (const auto& [offset, s] : {std::pair{at::sprk, "DE"}, {at::kenn1, "k1"}, {at::kenn4, "k4"},
+                                    {at::ifl, "speaker.ifl"}, {at::sex, "m"}, {at::not_usedb, "nb"}})
+        put_text(b, offset, s);
     return b + sample_data(300) + "\x7f";
 }
 
@@ -30,29 +38,40 @@ std::string v1_file()
 std::string v2_file()
 {
     std::string b = fixed_header(1, 2, 2, 22050);
-    put_text(b, 48, "de");
-    put_text(b, 292, "f");
+    put_text(b, at::sprk, "de");
+    put_text(b, at::sex, "f");
     return b + dynamic_part("Gr\xfc\xdf" "e\tdort", "g r y: s @", 2) + sample_data(256);
 }
 
-class QuendaInfo : public ProgramTest {
+// The program run as "quenda-info" in a temporary folder that holds the
+// two hand-laid files and the bundled example.
+class QuendaInfo : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ProgramTest::SetUp();
         write("v1.qnd", v1_file());
         write("v2.qnd", v2_file());
         write("dialog.qnd", read_file(EXAMPLES_DIR "/dialog.qnd"));
     }
-    Result info(const std::vector<std::string>& args, const std::string& stdout_to = "") const
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    void write(const std::string& name, const std::string& bytes) const { dir_.write(name, bytes); }
+
+    // Standard output: captured, or as run_options::out_to says.
+    run_result info(const std::vector<std::string>& args, const std::string& stdout_to = "") const
     {
-        return run(QUENDA_INFO_PATH, "quenda-info", args, stdout_to);
+        test_support::run_options o;
+        o.cwd = dir_.path();
+        o.argv0 = "quenda-info";
+        o.out_to = stdout_to;
+        return test_support::run(QUENDA_INFO_PATH, args, o);
     }
+
+    test_support::temp_dir dir_;
 };
 
 TEST_F(QuendaInfo, TextViewShowsDumpTextsAndChecks)
 {
-    const Result r = info({"v1.qnd", "v2.qnd"});
+    const run_result r = info({"v1.qnd", "v2.qnd"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, read_file(INFO_DATA_DIR "/text.expected"));
@@ -60,7 +79,7 @@ TEST_F(QuendaInfo, TextViewShowsDumpTextsAndChecks)
 
 TEST_F(QuendaInfo, JsonLinesReadBackAsExpected)
 {
-    const Result r = info({"--format", "json", "v1.qnd", "v2.qnd", "dialog.qnd"});
+    const run_result r = info({"--format", "json", "v1.qnd", "v2.qnd", "dialog.qnd"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(info({"v1.qnd", "--format=json", "v2.qnd", "dialog.qnd"}).out, r.out);
@@ -82,7 +101,7 @@ TEST_F(QuendaInfo, FileNamesInJsonAreUtf8)
 {
     for (const char* name : {"caf\xc3\xa9.qnd", "caf\xe9.qnd"}) {  // UTF-8 kept, Latin-1 converted
         write(name, v2_file());
-        EXPECT_EQ(json::parse(info({"--format=json", name}).out)["file"].s, "caf\xc3\xa9.qnd");
+        EXPECT_EQ(json::parse(info({"--format=json", name}).out)["file"], "caf\xc3\xa9.qnd");
     }
 }
 
@@ -95,7 +114,7 @@ TEST_F(QuendaInfo, TextsAloneOneLinePerFile)
 TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
 {
     std::string no_blocks = v1_file();
-    put_le(no_blocks, 24, 0, 4);
+    put(no_blocks, at::anz_header, 0, 4);
     write("short.qnd", "RIFF....WAVE");
     write("no_blocks.qnd", no_blocks);
     write("truncated.qnd", v2_file().substr(0, 1000));
@@ -109,7 +128,7 @@ TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
         {"folder.qnd", "not a regular file"},
     };
     for (const auto& [file, why] : cases) {
-        const Result r = info({"--text=kan", file, "v2.qnd"});
+        const run_result r = info({"--text=kan", file, "v2.qnd"});
         EXPECT_EQ(r.status, 1) << file;
         EXPECT_EQ(r.err, "quenda-info: " + file + ": " + why + "\n");
         EXPECT_EQ(r.out, "v2.qnd\tg r y: s @\n") << file;
@@ -136,7 +155,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
         {{"--text=ort", "--", "-x.qnd"}, 1, "", "quenda-info: -x.qnd: No such file or directory\n"},
     };
     for (const auto& c : cases) {
-        const Result r = info(c.args);
+        const run_result r = info(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start);
         EXPECT_EQ(r.err, c.err);
@@ -148,7 +167,7 @@ TEST_F(QuendaInfo, OutputThatCannotBeWrittenIsAnError)
 {
     // "-": started with standard output closed.
     for (const auto& [to, reason] : {std::pair{"/dev/full", "No space left on device"}, {"-", "Bad file descriptor"}}) {
-        const Result r = info({"v1.qnd", "v2.qnd"}, to);
+        const run_result r = info({"v1.qnd", "v2.qnd"}, to);
         EXPECT_EQ(r.status, 2) << to;
         EXPECT_EQ(r.err, std::string("quenda-info: cannot write standard output: ") + reason + "\n");
         EXPECT_EQ(info({"--version"}, to).status, 2) << to;

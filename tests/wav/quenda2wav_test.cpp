@@ -1,10 +1,15 @@
 // quenda2wav run on hand-laid files: the WAV files it writes (header bytes
 // as wav_test pins them, frames as quenda2raw would copy them), the rate
 // from isf or rate=, swap, pipes and a fifo as output, and every refusal.
-#include "programs.h"
+#include "process.h"
+#include "quenda_maker.h"
 #include "wav.h"
 
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,7 +17,9 @@
 
 namespace {
 
-using namespace e2e;
+using namespace quenda_maker;
+using test_support::run_options;
+using test_support::run_result;
 
 const std::string data = sample_data(1024);  // as nspbk 4 announces
 
@@ -22,33 +29,35 @@ std::string wav_of(std::uint32_t rate, const std::string& frames)
     return std::string(h.begin(), h.end()) + frames;
 }
 
-std::string swapped(std::string s)
-{
-    for (std::size_t i = 0; i + 1 < s.size(); i += 2)
-        std::swap(s[i], s[i + 1]);
-    return s;
-}
-
-std::string v1(std::int32_t isf, const std::string& samples)
-{
-    return fixed_header(4, 1, 1, isf) + samples;
-}
-
-class Quenda2wav : public ProgramTest {
+// The program run as "quenda2wav" in a temporary folder of its own.
+class Quenda2wav : public ::testing::Test {
 protected:
-    Result wav(const std::vector<std::string>& args, const std::string& stdout_to = "") const
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    void write(const std::string& name, const std::string& bytes) const { dir_.write(name, bytes); }
+    std::string read(const std::string& name) const { return dir_.read(name); }
+
+    // Standard output: captured, or as run_options::out_to says.
+    run_result wav(const std::vector<std::string>& args, const std::string& stdout_to = "",
+                   bool stdin_is_pipe = false) const
     {
-        return run(QUENDA2WAV_PATH, "quenda2wav", args, stdout_to);
+        run_options o;
+        o.cwd = dir_.path();
+        o.argv0 = "quenda2wav";
+        o.out_to = stdout_to;
+        o.in_is_pipe = stdin_is_pipe;
+        return test_support::run(QUENDA2WAV_PATH, args, o);
     }
+
+    test_support::temp_dir dir_;
 };
 
 TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
 {
-    write("v1.qnd", v1(16000, data));
-    write("v2.qnd", fixed_header(4, 3, 2, 22050) + dynamic_part("ort text", "kan text", 3) + data);
-    write("norate.qnd", v1(0, data));
-    write("odd.qnd", v1(8000, data + "\x7f"));
-    write("less.qnd", v1(8000, data.substr(0, 1000)));
+    write("v1.qnd", version1(4, data, 16000));
+    write("v2.qnd", version2(4, 3, "ort text", "kan text", data, 22050));
+    write("norate.qnd", version1(4, data, 0));
+    write("odd.qnd", version1(4, data + "\x7f", 8000));
+    write("less.qnd", version1(4, data.substr(0, 1000), 8000));
     const std::string listing =
         "quenda2wav was invoked with the following argument values\n (some of which may be defaults):\n"
         "  v=true\n  wavfile=out.wav\n  quendafile=v1.qnd\n  rate=0\n  swap=true\n";
@@ -71,7 +80,7 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
         args.insert(args.begin() + 1, "wavfile=out.wav");
-        const Result r = wav(args);
+        const run_result r = wav(args);
         EXPECT_EQ(r.status, 0) << c.args[0];
         EXPECT_EQ(r.err, c.err) << c.args[0];
         EXPECT_TRUE(read("out.wav") == wav_of(c.rate, c.frames)) << c.args[0] << " " << c.args.back();
@@ -80,9 +89,9 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
 
 TEST_F(Quenda2wav, PipesAndFifosAsOutput)
 {
-    write("in.qnd", v1(16000, data));
+    write("in.qnd", version1(4, data, 16000));
     for (const char* to : {"-", "/dev/stdout"}) {
-        const Result r = wav({"quendafile=in.qnd", std::string("wavfile=") + to, "swap=1"});
+        const run_result r = wav({"quendafile=in.qnd", std::string("wavfile=") + to, "swap=1"});
         EXPECT_EQ(r.status, 0) << to;
         EXPECT_EQ(r.err, "") << to;
         EXPECT_TRUE(r.out == wav_of(16000, swapped(data))) << to;
@@ -95,7 +104,7 @@ TEST_F(Quenda2wav, PipesAndFifosAsOutput)
         got = read("fifo");
         done = true;
     });
-    const Result r = wav({"quendafile=in.qnd", "wavfile=fifo"});
+    const run_result r = wav({"quendafile=in.qnd", "wavfile=fifo"});
     while (!done) {  // should the program never have opened the fifo, let the reader go
         const int fd = open(path("fifo").c_str(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0)
@@ -109,13 +118,13 @@ TEST_F(Quenda2wav, PipesAndFifosAsOutput)
 
 TEST_F(Quenda2wav, RefusalsWriteNothing)
 {
-    std::string no_blocks = v1(16000, data);
-    put_le(no_blocks, 24, 0, 4);
+    std::string no_blocks = version1(4, data, 16000);
+    put(no_blocks, at::anz_header, 0, 4);
     write("no_blocks.qnd", no_blocks);
     write("short.qnd", "RIFF");
-    write("isf0.qnd", v1(0, data));
-    write("isf_high.qnd", v1(400000, data));
-    write("huge.qnd", v1(16000, data));  // made sparse: too much for a WAV file, no disk space taken
+    write("isf0.qnd", version1(4, data, 0));
+    write("isf_high.qnd", version1(4, data, 400000));
+    write("huge.qnd", version1(4, data, 16000));  // made sparse: too much for a WAV file, no disk space taken
     std::filesystem::resize_file(path("huge.qnd"), 512 + (std::uint64_t{1} << 32));
 
     const std::pair<std::string, std::string> cases[] = {
@@ -132,8 +141,9 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
     };
     for (const auto& [arg, err] : cases) {
         const std::size_t blank = arg.find(' ');
-        const Result r = wav({arg.substr(0, blank), "wavfile=out.wav",
-                              blank == std::string::npos ? "v=0" : arg.substr(blank + 1)});
+        const run_result r = wav({arg.substr(0, blank), "wavfile=out.wav",
+                                  blank == std::string::npos ? "v=0" : arg.substr(blank + 1)},
+                                 "", true);
         EXPECT_EQ(r.status, 255) << arg;
         EXPECT_EQ(r.err, "quenda2wav: error - " + err + "\n");
         EXPECT_FALSE(std::filesystem::exists(path("out.wav"))) << arg;
@@ -142,13 +152,13 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
 
 TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
 {
-    const std::string original = v1(16000, data);
+    const std::string original = version1(4, data, 16000);
     write("in.qnd", original);
     std::filesystem::create_hard_link(path("in.qnd"), path("hard.qnd"));
     std::filesystem::create_symlink("in.qnd", path("soft.qnd"));
     for (const std::string out : {"in.qnd", "./in.qnd", "hard.qnd", "soft.qnd", "-"}) {
         // "-": standard output appended to the input.
-        const Result r = wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
+        const run_result r = wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
         EXPECT_EQ(r.status, 255) << out;
         EXPECT_EQ(r.err, "quenda2wav: error - wavfile " + out + " would overwrite quendafile in.qnd\n");
         EXPECT_EQ(read("in.qnd"), original) << out;
@@ -157,7 +167,7 @@ TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
 
 TEST_F(Quenda2wav, FailedWritesAreErrors)
 {
-    write("in.qnd", v1(16000, data));
+    write("in.qnd", version1(4, data, 16000));
     const std::string full = "quenda2wav: No space left on device\n";
     const struct {
         std::string wavfile;
@@ -172,7 +182,7 @@ TEST_F(Quenda2wav, FailedWritesAreErrors)
         {"no/such/dir.wav", "", "quenda2wav: error - could not open wavfile no/such/dir.wav\n"},
     };
     for (const auto& c : cases) {
-        const Result r = wav({"quendafile=in.qnd", "wavfile=" + c.wavfile}, c.stdout_to);
+        const run_result r = wav({"quendafile=in.qnd", "wavfile=" + c.wavfile}, c.stdout_to);
         EXPECT_EQ(r.status, 255) << c.wavfile << " " << c.stdout_to;
         EXPECT_EQ(r.err, c.err);
     }
@@ -190,7 +200,7 @@ TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
         "  rate\tsample rate in Hz, 0 for the header's isf (int) (0)\n"
         "  swap\tswapping short samples (boolean) (false)\n";
     EXPECT_EQ(wav({"help=1"}).err, usage);
-    const Result r = wav({"wavfile=x.wav"});
+    const run_result r = wav({"wavfile=x.wav"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Argument \"quendafile\" is required, but not set!\n" + usage);
     EXPECT_EQ(wav({"--version"}).out, "quenda2wav (quenda tools) 1.0\n");
