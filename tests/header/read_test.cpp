@@ -251,6 +251,32 @@ TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart) {
     EXPECT_EQ(r2.err, "");
 }
 
+TEST_P(ReadFailure, TagsFlushWithTheEndOfThePart) {
+    // A tag whose NUL is the part's last byte is found; its text is empty.
+    const Variant& v = *GetParam();
+    const struct {
+        std::string head;  // from the part's start
+        std::string tail;  // ending at the part's end
+        const char* ort;
+        const char* kan;
+        const char* err;
+    } cases[] = {
+        {"ort\0abc\0"s, "kan\0"s, "abc", "", ""},
+        {"ort\0"s, "kan\0"s, "", "", ""},
+        {"", "ort\0"s, "", "(null)", ": can't find canonical text\n"},
+    };
+    for (const auto& c : cases) {
+        Bytes block(512, 0);
+        put_text(block, 0, c.head);
+        put_text(block, 512 - c.tail.size(), c.tail);
+        Read r(v.read, fixed_for(v, 2, 2) + block);
+        ASSERT_NE(r.rec.get(), nullptr);
+        EXPECT_EQ(text(r.texts.ort), c.ort) << c.head;
+        EXPECT_EQ(text(r.texts.kan), c.kan) << c.head;
+        EXPECT_EQ(r.err, *c.err ? v.name("read_header") + c.err : "") << c.head;
+    }
+}
+
 TEST_P(ReadFailure, BlockCountBelowOne) {
     const Variant& v = *GetParam();
     for (std::int32_t anz : {0, -1, INT_MIN}) {

@@ -45,6 +45,7 @@ protected:
         o.argv0 = "quenda2wav";
         o.out_to = stdout_to;
         o.in_is_pipe = stdin_is_pipe;
+        o.timeout_seconds = 60;  // a program waiting on a FIFO fails the test instead of stalling it
         return test_support::run(QUENDA2WAV_PATH, args, o);
     }
 
@@ -58,6 +59,8 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
     write("norate.qnd", version1(4, data, 0));
     write("odd.qnd", version1(4, data + "\x7f", 8000));
     write("less.qnd", version1(4, data.substr(0, 1000), 8000));
+    write("isf_min.qnd", version1(4, data, 1000));
+    write("isf_max.qnd", version1(4, data, 384000));
     const std::string listing =
         "quenda2wav was invoked with the following argument values\n (some of which may be defaults):\n"
         "  v=true\n  wavfile=out.wav\n  quendafile=v1.qnd\n  rate=0\n  swap=true\n";
@@ -71,6 +74,10 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
         {{"quendafile=v2.qnd", "swap=1"}, 22050, swapped(data), ""},
         {{"quendafile=v2.qnd", "rate=44100"}, 44100, data, ""},
         {{"rate=11025", "quendafile=norate.qnd", "swap=yes"}, 11025, swapped(data), ""},
+        {{"quendafile=norate.qnd", "rate=1000"}, 1000, data, ""},  // the plausible rates' bounds
+        {{"quendafile=norate.qnd", "rate=384000"}, 384000, data, ""},
+        {{"quendafile=isf_min.qnd"}, 1000, data, ""},
+        {{"quendafile=isf_max.qnd", "rate=0"}, 384000, data, ""},
         {{"quendafile=odd.qnd", "v=0"}, 8000, data, ""},
         {{"quendafile=less.qnd"}, 8000, data.substr(0, 1000),
          "quenda2wav: warning - counted samples incorrect (500 != 1024)\n"},
@@ -123,22 +130,31 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
     write("no_blocks.qnd", no_blocks);
     write("short.qnd", "RIFF");
     write("isf0.qnd", version1(4, data, 0));
-    write("isf_high.qnd", version1(4, data, 400000));
+    write("isf_low.qnd", version1(4, data, 999));
+    write("isf_high.qnd", version1(4, data, 384001));
+    ASSERT_EQ(mkfifo(path("fifo.qnd").c_str(), 0600), 0);
     write("huge.qnd", version1(4, data, 16000));  // made sparse: too much for a WAV file, no disk space taken
     std::filesystem::resize_file(path("huge.qnd"), 512 + (std::uint64_t{1} << 32));
 
-    const std::pair<std::string, std::string> cases[] = {
+    std::vector<std::pair<std::string, std::string>> cases = {
         {"quendafile=isf0.qnd", "no sample rate: isf is 0; give rate="},
-        {"quendafile=isf_high.qnd", "no sample rate: isf is 400000; give rate="},
-        {"quendafile=isf0.qnd rate=-8000", "rate -8000 is not a sample rate"},
+        {"quendafile=isf_low.qnd", "no sample rate: isf is 999; give rate="},
+        {"quendafile=isf_high.qnd", "no sample rate: isf is 384001; give rate="},
         {"quendafile=short.qnd", "short.qnd: not a Quenda file: too short for a header (4 bytes)"},
         {"quendafile=no_blocks.qnd", "no_blocks.qnd: not a Quenda file: anz_header is 0, below 1"},
         {"quendafile=missing.qnd", "could not open quendafile missing.qnd"},
         {"quendafile=/dev/stdin",
          "quendafile /dev/stdin is not a regular file; its size must be known before writing"},
+        {"quendafile=fifo.qnd", "quendafile fifo.qnd is not a regular file; its size must be known before writing"},
         {"quendafile=huge.qnd",
          "huge.qnd holds 4294967296 bytes of samples, more than a WAV file can hold (4294967258)"},
     };
+    // A rate is a whole number of Hz in the plausible range, or 0.
+    for (const char* rate : {"-8000", "44.1k", "16000x", "1", "999", "384001", "", "+1000", "0x3e8", "2147483648"})
+        cases.emplace_back(std::string("quendafile=isf0.qnd rate=") + rate,
+                           std::string("rate ") + rate +
+                               " is not a sample rate: a whole number of Hz from 1000 to 384000, or 0 for the "
+                               "header's isf");
     for (const auto& [arg, err] : cases) {
         const std::size_t blank = arg.find(' ');
         const run_result r = wav({arg.substr(0, blank), "wavfile=out.wav",
@@ -158,7 +174,8 @@ TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
     std::filesystem::create_symlink("in.qnd", path("soft.qnd"));
     for (const std::string out : {"in.qnd", "./in.qnd", "hard.qnd", "soft.qnd", "-"}) {
         // "-": standard output appended to the input.
-        const run_result r = wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
+        const run_result r =
+            wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
         EXPECT_EQ(r.status, 255) << out;
         EXPECT_EQ(r.err, "quenda2wav: error - wavfile " + out + " would overwrite quendafile in.qnd\n");
         EXPECT_EQ(read("in.qnd"), original) << out;
@@ -197,13 +214,19 @@ TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
         "  v\tverbose mode (boolean) (false)\n"
         "  wavfile\tWAV file name, - for standard output (string) (*REQ*)\n"
         "  quendafile\tQuenda file name (string) (*REQ*)\n"
-        "  rate\tsample rate in Hz, 0 for the header's isf (int) (0)\n"
+        "  rate\tsample rate in Hz, 0 for the header's isf (string) (0)\n"
         "  swap\tswapping short samples (boolean) (false)\n";
     EXPECT_EQ(wav({"help=1"}).err, usage);
     const run_result r = wav({"wavfile=x.wav"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Argument \"quendafile\" is required, but not set!\n" + usage);
-    EXPECT_EQ(wav({"--version"}).out, "quenda2wav (quenda tools) 1.0\n");
+    for (const auto& [word, out] : {std::pair{"--version", std::string("quenda2wav (quenda tools) 1.0\n")},
+                                    {"--help", usage}}) {
+        const run_result alone = wav({word});
+        EXPECT_EQ(alone.status, 0) << word;
+        EXPECT_EQ(alone.out, out);
+        EXPECT_EQ(alone.err, "");
+    }
 }
 
 }  // namespace
