@@ -203,9 +203,13 @@ void show_text(const Info& info, bool first)
         add("ort:", latin1_line(info.ort));
     if (info.kan != nullptr)
         add("kan:", latin1_line(info.kan));
-    add("header bytes:", std::to_string(i.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x 512)");
+    const std::string block = std::to_string(quenda::block_size);
+    const std::string block_samples = std::to_string(quenda::block_size / 2);  // of 16 bits
+    add("header bytes:", std::to_string(i.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x " +
+                             block + ")");
     add("samples:", std::to_string(i.samples) + " (" + std::to_string(i.samples * 2) + " bytes after the header)");
-    add("announced samples:", std::to_string(i.announced_samples) + " (nspbk " + std::to_string(h.nspbk) + " x 256)");
+    add("announced samples:",
+        std::to_string(i.announced_samples) + " (nspbk " + std::to_string(h.nspbk) + " x " + block_samples + ")");
     add("odd byte:", i.odd_byte ? "1, dropped" : "none");
     if (i.rate_plausible) {
         snprintf(line, sizeof line, "%.3f s (%lld samples at %d Hz)", i.seconds, static_cast<long long>(i.samples),
