@@ -6,6 +6,7 @@
 // from the input's size before anything is written, so the WAV header goes
 // out first and the output may be a pipe.
 #include "header.h"
+#include "help_version.h"
 #include "info.h"
 #include "kestargs.h"
 #include "std_fds.h"
@@ -100,24 +101,6 @@ int rate_of(const char* text)
     return value;
 }
 
-// The --help and --version answers, when they are the one argument.
-bool answered_alone(int argc, char** argv, const arg_entry* table)
-{
-    if (argc != 2)
-        return false;
-    if (strcmp(argv[1], "--help") == 0)
-        printusage(stdout, argv[0], table);
-    else if (strcmp(argv[1], "--version") == 0)
-        fputs(version_text, stdout);
-    else
-        return false;
-    if (fflush(stdout) != 0) {
-        fprintf(stderr, "%s: could not write to standard output: %s\n", argv[0], strerror(errno));
-        exit(-1);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -137,7 +120,7 @@ int main(int argc, char** argv)
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
-    if (answered_alone(argc, argv, table))
+    if (answered_help_or_version(argc, argv, table, version_text))
         return 0;
 
     kestargs(table, &argc, &argv, &progname);
