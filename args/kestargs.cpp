@@ -109,27 +109,33 @@ static void print_value(FILE* stream, const arg_entry& row, const char* absent)
     }
 }
 
-static void show_usage(const char* progname, const arg_entry* table)
+// The usage text: one line per row, each optional argument with its value.
+static void usage_on(FILE* stream, const char* progname, const arg_entry* table)
 {
-    fprintf(stderr, "%s:\n", shown(progname));
+    fprintf(stream, "%s:\n", shown(progname));
     for (const arg_entry* row = table; row->type != ARG_END; ++row) {
         if (row->type == ARG_USAGE) {
-            fprintf(stderr, "  %s\n", shown(row->text));
+            fprintf(stream, "  %s\n", shown(row->text));
             continue;
         }
         const char* tn = type_name(row->type);
         const bool named = tn[0] != '\0';
-        fprintf(stderr, "  %s\t%s %s%s%s%s", shown(row->name), shown(row->text), named ? "(" : "", tn,
+        fprintf(stream, "  %s\t%s %s%s%s%s", shown(row->name), shown(row->text), named ? "(" : "", tn,
                 named ? ")" : "", row->required ? " (*REQ*)" : "");
         if (!row->required) {
             if (!has_value(row->type))
-                internal_error(stderr, *row, progname);
-            fputs(" (", stderr);
-            print_value(stderr, *row, "null");
-            fputs(")", stderr);
+                internal_error(stream, *row, progname);
+            fputs(" (", stream);
+            print_value(stream, *row, "null");
+            fputs(")", stream);
         }
-        fputs("\n", stderr);
+        fputs("\n", stream);
     }
+}
+
+static void show_usage(const char* progname, const arg_entry* table)
+{
+    usage_on(stderr, progname, table);
 }
 
 // Ends a failed parse: the usage text, then status 1.
@@ -266,4 +272,9 @@ void printargs(FILE* stream, const char* progname, const arg_entry* table)
         print_value(stream, *row, "(null)");
         fputs("\n", stream);
     }
+}
+
+void printusage(FILE* stream, const char* progname, const arg_entry* table)
+{
+    usage_on(stream != nullptr ? stream : stderr, progname, table);
 }

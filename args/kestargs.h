@@ -37,3 +37,7 @@ int kestargs(arg_entry* table, int* argc, char*** argv, char** progname_slot /* 
 // when null).
 void printargs(FILE* stream /* null: standard error */, const char* progname /* may be null */,
                const arg_entry* table);
+
+// Prints the usage text that an argument error or help= shows, on `stream`
+// (standard error when null): for a program's --help.
+void printusage(FILE* stream /* null: standard error */, const char* progname, const arg_entry* table);

@@ -1,7 +1,8 @@
 // quenda2raw: copies the samples of a Quenda sound file into a headerless
 // raw file of 16-bit samples, exchanging the two bytes of each on request.
 #include "header.h"
-#include "quenda_file.h"
+#include "help_version.h"
+#include "info.h"
 #include "kestargs.h"
 #include "std_fds.h"
 
@@ -10,15 +11,17 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
+
+constexpr const char* version_text = "quenda2raw (quenda tools) 1.0\n";
 
 // Bytes moved per read and write: whole samples, few enough to stay in the
 // cache between the read, the exchange and the write.  On the machine where
@@ -178,11 +181,87 @@ void copy_in_kernel(off_t start)
     }
 }
 
+[[noreturn]] void not_quenda(const quenda::file_check& c)
+{
+    fprintf(stderr, "%s: error - %s: %s\n", progname, quendafile, c.problem.c_str());
+    exit(-1);
+}
+
+// Reads `want` bytes in all into `bytes`, in steps of at most one buffer,
+// or fewer when the input ends first.
+void read_up_to(FILE* in, std::string& bytes, std::int64_t want)
+{
+    while (static_cast<std::int64_t>(bytes.size()) < want) {
+        const auto left = static_cast<std::uint64_t>(want) - bytes.size();
+        const size_t step = left < sizeof buffer ? static_cast<size_t>(left) : sizeof buffer;
+        const size_t got = fread(buffer, 1, step, in);
+        if (got < step && ferror(in))
+            read_failed();
+        bytes.append(reinterpret_cast<const char*>(buffer), got);
+        if (got < step)
+            return;
+    }
+}
+
+// The header of an input that cannot tell its size (a pipe, a terminal):
+// judged by its block count first, then read in steps, so that no more is
+// held than the input delivered, and judged as a file of the bytes it gave.
+// The input is left at the first sample.
+std::string header_of_stream(FILE* in)
+{
+    std::string bytes;
+    read_up_to(in, bytes, static_cast<std::int64_t>(quenda::block_size));
+    const auto* fixed = reinterpret_cast<const unsigned char*>(bytes.data());
+    const bool whole = bytes.size() == quenda::block_size;
+    quenda::file_check c =
+        quenda::check_fixed_header(fixed, whole ? quenda::unknown_size : static_cast<std::int64_t>(bytes.size()));
+    if (!c.ok())
+        not_quenda(c);
+    read_up_to(in, bytes, c.header_bytes);
+    c = quenda::check_fixed_header(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                   static_cast<std::int64_t>(bytes.size()));
+    if (!c.ok())
+        not_quenda(c);
+    return bytes;
+}
+
+// Checks that the input can be a Quenda file and reads its header with the
+// reader of this host.  A regular file is judged by its size before the
+// reader runs; any other input is read up to the header's end first, and
+// the reader gets those bytes.
+void read_header(FILE* in)
+{
+    struct stat st {};
+    if (fstat(in_fd, &st) != 0)
+        read_failed();
+    if (S_ISREG(st.st_mode)) {
+        const quenda::file_check c = quenda::check_quenda_file(in, st.st_size);
+        if (c.read_error)
+            read_failed();
+        if (!c.ok())
+            not_quenda(c);
+        header = read_header_of_this_host(in, &ort_text, &kan_text);
+    } else {
+        std::string bytes = header_of_stream(in);
+        FILE* mem = fmemopen(bytes.data(), bytes.size(), "r");
+        if (mem == nullptr)
+            read_failed();
+        header = read_header_of_this_host(mem, &ort_text, &kan_text);
+        fclose(mem);
+    }
+    if (header == nullptr) {
+        fprintf(stderr, "%s: error - could not read quenda header from %s\n", progname, quendafile);
+        exit(-1);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    keep_std_fds();
+    // Standard output carries nothing but the raw file, as rawfile=/dev/stdout:
+    // closed, that name must fail to open rather than lead to /dev/null.
+    keep_std_fds(true);
     arg_entry table[] = {
         {nullptr,
          "1.0 : transforms a Quenda file into a raw soundfile, \n"
@@ -194,6 +273,8 @@ int main(int argc, char** argv)
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
+    if (answered_help_or_version(argc, argv, table, version_text))
+        return 0;
 
     kestargs(table, &argc, &argv, &progname);
     if (verbose)
@@ -215,18 +296,15 @@ int main(int argc, char** argv)
         fprintf(stderr, "%s: error - could not open quendafile %s\n", progname, quendafile);
         exit(-1);
     }
-    // Unbuffered, the header reader takes no byte beyond the header from the
-    // descriptor: an input that cannot seek goes on with the samples.
+    // Unbuffered, the header is read without taking a byte beyond it from
+    // the descriptor: an input that cannot seek goes on with the samples.
     setvbuf(in, nullptr, _IONBF, 0);
-
-    header = read_header_of_this_host(in, &ort_text, &kan_text);
-    if (header == nullptr) {
-        fprintf(stderr, "%s: error - could not read quenda header from %s\n", progname, quendafile);
-        exit(-1);
-    }
-    // The first sample.  An input that cannot seek stands there already.
     in_fd = fileno(in);
-    const auto start = static_cast<off_t>(std::int64_t{header->anz_header} * 512);
+    read_header(in);
+
+    // The first sample.  An input that cannot seek stands there already.
+    const quenda::file_info info = quenda::describe_file(*header, 0);
+    const auto start = static_cast<off_t>(info.header_bytes);
     lseek(in_fd, start, SEEK_SET);
 
     if (verbose && swap)
@@ -240,7 +318,7 @@ int main(int argc, char** argv)
 
     if (verbose)
         fprintf(stderr, "%s: written %ld bytes\n", progname, count * 2);
-    const long announced = static_cast<long>(header->nspbk) * 256;
+    const long announced = static_cast<long>(info.announced_samples);
     if (count != announced)
         fprintf(stderr, "%s: warning - counted samples incorrect (%ld != %ld)\n", progname, count, announced);
     return 0;

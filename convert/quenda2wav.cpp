@@ -6,16 +6,17 @@
 // from the input's size before anything is written, so the WAV header goes
 // out first and the output may be a pipe.
 #include "header.h"
+#include "help_version.h"
+#include "info.h"
 #include "kestargs.h"
-#include "quenda_file.h"
 #include "std_fds.h"
 #include "wav.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +27,6 @@ namespace {
 
 constexpr const char* version_text = "quenda2wav (quenda tools) 1.0\n";
 
-// Rates that the header's isf may plausibly hold.
-constexpr int min_rate = 1000;
-constexpr int max_rate = 384000;
-
 // Bytes moved per read and write.
 constexpr size_t block_bytes = 65536;
 
@@ -37,6 +34,8 @@ constexpr size_t block_bytes = 65536;
 // What the driver holds until the process ends.
 int verbose = 0;
 int swap = 0;
+char rate_zero[] = "0";
+char* rate_text = rate_zero;  // as given; checked by rate_of()
 int rate = 0;
 char* wavfile = nullptr;
 char* quendafile = nullptr;
@@ -90,17 +89,24 @@ bool output_is_input(const struct stat& in)
     return got == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
 }
 
+// The rate that `text` names: a whole number of Hz in the plausible range,
+// or 0 for the header's isf; -1 for anything else.
+int rate_of(const char* text)
+{
+    const char* end = text + strlen(text);
+    int value = -1;
+    const auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end || (value != 0 && !quenda::plausible_rate(value)))
+        return -1;
+    return value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     // Standard output is written only as the WAV file itself.
     keep_std_fds(true);
-
-    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
-        fputs(version_text, stdout);
-        return fflush(stdout) == 0 ? 0 : -1;
-    }
 
     arg_entry table[] = {
         {nullptr,
@@ -110,69 +116,73 @@ int main(int argc, char** argv)
         {"v", "verbose mode", ARG_BOOL, &verbose, 0},
         {"wavfile", "WAV file name, - for standard output", ARG_STRING, &wavfile, 1},
         {"quendafile", "Quenda file name", ARG_STRING, &quendafile, 1},
-        {"rate", "sample rate in Hz, 0 for the header's isf", ARG_INT, &rate, 0},
+        {"rate", "sample rate in Hz, 0 for the header's isf", ARG_STRING, &rate_text, 0},
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
+    if (answered_help_or_version(argc, argv, table, version_text))
+        return 0;
 
     kestargs(table, &argc, &argv, &progname);
     if (verbose)
         printargs(stderr, progname, table);
+    rate = rate_of(rate_text);
     if (rate < 0) {
-        fprintf(stderr, "%s: error - rate %d is not a sample rate\n", progname, rate);
+        fprintf(stderr,
+                "%s: error - rate %s is not a sample rate: a whole number of Hz from %d to %d, or 0 for the "
+                "header's isf\n",
+                progname, rate_text, quenda::min_plausible_rate, quenda::max_plausible_rate);
         exit(-1);
     }
 
     // Everything is checked before the output is opened: a refused
     // conversion leaves no file behind.
-    FILE* in = fopen(quendafile, "r");
-    if (in == nullptr)
-        fail("%s: error - could not open quendafile %s\n", quendafile);
+    FILE* in = nullptr;
     struct stat in_stat {};
-    if (fstat(fileno(in), &in_stat) != 0)
-        fail_errno("%s: could not read from file %s\n", quendafile);
-    if (!S_ISREG(in_stat.st_mode))
+    switch (quenda::open_regular_file(quendafile, in, in_stat)) {
+    case quenda::open_status::opened:
+        break;
+    case quenda::open_status::cannot_open:
+        fail("%s: error - could not open quendafile %s\n", quendafile);
+    case quenda::open_status::not_regular:
         fail("%s: error - quendafile %s is not a regular file; its size must be known before writing\n",
              quendafile);
+    }
     if (output_is_input(in_stat)) {
         fprintf(stderr, "%s: error - wavfile %s would overwrite quendafile %s\n", progname, wavfile, quendafile);
         exit(-1);
     }
 
-    std::string why;
-    switch (check_quenda_file(in, in_stat.st_size, why)) {
-    case quenda_shape::plausible:
-        break;
-    case quenda_shape::not_quenda:
-        fprintf(stderr, "%s: error - %s: %s\n", progname, quendafile, why.c_str());
-        exit(-1);
-    case quenda_shape::read_error:
+    const quenda::file_check check = quenda::check_quenda_file(in, in_stat.st_size);
+    if (check.read_error)
         fail_errno("%s: could not read from file %s\n", quendafile);
+    if (!check.ok()) {
+        fprintf(stderr, "%s: error - %s: %s\n", progname, quendafile, check.problem.c_str());
+        exit(-1);
     }
     header = read_header_of_this_host(in, &ort_text, &kan_text);
     if (header == nullptr)
         fail("%s: error - could not read quenda header from %s\n", quendafile);
+    const quenda::file_info info = quenda::describe_file(*header, in_stat.st_size);
 
     if (rate == 0) {
-        if (header->isf < min_rate || header->isf > max_rate) {
+        if (!info.rate_plausible) {
             fprintf(stderr, "%s: error - no sample rate: isf is %d; give rate=\n", progname, header->isf);
             exit(-1);
         }
         rate = header->isf;
     }
 
-    // Whole samples after the header; the header reader has made sure the
-    // file holds the header itself.
-    const std::int64_t header_bytes = std::int64_t{header->anz_header} * 512;
-    const std::int64_t after = in_stat.st_size > header_bytes ? in_stat.st_size - header_bytes : 0;
-    const std::uint64_t data_size = static_cast<std::uint64_t>(after) & ~std::uint64_t{1};
+    // Whole samples after the header; the check has made sure the file
+    // holds the header itself.
+    const std::uint64_t data_size = static_cast<std::uint64_t>(info.samples) * 2;
     if (data_size > wav::max_data_size) {
         fprintf(stderr, "%s: error - %s holds %llu bytes of samples, more than a WAV file can hold (%llu)\n",
                 progname, quendafile, static_cast<unsigned long long>(data_size),
                 static_cast<unsigned long long>(wav::max_data_size));
         exit(-1);
     }
-    if (fseeko(in, static_cast<off_t>(header_bytes), SEEK_SET) != 0)
+    if (fseeko(in, static_cast<off_t>(info.header_bytes), SEEK_SET) != 0)
         fail_errno("%s: could not read from file %s\n", quendafile);
 
     FILE* out = to_stdout() ? stdout : fopen(wavfile, "w");
@@ -212,8 +222,8 @@ int main(int argc, char** argv)
     if (verbose)
         fprintf(stderr, "%s: written %llu bytes of samples at %d Hz\n", progname,
                 static_cast<unsigned long long>(data_size), rate);
-    const long long count = static_cast<long long>(data_size / 2);
-    const long long announced = static_cast<long long>(header->nspbk) * 256;
+    const long long count = static_cast<long long>(info.samples);
+    const long long announced = static_cast<long long>(info.announced_samples);
     if (count != announced)
         fprintf(stderr, "%s: warning - counted samples incorrect (%lld != %lld)\n", progname, count, announced);
     return 0;

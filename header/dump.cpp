@@ -18,38 +18,20 @@ constexpr std::size_t longest_text = [] {
 
 void disp_header_v2(const Quenda_header_2* h) {
     using namespace quenda;
-    const auto* rec = reinterpret_cast<const unsigned char*>(h);
-    std::printf("structure Quenda_header_2:\n");
+    std::printf("%s", dump_title);
     for (const Field& f : fields) {
-        const unsigned char* p = rec + f.member;
-        switch (f.kind) {
-        case Kind::int32: {  // arrays show their first element
-            std::int32_t v;
-            std::memcpy(&v, p, sizeof v);
-            std::printf(f.dump, static_cast<int>(v));
-            break;
-        }
-        case Kind::int16: {
-            std::int16_t v;
-            std::memcpy(&v, p, sizeof v);
-            std::printf(f.dump, static_cast<int>(v));
-            break;
-        }
-        case Kind::int8:
-            std::printf(f.dump, static_cast<int>(static_cast<std::int8_t>(*p)));
-            break;
-        case Kind::chars:
-        case Kind::text:
-            if (f.count == 1) {
-                std::printf(f.dump, static_cast<char>(*p));
-            } else {
-                // The field need not hold a NUL: print from a terminated copy.
-                char scratch[longest_text + 1];
-                std::memcpy(scratch, p, f.count);
-                scratch[f.count] = '\0';
-                std::printf(f.dump, scratch);
-            }
-            break;
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(h) + f.member;
+        if (f.kind != Kind::chars && f.kind != Kind::text) {
+            // Arrays show their first element.
+            std::printf(f.dump, static_cast<int>(field_number(*h, f)));
+        } else if (f.count == 1) {
+            std::printf(f.dump, static_cast<char>(*p));
+        } else {
+            // The field need not hold a NUL: print from a terminated copy.
+            char scratch[longest_text + 1];
+            std::memcpy(scratch, p, f.count);
+            scratch[f.count] = '\0';
+            std::printf(f.dump, scratch);
         }
     }
 }

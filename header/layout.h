@@ -11,15 +11,16 @@
 #pragma once
 
 #include "header.h"
+#include "info.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace quenda {
-
-inline constexpr std::size_t block_size = 512;
 
 enum class Kind : std::uint8_t {
     int32,  // signed 32-bit numbers
@@ -125,6 +126,9 @@ static_assert(field("not_useda").offset == 298 && field("wdh").offset == 498);
 
 inline constexpr std::size_t version_offset = field("version").offset;
 
+// The dump's first line, before the line of each field.
+inline constexpr const char* dump_title = "structure Quenda_header_2:\n";
+
 // Byte-order policies.
 struct Vms {
     static void fix(unsigned char*, std::size_t) {}
@@ -136,6 +140,12 @@ struct Sun {
         else if (w == 4) longvms2sun(item);
     }
 };
+
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "the header library serves little- and big-endian hosts only");
+
+// The policy that gives plain numbers on this host.
+using Host = std::conditional_t<std::endian::native == std::endian::little, Vms, Sun>;
 
 inline std::size_t text_length(const unsigned char* s, std::size_t max) {
     std::size_t n = 0;
@@ -156,6 +166,41 @@ void copy_numbers(unsigned char* dst, const unsigned char* src, std::size_t w, s
         Order::fix(item, w);
         std::memcpy(dst + i * w, item, w);
     }
+}
+
+// Element `i` of the numeric field `f` of the record `h`, widened.
+inline std::int64_t field_number(const Quenda_header_2& h, const Field& f, std::size_t i = 0) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&h) + f.member + i * width(f.kind);
+    switch (f.kind) {
+    case Kind::int32: {
+        std::int32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    case Kind::int16: {
+        std::int16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    default:
+        return static_cast<std::int8_t>(*p);
+    }
+}
+
+// The characters of field `f` of the record `h`: all `count` of them, or
+// fewer up to the first NUL.
+inline std::string_view field_text(const Quenda_header_2& h, const Field& f) {
+    const auto* p = reinterpret_cast<const unsigned char*>(&h) + f.member;
+    return {reinterpret_cast<const char*>(p), text_length(p, f.count)};
+}
+
+// The 32-bit number of field `f` in the block, as this host reads it.
+inline std::int32_t block_number(const unsigned char* block, const Field& f) {
+    unsigned char item[4];
+    copy_numbers<Host>(item, block + f.offset, 4, 1);
+    std::int32_t v;
+    std::memcpy(&v, item, sizeof v);
+    return v;
 }
 
 // Fills the record `h` from the block: every field but the reserved ones.

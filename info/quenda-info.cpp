@@ -1,15 +1,21 @@
 // quenda-info: shows the header of Quenda sound files and checks what it
 // announces against the files themselves, as text for a person, as one JSON
 // object per file for a script, or as the files' texts alone for transcript
-// lists.
+// lists.  Folders are searched for *.qnd files.
+//
+// Whatever a file holds, each header field, each text and each file name
+// stays on its own line: in the text view and in the texts alone, bytes that
+// cannot be shown as they are follow common/text's escaping rule; in JSON
+// every string is written by text::json_string.
 #include "header.h"
+#include "info.h"
+#include "inputs.h"
 #include "layout.h"
-#include "quenda_file.h"
 #include "std_fds.h"
+#include "text.h"
 
 #include <sys/stat.h>
 
-#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -27,26 +33,25 @@ constexpr const char* usage_line = "usage: quenda-info [--format=text|json] [--t
 
 constexpr const char* help_text =
     "Shows the header of each Quenda sound file and checks it against the file.\n"
+    "A folder is searched for *.qnd files, in its subfolders too.\n"
     "\n"
-    "  --format=text   the header dump, the texts and what the header implies (default)\n"
+    "  --format=text   the header fields, the texts and what the header implies (default)\n"
     "  --format=json   one JSON object per file and line\n"
     "  --text=ort      only the orthographic text, one line FILE<TAB>text per file\n"
     "  --text=kan      only the canonical text, likewise\n"
     "  -h, --help      this text\n"
     "  --version       the program's version\n"
     "\n"
-    "Texts are written as UTF-8, their bytes taken as Latin-1.\n"
+    "Texts are written as UTF-8, their bytes taken as Latin-1; bytes that cannot be\n"
+    "shown are written as \\xHH, \\n, \\t, \\0 (a backslash as \\\\).\n"
     "Exit status: 0 when every file was read as a Quenda file, 1 when one was not,\n"
     "2 for a usage error or when the output cannot be written.\n";
 
 constexpr const char* version_text = "quenda-info (quenda tools) 1.0\n";
 
-// Rates that `isf` may plausibly hold.
-constexpr std::int32_t min_rate = 1000;
-constexpr std::int32_t max_rate = 384000;
+constexpr std::string_view suffix = ".qnd";
 
 enum class Output { text, json, ort, kan };
-
 
 // --- output -------------------------------------------------------------------
 
@@ -72,209 +77,143 @@ void put(std::string_view s)
     fwrite(s.data(), 1, s.size(), stdout);
 }
 
-// A byte of a text as UTF-8, the text's bytes read as Latin-1.
-void append_latin1(std::string& out, unsigned char c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else {
-        out += static_cast<char>(0xc0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3f));
-    }
-}
-
-// A text for a line of its own: UTF-8, control characters as blanks so that
-// one text stays on one line.
-std::string line_text(std::string_view s)
+// Header characters for a line of their own: their bytes read as Latin-1
+// and written as UTF-8; control characters and backslashes escaped.
+std::string latin1_line(std::string_view s)
 {
     std::string out;
     for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        append_latin1(out, c < 0x20 || c == 0x7f ? ' ' : c);
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0xa0)
+            text::append_utf8(out, b);
+        else
+            text::append_escaped(out, b);
     }
     return out;
 }
 
-// Length of the UTF-8 sequence at the start of `s`, or 0 when it is none.
-std::size_t utf8_sequence(std::string_view s)
+std::string json_latin1(const char* s)
 {
-    const auto c = static_cast<unsigned char>(s[0]);
-    std::size_t n = 0;
-    if (c < 0x80)
-        n = 1;
-    else if (c >= 0xc2 && c <= 0xdf)
-        n = 2;
-    else if ((c & 0xf0) == 0xe0)
-        n = 3;
-    else if (c >= 0xf0 && c <= 0xf4)
-        n = 4;
-    if (n == 0 || n > s.size())
-        return 0;
-    for (std::size_t i = 1; i < n; ++i)
-        if ((static_cast<unsigned char>(s[i]) & 0xc0) != 0x80)
-            return 0;
-    return n;
-}
-
-bool is_utf8(std::string_view s)
-{
-    while (!s.empty()) {
-        const std::size_t n = utf8_sequence(s);
-        if (n == 0)
-            return false;
-        s.remove_prefix(n);
-    }
-    return true;
-}
-
-// A JSON string.  Header texts are Latin-1; a file name is taken as it is
-// when it is UTF-8 already, else as Latin-1.
-std::string json_string(std::string_view s, bool latin1 = true)
-{
-    const bool raw = !latin1 && is_utf8(s);
-    std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char esc[7];
-            snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else if (c >= 0x80 && !raw) {
-            append_latin1(out, c);
-        } else {
-            out += ch;
-        }
-    }
-    return out + '"';
-}
-
-std::string json_text(const char* text)
-{
-    return text == nullptr ? "null" : json_string(text);
+    return s == nullptr ? "null" : text::json_string(text::latin1_to_utf8(s));
 }
 
 // --- one file ----------------------------------------------------------------
 
 // A file read as a Quenda file, and what its header implies.
 struct Info {
-    const char* name;
+    std::string name;
     Quenda_header_2* header = nullptr;
     char* ort = nullptr;
     char* kan = nullptr;
-    std::int64_t size = 0;
-    std::int64_t header_bytes = 0;
-    std::int64_t samples = 0;    // whole samples after the header
-    bool odd_byte = false;       // a last byte that is no whole sample
-    std::int64_t announced = 0;  // nspbk x 256
+    quenda::file_info implied;
     std::vector<std::string> problems;
 
     Info(const Info&) = delete;
     Info& operator=(const Info&) = delete;
-    explicit Info(const char* file) : name(file) {}
+    explicit Info(std::string file) : name(std::move(file)) {}
     ~Info()
     {
         free(header);
         free(ort);
         free(kan);
     }
-
-    int version() const { return header->anz_header > 1 ? 2 : 1; }
-    bool plausible_rate() const { return header->isf >= min_rate && header->isf <= max_rate; }
 };
 
-bool fail_file(const char* name, const std::string& why)
+// Reads the header of `info.name` and checks it against the file.  The
+// reason when the file is no Quenda file, or an empty string.
+std::string inspect(Info& info)
 {
-    fprintf(stderr, "%s: %s: %s\n", program, name, why.c_str());
-    return false;
-}
-
-// Reads the header of `info.name` and checks it against the file.  False
-// after a message on standard error when the file is no Quenda file.
-bool inspect(Info& info)
-{
-    FILE* f = fopen(info.name, "r");
-    if (f == nullptr)
-        return fail_file(info.name, strerror(errno));
+    FILE* f = nullptr;
+    struct stat st {};
+    switch (quenda::open_regular_file(info.name.c_str(), f, st)) {
+    case quenda::open_status::opened:
+        break;
+    case quenda::open_status::cannot_open:
+        return strerror(errno);
+    case quenda::open_status::not_regular:
+        return "not a regular file";
+    }
     struct Closer {
         FILE* f;
         ~Closer() { fclose(f); }
     } closer{f};
 
-    struct stat st {};
-    if (fstat(fileno(f), &st) != 0)
-        return fail_file(info.name, strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail_file(info.name, "not a regular file");
-    info.size = st.st_size;
-
-    std::string why;
-    switch (check_quenda_file(f, info.size, why)) {
-    case quenda_shape::plausible:
-        break;
-    case quenda_shape::not_quenda:
-        return fail_file(info.name, why);
-    case quenda_shape::read_error:
-        return fail_file(info.name, strerror(errno));
-    }
+    const quenda::file_check check = quenda::check_quenda_file(f, st.st_size);
+    if (check.read_error)
+        return strerror(errno);
+    if (!check.ok())
+        return check.problem;
     info.header = read_header_of_this_host(f, &info.ort, &info.kan);
     if (info.header == nullptr)
-        return fail_file(info.name, "could not read the Quenda header");
+        return "could not read the Quenda header";
 
     const Quenda_header_2& h = *info.header;
-    info.header_bytes = std::int64_t{h.anz_header} * 512;
-    const std::int64_t after = info.size - info.header_bytes;
-    info.samples = after / 2;
-    info.odd_byte = after % 2 != 0;
-    info.announced = std::int64_t{h.nspbk} * 256;
-
+    const quenda::file_info& i = info.implied = quenda::describe_file(h, st.st_size);
     auto problem = [&](const std::string& s) { info.problems.push_back(s); };
-    if (info.samples != info.announced)
-        problem(std::to_string(info.samples) + " samples in the file, " + std::to_string(info.announced) +
+    if (i.samples != i.announced_samples)
+        problem(std::to_string(i.samples) + " samples in the file, " + std::to_string(i.announced_samples) +
                 " announced (nspbk " + std::to_string(h.nspbk) + ")");
-    if (info.odd_byte)
+    if (i.odd_byte)
         problem("an odd byte after the last sample");
-    if (!info.plausible_rate())
-        problem("isf " + std::to_string(h.isf) + " is not a plausible sample rate (" + std::to_string(min_rate) +
-                " to " + std::to_string(max_rate) + ")");
-    if (h.version != info.version())
+    if (!i.rate_plausible)
+        problem("isf " + std::to_string(h.isf) + " is not a plausible sample rate (" +
+                std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) +
+                ")");
+    if (h.version != i.version)
         problem("version byte " + std::to_string(h.version) + ", but anz_header " + std::to_string(h.anz_header) +
-                " means version " + std::to_string(info.version()));
-    if (info.version() == 2 && info.ort == nullptr)
+                " means version " + std::to_string(i.version));
+    if (i.version == 2 && info.ort == nullptr)
         problem("no orthographic text in the header");
-    if (info.version() == 2 && info.kan == nullptr)
+    if (i.version == 2 && info.kan == nullptr)
         problem("no canonical text in the header");
-    return true;
+    return {};
+}
+
+// A field's line as the library's dump shows it (the same label and
+// column), its characters escaped.
+std::string field_line(const Quenda_header_2& h, const quenda::Field& f)
+{
+    const std::string_view format = f.dump;
+    std::string line(format.substr(0, format.find('%')));
+    if (f.kind != quenda::Kind::chars && f.kind != quenda::Kind::text)
+        line += std::to_string(quenda::field_number(h, f));  // an array by its first element
+    else if (f.count == 1)  // one character, whatever it is
+        line += latin1_line({reinterpret_cast<const char*>(&h) + f.member, 1});
+    else
+        line += latin1_line(quenda::field_text(h, f));
+    return line + '\n';
 }
 
 void show_text(const Info& info, bool first)
 {
     const Quenda_header_2& h = *info.header;
+    const quenda::file_info& i = info.implied;
     std::string s = first ? "" : "\n";
-    s += "==> " + std::string(info.name) + " <==\n";
-    put(s);
-    disp_header_v2(&h);  // through printf, the same stream
+    s += "==> " + text::printable(info.name) + " <==\n";
+    s += quenda::dump_title;
+    for (const quenda::Field& f : quenda::fields)
+        s += field_line(h, f);
 
     char line[160];
-    s.clear();
     auto add = [&](const char* label, const std::string& value) {
         snprintf(line, sizeof line, "%-20s", label);
         s += line + value + "\n";
     };
     if (info.ort != nullptr)
-        add("ort:", line_text(info.ort));
+        add("ort:", latin1_line(info.ort));
     if (info.kan != nullptr)
-        add("kan:", line_text(info.kan));
-    add("header bytes:", std::to_string(info.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x 512)");
-    add("samples:", std::to_string(info.samples) + " (" + std::to_string(info.samples * 2) +
-                        " bytes after the header)");
-    add("announced samples:", std::to_string(info.announced) + " (nspbk " + std::to_string(h.nspbk) + " x 256)");
-    add("odd byte:", info.odd_byte ? "1, dropped" : "none");
-    if (info.plausible_rate()) {
-        snprintf(line, sizeof line, "%.3f s (%lld samples at %d Hz)", static_cast<double>(info.samples) / h.isf,
-                 static_cast<long long>(info.samples), static_cast<int>(h.isf));
+        add("kan:", latin1_line(info.kan));
+    const std::string block = std::to_string(quenda::block_size);
+    const std::string block_samples = std::to_string(quenda::block_size / 2);  // of 16 bits
+    add("header bytes:", std::to_string(i.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x " +
+                             block + ")");
+    add("samples:", std::to_string(i.samples) + " (" + std::to_string(i.samples * 2) + " bytes after the header)");
+    add("announced samples:",
+        std::to_string(i.announced_samples) + " (nspbk " + std::to_string(h.nspbk) + " x " + block_samples + ")");
+    add("odd byte:", i.odd_byte ? "1, dropped" : "none");
+    if (i.rate_plausible) {
+        snprintf(line, sizeof line, "%.3f s (%lld samples at %d Hz)", i.seconds, static_cast<long long>(i.samples),
+                 static_cast<int>(h.isf));
         add("duration:", line);
     } else {
         add("duration:", "unknown");
@@ -290,48 +229,29 @@ void show_text(const Info& info, bool first)
 // more than one), characters as a string up to their first NUL.
 std::string json_field(const Quenda_header_2& h, const quenda::Field& f)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(&h) + f.member;
-    if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text) {
-        const std::size_t n = quenda::text_length(p, f.count);
-        return json_string(std::string_view(reinterpret_cast<const char*>(p), n));
-    }
-    auto number = [&](std::size_t i) -> long long {
-        switch (f.kind) {
-        case quenda::Kind::int32: {
-            std::int32_t v;
-            memcpy(&v, p + 4 * i, sizeof v);
-            return v;
-        }
-        case quenda::Kind::int16: {
-            std::int16_t v;
-            memcpy(&v, p + 2 * i, sizeof v);
-            return v;
-        }
-        default:
-            return static_cast<std::int8_t>(p[i]);
-        }
-    };
+    if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text)
+        return text::json_string(text::latin1_to_utf8(quenda::field_text(h, f)));
     if (f.count == 1)
-        return std::to_string(number(0));
+        return std::to_string(quenda::field_number(h, f));
     std::string list = "[";
     for (std::size_t i = 0; i < f.count; ++i) {
         if (i > 0)
             list += ',';
-        list += std::to_string(number(i));
+        list += std::to_string(quenda::field_number(h, f, i));
     }
-    list += ']';
-    return list;
+    return list + ']';
 }
 
 void show_json(const Info& info)
 {
-    std::string s = "{\"file\":" + json_string(info.name, false);
-    s += ",\"version\":" + std::to_string(info.version());
-    s += ",\"header_bytes\":" + std::to_string(info.header_bytes);
-    s += ",\"samples\":" + std::to_string(info.samples);
-    s += ",\"announced_samples\":" + std::to_string(info.announced);
-    s += ",\"ort\":" + json_text(info.ort);
-    s += ",\"kan\":" + json_text(info.kan);
+    const quenda::file_info& i = info.implied;
+    std::string s = "{\"type\":\"header\",\"file\":" + text::json_string(info.name);
+    s += ",\"version\":" + std::to_string(i.version);
+    s += ",\"header_bytes\":" + std::to_string(i.header_bytes);
+    s += ",\"samples\":" + std::to_string(i.samples);
+    s += ",\"announced_samples\":" + std::to_string(i.announced_samples);
+    s += ",\"ort\":" + json_latin1(info.ort);
+    s += ",\"kan\":" + json_latin1(info.kan);
     s += ",\"fields\":{";
     bool first = true;
     for (const quenda::Field& f : quenda::fields) {
@@ -344,10 +264,10 @@ void show_json(const Info& info)
         first = false;
     }
     s += "},\"problems\":[";
-    for (std::size_t i = 0; i < info.problems.size(); ++i) {
-        if (i > 0)
+    for (std::size_t k = 0; k < info.problems.size(); ++k) {
+        if (k > 0)
             s += ',';
-        s += json_string(info.problems[i]);
+        s += text::json_string(info.problems[k]);
     }
     s += "]}\n";
     put(s);
@@ -355,14 +275,25 @@ void show_json(const Info& info)
 
 void show_text_only(const Info& info, const char* text)
 {
-    put(std::string(info.name) + "\t" + line_text(text != nullptr ? text : "") + "\n");
+    put(text::printable(info.name) + "\t" + latin1_line(text != nullptr ? text : "") + "\n");
+}
+
+// A path that gave no Quenda file: a record of its own in JSON, where the
+// output is the whole report; a line on standard error otherwise.
+void show_file_error(Output output, const std::string& name, const std::string& why)
+{
+    if (output == Output::json)
+        put("{\"type\":\"file_error\",\"file\":" + text::json_string(name) + ",\"message\":" + text::json_string(why) +
+            "}\n");
+    else
+        fprintf(stderr, "%s: %s: %s\n", program, text::printable(name).c_str(), text::printable(why).c_str());
 }
 
 // --- command line --------------------------------------------------------------
 
 struct Options {
     Output output = Output::text;
-    std::vector<const char*> files;
+    std::vector<std::string> paths;
 };
 
 // The value of `--name=value` or `--name value` at argv[i], or null when
@@ -387,11 +318,11 @@ Options parse(int argc, char** argv)
     Options o;
     bool options_end = false;
     Output format = Output::text;
-    Output text = Output::text;  // text: no --text given
+    Output only = Output::text;  // text: no --text given
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (options_end || arg.size() < 2 || arg[0] != '-') {
-            o.files.push_back(argv[i]);
+            o.paths.emplace_back(arg);
         } else if (arg == "--") {
             options_end = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -409,21 +340,21 @@ Options parse(int argc, char** argv)
             else if (strcmp(v, "json") == 0)
                 format = Output::json;
             else
-                usage_error(std::string("unknown format '") + v + "' (text or json)");
+                usage_error("unknown format '" + text::printable(v) + "' (text or json)");
         } else if (const char* t = option_value("--text", argc, argv, i)) {
             if (strcmp(t, "ort") == 0)
-                text = Output::ort;
+                only = Output::ort;
             else if (strcmp(t, "kan") == 0)
-                text = Output::kan;
+                only = Output::kan;
             else
-                usage_error(std::string("unknown text '") + t + "' (ort or kan)");
+                usage_error("unknown text '" + text::printable(t) + "' (ort or kan)");
         } else {
-            usage_error("unknown option '" + std::string(arg) + "'");
+            usage_error("unknown option '" + text::printable(arg) + "'");
         }
     }
-    if (o.files.empty())
+    if (o.paths.empty())
         usage_error("no file given");
-    o.output = text != Output::text ? text : format;
+    o.output = only != Output::text ? only : format;
     return o;
 }
 
@@ -437,28 +368,34 @@ int main(int argc, char** argv)
 
     int status = 0;
     bool first = true;
-    for (const char* file : o.files) {
-        Info info(file);
-        if (!inspect(info)) {
-            status = 1;
-            continue;
+    // The paths in the order given; the files of a folder sorted by path.
+    for (const std::string& path : o.paths) {
+        for (const inputs::input_file& in : inputs::collect_inputs({path}, suffix)) {
+            Info info(in.path);
+            const std::string why = in.usable() ? inspect(info) : in.error;
+            if (!why.empty()) {
+                show_file_error(o.output, in.path, why);
+                status = 1;
+                flush_output();
+                continue;
+            }
+            switch (o.output) {
+            case Output::text:
+                show_text(info, first);
+                break;
+            case Output::json:
+                show_json(info);
+                break;
+            case Output::ort:
+                show_text_only(info, info.ort);
+                break;
+            case Output::kan:
+                show_text_only(info, info.kan);
+                break;
+            }
+            first = false;
+            flush_output();  // each file's lines before the next file's messages
         }
-        switch (o.output) {
-        case Output::text:
-            show_text(info, first);
-            break;
-        case Output::json:
-            show_json(info);
-            break;
-        case Output::ort:
-            show_text_only(info, info.ort);
-            break;
-        case Output::kan:
-            show_text_only(info, info.kan);
-            break;
-        }
-        first = false;
-        flush_output();  // each file's lines before the next file's messages
     }
     if (fclose(stdout) != 0) {
         fprintf(stderr, "%s: cannot write standard output: %s\n", program, strerror(errno));

@@ -400,6 +400,35 @@ TEST(KestargsErrors, RequiredRowsAreReportedInTableOrder)
     EXPECT_EQ(late.err, "Argument \"rawfile\" is required, but not set!\n" + late_usage);
 }
 
+TEST(KestargsErrors, RequiredRowAtTheEndOfTheTableIsChecked)
+{
+    const std::string missing = "Argument \"last\" is required, but not set!\np:\n  n\ta number (int) ";
+    const std::string last_row = "\n  last\tthe last row (string) (*REQ*)\n";
+    const struct {
+        std::initializer_list<const char*> words;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"p"}, 1, missing + "(0)" + last_row},
+        {{"p", "n=3"}, 1, missing + "(3)" + last_row},
+        {{"p", "last=x"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = in_child([&] {
+            int n = 0;
+            char* last = nullptr;
+            arg_entry table[] = {{"n", "a number", ARG_INT, &n, 0},
+                                 {"last", "the last row", ARG_STRING, &last, 1},
+                                 {nullptr, nullptr, ARG_END, nullptr, 0}};
+            Words w(c.words);
+            kestargs(table, &w.argc, &w.argv, nullptr);
+            free(last);
+        });
+        EXPECT_EQ(o.status, c.status) << c.words.size();
+        EXPECT_EQ(o.err, c.err) << c.words.size();
+    }
+}
+
 TEST(KestargsErrors, UnknownTypeCodesGiveTheInternalError)
 {
     // A named usage-line row matched on the command line: no usage text.
@@ -499,6 +528,20 @@ TEST(Printargs, ListsEveryValueRowInTableOrder)
               "  big=5000000000\n"
               "  f=3.25\n"
               "  name=\n");
+}
+
+TEST(Printusage, TheUsageThatHelpShowsOnAnyStream)
+{
+    Demo d;
+    EXPECT_EQ(written_to_stream([&](FILE* f) { printusage(f, "prog", d.table); }), demo_usage);
+    const Outcome help = parse_demo({"prog", "n=3", "help=1"});
+    const Outcome on_stderr = in_child([] {
+        Demo d;
+        d.n = 3;
+        printusage(nullptr, "prog", d.table);
+    });
+    EXPECT_EQ(on_stderr.status, 0);
+    EXPECT_EQ(on_stderr.err, help.err) << "standard error for a null stream, values as they stand";
 }
 
 TEST(Printargs, ConverterListingInVerboseMode)

@@ -1,8 +1,10 @@
-// Header files laid out byte by byte at the documented offsets, and the
-// records that belong to them.  Nothing here goes through the library.
+// The sample header laid out byte by byte at the documented offsets, and the
+// records that belong to it.  Nothing here goes through the library.
 #pragma once
 
 #include "support.h"
+
+using quenda_maker::dynamic_part;
 
 // The sample texts; the orthographic one ends in "kan".
 inline const std::string sample_ort = "guten tag kan";
@@ -16,49 +18,40 @@ enum class Extras {
 
 // The 512-byte fixed block of the sample header, numbers stored in order `o`.
 inline Bytes fixed_block(Order o, Extras extras, std::int32_t anz_header, std::int8_t version) {
-    Bytes b(512, 0);
+    using namespace quenda_maker;
+    Bytes b(block, 0);
     if (extras == Extras::junk) {
         for (auto [from, to] : {std::pair{0, 20}, {28, 48}, {64, 88}, {90, 92}, {94, 96},
                                 {98, 100}, {102, 244}, {298, 498}})
-            for (int i = from; i < to; ++i) b[i] = 0xa5;
-        put_text(b, 256 + 12, "junk");
-        put_text(b, 502, std::string("abcde\0zz", 8));
+            for (int i = from; i < to; ++i) b[i] = static_cast<char>(0xa5);
+        put_text(b, at::ifl + 12, "junk");
+        put_text(b, at::not_usedb, std::string("abcde\0zz", 8));
     }
-    put(b, 20, 74565, 4, o);       // nspbk
-    put(b, 24, static_cast<std::uint32_t>(anz_header), 4, o);
-    put_text(b, 48, "de");         // sprk
-    put(b, 50, 0xfffe, 2, o);      // swdh -2
-    put(b, 52, 0x01020304, 4, o);  // ifld1
-    put(b, 56, static_cast<std::uint32_t>(-5), 4, o);
-    put(b, 60, 7, 4, o);
-    put_text(b, 88, "k1");
-    put_text(b, 92, "k2");
-    put_text(b, 96, "k3");
-    put_text(b, 100, "k4");
-    put(b, 244, 16000, 4, o);       // isf
-    put(b, 248, 0x0a0b0c0d, 4, o);  // flagtype
-    put(b, 252, 0xffffffff, 4, o);  // flaginit -1
-    put_text(b, 256, "speaker.ifl");
-    b[288] = 24;                    // day
-    b[289] = 12;                    // month
-    put(b, 290, 1996, 2, o);        // year
-    b[292] = 'm';                   // sex
-    b[293] = static_cast<unsigned char>(version);
-    put(b, 294, 16, 2, o);          // adc_bits
-    put(b, 296, 0x1234, 2, o);      // words
-    put(b, 498, static_cast<std::uint16_t>(-300), 2, o);  // wdh
-    put(b, 500, 32767, 2, o);       // abs_ampl
+    put(b, at::nspbk, 74565, 4, o);
+    put(b, at::anz_header, anz_header, 4, o);
+    put_text(b, at::sprk, "de");
+    put(b, at::swdh, -2, 2, o);
+    put(b, at::ifld1, 0x01020304, 4, o);
+    put(b, at::ifld1 + 4, -5, 4, o);
+    put(b, at::ifld1 + 8, 7, 4, o);
+    put_text(b, at::kenn1, "k1");
+    put_text(b, at::kenn2, "k2");
+    put_text(b, at::kenn3, "k3");
+    put_text(b, at::kenn4, "k4");
+    put(b, at::isf, 16000, 4, o);
+    put(b, at::flagtype, 0x0a0b0c0d, 4, o);
+    put(b, at::flaginit, -1, 4, o);
+    put_text(b, at::ifl, "speaker.ifl");
+    b[at::day] = 24;
+    b[at::month] = 12;
+    put(b, at::year, 1996, 2, o);
+    b[at::sex] = 'm';
+    b[at::version] = static_cast<char>(version);
+    put(b, at::adc_bits, 16, 2, o);
+    put(b, at::words, 0x1234, 2, o);
+    put(b, at::wdh, -300, 2, o);
+    put(b, at::abs_ampl, 32767, 2, o);
     return b;
-}
-
-// A dynamic part holding the two texts, `lead` bytes before the first tag,
-// padded with zero bytes to whole blocks.
-inline Bytes dynamic_part(const std::string& ort, const std::string& kan,
-                          const std::string& lead = "") {
-    using namespace std::string_literals;
-    Bytes d = bytes_of(lead + "ort\0"s + ort + "\0oend::\0"s + "kan\0"s + kan + "\0kend::\0"s);
-    d.resize((d.size() + 511) / 512 * 512, 0);
-    return d;
 }
 
 // Version 1: the fixed block alone.  Version 2: with the sample texts.
@@ -66,7 +59,7 @@ inline Bytes v1_file(Order o, Extras extras = Extras::none) {
     return fixed_block(o, extras, 1, 1);
 }
 inline Bytes v2_file(Order o, Extras extras = Extras::none) {
-    return cat(fixed_block(o, extras, 2, 2), dynamic_part(sample_ort, sample_kan));
+    return fixed_block(o, extras, 2, 2) + dynamic_part(sample_ort, sample_kan);
 }
 
 // The sample record.  `reversed`: every 16- and 32-bit number with its

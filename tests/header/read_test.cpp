@@ -84,8 +84,7 @@ TEST(Read, OtherVariantReadsFileOfTheOtherOrder) {
     // correctly; its dynamic part and texts are the same.
     const Order other = Order::big;  // what the other variant reads on either host
     for (auto reader : {foreign().read2, foreign().read}) {
-        Read r(reader, cat(fixed_block(other, Extras::none, 2, 2),
-                           dynamic_part(sample_ort, sample_kan)));
+        Read r(reader, fixed_block(other, Extras::none, 2, 2) + dynamic_part(sample_ort, sample_kan));
         ASSERT_NE(r.rec.get(), nullptr);
         Record want;
         fill_sample(want.get(), 2, 2);
@@ -98,8 +97,7 @@ TEST(Read, OtherVariantReadsFileOfTheOtherOrder) {
 TEST(Read, DynamicPart) {
     // The tags need not open the part, and the buffer is exactly
     // (anz_header - 1) * 512 bytes.
-    Bytes file = cat(fixed_block(Order::little, Extras::none, 3, 2),
-                     dynamic_part("", "x", std::string(600, 'q')));
+    Bytes file = fixed_block(Order::little, Extras::none, 3, 2) + dynamic_part("", "x", 0, std::string(600, 'q'));
     ASSERT_EQ(file.size(), 3u * 512);
     Read r = read_native(file);
     ASSERT_NE(r.rec.get(), nullptr);
@@ -109,8 +107,7 @@ TEST(Read, DynamicPart) {
     EXPECT_EQ(r.position, 3 * 512);
 
     // A canonical tag before the orthographic one is not taken.
-    Read r2 = read_native(cat(fixed_block(Order::little, Extras::none, 2, 2),
-                              dynamic_part("", "", "kan\0K\0"s)));
+    Read r2 = read_native(fixed_block(Order::little, Extras::none, 2, 2) + dynamic_part("", "", 0, "kan\0K\0"s));
     EXPECT_EQ(text(r2.texts.ort), "");
     EXPECT_EQ(text(r2.texts.kan), "");
 }
@@ -128,8 +125,7 @@ TEST(Read, VersionDecidedByBlockCount) {
         EXPECT_EQ(r.position, 512);
     }
     // Three blocks with version byte 1: version 2, two more blocks read.
-    Bytes file = cat(fixed_block(Order::little, Extras::none, 3, 1),
-                     dynamic_part("o", "k", std::string(700, 'z')));
+    Bytes file = fixed_block(Order::little, Extras::none, 3, 1) + dynamic_part("o", "k", 0, std::string(700, 'z'));
     Read r = read_native(file);
     ASSERT_NE(r.rec.get(), nullptr);
     EXPECT_EQ(r.err, native().name("read_header") + ": header information inconsistent\n"
@@ -196,7 +192,7 @@ Bytes fixed_for(const Variant& v, std::int32_t anz, std::int8_t version) {
 
 TEST_P(ReadFailure, DynamicPartShorterThanAnnounced) {
     const Variant& v = *GetParam();
-    Bytes file = cat(fixed_for(v, 3, 2), dynamic_part("a", "b"));
+    Bytes file = fixed_for(v, 3, 2) + dynamic_part("a", "b");
     for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
         Read r(reader, file);
         EXPECT_EQ(r.rec.get(), nullptr);
@@ -213,7 +209,7 @@ TEST_P(ReadFailure, MissingTags) {
     put_text(block, 0, "or");  // a tag cut short is no tag
     put_text(block, 509, "ort");  // its NUL would lie behind the part
     for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
-        Read r(reader, cat(fixed_for(v, 2, 2), block));
+        Read r(reader, fixed_for(v, 2, 2) + block);
         ASSERT_NE(r.rec.get(), nullptr);
         EXPECT_EQ(r.err, v.name(base) + ": can't find orthographic text\n");
         EXPECT_EQ(r.texts.ort, nullptr);
@@ -223,7 +219,7 @@ TEST_P(ReadFailure, MissingTags) {
     block.assign(512, 0);
     put_text(block, 0, "ort\0text\0"s);
     put_text(block, 509, "kan");  // its NUL would lie behind the part
-    Read r(v.read2, cat(fixed_for(v, 2, 2), block));
+    Read r(v.read2, fixed_for(v, 2, 2) + block);
     ASSERT_NE(r.rec.get(), nullptr);
     EXPECT_EQ(r.err, v.name("read_header_2") + ": can't find canonical text\n");
     EXPECT_EQ(text(r.texts.ort), "text");
@@ -240,7 +236,7 @@ TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart) {
     const Variant& v = *GetParam();
     Bytes block(512, 'o');
     put_text(block, 0, "ort\0"s);
-    Read r(v.read, cat(fixed_for(v, 2, 2), block));
+    Read r(v.read, fixed_for(v, 2, 2) + block);
     ASSERT_NE(r.rec.get(), nullptr);
     EXPECT_EQ(text(r.texts.ort), std::string(508, 'o'));
     EXPECT_EQ(r.texts.kan, nullptr);
@@ -248,11 +244,37 @@ TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart) {
 
     block.assign(512, 'k');
     put_text(block, 0, "ort\0\0kan\0"s);
-    Read r2(v.read2, cat(fixed_for(v, 2, 2), block));
+    Read r2(v.read2, fixed_for(v, 2, 2) + block);
     ASSERT_NE(r2.rec.get(), nullptr);
     EXPECT_EQ(text(r2.texts.ort), "");
     EXPECT_EQ(text(r2.texts.kan), std::string(512 - 9, 'k'));
     EXPECT_EQ(r2.err, "");
+}
+
+TEST_P(ReadFailure, TagsFlushWithTheEndOfThePart) {
+    // A tag whose NUL is the part's last byte is found; its text is empty.
+    const Variant& v = *GetParam();
+    const struct {
+        std::string head;  // from the part's start
+        std::string tail;  // ending at the part's end
+        const char* ort;
+        const char* kan;
+        const char* err;
+    } cases[] = {
+        {"ort\0abc\0"s, "kan\0"s, "abc", "", ""},
+        {"ort\0"s, "kan\0"s, "", "", ""},
+        {"", "ort\0"s, "", "(null)", ": can't find canonical text\n"},
+    };
+    for (const auto& c : cases) {
+        Bytes block(512, 0);
+        put_text(block, 0, c.head);
+        put_text(block, 512 - c.tail.size(), c.tail);
+        Read r(v.read, fixed_for(v, 2, 2) + block);
+        ASSERT_NE(r.rec.get(), nullptr);
+        EXPECT_EQ(text(r.texts.ort), c.ort) << c.head;
+        EXPECT_EQ(text(r.texts.kan), c.kan) << c.head;
+        EXPECT_EQ(r.err, *c.err ? v.name("read_header") + c.err : "") << c.head;
+    }
 }
 
 TEST_P(ReadFailure, BlockCountBelowOne) {
@@ -263,7 +285,7 @@ TEST_P(ReadFailure, BlockCountBelowOne) {
                  {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
                 if (version == 1 && reader == v.read2) continue;
                             errno = 0;
-                Read r(reader, cat(fixed_for(v, anz, version), dynamic_part("a", "b")));
+                Read r(reader, fixed_for(v, anz, version) + dynamic_part("a", "b"));
                 EXPECT_EQ(r.rec.get(), nullptr) << anz;
                 EXPECT_EQ(r.err, v.name(base) + ": cannot allocate space for rest of header\n" +
                                      no_memory_line(v.name(base)))
@@ -281,7 +303,7 @@ TEST_P(ReadFailure, BlockCountSizedIn64Bits) {
     // to one block, which the file holds.
     const Variant& v = *GetParam();
     const std::int32_t anz = (1 << 23) + 2;
-    Bytes file = cat(fixed_for(v, anz, 2), dynamic_part("a", "b"));
+    Bytes file = fixed_for(v, anz, 2) + dynamic_part("a", "b");
     alloc::fail_call(2);  // spare the machine the 4 GiB
     Read r(v.read, file);
     EXPECT_EQ(alloc::size(1), (std::size_t{1} << 32) + 512);
@@ -291,14 +313,14 @@ TEST_P(ReadFailure, BlockCountSizedIn64Bits) {
 
     // The largest count asks for its full size, and the file cannot fill it.
     alloc::fail_call(2);
-    Read r2(v.read2, cat(fixed_for(v, INT32_MAX, 2), dynamic_part("a", "b")));
+    Read r2(v.read2, fixed_for(v, INT32_MAX, 2) + dynamic_part("a", "b"));
     EXPECT_EQ(alloc::size(1), (std::size_t{INT32_MAX} - 1) * 512);
     EXPECT_EQ(r2.rec.get(), nullptr);
 }
 
 TEST_P(ReadFailure, AllocationFailures) {
     const Variant& v = *GetParam();
-    const Bytes file = cat(fixed_for(v, 2, 2), dynamic_part(sample_ort, sample_kan));
+    const Bytes file = fixed_for(v, 2, 2) + dynamic_part(sample_ort, sample_kan);
     const std::string name = v.name("read_header");
     struct Case {
         int call;

@@ -1,8 +1,10 @@
-// Helpers for the header library's tests: hand-laid header files, streams in
-// memory, captured standard error and a switch that makes calloc fail.
+// Helpers for the header library's tests: streams in memory over files laid
+// out by the shared maker, captured standard error and a switch that makes
+// calloc fail.
 #pragma once
 
 #include "header.h"
+#include "quenda_maker.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +17,10 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::string;
+using Order = quenda_maker::order;
+using quenda_maker::put;
+using quenda_maker::put_text;
 
 inline constexpr bool big_host = std::endian::native == std::endian::big;
 
@@ -46,28 +51,6 @@ inline std::uint32_t rev32(std::uint32_t v) {
 inline std::uint16_t rev16(std::uint16_t v) {
     return static_cast<std::uint16_t>((v >> 8) | (v << 8));
 }
-
-enum class Order { little, big };
-
-// Stores a number of `width` bytes at `offset`, least significant byte
-// first for Order::little.
-inline void put(Bytes& b, std::size_t offset, std::uint32_t v, int width, Order o) {
-    for (int i = 0; i < width; ++i) {
-        const int shift = 8 * (o == Order::little ? i : width - 1 - i);
-        b.at(offset + i) = static_cast<unsigned char>(v >> shift);
-    }
-}
-
-inline void put_text(Bytes& b, std::size_t offset, const std::string& s) {
-    for (std::size_t i = 0; i < s.size(); ++i) b.at(offset + i) = static_cast<unsigned char>(s[i]);
-}
-
-inline Bytes cat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-inline Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A record from calloc, as the readers make it, released with free.
 struct Record {

@@ -63,8 +63,7 @@ TEST(Write, OtherVariantReversesEveryNumber) {
     EXPECT_EQ(write1_with(foreign().write1, h.get()).bytes, v1_file(other));
     fill_sample(h.get(), 2, 2);
     Written w = write_with(foreign().write, h.get(), sample_ort.c_str(), sample_kan.c_str());
-    EXPECT_EQ(w.bytes, cat(fixed_block(other, Extras::none, 2, 2),
-                           dynamic_part(sample_ort, sample_kan)));
+    EXPECT_EQ(w.bytes, fixed_block(other, Extras::none, 2, 2) + dynamic_part(sample_ort, sample_kan));
     EXPECT_EQ(h->nspbk, 74565) << "the record's own numbers are never reversed";
 }
 
@@ -88,7 +87,7 @@ TEST(Write, BlockCountAndPadding) {
             const std::size_t used = 536 + c.lo + c.lc;
             EXPECT_EQ(used + c.padding, w.bytes.size());
             EXPECT_EQ(Bytes(w.bytes.begin() + 512, w.bytes.begin() + used),
-                      bytes_of("ort\0"s + ort + "\0oend::\0"s + "kan\0"s + kan + "\0kend::\0"s));
+                      "ort\0"s + ort + "\0oend::\0"s + "kan\0"s + kan + "\0kend::\0"s);
             EXPECT_EQ(Bytes(w.bytes.begin() + used, w.bytes.end()), Bytes(c.padding, 0));
         }
     }

@@ -2,26 +2,36 @@
 // back by a strict parser) against data files, the texts alone, files that
 // are no Quenda files, usage errors and output that cannot be written.
 #include "json.h"
-#include "programs.h"
+#include "process.h"
+#include "quenda_maker.h"
 
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <sstream>
 
 namespace {
 
-using namespace e2e;
+using namespace quenda_maker;
+using test_support::json;
+using test_support::read_file;
+using test_support::run_result;
 
 // Version 1 with every carried field set, 300 of 512 announced samples, an
 // odd byte and no usable rate.
 std::string v1_file()
 {
     std::string b = fixed_header(2, 1, 1, 0);
-    for (const auto& [at, v, n] : {std::tuple{50, -3, 2}, {52, 1, 4}, {56, -2, 4}, {60, 3, 4}, {248, 7, 4},
-                                   {252, -1, 4}, {288, 24, 1}, {289, 12, 1}, {290, 1996, 2}, {294, 12, 2},
-                                   {296, 5, 2}, {498, -300, 2}, {500, 32767, 2}})
-        put_le(b, static_cast<std::size_t>(at), v, n);  // swdh ifld1 flagtype flaginit day month year adc_bits ...
-    for (const auto& [at, s] : {std::pair{48, "DE"}, {88, "k1"}, {100, "k4"}, {256, "speaker.ifl"}, {292, "m"},
-                                {502, "nb"}})
-        put_text(b, static_cast<std::size_t>(at), s);
+    for (const auto& [offset, v, n] :
+         {std::tuple{at::swdh, -3, 2}, {at::ifld1, 1, 4}, {at::ifld1 + 4, -2, 4}, {at::ifld1 + 8, 3, 4},
+          {at::flagtype, 7, 4}, {at::flaginit, -1, 4}, {at::day, 24, 1}, {at::month, 12, 1}, {at::year, 1996, 2},
+          {at::adc_bits, 12, 2}, {at::words, 5, 2}, {at::wdh, -300, 2}, {at::abs_ampl, 32767, 2}})
+        put(b, offset, v, n);
+    for (const auto& [offset, s] : {std::pair{at::sprk, "DE"}, {at::kenn1, "k1"}, {at::kenn4, "k4"},
+                                    {at::ifl, "speaker.ifl"}, {at::sex, "m"}, {at::not_usedb, "nb"}})
+        put_text(b, offset, s);
     return b + sample_data(300) + "\x7f";
 }
 
@@ -30,29 +40,41 @@ std::string v1_file()
 std::string v2_file()
 {
     std::string b = fixed_header(1, 2, 2, 22050);
-    put_text(b, 48, "de");
-    put_text(b, 292, "f");
+    put_text(b, at::sprk, "de");
+    put_text(b, at::sex, "f");
     return b + dynamic_part("Gr\xfc\xdf" "e\tdort", "g r y: s @", 2) + sample_data(256);
 }
 
-class QuendaInfo : public ProgramTest {
+// The program run as "quenda-info" in a temporary folder that holds the
+// two hand-laid files and the bundled example.
+class QuendaInfo : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ProgramTest::SetUp();
         write("v1.qnd", v1_file());
         write("v2.qnd", v2_file());
         write("dialog.qnd", read_file(EXAMPLES_DIR "/dialog.qnd"));
     }
-    Result info(const std::vector<std::string>& args, const std::string& stdout_to = "") const
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    void write(const std::string& name, const std::string& bytes) const { dir_.write(name, bytes); }
+
+    // Standard output: captured, or as run_options::out_to says.
+    run_result info(const std::vector<std::string>& args, const std::string& stdout_to = "") const
     {
-        return run(QUENDA_INFO_PATH, "quenda-info", args, stdout_to);
+        test_support::run_options o;
+        o.cwd = dir_.path();
+        o.argv0 = "quenda-info";
+        o.out_to = stdout_to;
+        o.timeout_seconds = 60;  // a program waiting on a FIFO fails the test instead of stalling it
+        return test_support::run(QUENDA_INFO_PATH, args, o);
     }
+
+    test_support::temp_dir dir_;
 };
 
 TEST_F(QuendaInfo, TextViewShowsDumpTextsAndChecks)
 {
-    const Result r = info({"v1.qnd", "v2.qnd"});
+    const run_result r = info({"v1.qnd", "v2.qnd"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, read_file(INFO_DATA_DIR "/text.expected"));
@@ -60,7 +82,7 @@ TEST_F(QuendaInfo, TextViewShowsDumpTextsAndChecks)
 
 TEST_F(QuendaInfo, JsonLinesReadBackAsExpected)
 {
-    const Result r = info({"--format", "json", "v1.qnd", "v2.qnd", "dialog.qnd"});
+    const run_result r = info({"--format", "json", "v1.qnd", "v2.qnd", "dialog.qnd"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(info({"v1.qnd", "--format=json", "v2.qnd", "dialog.qnd"}).out, r.out);
@@ -80,39 +102,146 @@ TEST_F(QuendaInfo, JsonLinesReadBackAsExpected)
 
 TEST_F(QuendaInfo, FileNamesInJsonAreUtf8)
 {
-    for (const char* name : {"caf\xc3\xa9.qnd", "caf\xe9.qnd"}) {  // UTF-8 kept, Latin-1 converted
+    // Bytes that are no well-formed UTF-8 (a Latin-1 letter, a surrogate's
+    // encoding) as \xHH inside the string; the parser refuses invalid UTF-8.
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xc3\xa9.qnd", "caf\xc3\xa9.qnd"},
+        {"caf\xe9.qnd", "caf\\xE9.qnd"},
+        {"\xed\xa0\x80.qnd", "\\xED\\xA0\\x80.qnd"},
+    };
+    for (const auto& [name, shown] : cases) {
         write(name, v2_file());
-        EXPECT_EQ(json::parse(info({"--format=json", name}).out)["file"].s, "caf\xc3\xa9.qnd");
+        const std::string missing = "no-" + name;
+        const auto lines = test_support::parse_json_lines(info({"--format=json", name, missing}).out);
+        ASSERT_EQ(lines.size(), 2u) << shown;
+        EXPECT_EQ(lines[0]["file"], shown);
+        EXPECT_EQ(lines[1],
+                  (json{{"type", "file_error"}, {"file", "no-" + shown}, {"message", "No such file or directory"}}));
     }
 }
 
 TEST_F(QuendaInfo, TextsAloneOneLinePerFile)
 {
-    EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f" "e dort\nv1.qnd\t\n");
+    EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f" "e\\tdort\nv1.qnd\t\n");
     EXPECT_EQ(info({"--format=json", "--text", "kan", "v2.qnd"}).out, "v2.qnd\tg r y: s @\n");
+}
+
+// Whatever bytes the header, the texts and the file name hold, each stays on
+// its line, escaped, in the text view and in the texts alone; JSON keeps them.
+TEST_F(QuendaInfo, ControlBytesAreShownEscaped)
+{
+    std::string b = fixed_header(0, 2, 2, 16000);
+    put_text(b, at::ifl, "a\nb\x1b[31m");
+    put_text(b, at::sprk, "\x01\\");
+    b[at::sex] = '\0';
+    const std::string name = "we\nird\t.qnd";
+    write(name, b + dynamic_part("x\ry\xe9", "\x85", 2));
+
+    const run_result text_view = info({name});
+    EXPECT_EQ(text_view.status, 0);
+    for (const char* line : {"==> we\\nird\\t.qnd <==\n", "\nifl[32]:            a\\nb\\x1B[31m\n",
+                             "\nsprk:               \\x01\\\\\n", "\nsex:                \\0\n",
+                             "\nort:                x\\ry\xc3\xa9\n", "\nkan:                \\x85\n"})
+        EXPECT_NE(text_view.out.find(line), std::string::npos) << line;
+    for (const char c : text_view.out)
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << static_cast<int>(c);
+
+    EXPECT_EQ(info({"--text=ort", name}).out, "we\\nird\\t.qnd\tx\\ry\xc3\xa9\n");
+    EXPECT_EQ(info({"--text=kan", name}).out, "we\\nird\\t.qnd\t\\x85\n");
+    EXPECT_EQ(info({"missing\x1b.qnd"}).err, "quenda-info: missing\\x1B.qnd: No such file or directory\n");
+
+    const json j = json::parse(info({"--format=json", name}).out);
+    EXPECT_EQ(j["file"], name);
+    EXPECT_EQ(j["fields"]["ifl"], "a\nb\x1b[31m");
+    EXPECT_EQ(j["fields"]["sprk"], "\x01\\");
+    EXPECT_EQ(j["fields"]["sex"], "");
+    EXPECT_EQ(j["ort"], "x\ry\xc3\xa9");
+    EXPECT_EQ(j["kan"], "\xc2\x85");
+}
+
+// The plausible rates' bounds, on files that are exactly their header.
+TEST_F(QuendaInfo, RateBoundsAndFilesWithoutSamples)
+{
+    const struct {
+        int version;
+        std::int32_t isf;
+        bool plausible;
+    } cases[] = {{1, 999, false}, {1, 1000, true}, {1, 384000, true}, {1, 384001, false}, {2, 22050, true}};
+    for (const auto& c : cases) {
+        const std::string bytes = c.version == 1 ? version1(0, "", c.isf) : version2(0, 2, "o", "k", "", c.isf);
+        write("bare.qnd", bytes);
+        const std::string isf = std::to_string(c.isf);
+        const run_result r = info({"--format=json", "bare.qnd"});
+        EXPECT_EQ(r.status, 0) << isf;
+        const json j = json::parse(r.out);
+        EXPECT_EQ(j["header_bytes"], bytes.size());
+        EXPECT_EQ(j["samples"], 0);
+        const std::string rate_problem = "isf " + isf + " is not a plausible sample rate (1000 to 384000)";
+        EXPECT_EQ(j["problems"], c.plausible ? json::array() : json::array({rate_problem}));
+        const std::string text_view = info({"bare.qnd"}).out;
+        EXPECT_NE(text_view.find(c.plausible ? "\nduration:           0.000 s (0 samples at " + isf + " Hz)\n"
+                                             : "\nduration:           unknown\n"),
+                  std::string::npos)
+            << isf;
+    }
+}
+
+// A folder is searched for *.qnd files in any letter case, its subfolders
+// too, sorted by path; the paths on the command line keep their order.
+TEST_F(QuendaInfo, FoldersAreSearched)
+{
+    write("tree/b.qnd", v2_file());
+    write("tree/a/c.QND", v2_file());
+    write("tree/a/notes.txt", "not a recording");
+    std::filesystem::create_directories(path("tree/a/empty"));
+    std::filesystem::create_directories(path("empty"));
+
+    run_result r = info({"--text=kan", "v2.qnd", "tree"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "v2.qnd\tg r y: s @\ntree/a/c.QND\tg r y: s @\ntree/b.qnd\tg r y: s @\n");
+
+    const std::string why = "no files ending in '.qnd' in this folder";
+    r = info({"--text=kan", "empty", "v2.qnd"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quenda-info: empty: " + why + "\n");
+    EXPECT_EQ(r.out, "v2.qnd\tg r y: s @\n");
+    r = info({"--format=json", "empty"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(json::parse(r.out), (json{{"type", "file_error"}, {"file", "empty"}, {"message", why}}));
 }
 
 TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
 {
     std::string no_blocks = v1_file();
-    put_le(no_blocks, 24, 0, 4);
+    put(no_blocks, at::anz_header, 0, 4);
     write("short.qnd", "RIFF....WAVE");
     write("no_blocks.qnd", no_blocks);
     write("truncated.qnd", v2_file().substr(0, 1000));
     std::filesystem::create_directory(path("folder.qnd"));
+    ASSERT_EQ(mkfifo(path("fifo.qnd").c_str(), 0600), 0);
 
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"short.qnd", "not a Quenda file: too short for a header (12 bytes)"},
         {"no_blocks.qnd", "not a Quenda file: anz_header is 0, below 1"},
         {"truncated.qnd", "not a Quenda file: header larger than the file (anz_header 2 is 1024 bytes, the file 1000)"},
         {"missing.qnd", "No such file or directory"},
-        {"folder.qnd", "not a regular file"},
+        {"folder.qnd", "no files ending in '.qnd' in this folder"},
+        {"fifo.qnd", "not a regular file"},
     };
     for (const auto& [file, why] : cases) {
-        const Result r = info({"--text=kan", file, "v2.qnd"});
+        const run_result r = info({"--text=kan", file, "v2.qnd"});
         EXPECT_EQ(r.status, 1) << file;
         EXPECT_EQ(r.err, "quenda-info: " + file + ": " + why + "\n");
         EXPECT_EQ(r.out, "v2.qnd\tg r y: s @\n") << file;
+
+        // In JSON a record of its own on standard output, in its place.
+        const run_result j = info({"--format=json", file, "v2.qnd"});
+        EXPECT_EQ(j.status, 1) << file;
+        EXPECT_EQ(j.err, "") << file;
+        const auto lines = test_support::parse_json_lines(j.out);
+        ASSERT_EQ(lines.size(), 2u) << file;
+        EXPECT_EQ(lines[0], (json{{"type", "file_error"}, {"file", file}, {"message", why}}));
+        EXPECT_EQ(lines[1]["file"], "v2.qnd");
     }
 }
 
@@ -136,7 +265,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
         {{"--text=ort", "--", "-x.qnd"}, 1, "", "quenda-info: -x.qnd: No such file or directory\n"},
     };
     for (const auto& c : cases) {
-        const Result r = info(c.args);
+        const run_result r = info(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start);
         EXPECT_EQ(r.err, c.err);
@@ -148,7 +277,7 @@ TEST_F(QuendaInfo, OutputThatCannotBeWrittenIsAnError)
 {
     // "-": started with standard output closed.
     for (const auto& [to, reason] : {std::pair{"/dev/full", "No space left on device"}, {"-", "Bad file descriptor"}}) {
-        const Result r = info({"v1.qnd", "v2.qnd"}, to);
+        const run_result r = info({"v1.qnd", "v2.qnd"}, to);
         EXPECT_EQ(r.status, 2) << to;
         EXPECT_EQ(r.err, std::string("quenda-info: cannot write standard output: ") + reason + "\n");
         EXPECT_EQ(info({"--version"}, to).status, 2) << to;

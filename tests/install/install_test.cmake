@@ -2,8 +2,8 @@
 # small program against the installed package, with find_package and with
 # pkg-config.  Variables: BUILD, PREFIX, SOURCE (the consumer), EXAMPLE (a
 # Quenda file), EXPECTED (the consumer's output), FLAGS (compile and link
-# flags the libraries need, such as sanitizers), BINDIR, MANDIR, LIBDIR (the
-# build's install folders).
+# flags the libraries need, such as sanitizers), BINDIR, INCLUDEDIR, MANDIR,
+# LIBDIR (the build's install folders).
 file(REMOVE_RECURSE ${PREFIX} ${PREFIX}-consumer)
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} RESULT_VARIABLE rc OUTPUT_QUIET)
 if(rc)
@@ -16,6 +16,11 @@ foreach(program quenda2raw quenda2wav quenda-info velmar trl-check)
       message(FATAL_ERROR "not installed: ${path}")
     endif()
   endforeach()
+endforeach()
+foreach(header header.h info.h kestargs.h)
+  if(NOT EXISTS ${PREFIX}/${INCLUDEDIR}/quenda_tools/${header})
+    message(FATAL_ERROR "not installed: ${INCLUDEDIR}/quenda_tools/${header}")
+  endif()
 endforeach()
 if(EXISTS ${PREFIX}/${BINDIR}/trl-tokens)
   message(FATAL_ERROR "trl-tokens stays in the build tree")

@@ -48,6 +48,7 @@ struct run_options {
     std::vector<std::string> env;   // NAME=value words added to the environment
     rlim_t file_limit = 0;       // > 0: the largest file it may write (SIGXFSZ ignored)
     bool sigpipe_ignored = false;
+    int timeout_seconds = 0;     // > 0: killed (SIGKILL) when still running after so many seconds
 };
 
 struct run_result {

@@ -1,10 +1,13 @@
 // Reads the header of quendafile=FILE through the installed libraries and
-// prints its block counts and orthographic text.
+// prints its block counts, its orthographic text and the samples it holds.
+#include <sys/stat.h>
+
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
 
 #include "header.h"
+#include "info.h"
 #include "kestargs.h"
 
 int main(int argc, char** argv)
@@ -16,8 +19,9 @@ int main(int argc, char** argv)
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
     kestargs(table, &argc, &argv, nullptr);
-    std::FILE* f = std::fopen(file, "rb");
-    if (!f) {
+    std::FILE* f = nullptr;
+    struct stat st {};
+    if (quenda::open_regular_file(file, f, st) != quenda::open_status::opened) {
         std::free(file);
         return 2;
     }
@@ -27,7 +31,19 @@ int main(int argc, char** argv)
                                                                      : read_header_sun(f, &ort, &kan);
     if (!h)
         return 3;
-    std::printf("nspbk %d anz_header %d ort %s\n", h->nspbk, h->anz_header, ort ? ort : "(none)");
+    // The reader of this host reads the same.
+    std::rewind(f);
+    char* ort2 = nullptr;
+    char* kan2 = nullptr;
+    Quenda_header_2* same = read_header_of_this_host(f, &ort2, &kan2);
+    if (!same || same->nspbk != h->nspbk || !quenda::check_quenda_file(f, st.st_size).ok())
+        return 4;
+    const quenda::file_info info = quenda::describe_file(*h, st.st_size);
+    std::printf("nspbk %d anz_header %d ort %s samples %lld\n", h->nspbk, h->anz_header, ort ? ort : "(none)",
+                static_cast<long long>(info.samples));
+    std::free(same);
+    std::free(ort2);
+    std::free(kan2);
     // What the libraries hand out belongs to the caller.
     std::free(h);
     std::free(ort);

@@ -1,0 +1,83 @@
+// What a Quenda header implies about its file, and whether a file can be a
+// Quenda file at all before a header reader runs.
+//
+// A program that reads Quenda files opens the file (open_regular_file),
+// lets check_quenda_file judge its size and block count, reads the header
+// with read_header_of_this_host, and takes what the header implies from
+// describe_file: where the samples begin, how many there are against how
+// many the header announces, and how long they last.
+#pragma once
+
+#include "header.h"
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The version-detecting reader whose numbers are plain on this host:
+// read_header_vms on a little-endian host, read_header_sun on a big-endian
+// one.
+Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan);
+
+namespace quenda {
+
+// Bytes of a header block, and of a block of samples (256 of 16 bits).
+inline constexpr std::size_t block_size = 512;
+
+// Sample rates (Hz) that the header's isf may plausibly hold.
+inline constexpr std::int32_t min_plausible_rate = 1000;
+inline constexpr std::int32_t max_plausible_rate = 384000;
+
+constexpr bool plausible_rate(std::int64_t hz) {
+    return hz >= min_plausible_rate && hz <= max_plausible_rate;
+}
+
+// Whether a file can be a Quenda file: long enough for the fixed header,
+// with at least one header block, and holding every block it announces.
+// Judged before a reader runs, so that no reader is asked to allocate what
+// the file cannot fill.
+struct file_check {
+    std::int32_t anz_header = 0;     // as this host reads it; 0 without a fixed header
+    std::int64_t header_bytes = 0;   // anz_header x 512
+    std::string problem;             // empty, or "not a Quenda file: " and the reason
+    bool read_error = false;         // the fixed header could not be read; errno says why
+
+    bool ok() const { return problem.empty() && !read_error; }
+};
+
+// The size of a stream that tells none (a pipe): the block count is judged,
+// the file's size is not.
+inline constexpr std::int64_t unknown_size = -1;
+
+// Judges the file whose first 512 bytes are `fixed` (not looked at when
+// `file_bytes` is below 512) and whose size is `file_bytes`.
+file_check check_fixed_header(const unsigned char* fixed, std::int64_t file_bytes);
+
+// The same for the open stream `f` of `file_bytes` bytes: reads its fixed
+// header from the start.
+file_check check_quenda_file(FILE* f, std::int64_t file_bytes);
+
+// What the header `h` implies about its file of `file_bytes` bytes.
+struct file_info {
+    int version = 1;                     // 2 when anz_header > 1: what the readers take it for
+    std::int64_t header_bytes = 0;       // anz_header x 512: the first sample's place
+    std::int64_t samples = 0;            // whole 16-bit samples after the header
+    bool odd_byte = false;               // a last byte that is no whole sample
+    std::int64_t announced_samples = 0;  // nspbk x 256
+    bool rate_plausible = false;         // isf lies in the plausible range
+    double seconds = 0;                  // samples / isf, when the rate is plausible
+};
+
+file_info describe_file(const Quenda_header_2& h, std::int64_t file_bytes);
+
+// Opens `path` for reading when it names a regular file, whose size is
+// known.  Does not wait for a writer when the path names a FIFO, as a
+// plain open would.  On `opened`, `f` and `st` describe the file; on
+// `cannot_open`, errno says why.
+enum class open_status { opened, cannot_open, not_regular };
+open_status open_regular_file(const char* path, FILE*& f, struct stat& st);
+
+}  // namespace quenda
