@@ -8,9 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "json.h"
 #include "support.h"
 
 namespace {
+
+using test_support::json;
+using test_support::parse_json_lines;
+using test_support::read_file;
+using test_support::run_result;
+using test_support::run_shell;
+using test_support::shell_line;
+using test_support::temp_dir;
 
 const std::string good = turn("001_ABC", "hi .") + turn("002_ABC", "ja , <P> so ?");
 const std::string bad = turn("001_ABC", "hi.") + turn("002_ABC", "ja  so .");
@@ -51,7 +60,8 @@ TEST(TrlCheckProgram, ExitStatuses)
                                                  s += "ja ";
                                              return s + ".";
                                          }()));
-    std::filesystem::create_directories(dir.path() + "/empty/sub");
+    const std::string d = dir.path().string();
+    std::filesystem::create_directories(dir / "empty/sub");
     dir.write("empty/notes.txt", "x");
     const struct {
         std::vector<std::string> args;
@@ -62,9 +72,9 @@ TEST(TrlCheckProgram, ExitStatuses)
         {{warned}, 0, ""},
         {{wrong}, 1, ""},
         {{ok, wrong}, 1, ""},
-        {{ok, dir.path() + "/missing.trl"}, 2, "trl-check: " + dir.path() + "/missing.trl: No such file or directory"},
-        {{dir.path() + "/empty"}, 2, "no files ending in '.trl' in this folder"},
-        {{"--ext=.txt", dir.path() + "/empty"}, 1, ""},
+        {{ok, d + "/missing.trl"}, 2, "trl-check: " + d + "/missing.trl: No such file or directory"},
+        {{d + "/empty"}, 2, "no files ending in '.trl' in this folder"},
+        {{"--ext=.txt", d + "/empty"}, 1, ""},
         {{}, 2, "trl-check: no PATH given"},
         {{"--frobnicate", ok}, 2, "trl-check: unknown option '--frobnicate'\nTry 'trl-check --help'"},
         {{"-x", ok}, 2, "unknown option '-x'"},
@@ -149,11 +159,11 @@ TEST(TrlCheckProgram, FoldersAreSearchedAndReportedInPathOrder)
     dir.write("b/x/w.trl", bad);
     dir.write("b/notes.txt", bad);
     std::vector<std::string> order;
-    const run_result r = run_trl_check({"--format=json", dir.path() + "/c", dir.path() + "/b", dir.path() + "/a.trl"});
+    const std::string d = dir.path().string();
+    const run_result r = run_trl_check({"--format=json", d + "/c", d + "/b", d + "/a.trl"});
     for (const json& v : parse_json_lines(r.out))
-        if (v["type"].string == "diagnostic" && (order.empty() || order.back() != v["file"].string))
-            order.push_back(v["file"].string);
-    const std::string d = dir.path();
+        if (v.at("type") == "diagnostic" && (order.empty() || order.back() != v.at("file")))
+            order.push_back(v.at("file"));
     EXPECT_EQ(order, (std::vector<std::string>{d + "/a.trl", d + "/b/x/w.trl", d + "/b/y.trl", d + "/c/z.trl"}));
     // The same file named twice is checked once.
     const run_result twice = run_trl_check({"-q", d + "/a.trl", d + "/a.trl"});
@@ -193,64 +203,66 @@ TEST(TrlCheckProgram, JsonLinesParseBack)
     // A name that is not UTF-8, and a text with bytes that are not either.
     const std::string odd = dir.write("\xFF\xFE.trl", "g012abc3_001_ABC_000000: gr\xFC\x00" "e .\n\n");
     dir.write("b.trl", bad);
-    const run_result r = run_trl_check({"--format=json", dir.path(), dir.path() + "/missing"});
+    const std::string d = dir.path().string();
+    const run_result r = run_trl_check({"--format=json", d, d + "/missing"});
     EXPECT_EQ(r.status, 2);
     const std::vector<json> lines = parse_json_lines(r.out);
     ASSERT_EQ(lines.size(), 5u) << r.out;
     int diagnostics = 0;
     for (const json& v : lines) {
-        ASSERT_EQ(v.type, json::kind::object);
-        const std::string& type = v["type"].string;
+        ASSERT_TRUE(v.is_object());
+        const std::string type = v.at("type");
         if (type == "diagnostic") {
             ++diagnostics;
             for (const char* key : {"line", "column", "velmar_line"})
-                EXPECT_EQ(v[key].type, json::kind::number) << key;
+                EXPECT_TRUE(v.at(key).is_number_integer()) << key;
             for (const char* key : {"file", "severity", "code", "message", "found", "context"})
-                EXPECT_EQ(v[key].type, json::kind::string) << key;
-            EXPECT_EQ(v["expected"].type, json::kind::array);
-            for (const json& e : v["expected"].array)
-                EXPECT_EQ(e.type, json::kind::string);
-            EXPECT_EQ(v["hints"].type, json::kind::array);
-            EXPECT_EQ(v["severity"].string, "error");
+                EXPECT_TRUE(v.at(key).is_string()) << key;
+            EXPECT_TRUE(v.at("expected").is_array());
+            for (const json& e : v.at("expected"))
+                EXPECT_TRUE(e.is_string());
+            EXPECT_TRUE(v.at("hints").is_array());
+            EXPECT_EQ(v.at("severity"), "error");
         } else if (type == "file_error") {
-            EXPECT_EQ(v["file"].string, dir.path() + "/missing");
-            EXPECT_EQ(v["message"].string, "No such file or directory");
+            EXPECT_EQ(v.at("file"), d + "/missing");
+            EXPECT_EQ(v.at("message"), "No such file or directory");
         } else {
             EXPECT_EQ(type, "summary");
             for (const char* key : {"files", "turns", "files_with_errors", "errors", "warnings", "seconds"})
-                EXPECT_EQ(v[key].type, json::kind::number) << key;
-            EXPECT_EQ(v["files"].number, 2);
-            EXPECT_EQ(v["errors"].number, 3);
-            EXPECT_EQ(v["files_with_errors"].number, 2);
+                EXPECT_TRUE(v.at(key).is_number()) << key;
+            EXPECT_EQ(v.at("files"), 2);
+            EXPECT_EQ(v.at("errors"), 3);
+            EXPECT_EQ(v.at("files_with_errors"), 2);
         }
     }
     EXPECT_EQ(diagnostics, 3);
     // In byte order of the paths: b.trl, missing, then the odd name,
     // whose bytes come out escaped, as do those of the text.
-    EXPECT_EQ(lines[2]["type"].string, "file_error");
-    const json& d = lines[3];
-    EXPECT_EQ(d["file"].string, dir.path() + "/\\xff\\xfe.trl");
-    EXPECT_EQ(d["found"].string, "\\xfc");
-    EXPECT_EQ(d["code"].string, "T005");
-    EXPECT_EQ(d["line"].number, 1);
-    EXPECT_EQ(d["column"].number, 28);
-    EXPECT_EQ(d["context"].string, "word");
+    EXPECT_EQ(lines[2].at("type"), "file_error");
+    const json& odd_file = lines[3];
+    EXPECT_EQ(odd_file.at("file"), d + "/\\xff\\xfe.trl");
+    EXPECT_EQ(odd_file.at("found"), "\\xfc");
+    EXPECT_EQ(odd_file.at("code"), "T005");
+    EXPECT_EQ(odd_file.at("line"), 1);
+    EXPECT_EQ(odd_file.at("column"), 28);
+    EXPECT_EQ(odd_file.at("context"), "word");
 }
 
 // A report on the bundled example, in both formats, as the data files
 // have it.
 TEST(TrlCheckProgram, ReportsOfTheExample)
 {
-    const std::string cd = "cd " + shell_line({TRL_CHECK_EXAMPLES}) + " && ";
+    test_support::run_options in_examples;
+    in_examples.cwd = TRL_CHECK_EXAMPLES;
     const std::string data = TRL_CHECK_DATA;
-    run_result r = run_shell(cd + shell_line({TRL_CHECK_PATH, "errors.trl"}));
+    run_result r = test_support::run(TRL_CHECK_PATH, {"errors.trl"}, in_examples);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.human")));
-    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "--format=json", "errors.trl"}));
+    r = test_support::run(TRL_CHECK_PATH, {"--format=json", "errors.trl"}, in_examples);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.json")));
     // Quiet: the summary alone.
-    r = run_shell(cd + shell_line({TRL_CHECK_PATH, "-q", "errors.trl"}));
+    r = test_support::run(TRL_CHECK_PATH, {"-q", "errors.trl"}, in_examples);
     EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings\n");
 }
 
