@@ -20,9 +20,11 @@ struct totals {
     double seconds = 0;
 };
 
-// Appends the diagnostics of one file.  `text` is the file's text, for the
-// source lines.  With `color`, ANSI colours.
-void format_human(std::string& out, std::string_view path, std::string_view text, const file_report& report,
+// Appends the diagnostics of one file.  `source` is the file's text, for the
+// source lines.  With `color`, ANSI colours.  Paths are shown to people
+// with their control bytes escaped (text::printable); JSON strings keep
+// every byte (text::json_string).
+void format_human(std::string& out, std::string_view path, std::string_view source, const file_report& report,
                   bool color);
 void format_json(std::string& out, std::string_view path, const file_report& report);
 
@@ -32,10 +34,5 @@ void format_file_error_json(std::string& out, std::string_view path, std::string
 
 void format_summary_human(std::string& out, const totals& t, bool color);
 void format_summary_json(std::string& out, const totals& t);
-
-// `s` as a JSON string with its quotes.  Well-formed UTF-8 is kept; a byte
-// that is not part of it becomes a backslash, 'x' and two hex digits in
-// the decoded string.
-std::string json_string(std::string_view s);
 
 } // namespace trl_check

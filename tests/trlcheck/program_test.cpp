@@ -287,8 +287,8 @@ TEST(TrlCheckProgram, JsonLinesParseBack)
     // whose bytes come out escaped, as do those of the text.
     EXPECT_EQ(lines[2].at("type"), "file_error");
     const json& odd_file = lines[3];
-    EXPECT_EQ(odd_file.at("file"), d + "/\\xff\\xfe.trl");
-    EXPECT_EQ(odd_file.at("found"), "\\xfc");
+    EXPECT_EQ(odd_file.at("file"), d + "/\\xFF\\xFE.trl");
+    EXPECT_EQ(odd_file.at("found"), "\\xFC");
     EXPECT_EQ(odd_file.at("code"), "T005");
     EXPECT_EQ(odd_file.at("line"), 1);
     EXPECT_EQ(odd_file.at("column"), 28);
