@@ -198,7 +198,7 @@ void format_json(std::string& out, std::string_view path, const file_report& rep
     }
 }
 
-void format_file_error_human(std::string& out, std::string_view path, std::string_view message)
+void format_path_human(std::string& out, std::string_view path, std::string_view message)
 {
     out += "trl-check: ";
     out += text::printable(path);
@@ -207,10 +207,15 @@ void format_file_error_human(std::string& out, std::string_view path, std::strin
     out += '\n';
 }
 
-void format_file_error_json(std::string& out, std::string_view path, std::string_view message)
+void format_path_json(std::string& out, path_problem problem, std::string_view path, std::string_view message)
 {
-    out += "{\"type\":\"file_error\",\"file\":" + text::json_string(path) + ",\"message\":" +
-           text::json_string(message) + "}\n";
+    out += "{\"type\":";
+    out += problem == path_problem::unreadable ? "\"file_error\"" : "\"empty_folder\"";
+    out += ",\"file\":";
+    text::append_json_string(out, path);
+    out += ",\"message\":";
+    text::append_json_string(out, message);
+    out += "}\n";
 }
 
 void format_summary_human(std::string& out, const totals& t, bool color)
@@ -224,6 +229,8 @@ void format_summary_human(std::string& out, const totals& t, bool color)
            ", " + plural(t.warnings, "warning", "warnings");
     if (t.file_errors > 0)
         out += ", " + plural(t.file_errors, "path", "paths") + " not readable";
+    if (t.empty_folders > 0)
+        out += ", " + plural(t.empty_folders, "folder", "folders") + " without files to check";
     out += " (" + std::string(seconds) + ")";
     out += c.reset;
     out += '\n';
@@ -236,7 +243,7 @@ void format_summary_json(std::string& out, const totals& t)
     out += "{\"type\":\"summary\",\"files\":" + std::to_string(t.files) + ",\"turns\":" + std::to_string(t.turns) +
            ",\"files_with_errors\":" + std::to_string(t.files_with_errors) + ",\"errors\":" + std::to_string(t.errors) +
            ",\"warnings\":" + std::to_string(t.warnings) + ",\"file_errors\":" + std::to_string(t.file_errors) +
-           ",\"seconds\":" + seconds + "}\n";
+           ",\"empty_folders\":" + std::to_string(t.empty_folders) + ",\"seconds\":" + seconds + "}\n";
 }
 
 } // namespace trl_check

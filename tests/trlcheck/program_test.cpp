@@ -76,15 +76,18 @@ TEST(TrlCheckProgram, ExitStatuses)
         {{wrong}, 1, ""},
         {{ok, wrong}, 1, ""},
         {{ok, d + "/missing.trl"}, 2, "trl-check: " + d + "/missing.trl: No such file or directory"},
-        {{d + "/empty"}, 2, "no files ending in '.trl' in this folder"},
+        {{d + "/empty"}, 2, "trl-check: " + d + "/empty: no files ending in '.trl' in this folder\n"},
         {{"--ext=.txt", d + "/empty"}, 1, ""},
+        {{"-j4096", ok}, 0, ""},
+        {{"-j4097", ok}, 2, "invalid number of jobs '4097' (a whole number from 1 to 4096)"},
+        {{"--jobs=100000", ok}, 2, "invalid number of jobs '100000' (a whole number from 1 to 4096)"},
         {{}, 2, "trl-check: no PATH given"},
         {{"--frobnicate", ok}, 2, "trl-check: unknown option '--frobnicate'\nTry 'trl-check --help'"},
         {{"-x", ok}, 2, "unknown option '-x'"},
         {{"-j0", ok}, 2, "invalid number of jobs '0'"},
         {{"--jobs=two", ok}, 2, "invalid number of jobs 'two'"},
         {{"-j"}, 2, "option '-j' needs a value"},
-        {{"--format=xml", ok}, 2, "invalid format 'xml'"},
+        {{"--format=xml", ok}, 2, "invalid format 'xml' (human, text or json)"},
         {{"--max-errors=-1", ok}, 2, "invalid --max-errors"},
         {{"--color=sometimes", ok}, 2, "invalid --color"},
         {{"--quiet=yes", ok}, 2, "takes no value"},
@@ -171,6 +174,58 @@ TEST(TrlCheckProgram, FoldersAreSearchedAndReportedInPathOrder)
     // The same file named twice is checked once.
     const run_result twice = run_trl_check({"-q", d + "/a.trl", d + "/a.trl"});
     EXPECT_NE(twice.out.find("1 file checked"), std::string::npos) << twice.out;
+}
+
+// Files are found by their suffix in any case of its letters; a folder
+// without one is reported as such, in the summary and in JSON, apart from
+// paths that could not be read.
+TEST(TrlCheckProgram, SuffixInAnyCaseAndFoldersWithoutFiles)
+{
+    const temp_dir dir;
+    const std::string d = dir.path().string();
+    dir.write("corpus/A.TRL", bad);
+    dir.write("corpus/b.Trl", good);
+    dir.write("corpus/c.trl.txt", bad);
+    dir.write("notes/readme.txt", "x");
+    std::filesystem::create_directories(dir / "none");
+
+    run_result r = run_trl_check({"-q", d + "/corpus"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(without_time(r.out), "2 files checked, 4 turns: 1 file with errors, 2 errors, 0 warnings\n");
+
+    r = run_trl_check({"-q", d + "/corpus", d + "/notes", d + "/none", d + "/missing"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(without_time(r.out), "2 files checked, 4 turns: 1 file with errors, 2 errors, 0 warnings, 1 path not "
+                                   "readable, 2 folders without files to check\n");
+    EXPECT_EQ(r.err, "trl-check: " + d + "/missing: No such file or directory\n" + "trl-check: " + d +
+                         "/none: no files ending in '.trl' in this folder\n" + "trl-check: " + d +
+                         "/notes: no files ending in '.trl' in this folder\n");
+
+    r = run_trl_check({"--format=json", d + "/none", d + "/missing"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "");
+    const std::vector<json> lines = parse_json_lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0], json({{"type", "file_error"}, {"file", d + "/missing"}, {"message", "No such file or directory"}}));
+    EXPECT_EQ(lines[1], json({{"type", "empty_folder"},
+                              {"file", d + "/none"},
+                              {"message", "no files ending in '.trl' in this folder"}}));
+    EXPECT_EQ(lines[2].at("file_errors"), 1);
+    EXPECT_EQ(lines[2].at("empty_folders"), 1);
+    EXPECT_EQ(lines[2].at("files"), 0);
+}
+
+// --format=text is another name for the report for people.
+TEST(TrlCheckProgram, TextIsHuman)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", bad);
+    const run_result human = run_trl_check({"--format=human", a});
+    const run_result text = run_trl_check({"--format=text", a});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(human.out.find("error[T009]"), std::string::npos) << human.out;
+    EXPECT_EQ(without_time(text.out), without_time(human.out));
+    EXPECT_EQ(without_time(run_trl_check({a}).out), without_time(human.out));
 }
 
 TEST(TrlCheckProgram, StandardInput)
@@ -331,7 +386,8 @@ TEST(TrlCheckProgram, ErrorLimitAndColors)
 }
 
 // Output that cannot be written is an error of its own (status 2, a
-// message), never a silent success.
+// message), never a silent success; a reader that has gone (trl-check ... |
+// head) had all it wanted, and the run ends with status 2 but quietly.
 TEST(TrlCheckProgram, FailedOutputIsReported)
 {
     const temp_dir dir;
@@ -339,22 +395,28 @@ TEST(TrlCheckProgram, FailedOutputIsReported)
     std::string many;
     for (int i = 0; i < 3000; ++i)
         many += turn("001_ABC", "hi.");
-    const std::string b = dir.write("b.trl", many);
+    const std::string b = dir.write("corpus/b.trl", many);
+    dir.write("corpus/c.trl", many);
     const std::string program = shell_line({TRL_CHECK_PATH});
+    const std::string corpus = shell_line({(dir / "corpus").string()});
     const struct {
         std::string command;
-        std::string err;
+        std::string err;   // all of standard error
     } cases[] = {
-        {program + " " + shell_line({a}) + " > /dev/full", "trl-check: write error on standard output: No space left on device"},
-        {program + " " + shell_line({a}) + " >&-", "trl-check: write error on standard output: Bad file descriptor"},
-        {program + " --help > /dev/full", "trl-check: write error on standard output"},
-        {program + " --max-errors=0 " + shell_line({b}) + " | head -c 10 > /dev/null; exit ${PIPESTATUS[0]}",
-         "trl-check: write error on standard output: Broken pipe"},
+        {program + " " + shell_line({a}) + " > /dev/full",
+         "trl-check: write error on standard output: No space left on device\n"},
+        {program + " --format=json " + corpus + " > /dev/full",
+         "trl-check: write error on standard output: No space left on device\n"},
+        {program + " " + shell_line({a}) + " >&-", "trl-check: write error on standard output: Bad file descriptor\n"},
+        {program + " --help > /dev/full", "trl-check: write error on standard output: No space left on device\n"},
+        {program + " --max-errors=0 " + shell_line({b}) + " | head -c 10 > /dev/null; exit ${PIPESTATUS[0]}", ""},
+        {program + " " + corpus + " | head -1 > /dev/null; exit ${PIPESTATUS[0]}", ""},
+        {program + " -j1 --format=json " + corpus + " | head -1 > /dev/null; exit ${PIPESTATUS[0]}", ""},
     };
     for (const auto& c : cases) {
         const run_result r = run_shell(c.command);
         EXPECT_EQ(r.status, 2) << c.command;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.command << "\n" << r.err;
+        EXPECT_EQ(r.err, c.err) << c.command;
     }
 }
 

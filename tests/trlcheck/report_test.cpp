@@ -75,7 +75,7 @@ TEST(TrlCheckReport, PathsShownPrintable)
     trl_check::format_human(out, "a\nb\x1B\xFF" "\xC3\xB6.trl", text, r, false);
     EXPECT_EQ(out.rfind("a\\nb\\x1B\\xFF\xC3\xB6.trl:1:28: error[T009]", 0), 0u) << out;
     out.clear();
-    trl_check::format_file_error_human(out, "a\tb", "No such file or directory");
+    trl_check::format_path_human(out, "a\tb", "No such file or directory");
     EXPECT_EQ(out, "trl-check: a\\tb: No such file or directory\n");
 }
 
