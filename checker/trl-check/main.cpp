@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -144,7 +145,13 @@ result check_safely(const input_file& in, checker& ck, source_text& src, const o
     } catch (const std::exception& e) {
         r = result{};
         r.unreadable = true;
-        format_path_human(r.err, shown_path(in.path), std::string("cannot check: ") + e.what());
+        const std::string message = dynamic_cast<const std::bad_alloc*>(&e)
+                                        ? std::string("not enough memory to check it")
+                                        : std::string("cannot check: ") + e.what();
+        if (o.output == options::format::json && !o.quiet)
+            format_path_json(r.out, path_problem::unreadable, shown_path(in.path), message);
+        else
+            format_path_human(r.err, shown_path(in.path), message);
     }
     src.release();
     return r;

@@ -297,6 +297,35 @@ TEST(TrlCheckProgram, FileChangingWhileCheckedEndsNoRun)
     changer.join();
 }
 
+// A file too large for the memory there is (a sparse file of 2 GiB, the
+// address space limited to 300 MB) is reported, in JSON as a file_error,
+// and the others are checked.  Sanitizers reserve more address space than
+// that, so their builds leave this out.
+TEST(TrlCheckProgram, FileTooLargeForMemoryIsReported)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address space limit is too small for the sanitizers";
+#endif
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", bad);
+    const std::string huge = dir.write("huge.trl", "");
+    std::filesystem::resize_file(huge, std::uintmax_t{2} << 30);
+    const std::string limited = "ulimit -v 300000; exec " + shell_line({TRL_CHECK_PATH, "-j1"});
+    run_result r = run_shell(limited + " " + shell_line({a, huge}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "trl-check: " + huge + ": not enough memory to check it\n");
+    EXPECT_NE(without_time(r.out).find("1 file checked, 2 turns: 1 file with errors, 2 errors, 0 warnings, 1 path "
+                                       "not readable\n"),
+              std::string::npos)
+        << r.out;
+    r = run_shell(limited + " --format=json " + shell_line({a, huge}));
+    const std::vector<json> lines = parse_json_lines(r.out);
+    ASSERT_GE(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[lines.size() - 2],
+              json({{"type", "file_error"}, {"file", huge}, {"message", "not enough memory to check it"}}));
+    EXPECT_EQ(r.err, "");
+}
+
 // Every line of the JSON output is a JSON object of its kind, with the
 // fields a tool reads.
 TEST(TrlCheckProgram, JsonLinesParseBack)
