@@ -261,8 +261,8 @@ void word(const finding& f, std::string_view source, diagnostic& d)
     if (d.kind == code::end_inside_turn)   // the title says what happened
         d.message = title + "," + where;
     else
-        d.message = title + ": " + (bytes.empty() ? std::string("the text ends") : "found " + found_words(bytes)) +
-                    where;
+        d.message =
+            title + ": " + (bytes.empty() ? std::string("the text ends") : "found " + found_words(bytes)) + where;
     kind_hints(f, source, d);
 }
 
