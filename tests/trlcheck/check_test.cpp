@@ -346,10 +346,10 @@ TEST(TrlCheckCodes, WordsForTranscribers)
     auto plain = [](std::string_view words) {
         return words.find("token") == std::string_view::npos && words.find("input") == std::string_view::npos;
     };
-    const char* const pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "?", ",", "\n", "\n\n",
+    const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "?", ",", "\n", "\n\n",
                                   "<Husten> ", "<P> ", "+/", "/+ ", "-/", "/- ", "<:", ":> ", "<!1 ", "1@", "@1",
                                   "<*tGER> ", "<*T>t", "\t", "\r", "\xC3\xB6", "\xFC", "&", ";", "<;x> ", "0", "_",
-                                  "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0').c_str()};
+                                  "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0')};
     std::mt19937 random(515);
     trl_check::checker checker;
     std::set<std::string> codes;
