@@ -2,8 +2,9 @@
 // the program checks a file, with both reports written.  Checked on every
 // input: the positions lie in the text and agree with its line breaks,
 // the counts agree with the diagnostics, the first diagnostic is where
-// velmar (run on the same bytes) stops, and skipping to the end of a turn
-// ends where scanning token by token does.
+// velmar (run on the same bytes) stops, skipping to the end of a turn
+// ends where scanning token by token does, and the reports are lines of
+// printable bytes (human) and UTF-8 (JSON).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "lex.trl.text.h"
 #include "report.h"
 #include "skip.h"
+#include "text.h"
 #include "velmar.h"
 
 namespace {
@@ -69,9 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(trl_check::skip_past_end(fast) == (code == END));
     require(fast.pos == plain.pos && fast.lineno == plain.lineno && fast.at_line_start == plain.at_line_start);
 
+    // The human report is lines of printable bytes (and colours); the JSON
+    // report is UTF-8 whatever the text's bytes.
     std::string out;
     trl_check::format_human(out, "fuzz.trl", text, report, true);
+    for (const char c : out)
+        require(c == '\n' || c == '\033' || static_cast<unsigned char>(c) >= 0x20);
+    out.clear();
     trl_check::format_json(out, "fuzz.trl", report);
+    require(text::is_utf8(out));
 
     // velmar on the same bytes.
     velmar_reset();

@@ -1,6 +1,10 @@
 #include "catalogue.h"
 
 #include <array>
+#include <utility>
+
+#include "stack_limit.h"
+#include "text.h"
 
 namespace trl_check {
 
@@ -10,24 +14,25 @@ namespace {
 #define TURN "g012abc3_001_ABC_000000: "
 
 constexpr std::array<code_info, 11> entries = {{
-    {code::unexpected_token, "T001", false, "unexpected token",
-     "The token at this position cannot continue the turn: the conventions\n"
-     "allow none of it here.  The message names what was found, the\n"
-     "construct being read, and every token that could have come instead.\n"
+    {code::unexpected_token, "T001", false, "unexpected element",
+     "What stands at this position cannot continue the turn: the\n"
+     "conventions allow nothing of its kind here.  The message names what\n"
+     "was found, the construct being read, and everything that could have\n"
+     "come instead.\n"
      "A turn is a chain of words, events, pauses, repairs and false starts,\n"
      "each followed by one blank, with punctuation separated from the word\n"
      "before it by a blank.  After an error the check skips to the end of\n"
      "the turn (the next empty line) and goes on with the next turn.\n",
      TURN "ja , , so .\n\n", TURN "ja , so .\n\n", ""},
     {code::end_inside_turn, "T002", false, "the text ends inside a turn",
-     "The input ends before its last turn is complete.  Every turn ends\n"
+     "The text ends before its last turn is complete.  Every turn ends\n"
      "with its final punctuation (or an event, or '<*T>t') and an empty\n"
      "line, the last turn of a file too: a file ends with a line break and\n"
      "then an empty line.  A file cut off in the middle of a turn gets this\n"
      "error as well.\n",
      TURN "ja , so .\n", TURN "ja , so .\n\n", ""},
     {code::no_turn, "T003", false, "the text holds no turn",
-     "A transliteration holds at least one turn.  The input is empty, or\n"
+     "A transliteration holds at least one turn.  The text is empty, or\n"
      "holds nothing but comment lines (lines beginning with ';') and\n"
      "bracketed comments.\n",
      "; recorded 12 May, not yet transliterated\n", "; recorded 12 May\n" TURN "ja .\n\n", ""},
@@ -65,8 +70,8 @@ constexpr std::array<code_info, 11> entries = {{
      "no empty line before the first turn, and none doubled.\n",
      TURN "ja so\n\n", TURN "ja so .\n\n", ""},
     {code::missing_blank, "T009", false, "missing blank",
-     "A blank is missing before this token: only a blank can follow\n"
-     "here, or the token would be right after a blank.  Every word, event,\n"
+     "A blank is missing before this character or element: only a blank\n"
+     "can follow here, or what was found would be right after a blank.  Every word, event,\n"
      "pause and punctuation mark inside a turn is followed by exactly one\n"
      "blank, and punctuation is separated from the word before it:\n"
      "\"ja .\", not \"ja.\".\n",
@@ -80,38 +85,52 @@ constexpr std::array<code_info, 11> entries = {{
     {code::velmar_stack, "W001", true, "turn too long for velmar",
      "velmar keeps an entry on its parser stack for every element of a\n"
      "turn until the turn ends, and stops with \"parser stack overflow\"\n"
-     "when the stack reaches 10000 entries: a turn of about 5000 words.\n"
+     "when the stack reaches {limit} entries: a turn of about {words} words.\n"
      "trl-check has no such limit, checks the turn to its end, and warns at\n"
-     "the token where velmar would stop.  Split the turn, or check the file\n"
+     "the element where velmar would stop.  Split the turn, or check the file\n"
      "with trl-check alone.\n",
      "", "",
-     "A turn of 5000 words gets this warning; the same turn split into two\n"
-     "turns of 2500 words does not.\n"},
+     "A turn of {words} words gets this warning; the same turn split into two\n"
+     "turns of {half} words does not.\n"},
 }};
 
 #undef TURN
 
-// Shows a byte of an example as the terminal would not: control
-// characters other than the line end, and bytes above 0x7E, escaped.
+// One line of an example, indented, its bytes by the escaping rule.
 void show_line(std::string& out, std::string_view line)
 {
     out += "    ";
-    for (const char c : line) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\t') {
-            out += "\\t";
-        } else if (b < 0x20 || b > 0x7E) {
-            static constexpr char hex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += hex[b >> 4];
-            out += hex[b & 15];
-        } else {
-            out += c;
+    out += text::escape_bytes(line);
+    out += '\n';
+}
+
+// The figures that explanations name, from velmar's stack limit: {limit}
+// entries, which hold a turn of about {words} words (a word and its blank
+// take two), and {half}, half such a turn.
+std::string with_figures(std::string_view s)
+{
+    static constexpr std::pair<std::string_view, int> figures[] = {
+        {"{limit}", velmar_stack_limit}, {"{words}", velmar_stack_limit / 2}, {"{half}", velmar_stack_limit / 4}};
+    std::string out;
+    while (!s.empty()) {
+        const std::size_t open = s.find('{');
+        out += s.substr(0, open);
+        if (open == std::string_view::npos)
+            break;
+        s.remove_prefix(open);
+        bool named = false;
+        for (const auto& [name, value] : figures)
+            if (s.starts_with(name)) {
+                out += std::to_string(value);
+                s.remove_prefix(name.size());
+                named = true;
+            }
+        if (!named) {
+            out += '{';
+            s.remove_prefix(1);
         }
     }
-    out += '\n';
+    return out;
 }
 
 void show_example(std::string& out, const char* title, std::string_view text)
@@ -168,7 +187,7 @@ const code_info* find_code(std::string_view id)
 std::string explain(const code_info& e)
 {
     std::string out = std::string(e.id) + " (" + (e.warning ? "warning" : "error") + "): " + e.title + "\n\n";
-    out += e.explanation;
+    out += with_figures(e.explanation);
     if (*e.incorrect || *e.correct) {
         out += '\n';
         show_example(out, "Incorrect:", e.incorrect);
@@ -176,7 +195,7 @@ std::string explain(const code_info& e)
         show_example(out, "Correct:", e.correct);
     } else {
         out += '\n';
-        out += e.example_note;
+        out += with_figures(e.example_note);
     }
     return out;
 }

@@ -28,7 +28,11 @@ struct code_info {
     const char* id;            // "T001"
     bool warning;              // reported as a warning, not an error
     const char* title;         // a few words
-    const char* explanation;   // paragraphs, lines ending in '\n'
+    // Paragraphs, lines ending in '\n'.  Figures that follow from velmar's
+    // stack limit are named, and explain() fills them in: {limit} (the
+    // entries of the stack), {words} (the words of a turn that fills it),
+    // {half} (half as many).
+    const char* explanation;
     // Whole transliterations, unless empty: the incorrect one gets this code
     // as its first diagnostic, the correct one none at all.
     const char* incorrect;

@@ -5,7 +5,8 @@
 // It runs velmar's grammar tables with the shared parse engine over the
 // record-keeping scanner, so the first error it finds is the token at which
 // velmar stops.  After an error it skips to the end of the turn (the next
-// empty line) and goes on with the next turn.  A checker object holds what
+// empty line) and goes on with the next turn.  What it finds at a token
+// (finding.h) is said in words by wording.h.  A checker object holds what
 // one thread needs (the parse stack) and may check any number of texts one
 // after the other; objects on different threads are independent.
 #pragma once
@@ -30,7 +31,7 @@ struct diagnostic {
     long column = 0;              // byte column of offset, 1-based
     std::size_t line_start = 0;   // offset of the first byte of that line
     int velmar_line = 0;          // the line velmar prints for it
-    std::string found;            // the token's text, bytes escaped (escape_bytes)
+    std::string found;            // the token's text, bytes escaped (text::escape_bytes)
     std::string message;
     std::vector<std::string_view> expected;   // in words, in the grammar's order
     std::string_view context;                 // the construct being read, in words
@@ -58,13 +59,5 @@ private:
     // The stack of the parse, kept from text to text.
     std::vector<trl_engine::entry> stack_;
 };
-
-// The text with printable ASCII as it is and every other byte escaped:
-// \n \r \t \0, \\ for a backslash, \xHH for the rest.
-std::string escape_bytes(std::string_view bytes);
-
-// velmar's parser stack limit: a push that makes the stack this deep
-// overflows it.
-inline constexpr int velmar_stack_limit = 10000;
 
 } // namespace trl_check

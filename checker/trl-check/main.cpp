@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -37,7 +38,9 @@ using inputs::input_file;
 using inputs::shown_path;
 
 // Standard output with every write checked: a failed write (a full disk,
-// a closed pipe) is remembered and ends the run with status 2.
+// a closed pipe) is remembered and ends the run with status 2.  A reader
+// that has gone (trl-check ... | head) has all it wanted: that ends the
+// run without a message.
 class checked_stdout {
 public:
     checked_stdout() { std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16); }
@@ -57,7 +60,7 @@ public:
             fail();
         if (std::fclose(stdout) != 0)
             fail();
-        if (failed_)
+        if (failed_ && error_ != EPIPE)
             std::fprintf(stderr, "trl-check: write error on standard output: %s\n",
                          std::error_code(error_, std::generic_category()).message().c_str());
         return !failed_;
@@ -87,6 +90,7 @@ struct result {
     std::string err;         // for standard error
     bool checked = false;    // the file was read and checked
     bool unreadable = false;
+    bool empty_folder = false;
     long turns = 0;
     long errors = 0;
     long warnings = 0;
@@ -98,14 +102,16 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
     const std::string_view path = shown_path(in.path);
     const bool json = o.output == options::format::json;
     std::string problem = in.error;
-    if (problem.empty() && !src.load(in.path))
+    if (in.usable() && !src.load(in.path))
         problem = src.error();
     if (!problem.empty()) {
-        r.unreadable = true;
+        const path_problem kind =
+            in.what == input_file::kind::empty_folder ? path_problem::empty_folder : path_problem::unreadable;
+        (kind == path_problem::empty_folder ? r.empty_folder : r.unreadable) = true;
         if (json && !o.quiet)
-            format_file_error_json(r.out, path, problem);
+            format_path_json(r.out, kind, path, problem);
         else
-            format_file_error_human(r.err, path, problem);
+            format_path_human(r.err, path, problem);
         return r;
     }
     const file_report report = ck.check(src.text(), check_options{o.max_errors});
@@ -139,7 +145,13 @@ result check_safely(const input_file& in, checker& ck, source_text& src, const o
     } catch (const std::exception& e) {
         r = result{};
         r.unreadable = true;
-        format_file_error_human(r.err, shown_path(in.path), std::string("cannot check: ") + e.what());
+        const std::string message = dynamic_cast<const std::bad_alloc*>(&e)
+                                        ? std::string("not enough memory to check it")
+                                        : std::string("cannot check: ") + e.what();
+        if (o.output == options::format::json && !o.quiet)
+            format_path_json(r.out, path_problem::unreadable, shown_path(in.path), message);
+        else
+            format_path_human(r.err, shown_path(in.path), message);
     }
     src.release();
     return r;
@@ -204,6 +216,7 @@ int run_check(const options& o, checked_stdout& out)
             t.files_with_errors += r.errors > 0;
         }
         t.file_errors += r.unreadable;
+        t.empty_folders += r.empty_folder;
         if (r.err.empty() && r.out.empty())
             return true;
         progress.clear();
@@ -286,7 +299,7 @@ int run_check(const options& o, checked_stdout& out)
     else
         format_summary_human(summary, t, color);
     out.write(summary);
-    if (t.file_errors > 0)
+    if (t.file_errors > 0 || t.empty_folders > 0)
         return 2;
     return t.errors > 0 ? 1 : 0;
 }
@@ -296,7 +309,7 @@ int run_check(const options& o, checked_stdout& out)
 int main(int argc, char** argv)
 {
     keep_std_fds(true);
-    std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write, reported
+    std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write
 
     options o;
     std::string error;

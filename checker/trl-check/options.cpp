@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <string>
 #include <string_view>
 
 namespace trl_check {
@@ -31,18 +32,19 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
 {
     long n = 0;
     if (name == "jobs") {
-        if (!read_number(value, 1, 4096, n)) {
-            error = "invalid number of jobs '" + std::string(value) + "' (a whole number from 1 up)";
+        if (!read_number(value, 1, max_jobs, n)) {
+            error = "invalid number of jobs '" + std::string(value) + "' (a whole number from 1 to " +
+                    std::to_string(max_jobs) + ")";
             return false;
         }
         o.jobs = static_cast<unsigned>(n);
     } else if (name == "format") {
-        if (value == "human")
+        if (value == "human" || value == "text")
             o.output = options::format::human;
         else if (value == "json")
             o.output = options::format::json;
         else {
-            error = "invalid format '" + std::string(value) + "' (human or json)";
+            error = "invalid format '" + std::string(value) + "' (human, text or json)";
             return false;
         }
     } else if (name == "max-errors") {
@@ -159,18 +161,20 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
     return true;
 }
 
-const char* usage_text()
+std::string usage_text()
 {
-    return "Usage: trl-check [OPTION]... PATH...\n"
+    std::string text = "Usage: trl-check [OPTION]... PATH...\n"
            "Check transliterations against the corpus conventions: every error of\n"
            "every file, with its position, what was found and what was expected.\n"
            "\n"
-           "PATH is a file, a folder (searched recursively for files ending in .trl),\n"
-           "or - for standard input.  Files are reported in sorted path order.\n"
+           "PATH is a file, a folder (searched recursively for files ending in .trl,\n"
+           "in capitals or not), or - for standard input.  Files are reported in\n"
+           "sorted path order.\n"
            "\n"
-           "  -j, --jobs=N          check N files in parallel (default: the number of\n"
-           "                        processors)\n"
-           "      --format=FORMAT   human (default) or json (JSON Lines)\n"
+           "  -j, --jobs=N          check N files in parallel, 1 to " + std::to_string(max_jobs) + " (default: the\n"
+           "                        number of processors)\n"
+           "      --format=FORMAT   human (default; text is the same) or json (JSON\n"
+           "                        Lines)\n"
            "      --max-errors=N    errors reported per file before moving on to the\n"
            "                        next file (default 100; 0: no limit)\n"
            "      --ext=SUFFIX      suffix of the files searched for in folders\n"
@@ -184,7 +188,9 @@ const char* usage_text()
            "  -V, --version         print the version and exit\n"
            "\n"
            "Exit status: 0 no errors (warnings allowed), 1 errors found, 2 a usage\n"
-           "error, a path that could not be read, or output that could not be written.\n";
+           "error, a path that could not be read, a folder without files to check, or\n"
+           "output that could not be written.\n";
+    return text;
 }
 
 } // namespace trl_check

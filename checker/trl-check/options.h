@@ -6,6 +6,9 @@
 
 namespace trl_check {
 
+// The most files checked in parallel (-j).
+inline constexpr unsigned max_jobs = 4096;
+
 struct options {
     enum class action { check, help, version, explain };
     enum class format { human, json };
@@ -29,7 +32,7 @@ struct options {
 bool parse_options(const std::vector<std::string>& args, options& out, std::string& error);
 
 // The --help text.
-const char* usage_text();
+std::string usage_text();
 
 inline constexpr const char* version_text = "trl-check (quenda tools) 1.0\n";
 

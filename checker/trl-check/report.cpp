@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "text.h"
+
 namespace trl_check {
 
 namespace {
@@ -24,39 +26,16 @@ palette colors(bool on)
     return {"\033[1m", "\033[1;31m", "\033[1;35m", "\033[1;36m", "\033[1;34m", "\033[1;32m", "\033[0m"};
 }
 
-// Bytes of a source line as they are shown: printable ASCII as it is,
-// anything else escaped, so that the caret lines up on any terminal.
-void show_byte(std::string& out, unsigned char b)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    switch (b) {
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    case '\0': out += "\\0"; return;
-    default:
-        if (b < 0x20 || b > 0x7E) {
-            out += "\\x";
-            out += digits[b >> 4];
-            out += digits[b & 15];
-        } else {
-            out += static_cast<char>(b);
-        }
-    }
-}
-
-std::size_t shown_width(unsigned char b)
-{
-    return b == '\r' || b == '\t' || b == '\0' ? 2 : b < 0x20 || b > 0x7E ? 4 : 1;
-}
-
-// The source line of a diagnostic and the caret under its token.  A long
-// line is shown as a window around the token.
-void show_source(std::string& out, std::string_view text, const diagnostic& d, const palette& c)
+// The source line of a diagnostic and the caret under its token.  The
+// bytes are shown by the escaping rule, so that the line is one line on
+// any terminal and the caret stands under the token's first byte, escaped
+// or not.  A long line is shown as a window around the token.
+void show_source(std::string& out, std::string_view source, const diagnostic& d, const palette& c)
 {
     constexpr std::size_t before = 60;   // bytes shown before the token on a long line
     constexpr std::size_t after = 60;    // and after it
-    const std::size_t eol_at = text.find('\n', d.line_start);
-    const std::size_t eol = eol_at == std::string_view::npos ? text.size() : eol_at;
+    const std::size_t eol_at = source.find('\n', d.line_start);
+    const std::size_t eol = eol_at == std::string_view::npos ? source.size() : eol_at;
     std::size_t from = d.line_start;
     std::size_t to = eol;
     bool cut_front = false;
@@ -78,15 +57,15 @@ void show_source(std::string& out, std::string_view text, const diagnostic& d, c
     for (std::size_t i = from; i < to; ++i) {
         if (i == d.offset)
             caret_at = line.size();
-        show_byte(line, static_cast<unsigned char>(text[i]));
+        text::append_escaped(line, static_cast<unsigned char>(source[i]));
     }
     if (d.offset >= to)
         caret_at = line.size();
     if (cut_back)
         line += "...";
     std::size_t marks = 0;   // width of the token's own bytes on this line
-    for (std::size_t i = d.offset; i < d.offset + d.length && i < to && text[i] != '\n'; ++i)
-        marks += shown_width(static_cast<unsigned char>(text[i]));
+    for (std::size_t i = d.offset; i < d.offset + d.length && i < to && source[i] != '\n'; ++i)
+        marks += text::escaped_width(static_cast<unsigned char>(source[i]));
     out += c.gutter;
     out += ' ' + number + " | ";
     out += c.reset;
@@ -127,15 +106,16 @@ std::string plural(long n, const char* one, const char* many)
 
 } // namespace
 
-void format_human(std::string& out, std::string_view path, std::string_view text, const file_report& report,
+void format_human(std::string& out, std::string_view path, std::string_view source, const file_report& report,
                   bool color)
 {
     const palette c = colors(color);
+    const std::string shown = text::printable(path);
     bool first = true;
     for (const diagnostic& d : report.diagnostics) {
         const code_info& e = info(d.kind);
         out += c.bold;
-        out += path;
+        out += shown;
         out += ':' + std::to_string(d.line) + ':' + std::to_string(d.column) + ": ";
         out += c.reset;
         out += e.warning ? c.warning : c.error;
@@ -147,7 +127,7 @@ void format_human(std::string& out, std::string_view path, std::string_view text
         out += d.message;
         out += c.reset;
         out += '\n';
-        show_source(out, text, d, c);
+        show_source(out, source, d, c);
         const std::string pad(std::to_string(d.line).size(), ' ');
         if (!d.expected.empty()) {
             out += ' ' + pad + " = ";
@@ -176,7 +156,7 @@ void format_human(std::string& out, std::string_view path, std::string_view text
     }
     if (report.stopped) {
         out += c.bold;
-        out += path;
+        out += shown;
         out += ": ";
         out += c.reset;
         out += c.note;
@@ -189,34 +169,53 @@ void format_human(std::string& out, std::string_view path, std::string_view text
 
 void format_json(std::string& out, std::string_view path, const file_report& report)
 {
-    const std::string file = json_string(path);
+    const std::string file = text::json_string(path);
+    auto list = [&out](const auto& items) {
+        out += '[';
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            text::append_json_string(out, items[i]);
+        }
+        out += ']';
+    };
     for (const diagnostic& d : report.diagnostics) {
         const code_info& e = info(d.kind);
         out += "{\"type\":\"diagnostic\",\"file\":" + file + ",\"line\":" + std::to_string(d.line) +
                ",\"column\":" + std::to_string(d.column) + ",\"velmar_line\":" + std::to_string(d.velmar_line) +
                ",\"severity\":" + (e.warning ? "\"warning\"" : "\"error\"") + ",\"code\":\"" + e.id +
-               "\",\"message\":" + json_string(d.message) + ",\"found\":" + json_string(d.found) + ",\"expected\":[";
-        for (std::size_t i = 0; i < d.expected.size(); ++i)
-            out += i ? "," : "", out += json_string(d.expected[i]);
-        out += "],\"context\":" + json_string(d.context) + ",\"hints\":[";
-        for (std::size_t i = 0; i < d.hints.size(); ++i)
-            out += i ? "," : "", out += json_string(d.hints[i]);
-        out += "]}\n";
+               "\",\"message\":";
+        text::append_json_string(out, d.message);
+        out += ",\"found\":";
+        text::append_json_string(out, d.found);
+        out += ",\"expected\":";
+        list(d.expected);
+        out += ",\"context\":";
+        text::append_json_string(out, d.context);
+        out += ",\"hints\":";
+        list(d.hints);
+        out += "}\n";
     }
 }
 
-void format_file_error_human(std::string& out, std::string_view path, std::string_view message)
+void format_path_human(std::string& out, std::string_view path, std::string_view message)
 {
     out += "trl-check: ";
-    out += path;
+    out += text::printable(path);
     out += ": ";
     out += message;
     out += '\n';
 }
 
-void format_file_error_json(std::string& out, std::string_view path, std::string_view message)
+void format_path_json(std::string& out, path_problem problem, std::string_view path, std::string_view message)
 {
-    out += "{\"type\":\"file_error\",\"file\":" + json_string(path) + ",\"message\":" + json_string(message) + "}\n";
+    out += "{\"type\":";
+    out += problem == path_problem::unreadable ? "\"file_error\"" : "\"empty_folder\"";
+    out += ",\"file\":";
+    text::append_json_string(out, path);
+    out += ",\"message\":";
+    text::append_json_string(out, message);
+    out += "}\n";
 }
 
 void format_summary_human(std::string& out, const totals& t, bool color)
@@ -230,6 +229,8 @@ void format_summary_human(std::string& out, const totals& t, bool color)
            ", " + plural(t.warnings, "warning", "warnings");
     if (t.file_errors > 0)
         out += ", " + plural(t.file_errors, "path", "paths") + " not readable";
+    if (t.empty_folders > 0)
+        out += ", " + plural(t.empty_folders, "folder", "folders") + " without files to check";
     out += " (" + std::string(seconds) + ")";
     out += c.reset;
     out += '\n';
@@ -242,56 +243,7 @@ void format_summary_json(std::string& out, const totals& t)
     out += "{\"type\":\"summary\",\"files\":" + std::to_string(t.files) + ",\"turns\":" + std::to_string(t.turns) +
            ",\"files_with_errors\":" + std::to_string(t.files_with_errors) + ",\"errors\":" + std::to_string(t.errors) +
            ",\"warnings\":" + std::to_string(t.warnings) + ",\"file_errors\":" + std::to_string(t.file_errors) +
-           ",\"seconds\":" + seconds + "}\n";
-}
-
-std::string json_string(std::string_view s)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            switch (b) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (b < 0x20 || b == 0x7F) {
-                    out += "\\u00";
-                    out += digits[b >> 4];
-                    out += digits[b & 15];
-                } else {
-                    out += static_cast<char>(b);
-                }
-            }
-            ++i;
-            continue;
-        }
-        // A well-formed UTF-8 sequence is copied; any other byte escaped.
-        const std::size_t len = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-        bool ok = len > 0 && i + len <= s.size();
-        for (std::size_t k = 1; ok && k < len; ++k)
-            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (ok && len >= 3) {
-            const auto b1 = static_cast<unsigned char>(s[i + 1]);
-            ok = !(b == 0xE0 && b1 < 0xA0) && !(b == 0xED && b1 > 0x9F) && !(b == 0xF0 && b1 < 0x90) &&
-                 !(b == 0xF4 && b1 > 0x8F);
-        }
-        if (ok) {
-            out.append(s.substr(i, len));
-            i += len;
-        } else {
-            out += "\\\\x";
-            out += digits[b >> 4];
-            out += digits[b & 15];
-            ++i;
-        }
-    }
-    out += '"';
-    return out;
+           ",\"empty_folders\":" + std::to_string(t.empty_folders) + ",\"seconds\":" + seconds + "}\n";
 }
 
 } // namespace trl_check

@@ -1,10 +1,11 @@
-// The text of one file in memory: a large regular file mapped, anything
-// else (a small file, standard input, a pipe, a device) read whole into a
-// buffer that the object keeps for the next file.
+// The text of one file in memory, read whole into a buffer that the object
+// keeps for the next file.  Files are read, never mapped: a mapped file
+// that shrinks while it is checked would end the whole run (SIGBUS), while
+// a text that has been read is checked as it was read, whatever happens to
+// the file meanwhile.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,21 +22,20 @@ public:
     // returns false and error() says why.
     bool load(const std::string& path);
 
-    std::string_view text() const { return {data_, size_}; }
+    std::string_view text() const { return {buffer_, size_}; }
     const std::string& error() const { return error_; }
 
-    // Unmaps the text, or frees the buffer if it has grown large.
+    // Forgets the text, and frees the buffer if it has grown large.
     void release();
 
 private:
-    bool read_all(int fd, std::size_t expected);
+    bool read_all(int fd, std::size_t expected, bool regular);
+    // Makes the buffer hold at least `size` bytes, keeping the first `used`.
+    void reserve(std::size_t size, std::size_t used);
 
-    const char* data_ = nullptr;
+    char* buffer_ = nullptr;   // pages of their own (mmap), `capacity_` bytes
+    std::size_t capacity_ = 0;
     std::size_t size_ = 0;
-    void* map_ = nullptr;
-    std::size_t map_size_ = 0;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t buffer_size_ = 0;
     std::string error_;
 };
 

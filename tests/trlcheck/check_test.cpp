@@ -4,13 +4,17 @@
 
 #include <chrono>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "catalogue.h"
 #include "check.h"
+#include "lex.trl.text.h"
 #include "skip.h"
 #include "support.h"
+#include "velmar.tab.h"
+#include "wording.h"
 
 namespace {
 
@@ -162,7 +166,7 @@ TEST(TrlCheckExpected, TokensThatCouldHaveFollowed)
         // Between turns: the end or another turn, as it was when the token
         // was read (the default reduction to a whole dialog leaves only
         // the end).
-        {ok1 + "X", {"the end of the input", "a small letter"}},
+        {ok1 + "X", {"the end of the text", "a small letter"}},
         {"g012abc3_001_ABC_00000: ja .\n\n", {"a digit 1-9", "'0'"}},
         {"g012abc3_001_ABC_000000 ja .\n\n", {"':'"}},
         {"g012abc3_001_ABC_000000: ja .x\n\n", {"a blank", "an empty line ending the turn"}},
@@ -176,6 +180,80 @@ TEST(TrlCheckExpected, TokensThatCouldHaveFollowed)
     };
     for (const auto& c : cases)
         EXPECT_EQ(expected_words(c.text), c.expected) << c.text;
+}
+
+// Texts that the scanner makes one token of, for every kind of token it
+// makes: each byte from 0x01 to 0x7E on its own, the named tokens, and an
+// empty line (after a line end, which the scanner skips inside a line).
+std::vector<std::string> one_token_texts()
+{
+    std::vector<std::string> v;
+    for (int b = 1; b < 0x7F; ++b)
+        v.emplace_back(1, static_cast<char>(b));
+    for (const char* s : {"--", "<*", "1@", "@1", "\"A", "\"a", "<ah>", "<Laugh>", "<#>", "<!", "<*tGER> ", "<*T>",
+                          "<*T>t", "<A>", "<%>", ":>", "<:", "+/", "/+", "-/", "/-", "<P>", "<L>", "<T_>", "<_T>",
+                          "\n\n"})
+        v.emplace_back(s);
+    return v;
+}
+
+// The expected list of a diagnostic against a model: the kinds of token
+// that, put where the offending one stands, the parse takes (the first
+// diagnostic moves past them), and the end of the text if the text up to
+// there is accepted.  Only the scanner and the position of the first
+// error are used, not the checker's own search for what was expected.
+TEST(TrlCheckExpected, EverythingThatWouldHaveBeenTakenAndNothingElse)
+{
+    const std::string cases[] = {
+        // The first element of a turn, of a later turn, after a language
+        // marker.
+        "g012abc3_001_ABC_000000: , ja .\n\n",
+        ok1 + "g012abc3_002_ABC_000000: & ja .\n\n",
+        "g012abc3_001_ABC_000000: <*tGER> , ja .\n\n",
+        // Before the first turn, between turns, in the identification.
+        "X",
+        ok1 + "X",
+        "g012abc3_001_ABC_00000: ja .\n\n",
+        "g012abc3_001_ABC_000000 ja .\n\n",
+        // Inside a turn: after a blank, after a word, after final
+        // punctuation, in a repair, a noise bracket, a pronunciation
+        // comment.
+        "g012abc3_001_ABC_000000: ja & so .\n\n",
+        "g012abc3_001_ABC_000000: ja& so .\n\n",
+        "g012abc3_001_ABC_000000: ja .x\n\n",
+        "g012abc3_001_ABC_000000: +/ja & so .\n\n",
+        "g012abc3_001_ABC_000000: <:<Husten> & so .\n\n",
+        "g012abc3_001_ABC_000000: ja <!1 & so .\n\n",
+    };
+    trl_check::checker checker;
+    for (const std::string& text : cases) {
+        const file_report r = checker.check(text);
+        ASSERT_FALSE(r.diagnostics.empty()) << text;
+        const diagnostic& d = r.diagnostics[0];
+        const std::string before = text.substr(0, d.offset);
+        std::set<std::string> model;
+        if (checker.check(before).diagnostics.empty())
+            model.insert(std::string(trl_check::terminal_words(0)));
+        for (const std::string& sample : one_token_texts()) {
+            const std::string tried = before + sample + "\x01";
+            // The first token from the offset must end where the sample
+            // ends.
+            trl_text_scanner scan;
+            trl_text_scanner_start(scan, tried.data(), tried.size());
+            int code;
+            do
+                code = trl_text_scan(scan);
+            while (code != 0 && scan.token < tried.data() + d.offset);
+            if (code == 0 || scan.token + scan.length != tried.data() + before.size() + sample.size())
+                continue;
+            const file_report t = checker.check(tried);
+            if (t.diagnostics.empty() || t.diagnostics[0].offset >= before.size() + sample.size())
+                model.insert(std::string(trl_check::terminal_words(trl_lalr::tables::translate(code))));
+        }
+        const std::set<std::string> listed(d.expected.begin(), d.expected.end());
+        EXPECT_EQ(listed.size(), d.expected.size()) << "listed twice: " << text;
+        EXPECT_EQ(listed, model) << text;
+    }
 }
 
 TEST(TrlCheckExpected, ConstructBeingRead)
@@ -260,27 +338,64 @@ TEST(TrlCheckCodes, CodesAndHints)
     }
 }
 
+// What a transcriber reads names characters, elements and the text, never
+// the parser's tokens or its input: checked on texts made at random from
+// pieces of turns, right and wrong, and on every explanation.
+TEST(TrlCheckCodes, WordsForTranscribers)
+{
+    auto plain = [](std::string_view words) {
+        return words.find("token") == std::string_view::npos && words.find("input") == std::string_view::npos;
+    };
+    const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "?", ",", "\n", "\n\n",
+                                  "<Husten> ", "<P> ", "+/", "/+ ", "-/", "/- ", "<:", ":> ", "<!1 ", "1@", "@1",
+                                  "<*tGER> ", "<*T>t", "\t", "\r", "\xC3\xB6", "\xFC", "&", ";", "<;x> ", "0", "_",
+                                  "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0')};
+    std::mt19937 random(515);
+    trl_check::checker checker;
+    std::set<std::string> codes;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        for (int n = static_cast<int>(random() % 12); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        for (const diagnostic& d : checker.check(text).diagnostics) {
+            codes.insert(trl_check::info(d.kind).id);
+            EXPECT_TRUE(plain(d.message)) << d.message;
+            EXPECT_TRUE(plain(d.context)) << d.context;
+            for (const std::string_view w : d.expected)
+                EXPECT_TRUE(plain(w)) << w;
+            for (const std::string& h : d.hints)
+                EXPECT_TRUE(plain(h)) << h;
+        }
+    }
+    EXPECT_GE(codes.size(), 9u);   // the random texts meet most kinds of error
+    for (const trl_check::code_info& e : trl_check::catalogue())
+        EXPECT_TRUE(plain(trl_check::explain(e))) << trl_check::explain(e);
+}
+
 // Each code's --explain examples: the incorrect one gets the code first,
 // the correct one nothing.
+// Every error has examples; a warning, whose example would be too long,
+// says so in words.  The figures an explanation names are filled in.
 TEST(TrlCheckCodes, CatalogueExamplesHold)
 {
-    int examples = 0;
     for (const trl_check::code_info& e : trl_check::catalogue()) {
         const std::string explanation = trl_check::explain(e);
         EXPECT_EQ(explanation.rfind(std::string(e.id) + " (", 0), 0u);
         EXPECT_EQ(trl_check::find_code(e.id), &e);
+        EXPECT_EQ(explanation.find('{'), std::string::npos) << explanation;
         if (!*e.incorrect) {
+            EXPECT_TRUE(e.warning) << e.id;
             EXPECT_NE(std::string(e.example_note), "") << e.id;
             continue;
         }
-        ++examples;
         const file_report bad = check(e.incorrect);
         ASSERT_FALSE(bad.diagnostics.empty()) << e.id;
         EXPECT_STREQ(trl_check::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
         EXPECT_TRUE(check(e.correct).diagnostics.empty()) << e.id << ": " << e.correct;
         EXPECT_NE(explanation.find("Incorrect:"), std::string::npos);
     }
-    EXPECT_EQ(examples, 10);
+    const std::string stack = trl_check::explain(trl_check::info(trl_check::code::velmar_stack));
+    EXPECT_NE(stack.find("reaches 10000 entries: a turn of about 5000 words"), std::string::npos) << stack;
     EXPECT_EQ(trl_check::find_code("t004"), &trl_check::info(trl_check::code::foreign_character));
     EXPECT_EQ(trl_check::find_code("T0"), nullptr);
     EXPECT_EQ(trl_check::find_code("X001"), nullptr);
@@ -311,6 +426,8 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     EXPECT_EQ(w.offset, 25u + 2 * 4997 + 1);   // the blank after the last word
     EXPECT_EQ(long_turn.substr(w.offset, w.length), " ");
     EXPECT_EQ(w.velmar_line, 0);
+    EXPECT_EQ(w.message, "turn too long for velmar: velmar's parser stack (10000 entries) overflows at a blank; "
+                         "velmar stops here, trl-check checks on");
 
     // Twice, and an error after the warning in the second turn.  Between
     // turns the stack holds one entry more (the turns so far), so a later
@@ -376,10 +493,27 @@ TEST(TrlCheckSkip, LinearOverDigitRunsAndUnclosedComments)
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
 }
 
-TEST(TrlCheckText, EscapedBytes)
+// What was found is shown by the one escaping rule (upper-case hex), in
+// the found text and in the message.
+TEST(TrlCheckText, FoundBytesEscaped)
 {
-    EXPECT_EQ(trl_check::escape_bytes(std::string("a\n\r\t\0\\\x7F\xC3z", 9)), "a\\n\\r\\t\\0\\\\\\x7f\\xc3z");
-    EXPECT_EQ(trl_check::escape_bytes("<Husten>"), "<Husten>");
+    const struct {
+        std::string text;
+        std::string found;
+        std::string message_part;
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n", "\\xC3", "found byte 0xC3 in the word"},
+        {"g012abc3_001_ABC_000000: ja\tso .\n\n", "\\t", "found a tab in the word"},
+        {"g012abc3_001_ABC_000000: ja \x7F .\n\n", "\\x7F", "found control character 0x7F in the turn"},
+        {"g012abc3_001_ABC_000000: ja \\ .\n\n", "\\\\", "found a backslash in the turn"},
+        {"g012abc3_001_ABC_000000: ja<Husten> .\n\n", "<Husten>", "found '<Husten>' in the word"},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        EXPECT_EQ(r.diagnostics[0].found, c.found) << c.text;
+        EXPECT_NE(r.diagnostics[0].message.find(c.message_part), std::string::npos) << r.diagnostics[0].message;
+    }
 }
 
 // One checker for many texts, as a worker thread uses it.

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -13,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "acceptance.h"
 #include "check.h"
+#include "json.h"
 #include "lex.trl.h"
 #include "support.h"
 #include "velmar.h"
@@ -21,12 +24,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::json;
+using test_support::read_file;
 
-std::vector<std::string> acceptance_cases()
+std::vector<std::string> trl_files(const fs::path& dir)
 {
     std::vector<std::string> files;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(ACCEPTANCE_CASES, ec))
+    for (const auto& e : fs::directory_iterator(dir, ec))
         if (e.path().extension() == ".trl")
             files.push_back(e.path().string());
     std::sort(files.begin(), files.end());
@@ -75,9 +80,8 @@ private:
 
 TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
 {
-    const std::vector<std::string> files = acceptance_cases();
-    if (files.empty())
-        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    const std::vector<std::string> files = trl_files(cases);
     trl_check::checker checker;
     int statuses[3] = {0, 0, 0};
     std::vector<std::string> failures;
@@ -111,37 +115,39 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
     EXPECT_GT(statuses[0], 0);
     EXPECT_GT(statuses[1], 0);
     EXPECT_GT(statuses[2], 0);
-    EXPECT_TRUE(failures.empty()) << failures.size() << " cases differ, first: " << failures[0];
+    EXPECT_TRUE(failures.empty()) << failures.size() << " cases differ, first: " << failures.front();
 }
 
 // The two programs over every case: velmar's status and last line against
 // trl-check's JSON report of the whole folder.
 TEST(TrlCheckDifferential, ProgramsAgree)
 {
-    const std::vector<std::string> files = acceptance_cases();
-    if (files.empty())
-        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    const std::vector<std::string> files = trl_files(cases);
 
-    // velmar once per case, in one shell: "status last-line" per case.
-    const run_result velmar = run_shell(
-        "for f in " + shell_line({std::string(ACCEPTANCE_CASES)}) +
-        "/*.trl; do out=$(" + shell_line({VELMAR_PATH}) +
-        " < \"$f\" | tail -n 1; exit \"${PIPESTATUS[0]}\"); echo \"$? $out\"; done");
-    ASSERT_EQ(velmar.status, 0) << velmar.err;
+    // velmar on each case: "status last-line".
     std::vector<std::string> velmar_lines;
-    std::istringstream in(velmar.out);
-    for (std::string line; std::getline(in, line);)
-        velmar_lines.push_back(line);
-    ASSERT_EQ(velmar_lines.size(), files.size());
+    for (const std::string& file : files) {
+        test_support::run_options o;
+        o.in = read_file(file);
+        const test_support::run_result v = test_support::run(VELMAR_PATH, {}, o);
+        std::string_view out = v.out;
+        if (out.ends_with('\n'))
+            out.remove_suffix(1);
+        const std::size_t nl = out.rfind('\n');
+        velmar_lines.push_back(std::to_string(v.status) + " " +
+                               std::string(nl == std::string_view::npos ? out : out.substr(nl + 1)));
+    }
 
-    const run_result check = run_trl_check({"--format=json", "-j3", ACCEPTANCE_CASES});
+    const auto check = run_trl_check({"--format=json", "-j3", cases.string()});
     std::map<std::string, json> first;   // file -> its first diagnostic
     long summarised_errors = -1;
-    for (const json& v : parse_json_lines(check.out)) {
-        if (v["type"].string == "diagnostic" && !first.count(v["file"].string))
-            first[v["file"].string] = v;
-        if (v["type"].string == "summary")
-            summarised_errors = static_cast<long>(v["errors"].number);
+    for (const json& v : test_support::parse_json_lines(check.out)) {
+        const std::string file = v.value("file", "");
+        if (v.at("type") == "diagnostic" && !first.count(file))
+            first[file] = v;
+        if (v.at("type") == "summary")
+            summarised_errors = v.at("errors").get<long>();
     }
     EXPECT_GT(summarised_errors, 0);
 
@@ -159,9 +165,9 @@ TEST(TrlCheckDifferential, ProgramsAgree)
         const json& d = it->second;
         const std::string said = status == 1 ? "parse error" : "parser stack overflow";
         EXPECT_EQ(line, std::to_string(status) + " " + said + " in line " +
-                            std::to_string(static_cast<int>(d["velmar_line"].number)))
+                            std::to_string(d.at("velmar_line").get<int>()))
             << files[i];
-        EXPECT_EQ(d["severity"].string, status == 1 ? "error" : "warning") << files[i];
+        EXPECT_EQ(d.at("severity"), status == 1 ? "error" : "warning") << files[i];
     }
     EXPECT_EQ(static_cast<std::size_t>(velmar_failed), first.size());
     EXPECT_EQ(check.status, 1);
@@ -170,15 +176,14 @@ TEST(TrlCheckDifferential, ProgramsAgree)
 // Parallel runs write what a run on one thread writes.
 TEST(TrlCheckDifferential, ParallelRunsMatchOneThread)
 {
-    if (acceptance_cases().empty())
-        GTEST_SKIP() << "no acceptance cases at " << ACCEPTANCE_CASES;
+    REQUIRE_ACCEPTANCE_CASES(cases);
     auto without_time = [](const std::string& out) {
         const std::size_t at = out.rfind(" (");   // the summary's time
         return at == std::string::npos ? out : out.substr(0, at);
     };
-    const run_result one = run_trl_check({"-j1", ACCEPTANCE_CASES});
+    const auto one = run_trl_check({"-j1", cases.string()});
     for (const char* jobs : {"-j2", "-j7"}) {
-        const run_result many = run_trl_check({jobs, ACCEPTANCE_CASES});
+        const auto many = run_trl_check({jobs, cases.string()});
         EXPECT_EQ(many.status, one.status);
         EXPECT_TRUE(without_time(many.out) == without_time(one.out)) << jobs;
     }

@@ -1,0 +1,82 @@
+// The human report: the caret under the offending byte however the bytes
+// before it and the byte itself are shown, and paths with control bytes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "report.h"
+#include "support.h"
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& s)
+{
+    std::vector<std::string> v;
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t nl = s.find('\n', at);
+        v.push_back(s.substr(at, nl - at));
+        at = nl == std::string::npos ? s.size() : nl + 1;
+    }
+    return v;
+}
+
+// The source line and the caret line of the first diagnostic, each without
+// its gutter (" 1 | ").
+TEST(TrlCheckReport, CaretStandsUnderTheEscapedByte)
+{
+    const struct {
+        std::string text;
+        std::string shown_before;   // the line up to the offending byte, as shown
+        std::string shown_token;    // the offending token, as shown
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja\tso .\n\n", "g012abc3_001_ABC_000000: ja", R"(\t)"},
+        {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "g012abc3_001_ABC_000000: ja .", R"(\r)"},
+        {std::string("g012abc3_001_ABC_000000: j\0a .\n\n", 33), "g012abc3_001_ABC_000000: j", R"(\0)"},
+        {"g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n", "g012abc3_001_ABC_000000: sch", R"(\xC3)"},
+        // Escaped bytes before it on the line, in a bracketed comment.
+        {"g012abc3_001_ABC_000000: ja <;\t\x01\xC3\\\r> so\tja .\n\n",
+         R"(g012abc3_001_ABC_000000: ja <;\t\x01\xC3\\\r> so)", R"(\t)"},
+        // A token of several bytes.
+        {"g012abc3_001_ABC_000000: ja <;\t> <Husten>x .\n\n", R"(g012abc3_001_ABC_000000: ja <;\t> <Husten>)", "x"},
+        {"g012abc3_001_ABC_000000: ja\t<Husten> .\n\n", "g012abc3_001_ABC_000000: ja", R"(\t)"},
+    };
+    for (const auto& c : cases) {
+        trl_check::checker checker;
+        const trl_check::file_report r = checker.check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        trl_check::file_report first = r;
+        first.diagnostics.resize(1);
+        std::string out;
+        trl_check::format_human(out, "f.trl", c.text, first, false);
+        const std::vector<std::string> lines = lines_of(out);
+        ASSERT_GE(lines.size(), 3u) << out;
+        const std::string gutter = " 1 | ";
+        ASSERT_EQ(lines[1].substr(0, gutter.size()), gutter) << out;
+        ASSERT_EQ(lines[2].substr(0, gutter.size()), "   | ") << out;
+        const std::string source = lines[1].substr(gutter.size());
+        const std::string caret = lines[2].substr(gutter.size());
+        EXPECT_EQ(source.substr(0, c.shown_before.size() + c.shown_token.size()), c.shown_before + c.shown_token)
+            << out;
+        EXPECT_EQ(caret, std::string(c.shown_before.size(), ' ') + "^" + std::string(c.shown_token.size() - 1, '~'))
+            << out;
+    }
+}
+
+// A path is shown with its control bytes escaped, so that a report line is
+// one line; other UTF-8 is kept.
+TEST(TrlCheckReport, PathsShownPrintable)
+{
+    trl_check::checker checker;
+    const std::string text = turn("001_ABC", "ja.");
+    const trl_check::file_report r = checker.check(text);
+    std::string out;
+    trl_check::format_human(out, "a\nb\x1B\xFF" "\xC3\xB6.trl", text, r, false);
+    EXPECT_EQ(out.rfind("a\\nb\\x1B\\xFF\xC3\xB6.trl:1:28: error[T009]", 0), 0u) << out;
+    out.clear();
+    trl_check::format_path_human(out, "a\tb", "No such file or directory");
+    EXPECT_EQ(out, "trl-check: a\\tb: No such file or directory\n");
+}
+
+} // namespace
