@@ -7,7 +7,7 @@
 namespace trl_check {
 
 struct options {
-    enum class action { check, help, version, explain };
+    enum class action { check, help, version, explain, lsp };
     enum class format { human, json };
     enum class color { automatic, always, never };
 
