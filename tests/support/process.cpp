@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -166,6 +167,7 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
     run_result r;
     std::size_t fed = 0;
     char buf[65536];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeout_seconds);
     for (;;) {
         pollfd fds[3];
         nfds_t n = 0;
@@ -181,7 +183,17 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
         }
         if (n == 0)
             break;
-        if (poll(fds, n, -1) < 0) {
+        int wait_ms = -1;
+        if (o.timeout_seconds > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                kill(pid, SIGKILL);
+                r.timed_out = true;
+                break;
+            }
+            wait_ms = static_cast<int>(left.count());
+        }
+        if (poll(fds, n, wait_ms) < 0) {
             if (errno == EINTR)
                 continue;
             break;

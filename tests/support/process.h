@@ -48,12 +48,14 @@ struct run_options {
     std::vector<std::string> env;   // NAME=value words added to the environment
     rlim_t file_limit = 0;       // > 0: the largest file it may write (SIGXFSZ ignored)
     bool sigpipe_ignored = false;
+    int timeout_seconds = 0;     // > 0: the program is killed (SIGKILL) when it runs longer
 };
 
 struct run_result {
     int status = -1;   // the exit status, or 1000 + the number of the signal that ended it
     std::string out;   // standard output, when captured
     std::string err;   // standard error
+    bool timed_out = false;   // killed at timeout_seconds
 };
 
 run_result run(const std::string& program, const std::vector<std::string>& args, const run_options& options = {});
