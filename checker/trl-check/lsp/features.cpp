@@ -214,10 +214,12 @@ json semantic_tokens_legend()
 json semantic_tokens_json(const snapshot& doc)
 {
     position_map map = doc.positions();
-    std::vector<std::size_t> data;
-    position last;
     const std::string_view text = doc.text;
-    for (const span& s : semantic_spans(text)) {
+    const std::vector<span> spans = semantic_spans(text);
+    json::array_t data;
+    data.reserve(spans.size() * 5);
+    position last;
+    for (const span& s : spans) {
         // A token of the protocol stays on one line: a comment over
         // several lines is one token per line.
         for (std::size_t from = s.offset, end = s.offset + s.length; from < end;) {
@@ -225,14 +227,15 @@ json semantic_tokens_json(const snapshot& doc)
             const position a = map.at(from);
             const position b = map.at(nl, true);
             if (b.character > a.character) {
-                data.insert(data.end(), {a.line - last.line, a.line == last.line ? a.character - last.character : a.character,
-                                         b.character - a.character, static_cast<std::size_t>(s.kind), 0});
+                for (const std::size_t n : {a.line - last.line, a.line == last.line ? a.character - last.character : a.character,
+                                            b.character - a.character, static_cast<std::size_t>(s.kind), std::size_t{0}})
+                    data.emplace_back(n);
                 last = a;
             }
             from = nl + 1;
         }
     }
-    return {{"data", data}};
+    return {{"data", std::move(data)}};
 }
 
 json code_actions_json(const snapshot& doc, const file_report& report, const json& range, const json& only)

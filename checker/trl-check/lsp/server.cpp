@@ -165,12 +165,18 @@ std::optional<int> server::handle(std::string_view body)
 void server::answer(const json& id, json& message, bool is_request)
 {
     const std::string& name = message["method"].get_ref<const std::string&>();
-    if (message.contains("params") && !message["params"].is_object() && !message["params"].is_array()) {
+    // Absent params and null ones are taken alike.
+    if (message.contains("params") && !message["params"].is_null() && !message["params"].is_object() &&
+        !message["params"].is_array()) {
         if (is_request)
             send_error(id, error_code::invalid_params, "params are an object or an array");
         return;
     }
     json& params = message["params"];   // null when there are none
+    if (is_request && phase_ == phase::waiting && name != "initialize") {
+        send_error(id, error_code::server_not_initialized, "the server is not initialised yet");
+        return;
+    }
     const method* found = nullptr;
     for (const method& m : methods)
         if (m.name == name)
@@ -189,10 +195,6 @@ void server::answer(const json& id, json& message, bool is_request)
     }
     if (!found || !found->request) {
         send_error(id, error_code::method_not_found, "unknown method '" + name + "'");
-        return;
-    }
-    if (phase_ == phase::waiting && name != "initialize") {
-        send_error(id, error_code::server_not_initialized, "the server is not initialised yet");
         return;
     }
     if (phase_ == phase::shut_down) {
