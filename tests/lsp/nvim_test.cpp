@@ -36,13 +36,18 @@ TEST(LspNeovim, DiagnosticsAppearAndGoInNeovim)
         GTEST_SKIP() << "no " << nvim;
     }
     test_support::temp_dir dir;
-    const std::string file = dir.write("errors.trl", test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / "errors.trl"));
+    const std::string file =
+        dir.write("errors.trl", test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / "errors.trl"));
     const std::string out = (dir / "out.json").string();
     test_support::run_options o;
     o.cwd = dir.path();
     o.timeout_seconds = 90;
-    o.env = {"TRL_CHECK=" TRL_CHECK_PATH, "TRL_FILE=" + file, "TRL_OUT=" + out, "XDG_CONFIG_HOME=" + dir.path().string(),
-             "XDG_DATA_HOME=" + dir.path().string(), "XDG_STATE_HOME=" + dir.path().string(),
+    o.env = {"TRL_CHECK=" TRL_CHECK_PATH,
+             "TRL_FILE=" + file,
+             "TRL_OUT=" + out,
+             "XDG_CONFIG_HOME=" + dir.path().string(),
+             "XDG_DATA_HOME=" + dir.path().string(),
+             "XDG_STATE_HOME=" + dir.path().string(),
              "XDG_CACHE_HOME=" + dir.path().string()};
     const test_support::run_result r =
         test_support::run(nvim, {"--headless", "--clean", "-u", TRL_NVIM_CONFIG, "-c", "luafile " TRL_NVIM_SCRIPT}, o);

@@ -16,8 +16,7 @@ namespace {
 using tables = trl_lalr::tables;
 
 // Calls visit(token) for every token of the text until it returns false.
-template <class Visit>
-void scan_tokens(std::string_view text, Visit&& visit)
+template <class Visit> void scan_tokens(std::string_view text, Visit&& visit)
 {
     trl_text_scanner s;
     trl_text_scanner_start(s, text.data(), text.size());
@@ -25,7 +24,8 @@ void scan_tokens(std::string_view text, Visit&& visit)
         const int code = trl_text_scan(s);
         if (code == 0)
             return;
-        const scanned_token t{code, static_cast<std::size_t>(s.token - text.data()), static_cast<std::size_t>(s.length)};
+        const scanned_token t{code, static_cast<std::size_t>(s.token - text.data()),
+                              static_cast<std::size_t>(s.length)};
         if (!visit(t))
             return;
     }
@@ -52,7 +52,7 @@ std::vector<std::string> accepted_from_angle()
     std::vector<std::string> found;
     std::string prefix = "<";
     std::vector<int> path;
-    constexpr std::size_t longest = 64;   // far above any tag
+    constexpr std::size_t longest = 64; // far above any tag
     auto walk = [&](auto&& self, int state) -> void {
         if (dfa::accept[state] != 0)
             found.push_back(prefix);
@@ -89,10 +89,12 @@ std::vector<tag_info> collect_tags()
         if (whole && is_named(code) && candidate.find('>') != std::string::npos)
             tags.push_back({std::move(candidate), code, grammar_words(code)});
     }
-    std::sort(tags.begin(), tags.end(),
-              [](const tag_info& a, const tag_info& b) { return std::tie(a.token, a.text) < std::tie(b.token, b.text); });
-    tags.erase(std::unique(tags.begin(), tags.end(), [](const tag_info& a, const tag_info& b) { return a.text == b.text; }),
-               tags.end());
+    std::sort(tags.begin(), tags.end(), [](const tag_info& a, const tag_info& b) {
+        return std::tie(a.token, a.text) < std::tie(b.token, b.text);
+    });
+    tags.erase(
+        std::unique(tags.begin(), tags.end(), [](const tag_info& a, const tag_info& b) { return a.text == b.text; }),
+        tags.end());
     return tags;
 }
 
@@ -201,8 +203,8 @@ private:
     std::string_view text_;
     std::vector<turn_info> turns_;
     std::vector<scanned_token> pending_;
-    bool collecting_ = true;   // at the start of a turn
-    bool open_ = false;        // the last turn has not seen its empty line
+    bool collecting_ = true; // at the start of a turn
+    bool open_ = false;      // the last turn has not seen its empty line
 };
 
 // Splits the bytes that the scanner skipped between two tokens into the
@@ -224,7 +226,7 @@ void skipped(std::string_view text, std::size_t from, std::size_t to, std::vecto
             out.push_back({from, end - from, span_kind::tag});
             from = end;
         } else {
-            ++from;   // a line end, or the blank after a comment
+            ++from; // a line end, or the blank after a comment
         }
     }
 }
@@ -273,7 +275,7 @@ std::vector<span> semantic_spans(std::string_view text)
     const std::vector<turn_info> turns = find_turns(text);
     std::vector<span> out;
     auto turn = turns.begin();
-    std::size_t done = 0;   // the end of the last token
+    std::size_t done = 0; // the end of the last token
     scan_tokens(text, [&](const scanned_token& t) {
         skipped(text, done, t.offset, out);
         done = t.offset + t.length;

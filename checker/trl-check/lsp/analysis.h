@@ -55,10 +55,10 @@ scanned_token token_at(std::string_view text, std::size_t offset);
 // malformed is no turn here.
 struct turn_info {
     std::size_t begin = 0;
-    std::size_t identification_end = 0;   // after the ':'
-    std::size_t end = 0;                  // after the empty line, or the text's end
-    std::string_view name;                // "g012abc3_001_ABC_000000"
-    std::string_view speaker;             // "ABC"
+    std::size_t identification_end = 0; // after the ':'
+    std::size_t end = 0;                // after the empty line, or the text's end
+    std::string_view name;              // "g012abc3_001_ABC_000000"
+    std::string_view speaker;           // "ABC"
 };
 std::vector<turn_info> find_turns(std::string_view text);
 

@@ -36,7 +36,7 @@ void check_worker::submit(std::shared_ptr<const snapshot> doc)
 void check_worker::forget(const std::string& uri, const std::function<void()>& then)
 {
     const std::lock_guard<std::mutex> hold(lock_);
-    pending_.erase(uri);   // its place in order_ is passed over
+    pending_.erase(uri); // its place in order_ is passed over
     newest_.erase(uri);
     reports_.erase(uri);
     then();
@@ -56,7 +56,7 @@ std::shared_ptr<const file_report> check_worker::report_for(const snapshot& doc)
     checked_.wait(hold, [&] {
         const auto newest = newest_.find(doc.uri);
         if (stop_ || newest == newest_.end() || newest->second != doc.generation)
-            return true;   // there will be none
+            return true; // there will be none
         const auto r = reports_.find(doc.uri);
         if (r == reports_.end() || r->second.first != doc.generation)
             return false;
@@ -78,7 +78,7 @@ void check_worker::run()
         order_.pop_front();
         const auto it = pending_.find(uri);
         if (it == pending_.end())
-            continue;   // closed while it waited
+            continue; // closed while it waited
         const std::shared_ptr<const snapshot> doc = std::move(it->second);
         pending_.erase(it);
         busy_ = true;

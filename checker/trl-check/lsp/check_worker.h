@@ -57,16 +57,16 @@ private:
     void run();
 
     std::mutex lock_;
-    std::condition_variable wake_;      // work or stop for the worker
-    std::condition_variable checked_;   // a check has ended
-    std::deque<std::string> order_;     // documents waiting, first changed first
+    std::condition_variable wake_;    // work or stop for the worker
+    std::condition_variable checked_; // a check has ended
+    std::deque<std::string> order_;   // documents waiting, first changed first
     std::map<std::string, std::shared_ptr<const snapshot>> pending_;
-    std::map<std::string, std::uint64_t> newest_;   // generation of each open document
+    std::map<std::string, std::uint64_t> newest_; // generation of each open document
     std::map<std::string, std::pair<std::uint64_t, std::shared_ptr<const file_report>>> reports_;
     bool busy_ = false;
     bool stop_ = false;
     publish_fn publish_;
-    std::thread thread_;   // last: starts when everything else is there
+    std::thread thread_; // last: starts when everything else is there
 };
 
 } // namespace trl_check::lsp

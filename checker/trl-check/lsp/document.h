@@ -15,7 +15,7 @@ namespace trl_check::lsp {
 struct snapshot {
     std::string uri;
     long version = 0;
-    std::uint64_t generation = 0;   // grows with every change of any document
+    std::uint64_t generation = 0; // grows with every change of any document
     encoding units = encoding::utf16;
     std::string text;
     line_index lines;

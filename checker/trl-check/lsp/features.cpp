@@ -16,7 +16,7 @@ namespace {
 constexpr int severity_error = 1;
 constexpr int severity_warning = 2;
 constexpr int completion_kind_keyword = 14;
-constexpr int symbol_kind_string = 15;   // a turn is a stretch of text
+constexpr int symbol_kind_string = 15; // a turn is a stretch of text
 
 json position_json(position p)
 {
@@ -56,7 +56,8 @@ json diagnostic_json(const snapshot& doc, position_map& map, const diagnostic& d
             {"code", entry.id},
             {"source", "trl-check"},
             {"message", message_of(d)},
-            {"relatedInformation", json::array({{{"location", {{"uri", doc.uri}, {"range", range}}}, {"message", velmar}}})}};
+            {"relatedInformation",
+             json::array({{{"location", {{"uri", doc.uri}, {"range", range}}}, {"message", velmar}}})}};
 }
 
 bool wanted(const json& only, std::string_view kind)
@@ -227,8 +228,9 @@ json semantic_tokens_json(const snapshot& doc)
             const position a = map.at(from);
             const position b = map.at(nl, true);
             if (b.character > a.character) {
-                for (const std::size_t n : {a.line - last.line, a.line == last.line ? a.character - last.character : a.character,
-                                            b.character - a.character, static_cast<std::size_t>(s.kind), std::size_t{0}})
+                for (const std::size_t n :
+                     {a.line - last.line, a.line == last.line ? a.character - last.character : a.character,
+                      b.character - a.character, static_cast<std::size_t>(s.kind), std::size_t{0}})
                     data.emplace_back(n);
                 last = a;
             }
@@ -265,7 +267,8 @@ json code_actions_json(const snapshot& doc, const file_report& report, const jso
                                {"edit", workspace_edit(doc, f.edits)}});
     }
     if (!all.empty() && wanted(only, fix_all_kind))
-        actions.push_back({{"title", "Fix all trl-check problems"}, {"kind", fix_all_kind}, {"edit", workspace_edit(doc, all)}});
+        actions.push_back(
+            {{"title", "Fix all trl-check problems"}, {"kind", fix_all_kind}, {"edit", workspace_edit(doc, all)}});
     return actions;
 }
 

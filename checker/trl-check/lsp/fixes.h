@@ -22,7 +22,7 @@ struct text_edit {
 
 struct quick_fix {
     std::string title;
-    std::vector<text_edit> edits;   // in the order of the text, not overlapping
+    std::vector<text_edit> edits; // in the order of the text, not overlapping
 };
 
 // The fixes for diagnostic `d` of `text`, the best first.  None are known

@@ -57,8 +57,7 @@ std::size_t line_index::line_of(std::size_t offset) const
 
 position_map::position_map(std::string_view text, const line_index& lines, encoding e)
     : text_(text), lines_(lines), encoding_(e)
-{
-}
+{}
 
 std::size_t position_map::char_start(std::size_t offset) const
 {
@@ -117,7 +116,7 @@ std::size_t position_map::offset(position p) const
     for (std::size_t units = 0; at < line_end;) {
         const unit_step s = step_at(text_.substr(at, line_end - at), encoding_);
         if (units + s.units > p.character)
-            break;   // the position is this character's start (or inside it)
+            break; // the position is this character's start (or inside it)
         units += s.units;
         at += s.bytes;
     }

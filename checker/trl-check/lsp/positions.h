@@ -22,8 +22,8 @@ enum class encoding { utf8, utf16 };
 const char* encoding_name(encoding e);
 
 struct position {
-    std::size_t line = 0;        // 0-based
-    std::size_t character = 0;   // 0-based, in code units of the encoding
+    std::size_t line = 0;      // 0-based
+    std::size_t character = 0; // 0-based, in code units of the encoding
 };
 
 // Where the lines of a text begin.

@@ -28,11 +28,9 @@ void log(const std::string& what)
 class server {
 public:
     server(int in, int out)
-        : reader_(in), writer_(out), worker_([this](const snapshot& doc, const file_report& report, double ms) {
-              publish(doc, report, ms);
-          })
-    {
-    }
+        : reader_(in), writer_(out),
+          worker_([this](const snapshot& doc, const file_report& report, double ms) { publish(doc, report, ms); })
+    {}
 
     int run();
 
@@ -78,10 +76,10 @@ private:
     message_writer writer_;
     phase phase_ = phase::waiting;
     encoding units_ = encoding::utf16;
-    bool bytes_protected_ = false;   // the message being handled was not UTF-8
+    bool bytes_protected_ = false; // the message being handled was not UTF-8
     std::uint64_t generation_ = 0;
     std::map<std::string, std::shared_ptr<const snapshot>> documents_;
-    check_worker worker_;   // last: its thread publishes through the members above
+    check_worker worker_; // last: its thread publishes through the members above
 };
 
 const server::method server::methods[] = {
@@ -148,7 +146,7 @@ std::optional<int> server::handle(std::string_view body)
         return std::nullopt;
     }
     if (!message.contains("method") && is_request && (message.contains("result") || message.contains("error")))
-        return std::nullopt;   // an answer to a request of ours: we send none
+        return std::nullopt; // an answer to a request of ours: we send none
     const json* version = message.contains("jsonrpc") ? &message["jsonrpc"] : nullptr;
     if (!version || *version != "2.0" || !message.contains("method") || !message["method"].is_string()) {
         send_error(id, error_code::invalid_request, "a message has \"jsonrpc\": \"2.0\" and a method name");
@@ -172,7 +170,7 @@ void server::answer(const json& id, json& message, bool is_request)
             send_error(id, error_code::invalid_params, "params are an object or an array");
         return;
     }
-    json& params = message["params"];   // null when there are none
+    json& params = message["params"]; // null when there are none
     if (is_request && phase_ == phase::waiting && name != "initialize") {
         send_error(id, error_code::server_not_initialized, "the server is not initialised yet");
         return;
@@ -183,9 +181,9 @@ void server::answer(const json& id, json& message, bool is_request)
             found = &m;
     if (!is_request) {
         if (!found || !found->notification)
-            return;   // unknown notifications are ignored
+            return; // unknown notifications are ignored
         if (phase_ == phase::waiting)
-            return;   // notifications before initialize are dropped
+            return; // notifications before initialize are dropped
         try {
             (this->*found->notification)(params);
         } catch (const std::exception& e) {
@@ -225,11 +223,13 @@ void server::send_error(const json& id, int code, const std::string& message)
 
 void server::publish(const snapshot& doc, const file_report& report, double ms)
 {
-    writer_.send({{"jsonrpc", "2.0"},
-                  {"method", "textDocument/publishDiagnostics"},
-                  {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, report)}}}});
+    writer_.send(
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/publishDiagnostics"},
+         {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, report)}}}});
     log(doc.uri + " version " + std::to_string(doc.version) + ": " + std::to_string(report.errors) + " errors, " +
-        std::to_string(report.warnings) + " warnings (checked in " + std::to_string(static_cast<long>(ms + 0.5)) + " ms)");
+        std::to_string(report.warnings) + " warnings (checked in " + std::to_string(static_cast<long>(ms + 0.5)) +
+        " ms)");
 }
 
 json server::initialize(json& params)
@@ -366,7 +366,7 @@ void server::did_close(json& params)
 
 int serve(int in, int out)
 {
-    std::signal(SIGPIPE, SIG_IGN);   // a client that is gone is a failed write
+    std::signal(SIGPIPE, SIG_IGN); // a client that is gone is a failed write
     try {
         server s(in, out);
         return s.run();

@@ -41,11 +41,11 @@ public:
 
     struct message {
         enum class kind {
-            body,         // `body` holds the message
-            bad_header,   // no usable Content-Length: `problem` says why; the
-                          // stream is searched for the next header
-            too_large,    // `problem` says so; the body is skipped
-            end,          // the input has ended (or cannot be read)
+            body,       // `body` holds the message
+            bad_header, // no usable Content-Length: `problem` says why; the
+                        // stream is searched for the next header
+            too_large,  // `problem` says so; the body is skipped
+            end,        // the input has ended (or cannot be read)
         };
         kind what = kind::end;
         std::string body;
@@ -54,16 +54,16 @@ public:
     message next();
 
 private:
-    bool fill();                         // reads more; false at the end
-    bool take_line(std::string& line);   // a header line without its line end
-    bool resynchronise();                // up to the next "Content-Length"
+    bool fill();                       // reads more; false at the end
+    bool take_line(std::string& line); // a header line without its line end
+    bool resynchronise();              // up to the next "Content-Length"
     bool skip_body();
 
     int fd_;
     std::string buffer_;
     std::size_t pos_ = 0;
-    std::size_t skip_ = 0;        // bytes of a refused body still to skip
-    bool resync_ = false;         // the next header must be searched for
+    std::size_t skip_ = 0; // bytes of a refused body still to skip
+    bool resync_ = false;  // the next header must be searched for
 };
 
 // Writes messages from any thread, each whole.
