@@ -26,6 +26,7 @@
 #include "check.h"
 #include "options.h"
 #include "inputs.h"
+#include "lsp/server.h"
 #include "report.h"
 #include "source.h"
 #include "std_fds.h"
@@ -339,6 +340,8 @@ int main(int argc, char** argv)
     case options::action::check:
         status = run_check(o, out);
         break;
+    case options::action::lsp:
+        return trl_check::lsp::serve(0, 1);
     }
     if (!out.close())
         return 2;

@@ -25,6 +25,7 @@ struct long_option {
 constexpr long_option long_options[] = {
     {"jobs", true},  {"format", true}, {"max-errors", true}, {"explain", true}, {"color", true},
     {"ext", true},   {"quiet", false}, {"help", false},      {"version", false},
+    {"lsp", false},
 };
 
 // Applies one option (its long name) with its value.
@@ -73,6 +74,8 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
             return false;
         }
         o.suffix = value;
+    } else if (name == "lsp") {
+        o.what = options::action::lsp;
     } else if (name == "quiet") {
         o.quiet = true;
     } else if (name == "help") {
@@ -184,6 +187,8 @@ std::string usage_text()
            "  -q, --quiet           print the summary only\n"
            "      --explain CODE    explain an error code (such as T001), with a correct\n"
            "                        and an incorrect example\n"
+           "      --lsp             serve an editor as a language server on standard\n"
+           "                        input and output\n"
            "  -h, --help            print this help and exit\n"
            "  -V, --version         print the version and exit\n"
            "\n"

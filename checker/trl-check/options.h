@@ -10,7 +10,7 @@ namespace trl_check {
 inline constexpr unsigned max_jobs = 4096;
 
 struct options {
-    enum class action { check, help, version, explain };
+    enum class action { check, help, version, explain, lsp };
     enum class format { human, json };
     enum class color { automatic, always, never };
 

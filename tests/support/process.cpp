@@ -191,6 +191,7 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
             if (left.count() <= 0) {
                 kill(pid, SIGKILL);   // its pipes close as it ends
                 killed = true;
+                r.timed_out = true;
             } else {
                 wait_ms = static_cast<int>(left.count());
             }

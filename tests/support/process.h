@@ -55,6 +55,7 @@ struct run_result {
     int status = -1;   // the exit status, or 1000 + the number of the signal that ended it
     std::string out;   // standard output, when captured
     std::string err;   // standard error
+    bool timed_out = false;   // killed at timeout_seconds
 };
 
 run_result run(const std::string& program, const std::vector<std::string>& args, const run_options& options = {});

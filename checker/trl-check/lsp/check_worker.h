@@ -1,0 +1,72 @@
+// The thread that checks documents for the language server.
+//
+// Note on speed.  The thread that reads the client's messages never
+// checks: it applies a change to a copy of the text, hands the new
+// snapshot (text, line starts, version, generation) to this worker and
+// reads on.  The worker keeps, per document, only the newest snapshot
+// waiting, so a burst of changes is checked once, at its last version.  A
+// check that is running when a newer version comes in cannot be stopped
+// half way (the checker has no such point), but its result is dropped
+// unless its generation is still the document's newest, and the newer
+// version is checked right after it; so what is published is never older
+// than what the client has already been told about, and a change waits
+// for at most one check before its own.  Documents wait their turn in the
+// order they changed first, so one busy document does not starve the
+// others.  Publishing happens under the worker's lock, so that a
+// didClose's empty list cannot be overtaken by a late check.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "check.h"
+#include "document.h"
+
+namespace trl_check::lsp {
+
+class check_worker {
+public:
+    // Called on the worker's thread with a check's result still current,
+    // and the milliseconds the check took.
+    using publish_fn = std::function<void(const snapshot&, const file_report&, double)>;
+
+    explicit check_worker(publish_fn publish);
+    ~check_worker();
+    check_worker(const check_worker&) = delete;
+    check_worker& operator=(const check_worker&) = delete;
+
+    // The newest version of a document, to be checked.
+    void submit(std::shared_ptr<const snapshot> doc);
+    // The document is closed: nothing more is published for it.  `then`
+    // runs while nothing can be published.
+    void forget(const std::string& uri, const std::function<void()>& then);
+    // Waits until every version submitted has been checked (or dropped).
+    void drain();
+    // The report on this version of the document, waiting for its check if
+    // need be; null if a newer version or a close has come since.
+    std::shared_ptr<const file_report> report_for(const snapshot& doc);
+
+private:
+    void run();
+
+    std::mutex lock_;
+    std::condition_variable wake_;    // work or stop for the worker
+    std::condition_variable checked_; // a check has ended
+    std::deque<std::string> order_;   // documents waiting, first changed first
+    std::map<std::string, std::shared_ptr<const snapshot>> pending_;
+    std::map<std::string, std::uint64_t> newest_; // generation of each open document
+    std::map<std::string, std::pair<std::uint64_t, std::shared_ptr<const file_report>>> reports_;
+    bool busy_ = false;
+    bool stop_ = false;
+    publish_fn publish_;
+    std::thread thread_; // last: starts when everything else is there
+};
+
+} // namespace trl_check::lsp

@@ -1,0 +1,17 @@
+// trl-check's language server: the checker in an editor, speaking the
+// Language Server Protocol (JSON-RPC messages with a Content-Length header)
+// on two descriptors, for one editor session.  Diagnostics are pushed for
+// every version of every open document; hover explains a diagnostic's code
+// or a tag, completion offers the tags after '<', the outline lists the
+// turns, and semantic tokens colour identifications, tags, comments,
+// speaker marks and punctuation.  Messages for people go to standard
+// error.
+#pragma once
+
+namespace trl_check::lsp {
+
+// Serves the client on `in` and `out` until it says exit or its input
+// ends.  Returns the exit status: 0 after a shutdown request, 1 without.
+int serve(int in, int out);
+
+} // namespace trl_check::lsp

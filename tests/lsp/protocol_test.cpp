@@ -1,0 +1,453 @@
+// trl-check --lsp driven by a scripted client: lifecycle, diagnostics
+// against the command line and against the checker on texts edited here,
+// positions in both encodings, the requests, and bad input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include "acceptance.h"
+#include "check.h"
+#include "client.h"
+#include "text.h"
+
+namespace {
+
+using namespace lsp_test;
+namespace fs = std::filesystem;
+
+std::string example(const std::string& name)
+{
+    return test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / name);
+}
+
+// The model of positions: the line of a byte offset and its code units
+// since the line's start (a byte outside well-formed UTF-8 is one).
+std::pair<std::size_t, std::size_t> model_position(std::string_view text, std::size_t offset, bool utf8)
+{
+    const std::size_t from = text.substr(0, offset).rfind('\n') + 1; // npos + 1 == 0
+    std::size_t units = 0;
+    for (std::size_t i = from; i < offset;) {
+        const text::utf8_char c = text::decode_utf8(text.substr(i, offset - i));
+        const std::size_t bytes = c.length ? c.length : 1;
+        units += utf8 ? bytes : c.code_point > 0xFFFF ? 2 : 1;
+        i += bytes;
+    }
+    return {static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n')),
+            units};
+}
+
+json position_at(std::string_view text, std::string_view needle, std::size_t plus = 0)
+{
+    const auto [line, character] = model_position(text, text.find(needle) + plus, true);
+    return {{"line", line}, {"character", character}};
+}
+
+// The start of the well-formed character that holds byte `at`.
+std::size_t char_start(std::string_view text, std::size_t at)
+{
+    for (std::size_t back = 1; back <= 3 && back <= at; ++back)
+        if (text::decode_utf8(text.substr(at - back)).length > back)
+            return at - back;
+    return at;
+}
+
+// Diagnostics as (line, character, code), from the server or from the
+// checker run here.
+using triples = std::vector<std::tuple<std::size_t, std::size_t, std::string>>;
+
+triples published_triples(const json& diagnostics)
+{
+    triples out;
+    for (const json& d : diagnostics)
+        out.emplace_back(d["range"]["start"]["line"], d["range"]["start"]["character"], d["code"]);
+    return out;
+}
+
+triples checker_triples(std::string_view text, bool utf8)
+{
+    triples out;
+    for (const trl_check::diagnostic& d : trl_check::checker().check(text).diagnostics) {
+        const auto [line, character] = model_position(text, d.offset, utf8);
+        out.emplace_back(line, character, trl_check::info(d.kind).id);
+    }
+    return out;
+}
+
+json doc_params(const std::string& uri, json extra = json::object())
+{
+    extra["textDocument"] = {{"uri", uri}};
+    return extra;
+}
+
+// A hover waits for the check of the version it is about, so that version
+// is published before anything that comes after it.
+void await_check(script& s, const std::string& uri)
+{
+    s.request("textDocument/hover", doc_params(uri, {{"position", {{"line", 0}, {"character", 0}}}}));
+}
+
+TEST(LspProtocol, LifecycleAndExitStatus)
+{
+    const json hover = doc_params(uri_of("a.trl"), {{"position", {{"line", 0}, {"character", 0}}}});
+    struct lifecycle_case {
+        const char* name;
+        std::function<void(script&)> steps;
+        int status;
+        std::vector<std::pair<int, int>> errors; // request id, error code; other requests succeed
+    };
+    const lifecycle_case cases[] = {
+        {"shutdown, exit", [](script& s) { s.initialize(false), s.finish(); }, 0, {}},
+        {"exit without shutdown", [](script& s) { s.initialize(false), s.exit(); }, 1, {}},
+        {"end of input", [](script& s) { s.initialize(false); }, 1, {}},
+        {"shutdown, end of input", [](script& s) { s.initialize(false), s.request("shutdown", nullptr); }, 0, {}},
+        {"request before initialize",
+         [&](script& s) { s.request("textDocument/hover", hover), s.initialize(false), s.finish(); },
+         0,
+         {{1, -32002}}},
+        {"initialize twice", [](script& s) { s.initialize(false), s.initialize(false), s.finish(); }, 0, {{2, -32600}}},
+        {"request after shutdown",
+         [&](script& s) {
+             s.initialize(false), s.request("shutdown", nullptr), s.request("textDocument/hover", hover), s.exit();
+         },
+         0,
+         {{3, -32600}}},
+    };
+    for (const lifecycle_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        script s;
+        c.steps(s);
+        const session r = run_server(s);
+        EXPECT_EQ(r.run.status, c.status) << r.run.err;
+        ASSERT_TRUE(r.framed);
+        EXPECT_EQ(r.messages.size(), static_cast<std::size_t>(s.last_id)); // answers only, one each
+        for (int id = 1; id <= s.last_id; ++id) {
+            const json answer = r.response(id);
+            const auto error = std::find_if(c.errors.begin(), c.errors.end(), [&](auto& e) { return e.first == id; });
+            EXPECT_EQ(answer.contains("result"), error == c.errors.end()) << answer;
+            if (error != c.errors.end()) {
+                EXPECT_EQ(answer["error"]["code"], error->second) << answer;
+            }
+        }
+    }
+}
+
+TEST(LspProtocol, DiagnosticsOfErrorsTrlAreTheCommandLines)
+{
+    const std::string uri = uri_of("errors.trl");
+    script s;
+    s.initialize(true);
+    s.open(uri, example("errors.trl"), 7);
+    await_check(s, uri);
+    s.notify("textDocument/didClose", doc_params(uri));
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_EQ(r.response(1)["result"]["capabilities"]["positionEncoding"], "utf-8");
+
+    std::vector<json> expected;
+    for (const json& d : test_support::parse_json_lines(
+             test_support::run(TRL_CHECK_PATH, {"--format=json", fs::path(TRL_CHECK_EXAMPLES) / "errors.trl"}).out))
+        if (d["type"] == "diagnostic")
+            expected.push_back(d);
+    ASSERT_EQ(expected.size(), 4u);
+    const std::vector<json> published = r.published(uri);
+    ASSERT_EQ(published.size(), 2u);
+    EXPECT_EQ(published[0]["version"], 7);
+    const json got = published[0]["diagnostics"];
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(expected[i].dump());
+        EXPECT_EQ(got[i]["range"]["start"]["line"].get<int>() + 1, expected[i]["line"]);
+        EXPECT_EQ(got[i]["range"]["start"]["character"].get<int>() + 1, expected[i]["column"]);
+        EXPECT_EQ(got[i]["code"], expected[i]["code"]);
+        EXPECT_EQ(got[i]["severity"], expected[i]["severity"] == "error" ? 1 : 2);
+        EXPECT_EQ(got[i]["source"], "trl-check");
+        EXPECT_EQ(got[i]["relatedInformation"][0]["message"],
+                  "velmar: parse error in line " + std::to_string(expected[i]["velmar_line"].get<int>()));
+    }
+    EXPECT_EQ(published[1], (json{{"uri", uri}, {"diagnostics", json::array()}})); // didClose
+}
+
+// In each encoding: a line with ö in UTF-8, a Latin-1 byte and a character
+// outside the BMP before its error, which a blank put in by a change ends;
+// then random edits on several documents, whose last diagnostics must be
+// the checker's on the texts edited here.
+TEST(LspProtocol, ColumnsAndIncrementalEdits)
+{
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    std::vector<std::string> texts = {example("errors.trl"), example("dialog.trl")};
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(cases))
+        if (e.path().extension() == ".trl" && fs::file_size(e.path()) < 4096)
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (std::size_t i = 0; i < files.size(); i += std::max<std::size_t>(1, files.size() / 30))
+        texts.push_back(test_support::read_file(files[i]));
+    const std::vector<std::string> pieces = {" ",
+                                             ".",
+                                             "\n",
+                                             "\n\n",
+                                             "ja ",
+                                             " .\n\n",
+                                             "<ah> ",
+                                             "<;x\n> ",
+                                             "\xC3\xB6",
+                                             "\xF6",
+                                             "\xF0\x9F\x99\x82",
+                                             "\r\n",
+                                             "",
+                                             "g012abc3_001_ABC_000000: "};
+    const std::string columns = "g012abc3_001_ABC_000000: ja <;sch\xC3\xB6n \xF6 \xF0\x9F\x99\x82> so.\n\n";
+    const std::size_t dot = columns.find("so.") + 2;
+
+    for (const bool utf8 : {true, false}) {
+        SCOPED_TRACE(utf8 ? "utf-8" : "utf-16");
+        // Bytes before the '.': ö is one unit, the emoji four in UTF-8 and two in UTF-16.
+        const std::size_t character = utf8 ? dot : dot - 1 - 2;
+        std::mt19937 random(utf8 ? 7 : 11);
+        script s;
+        s.initialize(utf8);
+        s.open(uri_of("columns"), columns);
+        await_check(s, uri_of("columns"));
+        s.change(uri_of("columns"), 2, {{0, character, 0, character}}, {" "});
+        std::vector<std::string> model = texts;
+        constexpr int versions = 25;
+        for (std::size_t d = 0; d < model.size(); ++d) {
+            s.open(uri_of(std::to_string(d)), model[d]);
+            for (int v = 2; v <= versions; ++v) {
+                std::vector<std::vector<std::size_t>> ranges;
+                std::vector<std::string> replacements;
+                for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) {
+                    const std::size_t from = char_start(model[d], random() % (model[d].size() + 1));
+                    const std::size_t to =
+                        std::max(from, char_start(model[d], std::min(model[d].size(), from + random() % 12)));
+                    const auto [l1, c1] = model_position(model[d], from, utf8);
+                    const auto [l2, c2] = model_position(model[d], to, utf8);
+                    ranges.push_back({l1, c1, l2, c2});
+                    replacements.push_back(pieces[random() % pieces.size()]);
+                    model[d].replace(from, to - from, replacements.back());
+                }
+                s.change(uri_of(std::to_string(d)), v, ranges, replacements);
+            }
+        }
+        s.finish();
+        const session r = run_server(s);
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        EXPECT_EQ(r.response(1)["result"]["capabilities"]["positionEncoding"], utf8 ? "utf-8" : "utf-16");
+
+        const std::vector<json> published = r.published(uri_of("columns"));
+        ASSERT_EQ(published.size(), 2u);
+        EXPECT_EQ(published_triples(published[0]["diagnostics"]), (triples{{0, character, "T009"}}));
+        EXPECT_EQ(published[0]["diagnostics"][0]["range"]["end"]["character"], character + 1);
+        EXPECT_EQ(published[1]["version"], 2);
+        EXPECT_EQ(published[1]["diagnostics"], json::array());
+        for (std::size_t d = 0; d < model.size(); ++d) {
+            const std::vector<json> last = r.published(uri_of(std::to_string(d)));
+            ASSERT_FALSE(last.empty());
+            EXPECT_EQ(last.back()["version"], versions);
+            EXPECT_EQ(published_triples(last.back()["diagnostics"]), checker_triples(model[d], utf8))
+                << "document " << d << ": " << text::escape_bytes(model[d]);
+        }
+    }
+}
+
+// Hover, completion, symbols, semantic tokens and code actions in one session.
+TEST(LspProtocol, Requests)
+{
+    const std::string events = "g012abc3_001_ABC_000000: <Husten> <ah> ja <#Klopfen> <P> <A> so.\n\n";
+    const std::string colours = "; note\ng012abc3_001_ABC_000000: <A> @1ja , <;c> <P> so1@ .\n\n";
+    const std::string typing = "g012abc3_001_ABC_000000: ja <Hu";
+    const std::string errors = example("errors.trl");
+    script s;
+    s.initialize(true);
+    for (const auto& [name, text] :
+         {std::pair{"events", events}, {"colours", colours}, {"typing", typing}, {"errors", errors}})
+        s.open(uri_of(name), text);
+
+    // Hover on each of these (at its last byte): what the answer says; null
+    // where there is none.
+    const std::vector<std::pair<std::string, std::string>> hovers = {{"<Husten>", "speaker-noise tag"},
+                                                                     {"<ah>", "hesitation tag"},
+                                                                     {"<#Klopfen>", "technical-noise tag"},
+                                                                     {"<P>", "pause"},
+                                                                     {"<A>", "breathing tag"},
+                                                                     {".", "### T009 (error): missing blank\n"},
+                                                                     {"ja", ""}};
+    for (const auto& [needle, words] : hovers)
+        s.request("textDocument/hover",
+                  doc_params(uri_of("events"), {{"position", position_at(events, needle, needle.size() - 1)}}));
+    const int completion = s.request("textDocument/completion",
+                                     doc_params(uri_of("typing"), {{"position", position_at(typing, "<Hu", 3)}}));
+    const int symbols = s.request("textDocument/documentSymbol", doc_params(uri_of("errors")));
+    const int tokens = s.request("textDocument/semanticTokens/full", doc_params(uri_of("colours")));
+    const json dot = position_at(events, ".");
+    const int actions = s.request("textDocument/codeAction",
+                                  doc_params(uri_of("events"), {{"range", {{"start", dot}, {"end", dot}}},
+                                                                {"context", {{"diagnostics", json::array()}}}}));
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const json capabilities = r.response(1)["result"]["capabilities"];
+
+    for (std::size_t i = 0; i < hovers.size(); ++i) {
+        SCOPED_TRACE(hovers[i].first);
+        const json answer = r.response(2 + static_cast<int>(i))["result"];
+        ASSERT_EQ(answer.is_null(), hovers[i].second.empty()) << answer;
+        if (answer.is_null())
+            continue;
+        const std::string value = answer["contents"]["value"];
+        EXPECT_EQ(answer["contents"]["kind"], "markdown");
+        EXPECT_TRUE(value.starts_with("### ") && value.find(hovers[i].second) != std::string::npos) << value;
+        EXPECT_EQ(answer["range"]["start"], position_at(events, hovers[i].first));
+    }
+    const std::string explanation = r.response(7)["result"]["contents"]["value"];
+    EXPECT_NE(explanation.find("```\ng012abc3_001_ABC_000000: ja.\n"), std::string::npos) << explanation;
+
+    // Completion after "<Hu": the speaker-noise tags of lex.trl.l that begin
+    // so, read here from the rule file ("..." strings, \" for ").
+    std::ifstream rules(TRL_LEX_RULES);
+    std::vector<std::string> wanted;
+    for (std::string line; std::getline(rules, line);)
+        for (std::size_t at = line.find('"'); line.starts_with("SPEAKER_NOISE") && at != std::string::npos;
+             at = line.find('"', at + 1)) {
+            std::string tag;
+            for (++at; at < line.size() && line[at] != '"'; ++at)
+                tag += line[at] == '\\' ? line[++at] : line[at];
+            if (tag.starts_with("<Hu"))
+                wanted.push_back(tag);
+        }
+    ASSERT_EQ(wanted, std::vector<std::string>{"<Husten>"});
+    const json items = r.response(completion)["result"]["items"];
+    ASSERT_EQ(items.size(), 1u) << items;
+    EXPECT_EQ(items[0]["label"], "<Husten>");
+    EXPECT_NE(items[0]["detail"].get<std::string>().find("speaker-noise"), std::string::npos);
+    EXPECT_EQ(items[0]["textEdit"],
+              (json{{"newText", "<Husten>"},
+                    {"range", {{"start", position_at(typing, "<Hu")}, {"end", position_at(typing, "<Hu", 3)}}}}));
+
+    // Symbols: each line after a comment or an empty line with a complete
+    // identification (23 characters and ':'), up to the line after the next
+    // empty line; the turn with five digits in its CD-ROM number is none.
+    std::vector<std::string> lines;
+    std::istringstream in(errors);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    json expected = json::array();
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (!(lines[i - 1].empty() || lines[i - 1].starts_with(";")) || lines[i].find(':') != 23)
+            continue;
+        const std::size_t end =
+            std::find(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.end(), "") - lines.begin();
+        expected.push_back({{"name", lines[i].substr(0, 23)},
+                            {"detail", lines[i].substr(13, 3)},
+                            {"line", i},
+                            {"end", {{"line", std::min(end + 1, lines.size())}, {"character", 0}}}});
+    }
+    json got = json::array();
+    const json listed = r.response(symbols)["result"];
+    for (const json& sym : listed) {
+        EXPECT_EQ(sym["selectionRange"]["end"]["character"], 24);
+        got.push_back({{"name", sym["name"]},
+                       {"detail", sym["detail"]},
+                       {"line", sym["range"]["start"]["line"]},
+                       {"end", sym["range"]["end"]}});
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(expected.size(), 6u);
+
+    // Semantic tokens, decoded with the legend.
+    const json legend = capabilities["semanticTokensProvider"]["legend"]["tokenTypes"];
+    const json data = r.response(tokens)["result"]["data"];
+    std::vector<std::pair<std::string, std::string>> decoded;
+    for (std::size_t i = 0, line = 0, character = 0; i + 5 <= data.size(); i += 5) {
+        character = data[i] == 0 ? character + data[i + 1].get<std::size_t>() : data[i + 1].get<std::size_t>();
+        line += data[i].get<std::size_t>();
+        std::size_t offset = 0;
+        for (std::size_t l = 0; l < line; ++l)
+            offset = colours.find('\n', offset) + 1;
+        decoded.emplace_back(colours.substr(offset + character, data[i + 2]), legend[data[i + 3].get<std::size_t>()]);
+    }
+    EXPECT_EQ(decoded, (std::vector<std::pair<std::string, std::string>>{{"; note", "comment"},
+                                                                         {"g012abc3_001_ABC_000000:", "namespace"},
+                                                                         {"<A>", "keyword"},
+                                                                         {"@1", "parameter"},
+                                                                         {",", "operator"},
+                                                                         {"<;c>", "comment"},
+                                                                         {"<P>", "keyword"},
+                                                                         {"1@", "parameter"},
+                                                                         {".", "operator"}}));
+
+    // No fixes yet: no actions, but both kinds are offered.
+    EXPECT_EQ(r.response(actions)["result"], json::array());
+    EXPECT_EQ(capabilities["codeActionProvider"]["codeActionKinds"], (json{"quickfix", "source.fixAll.trl-check"}));
+}
+
+// Bad input, each case followed by a request that must still be answered:
+// between two of those answers come exactly the errors expected.
+TEST(LspProtocol, BadInputGetsErrorsAndTheServerReadsOn)
+{
+    const std::string uri = uri_of("a.trl");
+    const std::size_t too_large = (std::size_t{64} << 20) + 1;
+    const auto message = [](json m) { return (m["jsonrpc"] = "2.0", m.dump()); };
+    const json hover = {{"textDocument", {{"uri", uri}}}, {"position", {{"line", 0}, {"character", 0}}}};
+    json bad_position = hover, closed = hover;
+    bad_position["position"]["line"] = "0";
+    closed["textDocument"]["uri"] = uri_of("closed.trl");
+    // What is sent (after "raw:" bytes as they are, else a body), the error
+    // code of the answer (0: no answer).
+    const std::pair<std::string, int> cases[] = {
+        {R"({"jsonrpc":"2.0","id":)", -32700},
+        {"[1,2]", -32600},
+        {R"({"id":"x","method":"shutdown"})", -32600},
+        {message({{"id", json::object()}, {"method", "shutdown"}}), -32600},
+        {message({{"id", "u"}, {"method", "textDocument/unknown"}}), -32601},
+        {message({{"id", "p"}, {"method", "textDocument/hover"}, {"params", doc_params(uri)}}), -32602},
+        {message({{"id", "t"}, {"method", "textDocument/hover"}, {"params", bad_position}}), -32602},
+        {message({{"id", 99}, {"method", "textDocument/hover"}, {"params", 5}}), -32602},
+        {message({{"id", "c"}, {"method", "textDocument/hover"}, {"params", closed}}), -32602},
+        {message({{"method", "custom/thing"}}), 0},
+        {message({{"method", "textDocument/didChange"}, {"params", doc_params(uri)}}), 0},
+        {message({{"method", "$/cancelRequest"}, {"params", {{"id", 1}}}}), 0},
+        {"raw:Content-Type: x\r\n\r\n{}", -32700},
+        {"raw:Content-Length: 1x\r\n\r\n{}", -32700},
+        {"raw:hello\r\n{}", -32700},
+        {"raw:Content-Length: " + std::to_string(too_large) + "\r\n\r\n" + std::string(too_large, '{'), -32600}};
+    script s;
+    s.initialize(false);
+    s.open(uri, "g012abc3_001_ABC_000000: ja .\n\n");
+    std::vector<int> probes;
+    for (const auto& [bytes, code] : cases) {
+        if (bytes.starts_with("raw:"))
+            s.input += bytes.substr(4);
+        else
+            s.frame(bytes);
+        probes.push_back(s.request("textDocument/documentSymbol", doc_params(uri)));
+    }
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    ASSERT_TRUE(r.framed);
+    std::vector<json> answers; // in order, after initialize's
+    for (const json& m : r.messages)
+        if (!m.contains("method") && m["id"] != 1)
+            answers.push_back(m);
+    auto at = answers.begin();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].first.substr(0, 120));
+        const auto probe = std::find_if(at, answers.end(), [&](const json& a) { return a["id"] == probes[i]; });
+        ASSERT_NE(probe, answers.end());
+        ASSERT_EQ(probe - at, cases[i].second ? 1 : 0);
+        if (cases[i].second) {
+            EXPECT_EQ((*at)["error"]["code"], cases[i].second) << *at;
+        }
+        EXPECT_EQ((*probe)["result"].size(), 1u);
+        at = probe + 1;
+    }
+}
+
+} // namespace
