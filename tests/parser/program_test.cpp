@@ -9,6 +9,7 @@
 
 #include "parse_support.h"
 #include "process.h"
+#include "stack_limit.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ TEST(Program, ExitStatusIsTheParseResult)
     EXPECT_EQ(r.out, "\n001_ABC\nhi\nparse error in line 1\n");
     EXPECT_EQ(r.err, "");
 
+    // More words than the stack has entries.
     std::string words;
-    for (int i = 0; i < 6000; ++i)
+    for (int i = 0; i < velmar_stack_limit; ++i)
         words += "a ";
     r = run_velmar(turn("001_ABC", words + "."));
     EXPECT_EQ(r.status, 2);
@@ -100,7 +102,7 @@ TEST(Program, FileAndStandardInputGiveTheSameResult)
 {
     test_support::temp_dir dir;
     std::string long_turn;
-    for (int i = 0; i < 6000; ++i)
+    for (int i = 0; i < velmar_stack_limit; ++i)
         long_turn += "a ";
     const std::vector<std::string> texts = {
         turn("001_ABC", "hi .") + turn("002_ABC", "ja , <P> so ?"),
