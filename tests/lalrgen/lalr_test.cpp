@@ -372,17 +372,15 @@ TEST(Automaton, ErrorShiftSuppressesDefault) {
     EXPECT_EQ(b->t.step_at(state_with_kernel(b->a, {"t: 'b' ."}), 1), 0);
 }
 
-TEST(VelmarGrammar, SizeConflictAndTables) {
+// The grammar the checker is built from: its one declared conflict is the
+// one the generator finds, the look-aheads agree with canonical LR(1) and
+// the tables parse what the automaton parses.
+TEST(VelmarGrammar, ConflictAndTables) {
     const std::string text = velmar_grammar();
-    if (text.empty()) GTEST_SKIP() << "no grammar at " << VELMAR_GRAMMAR;
+    ASSERT_FALSE(text.empty()) << "no grammar at " << VELMAR_GRAMMAR;
     auto b = build(text);
-    EXPECT_EQ(b->a.states.size(), 318u);
-    EXPECT_EQ(b->g.rules.size(), 203u);
-    EXPECT_EQ(b->g.num_nonterminals(), 96);
-    EXPECT_EQ(b->g.num_terminals, 53);   // $end, error, $undefined., 34 named, 16 characters
-    EXPECT_EQ(b->a.sr_conflicts, 1);
+    EXPECT_EQ(b->a.sr_conflicts, b->g.expect);
     EXPECT_EQ(b->a.rr_conflicts, 0);
-    EXPECT_EQ(b->g.expect, 1);
     ASSERT_EQ(b->a.conflicts.size(), 1u);
     EXPECT_EQ(b->g.symbols[b->a.conflicts[0].token].name, "END");
     EXPECT_EQ(b->g.symbols[b->g.rules[b->a.conflicts[0].rejected].lhs].name, "space");
@@ -392,4 +390,4 @@ TEST(VelmarGrammar, SizeConflictAndTables) {
     expect_breadth_first_numbering(b->a);
 }
 
-}  // namespace
+} // namespace

@@ -266,4 +266,4 @@ inline run_result run(const lalrgen::grammar& g, const lalrgen::automaton& a, co
     return r;
 }
 
-}  // namespace lalrtest
+} // namespace lalrtest

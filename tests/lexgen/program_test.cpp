@@ -1,0 +1,79 @@
+// The lexgen program: its command line, what it writes and what it says.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace {
+
+using test_support::temp_dir;
+
+TEST(LexgenProgram, CommandLine)
+{
+    temp_dir dir;
+    dir.write("good.l", "%%\n[a-z]+ { return 1; }\n\\n { }\n");
+    dir.write("bad.l", "D  [0-9]\n%%\n{D}+ { return 1; }\n{D}{2} { return 2; }\n");
+    const std::string usage = "usage: lexgen RULES_FILE TABLES_H ACTIONS_INC \\[--namespace NAME\\] \\[--stats\\]\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;   // regular expressions
+        std::string err;
+        bool written;      // t.h and a.inc exist afterwards
+    } cases[] = {
+        // Quiet unless asked.
+        {{"good.l", "t.h", "a.inc"}, 0, "", "", true},
+        {{"--stats", "good.l", "t.h", "a.inc"}, 0,
+         "lexgen: good.l: 2 rules, [0-9]+ NFA states, [0-9]+ DFA states before minimisation, [0-9]+ states, "
+         "[0-9]+ byte classes, [0-9]+ table bytes\n",
+         "", true},
+        {{"--help"}, 0, usage + "(.*\n)+", "", false},
+        {{"bad.l", "t.h", "a.inc"}, 1, "", "lexgen: bad.l:4: repetition counts .*\n", false},
+        {{"missing.l", "t.h", "a.inc"}, 1, "", "lexgen: cannot read missing.l\n", false},
+        {{"good.l", "t.h", "no/such/folder/a.inc"}, 1, "", "lexgen: cannot write no/such/folder/a.inc\n", true},
+        {{"good.l", "t.h"}, 1, "", "lexgen: no ACTIONS_INC given\n" + usage, false},
+        {{"good.l", "t.h", "a.inc", "x"}, 1, "", "lexgen: one file too many: 'x'\n" + usage, false},
+        {{"good.l", "t.h", "a.inc", "--tokens", "x"}, 1, "", "lexgen: unknown option '--tokens'\n" + usage, false},
+        {{"good.l", "t.h", "a.inc", "--namespace"}, 1, "", "lexgen: option --namespace needs a value\n" + usage,
+         false},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir / "t.h");
+        std::filesystem::remove(dir / "a.inc");
+        test_support::run_options o;
+        o.cwd = dir.path();
+        const auto r = test_support::run(LEXGEN_PATH, c.args, o);
+        const std::string line = test_support::shell_line(c.args);
+        EXPECT_EQ(r.status, c.status) << line;
+        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << line << "\n" << r.out;
+        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << "\n" << r.err;
+        EXPECT_EQ(std::filesystem::exists(dir / "t.h"), c.written) << line;
+    }
+}
+
+// The namespace of the tables is the caller's; the comments name the rule
+// file without its folder.
+TEST(LexgenProgram, NamespaceAndComments)
+{
+    temp_dir dir;
+    const std::string rules = dir.write("sub/good.l", "%%\n[a-z]+ { return 1; }\n");
+    for (const auto& [args, name_space] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{rules, "t.h", "a.inc"}, "dfa_tables"},
+             {{rules, "t.h", "a.inc", "--namespace", "my_scanner"}, "my_scanner"}}) {
+        test_support::run_options o;
+        o.cwd = dir.path();
+        ASSERT_EQ(test_support::run(LEXGEN_PATH, args, o).status, 0);
+        const std::string tables = dir.read("t.h");
+        EXPECT_NE(tables.find("namespace " + name_space + " {"), std::string::npos) << tables;
+        EXPECT_NE(tables.find("} // namespace " + name_space + "\n"), std::string::npos) << tables;
+        EXPECT_NE(tables.find("from good.l:"), std::string::npos) << tables;
+        EXPECT_EQ(tables.find(dir.path().string()), std::string::npos) << tables;
+        EXPECT_NE(dir.read("a.inc").find("from good.l:"), std::string::npos);
+    }
+}
+
+} // namespace
