@@ -3,12 +3,14 @@
 
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "parse_support.h"
+#include "process.h"
 #include "lex.trl.h"
 #include "stack_limit.h"
 #include "velmar.h"
@@ -48,13 +50,63 @@ TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
     EXPECT_STREQ(tables::symbol_name[tables::translate(0)], "$");
 }
 
-TEST(Grammar, AutomatonHasTheSizeOfTheGrammar)
+// The words of an alternative as velmar.y writes it: what follows its ':'
+// or '|', without actions and comments.
+std::vector<std::string> written_symbols(std::string line)
 {
-    EXPECT_EQ(trl_lalr::tables::num_lr_states, 318);
-    EXPECT_EQ(trl_lalr::tables::num_rules, 203);
-    EXPECT_EQ(trl_lalr::tables::num_nonterminals, 96);
-    // 34 named tokens, 16 characters, $end, error, $undefined.
-    EXPECT_EQ(trl_lalr::tables::num_terminals, 53);
+    line = std::regex_replace(line, std::regex("\\{[^}]*\\}?|/\\*.*?\\*/"), " ");
+    line = line.substr(line.find_first_of(":|") + 1);
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    return words;
+}
+
+// Every rule of the tables, the trace's line of it included, is the
+// alternative written on that line of velmar.y: its left side heads the
+// line (or the last line that names one before a '|'), its right side is
+// what the line holds.  An embedded action is a rule of its own, with the
+// line of the rule that holds it.
+TEST(Grammar, TablesHoldTheRulesAsWritten)
+{
+    using tables = trl_lalr::tables;
+    std::vector<std::string> lines;
+    std::istringstream file(test_support::read_file(grammar_path));
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    int alternatives = 0;
+    for (const std::string& line : lines)
+        alternatives += std::regex_search(line, std::regex("^[a-z_]+ +:|^ +\\|"));
+    EXPECT_GT(alternatives, 0);
+
+    int embedded = 0;
+    for (int r = 1; r < tables::num_rules; ++r) {
+        const int at = tables::rule_line[r];
+        ASSERT_GT(at, 0);
+        ASSERT_LE(at, static_cast<int>(lines.size()));
+        const std::string& line = lines[static_cast<std::size_t>(at - 1)];
+        const std::string lhs = tables::symbol_name[tables::rule_lhs[r]];
+        std::vector<std::string> rhs;
+        for (int i = 0; i < tables::rules[r].length; ++i)
+            rhs.push_back(tables::symbol_name[tables::rule_rhs[tables::rule_rhs_begin[r] + i]]);
+        if (lhs.starts_with("$@")) {
+            ++embedded;
+            EXPECT_EQ(rhs.size(), 0u) << r;
+            EXPECT_NE(line.find('{'), std::string::npos) << r << ": " << line;
+            continue;
+        }
+        std::string head;
+        for (int i = at - 1; i >= 0 && head.empty(); --i)
+            if (std::smatch m; std::regex_search(lines[static_cast<std::size_t>(i)], m, std::regex("^([a-z_]+) +:")))
+                head = m[1];
+        EXPECT_EQ(head, lhs) << r << ": " << line;
+        std::erase_if(rhs, [](const std::string& name) { return name.starts_with("$@"); });
+        EXPECT_EQ(written_symbols(line), rhs) << r << ": " << line;
+    }
+    // Every alternative of the file is a rule; the accepting rule 0 is the
+    // generator's own.
+    EXPECT_EQ(tables::num_rules - 1 - embedded, alternatives);
 }
 
 // States beyond the automaton's are copies made so that more gotos are
