@@ -9,11 +9,11 @@
 
 #include "support.h"
 
-using lalrtest::build;
-using lalrtest::lookaheads;
-using lalrtest::run;
-using lalrtest::state_with_kernel;
-using lalrtest::symbol;
+using lalrgen_test::build;
+using lalrgen_test::lookaheads;
+using lalrgen_test::run;
+using lalrgen_test::state_with_kernel;
+using lalrgen_test::symbol;
 
 namespace {
 
@@ -62,8 +62,8 @@ std::string velmar_grammar() {
     return s.str();
 }
 
-void expect_reference_lookaheads(const lalrtest::built& b) {
-    const auto ref = lalrtest::reference_lookaheads(b.a);
+void expect_reference_lookaheads(const lalrgen_test::built& b) {
+    const auto ref = lalrgen_test::reference_lookaheads(b.a);
     std::size_t checked = 0;
     for (std::size_t s = 0; s < b.a.states.size(); ++s) {
         const auto& st = b.a.states[s];
@@ -83,8 +83,8 @@ void expect_reference_lookaheads(const lalrtest::built& b) {
 
 // Sentences derived at random from the grammar, and variants with a token
 // dropped, doubled or replaced: the engine's tables must take each exactly
-// as the decisions do (lalrtest::run compares them).
-void expect_tables_agree(const lalrtest::built& b, int sentences, bool all_accepted) {
+// as the decisions do (lalrgen_test::run compares them).
+void expect_tables_agree(const lalrgen_test::built& b, int sentences, bool all_accepted) {
     const auto& g = b.g;
     // Shortest derivation length of each symbol, to end deep derivations.
     std::vector<int> shortest(g.symbols.size(), 1 << 20);
@@ -153,7 +153,7 @@ void expect_breadth_first_numbering(const lalrgen::automaton& a) {
     for (std::size_t s = 0; s < a.states.size(); ++s) EXPECT_EQ(number[s], static_cast<int>(s));
 }
 
-std::vector<std::string> rule_names(const lalrtest::built& b, const std::vector<int>& rules) {
+std::vector<std::string> rule_names(const lalrgen_test::built& b, const std::vector<int>& rules) {
     std::vector<std::string> v;
     for (int r : rules) {
         std::string s = b.g.symbols[b.g.rules[r].lhs].name + ":";

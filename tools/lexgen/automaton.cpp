@@ -1,4 +1,5 @@
-// From pattern trees to a minimal DFA over byte classes.
+// From pattern trees to a minimal DFA over byte classes: Thompson NFA, subset
+// construction, minimisation, byte classes merged.
 #include "lexgen.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// Writing the automaton as constexpr tables and the actions as switch cases.
+// The tables the scanner runs, and the texts that hold them and the rules' actions.
 //
 // Note: the table encoding.  The header holds exactly what the scanner's
 // match loop reads, in the form it reads it; the runtime derives nothing.

@@ -1,4 +1,4 @@
-// Reading of the rule file and of its patterns.
+// Reader for rule files in lex-like notation: definitions, %%, rules, and their patterns.
 #include "lexgen.h"
 
 #include <algorithm>
