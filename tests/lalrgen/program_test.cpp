@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "glob.h"
 #include "process.h"
 
 namespace {
@@ -34,11 +34,10 @@ TEST(LalrgenProgram, ConflictsAsDeclaredAreQuiet)
 {
     grammar_dir g;
     const std::string conflict =
-        "lalrgen: dangling_else.y: state [0-9]+: shift/reduce conflict on ELSE \\(shift to state [0-9]+, not reduce "
-        "by rule 1\\)\n";
+        "lalrgen: dangling_else.y: state *: shift/reduce conflict on ELSE (shift to state *, not reduce by rule 1)\n";
     const struct {
         std::vector<std::string> args;
-        std::string out;   // regular expressions
+        std::string out;   // patterns ('*' for any text)
         std::string err;
     } cases[] = {
         {{"dangling_else.y", "t.h"}, "", ""},
@@ -46,8 +45,7 @@ TEST(LalrgenProgram, ConflictsAsDeclaredAreQuiet)
         {{"dangling_else.y", "t.h", "--verbose"}, "", conflict},
         {{"--verbose", "dangling_else.y", "t.h", "--report", "r.txt"}, "", conflict},
         {{"dangling_else.y", "t.h", "--stats"},
-         "lalrgen: dangling_else.y: [0-9]+ states, 4 rules, [0-9]+ terminals, 2 nonterminals, "
-         "1 shift/reduce conflict; .*\n",
+         "lalrgen: dangling_else.y: * states, 4 rules, * terminals, 2 nonterminals, 1 shift/reduce conflict; *\n",
          ""},
     };
     for (const auto& c : cases) {
@@ -55,14 +53,13 @@ TEST(LalrgenProgram, ConflictsAsDeclaredAreQuiet)
         const auto r = g.run(c.args);
         const std::string line = test_support::shell_line(c.args);
         EXPECT_EQ(r.status, 0) << line;
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << line << "\n" << r.out;
-        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << "\n" << r.err;
+        EXPECT_TRUE(test_support::glob_match(r.out, c.out)) << line << "\n" << r.out;
+        EXPECT_TRUE(test_support::glob_match(r.err, c.err)) << line << "\n" << r.err;
         EXPECT_TRUE(fs::exists(g.dir / "t.h")) << line;
     }
     // The report names the conflict in its state, whatever is said.
     const std::string report = g.dir.read("r.txt");
-    EXPECT_TRUE(std::regex_search(report, std::regex("state [0-9]+\n(.*\n)*    shift/reduce conflict on ELSE: rule 1 "
-                                                     "not taken\n")))
+    EXPECT_TRUE(test_support::glob_match(report, "*\nstate *\n*    shift/reduce conflict on ELSE: rule 1 not taken\n*"))
         << report;
 }
 
@@ -72,22 +69,23 @@ TEST(LalrgenProgram, ConflictsAsDeclaredAreQuiet)
 TEST(LalrgenProgram, RefusedGrammarsAndArguments)
 {
     grammar_dir g;
-    const std::string usage = "usage: lalrgen GRAMMAR_FILE TABLES_H \\[--namespace NAME\\] \\[--tokens FILE\\] "
-                              "\\[--token-prefix PREFIX\\] \\[--report FILE\\] \\[--verbose\\] \\[--stats\\]\n";
+    const std::string usage = "usage: lalrgen GRAMMAR_FILE TABLES_H [--namespace NAME] [--tokens FILE] "
+                              "[--token-prefix PREFIX] [--report FILE] [--verbose] [--stats]\n";
     const struct {
         std::vector<std::string> args;
-        std::string err;   // a regular expression
+        std::string err;   // a pattern ('*' for any text)
     } cases[] = {
         {{"two_conflicts.y", "t.h", "--tokens", "k.h"},
          "lalrgen: two_conflicts.y: 2 shift/reduce conflicts, but %expect declares 1\n"
-         "(lalrgen: two_conflicts.y: state [0-9]+: shift/reduce conflict on ELSE .*\n){2}"},
+         "lalrgen: two_conflicts.y: state *: shift/reduce conflict on ELSE (shift to state *, not reduce by rule 1)\n"
+         "lalrgen: two_conflicts.y: state *: shift/reduce conflict on ELSE (shift to state *, not reduce by rule 3)\n"},
         {{"dangling_else_unexpected.y", "t.h"},
          "lalrgen: dangling_else_unexpected.y: 1 shift/reduce conflict, but %expect declares 0\n"
-         "lalrgen: dangling_else_unexpected.y: state [0-9]+: shift/reduce conflict on ELSE .*\n"},
+         "lalrgen: dangling_else_unexpected.y: state *: shift/reduce conflict on ELSE (*)\n"},
         {{"merged.y", "t.h"},
          "lalrgen: merged.y: 2 reduce/reduce conflicts, but none is allowed\n"
-         "(lalrgen: merged.y: state [0-9]+: reduce/reduce conflict on '[cd]' \\(reduce by rule [0-9]+, not by rule "
-         "[0-9]+\\)\n){2}"},
+         "lalrgen: merged.y: state *: reduce/reduce conflict on '*' (reduce by rule *, not by rule *)\n"
+         "lalrgen: merged.y: state *: reduce/reduce conflict on '*' (reduce by rule *, not by rule *)\n"},
         {{"bad_syntax.y", "t.h"}, "lalrgen: bad_syntax.y:4: unexpected text in a rule\n"},
         {{"no_such_file.y", "t.h"}, "lalrgen: cannot read no_such_file.y\n"},
         {{"dangling_else.y"}, "lalrgen: no TABLES_H given\n" + usage},
@@ -100,7 +98,7 @@ TEST(LalrgenProgram, RefusedGrammarsAndArguments)
         const std::string line = test_support::shell_line(c.args);
         EXPECT_EQ(r.status, 1) << line;
         EXPECT_EQ(r.out, "") << line;
-        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << "\n" << r.err;
+        EXPECT_TRUE(test_support::glob_match(r.err, c.err)) << line << "\n" << r.err;
         EXPECT_FALSE(fs::exists(g.dir / "t.h")) << line;
         EXPECT_FALSE(fs::exists(g.dir / "k.h")) << line;
     }

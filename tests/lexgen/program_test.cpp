@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "glob.h"
 #include "process.h"
 
 namespace {
@@ -17,22 +17,22 @@ TEST(LexgenProgram, CommandLine)
     temp_dir dir;
     dir.write("good.l", "%%\n[a-z]+ { return 1; }\n\\n { }\n");
     dir.write("bad.l", "D  [0-9]\n%%\n{D}+ { return 1; }\n{D}{2} { return 2; }\n");
-    const std::string usage = "usage: lexgen RULES_FILE TABLES_H ACTIONS_INC \\[--namespace NAME\\] \\[--stats\\]\n";
+    const std::string usage = "usage: lexgen RULES_FILE TABLES_H ACTIONS_INC [--namespace NAME] [--stats]\n";
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;   // regular expressions
+        std::string out;   // patterns ('*' for any text)
         std::string err;
         bool written;      // t.h and a.inc exist afterwards
     } cases[] = {
         // Quiet unless asked.
         {{"good.l", "t.h", "a.inc"}, 0, "", "", true},
         {{"--stats", "good.l", "t.h", "a.inc"}, 0,
-         "lexgen: good.l: 2 rules, [0-9]+ NFA states, [0-9]+ DFA states before minimisation, [0-9]+ states, "
-         "[0-9]+ byte classes, [0-9]+ table bytes\n",
+         "lexgen: good.l: 2 rules, * NFA states, * DFA states before minimisation, * states, * byte classes, "
+         "* table bytes\n",
          "", true},
-        {{"--help"}, 0, usage + "(.*\n)+", "", false},
-        {{"bad.l", "t.h", "a.inc"}, 1, "", "lexgen: bad.l:4: repetition counts .*\n", false},
+        {{"--help"}, 0, usage + "*\n", "", false},
+        {{"bad.l", "t.h", "a.inc"}, 1, "", "lexgen: bad.l:4: repetition counts *\n", false},
         {{"missing.l", "t.h", "a.inc"}, 1, "", "lexgen: cannot read missing.l\n", false},
         {{"good.l", "t.h", "no/such/folder/a.inc"}, 1, "", "lexgen: cannot write no/such/folder/a.inc\n", true},
         {{"good.l", "t.h"}, 1, "", "lexgen: no ACTIONS_INC given\n" + usage, false},
@@ -49,8 +49,8 @@ TEST(LexgenProgram, CommandLine)
         const auto r = test_support::run(LEXGEN_PATH, c.args, o);
         const std::string line = test_support::shell_line(c.args);
         EXPECT_EQ(r.status, c.status) << line;
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << line << "\n" << r.out;
-        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << "\n" << r.err;
+        EXPECT_TRUE(test_support::glob_match(r.out, c.out)) << line << "\n" << r.out;
+        EXPECT_TRUE(test_support::glob_match(r.err, c.err)) << line << "\n" << r.err;
         EXPECT_EQ(std::filesystem::exists(dir / "t.h"), c.written) << line;
     }
 }

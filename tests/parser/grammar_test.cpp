@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <algorithm>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -50,14 +50,42 @@ TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
     EXPECT_STREQ(tables::symbol_name[tables::translate(0)], "$");
 }
 
-// The words of an alternative as velmar.y writes it: what follows its ':'
-// or '|', without actions and comments.
-std::vector<std::string> written_symbols(std::string line)
+// The left side that a line of velmar.y begins with ("name   :"), or "".
+std::string rule_head(const std::string& line)
 {
-    line = std::regex_replace(line, std::regex("\\{[^}]*\\}?|/\\*.*?\\*/"), " ");
-    line = line.substr(line.find_first_of(":|") + 1);
+    std::size_t n = 0;
+    while (n < line.size() && ((line[n] >= 'a' && line[n] <= 'z') || line[n] == '_'))
+        ++n;
+    const std::size_t colon = line.find_first_not_of(' ', n);
+    return n > 0 && colon > n && colon != std::string::npos && line[colon] == ':' ? line.substr(0, n) : "";
+}
+
+// Whether the line begins an alternative: a rule's first, or one after '|'.
+bool begins_alternative(const std::string& line)
+{
+    const std::size_t first = line.find_first_not_of(' ');
+    return !rule_head(line).empty() || (first != std::string::npos && first > 0 && line[first] == '|');
+}
+
+// The words of an alternative as velmar.y writes it: what follows its ':'
+// or '|', without actions (which may go on over the next lines) and
+// comments.
+std::vector<std::string> written_symbols(const std::string& line)
+{
+    const std::string_view rest = std::string_view(line).substr(line.find_first_of(":|") + 1);
+    std::string text;
+    for (std::size_t i = 0; i < rest.size();) {
+        if (rest[i] == '{' || rest.substr(i, 2) == "/*") {
+            const std::string_view close = rest[i] == '{' ? "}" : "*/";
+            const std::size_t end = rest.find(close, i);
+            i = end == std::string_view::npos ? rest.size() : end + close.size();
+            text += ' ';
+        } else {
+            text += rest[i++];
+        }
+    }
     std::vector<std::string> words;
-    std::istringstream in(line);
+    std::istringstream in(text);
     for (std::string w; in >> w;)
         words.push_back(w);
     return words;
@@ -75,9 +103,7 @@ TEST(Grammar, TablesHoldTheRulesAsWritten)
     std::istringstream file(test_support::read_file(grammar_path));
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
-    int alternatives = 0;
-    for (const std::string& line : lines)
-        alternatives += std::regex_search(line, std::regex("^[a-z_]+ +:|^ +\\|"));
+    const auto alternatives = std::count_if(lines.begin(), lines.end(), begins_alternative);
     EXPECT_GT(alternatives, 0);
 
     int embedded = 0;
@@ -96,10 +122,10 @@ TEST(Grammar, TablesHoldTheRulesAsWritten)
             EXPECT_NE(line.find('{'), std::string::npos) << r << ": " << line;
             continue;
         }
+        EXPECT_TRUE(begins_alternative(line)) << r << ": " << line;
         std::string head;
         for (int i = at - 1; i >= 0 && head.empty(); --i)
-            if (std::smatch m; std::regex_search(lines[static_cast<std::size_t>(i)], m, std::regex("^([a-z_]+) +:")))
-                head = m[1];
+            head = rule_head(lines[static_cast<std::size_t>(i)]);
         EXPECT_EQ(head, lhs) << r << ": " << line;
         std::erase_if(rhs, [](const std::string& name) { return name.starts_with("$@"); });
         EXPECT_EQ(written_symbols(line), rhs) << r << ": " << line;

@@ -3,10 +3,10 @@
 
 #include <csignal>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "glob.h"
 #include "parse_support.h"
 #include "process.h"
 #include "stack_limit.h"
@@ -142,23 +142,23 @@ TEST(Program, Arguments)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;   // a regular expression
+        std::string out;   // a pattern ('*' for any text)
         std::string err;   // likewise
     } cases[] = {
-        {{"--help"}, 0, "usage: velmar \\[FILE\\]\n(.*\n)+", ""},
-        {{"-h"}, 0, "usage: velmar \\[FILE\\]\n(.*\n)+", ""},
-        {{"--version"}, 0, "velmar \\(quenda tools\\) [0-9]+\\.[0-9]+\n", ""},
+        {{"--help"}, 0, "usage: velmar [FILE]\n*\n", ""},
+        {{"-h"}, 0, "usage: velmar [FILE]\n*\n", ""},
+        {{"--version"}, 0, "velmar (quenda tools) *.*\n", ""},
         // Answered where they stand, whatever follows.
-        {{"--help", "a", "b", "-x"}, 0, "usage: (.*\n)+", ""},
-        {{"good.trl", "--version"}, 0, "velmar \\(quenda tools\\) .*\n", ""},
+        {{"--help", "a", "b", "-x"}, 0, "usage: velmar [FILE]\n*\n", ""},
+        {{"good.trl", "--version"}, 0, "velmar (quenda tools) *.*\n", ""},
         {{"good.trl"}, 0, "\n001_ABC\nhi\n", ""},
         {{"--", "-x.trl"}, 0, "\n001_ABC\nja\n", ""},
-        {{"good.trl", "good.trl"}, 2, "", "velmar: more than one file given.*\n"},
-        {{"good.trl", "-"}, 2, "", "velmar: more than one file given.*\n"},
-        {{"-x"}, 2, "", "velmar: unknown option '-x'.*\n"},
-        {{"--helpx"}, 2, "", "velmar: unknown option '--helpx'.*\n"},
-        {{"-x", "--help"}, 2, "", "velmar: unknown option '-x'.*\n"},
-        {{"-x.trl"}, 2, "", "velmar: unknown option '-x.trl'.*\n"},
+        {{"good.trl", "good.trl"}, 2, "", "velmar: more than one file given*\n"},
+        {{"good.trl", "-"}, 2, "", "velmar: more than one file given*\n"},
+        {{"-x"}, 2, "", "velmar: unknown option '-x'*\n"},
+        {{"--helpx"}, 2, "", "velmar: unknown option '--helpx'*\n"},
+        {{"-x", "--help"}, 2, "", "velmar: unknown option '-x'*\n"},
+        {{"-x.trl"}, 2, "", "velmar: unknown option '-x.trl'*\n"},
         {{"missing.trl"}, 2, "", "velmar: missing.trl: No such file or directory\n"},
         {{"folder"}, 2, "", "velmar: folder: Is a directory\n"},
     };
@@ -171,8 +171,8 @@ TEST(Program, Arguments)
         // Standard input is empty: read, it would give a parse error.
         const parse_run r = run_velmar("", c.args, in_dir);
         EXPECT_EQ(r.status, c.status) << line;
-        EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << line << "\n" << r.out;
-        EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << line << "\n" << r.err;
+        EXPECT_TRUE(test_support::glob_match(r.out, c.out)) << line << "\n" << r.out;
+        EXPECT_TRUE(test_support::glob_match(r.err, c.err)) << line << "\n" << r.err;
     }
     // The answers are output like any other: a failed write is an error.
     run_options full;
