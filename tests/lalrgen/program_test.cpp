@@ -104,15 +104,4 @@ TEST(LalrgenProgram, RefusedGrammarsAndArguments)
     }
 }
 
-TEST(LalrgenProgram, Help)
-{
-    grammar_dir g;
-    const auto r = g.run({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.starts_with("usage: lalrgen GRAMMAR_FILE TABLES_H [--namespace NAME]")) << r.out;
-    for (const char* option : {"--namespace", "--tokens", "--token-prefix", "--report", "--verbose", "--stats"})
-        EXPECT_NE(r.out.find(std::string("\n  ") + option), std::string::npos) << option;
-    EXPECT_EQ(r.err, "");
-}
-
 } // namespace

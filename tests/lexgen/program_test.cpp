@@ -55,25 +55,4 @@ TEST(LexgenProgram, CommandLine)
     }
 }
 
-// The namespace of the tables is the caller's; the comments name the rule
-// file without its folder.
-TEST(LexgenProgram, NamespaceAndComments)
-{
-    temp_dir dir;
-    const std::string rules = dir.write("sub/good.l", "%%\n[a-z]+ { return 1; }\n");
-    for (const auto& [args, name_space] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{rules, "t.h", "a.inc"}, "dfa_tables"},
-             {{rules, "t.h", "a.inc", "--namespace", "my_scanner"}, "my_scanner"}}) {
-        test_support::run_options o;
-        o.cwd = dir.path();
-        ASSERT_EQ(test_support::run(LEXGEN_PATH, args, o).status, 0);
-        const std::string tables = dir.read("t.h");
-        EXPECT_NE(tables.find("namespace " + name_space + " {"), std::string::npos) << tables;
-        EXPECT_NE(tables.find("} // namespace " + name_space + "\n"), std::string::npos) << tables;
-        EXPECT_NE(tables.find("from good.l:"), std::string::npos) << tables;
-        EXPECT_EQ(tables.find(dir.path().string()), std::string::npos) << tables;
-        EXPECT_NE(dir.read("a.inc").find("from good.l:"), std::string::npos);
-    }
-}
-
 } // namespace
