@@ -1,5 +1,5 @@
-// The LALR(1) parse engine: runs the tables that trl-lalrgen writes (their
-// encoding is described in trl-lalrgen's emit.cpp) over the tokens of a
+// The LALR(1) parse engine: runs the tables that lalrgen writes (their
+// encoding is described in lalrgen's emit.cpp) over the tokens of a
 // scanner.  It is reentrant: everything one parse needs is in a
 // parse_state record and a hooks object, so parses can run side by side.
 //

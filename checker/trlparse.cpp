@@ -1,12 +1,13 @@
 // trlparse: the checker's front door to the parse engine.  It runs the
 // grammar of velmar.y with its echo actions over the tokens of trllex, with
-// a stack (states and values side by side) that starts with 200 entries in
-// its own frame and doubles up to 10000, and reports through trlerror.
+// a stack (states and values side by side) that starts in its own frame and
+// doubles up to the limit of stack_limit.h, and reports through trlerror.
 #include <algorithm>
 #include <memory>
 
 #include "lex.trl.h"
 #include "parse_engine.h"
+#include "stack_limit.h"
 #include "velmar.h"
 #include "velmar.tab.h"
 
@@ -19,10 +20,6 @@ namespace {
 using trl_engine::entry;
 using trl_engine::parse_state;
 using tables = trl_lalr::tables;
-
-constexpr int initial_depth = 200;
-constexpr int max_depth = 10000;
-
 
 struct velmar_hooks {
     static constexpr bool run_actions = true;
@@ -39,12 +36,12 @@ struct velmar_hooks {
         return code;
     }
 
-    // Doubles the stack, at most to max_depth.
+    // Doubles the stack, at most to the limit.
     bool grow(parse_state& p)
     {
-        if (p.capacity >= max_depth)
+        if (p.capacity >= velmar_stack_limit)
             return false;
-        const int size = std::min(p.capacity * 2, max_depth);
+        const int size = std::min(p.capacity * 2, velmar_stack_limit);
         auto stack = std::make_unique<entry[]>(static_cast<std::size_t>(size));
         std::copy(p.stack, p.stack + p.depth, stack.get());
         grown = std::move(stack);
@@ -64,10 +61,10 @@ struct velmar_hooks {
 
 int trlparse()
 {
-    entry initial[initial_depth];
+    entry initial[velmar_initial_stack];
     parse_state p;
     p.stack = initial;
-    p.capacity = initial_depth;
+    p.capacity = velmar_initial_stack;
     trl_engine::start(p);
     trlchar = p.lookahead;
     trlnerrs = p.nerrs;

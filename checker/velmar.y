@@ -1,6 +1,6 @@
 /* Grammar of the transliteration conventions checked by velmar.
  *
- * trl-lalrgen turns this file into the parse tables and the reduction
+ * lalrgen turns this file into the parse tables and the reduction
  * actions that trlparse (trlparse.cpp) runs.  Every symbol carries one int:
  * a token's value is trllval at the time it is shifted, a production's value
  * is that of its first right-side symbol.  The actions only fill and print
@@ -12,7 +12,7 @@
 %}
 
 /* All named tokens of the scanner, with their codes and what messages call
- * them; trl-lalrgen writes the codes into velmar.tokens.h for the scanner.
+ * them; lalrgen writes the codes into velmar.tokens.h for the scanner.
  * ZCMT, LCMT and PP are used by no production. */
 %token KOM     258 "'--'"
 %token FS      259 "'<*' before a language code"

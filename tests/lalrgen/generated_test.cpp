@@ -1,13 +1,16 @@
-// Headers that trl-lalrgen writes, compiled and run by the parse engine:
+// Headers that lalrgen writes, compiled and run by the parse engine:
 // grammars/calc.y (actions, embedded actions, $ references, folded unit
-// rules) and grammars/recover.y (recovery through `error`).
+// rules, its token header) and grammars/recover.y (recovery through
+// `error`).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "calc_tables.h"
+#include "calc_tokens.h"
 #include "parse_engine.h"
 #include "recover_tables.h"
 
@@ -17,8 +20,6 @@ struct tok {
     int code;
     int value;
 };
-
-constexpr int NUM = 300;
 
 // The engine over a list of tokens, with an unbounded stack.
 struct list_hooks {
@@ -77,6 +78,14 @@ static_assert(calc_tables::translate(256) == calc_tables::undefined_terminal);
 static_assert(calc_tables::translate(302) == calc_tables::undefined_terminal);
 static_assert(calc_tables::num_symbols == calc_tables::num_terminals + calc_tables::num_nonterminals);
 static_assert(!calc_tables::uses_error && recover_lalr::tables::uses_error);
+
+// The token header: the codes of the %token lines, the parser's own codes
+// and the largest, under the prefix given.
+static_assert(NUM == 300 && UNUSED == 301);
+static_assert(CALC_ERROR_TOKEN == 256 && CALC_UNDEFINED_TOKEN == 257 && CALC_MAX_TOKEN == UNUSED);
+static_assert(std::is_same_v<std::underlying_type_t<calc_token>, int>);
+static_assert(calc_tables::translate(NUM) > calc_tables::undefined_terminal);
+static_assert(calc_tables::translate(CALC_UNDEFINED_TOKEN) == calc_tables::undefined_terminal);
 
 TEST(GeneratedHeader, ActionsComputeValues) {
     for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
@@ -207,4 +216,4 @@ TEST(GeneratedHeader, ExpectedTerminalsBeforeTheDefaultReductions) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -9,11 +9,11 @@
 
 #include "support.h"
 
-using lalrtest::build;
-using lalrtest::lookaheads;
-using lalrtest::run;
-using lalrtest::state_with_kernel;
-using lalrtest::symbol;
+using lalrgen_test::build;
+using lalrgen_test::lookaheads;
+using lalrgen_test::run;
+using lalrgen_test::state_with_kernel;
+using lalrgen_test::symbol;
 
 namespace {
 
@@ -62,8 +62,8 @@ std::string velmar_grammar() {
     return s.str();
 }
 
-void expect_reference_lookaheads(const lalrtest::built& b) {
-    const auto ref = lalrtest::reference_lookaheads(b.a);
+void expect_reference_lookaheads(const lalrgen_test::built& b) {
+    const auto ref = lalrgen_test::reference_lookaheads(b.a);
     std::size_t checked = 0;
     for (std::size_t s = 0; s < b.a.states.size(); ++s) {
         const auto& st = b.a.states[s];
@@ -83,8 +83,8 @@ void expect_reference_lookaheads(const lalrtest::built& b) {
 
 // Sentences derived at random from the grammar, and variants with a token
 // dropped, doubled or replaced: the engine's tables must take each exactly
-// as the decisions do (lalrtest::run compares them).
-void expect_tables_agree(const lalrtest::built& b, int sentences, bool all_accepted) {
+// as the decisions do (lalrgen_test::run compares them).
+void expect_tables_agree(const lalrgen_test::built& b, int sentences, bool all_accepted) {
     const auto& g = b.g;
     // Shortest derivation length of each symbol, to end deep derivations.
     std::vector<int> shortest(g.symbols.size(), 1 << 20);
@@ -153,7 +153,7 @@ void expect_breadth_first_numbering(const lalrgen::automaton& a) {
     for (std::size_t s = 0; s < a.states.size(); ++s) EXPECT_EQ(number[s], static_cast<int>(s));
 }
 
-std::vector<std::string> rule_names(const lalrtest::built& b, const std::vector<int>& rules) {
+std::vector<std::string> rule_names(const lalrgen_test::built& b, const std::vector<int>& rules) {
     std::vector<std::string> v;
     for (int r : rules) {
         std::string s = b.g.symbols[b.g.rules[r].lhs].name + ":";
@@ -372,17 +372,15 @@ TEST(Automaton, ErrorShiftSuppressesDefault) {
     EXPECT_EQ(b->t.step_at(state_with_kernel(b->a, {"t: 'b' ."}), 1), 0);
 }
 
-TEST(VelmarGrammar, SizeConflictAndTables) {
+// The grammar the checker is built from: its one declared conflict is the
+// one the generator finds, the look-aheads agree with canonical LR(1) and
+// the tables parse what the automaton parses.
+TEST(VelmarGrammar, ConflictAndTables) {
     const std::string text = velmar_grammar();
-    if (text.empty()) GTEST_SKIP() << "no grammar at " << VELMAR_GRAMMAR;
+    ASSERT_FALSE(text.empty()) << "no grammar at " << VELMAR_GRAMMAR;
     auto b = build(text);
-    EXPECT_EQ(b->a.states.size(), 318u);
-    EXPECT_EQ(b->g.rules.size(), 203u);
-    EXPECT_EQ(b->g.num_nonterminals(), 96);
-    EXPECT_EQ(b->g.num_terminals, 53);   // $end, error, $undefined., 34 named, 16 characters
-    EXPECT_EQ(b->a.sr_conflicts, 1);
+    EXPECT_EQ(b->a.sr_conflicts, b->g.expect);
     EXPECT_EQ(b->a.rr_conflicts, 0);
-    EXPECT_EQ(b->g.expect, 1);
     ASSERT_EQ(b->a.conflicts.size(), 1u);
     EXPECT_EQ(b->g.symbols[b->a.conflicts[0].token].name, "END");
     EXPECT_EQ(b->g.symbols[b->g.rules[b->a.conflicts[0].rejected].lhs].name, "space");
@@ -392,4 +390,4 @@ TEST(VelmarGrammar, SizeConflictAndTables) {
     expect_breadth_first_numbering(b->a);
 }
 
-}  // namespace
+} // namespace

@@ -186,4 +186,4 @@ TEST(Reader, WarnsAboutUnreachableNonterminals) {
     EXPECT_EQ(g.warnings[0], "w.y:3: warning: nonterminal 't' is not reachable from the start symbol");
 }
 
-}  // namespace
+} // namespace

@@ -14,7 +14,7 @@
 
 #include "lalrgen.h"
 
-namespace lalrtest {
+namespace lalrgen_test {
 
 struct built {
     lalrgen::grammar g;
@@ -266,4 +266,4 @@ inline run_result run(const lalrgen::grammar& g, const lalrgen::automaton& a, co
     return r;
 }
 
-}  // namespace lalrtest
+} // namespace lalrgen_test

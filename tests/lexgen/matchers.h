@@ -11,22 +11,22 @@
 
 namespace lexgen_test {
 
-struct Match {
+struct match {
     int rule = 0;       // 0: nothing matches
     int total = 0;      // bytes matched including trailing context
     int length = 0;     // bytes kept as the match (total minus the tail)
-    bool operator==(const Match&) const = default;
+    bool operator==(const match&) const = default;
 };
 
 // Runs the automaton from the start state for the line-start flag, keeping the
 // last accepting state, then gives the trailing context back.
-inline Match dfa_match(const lexgen::Dfa& dfa, std::string_view s, std::size_t pos, bool line_start)
+inline match dfa_match(const lexgen::automaton& dfa, std::string_view s, std::size_t pos, bool line_start)
 {
-    Match m;
-    int state = line_start ? lexgen::Dfa::start_line : lexgen::Dfa::start;
+    match m;
+    int state = line_start ? lexgen::automaton::start_line : lexgen::automaton::start;
     for (std::size_t i = pos; i < s.size(); ++i) {
         state = dfa.step(state, static_cast<unsigned char>(s[i]));
-        if (state == lexgen::Dfa::dead)
+        if (state == lexgen::automaton::dead)
             break;
         if (dfa.accept[state]) {
             m.rule = dfa.accept[state];
@@ -40,23 +40,23 @@ inline Match dfa_match(const lexgen::Dfa& dfa, std::string_view s, std::size_t p
 
 // Calls k with every position where a text matching n and starting at pos can
 // end (possibly more than once).
-inline void each_end(const lexgen::Node& n, std::string_view s, std::size_t pos,
+inline void each_end(const lexgen::node& n, std::string_view s, std::size_t pos,
                      const std::function<void(std::size_t)>& k)
 {
-    using lexgen::Node;
+    using lexgen::node;
     switch (n.kind) {
-    case Node::Set:
+    case node::byte_set:
         if (pos < s.size() && n.set[static_cast<unsigned char>(s[pos])])
             k(pos + 1);
         return;
-    case Node::Empty:
+    case node::empty:
         k(pos);
         return;
-    case Node::Alt:
+    case node::alt:
         for (const auto& kid : n.kids)
             each_end(*kid, s, pos, k);
         return;
-    case Node::Concat: {
+    case node::concat: {
         std::function<void(std::size_t, std::size_t)> from = [&](std::size_t i, std::size_t p) {
             if (i == n.kids.size())
                 k(p);
@@ -66,11 +66,11 @@ inline void each_end(const lexgen::Node& n, std::string_view s, std::size_t pos,
         from(0, pos);
         return;
     }
-    case Node::Opt:
+    case node::opt:
         k(pos);
         each_end(*n.kids[0], s, pos, k);
         return;
-    case Node::Star: {
+    case node::star: {
         std::function<void(std::size_t)> loop = [&](std::size_t p) {
             k(p);
             each_end(*n.kids[0], s, p, [&](std::size_t e) {
@@ -81,7 +81,7 @@ inline void each_end(const lexgen::Node& n, std::string_view s, std::size_t pos,
         loop(pos);
         return;
     }
-    case Node::Plus: {
+    case node::plus: {
         std::function<void(std::size_t)> loop = [&](std::size_t p) {
             each_end(*n.kids[0], s, p, [&](std::size_t e) {
                 k(e);
@@ -97,10 +97,10 @@ inline void each_end(const lexgen::Node& n, std::string_view s, std::size_t pos,
 
 // Longest match over all rules, the lowest rule number on a tie; the
 // trailing context counts for the length and is then given back.
-inline Match reference_match(const lexgen::RuleSet& rules, std::string_view s, std::size_t pos, bool line_start)
+inline match reference_match(const lexgen::rule_set& rules, std::string_view s, std::size_t pos, bool line_start)
 {
-    Match best;
-    for (const lexgen::Rule& r : rules.rules) {
+    match best;
+    for (const lexgen::rule_info& r : rules.rules) {
         if (r.line_start && !line_start)
             continue;
         auto consider = [&](std::size_t head_end, std::size_t end) {
@@ -128,16 +128,16 @@ inline std::string rule_file(std::initializer_list<const char*> patterns)
     return text;
 }
 
-struct Built {
-    lexgen::RuleSet rules;
-    lexgen::Dfa dfa;
+struct built {
+    lexgen::rule_set rules;
+    lexgen::automaton dfa;
 };
 
-inline Built build(const std::string& text)
+inline built build(const std::string& text)
 {
-    Built b;
-    b.rules = lexgen::parse_rules(text, "test.l");
-    b.dfa = lexgen::build_dfa(b.rules);
+    built b;
+    b.rules = lexgen::read_rules(text, "test.l");
+    b.dfa = lexgen::build_automaton(b.rules);
     return b;
 }
 

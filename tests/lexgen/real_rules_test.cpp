@@ -1,6 +1,7 @@
 // The scanner's own rule file: the automaton against a backtracking matcher,
 // the token examples, and the generated header and actions.
 #include "matchers.h"
+#include "process.h"
 
 #include "real_tables.h"
 #include "velmar.tokens.h"
@@ -16,9 +17,9 @@ using namespace lexgen_test;
 
 namespace {
 
-const Built& real()
+const built& real()
 {
-    static const Built b = [] {
+    static const built b = [] {
         std::ifstream in(RULE_FILE, std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
@@ -35,7 +36,7 @@ std::string scan(std::string_view s)
     std::string out;
     bool line_start = true;
     for (std::size_t pos = 0; pos < s.size();) {
-        Match m = dfa_match(real().dfa, s, pos, line_start);
+        match m = dfa_match(real().dfa, s, pos, line_start);
         if (!out.empty())
             out += ' ';
         out += std::to_string(m.rule) + ":" + std::to_string(m.length);
@@ -48,12 +49,12 @@ std::string scan(std::string_view s)
 }
 
 // A random text of the language of n.
-void sample(const lexgen::Node& n, std::mt19937& rng, std::string& out)
+void sample(const lexgen::node& n, std::mt19937& rng, std::string& out)
 {
-    using lexgen::Node;
+    using lexgen::node;
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     switch (n.kind) {
-    case Node::Set: {
+    case node::byte_set: {
         std::vector<int> bytes;
         for (int b = 0; b < 256; ++b)
             if (n.set[b])
@@ -61,20 +62,20 @@ void sample(const lexgen::Node& n, std::mt19937& rng, std::string& out)
         out += static_cast<char>(bytes[pick(0, static_cast<int>(bytes.size()) - 1)]);
         return;
     }
-    case Node::Empty:
+    case node::empty:
         return;
-    case Node::Concat:
+    case node::concat:
         for (const auto& k : n.kids)
             sample(*k, rng, out);
         return;
-    case Node::Alt:
+    case node::alt:
         sample(*n.kids[pick(0, static_cast<int>(n.kids.size()) - 1)], rng, out);
         return;
-    case Node::Star:
-    case Node::Plus:
-    case Node::Opt: {
-        int lo = n.kind == Node::Plus ? 1 : 0;
-        int hi = n.kind == Node::Opt ? 1 : 3;
+    case node::star:
+    case node::plus:
+    case node::opt: {
+        int lo = n.kind == node::plus ? 1 : 0;
+        int hi = n.kind == node::opt ? 1 : 3;
         for (int i = pick(lo, hi); i > 0; --i)
             sample(*n.kids[0], rng, out);
         return;
@@ -82,9 +83,9 @@ void sample(const lexgen::Node& n, std::mt19937& rng, std::string& out)
     }
 }
 
-void collect_bytes(const lexgen::Node& n, std::set<unsigned char>& bytes)
+void collect_bytes(const lexgen::node& n, std::set<unsigned char>& bytes)
 {
-    if (n.kind == lexgen::Node::Set && n.set.count() <= 40)
+    if (n.kind == lexgen::node::byte_set && n.set.count() <= 40)
         for (int b = 0; b < 256; ++b)
             if (n.set[b])
                 bytes.insert(static_cast<unsigned char>(b));
@@ -94,19 +95,35 @@ void collect_bytes(const lexgen::Node& n, std::set<unsigned char>& bytes)
 
 } // namespace
 
-TEST(RealRules, ThirtyFiveRulesWithOneTrailingContext)
+// What the reader made of each rule, against the rule's line in the file:
+// '^' at its start makes it a line-start rule, a trailing "/\n" a one-byte
+// trailing context.
+TEST(RealRules, LineStartAndTrailingContextAsWritten)
 {
+    std::vector<std::string> lines;
+    std::istringstream text(test_support::read_file(RULE_FILE));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
     const auto& rules = real().rules.rules;
-    ASSERT_EQ(rules.size(), 35u);
+    ASSERT_FALSE(rules.empty());
+    int line_start = 0, tails = 0;
     for (const auto& r : rules) {
-        EXPECT_EQ(r.line_start, r.number == 1 || r.number == 31) << r.number;
-        EXPECT_EQ(r.tail_length, r.number == 1 ? 1 : 0) << r.number;
+        ASSERT_LE(r.line, static_cast<int>(lines.size()));
+        const std::string& line = lines[static_cast<std::size_t>(r.line - 1)];
+        const std::string pattern = line.substr(0, line.find_first_of(" \t"));
+        EXPECT_EQ(r.line_start, pattern.starts_with("^")) << line;
+        EXPECT_EQ(r.tail_length, pattern.ends_with("/\\n") ? 1 : 0) << line;
+        line_start += r.line_start;
+        tails += r.tail != nullptr;
     }
+    // The comment line and the empty line.
+    EXPECT_EQ(line_start, 2);
+    EXPECT_EQ(tails, 1);
 }
 
 TEST(RealRules, AutomatonAgreesWithBacktrackingMatcher)
 {
-    const Built& b = real();
+    const built& b = real();
     std::set<unsigned char> alphabet;
     for (const auto& r : b.rules.rules) {
         collect_bytes(*r.pattern, alphabet);
@@ -127,7 +144,7 @@ TEST(RealRules, AutomatonAgreesWithBacktrackingMatcher)
         std::string s;
         for (int piece = pick(1, 6); piece > 0; --piece) {
             if (pick(0, 2) > 0) {
-                const auto& r = b.rules.rules[pick(0, 34)];
+                const auto& r = b.rules.rules[pick(0, static_cast<int>(b.rules.rules.size()) - 1)];
                 sample(*r.pattern, rng, s);
                 if (r.tail)
                     sample(*r.tail, rng, s);
@@ -145,8 +162,8 @@ TEST(RealRules, AutomatonAgreesWithBacktrackingMatcher)
         }
         for (std::size_t pos = 0; pos < s.size(); ++pos)
             for (bool line_start : {false, true}) {
-                Match expect = reference_match(b.rules, s, pos, line_start);
-                Match got = dfa_match(b.dfa, s, pos, line_start);
+                match expect = reference_match(b.rules, s, pos, line_start);
+                match got = dfa_match(b.dfa, s, pos, line_start);
                 ++compared;
                 winners.insert(expect.rule);
                 ASSERT_EQ(got, expect) << "input " << testing::PrintToString(s) << " at " << pos
@@ -155,8 +172,8 @@ TEST(RealRules, AutomatonAgreesWithBacktrackingMatcher)
     }
     EXPECT_GT(compared, 20000);
     // Every rule won somewhere, so every rule was compared.
-    for (int r = 1; r <= 35; ++r)
-        EXPECT_TRUE(winners.count(r)) << "rule " << r << " never matched";
+    for (const auto& r : b.rules.rules)
+        EXPECT_TRUE(winners.count(r.number)) << "rule " << r.number << " never matched";
 }
 
 TEST(RealRules, TokenExamples)
@@ -203,7 +220,7 @@ TEST(RealRules, TokenExamples)
 
 TEST(RealRules, OneClassForTheBytesOnlyRule35Takes)
 {
-    const lexgen::Dfa& d = real().dfa;
+    const lexgen::automaton& d = real().dfa;
     const int other = d.byte_class[1];
     for (int c = 1; c < 256; ++c) {
         bool lone = c < 32 ? c != '\n' : c >= 0x7f || std::string_view("$&'(),.=?[\\]^`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
@@ -215,43 +232,43 @@ TEST(RealRules, OneClassForTheBytesOnlyRule35Takes)
 // The header that the build generates from the same file.
 TEST(RealRules, GeneratedHeaderHoldsTheAutomaton)
 {
-    const lexgen::Dfa& d = real().dfa;
-    static_assert(trl_dfa::num_rules == 35);
-    static_assert(trl_dfa::next[trl_dfa::next[1][trl_dfa::byte_class['-']]][trl_dfa::byte_class['-']] != 0);
-    static_assert(sizeof(trl_dfa::state_t) == 1 || trl_dfa::num_states > 255);
-    static_assert((trl_dfa::row_size & (trl_dfa::row_size - 1)) == 0 && trl_dfa::row_size >= trl_dfa::num_classes);
-    ASSERT_EQ(trl_dfa::num_states, d.num_states);
-    ASSERT_EQ(trl_dfa::num_classes, d.num_classes);
-    EXPECT_EQ(trl_dfa::nul_class, d.nul_class);
+    const lexgen::automaton& d = real().dfa;
+    ASSERT_EQ(real_dfa::num_rules, static_cast<int>(real().rules.rules.size()));
+    static_assert(real_dfa::next[real_dfa::next[1][real_dfa::byte_class['-']]][real_dfa::byte_class['-']] != 0);
+    static_assert(sizeof(real_dfa::state_t) == 1 || real_dfa::num_states > 255);
+    static_assert((real_dfa::row_size & (real_dfa::row_size - 1)) == 0 && real_dfa::row_size >= real_dfa::num_classes);
+    ASSERT_EQ(real_dfa::num_states, d.num_states);
+    ASSERT_EQ(real_dfa::num_classes, d.num_classes);
+    EXPECT_EQ(real_dfa::nul_class, d.nul_class);
     for (int c = 0; c < 256; ++c)
-        EXPECT_EQ(trl_dfa::byte_class[c], d.byte_class[c]);
-    for (int r = 0; r <= 35; ++r)
-        EXPECT_EQ(trl_dfa::tail_length[r], d.tail_length[r]);
+        EXPECT_EQ(real_dfa::byte_class[c], d.byte_class[c]);
+    for (int r = 0; r <= real_dfa::num_rules; ++r)
+        EXPECT_EQ(real_dfa::tail_length[r], d.tail_length[r]);
     for (int s = 0; s < d.num_states; ++s) {
-        EXPECT_EQ(trl_dfa::accept[s], d.accept[s]);
+        EXPECT_EQ(real_dfa::accept[s], d.accept[s]);
         bool goes_on = false;
         for (int c = 0; c < d.num_classes; ++c) {
-            ASSERT_EQ(trl_dfa::next[s][c], d.next[s * d.num_classes + c]) << s << ' ' << c;
+            ASSERT_EQ(real_dfa::next[s][c], d.next[s * d.num_classes + c]) << s << ' ' << c;
             goes_on = goes_on || d.next[s * d.num_classes + c] != 0;
         }
-        EXPECT_EQ(trl_dfa::stop[s], d.accept[s] == 0 ? 0 : goes_on ? 1 : 2) << s;
+        EXPECT_EQ(real_dfa::stop[s], d.accept[s] == 0 ? 0 : goes_on ? 1 : 2) << s;
     }
     // One byte is a whole token exactly where the automaton stops after it.
     for (int start : {1, 2})
         for (int c = 0; c < d.num_classes; ++c) {
             const int s = d.next[start * d.num_classes + c];
-            const bool whole = c != d.nul_class && s != 0 && trl_dfa::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
-            EXPECT_EQ(trl_dfa::one_byte_rule[start][c], whole ? d.accept[s] : 0) << start << ' ' << c;
+            const bool whole = c != d.nul_class && s != 0 && real_dfa::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
+            EXPECT_EQ(real_dfa::one_byte_rule[start][c], whole ? d.accept[s] : 0) << start << ' ' << c;
         }
     // The rules written as tokens, with and without a value.
-    EXPECT_EQ(trl_dfa::rule_token[5], MC);
-    EXPECT_EQ(trl_dfa::rule_value[5], 1);
-    EXPECT_EQ(trl_dfa::rule_token[34], WS);
-    EXPECT_EQ(trl_dfa::rule_value[34], 0);
-    EXPECT_EQ(trl_dfa::rule_token[35], -1);   // the byte itself
-    EXPECT_EQ(trl_dfa::rule_value[35], 1);
+    EXPECT_EQ(real_dfa::rule_token[5], MC);
+    EXPECT_EQ(real_dfa::rule_value[5], 1);
+    EXPECT_EQ(real_dfa::rule_token[34], WS);
+    EXPECT_EQ(real_dfa::rule_value[34], 0);
+    EXPECT_EQ(real_dfa::rule_token[35], -1);   // the byte itself
+    EXPECT_EQ(real_dfa::rule_value[35], 1);
     for (int r : {1, 2, 3, 32})
-        EXPECT_EQ(trl_dfa::rule_token[r], 0) << r;
+        EXPECT_EQ(real_dfa::rule_token[r], 0) << r;
 }
 
 namespace actions {

@@ -1,12 +1,10 @@
 #include "parse_support.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
 
 #include "lex.trl.h"
 #include "velmar.h"
@@ -57,12 +55,6 @@ private:
     int saved_ = -1;
 };
 
-std::string temp_path(const char* name)
-{
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/velmar_parser_test_" + std::to_string(getpid()) + "_" + name;
-}
-
 } // namespace
 
 parse_run parse_text(std::string_view text, bool trace)
@@ -79,26 +71,11 @@ parse_run parse_text(std::string_view text, bool trace)
     return run;
 }
 
-parse_run run_velmar(std::string_view text, const std::vector<std::string>& args, const std::string& redirect)
+parse_run run_velmar(std::string_view text, const std::vector<std::string>& args, test_support::run_options options)
 {
-    const std::string in = temp_path("in"), out = temp_path("out"), err = temp_path("err"),
-                      status = temp_path("status");
-    {
-        std::ofstream f(in, std::ios::binary);
-        f.write(text.data(), static_cast<std::streamsize>(text.size()));
-    }
-    // SIGPIPE ignored, so that a reader that is gone shows as a failed write;
-    // velmar's own status is kept in a file, also when a pipe follows it.
-    std::string command = "trap '' PIPE; { " VELMAR_PATH;
-    for (const std::string& a : args)
-        command += " '" + a + "'";
-    command += " < " + in + " 2> " + err + (redirect.starts_with("|") ? "" : redirect.empty() ? " > " + out : " " + redirect);
-    command += "; echo $? > " + status + "; }" + (redirect.starts_with("|") ? " " + redirect : "");
-    const int rc = std::system(command.c_str());
-    parse_run run{WIFEXITED(rc) ? std::atoi(read_file(status).c_str()) : -1, read_file(out), read_file(err)};
-    for (const std::string& f : {in, out, err, status})
-        std::remove(f.c_str());
-    return run;
+    options.in = std::string(text);
+    const test_support::run_result r = test_support::run(VELMAR_PATH, args, options);
+    return {r.status, r.out, r.err};
 }
 
 std::string turn(std::string_view number, std::string_view text)
@@ -115,12 +92,4 @@ std::vector<int> lines_containing(const std::string& path, std::string_view need
         if (line.find(needle) != std::string::npos)
             found.push_back(n);
     return found;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
 }

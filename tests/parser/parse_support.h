@@ -1,10 +1,12 @@
 // Helpers of the parser tests: run the checker in this process over text in
-// memory, or run the velmar program over a file, capturing what it writes.
+// memory, or run the velmar program, capturing what it writes.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "process.h"
 
 struct parse_run {
     int status;        // trlparse's result, or the program's exit status
@@ -17,10 +19,10 @@ struct parse_run {
 parse_run parse_text(std::string_view text, bool trace = false);
 
 // Runs the velmar program with `text` on standard input and `args` as
-// arguments; `redirect` is shell text that replaces where standard output
-// goes (for instance "> /dev/full" or "| cmd"); then `out` stays empty.
+// arguments; `options` say where else its output goes (then `out` stays
+// empty).
 parse_run run_velmar(std::string_view text, const std::vector<std::string>& args = {},
-                     const std::string& redirect = "");
+                     test_support::run_options options = {});
 
 // One turn: identification g012abc3_NUMBER_000000, a colon and a blank, the
 // running text, the end of its line and the empty line that ends the turn.
@@ -29,5 +31,3 @@ std::string turn(std::string_view number, std::string_view text);
 // The value of `line` of the file at `path` for each line that contains
 // `needle` (1-based line numbers).
 std::vector<int> lines_containing(const std::string& path, std::string_view needle);
-
-std::string read_file(const std::string& path);

@@ -8,6 +8,7 @@
 
 #include "lex.trl.h"
 #include "parse_support.h"
+#include "stack_limit.h"
 #include "velmar.h"
 
 namespace {
@@ -209,8 +210,10 @@ TEST(Pronunciation, CommentsFollowAnElementAndEchoNothing)
 
 TEST(Stack, ATurnOfAbout5000WordsOverflows)
 {
-    // Two stack entries per word: 4997 words fit in the 10000 entries, one
-    // more overflows.  The words before the overflow are echoed.
+    // Two stack entries per word, and six for the turn around them: that
+    // many words fit in the stack, one more overflows.  The words before the
+    // overflow are echoed.
+    const int fit = (velmar_stack_limit - 6) / 2;
     auto words = [](int n) {
         std::string text;
         for (int i = 0; i < n; ++i)
@@ -218,11 +221,11 @@ TEST(Stack, ATurnOfAbout5000WordsOverflows)
         return turn("001_ABC", text + ".");
     };
     std::string echo;
-    for (int i = 0; i < 4997; ++i)
+    for (int i = 0; i < fit; ++i)
         echo += "ja\n";
-    expect_accepted(words(4997), "\n001_ABC\n" + echo);
+    expect_accepted(words(fit), "\n001_ABC\n" + echo);
 
-    const parse_run r = parse_text(words(4998));
+    const parse_run r = parse_text(words(fit + 1));
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "\n001_ABC\n" + echo + "parser stack overflow in line 0\n");
     EXPECT_EQ(r.err, "");

@@ -17,6 +17,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "process.h"
 #include "scan_support.h"
 
 using namespace std::string_literals;
@@ -392,17 +393,11 @@ TEST(RawAccess, UnputPushesBytesBack)
 
 std::string run_trl_tokens(const std::string& input, int& status)
 {
-    FILE* in = file_with(input);
-    const std::string command = std::string(TRL_TOKENS_PATH) + " <&" + std::to_string(fileno(in)) + " 2>&1";
-    FILE* out = popen(command.c_str(), "r");
-    std::string text;
-    char buf[256];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, out)) > 0)
-        text.append(buf, n);
-    status = pclose(out);
-    std::fclose(in);
-    return text;
+    test_support::run_options o;
+    o.in = input;
+    const test_support::run_result r = test_support::run(TRL_TOKENS_PATH, {}, o);
+    status = r.status;
+    return r.out + r.err;
 }
 
 TEST(TrlTokens, PrintsOneLinePerCall)

@@ -58,7 +58,7 @@ void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f) {
         if (depth[x] == 0) traverse(x);
 }
 
-}  // namespace
+} // namespace
 
 automaton build_automaton(const grammar& g) {
     automaton a;
@@ -309,4 +309,4 @@ std::vector<std::string> describe_conflicts(const automaton& a) {
     return out;
 }
 
-}  // namespace lalrgen
+} // namespace lalrgen

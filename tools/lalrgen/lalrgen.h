@@ -1,8 +1,8 @@
-// trl-lalrgen: an LALR(1) parser-table generator for grammars in yacc
-// notation.  The library reads a grammar, builds the LR(0) automaton and its
-// LALR(1) look-aheads, resolves conflicts, chooses default reductions, lays
-// out the tables that the parse engine runs and writes them as a C++ header,
-// and the token codes as another.
+// lalrgen: a parser-table generator for grammars in yacc notation.  The
+// library reads a grammar (reader.cpp), builds the LR(0) automaton and its
+// LALR(1) look-aheads, resolves conflicts and chooses default reductions
+// (lalr.cpp), lays out the tables that the parse engine runs and writes them
+// as a C++ header, and the token codes as another (emit.cpp).
 #pragma once
 
 #include <cstdint>
@@ -146,13 +146,17 @@ struct table_sizes {
     std::size_t info_bytes = 0;    // rule and symbol info for the trace
 };
 
-// The OUT_H text: struct `tables` in namespace name_space; out_name is the
-// header's own path (for #line).
-std::string emit_header(const automaton& a, const run_tables& t, const std::string& out_name,
-                        table_sizes* sizes = nullptr, const std::string& name_space = "trl_lalr");
+// The TABLES_H text: struct `tables` in namespace name_space; out_name is
+// the header's own path (for #line).  `sizes`, when given, gets what the
+// tables take.
+std::string emit_tables(const automaton& a, const run_tables& t, const std::string& name_space,
+                        const std::string& out_name, table_sizes* sizes = nullptr);
 
-// The token header: an enumerator for every named token of the %token lines.
-std::string emit_tokens_header(const grammar& g);
+// The TOKENS_H text: an enumerator for every named token of the %token
+// lines, in an enum named `prefix` in lower case followed by "token", and
+// the constants PREFIX ERROR_TOKEN, UNDEFINED_TOKEN (the codes 256 and 257,
+// which belong to the parser) and MAX_TOKEN (the largest code).
+std::string emit_tokens(const grammar& g, const std::string& prefix);
 
 // Human-readable description of the automaton (--report).
 std::string describe_automaton(const automaton& a, const run_tables& t);
@@ -160,4 +164,4 @@ std::string describe_automaton(const automaton& a, const run_tables& t);
 // Item text "lhs: a b . c" for reports and tests.
 std::string item_text(const automaton& a, int item);
 
-}  // namespace lalrgen
+} // namespace lalrgen

@@ -1,107 +1,100 @@
-// trl-lalrgen GRAMMAR_FILE OUT_H [--tokens TOKENS_H] [--namespace NAME] [--report FILE] [--stats]
-#include <cstdio>
-#include <fstream>
+// lalrgen GRAMMAR_FILE TABLES_H [--namespace NAME] [--tokens TOKENS_H]
+//         [--token-prefix PREFIX] [--report FILE] [--verbose] [--stats]
+//
+// Reads a grammar in yacc notation and writes the parse tables, and on
+// request the token codes, a report of every state and the sizes.  A grammar
+// must have exactly the shift/reduce conflicts that its %expect declares and
+// no reduce/reduce conflict: then the program is quiet (--verbose names the
+// conflicts all the same); otherwise it names them and fails.  Status 1 for
+// a refused grammar, a usage error or a file that cannot be read or written,
+// with the reason on standard error; the tables are then not written.
 #include <iostream>
-#include <sstream>
+#include <string>
 
+#include "common/generator_cli.h"
 #include "lalrgen.h"
 
 namespace {
 
-int usage() {
-    std::cerr << "usage: trl-lalrgen GRAMMAR_FILE OUT_H [--tokens TOKENS_H] [--namespace NAME] [--report FILE] [--stats]\n";
-    return 1;
+std::string count(int n, const char* what)
+{
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
-bool write_file(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-    f.close();
-    if (!f) {
-        std::cerr << "trl-lalrgen: cannot write " << path << "\n";
-        return false;
-    }
-    return true;
-}
+} // namespace
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::string grammar_path, out_path, report_path, tokens_path, name_space = "trl_lalr";
-    bool stats = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--namespace") {
-            if (++i >= argc) return usage();
-            name_space = argv[i];
-        } else if (arg == "--tokens") {
-            if (++i >= argc) return usage();
-            tokens_path = argv[i];
-        } else if (arg == "--report") {
-            if (++i >= argc) return usage();
-            report_path = argv[i];
-        } else if (arg == "--stats") {
-            stats = true;
-        } else if (grammar_path.empty()) {
-            grammar_path = arg;
-        } else if (out_path.empty()) {
-            out_path = arg;
-        } else {
-            return usage();
-        }
-    }
-    if (out_path.empty()) return usage();
-
-    std::ifstream in(grammar_path, std::ios::binary);
-    if (!in) {
-        std::cerr << "trl-lalrgen: cannot open " << grammar_path << "\n";
+int main(int argc, char** argv)
+{
+    std::string grammar_path, tables_path, tokens_path, token_prefix, report_path, name_space = "lalr_tables";
+    bool verbose = false, stats = false;
+    const generator_cli::command_line cli{
+        "lalrgen",
+        "Writes the LALR(1) parse tables of the grammar in GRAMMAR_FILE.",
+        {"GRAMMAR_FILE", "TABLES_H"},
+        {&grammar_path, &tables_path},
+        {
+            {"--namespace", "NAME", "the namespace of the tables (default lalr_tables)", &name_space},
+            {"--tokens", "FILE", "also write the codes of the %token lines as this header", &tokens_path},
+            {"--token-prefix", "PREFIX",
+             "begins the token header's own names: PREFIXERROR_TOKEN, PREFIXUNDEFINED_TOKEN, PREFIXMAX_TOKEN and "
+             "the enum prefixtoken (in lower case)",
+             &token_prefix},
+            {"--report", "FILE", "also write every state of the automaton, for reading, as this file", &report_path},
+            {"--verbose", "", "name the conflicts even when %expect declares them", nullptr, &verbose},
+            {"--stats", "", "print the sizes of the automaton and the tables on standard output", nullptr, &stats},
+        }};
+    if (const auto status = cli.parse(argc, argv))
+        return *status;
+    const auto text = cli.read(grammar_path);
+    if (!text)
         return 1;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
+    const std::string where = "lalrgen: " + grammar_path + ":";
 
     lalrgen::grammar g;
     try {
-        g = lalrgen::read_grammar(text.str(), grammar_path);
+        g = lalrgen::read_grammar(*text, grammar_path);
     } catch (const lalrgen::grammar_error& e) {
-        std::cerr << grammar_path << ":" << e.line << ": " << e.what() << "\n";
+        std::cerr << where << e.line << ": " << e.what() << "\n";
         return 1;
     }
-    for (const auto& w : g.warnings) std::cerr << w << "\n";
+    for (const auto& w : g.warnings)
+        std::cerr << "lalrgen: " << w << "\n";
 
-    lalrgen::automaton a = lalrgen::build_automaton(g);
+    const lalrgen::automaton a = lalrgen::build_automaton(g);
     lalrgen::run_tables t;
     try {
         t = lalrgen::make_run_tables(a);
     } catch (const lalrgen::grammar_error& e) {
-        std::cerr << grammar_path << ": " << e.what() << "\n";
+        std::cerr << where << " " << e.what() << "\n";
         return 1;
     }
-    for (const auto& c : lalrgen::describe_conflicts(a)) std::cerr << grammar_path << ": " << c << "\n";
-    if (!report_path.empty() && !write_file(report_path, lalrgen::describe_automaton(a, t))) return 1;
+    if (!report_path.empty() && !cli.write(report_path, lalrgen::describe_automaton(a, t)))
+        return 1;
 
-    bool ok = true;
-    if (a.sr_conflicts != g.expect) {
-        std::cerr << grammar_path << ": " << a.sr_conflicts << " shift/reduce conflict"
-                  << (a.sr_conflicts == 1 ? "" : "s") << ", expected " << g.expect << "\n";
-        ok = false;
+    const bool as_declared = a.sr_conflicts == g.expect && a.rr_conflicts == 0;
+    if (!as_declared) {
+        if (a.sr_conflicts != g.expect)
+            std::cerr << where << " " << count(a.sr_conflicts, "shift/reduce conflict") << ", but %expect declares "
+                      << g.expect << "\n";
+        if (a.rr_conflicts != 0)
+            std::cerr << where << " " << count(a.rr_conflicts, "reduce/reduce conflict") << ", but none is allowed\n";
     }
-    if (a.rr_conflicts != 0) {
-        std::cerr << grammar_path << ": " << a.rr_conflicts << " reduce/reduce conflict"
-                  << (a.rr_conflicts == 1 ? "" : "s") << "\n";
-        ok = false;
-    }
-    if (!ok) return 1;
+    if (!as_declared || verbose)
+        for (const auto& c : lalrgen::describe_conflicts(a))
+            std::cerr << where << " " << c << "\n";
+    if (!as_declared)
+        return 1;
 
     lalrgen::table_sizes sizes;
-    std::string header = lalrgen::emit_header(a, t, out_path, &sizes, name_space);
+    const std::string tables = lalrgen::emit_tables(a, t, name_space, tables_path, &sizes);
     if (stats)
-        std::cout << grammar_path << ": " << a.states.size() << " states, " << g.rules.size() << " rules, "
-                  << g.num_terminals << " terminals, " << g.num_nonterminals() << " nonterminals, "
-                  << a.sr_conflicts << " shift/reduce conflicts; parse tables " << sizes.parse_bytes
+        std::cout << where << " " << a.states.size() << " states, " << g.rules.size() << " rules, " << g.num_terminals
+                  << " terminals, " << g.num_nonterminals() << " nonterminals, "
+                  << count(a.sr_conflicts, "shift/reduce conflict") << "; parse tables " << sizes.parse_bytes
                   << " bytes, trace info " << sizes.info_bytes << " bytes; " << t.folded_states
                   << " unit states folded, " << t.known_gotos << " known gotos and " << t.fused
                   << " fused reductions of empty rules\n";
-    if (!tokens_path.empty() && !write_file(tokens_path, lalrgen::emit_tokens_header(g))) return 1;
-    return write_file(out_path, header) ? 0 : 1;
+    if (!tokens_path.empty() && !cli.write(tokens_path, lalrgen::emit_tokens(g, token_prefix)))
+        return 1;
+    return cli.write(tables_path, tables) ? 0 : 1;
 }

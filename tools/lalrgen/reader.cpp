@@ -624,7 +624,7 @@ struct reader {
     }
 };
 
-}  // namespace
+} // namespace
 
 grammar read_grammar(std::string_view text, const std::string& file_name) {
     reader rd;
@@ -641,4 +641,4 @@ grammar read_grammar(std::string_view text, const std::string& file_name) {
     return std::move(rd.g);
 }
 
-}  // namespace lalrgen
+} // namespace lalrgen

@@ -1,4 +1,5 @@
-// From pattern trees to a minimal DFA over byte classes.
+// From pattern trees to a minimal DFA over byte classes: Thompson NFA, subset
+// construction, minimisation, byte classes merged.
 #include "lexgen.h"
 
 #include <algorithm>
@@ -11,15 +12,15 @@ namespace {
 
 // ---- Thompson NFA ---------------------------------------------------------
 
-struct NfaState {
-    int set = -1;           // index into Nfa::sets, or -1: no byte transition
+struct nfa_state {
+    int set = -1;           // index into nfa_graph::sets, or -1: no byte transition
     int out = -1;           // target of the byte transition
     std::vector<int> eps;   // empty transitions
     int accept = 0;         // rule accepted here, 0 for none
 };
 
-struct Nfa {
-    std::vector<NfaState> states;
+struct nfa_graph {
+    std::vector<nfa_state> states;
     std::vector<std::bitset<256>> sets;
     std::vector<int> start;        // entries for a match not at a line start
     std::vector<int> start_line;   // entries for a match at a line start
@@ -31,53 +32,53 @@ struct Nfa {
     }
 };
 
-struct Fragment {
+struct fragment {
     int in, out;
 };
 
-Fragment build(Nfa& nfa, const Node& n)
+fragment build(nfa_graph& nfa, const node& n)
 {
     switch (n.kind) {
-    case Node::Set: {
+    case node::byte_set: {
         int a = nfa.add(), b = nfa.add();
         nfa.sets.push_back(n.set);
         nfa.states[a].set = static_cast<int>(nfa.sets.size()) - 1;
         nfa.states[a].out = b;
         return {a, b};
     }
-    case Node::Empty: {
+    case node::empty: {
         int a = nfa.add(), b = nfa.add();
         nfa.states[a].eps.push_back(b);
         return {a, b};
     }
-    case Node::Concat: {
-        Fragment f = build(nfa, *n.kids[0]);
+    case node::concat: {
+        fragment f = build(nfa, *n.kids[0]);
         for (std::size_t i = 1; i < n.kids.size(); ++i) {
-            Fragment g = build(nfa, *n.kids[i]);
+            fragment g = build(nfa, *n.kids[i]);
             nfa.states[f.out].eps.push_back(g.in);
             f.out = g.out;
         }
         return f;
     }
-    case Node::Alt: {
+    case node::alt: {
         int a = nfa.add(), b = nfa.add();
         for (const auto& k : n.kids) {
-            Fragment g = build(nfa, *k);
+            fragment g = build(nfa, *k);
             nfa.states[a].eps.push_back(g.in);
             nfa.states[g.out].eps.push_back(b);
         }
         return {a, b};
     }
-    case Node::Star:
-    case Node::Plus:
-    case Node::Opt: {
+    case node::star:
+    case node::plus:
+    case node::opt: {
         int a = nfa.add(), b = nfa.add();
-        Fragment g = build(nfa, *n.kids[0]);
+        fragment g = build(nfa, *n.kids[0]);
         nfa.states[a].eps.push_back(g.in);
         nfa.states[g.out].eps.push_back(b);
-        if (n.kind != Node::Plus)
+        if (n.kind != node::plus)
             nfa.states[a].eps.push_back(b);
-        if (n.kind != Node::Opt)
+        if (n.kind != node::opt)
             nfa.states[g.out].eps.push_back(g.in);
         return {a, b};
     }
@@ -85,13 +86,13 @@ Fragment build(Nfa& nfa, const Node& n)
     return {0, 0};
 }
 
-Nfa build_nfa(const RuleSet& rules)
+nfa_graph build_nfa(const rule_set& rules)
 {
-    Nfa nfa;
-    for (const Rule& r : rules.rules) {
-        Fragment f = build(nfa, *r.pattern);
+    nfa_graph nfa;
+    for (const rule_info& r : rules.rules) {
+        fragment f = build(nfa, *r.pattern);
         if (r.tail) {
-            Fragment t = build(nfa, *r.tail);
+            fragment t = build(nfa, *r.tail);
             nfa.states[f.out].eps.push_back(t.in);
             f.out = t.out;
         }
@@ -107,7 +108,7 @@ Nfa build_nfa(const RuleSet& rules)
 
 // Groups the bytes that every byte set of the NFA treats alike.  NUL always
 // forms a class of its own.  Classes are numbered by their smallest byte.
-std::array<int, 256> nfa_classes(const Nfa& nfa, int& count)
+std::array<int, 256> nfa_classes(const nfa_graph& nfa, int& count)
 {
     std::array<int, 256> cls{};
     for (int b = 1; b < 256; ++b)
@@ -132,7 +133,7 @@ std::array<int, 256> nfa_classes(const Nfa& nfa, int& count)
 
 // ---- subset construction ---------------------------------------------------
 
-void close(const Nfa& nfa, std::vector<int>& set)
+void close(const nfa_graph& nfa, std::vector<int>& set)
 {
     std::vector<char> in(nfa.states.size(), 0);
     std::vector<int> stack = set;
@@ -151,19 +152,19 @@ void close(const Nfa& nfa, std::vector<int>& set)
     std::sort(set.begin(), set.end());
 }
 
-struct RawDfa {
+struct subset_automaton {
     int classes = 0;
     std::vector<int> accept;
     std::vector<int> next; // states * classes
 };
 
-RawDfa subsets(const Nfa& nfa, const std::array<int, 256>& cls, int classes)
+subset_automaton subsets(const nfa_graph& nfa, const std::array<int, 256>& cls, int classes)
 {
     std::vector<int> rep(classes, -1); // one byte of each class
     for (int b = 255; b >= 0; --b)
         rep[cls[b]] = b;
 
-    RawDfa d;
+    subset_automaton d;
     d.classes = classes;
     std::map<std::vector<int>, int> id;
     std::vector<std::vector<int>> sets;
@@ -202,7 +203,7 @@ RawDfa subsets(const Nfa& nfa, const std::array<int, 256>& cls, int classes)
         for (int c = 0; c < classes; ++c) {
             std::vector<int> target;
             for (int s : sets[i]) {
-                const NfaState& st = nfa.states[s];
+                const nfa_state& st = nfa.states[s];
                 if (st.set >= 0 && nfa.sets[st.set][rep[c]])
                     target.push_back(st.out);
             }
@@ -220,7 +221,7 @@ RawDfa subsets(const Nfa& nfa, const std::array<int, 256>& cls, int classes)
 
 // Moore's refinement, starting from the partition by accepted rule, so that
 // merged states accept the same rule.  Returns the block of each state.
-std::vector<int> minimise(const RawDfa& d, int& blocks)
+std::vector<int> minimise(const subset_automaton& d, int& blocks)
 {
     const int n = static_cast<int>(d.accept.size());
     std::vector<int> block(n);
@@ -251,12 +252,12 @@ std::vector<int> minimise(const RawDfa& d, int& blocks)
 
 } // namespace
 
-Dfa build_dfa(const RuleSet& rules)
+automaton build_automaton(const rule_set& rules)
 {
-    Nfa nfa = build_nfa(rules);
+    nfa_graph nfa = build_nfa(rules);
     int nclasses = 0;
     std::array<int, 256> cls = nfa_classes(nfa, nclasses);
-    RawDfa raw = subsets(nfa, cls, nclasses);
+    subset_automaton raw = subsets(nfa, cls, nclasses);
     int nblocks = 0;
     std::vector<int> block = minimise(raw, nblocks);
 
@@ -328,7 +329,7 @@ Dfa build_dfa(const RuleSet& rules)
             merged[c] = it->second;
         }
     }
-    Dfa d;
+    automaton d;
     d.num_rules = static_cast<int>(rules.rules.size());
     d.num_states = nstates;
     d.num_classes = *std::max_element(merged.begin(), merged.end()) + 1;
@@ -342,7 +343,7 @@ Dfa build_dfa(const RuleSet& rules)
             d.next[static_cast<std::size_t>(s) * d.num_classes + merged[c]] =
                 next[static_cast<std::size_t>(s) * nclasses + c];
     d.tail_length.assign(d.num_rules + 1, 0);
-    for (const Rule& r : rules.rules)
+    for (const rule_info& r : rules.rules)
         d.tail_length[r.number] = r.tail_length;
     d.nfa_states = static_cast<int>(nfa.states.size());
     d.subset_states = static_cast<int>(raw.accept.size());

@@ -1,15 +1,14 @@
-// trl-lexgen: builds a table-driven scanner automaton from a lex-like rule file.
-//
-// The rule file is parsed into pattern trees (parse.cpp), the trees become a
-// Thompson NFA, the NFA a DFA by subset construction, the DFA is minimised and
-// its bytes are grouped into classes (automaton.cpp); the tables and the rule
-// actions are then written as C++ (emit.cpp).
+// lexgen: a scanner-table generator for rule files in lex-like notation.
+// The library reads a rule file into pattern trees (parse.cpp), builds a
+// Thompson NFA from them, a DFA by subset construction, minimises it and
+// groups the bytes into classes (automaton.cpp), lays out the tables that
+// the scanner runs and writes them as a C++ header, and the rules' actions
+// as a fragment of another (emit.cpp).
 #pragma once
 
 #include <array>
 #include <bitset>
 #include <cstddef>
-#include <iosfwd>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,37 +19,37 @@
 
 namespace lexgen {
 
-// A refused rule file: the message names the file and line ("file:line: what").
-class Error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+// A fault in the rule file: the message and the line it was found on.
+struct rules_error : std::runtime_error {
+    int line;
+    rules_error(int line_, const std::string& what) : std::runtime_error(what), line(line_) {}
 };
 
 // Pattern tree.  Characters, strings, classes and '.' all end up as byte sets.
-struct Node;
-using NodePtr = std::shared_ptr<const Node>;
+struct node;
+using node_ptr = std::shared_ptr<const node>;
 
-struct Node {
-    enum Kind { Set, Empty, Concat, Alt, Star, Plus, Opt };
-    Kind kind = Empty;
-    std::bitset<256> set;          // Set: the bytes matched
-    std::vector<NodePtr> kids;     // Concat, Alt: the parts; Star, Plus, Opt: one
+struct node {
+    enum kind_type { byte_set, empty, concat, alt, star, plus, opt };
+    kind_type kind = empty;
+    std::bitset<256> set;          // byte_set: the bytes matched
+    std::vector<node_ptr> kids;    // concat, alt: the parts; star, plus, opt: one
 };
 
-NodePtr make_set(const std::bitset<256>& set);
-NodePtr make_node(Node::Kind kind, std::vector<NodePtr> kids);
+node_ptr make_set(const std::bitset<256>& set);
+node_ptr make_node(node::kind_type kind, std::vector<node_ptr> kids);
 
 // Length of every text the tree matches, if that length is fixed.
-std::optional<int> fixed_length(const Node& n);
+std::optional<int> fixed_length(const node& n);
 // Whether the tree matches the empty text.
-bool nullable(const Node& n);
+bool nullable(const node& n);
 
-struct Rule {
+struct rule_info {
     int number = 0;          // 1-based priority: a lower number wins a tie
     int line = 0;            // line of the rule file where the rule starts
     bool line_start = false; // '^': only matches at the beginning of a line
-    NodePtr pattern;         // the part that becomes the match
-    NodePtr tail;            // trailing context after '/', or null
+    node_ptr pattern;        // the part that becomes the match
+    node_ptr tail;           // trailing context after '/', or null
     int tail_length = 0;     // fixed length of the tail (0 without one)
     std::string action;      // C++ code between the action's outer braces
     std::string token;       // "=> NAME": the token the match is (no code then);
@@ -58,19 +57,20 @@ struct Rule {
     bool sets_value = false; // "=> NAME value": its value is the match's first byte
 };
 
-struct RuleSet {
+struct rule_set {
+    std::string file_name;
     std::string prologue;    // text between %{ and %}
-    std::map<std::string, NodePtr> definitions;
-    std::vector<Rule> rules;
+    std::map<std::string, node_ptr> definitions;
+    std::vector<rule_info> rules;
 };
 
-// Parses a whole rule file; throws Error naming file_name and the line.
-RuleSet parse_rules(std::string_view text, const std::string& file_name);
+// Reads a whole rule file; throws rules_error.
+rule_set read_rules(std::string_view text, const std::string& file_name);
 
 // The deterministic automaton.  State 0 is dead (no transitions, accepts
 // nothing), state 1 starts a match not at the beginning of a line, state 2 one
 // at the beginning of a line.  Bytes are mapped to classes first.
-struct Dfa {
+struct automaton {
     static constexpr int dead = 0, start = 1, start_line = 2;
 
     int num_rules = 0;
@@ -91,10 +91,10 @@ struct Dfa {
     }
 };
 
-Dfa build_dfa(const RuleSet& rules);
+automaton build_automaton(const rule_set& rules);
 
 // The tables as the scanner runs them (see the note in emit.cpp).
-struct RunTables {
+struct run_tables {
     int row_size = 0;                  // num_classes rounded up to a power of two
     std::vector<int> next;             // num_states * row_size, 0 = none
     std::vector<int> stop;             // per state: 0, 1 or 2
@@ -102,12 +102,14 @@ struct RunTables {
     std::size_t bytes = 0;             // what all emitted tables take
 };
 
-RunTables run_tables(const Dfa& dfa);
+run_tables make_run_tables(const automaton& dfa);
 
-// Writes the tables header and the actions fragment.  source_name appears in
-// the headers' comments only.
-void write_tables(std::ostream& out, const RuleSet& rules, const Dfa& dfa,
-                  const std::string& source_name);
-void write_actions(std::ostream& out, const RuleSet& rules, const std::string& source_name);
+// The TABLES_H text: the tables in namespace name_space, the rule file's
+// prologue before them.
+std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::string& name_space);
+
+// The ACTIONS_INC text: a `case` of the scanner's switch for each rule whose
+// action is code.
+std::string emit_actions(const rule_set& rules);
 
 } // namespace lexgen

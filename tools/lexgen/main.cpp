@@ -1,57 +1,47 @@
-// trl-lexgen RULES_FILE TABLES_H ACTIONS_INC
+// lexgen RULES_FILE TABLES_H ACTIONS_INC [--namespace NAME] [--stats]
 //
-// Reads a rule file and writes the scanner automaton's tables and the rule
-// actions.  Prints the automaton's size on standard output.  Exit status 1 on
-// a refused rule file or an I/O failure.
-#include "lexgen.h"
-
-#include <fstream>
+// Reads a rule file and writes the scanner's tables and the actions of the
+// rules written as code.  Quiet unless asked (--stats) or refused: status 1
+// for a refused rule file, a usage error or a file that cannot be read or
+// written, with the reason on standard error.
 #include <iostream>
-#include <sstream>
+#include <string>
 
-namespace {
-
-bool write_file(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
-}
-
-} // namespace
+#include "common/generator_cli.h"
+#include "lexgen.h"
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::cerr << "usage: trl-lexgen RULES_FILE TABLES_H ACTIONS_INC\n";
+    std::string rules_path, tables_path, actions_path, name_space = "dfa_tables";
+    bool stats = false;
+    const generator_cli::command_line cli{
+        "lexgen",
+        "Writes the tables of the scanner that RULES_FILE describes, and its actions written as code.",
+        {"RULES_FILE", "TABLES_H", "ACTIONS_INC"},
+        {&rules_path, &tables_path, &actions_path},
+        {
+            {"--namespace", "NAME", "the namespace of the tables (default dfa_tables)", &name_space},
+            {"--stats", "", "print the sizes of the automata on standard output", nullptr, &stats},
+        }};
+    if (const auto status = cli.parse(argc, argv))
+        return *status;
+    const auto text = cli.read(rules_path);
+    if (!text)
         return 1;
-    }
-    const std::string rules_path = argv[1];
-    std::ifstream in(rules_path, std::ios::binary);
-    if (!in) {
-        std::cerr << "trl-lexgen: cannot read " << rules_path << '\n';
-        return 1;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
 
     try {
-        lexgen::RuleSet rules = lexgen::parse_rules(text.str(), rules_path);
-        lexgen::Dfa dfa = lexgen::build_dfa(rules);
-        std::ostringstream tables, actions;
-        lexgen::write_tables(tables, rules, dfa, rules_path);
-        lexgen::write_actions(actions, rules, rules_path);
-        if (!write_file(argv[2], tables.str()) || !write_file(argv[3], actions.str())) {
-            std::cerr << "trl-lexgen: cannot write the output files\n";
+        const lexgen::rule_set rules = lexgen::read_rules(*text, rules_path);
+        const lexgen::automaton dfa = lexgen::build_automaton(rules);
+        if (!cli.write(tables_path, lexgen::emit_tables(rules, dfa, name_space)) ||
+            !cli.write(actions_path, lexgen::emit_actions(rules)))
             return 1;
-        }
-        const lexgen::RunTables run = lexgen::run_tables(dfa);
-        std::cout << "trl-lexgen: " << rules.rules.size() << " rules, " << dfa.nfa_states << " NFA states, "
-                  << dfa.subset_states << " DFA states before minimisation, " << dfa.num_states << " states, "
-                  << dfa.num_classes << " byte classes, " << run.bytes << " table bytes\n";
-    } catch (const lexgen::Error& e) {
-        std::cerr << "trl-lexgen: " << e.what() << '\n';
+        if (stats)
+            std::cout << "lexgen: " << rules_path << ": " << rules.rules.size() << " rules, " << dfa.nfa_states
+                      << " NFA states, " << dfa.subset_states << " DFA states before minimisation, " << dfa.num_states
+                      << " states, " << dfa.num_classes << " byte classes, " << lexgen::make_run_tables(dfa).bytes
+                      << " table bytes\n";
+    } catch (const lexgen::rules_error& e) {
+        std::cerr << "lexgen: " << rules_path << ":" << e.line << ": " << e.what() << "\n";
         return 1;
     }
     return 0;

@@ -1,4 +1,4 @@
-// Reading of the rule file and of its patterns.
+// Reader for rule files in lex-like notation: definitions, %%, rules, and their patterns.
 #include "lexgen.h"
 
 #include <algorithm>
@@ -7,30 +7,30 @@
 
 namespace lexgen {
 
-NodePtr make_set(const std::bitset<256>& set)
+node_ptr make_set(const std::bitset<256>& set)
 {
-    auto n = std::make_shared<Node>();
-    n->kind = Node::Set;
+    auto n = std::make_shared<node>();
+    n->kind = node::byte_set;
     n->set = set;
     return n;
 }
 
-NodePtr make_node(Node::Kind kind, std::vector<NodePtr> kids)
+node_ptr make_node(node::kind_type kind, std::vector<node_ptr> kids)
 {
-    auto n = std::make_shared<Node>();
+    auto n = std::make_shared<node>();
     n->kind = kind;
     n->kids = std::move(kids);
     return n;
 }
 
-std::optional<int> fixed_length(const Node& n)
+std::optional<int> fixed_length(const node& n)
 {
     switch (n.kind) {
-    case Node::Set:
+    case node::byte_set:
         return 1;
-    case Node::Empty:
+    case node::empty:
         return 0;
-    case Node::Concat: {
+    case node::concat: {
         int sum = 0;
         for (const auto& k : n.kids) {
             auto len = fixed_length(*k);
@@ -40,7 +40,7 @@ std::optional<int> fixed_length(const Node& n)
         }
         return sum;
     }
-    case Node::Alt: {
+    case node::alt: {
         std::optional<int> len;
         for (const auto& k : n.kids) {
             auto l = fixed_length(*k);
@@ -50,9 +50,9 @@ std::optional<int> fixed_length(const Node& n)
         }
         return len;
     }
-    case Node::Star:
-    case Node::Plus:
-    case Node::Opt:
+    case node::star:
+    case node::plus:
+    case node::opt:
         // Repeating or omitting an empty text keeps the length at 0.
         if (auto l = fixed_length(*n.kids[0]); l && *l == 0)
             return 0;
@@ -61,21 +61,21 @@ std::optional<int> fixed_length(const Node& n)
     return std::nullopt;
 }
 
-bool nullable(const Node& n)
+bool nullable(const node& n)
 {
     switch (n.kind) {
-    case Node::Set:
+    case node::byte_set:
         return false;
-    case Node::Empty:
-    case Node::Star:
-    case Node::Opt:
+    case node::empty:
+    case node::star:
+    case node::opt:
         return true;
-    case Node::Plus:
+    case node::plus:
         return nullable(*n.kids[0]);
-    case Node::Concat:
-        return std::all_of(n.kids.begin(), n.kids.end(), [](const NodePtr& k) { return nullable(*k); });
-    case Node::Alt:
-        return std::any_of(n.kids.begin(), n.kids.end(), [](const NodePtr& k) { return nullable(*k); });
+    case node::concat:
+        return std::all_of(n.kids.begin(), n.kids.end(), [](const node_ptr& k) { return nullable(*k); });
+    case node::alt:
+        return std::any_of(n.kids.begin(), n.kids.end(), [](const node_ptr& k) { return nullable(*k); });
     }
     return false;
 }
@@ -93,25 +93,24 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // Parses one pattern starting at text[pos]; stops at unquoted white space or
 // the end of the text.
-class PatternParser {
+class pattern_reader {
 public:
-    PatternParser(std::string_view text, std::size_t pos, const std::string& file, int line,
-                  const std::map<std::string, NodePtr>& defs)
-        : s_(text), pos_(pos), file_(file), line_(line), defs_(defs)
+    pattern_reader(std::string_view text, std::size_t pos, int line, const std::map<std::string, node_ptr>& defs)
+        : s_(text), pos_(pos), line_(line), defs_(defs)
     {
     }
 
-    struct Result {
+    struct parsed {
         bool line_start = false;
-        NodePtr pattern;
-        NodePtr tail;
+        node_ptr pattern;
+        node_ptr tail;
         std::size_t end = 0;
     };
 
     // A rule pattern: optional '^', expression, optional '/' tail.
-    Result parse_rule()
+    parsed parse_rule()
     {
-        Result r;
+        parsed r;
         if (peek() == '<')
             fail("start conditions ('<...>' before a pattern) are not supported; quote a literal '<'");
         if (peek() == '^') {
@@ -133,9 +132,9 @@ public:
     }
 
     // A definition body: no anchors and no trailing context.
-    Result parse_definition()
+    parsed parse_definition()
     {
-        Result r;
+        parsed r;
         r.pattern = parse_alt(0);
         if (peek() == '/')
             fail("trailing context '/' is only allowed in rules");
@@ -147,7 +146,7 @@ public:
 private:
     [[noreturn]] void fail(const std::string& what) const
     {
-        throw Error(file_ + ":" + std::to_string(line_) + ": " + what);
+        throw rules_error(line_, what);
     }
 
     bool at_end() const { return pos_ >= s_.size() || is_blank(s_[pos_]) || s_[pos_] == '\n'; }
@@ -165,20 +164,20 @@ private:
         }
     }
 
-    NodePtr parse_alt(int depth)
+    node_ptr parse_alt(int depth)
     {
-        std::vector<NodePtr> alts;
+        std::vector<node_ptr> alts;
         alts.push_back(parse_concat(depth));
         while (peek() == '|') {
             ++pos_;
             alts.push_back(parse_concat(depth));
         }
-        return alts.size() == 1 ? alts[0] : make_node(Node::Alt, std::move(alts));
+        return alts.size() == 1 ? alts[0] : make_node(node::alt, std::move(alts));
     }
 
-    NodePtr parse_concat(int depth)
+    node_ptr parse_concat(int depth)
     {
-        std::vector<NodePtr> parts;
+        std::vector<node_ptr> parts;
         for (;;) {
             int c = peek();
             if (c < 0 || c == '|' || c == '/' || c == ')')
@@ -197,27 +196,27 @@ private:
                 fail("missing pattern before '/'");
             fail("missing pattern");
         }
-        return parts.size() == 1 ? parts[0] : make_node(Node::Concat, std::move(parts));
+        return parts.size() == 1 ? parts[0] : make_node(node::concat, std::move(parts));
     }
 
-    NodePtr parse_postfix(int depth)
+    node_ptr parse_postfix(int depth)
     {
-        NodePtr n = parse_atom(depth);
+        node_ptr n = parse_atom(depth);
         for (;;) {
             int c = peek();
             if (c == '*')
-                n = make_node(Node::Star, {n});
+                n = make_node(node::star, {n});
             else if (c == '+')
-                n = make_node(Node::Plus, {n});
+                n = make_node(node::plus, {n});
             else if (c == '?')
-                n = make_node(Node::Opt, {n});
+                n = make_node(node::opt, {n});
             else
                 return n;
             ++pos_;
         }
     }
 
-    NodePtr parse_atom(int depth)
+    node_ptr parse_atom(int depth)
     {
         int c = peek();
         switch (c) {
@@ -225,7 +224,7 @@ private:
             ++pos_;
             if (peek() == ')')
                 fail("empty parentheses");
-            NodePtr n = parse_alt(depth + 1);
+            node_ptr n = parse_alt(depth + 1);
             if (peek() == '/')
                 fail("trailing context '/' inside parentheses");
             if (peek() != ')')
@@ -303,10 +302,10 @@ private:
         }
     }
 
-    NodePtr parse_string()
+    node_ptr parse_string()
     {
         ++pos_; // opening quote
-        std::vector<NodePtr> chars;
+        std::vector<node_ptr> chars;
         for (;;) {
             if (pos_ >= s_.size() || s_[pos_] == '\n')
                 fail("unterminated quoted string");
@@ -319,8 +318,8 @@ private:
                 chars.push_back(make_set(single(static_cast<unsigned char>(c))));
         }
         if (chars.empty())
-            return make_node(Node::Empty, {});
-        return chars.size() == 1 ? chars[0] : make_node(Node::Concat, std::move(chars));
+            return make_node(node::empty, {});
+        return chars.size() == 1 ? chars[0] : make_node(node::concat, std::move(chars));
     }
 
     // One class member, escapes decoded.
@@ -332,7 +331,7 @@ private:
         return static_cast<unsigned char>(c);
     }
 
-    NodePtr parse_class()
+    node_ptr parse_class()
     {
         ++pos_; // '['
         bool negate = false;
@@ -374,7 +373,7 @@ private:
         return make_set(set);
     }
 
-    NodePtr parse_reference()
+    node_ptr parse_reference()
     {
         ++pos_; // '{'
         std::size_t start = pos_;
@@ -394,17 +393,16 @@ private:
 
     std::string_view s_;
     std::size_t pos_;
-    const std::string& file_;
     int line_;
-    const std::map<std::string, NodePtr>& defs_;
+    const std::map<std::string, node_ptr>& defs_;
 };
 
 // The rule file cut into lines; offsets let the action reader cross lines.
-struct Lines {
+struct line_index {
     std::string_view text;
     std::vector<std::size_t> start; // offset of each line
 
-    explicit Lines(std::string_view t) : text(t)
+    explicit line_index(std::string_view t) : text(t)
     {
         start.push_back(0);
         for (std::size_t i = 0; i < t.size(); ++i)
@@ -448,11 +446,15 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-class FileParser {
+class rule_file_reader {
 public:
-    FileParser(std::string_view text, const std::string& file) : lines_(text), file_(file) {}
+    rule_file_reader(std::string_view text, const std::string& file)
+        : lines_(text)
+    {
+        set_.file_name = file;
+    }
 
-    RuleSet run()
+    rule_set run()
     {
         definitions();
         rules();
@@ -464,7 +466,7 @@ public:
 private:
     [[noreturn]] void fail(int line, const std::string& what) const
     {
-        throw Error(file_ + ":" + std::to_string(line) + ": " + what);
+        throw rules_error(line, what);
     }
 
     // Skips an indented comment starting at line i; returns false if line i
@@ -534,7 +536,7 @@ private:
                 fail(line, "definition '" + name + "' has no pattern");
             if (set_.definitions.count(name))
                 fail(line, "definition '" + name + "' given twice");
-            PatternParser p(l, n, file_, line, set_.definitions);
+            pattern_reader p(l, n, line, set_.definitions);
             auto r = p.parse_definition();
             if (!trim(l.substr(r.end)).empty())
                 fail(line, "text after the pattern of definition '" + name + "'");
@@ -567,9 +569,9 @@ private:
         const std::size_t begin = lines_.start[i_];
         if (set_.rules.size() >= 255)
             fail(line, "more than 255 rules");
-        PatternParser p(text, begin, file_, line, set_.definitions);
+        pattern_reader p(text, begin, line, set_.definitions);
         auto r = p.parse_rule();
-        Rule rule;
+        rule_info rule;
         rule.number = static_cast<int>(set_.rules.size()) + 1;
         rule.line = line;
         rule.line_start = r.line_start;
@@ -616,7 +618,7 @@ private:
     }
 
     // "NAME" or "NAME value" after "=>", a comment allowed after it.
-    void token_action(Rule& rule, std::string_view rest, int line) const
+    void token_action(rule_info& rule, std::string_view rest, int line) const
     {
         if (std::size_t comment = rest.find("//"); comment != std::string_view::npos)
             rest = rest.substr(0, comment);
@@ -671,17 +673,16 @@ private:
         fail(line, "unterminated action (unbalanced '{')");
     }
 
-    Lines lines_;
-    const std::string& file_;
+    line_index lines_;
     std::size_t i_ = 0;
-    RuleSet set_;
+    rule_set set_;
 };
 
 } // namespace
 
-RuleSet parse_rules(std::string_view text, const std::string& file_name)
+rule_set read_rules(std::string_view text, const std::string& file_name)
 {
-    FileParser p(text, file_name);
+    rule_file_reader p(text, file_name);
     return p.run();
 }
 
