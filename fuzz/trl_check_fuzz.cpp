@@ -39,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1u << 20)
         return 0;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const trl_check::file_report report = checker.check(text, trl_check::check_options{8});
+    trl_check::check_options options;
+    options.max_errors = 8;
+    const trl_check::file_report report = checker.check(text, options);
 
     int errors = 0;
     int warnings = 0;

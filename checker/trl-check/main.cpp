@@ -115,7 +115,7 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
             format_path_human(r.err, path, problem);
         return r;
     }
-    const file_report report = ck.check(src.text(), check_options{o.max_errors});
+    const file_report report = ck.check(src.text(), check_options{.max_errors = o.max_errors, .file_name = in.path});
     r.checked = true;
     r.turns = report.turns;
     r.errors = report.errors;

@@ -25,7 +25,9 @@ using trl_check::file_report;
 file_report check(std::string_view text, int max_errors = 100)
 {
     trl_check::checker c;
-    return c.check(text, check_options{max_errors});
+    check_options options;
+    options.max_errors = max_errors;
+    return c.check(text, options);
 }
 
 // A diagnostic as the tests compare it.
@@ -64,8 +66,8 @@ TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
         {turn("001_ABC", "hi.") + ok2 + turn("003_ABC", "ja  so ."),
          {{1, 28, 0, "T009"}, {5, 29, 2, "T010"}},
          3},
-        // Only the first error of a turn: the rest of it is skipped.
-        {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}}, 2},
+        // Every error of a turn, where it stands.
+        {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}, {1, 32, 0, "T009"}, {1, 36, 0, "T009"}}, 2},
         // The offending token is the empty line itself: it ends the turn.
         {turn("001_ABC", "ja") + ok2 + turn("003_ABC", "ja"), {{2, 1, 1, "T008"}, {6, 1, 3, "T008"}}, 3},
         // A stray empty line between turns, and one before the first.
@@ -87,8 +89,8 @@ TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
 TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
 {
     std::string text;
-    for (int i = 0; i < 5; ++i)
-        text += turn("001_ABC", "hi.");
+    for (int i = 1; i <= 5; ++i)
+        text += turn("00" + std::to_string(i) + "_ABC", "hi.");
     file_report r = check(text, 2);
     EXPECT_EQ(r.errors, 2);
     EXPECT_TRUE(r.stopped);
@@ -388,11 +390,14 @@ TEST(TrlCheckCodes, CatalogueExamplesHold)
             EXPECT_NE(std::string(e.example_note), "") << e.id;
             continue;
         }
-        const file_report bad = check(e.incorrect);
+        trl_check::checker checker;
+        check_options in_file;
+        in_file.file_name = e.example_file;
+        const file_report bad = checker.check(e.incorrect, in_file);
         ASSERT_FALSE(bad.diagnostics.empty()) << e.id;
         EXPECT_STREQ(trl_check::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
-        EXPECT_TRUE(check(e.correct).diagnostics.empty()) << e.id << ": " << e.correct;
-        EXPECT_NE(explanation.find("Incorrect:"), std::string::npos);
+        EXPECT_TRUE(checker.check(e.correct, in_file).diagnostics.empty()) << e.id << ": " << e.correct;
+        EXPECT_NE(explanation.find("\nIncorrect"), std::string::npos);
     }
     const std::string stack = trl_check::explain(trl_check::info(trl_check::code::velmar_stack));
     EXPECT_NE(stack.find("reaches 10000 entries: a turn of about 5000 words"), std::string::npos) << stack;
@@ -432,7 +437,7 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     // Twice, and an error after the warning in the second turn.  Between
     // turns the stack holds one entry more (the turns so far), so a later
     // turn reaches the limit one token earlier.
-    r = check(long_turn + ok1 + turn("003_ABC", words(6000) + "x."));
+    r = check(long_turn + ok2 + turn("003_ABC", words(6000) + "x."));
     EXPECT_EQ(seen_in(r), (std::vector<seen>{{1, 25 + 2 * 4997 + 2, 0, "W001"},
                                              {5, 25 + 2 * 4997 + 1, 2, "W001"},
                                              {5, 25 + 2 * 6000 + 2, 2, "T009"}}));

@@ -253,7 +253,11 @@ TEST(TrlCheckProgram, LargeFileAndPipeAlike)
     const run_result piped = test_support::run(TRL_CHECK_PATH, {"-"}, through_pipe);
     EXPECT_EQ(whole.status, 1);
     EXPECT_NE(whole.out.find(big + ":80001:28: error[T009]"), std::string::npos) << whole.out.substr(0, 200);
-    EXPECT_EQ(without_time(piped.out).substr(7), without_time(whole.out).substr(big.size()));
+    // The same turn identification 40000 times: a warning names the file too.
+    std::string as_piped = without_time(whole.out);
+    for (std::size_t at; (at = as_piped.find(big)) != std::string::npos;)
+        as_piped.replace(at, big.size(), "<stdin>");
+    EXPECT_EQ(without_time(piped.out), as_piped);
 }
 
 // A file that changes while it is checked is checked as it was read: the
