@@ -220,6 +220,9 @@ consteval code code_of(std::string_view id)
     throw "no such code in the catalogue";
 }
 
+// A count for each code of the catalogue, indexed by the code.
+using code_counts = std::array<long, catalogue_detail::entries.size()>;
+
 // The entry of an id such as "T001" or "t001"; null when there is none.
 const code_info* find_code(std::string_view id);
 

@@ -411,7 +411,8 @@ void check_consistency(std::string_view text, const check_options& options, file
     }
 }
 
-std::vector<diagnostic> corpus_identifications::add(std::string_view path, const file_report& report, bool strict)
+std::vector<diagnostic> corpus_identifications::add(std::string_view path, const std::vector<turn_identification>& turns,
+                                                    bool strict)
 {
     std::vector<diagnostic> out;
     const std::size_t file = files_.size();
@@ -419,7 +420,7 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path, const
     // The first use of each identification in this file is the one an
     // earlier file may have; a later one has its W002 from the file itself.
     std::unordered_set<std::string_view> in_this_file;
-    for (const turn_identification& t : report.identifications) {
+    for (const turn_identification& t : turns) {
         const std::string_view key(t.text.data(), t.text.size());
         if (!in_this_file.insert(key).second)
             continue;

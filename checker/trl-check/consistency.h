@@ -49,9 +49,10 @@ void check_consistency(std::string_view text, const check_options& options, file
 // within the same file has its W002 from check_consistency already.)
 class corpus_identifications {
 public:
-    // The warnings for `report` of file `path` (checked with
-    // keep_identifications), in the order of the text.
-    std::vector<diagnostic> add(std::string_view path, const file_report& report, bool strict);
+    // The warnings for the turns of file `path` (file_report::
+    // identifications of a check with keep_identifications), in the order
+    // of the text.
+    std::vector<diagnostic> add(std::string_view path, const std::vector<turn_identification>& turns, bool strict);
 
 private:
     struct first_use {

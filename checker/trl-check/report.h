@@ -13,9 +13,6 @@
 
 namespace trl_check {
 
-// A count for each code of the catalogue.
-using code_counts = std::array<long, catalogue().size()>;
-
 struct totals {
     long files = 0;               // files checked
     long turns = 0;

@@ -25,7 +25,8 @@ using test_support::shell_line;
 using test_support::temp_dir;
 
 const std::string good = turn("001_ABC", "hi .") + turn("002_ABC", "ja , <P> so ?");
-const std::string bad = turn("001_ABC", "hi.") + turn("002_ABC", "ja  so .");
+// Other turn numbers than good's: files of both in one run name no turn twice.
+const std::string bad = turn("003_ABC", "hi.") + turn("004_ABC", "ja  so .");
 
 // The summary's time varies from run to run: " (0.01 s)" and
 // "seconds":0.012 become "" and "seconds":0.
