@@ -1,5 +1,6 @@
 #include "recovery.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "skip.h"
@@ -146,7 +147,7 @@ bool virtual_stack::take(int terminal)
     return false;
 }
 
-int taken(virtual_stack v, const std::vector<int>& terminals)
+int taken(virtual_stack& v, const std::vector<int>& terminals)
 {
     int n = 0;
     for (const int t : terminals) {
@@ -199,22 +200,38 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
         const std::vector<int> after_blank(rest.begin() + (at_token ? 0 : 1), rest.end());
         const int all = static_cast<int>(rest.size());
         int best = 0;
+        // A configuration whose top state one less popped had is passed
+        // over: over a short stretch the two go alike, and ties go to the
+        // less popped (a long turn holds many such).
+        std::vector<int> tried;
         for (int k = depth; k > base && k > depth - most_pops && best < all; --k) {
+            const int top = stack[k - 1].state;
+            if (std::find(tried.begin(), tried.end(), top) != tried.end())
+                continue;
+            tried.push_back(top);
             for (const variant how : variants) {
                 if (at_token && how != variant::without_blank)
+                    continue;
+                const int first = how == variant::as_word    ? word
+                                  : how == variant::as_event ? event
+                                  : how == variant::as_is    ? blank
+                                  : after_blank.empty()      ? -1
+                                                             : after_blank.front();
+                if (first < 0 || !trl_engine::takes<tables>(stack, k, first))
                     continue;
                 virtual_stack v(stack, k);
                 if ((how == variant::as_word && !v.take(word)) || (how == variant::as_event && !v.take(event)))
                     continue;
-                const virtual_stack resumed = v;
+                const int kept = v.kept();
+                std::vector<int> above = v.above();
                 const bool keeps_blank = how != variant::without_blank;
                 if (keeps_blank && !v.take(blank))
                     continue;
                 const int score = (at_token ? 0 : 1) + taken(v, after_blank);
                 if (score > best) {
                     best = score;
-                    r.depth = resumed.kept();
-                    r.above = resumed.above();
+                    r.depth = kept;
+                    r.above = std::move(above);
                     const token& look = ahead[keeps_blank ? from : from + (at_token ? 0 : 1)];
                     r.lookahead = look.code;
                     r.value = look.value;
@@ -223,7 +240,8 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
             }
         }
         if (!at_token && f.starts_segments[static_cast<std::size_t>(ahead[from + 1].terminal)]) {
-            const int score = 1 + taken(virtual_stack(new_turn.data(), static_cast<int>(new_turn.size())), after_blank);
+            virtual_stack v(new_turn.data(), static_cast<int>(new_turn.size()));
+            const int score = 1 + taken(v, after_blank);
             if (score > best) {
                 best = score;
                 r.depth = 0;

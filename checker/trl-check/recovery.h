@@ -58,7 +58,7 @@ public:
     std::vector<int> above() const { return {above_.begin(), above_.begin() + added_}; }
 
 private:
-    static constexpr int room = 256;
+    static constexpr int room = 128;   // far above what a stretch of tokens pushes
     int top() const { return added_ ? above_[added_ - 1] : base_[kept_ - 1].state; }
     bool push(int state);
 
@@ -68,8 +68,9 @@ private:
     std::array<int, room> above_;
 };
 
-// How many of `terminals`, in order, a configuration takes.
-int taken(virtual_stack v, const std::vector<int>& terminals);
+// How many of `terminals`, in order, a configuration takes (it is left
+// after the last one taken, or undefined).
+int taken(virtual_stack& v, const std::vector<int>& terminals);
 
 // What the parse does after an error.
 struct resume {

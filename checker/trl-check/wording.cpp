@@ -241,8 +241,13 @@ std::vector<std::string_view> plain_expected(const finding& f, std::string_view 
         }
         return out;
     }
-    const bool in_word = f.offset > 0 && (is_letter(source[f.offset - 1]) || source[f.offset - 1] == '-' ||
-                                          source[f.offset - 1] == '\'');
+    // The byte before, line ends passed over (the scanner skips them inside
+    // a turn): a letter, '-' or an apostrophe leaves a word unfinished.
+    std::size_t before = f.offset;
+    while (before > 0 && source[before - 1] == '\n')
+        --before;
+    const bool in_word =
+        before > 0 && (is_letter(source[before - 1]) || source[before - 1] == '-' || source[before - 1] == '\'');
     std::vector<std::string_view> out;
     std::vector<bool> grouped(f.expected.size(), false);
     for (const plain_group& g : plain_groups) {

@@ -402,6 +402,59 @@ TEST(TrlCheckProgram, ReportsOfTheExample)
     EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings\n");
 }
 
+// A turn identification in two files of a run: a warning at the second,
+// naming the first file's turn; with --strict an error.  -l names the
+// files with errors; --statistics counts the diagnostics by code.
+TEST(TrlCheckProgram, CorpusWarningsNamesAndStatistics)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", turn("001_ABC", "ja .") + turn("002_ABC", "so."));
+    const std::string b = dir.write("b.trl", turn("002_ABC", "hm .") + turn("003_ABC", "ja ."));
+    const std::string c = dir.write("c.trl", turn("004_ABC", "ja .") + turn("004_ABC", "ja ."));
+    const std::string d = dir.path().string();
+
+    run_result r = run_trl_check({"--format=json", d});
+    EXPECT_EQ(r.status, 1);
+    std::vector<json> across;
+    for (const json& v : parse_json_lines(r.out))
+        if (v.at("type") == "diagnostic" && v.at("code") == "W002")
+            across.push_back(v);
+    ASSERT_EQ(across.size(), 2u) << r.out;
+    EXPECT_EQ(across[0].at("file"), b);
+    EXPECT_EQ(across[0].at("line"), 1);
+    EXPECT_EQ(across[0].at("severity"), "warning");
+    EXPECT_EQ(across[0].at("related"), json({{"file", a}, {"line", 3}, {"column", 1}}));
+    EXPECT_EQ(across[1].at("file"), c);   // within the file: the place is its own
+    EXPECT_EQ(across[1].at("related"), json({{"file", c}, {"line", 1}, {"column", 1}}));
+
+    r = run_trl_check({"-l", d});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, a + "\n");
+    r = run_trl_check({"-l", "--strict", d});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, a + "\n" + b + "\n" + c + "\n");
+    r = run_trl_check({"--files-with-errors", "--strict", b});   // alone, b names no turn twice
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+
+    r = run_trl_check({"--statistics", "-q", d});
+    EXPECT_EQ(without_time(r.out), "code   count  what\n"
+                                   "W002       2  turn identification used twice\n"
+                                   "T009       1  missing blank\n"
+                                   "W003       1  turn numbers not increasing\n"
+                                   "3 files checked, 6 turns: 1 file with errors, 1 error, 3 warnings\n");
+    r = run_trl_check({"--statistics", "--format=json", "--strict", d});
+    const std::vector<json> lines = parse_json_lines(r.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              json({{"type", "statistics"},
+                    {"codes",
+                     {{{"code", "W002"}, {"count", 2}, {"title", "turn identification used twice"}},
+                      {{"code", "T009"}, {"count", 1}, {"title", "missing blank"}},
+                      {{"code", "W003"}, {"count", 1}, {"title", "turn numbers not increasing"}}}}}));
+    EXPECT_EQ(lines.back().at("errors"), 4);
+}
+
 TEST(TrlCheckProgram, ErrorLimitAndColors)
 {
     const temp_dir dir;
