@@ -141,8 +141,9 @@ TEST(TrlCheckFix, FixingTwiceChangesNothing)
     int unsettled = 0;
     int n = 0;
     for (std::string text : acceptance_texts(cases, false)) {
-        if (text.size() > 20000 || n++ % 3 != 0)
-            continue;
+        if (text.size() > 100000)
+            continue;   // the few huge ones: turns of thousands of words, a comment of megabytes
+        ++n;
         for (int k = 0; k < 4 && !text.empty(); ++k) {
             const std::size_t at = random() % text.size();
             text.insert(at, faults[random() % std::size(faults)]);
