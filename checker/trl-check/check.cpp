@@ -411,7 +411,7 @@ struct file_run : on_stack {
             // The turn's empty line has been taken and the turn reduced to
             // the list of turns: the next turn begins in the fast mode.
             turn_over = false;
-            return to_next_turn(p, 0);
+            return to_next_turn(p);
         }
         finding f = at_last_token(finding::kind::syntax_error);
         f.token = p.lookahead;
@@ -465,16 +465,16 @@ struct file_run : on_stack {
             return finish_parse();
         }
         if (f.token == END)
-            return to_next_turn(p, 0);
+            return to_next_turn(p);
         if (depth == 0) {
             if (!skip_past_end(scan))
                 return finish_parse();
-            return to_next_turn(p, 0);
+            return to_next_turn(p);
         }
         const resume r = find_resume(p.stack, depth, f.token, p.lval, scan, may_stay);
         switch (r.what) {
         case resume::kind::end_of_text: return finish_parse();
-        case resume::kind::next_turn: scan = r.scanner; return to_next_turn(p, 0);
+        case resume::kind::next_turn: scan = r.scanner; return to_next_turn(p);
         case resume::kind::in_turn: break;
         }
         scan = r.scanner;
@@ -489,18 +489,14 @@ struct file_run : on_stack {
         return go_on(p, mode::watched, new_depth, r.lookahead, r.value);
     }
 
-    // Between turns, after an empty line (taken, or the offending token);
-    // `depth`: the stack as it is (the empty line taken), or 0 for a new
-    // one.
-    error_outcome to_next_turn(parse_state& p, int depth)
+    // Between turns, after an empty line (taken, or the offending token):
+    // the stack is a list of turns.
+    error_outcome to_next_turn(parse_state& p)
     {
-        if (depth == 0) {
-            p.stack[0] = entry{0, 0};
-            p.stack[1] = entry{grammar::between_turns_state, 0};
-            depth = 2;
-        }
+        p.stack[0] = entry{0, 0};
+        p.stack[1] = entry{grammar::between_turns_state, 0};
         set(watch_state::before_turn);
-        return go_on(p, mode::fast, depth, trl_engine::no_token, 0);
+        return go_on(p, mode::fast, 2, trl_engine::no_token, 0);
     }
 
     // The parse goes on in mode `m` with the stack `depth` entries deep and

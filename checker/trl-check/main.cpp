@@ -342,6 +342,8 @@ int run_check(const options& o, checked_stdout& out)
         t.not_written += r.not_written;
         if (o.files_with_errors && r.errors > 0)
             r.out = text::printable(path) + '\n';
+        if (r.err.empty() && r.out.empty() && r.tail.empty() && !r.has_fixed_text)
+            return true;
         progress.clear();
         if (!r.err.empty())
             std::fputs(r.err.c_str(), stderr);
