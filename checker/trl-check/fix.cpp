@@ -273,11 +273,16 @@ fix_outcome fix_text(std::string_view text, bool unsafe, checker& ck, const chec
     for (int pass = 0;; ++pass) {
         if (report.errors == 0)
             break;
-        if (report.stopped) {
+        // The bytes the safe fixes mend are found by the scanner alone: a
+        // report cut short by --max-errors needs checking for every error
+        // only when they are all mended (the end of the text, the unsafe
+        // fixes).  A text with an error on every line stays one cheap pass.
+        std::vector<fix> fixes = fixer(current).safe_fixes(report);
+        if (fixes.empty() && report.stopped) {
             report = ck.check(current, every);
             as_asked = false;
+            fixes = fixer(current).safe_fixes(report);
         }
-        std::vector<fix> fixes = fixer(current).safe_fixes(report);
         if (fixes.empty() && unsafe)
             fixes = verified_unsafe_fixes(current, report, ck);
         if (fixes.empty())
@@ -292,8 +297,8 @@ fix_outcome fix_text(std::string_view text, bool unsafe, checker& ck, const chec
             edits.insert(edits.end(), std::make_move_iterator(f.edits.begin()), std::make_move_iterator(f.edits.end()));
         }
         current = apply(current, edits);
-        report = ck.check(current, every);
-        as_asked = false;
+        report = ck.check(current, options);
+        as_asked = true;
     }
     out.report = as_asked ? std::move(report) : ck.check(current, options);
     out.text = std::move(current);
