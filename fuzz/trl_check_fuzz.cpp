@@ -1,10 +1,15 @@
 // libFuzzer target: trl-check's checker over arbitrary bytes in memory, as
-// the program checks a file, with both reports written.  Checked on every
-// input: the positions lie in the text and agree with its line breaks,
-// the counts agree with the diagnostics, the first diagnostic is where
-// velmar (run on the same bytes) stops, skipping to the end of a turn
-// ends where scanning token by token does, and the reports are lines of
-// printable bytes (human) and UTF-8 (JSON).
+// the program checks a file, with both reports written, and its fixes.
+// Checked on every input: the positions and the ends of the offending
+// texts lie in the text and agree with its line breaks, the counts agree
+// with the diagnostics, the first diagnostic about the grammar is where
+// velmar (run on the same bytes) stops, skipping to the end of a turn ends
+// where scanning token by token does, and the reports are lines of
+// printable bytes (human) and UTF-8 (JSON).  Then the text is fixed (the
+// unsafe fixes too when the first byte is odd): before the first byte a
+// fix changed, the errors are those of the text before; fixing the fixed
+// text again changes nothing.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +19,7 @@
 #include <string_view>
 
 #include "check.h"
+#include "fix.h"
 #include "lex.trl.h"
 #include "lex.trl.text.h"
 #include "report.h"
@@ -39,24 +45,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1u << 20)
         return 0;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const trl_check::file_report report = checker.check(text, trl_check::check_options{8});
+    trl_check::check_options options;
+    options.max_errors = 8;
+    const trl_check::file_report report = checker.check(text, options);
 
     int errors = 0;
     int warnings = 0;
     std::size_t last = 0;
+    bool consistency = false;   // the warnings about the corpus come last, in their own order
     for (const trl_check::diagnostic& d : report.diagnostics) {
-        const bool warning = trl_check::info(d.kind).warning;
+        const bool warning = d.warning;
         errors += !warning;
         warnings += warning;
+        if (trl_check::info(d.kind).consistency && !consistency)
+            consistency = true, last = 0;
+        require(trl_check::info(d.kind).consistency == consistency);
         require(d.offset <= size && d.length <= size - d.offset && d.offset >= last);
         require((d.length == 0) == (d.offset == size));
+        require(d.span_begin <= d.offset && d.span_end >= d.offset + d.length && d.span_end <= size);
         last = d.offset;
         long line = 1;
         std::size_t line_start = 0;
-        for (std::size_t i = 0; i < d.offset; ++i)
+        for (std::size_t i = 0; i < d.span_end; ++i) {
+            if (i == d.offset)
+                require(d.line == line && d.line_start == line_start &&
+                        d.column == static_cast<long>(d.offset - line_start) + 1);
             if (text[i] == '\n')
                 ++line, line_start = i + 1;
-        require(d.line == line && d.line_start == line_start && d.column == static_cast<long>(d.offset - line_start) + 1);
+        }
+        require(d.end_line == line && d.end_column == static_cast<long>(d.span_end - line_start) + 1);
+        if (d.offset == d.span_end)
+            require(d.line == line && d.column == d.end_column);
         require(!d.message.empty() && !d.context.empty());
         require(warning || !d.expected.empty() || d.kind == trl_check::code::no_turn);
     }
@@ -88,13 +107,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t offset = static_cast<std::size_t>(trltext - b->chars);
     trl_delete_buffer(b);
     require(status >= 0 && status <= 2);
+    const trl_check::diagnostic* first = nullptr;
+    for (const trl_check::diagnostic& d : report.diagnostics)
+        if (!first && !trl_check::info(d.kind).consistency)
+            first = &d;
     if (status == 0) {
-        require(report.diagnostics.empty());
+        require(!first);
     } else {
-        require(!report.diagnostics.empty());
-        const trl_check::diagnostic& d = report.diagnostics[0];
-        require(trl_check::info(d.kind).warning == (status == 2));
-        require(d.offset == offset && d.velmar_line == lineno);
+        require(first && first->velmar_stops);
+        require(trl_check::info(first->kind).warning == (status == 2));
+        require(first->offset == offset && first->velmar_line == lineno);
+    }
+
+    // The fixes.
+    if (size > 1u << 16)
+        return 0;
+    const bool unsafe = size > 0 && (data[0] & 1);
+    trl_check::check_options all;
+    all.max_errors = 0;
+    const trl_check::fix_outcome once = trl_check::fix_text(text, unsafe, checker, all);
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(text.begin(), text.end(), once.text.begin(), once.text.end()).first - text.begin());
+    require(once.text != text || same == size);
+    const trl_check::file_report before = checker.check(text, all);
+    for (const trl_check::diagnostic& d : once.report.diagnostics) {
+        if (d.warning || d.span_end >= same)
+            break;
+        require(std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
+                            [&](const trl_check::diagnostic& b) { return b.offset == d.offset && b.kind == d.kind; }));
+    }
+    if (once.settled) {
+        const trl_check::fix_outcome twice = trl_check::fix_text(once.text, unsafe, checker, all);
+        require(twice.text == once.text);
     }
     return 0;
 }

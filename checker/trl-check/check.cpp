@@ -1,18 +1,19 @@
 // The bookkeeping of a check: the parse of a text with its watch on
-// velmar's stack limit, the replay of a turn at an error, and the probes of
-// what could have come instead.  It finds what is wrong where (finding.h);
-// wording.h says it.
+// velmar's stack limit, the replay of a turn at an error, the probes of
+// what could have come instead, and the recovery inside a turn.  It finds
+// what is wrong where (finding.h); wording.h says it.
 #include "check.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <utility>
 
+#include "consistency.h"
 #include "grammar.h"
 #include "lex.trl.text.h"
+#include "recovery.h"
 #include "skip.h"
 #include "stack_limit.h"
 #include "wording.h"
@@ -43,6 +44,12 @@ static_assert(sizeof(entry) == sizeof(std::uint64_t));
 constexpr int initial_capacity = 16384;   // above velmar's limit: its slot is always there
 static_assert(initial_capacity > velmar_stack_limit);
 
+// Tokens read after the parse has resumed within a turn before an error is
+// reported again: an error at the first token after the look-ahead it
+// resumed with is taken for a consequence of the one before (see the note
+// in recovery.h).
+constexpr int quiet_reads = 2;
+
 // What every parse here shares: the check of a text, the replay of a turn
 // at an error and the probes all run on the checker's one stack, without
 // the grammar's actions, and the stack grows without limit (with one spare
@@ -72,41 +79,12 @@ struct on_stack {
     }
 };
 
-// Runs the parse from a stack over a few tokens, to see whether it takes
-// them all.
-struct probe : on_stack {
-    static constexpr bool watches_reads = false;
-
-    std::initializer_list<int> codes;
-    std::size_t next = 0;
-
-    int lex(int& value)
-    {
-        value = 0;
-        // After the tokens, one that no state takes ends the parse.
-        return next < codes.size() ? codes.begin()[next++] : (++next, TRL_UNDEFINED_TOKEN);
-    }
-    static error_outcome syntax_error(parse_state&) { return error_outcome::not_recovered; }
-};
-
-// Whether the parse with the stack storage[0..depth) takes all of `codes`.
-// It runs on the stack itself, which it leaves changed.
-bool takes_all(std::vector<entry>& storage, int depth, std::initializer_list<int> codes)
+// What could have followed the stack stack[0..depth), where f's token was
+// read: the terminals, the construct being read, the place, and whether
+// the token would have been taken after a blank.  The stack is left as it
+// is.
+void expect(const entry* stack, int depth, finding& f)
 {
-    probe run{{storage}, codes};
-    parse_state p = run.started();   // the bottom entry is the start state's, as it was
-    p.depth = depth;
-    trl_engine::parse<tables, probe, false>(p, run);
-    return run.next > codes.size();
-}
-
-// What could have followed the stack storage[0..depth), where f's token
-// was read: the terminals, the construct being read, the place, and
-// whether the token would have been taken after a blank.  The stack is
-// used up.
-void expect(std::vector<entry>& storage, int depth, finding& f)
-{
-    const entry* const stack = storage.data();
     for (int t = 0; t < tables::num_terminals; ++t)
         if (grammar::produced[static_cast<std::size_t>(t)] && t != tables::error_terminal &&
             trl_engine::takes<tables>(stack, depth, t))
@@ -122,12 +100,16 @@ void expect(std::vector<entry>& storage, int depth, finding& f)
     f.where = depth == 1                                                   ? finding::place::start_of_text
               : depth == 2 && stack[1].state == grammar::between_turns_state ? finding::place::between_turns
                                                                              : finding::place::in_turn;
-    f.after_blank = f.token > 0 && f.token != WS && takes_all(storage, depth, {WS, f.token});
+    if (f.token > 0 && f.token != WS) {
+        virtual_stack v(stack, depth);
+        f.after_blank = v.take(grammar::blank_terminal) && v.take(tables::translate(f.token));
+    }
 }
 
 // Runs the parse of one turn again, from its start, watching the reads, up
 // to the error at f's token; there it puts the stack back as it was when
-// that token was read and finds what could have followed.
+// that token was read and finds what could have followed.  The stack is
+// left so: its first read_depth entries.
 struct replay : on_stack {
     static constexpr bool watches_reads = true;
 
@@ -135,6 +117,7 @@ struct replay : on_stack {
     finding& f;
     const char* target;
     int read_depth = 0;
+    int reads = 0;
     std::vector<std::pair<int, entry>> undo;   // entries overwritten since the last read
     bool hit = false;
 
@@ -147,6 +130,7 @@ struct replay : on_stack {
     {
         const int code = trl_text_scan(scan);
         value = scan.value;
+        ++reads;
         return code;
     }
     void read(int depth)
@@ -171,7 +155,8 @@ struct replay : on_stack {
         // since the read need to come back.
         for (auto it = undo.rbegin(); it != undo.rend(); ++it)
             p.stack[it->first] = it->second;
-        expect(storage, read_depth, f);
+        f.turn_tokens = reads - 1;
+        expect(p.stack, read_depth, f);
         return error_outcome::not_recovered;
     }
 };
@@ -204,7 +189,27 @@ struct line_counter {
     }
 };
 
+// The end of a diagnostic's offending text as a position, from its start.
+void locate_end(std::string_view text, diagnostic& d)
+{
+    d.end_line = d.line;
+    std::size_t line_start = d.line_start;
+    for (std::size_t i = d.offset; i < d.span_end; ++i)
+        if (text[i] == '\n')
+            ++d.end_line, line_start = i + 1;
+    d.end_column = static_cast<long>(d.span_end - line_start) + 1;
+}
+
 // One check of one text: the hooks of the parse and what it found.
+//
+// The parse runs in one of two modes.  Fast, it reads the tokens and
+// nothing else: the first error of a turn is described by parsing the turn
+// again (replay).  After an error inside a turn the parse resumes in the
+// turn (recovery.h) and watches every read and every entry it overwrites
+// (watched_run), so that a later error of the same turn has the stack as it
+// was when its token was read at once; the turn's empty line brings the
+// fast mode back.  A change of mode leaves the parse loop and enters it
+// again with the other hooks.
 struct file_run : on_stack {
     static constexpr bool watches_reads = false;
 
@@ -243,6 +248,22 @@ struct file_run : on_stack {
     trl_text_scanner turn_start;   // the scanner before the current turn's first token
     int turn_start_depth = 1;      // the stack then: [0], or [0, between_turns_state]
     bool first_turn = true;        // no turn has begun, no error been skipped
+
+    // How the parse goes on when its loop has returned.
+    enum class mode { fast, watched };
+    mode current = mode::fast;
+    bool done = false;        // the parse is over
+    bool switching = false;   // go on in `next`, from `pending`
+    mode next = mode::fast;
+    parse_state pending;
+
+    // The watched mode: the depth at the last read, the entries written
+    // below it since, the reads since the parse resumed, the last code read.
+    int read_depth = 0;
+    std::vector<std::pair<int, entry>> undo;
+    int reads_since_resume = 0;
+    int last_code = 0;
+    bool turn_over = false;   // the stop token has been handed out
 
     file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt,
              file_report& r)
@@ -298,10 +319,30 @@ struct file_run : on_stack {
         }
         const int code = trl_text_scan(scan);
         value = scan.value;
-        if (turn_begins && code != 0 && code != END)
+        if (turn_begins && code != 0 && code != END) {
             ++report.turns;
+            report.turn_starts.push_back({static_cast<std::size_t>(scan.token - text.data()), scan.lineno});
+        }
         if (code == END)
             turn_ends();
+        return code;
+    }
+
+    // The watched mode's read.  The empty line that ends a turn has been
+    // taken when the next token is asked for: the fast mode takes over
+    // there, stopping the loop with a token that no state takes.
+    int lex_watched(int& value)
+    {
+        if (last_code == END) {
+            value = 0;
+            last_code = 0;
+            turn_over = true;
+            return TRL_UNDEFINED_TOKEN;
+        }
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        last_code = code;
+        ++reads_since_resume;
         return code;
     }
 
@@ -335,8 +376,8 @@ struct file_run : on_stack {
         d.length = f.length;
         d.velmar_line = f.velmar_line;
         lines.locate(d.offset, d);
-        word(f, text, d);
-        ++(info(d.kind).warning ? report.warnings : report.errors);
+        word(f, text, d, options.lean);
+        ++(d.warning ? report.warnings : report.errors);
         report.diagnostics.push_back(std::move(d));
     }
 
@@ -347,41 +388,51 @@ struct file_run : on_stack {
         return true;
     }
 
+    // The fast mode's error: the first of its turn.
     error_outcome syntax_error(parse_state& p)
     {
         check_limit();
         finding f = at_last_token(finding::kind::syntax_error);
         f.token = p.lookahead;   // held: the offending token (0 at the end of the text)
-        find_expected(f, p);
+        const int depth = find_expected(f, p);
         add(f);
-        if (f.token == 0)
-            return error_outcome::not_recovered;
-        // Skip the rest of the turn, up to and including its empty line.
-        if (f.token != END && !skip_past_end(scan))
-            return error_outcome::not_recovered;
-        if (options.max_errors > 0 && report.errors >= options.max_errors) {
-            trl_text_scanner rest = scan;
-            report.stopped = trl_text_scan(rest) != 0;   // something is left unchecked
-            return error_outcome::not_recovered;
+        return after_error(p, f, depth, true);
+    }
+
+    // The watched mode's error: the stack is put back as it was when the
+    // token was read.  Reported unless it comes too soon after the place
+    // the parse resumed at.
+    error_outcome watched_error(parse_state& p)
+    {
+        for (auto it = undo.rbegin(); it != undo.rend(); ++it)
+            p.stack[it->first] = it->second;
+        undo.clear();
+        if (turn_over) {
+            // The turn's empty line has been taken and the turn reduced to
+            // the list of turns: the next turn begins in the fast mode.
+            turn_over = false;
+            return to_next_turn(p);
         }
-        p.stack[0] = entry{0, 0};
-        p.stack[1] = entry{grammar::between_turns_state, 0};
-        p.depth = 2;
-        p.lookahead = trl_engine::no_token;
-        p.symbol = 0;
-        set(watch_state::before_turn);
-        return error_outcome::recovered;
+        finding f = at_last_token(finding::kind::syntax_error);
+        f.token = p.lookahead;
+        if (reads_since_resume >= quiet_reads) {
+            expect(p.stack, read_depth, f);
+            add(f);
+        }
+        return after_error(p, f, read_depth, reads_since_resume > 0);
     }
 
     // What the parse expected when it read f's token, found by parsing the
-    // turn again.  Kept out of the parse loop: inlined there, its own parse
-    // and scanner would take registers that the loop needs on every token.
-    [[gnu::noinline]] void find_expected(finding& f, parse_state& p)
+    // turn again; the stack is left as it was then, and its depth is
+    // returned (0 if the replay did not get there).  Kept out of the parse
+    // loop: inlined there, its own parse and scanner would take registers
+    // that the loop needs on every token.
+    [[gnu::noinline]] int find_expected(finding& f, parse_state& p)
     {
-        // The replay runs on the parse's own stack: the parse resumes
-        // between turns (or stops) after an error, so nothing on it is
-        // needed any more.  It fills the limit's slot like the parse did
-        // (already reported), and may move the stack.
+        // The replay runs on the parse's own stack, from the turn's start:
+        // what the parse had on it since is what the replay puts back.  It
+        // fills the limit's slot like the parse did (already reported), and
+        // may move the stack.
         set(watch_state::quiet);
         replay r(storage, turn_start, f);
         parse_state rp = r.started();
@@ -392,9 +443,110 @@ struct file_run : on_stack {
         trl_engine::parse<tables, replay, false>(rp, r);
         p.stack = storage.data();
         p.capacity = static_cast<int>(storage.size()) - 1;
+        return r.hit ? r.read_depth : 0;
+    }
+
+    // After an error (reported or not) at f's token, with the stack as it
+    // was when the token was read (`depth` entries; 0: not known): the
+    // parse resumes in the turn, or between turns, or ends.
+    error_outcome after_error(parse_state& p, const finding& f, int depth, bool may_stay)
+    {
+        if (f.token == 0)
+            return finish_parse();
+        if (options.max_errors > 0 && report.errors >= options.max_errors) {
+            // Something is left unchecked unless the turn's empty line
+            // ends the text.
+            trl_text_scanner rest = scan;
+            const char* close = nullptr;
+            int code = f.token == END ? END : scan_linear(rest, close);
+            if (code == END)
+                code = scan_linear(rest, close);
+            report.stopped = code != 0;
+            return finish_parse();
+        }
+        if (f.token == END)
+            return to_next_turn(p);
+        if (depth == 0) {
+            if (!skip_past_end(scan))
+                return finish_parse();
+            return to_next_turn(p);
+        }
+        const resume r = find_resume(p.stack, depth, f.token, p.lval, scan, may_stay);
+        switch (r.what) {
+        case resume::kind::end_of_text: return finish_parse();
+        case resume::kind::next_turn: scan = r.scanner; return to_next_turn(p);
+        case resume::kind::in_turn: break;
+        }
+        scan = r.scanner;
+        int new_depth = r.depth;
+        while (new_depth + static_cast<int>(r.above.size()) + 1 >= p.capacity)
+            grow(p);
+        for (const int state : r.above)
+            p.stack[new_depth++] = entry{state, 0};
+        read_depth = new_depth;
+        reads_since_resume = 0;
+        last_code = r.lookahead;
+        return go_on(p, mode::watched, new_depth, r.lookahead, r.value);
+    }
+
+    // Between turns, after an empty line (taken, or the offending token):
+    // the stack is a list of turns.
+    error_outcome to_next_turn(parse_state& p)
+    {
+        p.stack[0] = entry{0, 0};
+        p.stack[1] = entry{grammar::between_turns_state, 0};
+        set(watch_state::before_turn);
+        return go_on(p, mode::fast, 2, trl_engine::no_token, 0);
+    }
+
+    // The parse goes on in mode `m` with the stack `depth` entries deep and
+    // the look-ahead given (or none): at once in the same mode, else when
+    // the loop has returned.
+    error_outcome go_on(parse_state& p, mode m, int depth, int lookahead, int value)
+    {
+        parse_state& to = m == current ? p : pending;
+        to.stack = storage.data();
+        to.capacity = static_cast<int>(storage.size()) - 1;
+        to.depth = depth;
+        to.lookahead = lookahead;
+        to.symbol = lookahead == trl_engine::no_token ? 0 : tables::translate(lookahead);
+        to.lval = value;
+        if (m == current)
+            return error_outcome::recovered;
+        switching = true;
+        next = m;
+        return error_outcome::not_recovered;
+    }
+
+    error_outcome finish_parse()
+    {
+        done = true;
+        return error_outcome::not_recovered;
     }
 
     void finish() { check_limit(); }
+};
+
+// The hooks of the watched mode.
+struct watched_run {
+    static constexpr bool run_actions = false;
+    static constexpr bool watches_reads = true;
+
+    file_run& run;
+
+    int lex(int& value) { return run.lex_watched(value); }
+    void read(int depth)
+    {
+        run.read_depth = depth;
+        run.undo.clear();
+    }
+    void overwrite(int index, entry old)
+    {
+        if (index < run.read_depth)
+            run.undo.push_back({index, old});
+    }
+    bool grow(parse_state& p) { return run.grow(p); }
+    error_outcome syntax_error(parse_state& p) { return run.watched_error(p); }
 };
 
 } // namespace
@@ -407,8 +559,25 @@ file_report checker::check(std::string_view text, const check_options& options)
     trl_text_scanner scan;
     file_run run(stack_, scan, text, options, report);
     parse_state p = run.started();
-    trl_engine::parse<tables, file_run, false>(p, run);
+    for (;;) {
+        if (run.current == file_run::mode::fast) {
+            trl_engine::parse<tables, file_run, false>(p, run);
+        } else {
+            watched_run w{run};
+            trl_engine::parse<tables, watched_run, false>(p, w);
+        }
+        if (run.done || !run.switching)
+            break;
+        run.switching = false;
+        run.current = run.next;
+        p = run.pending;
+    }
     run.finish();
+    if (!report.diagnostics.empty())
+        report.diagnostics.front().velmar_stops = true;
+    for (diagnostic& d : report.diagnostics)
+        locate_end(text, d);
+    check_consistency(text, options, report);
     return report;
 }
 

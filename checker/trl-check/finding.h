@@ -32,6 +32,10 @@ struct finding {
     int construct = 0;           // the innermost described construct being read; 0: none
     place where = place::in_turn;
     bool after_blank = false;    // a blank and then the token would have been taken
+    // The tokens of the turn read before this one, when the parse of the
+    // turn has not been resumed after an error; -1 otherwise.  It says
+    // which symbol of a turn identification was due.
+    int turn_tokens = -1;
 };
 
 } // namespace trl_check

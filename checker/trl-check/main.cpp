@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -24,12 +25,17 @@
 
 #include "catalogue.h"
 #include "check.h"
-#include "options.h"
+#include "consistency.h"
+#include "diff.h"
+#include "fix.h"
 #include "inputs.h"
+#include "options.h"
 #include "lsp/server.h"
+#include "replace_file.h"
 #include "report.h"
 #include "source.h"
 #include "std_fds.h"
+#include "text.h"
 
 namespace {
 
@@ -85,23 +91,48 @@ int usage_error(const std::string& message)
     return 2;
 }
 
+// What the run as a whole decides for each file.
+struct run_setting {
+    bool color = false;
+    bool several_files = false;   // identifications are compared across files
+};
+
 // What checking one input gave.
 struct result {
-    std::string out;         // for standard output
+    std::string out;         // the report of the file (standard output, or standard error with --fix -)
+    std::string tail;        // what ends it, after any warning found across files
     std::string err;         // for standard error
+    std::string fixed_text;  // for standard output: standard input fixed
+    bool has_fixed_text = false;
     bool checked = false;    // the file was read and checked
     bool unreadable = false;
     bool empty_folder = false;
+    bool not_written = false;   // its fixes could not be written
+    bool fixed = false;         // its fixes were written (with --diff: would be)
     long turns = 0;
     long errors = 0;
     long warnings = 0;
+    code_counts counts{};       // the diagnostics, by code
+    code_counts fixes{};        // the fixes applied, by code
+    std::vector<turn_identification> identifications;
 };
 
-result check_one(const input_file& in, checker& ck, source_text& src, const options& o, bool color)
+void count(result& r, const std::vector<diagnostic>& diagnostics)
+{
+    for (const diagnostic& d : diagnostics) {
+        ++r.counts[static_cast<std::size_t>(d.kind)];
+        ++(d.warning ? r.warnings : r.errors);
+    }
+}
+
+result check_one(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
 {
     result r;
     const std::string_view path = shown_path(in.path);
     const bool json = o.output == options::format::json;
+    // Problems with a path are records of a JSON report, and messages on
+    // standard error otherwise.
+    const bool json_problems = json && !o.quiet && !o.diff && !o.files_with_errors;
     std::string problem = in.error;
     if (in.usable() && !src.load(in.path))
         problem = src.error();
@@ -109,22 +140,73 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
         const path_problem kind =
             in.what == input_file::kind::empty_folder ? path_problem::empty_folder : path_problem::unreadable;
         (kind == path_problem::empty_folder ? r.empty_folder : r.unreadable) = true;
-        if (json && !o.quiet)
+        if (json_problems)
             format_path_json(r.out, kind, path, problem);
         else
             format_path_human(r.err, path, problem);
         return r;
     }
-    const file_report report = ck.check(src.text(), check_options{o.max_errors});
+    const std::string_view text = src.text();
+    check_options co;
+    co.max_errors = o.max_errors;
+    co.file_name = in.path;
+    co.strict = o.strict;
+    co.keep_identifications = run.several_files;
+
+    file_report report;
+    std::string fixed;              // the text the report is about, when fixed
+    std::string_view reported = text;
+    if (o.fix || o.diff) {
+        fix_outcome f = fix_text(text, o.unsafe_fixes, ck, co);
+        const bool changed = f.text != text;
+        if (o.diff) {
+            r.out += unified_diff(path, text, f.text);
+            r.fixed = changed;
+        } else if (in.path == "-") {
+            r.fixed_text = f.text;
+            r.has_fixed_text = true;
+            r.fixed = changed;
+        } else if (changed) {
+            if (const std::string why = replace_file(in.path, f.text); !why.empty()) {
+                r.not_written = true;
+                const std::string message = "the fixes could not be written, the file is as it was: " + why;
+                if (json_problems)
+                    format_path_json(r.out, path_problem::unreadable, path, message);
+                else
+                    format_path_human(r.err, path, message);
+            } else {
+                r.fixed = true;
+            }
+        }
+        if (!r.not_written) {
+            r.fixes = f.applied;
+            report = std::move(f.report);
+            fixed = std::move(f.text);
+            reported = fixed;
+        } else {
+            report = ck.check(text, co);
+        }
+    } else {
+        report = ck.check(text, co);
+    }
     r.checked = true;
     r.turns = report.turns;
-    r.errors = report.errors;
-    r.warnings = report.warnings;
-    if (!o.quiet) {
-        if (json)
-            format_json(r.out, path, report);
-        else
-            format_human(r.out, path, src.text(), report, color);
+    count(r, report.diagnostics);
+    r.identifications = std::move(report.identifications);
+    if (o.quiet || o.diff || o.files_with_errors)
+        return r;
+    if (json) {
+        if (r.fixed)
+            format_fixed_json(r.out, path, r.fixes);
+        format_json(r.out, path, report.diagnostics);
+        if (report.stopped)
+            format_stopped_json(r.tail, path, report.errors);
+    } else {
+        if (r.fixed)
+            format_fixed_human(r.out, path, r.fixes, run.color);
+        format_human(r.out, path, reported, report.diagnostics, run.color);
+        if (report.stopped)
+            format_stopped_human(r.tail, path, report.errors, run.color);
     }
     return r;
 }
@@ -138,18 +220,18 @@ bool use_color(options::color c)
 }
 
 // Checks one input; whatever goes wrong with it is a problem of that file.
-result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, bool color)
+result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
 {
     result r;
     try {
-        r = check_one(in, ck, src, o, color);
+        r = check_one(in, ck, src, o, run);
     } catch (const std::exception& e) {
         r = result{};
         r.unreadable = true;
         const std::string message = dynamic_cast<const std::bad_alloc*>(&e)
                                         ? std::string("not enough memory to check it")
                                         : std::string("cannot check: ") + e.what();
-        if (o.output == options::format::json && !o.quiet)
+        if (o.output == options::format::json && !o.quiet && !o.diff && !o.files_with_errors)
             format_path_json(r.out, path_problem::unreadable, shown_path(in.path), message);
         else
             format_path_human(r.err, shown_path(in.path), message);
@@ -204,26 +286,70 @@ int run_check(const options& o, checked_stdout& out)
     unsigned threads = o.jobs ? o.jobs : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads ? threads : 1, static_cast<unsigned>(n)));
 
+    run_setting run;
+    run.color = color;
+    run.several_files = n > 1;
+    const bool json = o.output == options::format::json;
+    // The report, unless only names or a diff are asked for.  With --fix
+    // and standard input, standard output is the fixed text: the report
+    // goes to standard error.
+    const bool reporting = !o.diff && !o.files_with_errors;
+    const bool fixed_text_out =
+        o.fix && !o.diff && std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
+    auto write_report = [&](const std::string& s) {
+        if (s.empty())
+            return !out.failed();
+        if (!fixed_text_out)
+            return out.write(s);
+        std::fputs(s.c_str(), stderr);
+        return true;
+    };
+
     totals t;
+    code_counts counts{};
+    corpus_identifications corpus;
+    std::size_t reported = 0;   // the files reported so far
     progress_line progress(started, n);
-    // Writes the report of the next file in order; false once standard
-    // output has failed.
-    auto report = [&](const result& r) {
+    // Writes the report of the next file in path order; false once standard
+    // output has failed.  Its turn identifications are compared here with
+    // those of the files before it.
+    auto report = [&](result& r) {
+        const std::string_view path = shown_path(inputs[reported++].path);
+        if (r.checked && run.several_files) {
+            const std::vector<diagnostic> across = corpus.add(path, r.identifications, o.strict);
+            count(r, across);
+            if (reporting && !o.quiet) {
+                if (json)
+                    format_json(r.out, path, across);
+                else
+                    format_human(r.out, path, {}, across, color);
+            }
+        }
         if (r.checked) {
             ++t.files;
             t.turns += r.turns;
             t.errors += r.errors;
             t.warnings += r.warnings;
             t.files_with_errors += r.errors > 0;
+            t.files_fixed += r.fixed;
+            for (std::size_t c = 0; c < counts.size(); ++c) {
+                counts[c] += r.counts[c];
+                t.fixes[c] += r.fixes[c];
+            }
         }
         t.file_errors += r.unreadable;
         t.empty_folders += r.empty_folder;
-        if (r.err.empty() && r.out.empty())
+        t.not_written += r.not_written;
+        if (o.files_with_errors && r.errors > 0)
+            r.out = text::printable(path) + '\n';
+        if (r.err.empty() && r.out.empty() && r.tail.empty() && !r.has_fixed_text)
             return true;
         progress.clear();
         if (!r.err.empty())
             std::fputs(r.err.c_str(), stderr);
-        return out.write(r.out);
+        if (r.has_fixed_text && !out.write(r.fixed_text))
+            return false;
+        return write_report(r.out) && write_report(r.tail);
     };
 
     if (threads == 1) {
@@ -231,7 +357,8 @@ int run_check(const options& o, checked_stdout& out)
         checker ck;
         source_text src;
         for (std::size_t i = 0; i < n; ++i) {
-            if (!report(check_safely(inputs[i], ck, src, o, color)))
+            result r = check_safely(inputs[i], ck, src, o, run);
+            if (!report(r))
                 break;
             progress.show(i + 1);
         }
@@ -249,7 +376,7 @@ int run_check(const options& o, checked_stdout& out)
             checker ck;
             source_text src;
             for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
-                result r = check_safely(inputs[i], ck, src, o, color);
+                result r = check_safely(inputs[i], ck, src, o, run);
                 {
                     const std::lock_guard<std::mutex> g(lock);
                     results[i] = std::move(r);
@@ -294,13 +421,23 @@ int run_check(const options& o, checked_stdout& out)
         return 2;
 
     t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::string summary;
-    if (o.output == options::format::json)
-        format_summary_json(summary, t);
-    else
-        format_summary_human(summary, t, color);
-    out.write(summary);
-    if (t.file_errors > 0 || t.empty_folders > 0)
+    if (reporting) {
+        std::string summary;
+        if (o.statistics) {
+            if (json)
+                format_statistics_json(summary, counts);
+            else
+                format_statistics_human(summary, counts, color);
+        }
+        if (json)
+            format_summary_json(summary, t);
+        else
+            format_summary_human(summary, t, color);
+        write_report(summary);
+    }
+    if (out.failed())
+        return 2;
+    if (t.file_errors > 0 || t.empty_folders > 0 || t.not_written > 0)
         return 2;
     return t.errors > 0 ? 1 : 0;
 }
@@ -311,6 +448,7 @@ int main(int argc, char** argv)
 {
     keep_std_fds(true);
     std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write
+    std::signal(SIGXFSZ, SIG_IGN);   // a file too large to write is a failed write
 
     options o;
     std::string error;

@@ -23,9 +23,10 @@ struct long_option {
 };
 
 constexpr long_option long_options[] = {
-    {"jobs", true},  {"format", true}, {"max-errors", true}, {"explain", true}, {"color", true},
-    {"ext", true},   {"quiet", false}, {"help", false},      {"version", false},
-    {"lsp", false},
+    {"jobs", true},       {"format", true},        {"max-errors", true},        {"explain", true},
+    {"color", true},      {"ext", true},           {"quiet", false},            {"help", false},
+    {"version", false},   {"lsp", false},          {"fix", false},              {"unsafe-fixes", false},
+    {"diff", false},      {"strict", false},       {"files-with-errors", false}, {"statistics", false},
 };
 
 // Applies one option (its long name) with its value.
@@ -78,6 +79,18 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
         o.what = options::action::lsp;
     } else if (name == "quiet") {
         o.quiet = true;
+    } else if (name == "fix") {
+        o.fix = true;
+    } else if (name == "unsafe-fixes") {
+        o.unsafe_fixes = true;
+    } else if (name == "diff") {
+        o.diff = true;
+    } else if (name == "strict") {
+        o.strict = true;
+    } else if (name == "files-with-errors") {
+        o.files_with_errors = true;
+    } else if (name == "statistics") {
+        o.statistics = true;
     } else if (name == "help") {
         if (o.what != options::action::explain)
             o.what = options::action::help;
@@ -133,11 +146,11 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
                 return false;
             continue;
         }
-        // Short options, possibly grouped: -q, -h, -V, -j N, -jN, -qj4.
+        // Short options, possibly grouped: -q, -l, -h, -V, -j N, -jN, -qj4.
         for (std::size_t k = 1; k < arg.size(); ++k) {
             const char c = arg[k];
-            if (c == 'q' || c == 'h' || c == 'V') {
-                apply(c == 'q' ? "quiet" : c == 'h' ? "help" : "version", {}, o, error);
+            if (c == 'q' || c == 'l' || c == 'h' || c == 'V') {
+                apply(c == 'q' ? "quiet" : c == 'l' ? "files-with-errors" : c == 'h' ? "help" : "version", {}, o, error);
                 continue;
             }
             if (c == 'j') {
@@ -159,6 +172,10 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
     }
     if (o.what == options::action::check && o.paths.empty()) {
         error = "no PATH given (a file, a folder, or - for standard input)";
+        return false;
+    }
+    if (o.unsafe_fixes && !o.fix && !o.diff) {
+        error = "--unsafe-fixes goes with --fix or --diff";
         return false;
     }
     return true;
@@ -185,6 +202,19 @@ std::string usage_text()
            "      --color=WHEN      auto (default: on a terminal, unless NO_COLOR is\n"
            "                        set), always or never\n"
            "  -q, --quiet           print the summary only\n"
+           "  -l, --files-with-errors\n"
+           "                        print only the names of the files with errors\n"
+           "      --statistics      count the diagnostics by code, most frequent first\n"
+           "      --strict          count the warnings about the corpus (W002-W005) as\n"
+           "                        errors\n"
+           "      --fix             write the safe fixes into the files (line ends, byte\n"
+           "                        order mark, umlauts, the end of the text); with -,\n"
+           "                        the fixed text on standard output, the report on\n"
+           "                        standard error\n"
+           "      --unsafe-fixes    with --fix or --diff: the unsafe fixes too (blanks,\n"
+           "                        tabs, misspelled tags)\n"
+           "      --diff            print what --fix would write, as a unified diff;\n"
+           "                        write no file\n"
            "      --explain CODE    explain an error code (such as T001), with a correct\n"
            "                        and an incorrect example\n"
            "      --lsp             serve an editor as a language server on standard\n"
@@ -192,9 +222,10 @@ std::string usage_text()
            "  -h, --help            print this help and exit\n"
            "  -V, --version         print the version and exit\n"
            "\n"
-           "Exit status: 0 no errors (warnings allowed), 1 errors found, 2 a usage\n"
-           "error, a path that could not be read, a folder without files to check, or\n"
-           "output that could not be written.\n";
+           "Exit status: 0 no errors (warnings allowed), 1 errors found (after --fix:\n"
+           "errors left), 2 a usage error, a path that could not be read, a folder\n"
+           "without files to check, a file that could not be fixed, or output that\n"
+           "could not be written.\n";
     return text;
 }
 

@@ -23,6 +23,12 @@ struct options {
     color colors = color::automatic;
     bool quiet = false;
     std::string explain_code;
+    bool fix = false;            // write the safe fixes into the files
+    bool unsafe_fixes = false;   // and the unsafe ones
+    bool diff = false;           // show what --fix would write, write nothing
+    bool strict = false;         // W002-W005 count as errors
+    bool files_with_errors = false;   // -l: the names of the files with errors, nothing else
+    bool statistics = false;     // the diagnostics counted by code
 };
 
 // Reads the arguments after the program name, GNU style: short options may

@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -26,46 +27,55 @@ palette colors(bool on)
     return {"\033[1m", "\033[1;31m", "\033[1;35m", "\033[1;36m", "\033[1;34m", "\033[1;32m", "\033[0m"};
 }
 
-// The source line of a diagnostic and the caret under its token.  The
-// bytes are shown by the escaping rule, so that the line is one line on
-// any terminal and the caret stands under the token's first byte, escaped
-// or not.  A long line is shown as a window around the token.
+// The source line of a diagnostic, the caret under its token and the rest
+// of what it is about underlined.  The bytes are shown by the escaping
+// rule, so that the line is one line on any terminal and the marks stand
+// under the bytes they mark, escaped or not.  A long line is shown as a
+// window around the token.
 void show_source(std::string& out, std::string_view source, const diagnostic& d, const palette& c)
 {
     constexpr std::size_t before = 60;   // bytes shown before the token on a long line
     constexpr std::size_t after = 60;    // and after it
     const std::size_t eol_at = source.find('\n', d.line_start);
     const std::size_t eol = eol_at == std::string_view::npos ? source.size() : eol_at;
+    // The marked bytes: the offending text on this line.
+    const std::size_t mark_from = std::max(d.line_start, std::min(d.span_begin, d.offset));
+    const std::size_t mark_to = std::min(eol, std::max(d.span_end, d.offset + d.length));
     std::size_t from = d.line_start;
     std::size_t to = eol;
     bool cut_front = false;
     bool cut_back = false;
-    if (d.offset - from > before) {
-        from = d.offset - before;
+    if (mark_from - from > before) {
+        from = mark_from - before;
         cut_front = true;
     }
-    if (to > d.offset && to - d.offset > after + d.length) {
-        to = d.offset + d.length + after;
+    if (to > mark_to && to - mark_to > after) {
+        to = mark_to + after;
         cut_back = true;
     }
     const std::string number = std::to_string(d.line);
     const std::string pad(number.size(), ' ');
     std::string line;
-    std::size_t caret_at = 0;
-    if (cut_front)
+    std::string marks;
+    if (cut_front) {
         line += "...";
-    for (std::size_t i = from; i < to; ++i) {
-        if (i == d.offset)
-            caret_at = line.size();
-        text::append_escaped(line, static_cast<unsigned char>(source[i]));
+        marks += "   ";
     }
-    if (d.offset >= to)
-        caret_at = line.size();
+    for (std::size_t i = from; i < to; ++i) {
+        const auto b = static_cast<unsigned char>(source[i]);
+        const std::size_t width = text::escaped_width(b);
+        const char mark = i == d.offset ? '^' : i >= mark_from && i < mark_to ? '~' : ' ';
+        marks += mark;
+        marks.append(width - 1, mark == ' ' ? ' ' : '~');
+        text::append_escaped(line, b);
+    }
+    if (d.offset >= to)   // the end of the line or of the text
+        marks += '^';
     if (cut_back)
         line += "...";
-    std::size_t marks = 0;   // width of the token's own bytes on this line
-    for (std::size_t i = d.offset; i < d.offset + d.length && i < to && source[i] != '\n'; ++i)
-        marks += text::escaped_width(static_cast<unsigned char>(source[i]));
+    while (!marks.empty() && marks.back() == ' ')
+        marks.pop_back();
+    const std::size_t first_mark = marks.find_first_not_of(' ');
     out += c.gutter;
     out += ' ' + number + " | ";
     out += c.reset;
@@ -74,11 +84,9 @@ void show_source(std::string& out, std::string_view source, const diagnostic& d,
     out += c.gutter;
     out += ' ' + pad + " | ";
     out += c.reset;
-    out += std::string(caret_at, ' ');
+    out += marks.substr(0, first_mark);
     out += c.caret;
-    out += '^';
-    if (marks > 1)
-        out += std::string(marks - 1, '~');
+    out += marks.substr(first_mark);
     out += c.reset;
     out += '\n';
 }
@@ -87,7 +95,7 @@ void show_source(std::string& out, std::string_view source, const diagnostic& d,
 std::string join_words(const std::vector<std::string_view>& words, std::size_t shown)
 {
     const std::size_t n = words.size();
-    const std::size_t listed = n > shown + 1 ? shown : n;
+    const std::size_t listed = n > shown ? shown : n;
     std::string out;
     for (std::size_t i = 0; i < listed; ++i) {
         if (i > 0)
@@ -95,7 +103,7 @@ std::string join_words(const std::vector<std::string_view>& words, std::size_t s
         out += words[i];
     }
     if (listed < n)
-        out += " or one of " + std::to_string(n - listed) + " others";
+        out += " or " + std::to_string(n - listed) + " more (--format=json lists them all)";
     return out;
 }
 
@@ -104,22 +112,61 @@ std::string plural(long n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The expected items a person is shown; JSON has them all.
+constexpr std::size_t shown_expected = 5;
+
+long total(const code_counts& counts)
+{
+    long n = 0;
+    for (const long c : counts)
+        n += c;
+    return n;
+}
+
+// The codes counted, most frequent first (then in the catalogue's order).
+std::vector<std::size_t> by_frequency(const code_counts& counts)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        if (counts[i] > 0)
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return counts[a] > counts[b]; });
+    return order;
+}
+
+// "T006 2, T009 1"
+std::string by_code(const code_counts& counts)
+{
+    std::string out;
+    for (const std::size_t i : by_frequency(counts))
+        out += (out.empty() ? "" : ", ") + std::string(catalogue()[i].id) + ' ' + std::to_string(counts[i]);
+    return out;
+}
+
+// {"T006":2,"T009":1}
+std::string counts_json(const code_counts& counts)
+{
+    std::string out = "{";
+    for (const std::size_t i : by_frequency(counts))
+        out += (out.size() > 1 ? ",\"" : "\"") + std::string(catalogue()[i].id) + "\":" + std::to_string(counts[i]);
+    return out + "}";
+}
+
 } // namespace
 
-void format_human(std::string& out, std::string_view path, std::string_view source, const file_report& report,
-                  bool color)
+void format_human(std::string& out, std::string_view path, std::string_view source,
+                  std::span<const diagnostic> diagnostics, bool color)
 {
     const palette c = colors(color);
     const std::string shown = text::printable(path);
-    bool first = true;
-    for (const diagnostic& d : report.diagnostics) {
+    for (const diagnostic& d : diagnostics) {
         const code_info& e = info(d.kind);
         out += c.bold;
         out += shown;
         out += ':' + std::to_string(d.line) + ':' + std::to_string(d.column) + ": ";
         out += c.reset;
-        out += e.warning ? c.warning : c.error;
-        out += e.warning ? "warning[" : "error[";
+        out += d.warning ? c.warning : c.error;
+        out += d.warning ? "warning[" : "error[";
         out += e.id;
         out += "]: ";
         out += c.reset;
@@ -127,47 +174,54 @@ void format_human(std::string& out, std::string_view path, std::string_view sour
         out += d.message;
         out += c.reset;
         out += '\n';
-        show_source(out, source, d, c);
+        if (!source.empty() || !e.consistency)   // without the text, a warning about the corpus stands alone
+            show_source(out, source, d, c);
         const std::string pad(std::to_string(d.line).size(), ' ');
-        if (!d.expected.empty()) {
+        auto note = [&](const char* what, const std::string& words) {
             out += ' ' + pad + " = ";
             out += c.note;
-            out += "expected";
+            out += what;
             out += c.reset;
-            out += ": " + join_words(d.expected, 12) + '\n';
-        }
-        for (const std::string& hint : d.hints) {
-            out += ' ' + pad + " = ";
-            out += c.note;
-            out += "hint";
-            out += c.reset;
-            out += ": " + hint + '\n';
-        }
-        if (first) {
+            out += ": " + words + '\n';
+        };
+        if (!d.expected_plain.empty())
+            note("expected", join_words(d.expected_plain, shown_expected));
+        for (const std::string& hint : d.hints)
+            note("hint", hint);
+        if (d.velmar_stops) {
             out += ' ' + pad + " = ";
             out += c.note;
             out += "velmar";
             out += c.reset;
-            out += " stops here: \"";
-            out += e.warning ? "parser stack overflow" : "parse error";
-            out += " in line " + std::to_string(d.velmar_line) + "\"\n";
-            first = false;
+            out += std::string(" stops here: \"") + (d.warning ? "parser stack overflow" : "parse error") +
+                   " in line " + std::to_string(d.velmar_line) + "\"\n";
         }
-    }
-    if (report.stopped) {
-        out += c.bold;
-        out += shown;
-        out += ": ";
-        out += c.reset;
-        out += c.note;
-        out += "note";
-        out += c.reset;
-        out += ": stopped after " + plural(report.errors, "error", "errors") +
-               " (--max-errors); the rest of the file is not checked\n";
     }
 }
 
-void format_json(std::string& out, std::string_view path, const file_report& report)
+void format_stopped_human(std::string& out, std::string_view path, int errors, bool color)
+{
+    const palette c = colors(color);
+    out += c.bold;
+    out += text::printable(path);
+    out += ": ";
+    out += c.reset;
+    out += c.note;
+    out += "note";
+    out += c.reset;
+    out += ": stopped after " + plural(errors, "error", "errors") +
+           " (--max-errors); the rest of the file is not checked\n";
+}
+
+void format_human(std::string& out, std::string_view path, std::string_view source, const file_report& report,
+                  bool color)
+{
+    format_human(out, path, source, report.diagnostics, color);
+    if (report.stopped)
+        format_stopped_human(out, path, report.errors, color);
+}
+
+void format_json(std::string& out, std::string_view path, std::span<const diagnostic> diagnostics)
 {
     const std::string file = text::json_string(path);
     auto list = [&out](const auto& items) {
@@ -179,12 +233,13 @@ void format_json(std::string& out, std::string_view path, const file_report& rep
         }
         out += ']';
     };
-    for (const diagnostic& d : report.diagnostics) {
+    for (const diagnostic& d : diagnostics) {
         const code_info& e = info(d.kind);
         out += "{\"type\":\"diagnostic\",\"file\":" + file + ",\"line\":" + std::to_string(d.line) +
-               ",\"column\":" + std::to_string(d.column) + ",\"velmar_line\":" + std::to_string(d.velmar_line) +
-               ",\"severity\":" + (e.warning ? "\"warning\"" : "\"error\"") + ",\"code\":\"" + e.id +
-               "\",\"message\":";
+               ",\"column\":" + std::to_string(d.column) + ",\"end_line\":" + std::to_string(d.end_line) +
+               ",\"end_column\":" + std::to_string(d.end_column) + ",\"velmar_line\":" +
+               std::to_string(d.velmar_line) + ",\"severity\":" + (d.warning ? "\"warning\"" : "\"error\"") +
+               ",\"code\":\"" + e.id + "\",\"message\":";
         text::append_json_string(out, d.message);
         out += ",\"found\":";
         text::append_json_string(out, d.found);
@@ -194,8 +249,90 @@ void format_json(std::string& out, std::string_view path, const file_report& rep
         text::append_json_string(out, d.context);
         out += ",\"hints\":";
         list(d.hints);
+        out += ",\"suggestion\":";
+        if (d.suggestion.empty())
+            out += "null";
+        else
+            text::append_json_string(out, d.suggestion);
+        out += ",\"related\":";
+        if (d.related.line > 0) {
+            out += "{\"file\":";
+            text::append_json_string(out, d.related.file.empty() ? path : std::string_view(d.related.file));
+            out += ",\"line\":" + std::to_string(d.related.line) + ",\"column\":" +
+                   std::to_string(d.related.column) + '}';
+        } else {
+            out += "null";
+        }
         out += "}\n";
     }
+}
+
+void format_stopped_json(std::string& out, std::string_view path, int errors)
+{
+    out += "{\"type\":\"truncated\",\"file\":";
+    text::append_json_string(out, path);
+    out += ",\"errors\":" + std::to_string(errors) + ",\"message\":";
+    text::append_json_string(out, "stopped after " + plural(errors, "error", "errors") +
+                                      " (--max-errors); the rest of the file is not checked");
+    out += "}\n";
+}
+
+void format_json(std::string& out, std::string_view path, const file_report& report)
+{
+    format_json(out, path, report.diagnostics);
+    if (report.stopped)
+        format_stopped_json(out, path, report.errors);
+}
+
+void format_fixed_human(std::string& out, std::string_view path, const code_counts& fixes, bool color)
+{
+    const palette c = colors(color);
+    out += c.bold;
+    out += text::printable(path);
+    out += ": ";
+    out += c.reset;
+    out += c.note;
+    out += "note";
+    out += c.reset;
+    out += ": " + plural(total(fixes), "fix", "fixes") + " written (" + by_code(fixes) + ")\n";
+}
+
+void format_fixed_json(std::string& out, std::string_view path, const code_counts& fixes)
+{
+    out += "{\"type\":\"fixed\",\"file\":";
+    text::append_json_string(out, path);
+    out += ",\"fixes\":" + counts_json(fixes) + "}\n";
+}
+
+void format_statistics_human(std::string& out, const code_counts& counts, bool color)
+{
+    const palette c = colors(color);
+    out += c.bold;
+    out += "code   count  what";
+    out += c.reset;
+    out += '\n';
+    for (const std::size_t i : by_frequency(counts)) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%-5s %6ld  ", catalogue()[i].id, counts[i]);
+        out += line;
+        out += catalogue()[i].title;
+        out += '\n';
+    }
+}
+
+void format_statistics_json(std::string& out, const code_counts& counts)
+{
+    out += "{\"type\":\"statistics\",\"codes\":[";
+    bool first = true;
+    for (const std::size_t i : by_frequency(counts)) {
+        out += first ? "" : ",";
+        first = false;
+        out += "{\"code\":\"" + std::string(catalogue()[i].id) + "\",\"count\":" + std::to_string(counts[i]) +
+               ",\"title\":";
+        text::append_json_string(out, catalogue()[i].title);
+        out += '}';
+    }
+    out += "]}\n";
 }
 
 void format_path_human(std::string& out, std::string_view path, std::string_view message)
@@ -231,6 +368,11 @@ void format_summary_human(std::string& out, const totals& t, bool color)
         out += ", " + plural(t.file_errors, "path", "paths") + " not readable";
     if (t.empty_folders > 0)
         out += ", " + plural(t.empty_folders, "folder", "folders") + " without files to check";
+    if (t.not_written > 0)
+        out += ", " + plural(t.not_written, "file", "files") + " not written";
+    if (total(t.fixes) > 0)
+        out += ", " + plural(total(t.fixes), "fix", "fixes") + " in " + plural(t.files_fixed, "file", "files") + " (" +
+               by_code(t.fixes) + ")";
     out += " (" + std::string(seconds) + ")";
     out += c.reset;
     out += '\n';
@@ -243,7 +385,9 @@ void format_summary_json(std::string& out, const totals& t)
     out += "{\"type\":\"summary\",\"files\":" + std::to_string(t.files) + ",\"turns\":" + std::to_string(t.turns) +
            ",\"files_with_errors\":" + std::to_string(t.files_with_errors) + ",\"errors\":" + std::to_string(t.errors) +
            ",\"warnings\":" + std::to_string(t.warnings) + ",\"file_errors\":" + std::to_string(t.file_errors) +
-           ",\"empty_folders\":" + std::to_string(t.empty_folders) + ",\"seconds\":" + seconds + "}\n";
+           ",\"empty_folders\":" + std::to_string(t.empty_folders) + ",\"not_written\":" +
+           std::to_string(t.not_written) + ",\"files_fixed\":" + std::to_string(t.files_fixed) +
+           ",\"fixes\":" + counts_json(t.fixes) + ",\"seconds\":" + seconds + "}\n";
 }
 
 } // namespace trl_check

@@ -3,9 +3,12 @@
 // JSON Lines, and the summary at the end.
 #pragma once
 
+#include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "catalogue.h"
 #include "check.h"
 
 namespace trl_check {
@@ -18,6 +21,9 @@ struct totals {
     long warnings = 0;
     long file_errors = 0;         // paths that could not be read
     long empty_folders = 0;       // folders without a file to check
+    long not_written = 0;         // files whose fixes could not be written
+    long files_fixed = 0;         // files written (or to be written) with fixes
+    code_counts fixes{};          // fixes applied, by the code of what they fixed
     double seconds = 0;
 };
 
@@ -28,6 +34,25 @@ struct totals {
 void format_human(std::string& out, std::string_view path, std::string_view source, const file_report& report,
                   bool color);
 void format_json(std::string& out, std::string_view path, const file_report& report);
+
+// Parts of those: diagnostics alone (with an empty `source`, without
+// source lines), and the note (human) or record (JSON, "truncated") of a
+// file whose check stopped at the error limit.
+void format_human(std::string& out, std::string_view path, std::string_view source,
+                  std::span<const diagnostic> diagnostics, bool color);
+void format_json(std::string& out, std::string_view path, std::span<const diagnostic> diagnostics);
+void format_stopped_human(std::string& out, std::string_view path, int errors, bool color);
+void format_stopped_json(std::string& out, std::string_view path, int errors);
+
+// The fixes written to a file: "PATH: note: 3 fixes written (T006 2, T009
+// 1)", or a JSON record of type "fixed".
+void format_fixed_human(std::string& out, std::string_view path, const code_counts& fixes, bool color);
+void format_fixed_json(std::string& out, std::string_view path, const code_counts& fixes);
+
+// The diagnostics of a run counted by code, most frequent first: a table,
+// or a JSON record of type "statistics".
+void format_statistics_human(std::string& out, const code_counts& counts, bool color);
+void format_statistics_json(std::string& out, const code_counts& counts);
 
 // A path that gave nothing to check: "trl-check: PATH: MESSAGE" for
 // standard error, or a JSON object of type "file_error" (a path that could

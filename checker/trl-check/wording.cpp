@@ -1,10 +1,15 @@
 #include "wording.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "grammar.h"
+#include "lex.trl.text.h"
 #include "stack_limit.h"
+#include "tags.h"
 #include "text.h"
+#include "umlauts.h"
 
 namespace trl_check {
 
@@ -15,24 +20,6 @@ using grammar::tables;
 bool starts_utf16(std::string_view source)
 {
     return source.starts_with("\xFF\xFE") || source.starts_with("\xFE\xFF");
-}
-
-// The letters that the conventions write with a double quote.
-struct umlaut {
-    char32_t code_point;
-    const char* letter;   // UTF-8
-    const char* written;
-};
-constexpr umlaut umlauts[] = {{0xE4, "\xC3\xA4", "\"a"}, {0xF6, "\xC3\xB6", "\"o"}, {0xFC, "\xC3\xBC", "\"u"},
-                              {0xDF, "\xC3\x9F", "\"s"}, {0xC4, "\xC3\x84", "\"A"}, {0xD6, "\xC3\x96", "\"O"},
-                              {0xDC, "\xC3\x9C", "\"U"}};
-
-const umlaut* umlaut_of(char32_t c)
-{
-    for (const umlaut& u : umlauts)
-        if (u.code_point == c)
-            return &u;
-    return nullptr;
 }
 
 // "U+20AC": a code point as character tables name it.
@@ -73,7 +60,7 @@ void byte_hints(std::string_view source, std::size_t offset, std::vector<std::st
     }
     if (b < 0x80)
         return;
-    if (offset == 0 && rest.starts_with("\xEF\xBB\xBF")) {
+    if (offset == 0 && rest.starts_with(utf8_byte_order_mark)) {
         hints.push_back("a UTF-8 byte order mark at the start of the file: remove it");
         return;
     }
@@ -84,16 +71,16 @@ void byte_hints(std::string_view source, std::size_t offset, std::vector<std::st
             bytes += text::hex_byte(static_cast<unsigned char>(rest[i]));
         }
         if (const umlaut* letter = umlaut_of(u.code_point))
-            hints.push_back("bytes " + bytes + " are the letter " + letter->letter +
-                            " in UTF-8; the conventions write " + letter->written);
+            hints.push_back("bytes " + bytes + " are the letter " + std::string(letter->utf8) +
+                            " in UTF-8; the conventions write " + std::string(letter->written));
         else
             hints.push_back("bytes " + bytes + " are the character " + code_point_name(u.code_point) +
                             " in UTF-8; the conventions use ASCII only");
         return;
     }
     if (const umlaut* letter = umlaut_of(b)) {
-        hints.push_back("byte " + text::hex_byte(b) + " is the letter " + letter->letter +
-                        " in Latin-1; the conventions write " + letter->written);
+        hints.push_back("byte " + text::hex_byte(b) + " is the letter " + std::string(letter->utf8) +
+                        " in Latin-1; the conventions write " + std::string(letter->written));
         return;
     }
     hints.push_back("the conventions use ASCII only");
@@ -108,6 +95,176 @@ std::size_t line_start_of(std::string_view source, std::size_t offset)
 bool expects(const finding& f, int terminal)
 {
     return std::find(f.expected.begin(), f.expected.end(), terminal) != f.expected.end();
+}
+
+bool is_letter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A tag as written after a '<' that the scanner took as a byte of its own:
+// "<Hust>" (closed) or "<Lachen" (up to a blank, a line end or another
+// '<').
+struct written_tag {
+    std::size_t begin = 0;   // the '<'
+    std::size_t end = 0;     // after the '>', or after the last byte of an unclosed tag
+    bool closed = false;
+    // Known, but only with a blank after it ("<PP> "): the scanner skips
+    // it whole, so it stands for nothing without its blank.
+    bool needs_blank = false;
+};
+
+// The tag at the offending token: the token is such a '<', or comes right
+// after one (the grammar takes a '<' before a speaker mark, so the parse
+// stops at the byte after it).  No other token ends with '<', and skipped
+// text ends with a blank or before a line end, so a '<' just before the
+// token is a token of its own.
+std::optional<written_tag> tag_at(const finding& f, std::string_view source)
+{
+    constexpr std::size_t longest = 64;   // longer is no tag
+    std::size_t lt;
+    if (f.length == 1 && source[f.offset] == '<')
+        lt = f.offset;
+    else if (f.offset > 0 && source[f.offset - 1] == '<' && f.token != WS && f.token != END)
+        lt = f.offset - 1;
+    else
+        return std::nullopt;
+    std::size_t end = lt + 1;
+    while (end < source.size() && end - lt < longest &&
+           std::string_view(" \n\r\t<>").find(source[end]) == std::string_view::npos)
+        ++end;
+    const std::string_view name = source.substr(lt + 1, end - lt - 1);
+    // A comment that did not end as one, a speaker-marked event ("<@1"),
+    // or a '<' alone: no tag.
+    if (name.starts_with(';') || name.starts_with('@') || (!name.empty() && name[0] >= '0' && name[0] <= '9'))
+        return std::nullopt;
+    written_tag t{lt, end, end < source.size() && source[end] == '>'};
+    if (t.closed) {
+        ++t.end;
+    } else if (name.empty()) {
+        return std::nullopt;
+    }
+    if (t.closed) {
+        // Skipped whole with a blank after it?
+        std::string probe(source.substr(lt, t.end - lt));
+        probe += ' ';
+        trl_text_scanner s;
+        trl_text_scanner_start(s, probe.data(), probe.size());
+        t.needs_blank = trl_text_scan(s) == 0;
+    }
+    return t;
+}
+
+// A byte that begins a word ("~ja", "#ja", "*ja", "$A") is foreign to the
+// inside of a word: after a letter it is taken for what it is, not for a
+// missing blank.
+bool word_start_inside_word(const finding& f, std::string_view source)
+{
+    if (f.length != 1 || f.offset == 0 || !is_letter(source[f.offset - 1]))
+        return false;
+    const char c = source[f.offset];
+    return c == '~' || c == '#' || c == '*' || c == '$';
+}
+
+// The symbols of a turn identification, one token each, and what the part
+// that holds each must look like.
+std::string_view identification_part(int index)
+{
+    if (index < 0)
+        return {};
+    if (index <= 8)
+        return "the dialog name is a small letter, three digits, three small letters and a digit, then '_' (such as "
+               "g012abc3_)";
+    if (index <= 11)
+        return "the turn number is three digits (such as 001)";
+    if (index == 12)
+        return "'_' follows the turn number";
+    if (index <= 15)
+        return "the speaker code is three capital letters (or two and a digit)";
+    if (index == 16)
+        return "'_' follows the speaker code";
+    if (index <= 22)
+        return "the CD-ROM number is six digits";
+    if (index == 23)
+        return "':' follows the six digits of the CD-ROM number";
+    if (index == 24)
+        return "one blank follows the ':'";
+    return {};
+}
+
+// What could come, in the words of a transcriber: groups of terminals, in
+// the order they are shown.  Letters are "a letter" inside a word and "a
+// word" where one begins.
+struct plain_group {
+    std::string_view words;
+    std::array<int, 10> codes;   // token codes; -1 fills
+};
+
+constexpr int none = -1;
+constexpr std::string_view letter_words = "a letter";
+constexpr std::string_view word_words = "a word";
+constexpr plain_group plain_groups[] = {
+    {"a blank", {WS, none, none, none, none, none, none, none, none, none}},
+    {letter_words, {MC, UML_MC, L, UML_L, none, none, none, none, none, none}},
+    {"punctuation ('.', '?' or ',')", {'.', '?', ',', none, none, none, none, none, none, none}},
+    {"the end of the turn (an empty line)", {END, none, none, none, none, none, none, none, none, none}},
+    {"the end of the text", {0, none, none, none, none, none, none, none, none, none}},
+    {"a tag (such as <P> or <Husten>)", {HSALL, MGER, TGER, ATM, UVS, PAU, TAB, TABT, '<', none}},
+    {"a length mark (<L> or <Z>)", {ZOG, none, none, none, none, none, none, none, none, none}},
+    {"a speaker mark (such as @1 or 1@)", {SPA, SPP, none, none, none, none, none, none, none, none}},
+    {"a mark of the word (such as '--' or '=')", {KOM, TAA, TAE, FS, '*', '#', '~', '$', '=', '%'}},
+    {"'_' (a broken-off word)", {'_', none, none, none, none, none, none, none, none, none}},
+    {"'-' (a compound word)", {'-', none, none, none, none, none, none, none, none, none}},
+    {"an apostrophe (')", {'\'', none, none, none, none, none, none, none, none, none}},
+    {"a repair ('+/')", {WHA, none, none, none, none, none, none, none, none, none}},
+    {"the end of the repair ('/+')", {WHE, none, none, none, none, none, none, none, none, none}},
+    {"a false start ('-/')", {NSA, none, none, none, none, none, none, none, none, none}},
+    {"the end of the false start ('/-')", {NSE, none, none, none, none, none, none, none, none, none}},
+    {"a noise bracket ('<:')", {KLA, none, none, none, none, none, none, none, none, none}},
+    {"the end of the noise bracket (':>')", {KLE, none, none, none, none, none, none, none, none, none}},
+    {"a pronunciation comment ('<!')", {AKA, none, none, none, none, none, none, none, none, none}},
+    {"a language marker (such as '<*tGER> ')", {MRKA, none, none, none, none, none, none, none, none, none}},
+    {"a digit", {N, '0', none, none, none, none, none, none, none, none}},
+};
+
+std::vector<std::string_view> plain_expected(const finding& f, std::string_view source)
+{
+    if (f.where != finding::place::in_turn || grammar::is_identification_part(f.construct)) {
+        // An identification is made of single characters: said one by one.
+        std::vector<std::string_view> out;
+        for (const int t : f.expected) {
+            const std::string_view w = t == tables::translate(N) || t == tables::translate('0') ? "a digit"
+                                       : t == tables::translate(L)                             ? "a small letter"
+                                                                                                : terminal_words(t);
+            if (std::find(out.begin(), out.end(), w) == out.end())
+                out.push_back(w);
+        }
+        return out;
+    }
+    // The byte before, line ends passed over (the scanner skips them inside
+    // a turn): a letter, '-' or an apostrophe leaves a word unfinished.
+    std::size_t before = f.offset;
+    while (before > 0 && source[before - 1] == '\n')
+        --before;
+    const bool in_word =
+        before > 0 && (is_letter(source[before - 1]) || source[before - 1] == '-' || source[before - 1] == '\'');
+    std::vector<std::string_view> out;
+    std::vector<bool> grouped(f.expected.size(), false);
+    for (const plain_group& g : plain_groups) {
+        bool any = false;
+        for (std::size_t i = 0; i < f.expected.size(); ++i)
+            for (const int c : g.codes)
+                if (c != none && tables::translate(c) == f.expected[i]) {
+                    grouped[i] = true;
+                    any = true;
+                }
+        if (any)
+            out.push_back(g.words == letter_words && !in_word ? word_words : g.words);
+    }
+    for (std::size_t i = 0; i < f.expected.size(); ++i)
+        if (!grouped[i])
+            out.push_back(terminal_words(f.expected[i]));
+    return out;
 }
 
 void kind_hints(const finding& f, std::string_view source, diagnostic& d)
@@ -151,6 +308,11 @@ void kind_hints(const finding& f, std::string_view source, diagnostic& d)
         break;
     }
     case code::foreign_character:
+        if (word_start_inside_word(f, source))
+            d.hints.push_back(found_words(bytes) + " marks the beginning of a word, after a blank");
+        else if (bytes != "\"")
+            byte_hints(source, f.offset, d.hints);
+        break;
     case code::non_ascii_byte:
     case code::control_character:
         byte_hints(source, f.offset, d.hints);
@@ -166,6 +328,45 @@ void kind_hints(const finding& f, std::string_view source, diagnostic& d)
                           "close it");
     else if (bytes == ";" && f.offset != line_start_of(source, f.offset))
         d.hints.push_back("';' begins a comment line only at the beginning of a line");
+}
+
+// The code of a finding, and the tag it is about when there is one.
+struct classified {
+    code kind;
+    std::optional<written_tag> tag;
+};
+
+classified classify(const finding& f, std::string_view source)
+{
+    if (f.what == finding::kind::velmar_stack)
+        return {code::velmar_stack, {}};
+    const bool at_start = f.where == finding::place::start_of_text;
+    const bool between = f.where == finding::place::between_turns;
+    const bool identification = between || grammar::is_identification_part(f.construct);
+    if (f.token == 0)
+        return {at_start ? code::no_turn : code::end_inside_turn, {}};
+    if (!identification && !at_start) {
+        if (std::optional<written_tag> t = tag_at(f, source))
+            return {!t->closed ? code::unclosed_tag : t->needs_blank ? code::missing_blank : code::unknown_tag, t};
+    }
+    if (tables::translate(f.token) == tables::undefined_terminal) {
+        const auto b = static_cast<unsigned char>(source[f.offset]);
+        return {b >= 0x80                                                  ? code::non_ascii_byte
+                : b < 0x20 || b == 0x7F || f.token == TRL_UNDEFINED_TOKEN ? code::control_character
+                                                                          : code::foreign_character,
+                {}};
+    }
+    if (f.token == WS)
+        return {code::extra_blank, {}};
+    if (f.token == END)
+        return {identification && !between ? code::bad_identification : code::misplaced_empty_line, {}};
+    if (identification || at_start)
+        return {code::bad_identification, {}};
+    if (word_start_inside_word(f, source))
+        return {code::foreign_character, {}};
+    if (f.after_blank || (f.expected.size() == 1 && f.expected[0] == grammar::blank_terminal))
+        return {code::missing_blank, {}};
+    return {code::unexpected_token, {}};
 }
 
 } // namespace
@@ -210,35 +411,18 @@ std::string found_words(std::string_view bytes)
 
 code choose_code(const finding& f, std::string_view source)
 {
-    if (f.what == finding::kind::velmar_stack)
-        return code::velmar_stack;
-    const bool at_start = f.where == finding::place::start_of_text;
-    const bool between = f.where == finding::place::between_turns;
-    const bool identification = between || grammar::is_identification_part(f.construct);
-    if (f.token == 0)
-        return at_start ? code::no_turn : code::end_inside_turn;
-    if (tables::translate(f.token) == tables::undefined_terminal) {
-        const auto b = static_cast<unsigned char>(source[f.offset]);
-        return b >= 0x80                                                  ? code::non_ascii_byte
-               : b < 0x20 || b == 0x7F || f.token == TRL_UNDEFINED_TOKEN ? code::control_character
-                                                                         : code::foreign_character;
-    }
-    if (f.token == WS)
-        return code::extra_blank;
-    if (f.token == END)
-        return identification && !between ? code::bad_identification : code::misplaced_empty_line;
-    if (identification || at_start)
-        return code::bad_identification;
-    if (f.after_blank || (f.expected.size() == 1 && f.expected[0] == grammar::blank_terminal))
-        return code::missing_blank;
-    return code::unexpected_token;
+    return classify(f, source).kind;
 }
 
-void word(const finding& f, std::string_view source, diagnostic& d)
+void word(const finding& f, std::string_view source, diagnostic& d, bool lean)
 {
     const std::string_view bytes = source.substr(f.offset, f.length);
-    d.kind = choose_code(f, source);
+    const classified c = classify(f, source);
+    d.kind = c.kind;
+    d.warning = info(d.kind).warning;
     d.found = text::escape_bytes(bytes);
+    d.span_begin = f.offset;
+    d.span_end = f.offset + f.length;
     const std::string title = info(d.kind).title;
 
     if (f.what == finding::kind::velmar_stack) {
@@ -249,8 +433,10 @@ void word(const finding& f, std::string_view source, diagnostic& d)
         return;
     }
 
+    d.expected_terminals = f.expected;
     for (const int t : f.expected)
         d.expected.push_back(terminal_words(t));
+    d.expected_plain = plain_expected(f, source);
     const bool at_start = f.where == finding::place::start_of_text;
     d.context = f.construct ? std::string_view(tables::symbol_description[f.construct])
                 : at_start  ? std::string_view("start of the text")
@@ -258,12 +444,49 @@ void word(const finding& f, std::string_view source, diagnostic& d)
     const std::string where = f.construct ? " in the " + std::string(d.context)
                               : at_start  ? std::string(" before the first turn")
                                           : std::string(" between turns");
-    if (d.kind == code::end_inside_turn)   // the title says what happened
+    const std::string found = bytes.empty() ? std::string("the text ends") : "found " + found_words(bytes);
+
+    if (c.tag) {
+        // The tag is the offending text, whichever of its bytes the parse
+        // stopped at.
+        const std::string written = text::escape_bytes(source.substr(c.tag->begin, c.tag->end - c.tag->begin));
+        d.span_begin = c.tag->begin;
+        d.span_end = c.tag->end;
+        d.found = written;
+        if (d.kind == code::unclosed_tag) {
+            d.message = title + ": the tag " + written + " is not closed with '>'";
+        } else if (d.kind == code::missing_blank) {
+            d.message = title + ": the tag " + written + " is followed by a blank";
+        } else {
+            d.message = title + " " + written;
+            if (const tag_info* known = suggest_tag(source.substr(c.tag->begin, c.tag->end - c.tag->begin))) {
+                std::string_view meant = known->text;
+                if (meant.ends_with(' '))
+                    meant.remove_suffix(1);
+                d.suggestion = meant;
+                d.message += ": did you mean " + d.suggestion + "?";
+            }
+        }
+    } else if (d.kind == code::end_inside_turn) {   // the title says what happened
         d.message = title + "," + where;
-    else
-        d.message =
-            title + ": " + (bytes.empty() ? std::string("the text ends") : "found " + found_words(bytes)) + where;
+    } else if (d.kind == code::bad_identification && !identification_part(f.turn_tokens).empty()) {
+        d.message = title + ": " + std::string(identification_part(f.turn_tokens)) + ": " + found;
+    } else if (d.kind == code::foreign_character && bytes == "\"") {
+        d.message = title + ": a double quote writes an umlaut only before a, o, u, s, A, O or U: found " +
+                    found_words(source.substr(f.offset, f.offset + 1 < source.size() && source[f.offset + 1] != '\n'
+                                                            ? 2
+                                                            : 1)) +
+                    where;
+    } else {
+        d.message = title + ": " + found + where;
+    }
     kind_hints(f, source, d);
+    if (lean) {
+        d.message = {};
+        d.expected = {};
+        d.expected_plain = {};
+        d.hints = {};
+    }
 }
 
 } // namespace trl_check

@@ -17,10 +17,11 @@ namespace trl_check {
 // The code of a finding in `source`.
 code choose_code(const finding& f, std::string_view source);
 
-// Fills in what `d` says of the finding: its code, the token's text, the
-// expected words, the context, the message and the hints.  The position
-// fields are left as they are.
-void word(const finding& f, std::string_view source, diagnostic& d);
+// Fills in what `d` says of the finding: its code, severity, the offending
+// text (its span and its bytes), the expected terminals and words, the
+// context, the message, the hints and a suggestion.  The position fields
+// are left as they are.  `lean`: no message, hints or expected words.
+void word(const finding& f, std::string_view source, diagnostic& d, bool lean = false);
 
 // A terminal of the grammar in words: "a blank", "'<*T>t'", "the end of the
 // text".

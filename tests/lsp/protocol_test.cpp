@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <random>
 #include <sstream>
 
@@ -72,7 +74,7 @@ triples checker_triples(std::string_view text, bool utf8)
 {
     triples out;
     for (const trl_check::diagnostic& d : trl_check::checker().check(text).diagnostics) {
-        const auto [line, character] = model_position(text, d.offset, utf8);
+        const auto [line, character] = model_position(text, d.span_begin, utf8);
         out.emplace_back(line, character, trl_check::info(d.kind).id);
     }
     return out;
@@ -382,9 +384,92 @@ TEST(LspProtocol, Requests)
                                                                          {"1@", "parameter"},
                                                                          {".", "operator"}}));
 
-    // No fixes yet: no actions, but both kinds are offered.
-    EXPECT_EQ(r.response(actions)["result"], json::array());
+    // At the '.' of "so.": the blank before it, not preferred (it changes
+    // the text's elements); no fix of all, the text needing none that is
+    // safe.  Both kinds are offered.
+    const json at_dot = r.response(actions)["result"];
+    ASSERT_EQ(at_dot.size(), 1u) << at_dot;
+    EXPECT_EQ(at_dot[0]["kind"], "quickfix");
+    EXPECT_EQ(at_dot[0]["diagnostics"][0]["code"], "T009");
+    EXPECT_FALSE(at_dot[0].contains("isPreferred"));
+    EXPECT_EQ(at_dot[0]["edit"]["changes"][uri_of("events")],
+              (json::array({{{"range", {{"start", dot}, {"end", dot}}}, {"newText", " "}}})));
     EXPECT_EQ(capabilities["codeActionProvider"]["codeActionKinds"], (json{"quickfix", "source.fixAll.trl-check"}));
+}
+
+// The edits of a WorkspaceEdit for one document applied to its text
+// (positions in UTF-8 code units: bytes).
+std::string applied(std::string text, const json& edits)
+{
+    std::vector<std::size_t> starts{0};
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n')
+            starts.push_back(i + 1);
+    auto offset = [&](const json& p) {
+        return starts.at(p["line"].get<std::size_t>()) + p["character"].get<std::size_t>();
+    };
+    std::vector<std::tuple<std::size_t, std::size_t, std::string>> todo;
+    for (const json& e : edits)
+        todo.emplace_back(offset(e["range"]["start"]), offset(e["range"]["end"]), e["newText"]);
+    std::sort(todo.rbegin(), todo.rend());
+    for (const auto& [from, to, by] : todo)
+        text.replace(from, to - from, by);
+    return text;
+}
+
+std::string replaced(std::string text, std::string_view what, std::string_view by)
+{
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += by.size())
+        text.replace(at, what.size(), by);
+    return text;
+}
+
+// Code actions: every fix the checker's table has for a diagnostic in the
+// range, the safe ones preferred, and all the safe fixes of the document at
+// once, which write it as the conventions do: no byte order mark, LF line
+// ends, the umlauts with a double quote, the empty line at the end.
+TEST(LspProtocol, CodeActionsAreTheCheckersFixes)
+{
+    const std::string uri = uri_of("fix.trl");
+    const std::string text = "\xEF\xBB\xBFg012abc3_001_ABC_000000: sch\xC3\xB6n , gr\xC3\xBC\xC3\x9F ja .\r\n\r\n"
+                             "g012abc3_002_ABC_000000: <Hust> \xC3\x84rger .";
+    script s;
+    s.initialize(true);
+    s.open(uri, text);
+    const json everything = {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 9}, {"character", 0}}}};
+    const int all = s.request("textDocument/codeAction",
+                              doc_params(uri, {{"range", everything}, {"context", {{"diagnostics", json::array()}}}}));
+    const int only_fix_all = s.request(
+        "textDocument/codeAction",
+        doc_params(uri, {{"range", everything},
+                         {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}));
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+
+    const json actions = r.response(all)["result"];
+    std::map<std::string, int> preferred, not_preferred;
+    json fix_all;
+    for (const json& a : actions) {
+        if (a["kind"] == "source.fixAll.trl-check") {
+            fix_all = a;
+            continue;
+        }
+        EXPECT_EQ(a["kind"], "quickfix");
+        ++(a.value("isPreferred", false) ? preferred : not_preferred)[a["diagnostics"][0]["code"]];
+        // Each fix mends its diagnostic's bytes, which it starts at.
+        EXPECT_EQ(a["edit"]["changes"][uri][0]["range"]["start"], a["diagnostics"][0]["range"]["start"]) << a;
+    }
+    // The byte order mark, the first umlaut of each word of the first turn
+    // (the rest of the word is passed over after an error), its carriage
+    // return and the missing end of the text; the unknown tag.
+    EXPECT_EQ(preferred, (std::map<std::string, int>{{"T002", 1}, {"T005", 3}, {"T006", 1}})) << actions;
+    EXPECT_EQ(not_preferred, (std::map<std::string, int>{{"T011", 1}})) << actions;
+    ASSERT_TRUE(fix_all.is_object()) << actions;
+    std::string written = replaced(replaced(text.substr(3), "\r\n", "\n"), "\xC3\xB6", "\"o");
+    written = replaced(replaced(replaced(written, "\xC3\xBC", "\"u"), "\xC3\x9F", "\"s"), "\xC3\x84", "\"A");
+    EXPECT_EQ(applied(text, fix_all["edit"]["changes"][uri]), written + "\n\n");
+    EXPECT_EQ(r.response(only_fix_all)["result"], json::array({fix_all}));
 }
 
 // Bad input, each case followed by a request that must still be answered:

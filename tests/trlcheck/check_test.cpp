@@ -25,7 +25,9 @@ using trl_check::file_report;
 file_report check(std::string_view text, int max_errors = 100)
 {
     trl_check::checker c;
-    return c.check(text, check_options{max_errors});
+    check_options options;
+    options.max_errors = max_errors;
+    return c.check(text, options);
 }
 
 // A diagnostic as the tests compare it.
@@ -64,8 +66,8 @@ TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
         {turn("001_ABC", "hi.") + ok2 + turn("003_ABC", "ja  so ."),
          {{1, 28, 0, "T009"}, {5, 29, 2, "T010"}},
          3},
-        // Only the first error of a turn: the rest of it is skipped.
-        {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}}, 2},
+        // Every error of a turn, where it stands.
+        {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}, {1, 32, 0, "T009"}, {1, 36, 0, "T009"}}, 2},
         // The offending token is the empty line itself: it ends the turn.
         {turn("001_ABC", "ja") + ok2 + turn("003_ABC", "ja"), {{2, 1, 1, "T008"}, {6, 1, 3, "T008"}}, 3},
         // A stray empty line between turns, and one before the first.
@@ -84,11 +86,56 @@ TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
     }
 }
 
+// After an error the check goes on where the text can go on, and what the
+// error broke is not reported again.
+TEST(TrlCheckRecovery, NoCascades)
+{
+    const struct {
+        std::string text;
+        std::vector<std::string> codes;
+    } cases[] = {
+        {turn("001_ABC", "+/ja & so/+ hm ."), {"T004"}},
+        {turn("001_ABC", "ja <Hust> <P> so ."), {"T011"}},
+        {turn("001_ABC", "<:<Husten> & ja:> ."), {"T004"}},
+        {turn("001_ABC", "ja , , so . hm ."), {"T001"}},
+        {turn("001_ABC", "<ah>  <:<Husten> ja:> so ."), {"T001"}},
+        {turn("001_ABC", "ja <!1 ja & so> ."), {"T004"}},
+        {turn("001_ABC", "ja\tso , ha"
+                         "llo.") + turn("002_ABC", "ja ."), {"T006", "T009"}},
+        // CR LF line ends: each turn's carriage return, once.
+        {"g012abc3_001_ABC_000000: ja .\r\n\r\ng012abc3_002_ABC_000000: so .\r\n\r\n", {"T006", "T006"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> got;
+        for (const diagnostic& d : check(c.text, 0).diagnostics)
+            got.push_back(trl_check::info(d.kind).id);
+        EXPECT_EQ(got, c.codes) << c.text;
+    }
+}
+
+// Recovery takes time in proportion to the text, however many errors a
+// turn of any length has (well under a second here; begun again from the
+// turn's start at each error, it would take minutes).
+TEST(TrlCheckRecovery, LinearInTurnsFullOfErrors)
+{
+    std::string one_turn = "g012abc3_001_ABC_000000: ";
+    for (int i = 0; i < 20000; ++i)
+        one_turn += "ja& so ";   // two words and an error, 7 bytes
+    one_turn += ".\n\n";
+    std::string crlf;
+    for (int i = 0; i < 4000; ++i)
+        crlf += "g012abc3_001_ABC_000000: ja so .\r\n\r\n";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(check(one_turn, 0).errors, 20000);
+    EXPECT_EQ(check(crlf, 0).errors, 4000);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+}
+
 TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
 {
     std::string text;
-    for (int i = 0; i < 5; ++i)
-        text += turn("001_ABC", "hi.");
+    for (int i = 1; i <= 5; ++i)
+        text += turn("00" + std::to_string(i) + "_ABC", "hi.");
     file_report r = check(text, 2);
     EXPECT_EQ(r.errors, 2);
     EXPECT_TRUE(r.stopped);
@@ -347,7 +394,8 @@ TEST(TrlCheckCodes, WordsForTranscribers)
         return words.find("token") == std::string_view::npos && words.find("input") == std::string_view::npos;
     };
     const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "?", ",", "\n", "\n\n",
-                                  "<Husten> ", "<P> ", "+/", "/+ ", "-/", "/- ", "<:", ":> ", "<!1 ", "1@", "@1",
+                                  "<Husten> ", "<Hust> ", "<Lachen ", "<P> ", "+/", "/+ ", "-/", "/- ", "<:", ":> ", "<!1 ",
+                                  "1@", "@1",
                                   "<*tGER> ", "<*T>t", "\t", "\r", "\xC3\xB6", "\xFC", "&", ";", "<;x> ", "0", "_",
                                   "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0')};
     std::mt19937 random(515);
@@ -367,7 +415,7 @@ TEST(TrlCheckCodes, WordsForTranscribers)
                 EXPECT_TRUE(plain(h)) << h;
         }
     }
-    EXPECT_GE(codes.size(), 9u);   // the random texts meet most kinds of error
+    EXPECT_GE(codes.size(), 11u);   // the random texts meet most kinds of error
     for (const trl_check::code_info& e : trl_check::catalogue())
         EXPECT_TRUE(plain(trl_check::explain(e))) << trl_check::explain(e);
 }
@@ -388,17 +436,111 @@ TEST(TrlCheckCodes, CatalogueExamplesHold)
             EXPECT_NE(std::string(e.example_note), "") << e.id;
             continue;
         }
-        const file_report bad = check(e.incorrect);
+        trl_check::checker checker;
+        check_options in_file;
+        in_file.file_name = e.example_file;
+        const file_report bad = checker.check(e.incorrect, in_file);
         ASSERT_FALSE(bad.diagnostics.empty()) << e.id;
         EXPECT_STREQ(trl_check::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
-        EXPECT_TRUE(check(e.correct).diagnostics.empty()) << e.id << ": " << e.correct;
-        EXPECT_NE(explanation.find("Incorrect:"), std::string::npos);
+        EXPECT_TRUE(checker.check(e.correct, in_file).diagnostics.empty()) << e.id << ": " << e.correct;
+        EXPECT_NE(explanation.find("\nIncorrect"), std::string::npos);
     }
     const std::string stack = trl_check::explain(trl_check::info(trl_check::code::velmar_stack));
     EXPECT_NE(stack.find("reaches 10000 entries: a turn of about 5000 words"), std::string::npos) << stack;
     EXPECT_EQ(trl_check::find_code("t004"), &trl_check::info(trl_check::code::foreign_character));
     EXPECT_EQ(trl_check::find_code("T0"), nullptr);
     EXPECT_EQ(trl_check::find_code("X001"), nullptr);
+}
+
+// The messages about tags, identifications and characters, and the
+// offending text each names: its bytes are the span an editor marks.
+TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
+{
+    const struct {
+        std::string text;
+        std::string code;
+        std::string message;   // the whole message, or a part of it when it ends with "..."
+        std::string span;      // the offending text
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja <Hust> so .\n\n", "T011", "unknown tag <Hust>: did you mean <Husten>?", "<Hust>"},
+        {"g012abc3_001_ABC_000000: ja <p> so .\n\n", "T011", "unknown tag <p>: did you mean <P>?", "<p>"},
+        {"g012abc3_001_ABC_000000: ja <Quatsch> so .\n\n", "T011", "unknown tag <Quatsch>", "<Quatsch>"},
+        {"g012abc3_001_ABC_000000: ja <#Klopfn> so .\n\n", "T011", "unknown tag <#Klopfn>: did you mean <#Klopfen>?",
+         "<#Klopfn>"},
+        {"g012abc3_001_ABC_000000: <Lachen so .\n\n", "T012", "unclosed tag: the tag <Lachen is not closed with '>'",
+         "<Lachen"},
+        {"g012abc3_001_ABC_000000: ja <Lachen\n\n", "T012", "unclosed tag: the tag <Lachen is not closed with '>'",
+         "<Lachen"},
+        {"g012abc3_001_ABC_000000: ja<PP>x .\n\n", "T009", "missing blank: the tag <PP> is followed by a blank", "<PP>"},
+        {"g012abc3_001_ABC_000000: ja \"x so .\n\n", "T004",
+         "character outside the conventions' alphabet: a double quote writes an umlaut only before a, o, u, s, A, O "
+         "or U: found '\"x' in the turn",
+         "\""},
+        {"g012abc3_001_ABC_000000: ja~so .\n\n", "T004",
+         "character outside the conventions' alphabet: found '~' in the word", "~"},
+        {"g012abc3_001_ABC_000000: ja} so .\n\n", "T004",
+         "character outside the conventions' alphabet: found '}' in the word", "}"},
+        {"g012abc3_001_abc_000000: ja .\n\n", "T007",
+         "malformed turn identification: the speaker code is three capital letters (or two and a digit): found 'a'",
+         "a"},
+        {"g012abc3_01_ABC_000000: ja .\n\n", "T007",
+         "malformed turn identification: the turn number is three digits (such as 001): found '_'", "_"},
+        {"g12abc3_001_ABC_000000: ja .\n\n", "T007", "malformed turn identification: the dialog name is ...", "a"},
+        {"g012abc3_001_ABC_00000: ja .\n\n", "T007",
+         "malformed turn identification: the CD-ROM number is six digits: found ':'", ":"},
+        {"g012abc3_001_ABC_0000000: ja .\n\n", "T007",
+         "malformed turn identification: ':' follows the six digits of the CD-ROM number: found '0'", "0"},
+        {"g012abc3_001_ABC_000000:ja .\n\n", "T007", "malformed turn identification: one blank follows the ':': "
+                                                     "found 'j'",
+         "j"},
+        {"g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_00000: ja .\n\n", "T007",
+         "malformed turn identification: the CD-ROM number is six digits: found ':'", ":"},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        const diagnostic& d = r.diagnostics.front();
+        EXPECT_STREQ(trl_check::info(d.kind).id, c.code.c_str()) << c.text << "\n" << d.message;
+        if (c.message.ends_with("..."))
+            EXPECT_EQ(d.message.rfind(c.message.substr(0, c.message.size() - 3), 0), 0u) << d.message;
+        else
+            EXPECT_EQ(d.message, c.message);
+        EXPECT_EQ(c.text.substr(d.span_begin, d.span_end - d.span_begin), c.span) << c.text;
+        EXPECT_LE(d.span_begin, d.offset);
+        EXPECT_GE(d.span_end, d.offset + d.length);
+    }
+}
+
+// For every diagnostic of random texts: its end is the position just after
+// the offending text (a line and a 1-based byte column, counted here
+// afresh), and the text covers the token.
+TEST(TrlCheckPositions, EndJustAfterTheOffendingText)
+{
+    const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "\n", "\n\n", "<Husten> ",
+                                  "<Hust> ", "<Lachen ", "<P> ", "+/", "/+ ", "<!1 ", "\t", "\r", "\xC3\xB6", "&",
+                                  "<;x> ", "\"x", "~", "<:", ":> ", std::string(1, '\0')};
+    std::mt19937 random(77);
+    trl_check::checker checker;
+    int spans = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text;
+        for (int n = static_cast<int>(random() % 14); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        for (const diagnostic& d : checker.check(text).diagnostics) {
+            ASSERT_LE(d.span_end, text.size()) << text;
+            long line = 1;
+            std::size_t line_start = 0;
+            for (std::size_t k = 0; k < d.span_end; ++k)
+                if (text[k] == '\n')
+                    ++line, line_start = k + 1;
+            EXPECT_EQ(d.end_line, line) << text;
+            EXPECT_EQ(d.end_column, static_cast<long>(d.span_end - line_start) + 1) << text;
+            EXPECT_LE(d.span_begin, d.offset) << text;
+            EXPECT_GE(d.span_end, d.offset + d.length) << text;
+            spans += d.span_end - d.span_begin > d.length;
+        }
+    }
+    EXPECT_GT(spans, 50);   // tags wider than their token were among them
 }
 
 std::string words(int n)
@@ -432,7 +574,7 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     // Twice, and an error after the warning in the second turn.  Between
     // turns the stack holds one entry more (the turns so far), so a later
     // turn reaches the limit one token earlier.
-    r = check(long_turn + ok1 + turn("003_ABC", words(6000) + "x."));
+    r = check(long_turn + ok2 + turn("003_ABC", words(6000) + "x."));
     EXPECT_EQ(seen_in(r), (std::vector<seen>{{1, 25 + 2 * 4997 + 2, 0, "W001"},
                                              {5, 25 + 2 * 4997 + 1, 2, "W001"},
                                              {5, 25 + 2 * 6000 + 2, 2, "T009"}}));
@@ -513,6 +655,69 @@ TEST(TrlCheckText, FoundBytesEscaped)
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
         EXPECT_EQ(r.diagnostics[0].found, c.found) << c.text;
         EXPECT_NE(r.diagnostics[0].message.find(c.message_part), std::string::npos) << r.diagnostics[0].message;
+    }
+}
+
+// The identifications of a file's turns compared: each warning where it
+// stands, with the place it names.
+TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
+{
+    auto t = [](const char* identification) { return std::string(identification) + ": ja .\n\n"; };
+    struct warning {
+        std::string code;
+        long line;
+        long related_line;   // 0: none
+        bool operator==(const warning&) const = default;
+    };
+    const struct {
+        std::string text;
+        std::string file;
+        std::vector<warning> expected;
+    } cases[] = {
+        {t("g012abc3_001_ABC_000000") + t("g012abc3_002_XYZ_000000") + t("g012abc3_010_ABC_000000"), "", {}},
+        // The same identification twice: used twice, and not increasing.
+        {t("g012abc3_001_ABC_000000") + t("g012abc3_001_ABC_000000"), "", {{"W002", 3, 1}, {"W003", 3, 1}}},
+        // Out of order once, and used again later: each warned about once.
+        {t("g012abc3_001_ABC_000000") + t("g012abc3_003_ABC_000000") + t("g012abc3_002_XYZ_000000") +
+             t("g012abc3_001_ABC_000000") + t("g012abc3_001_ABC_000000"),
+         "",
+         {{"W003", 5, 3}, {"W002", 7, 1}}},
+        // The same number by another speaker or on another CD-ROM is no
+        // repetition, but no increase either.
+        {t("g012abc3_001_ABC_000000") + t("g012abc3_001_ABC_000001"), "", {{"W003", 3, 1}}},
+        // Two dialogs: once; each numbered on its own.
+        {t("g012abc3_005_ABC_000000") + t("h013abc4_001_ABC_000000") + t("g012abc3_006_ABC_000000") +
+             t("k014abc5_001_ABC_000000"),
+         "",
+         {{"W004", 3, 1}}},
+        // A file named for a dialog.
+        {t("g012abc3_001_ABC_000000"), "corpus/g012abd3.trl", {{"W005", 1, 0}}},
+        {t("g012abc3_001_ABC_000000"), "corpus/g012abc3.TRL", {}},
+        {t("g012abc3_001_ABC_000000"), "corpus/notes.trl", {}},
+        {t("g012abc3_001_ABC_000000") + t("h013abc4_002_ABC_000000"), "g012abc3.trl", {{"W004", 3, 1}, {"W005", 3, 0}}},
+        // A turn whose identification has an error takes no part.
+        {t("g012abc3_002_ABC_000000") + t("g012abc3_001_abc_000000") + t("g012abc3_001_ABC_00000"), "", {}},
+        // Comments before a turn, an error after an identification.
+        {"; notes\n" + t("g012abc3_002_ABC_000000") + "g012abc3_001_ABC_000000: ja.\n\n", "", {{"W003", 4, 2}}},
+    };
+    for (const auto& c : cases) {
+        trl_check::checker checker;
+        check_options o;
+        o.file_name = c.file;
+        const file_report r = checker.check(c.text, o);
+        std::vector<warning> got;
+        for (const diagnostic& d : r.diagnostics)
+            if (trl_check::info(d.kind).consistency) {
+                got.push_back({trl_check::info(d.kind).id, d.line, d.related.line});
+                EXPECT_TRUE(d.warning);
+                EXPECT_EQ(c.text.substr(d.span_begin, d.span_end - d.span_begin), c.text.substr(d.offset, 23));
+            }
+        EXPECT_EQ(got.size(), c.expected.size()) << c.text;
+        EXPECT_TRUE(got == c.expected) << c.text << (got.empty() ? "" : got[0].code);
+        // With --strict they are errors.
+        o.strict = true;
+        const file_report strict = checker.check(c.text, o);
+        EXPECT_EQ(strict.errors, r.errors + static_cast<int>(c.expected.size())) << c.text;
     }
 }
 

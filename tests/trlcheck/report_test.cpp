@@ -79,4 +79,37 @@ TEST(TrlCheckReport, PathsShownPrintable)
     EXPECT_EQ(out, "trl-check: a\\tb: No such file or directory\n");
 }
 
+// What could have come: at most five items in a person's words, the
+// likeliest first; all of them in the grammar's words in JSON.
+TEST(TrlCheckReport, ExpectedInPlainWords)
+{
+    const struct {
+        std::string text;
+        std::string shown;   // the "expected" line without its gutter
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja.\n\n",
+         "= expected: a blank, a letter, a length mark (<L> or <Z>), a speaker mark (such as @1 or 1@), a mark of the "
+         "word (such as '--' or '=') or 3 more (--format=json lists them all)"},
+        {"g012abc3_001_ABC_000000: ja .x\n\n", "= expected: a blank or the end of the turn (an empty line)"},
+        {"g012abc3_001_ABC_00000: ja .\n\n", "= expected: a digit"},
+        {"g012abc3_001_AB_000000: ja .\n\n", "= expected: a digit or a capital letter"},
+        {"g012abc3_001_ABC_000000: ja <!1 ja>.\n\n", "= expected: a blank"},
+    };
+    for (const auto& c : cases) {
+        trl_check::checker checker;
+        trl_check::file_report r = checker.check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        r.diagnostics.resize(1);
+        std::string out;
+        trl_check::format_human(out, "f.trl", c.text, r, false);
+        const std::size_t at = out.find("= expected: ");
+        ASSERT_NE(at, std::string::npos) << out;
+        EXPECT_EQ(out.substr(at, out.find('\n', at) - at), c.shown) << c.text;
+        std::string json;
+        trl_check::format_json(json, "f.trl", r);
+        EXPECT_NE(json.find("\"expected\":[\""), std::string::npos);
+        EXPECT_GE(r.diagnostics[0].expected.size(), r.diagnostics[0].expected_plain.size());
+    }
+}
+
 } // namespace

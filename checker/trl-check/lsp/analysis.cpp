@@ -1,9 +1,7 @@
 #include "analysis.h"
 
 #include <algorithm>
-#include <array>
 #include <span>
-#include <tuple>
 
 #include "lex.trl.text.h"
 #include "parse_engine.h"
@@ -34,68 +32,6 @@ template <class Visit> void scan_tokens(std::string_view text, Visit&& visit)
 bool is_named(int code)
 {
     return code > TRL_UNDEFINED_TOKEN && code <= TRL_MAX_TOKEN;
-}
-
-std::string_view grammar_words(int code)
-{
-    return tables::symbol_description[tables::translate(code)];
-}
-
-// The strings from '<' that the scanner's automaton accepts, its loops not
-// gone round.
-std::vector<std::string> accepted_from_angle()
-{
-    namespace dfa = trl_dfa;
-    std::array<std::vector<unsigned char>, dfa::num_classes> members;
-    for (int b = 0; b < 256; ++b)
-        members[dfa::byte_class[b]].push_back(static_cast<unsigned char>(b));
-    std::vector<std::string> found;
-    std::string prefix = "<";
-    std::vector<int> path;
-    constexpr std::size_t longest = 64; // far above any tag
-    auto walk = [&](auto&& self, int state) -> void {
-        if (dfa::accept[state] != 0)
-            found.push_back(prefix);
-        if (dfa::stop[state] == 2 || prefix.size() >= longest)
-            return;
-        path.push_back(state);
-        for (int c = 0; c < dfa::num_classes; ++c) {
-            const int to = dfa::next[state][c];
-            if (to == 0 || std::find(path.begin(), path.end(), to) != path.end())
-                continue;
-            for (const unsigned char b : members[static_cast<std::size_t>(c)]) {
-                prefix.push_back(static_cast<char>(b));
-                self(self, to);
-                prefix.pop_back();
-            }
-        }
-        path.pop_back();
-    };
-    walk(walk, dfa::next[dfa::start_state][dfa::byte_class[static_cast<unsigned char>('<')]]);
-    return found;
-}
-
-std::vector<tag_info> collect_tags()
-{
-    std::vector<tag_info> tags;
-    for (std::string& candidate : accepted_from_angle()) {
-        int code = 0;
-        bool whole = false;
-        scan_tokens(candidate, [&](const scanned_token& t) {
-            code = t.code;
-            whole = t.offset == 0 && t.length == candidate.size();
-            return false;
-        });
-        if (whole && is_named(code) && candidate.find('>') != std::string::npos)
-            tags.push_back({std::move(candidate), code, grammar_words(code)});
-    }
-    std::sort(tags.begin(), tags.end(), [](const tag_info& a, const tag_info& b) {
-        return std::tie(a.token, a.text) < std::tie(b.token, b.text);
-    });
-    tags.erase(
-        std::unique(tags.begin(), tags.end(), [](const tag_info& a, const tag_info& b) { return a.text == b.text; }),
-        tags.end());
-    return tags;
 }
 
 // Runs the parser from the start of a text over the token codes given, to
@@ -232,20 +168,6 @@ void skipped(std::string_view text, std::size_t from, std::size_t to, std::vecto
 }
 
 } // namespace
-
-const std::vector<tag_info>& known_tags()
-{
-    static const std::vector<tag_info> tags = collect_tags();
-    return tags;
-}
-
-const tag_info* find_tag(std::string_view text)
-{
-    for (const tag_info& t : known_tags())
-        if (t.text == text)
-            return &t;
-    return nullptr;
-}
 
 scanned_token token_at(std::string_view text, std::size_t offset)
 {

@@ -4,17 +4,7 @@
 // automaton and the grammar's tables, so that a change to lex.trl.l or
 // velmar.y reaches the editor without a second list to keep in step.
 //
-// Note on the known tags.  The tags are read off the scanner's automaton
-// itself: every string from '<' that the automaton accepts, found by
-// walking its transitions without going round a loop (a loop is a
-// bracketed comment's body, which no tag has), is scanned as a text of its
-// own with the real scanner, and is a tag when it comes back as one named
-// token that closes its bracket ('>').  Its kind is what the grammar calls
-// that token (the "%token NAME CODE "words"" line of velmar.y): the
-// HESITATION, SPEAKER_NOISE and TECH_NOISE groups of lex.trl.l come back
-// as HSALL, MGER and TGER, "<P>" as PAU, "<A>" as ATM.  This needs no
-// build step that reads lex.trl.l a second way, and it lists exactly what
-// the scanner takes, character classes included.
+// The known tags come from the checker (tags.h).
 #pragma once
 
 #include <cstddef>
@@ -22,19 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "tags.h"
+
 namespace trl_check::lsp {
 
-// A tag that the scanner knows: its text, its token code, and what the
-// grammar calls that token ("a hesitation tag (such as <ah>)").
-struct tag_info {
-    std::string text;
-    int token = 0;
-    std::string_view kind;
-};
-
-// Every known tag, by token and then text.
-const std::vector<tag_info>& known_tags();
-const tag_info* find_tag(std::string_view text);
+using trl_check::find_tag;
+using trl_check::known_tags;
+using trl_check::tag_info;
 
 // A token of the scanner: its code (as velmar.tokens.h and single bytes)
 // and its bytes in the text.

@@ -73,11 +73,11 @@ bool wanted(const json& only, std::string_view kind)
     return false;
 }
 
-json workspace_edit(const snapshot& doc, const std::vector<text_edit>& edits)
+json workspace_edit(const snapshot& doc, const std::vector<edit>& edits)
 {
     position_map map = doc.positions();
     json changes = json::array();
-    for (const text_edit& e : edits)
+    for (const edit& e : edits)
         changes.push_back({{"range", range_json(map, e.offset, e.offset + e.length)}, {"newText", e.replacement}});
     return {{"changes", {{doc.uri, changes}}}};
 }
@@ -86,7 +86,7 @@ json workspace_edit(const snapshot& doc, const std::vector<text_edit>& edits)
 
 byte_span span_of(const diagnostic& d)
 {
-    return {d.offset, d.offset + d.length};
+    return {d.span_begin, d.span_end};
 }
 
 json range_json(position_map& map, std::size_t begin, std::size_t end)
@@ -246,29 +246,30 @@ json code_actions_json(const snapshot& doc, const file_report& report, const jso
     const std::size_t from = map.offset(read_position(range.at("start")));
     const std::size_t to = map.offset(read_position(range.at("end")));
     json actions = json::array();
-    std::vector<text_edit> all;
     position_map diagnostic_map = doc.positions();
-    for (const diagnostic& d : report.diagnostics) {
-        const std::vector<quick_fix> fixes = quick_fixes(d, doc.text);
-        if (fixes.empty())
-            continue;
-        // The first fix of each diagnostic joins the fix of them all where
-        // it overlaps none before it.
-        const std::vector<text_edit>& first = fixes.front().edits;
-        if (!first.empty() && (all.empty() || all.back().offset + all.back().length <= first.front().offset))
-            all.insert(all.end(), first.begin(), first.end());
-        const byte_span s = span_of(d);
-        if (!wanted(only, quickfix_kind) || s.begin > std::max(from, to) || std::min(from, to) > s.end)
-            continue;
-        for (const quick_fix& f : fixes)
-            actions.push_back({{"title", f.title},
+    if (wanted(only, quickfix_kind)) {
+        for (const diagnostic& d : report.diagnostics) {
+            const byte_span s = span_of(d);
+            if (s.begin > std::max(from, to) || std::min(from, to) > s.end)
+                continue;
+            for (const quick_fix& f : quick_fixes(d, doc.text)) {
+                json action = {{"title", f.title},
                                {"kind", quickfix_kind},
                                {"diagnostics", json::array({diagnostic_json(doc, diagnostic_map, d)})},
-                               {"edit", workspace_edit(doc, f.edits)}});
+                               {"edit", workspace_edit(doc, f.edits)}};
+                if (f.preferred)
+                    action["isPreferred"] = true;
+                actions.push_back(std::move(action));
+            }
+        }
     }
-    if (!all.empty() && wanted(only, fix_all_kind))
-        actions.push_back(
-            {{"title", "Fix all trl-check problems"}, {"kind", fix_all_kind}, {"edit", workspace_edit(doc, all)}});
+    if (wanted(only, fix_all_kind)) {
+        const std::vector<edit> all = safe_edits(doc.text, report);
+        if (!all.empty())
+            actions.push_back({{"title", "Fix all safely fixable trl-check problems"},
+                               {"kind", fix_all_kind},
+                               {"edit", workspace_edit(doc, all)}});
+    }
     return actions;
 }
 

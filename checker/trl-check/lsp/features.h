@@ -12,9 +12,9 @@
 
 namespace trl_check::lsp {
 
-// The bytes a diagnostic covers in its text.  The checker gives the first
-// byte and the length of the offending token; every conversion to a range
-// goes through here.
+// The bytes a diagnostic covers in its text: the offending text as the
+// checker gives it (diagnostic::span_begin and span_end; a whole tag for an
+// unknown tag); every conversion to a range goes through here.
 struct byte_span {
     std::size_t begin = 0;
     std::size_t end = 0;

@@ -1,33 +1,31 @@
-// Quick fixes for diagnostics: the one place that says how a diagnostic of
-// a text can be repaired.  The code actions of the server (each fix as a
-// "quickfix" action, and all of a document's fixes at once as
-// "source.fixAll.trl-check") are built from what it returns.
+// Quick fixes for diagnostics: what the checker's table of fixes (fix.h)
+// offers for a diagnostic of a text, and all the safe fixes of a text at
+// once.  The code actions of the server (each fix as a "quickfix" action,
+// the safe ones preferred, and all of a document's safe fixes as
+// "source.fixAll.trl-check") are built from what these return.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check.h"
+#include "fix.h"
 
 namespace trl_check::lsp {
 
-// A replacement of bytes of the text.
-struct text_edit {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    std::string replacement;
-};
+using trl_check::edit;
 
 struct quick_fix {
     std::string title;
-    std::vector<text_edit> edits; // in the order of the text, not overlapping
+    std::vector<edit> edits;   // in the order of the text, not overlapping
+    bool preferred = false;    // safe: it changes how the text is written, not what it says
 };
 
-// The fixes for diagnostic `d` of `text`, the best first.  None are known
-// yet: the fixes come by diagnostic code, with the checker's own table of
-// fixes.
+// The fixes for diagnostic `d` of `text`, the best first.
 std::vector<quick_fix> quick_fixes(const diagnostic& d, std::string_view text);
+
+// Every safe fix of `text`, whose report is `report`, as one list of edits.
+std::vector<edit> safe_edits(std::string_view text, const file_report& report);
 
 } // namespace trl_check::lsp

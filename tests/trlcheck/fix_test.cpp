@@ -1,0 +1,427 @@
+// The fixes: safe fixes undo exactly the faults of writing put into
+// correct texts; fixing twice changes nothing; the table's fixes for each
+// kind; the suggestions for misspelled tags.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "acceptance.h"
+#include "check.h"
+#include "fix.h"
+#include "json.h"
+#include "lex.trl.text.h"
+#include "support.h"
+#include "tags.h"
+#include "umlauts.h"
+
+namespace {
+
+using trl_check::check_options;
+using trl_check::code;
+using trl_check::file_report;
+
+std::vector<std::string> acceptance_texts(const std::filesystem::path& dir, bool accepted_only)
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".trl")
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> texts;
+    for (const auto& f : files) {
+        std::filesystem::path rc = f;
+        rc.replace_extension(".rc");
+        if (accepted_only && test_support::read_file(rc).rfind("0", 0) != 0)
+            continue;
+        texts.push_back(test_support::read_file(f));
+    }
+    return texts;
+}
+
+long total(const trl_check::code_counts& c)
+{
+    long n = 0;
+    for (const long x : c)
+        n += x;
+    return n;
+}
+
+trl_check::fix_outcome fixed(const std::string& text, bool unsafe)
+{
+    trl_check::checker ck;
+    check_options o;
+    o.max_errors = 0;
+    return trl_check::fix_text(text, unsafe, ck, o);
+}
+
+// Correct texts without comments (a byte in a comment is no error, and
+// stays as it is), written the wrong ways that the safe fixes mend: a byte
+// order mark, CR LF line ends, umlauts as UTF-8 or as Latin-1 letters, the
+// last empty line or both last line ends missing.  Fixing gives back the
+// text, with one fix for each fault.
+TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
+{
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    std::mt19937 random(4242);
+    int texts = 0;
+    for (const std::string& text : acceptance_texts(cases, true)) {
+        if (text.find(';') != std::string::npos || !text.ends_with("\n\n"))
+            continue;
+        ++texts;
+        const bool latin1 = random() % 2;
+        std::string faulty;
+        long faults = 0;
+        if (!latin1 && random() % 3 == 0) {
+            faulty = trl_check::utf8_byte_order_mark;
+            ++faults;
+        }
+        // Umlauts are tokens of their own; line ends outside comments.
+        trl_text_scanner s;
+        trl_text_scanner_start(s, text.data(), text.size());
+        const char* copied = text.data();
+        for (int token; (token = trl_text_scan(s)) != 0;) {
+            if ((token == UML_L || token == UML_MC) && random() % 2) {
+                faulty.append(copied, s.token);
+                const char letter = s.token[1];
+                const trl_check::umlaut* u = nullptr;
+                for (const trl_check::umlaut& candidate : trl_check::umlauts)
+                    if (candidate.written[1] == letter)
+                        u = &candidate;
+                ASSERT_NE(u, nullptr);
+                if (latin1)
+                    faulty += static_cast<char>(u->code_point);
+                else
+                    faulty += u->utf8;
+                copied = s.token + s.length;
+                ++faults;
+            }
+        }
+        faulty.append(copied, text.data() + text.size());
+        if (const int dropped = static_cast<int>(random() % 3)) {
+            faulty.resize(faulty.size() - static_cast<std::size_t>(dropped));
+            ++faults;   // the end of the text
+        }
+        if (random() % 2) {
+            std::string crlf;
+            for (const char c : faulty) {
+                if (c == '\n') {
+                    crlf += '\r';
+                    ++faults;
+                }
+                crlf += c;
+            }
+            faulty = crlf;
+        }
+        const trl_check::fix_outcome f = fixed(faulty, false);
+        ASSERT_EQ(f.text, text) << faulty;
+        EXPECT_TRUE(f.settled);
+        EXPECT_EQ(f.report.errors, 0) << faulty;
+        EXPECT_EQ(total(f.applied), faults) << faulty;
+    }
+    EXPECT_GT(texts, 300);
+}
+
+// Every acceptance text with faults of every kind put in: fixing settles,
+// the errors left have no fix the table would apply, fixing again changes
+// nothing, and the fixed text has no error that a check of the text before
+// fixing did not find before the first place a fix changed.
+TEST(TrlCheckFix, FixingTwiceChangesNothing)
+{
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    std::mt19937 random(99);
+    const char* const faults[] = {"\r\n", "\xC3\xA4", "\xF6", "\t", "  ", ".", "<Hust> ", "<p> ", "\xEF\xBB\xBF"};
+    int unsettled = 0;
+    int n = 0;
+    for (std::string text : acceptance_texts(cases, false)) {
+        if (text.size() > 100000)
+            continue;   // the few huge ones: turns of thousands of words, a comment of megabytes
+        ++n;
+        for (int k = 0; k < 4 && !text.empty(); ++k) {
+            const std::size_t at = random() % text.size();
+            text.insert(at, faults[random() % std::size(faults)]);
+        }
+        for (const bool unsafe : {false, true}) {
+            const trl_check::fix_outcome once = fixed(text, unsafe);
+            if (!once.settled) {
+                ++unsettled;
+                continue;
+            }
+            const trl_check::fix_outcome twice = fixed(once.text, unsafe);
+            EXPECT_EQ(twice.text, once.text) << text;
+            EXPECT_EQ(total(twice.applied), 0) << text;
+            // Nothing that a fix would apply is left.
+            const trl_check::fixer fx(once.text);
+            EXPECT_TRUE(fx.safe_fixes(once.report).empty()) << text;
+            // Before the first byte a fix changed, the text and its errors
+            // are as they were.
+            const std::size_t same = static_cast<std::size_t>(
+                std::mismatch(text.begin(), text.end(), once.text.begin(), once.text.end()).first - text.begin());
+            trl_check::checker ck;
+            check_options o;
+            o.max_errors = 0;
+            const file_report before = ck.check(text, o);
+            for (const trl_check::diagnostic& d : once.report.diagnostics) {
+                if (d.warning || d.span_end >= same)
+                    break;
+                EXPECT_TRUE(std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
+                                        [&](const trl_check::diagnostic& b) {
+                                            return b.offset == d.offset && b.kind == d.kind;
+                                        }))
+                    << text;
+            }
+        }
+    }
+    EXPECT_GT(n, 1000);
+    EXPECT_LT(unsettled, 10);
+}
+
+// Each fix of the table on a turn made for it, and the tier it has.
+TEST(TrlCheckFix, TheFixOfEachKind)
+{
+    const struct {
+        std::string text;
+        std::string code;
+        bool safe;
+        std::string result;   // the text with the fix of the first diagnostic applied
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", true, "g012abc3_001_ABC_000000: ja .\n\r\n"},
+        {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", false, "g012abc3_001_ABC_000000: ja so .\n\n"},
+        {"\xEF\xBB\xBFg012abc3_001_ABC_000000: ja .\n\n", "T005", true, "g012abc3_001_ABC_000000: ja .\n\n"},
+        {"g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n", "T005", true, "g012abc3_001_ABC_000000: sch\"on .\n\n"},
+        // Not UTF-8 as a whole: Latin-1, where 0xC3 is no umlaut.
+        {"g012abc3_001_ABC_000000: \xDC \xC3\x9C .\n\n", "T005", true, "g012abc3_001_ABC_000000: \"U \xC3\x9C .\n\n"},
+        {"g012abc3_001_ABC_000000: gro\xDF .\n\n", "T005", true, "g012abc3_001_ABC_000000: gro\"s .\n\n"},
+        {"g012abc3_001_ABC_000000: ja .", "T002", true, "g012abc3_001_ABC_000000: ja .\n\n"},
+        {"g012abc3_001_ABC_000000: ja .\n", "T002", true, "g012abc3_001_ABC_000000: ja .\n\n"},
+        {"g012abc3_001_ABC_000000: ja?\n\n", "T009", false, "g012abc3_001_ABC_000000: ja ?\n\n"},
+        {"g012abc3_001_ABC_000000: ja  so .\n\n", "T010", false, "g012abc3_001_ABC_000000: ja so .\n\n"},
+        {"g012abc3_001_ABC_000000: ja <Lachn> .\n\n", "T011", false, "g012abc3_001_ABC_000000: ja <Lachen> .\n\n"},
+    };
+    for (const auto& c : cases) {
+        trl_check::checker ck;
+        const file_report r = ck.check(c.text);
+        ASSERT_FALSE(r.diagnostics.empty()) << c.text;
+        const trl_check::diagnostic& d = r.diagnostics.front();
+        EXPECT_STREQ(trl_check::info(d.kind).id, c.code.c_str()) << c.text;
+        const std::optional<trl_check::fix> f = trl_check::fixer(c.text).fix_for(d);
+        ASSERT_TRUE(f) << c.text;
+        EXPECT_EQ(f->tier == trl_check::fix_tier::safe, c.safe) << c.text;
+        EXPECT_EQ(f->kind, d.kind);
+        EXPECT_EQ(trl_check::apply(c.text, f->edits), c.result) << f->title;
+    }
+    // No fix: a lone carriage return, a blank missing before a word, a
+    // character outside the alphabet, a tag with no single nearest one.
+    for (const std::string text : {"g012abc3_001_ABC_000000: ja\r .\n\n", "g012abc3_001_ABC_000000: ja .so .\n\n",
+                                   "g012abc3_001_ABC_000000: ja & so .\n\n", "g012abc3_001_ABC_000000: <T> .\n\n"}) {
+        trl_check::checker ck;
+        const file_report r = ck.check(text);
+        ASSERT_FALSE(r.diagnostics.empty()) << text;
+        EXPECT_FALSE(trl_check::fixer(text).fix_for(r.diagnostics.front())) << text;
+    }
+}
+
+// An unsafe fix that would leave an error where it changed the turn is not
+// applied; two that are only clean together are applied together.
+TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
+{
+    const struct {
+        std::string text;
+        std::string result;
+    } cases[] = {
+        // A blank for the tab would make two blanks.
+        {"g012abc3_001_ABC_000000: ja\t so .\n\n", "g012abc3_001_ABC_000000: ja\t so .\n\n"},
+        // A blank before '.': the '.' is right then, the next word's
+        // missing blank lies beyond the blank put in.
+        {"g012abc3_001_ABC_000000: ja.so .\n\n", "g012abc3_001_ABC_000000: ja .so .\n\n"},
+        // Two tabs: a blank for either leaves the other beside it, and two
+        // blanks for both are two blanks.
+        {"g012abc3_001_ABC_000000: ja\t\tso .\n\n", "g012abc3_001_ABC_000000: ja\t\tso .\n\n"},
+        // Two blanks before an unknown tag: both fixes, together.
+        {"g012abc3_001_ABC_000000: ja  <Hust> so .\n\n", "g012abc3_001_ABC_000000: ja <Husten> so .\n\n"},
+        // Every error of a turn, at once.
+        {"g012abc3_001_ABC_000000: ja, so\tja  <Lachn> .\n\n", "g012abc3_001_ABC_000000: ja , so ja <Lachen> .\n\n"},
+    };
+    for (const auto& c : cases) {
+        const trl_check::fix_outcome safe_only = fixed(c.text, false);
+        EXPECT_EQ(safe_only.text, c.text);
+        EXPECT_EQ(fixed(c.text, true).text, c.result) << c.text;
+    }
+}
+
+TEST(TrlCheckFix, SuggestedTags)
+{
+    const struct {
+        const char* written;
+        const char* meant;   // null: none
+    } cases[] = {
+        {"<Hust>", "<Husten>"},      {"<Lachn>", "<Lachen>"},   {"<#Klopfn>", "<#Klopfen>"},
+        {"<p>", "<P>"},              {"<laugh>", "<Laugh>"},    {"<Gerausch>", "<Ger\"ausch>"},
+        {"<Ger\xC3\xA4usch>", "<Ger\"ausch>"}, {"<ahmm>", "<ahm>"},
+        {"<ahh>", nullptr},          // <ah> and <ahm> are as near
+        {"<T>", nullptr},            // <P>, <A>, <L>, ... are as near
+        {"<Quatsch>", nullptr},      // nothing within two edits
+        {"<tGER>", "<*tGER>"},       // a language marker without its blank
+    };
+    for (const auto& c : cases) {
+        const trl_check::tag_info* t = trl_check::suggest_tag(c.written);
+        if (!c.meant) {
+            EXPECT_EQ(t, nullptr) << c.written << " -> " << (t ? t->text : "");
+            continue;
+        }
+        ASSERT_NE(t, nullptr) << c.written;
+        std::string text = t->text;
+        if (text.ends_with(' '))
+            text.pop_back();
+        EXPECT_EQ(text, c.meant) << c.written;
+    }
+    // In a check: the message names it, and so does the JSON field.
+    trl_check::checker ck;
+    const file_report r = ck.check("g012abc3_001_ABC_000000: ja <Hust> so .\n\n");
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].suggestion, "<Husten>");
+    EXPECT_EQ(r.diagnostics[0].message, "unknown tag <Hust>: did you mean <Husten>?");
+}
+
+// The files of a folder by name, with their bytes.
+std::map<std::string, std::string> files_in(const std::filesystem::path& dir)
+{
+    std::map<std::string, std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        out[e.path().filename().string()] = test_support::read_file(e.path());
+    return out;
+}
+
+const std::string windows = "\xEF\xBB\xBFg012abc3_001_ABC_000000: sch\xC3\xB6n , ja .\r\n\r\n"
+                            "g012abc3_002_ABC_000000: gr\xC3\xBC\xC3\x9F dich  <Hust> so .\r\n";
+const std::string windows_fixed = "g012abc3_001_ABC_000000: sch\"on , ja .\n\n"
+                                  "g012abc3_002_ABC_000000: gr\"u\"s dich  <Hust> so .\n\n";
+const std::string windows_fixed_unsafe = "g012abc3_001_ABC_000000: sch\"on , ja .\n\n"
+                                         "g012abc3_002_ABC_000000: gr\"u\"s dich <Husten> so .\n\n";
+const std::string correct = "g012abc3_003_ABC_000000: ja .\n\n";
+
+// --fix writes the fixed text over the file, its mode kept, and leaves a
+// correct file alone (its time too); the report is of what remains, the
+// summary counts the fixes by code; a second run fixes nothing.
+TEST(TrlCheckFixProgram, FixWritesFilesAndLeavesCorrectOnesAlone)
+{
+    const test_support::temp_dir dir;
+    const std::string a = dir.write("g012abc3.trl", windows);
+    const std::string b = dir.write("b.trl", correct);
+    std::filesystem::permissions(a, std::filesystem::perms(0640));
+    const auto old_time = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(b, old_time);
+
+    test_support::run_result r = run_trl_check({"--fix", dir.path().string()});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;   // the two blanks and the unknown tag are left
+    EXPECT_EQ(test_support::read_file(a), windows_fixed);
+    EXPECT_EQ(std::filesystem::status(a).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(std::filesystem::last_write_time(b), old_time);
+    // The byte order mark and three umlauts, three carriage returns, the
+    // end of the text.
+    EXPECT_NE(r.out.find(a + ": note: 8 fixes written (T005 4, T006 3, T002 1)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(a + ":3:38: error[T010]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("8 fixes in 1 file (T005 4, T006 3, T002 1)"), std::string::npos) << r.out;
+    EXPECT_EQ(files_in(dir.path()).size(), 2u);   // nothing else left in the folder
+
+    r = run_trl_check({"--fix", "--unsafe-fixes", "--format=json", dir.path().string()});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(test_support::read_file(a), windows_fixed_unsafe);
+    const std::vector<test_support::json> lines = test_support::parse_json_lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), test_support::json({{"type", "fixed"}, {"file", a}, {"fixes", {{"T010", 1}, {"T011", 1}}}}));
+    EXPECT_EQ(lines.back().at("fixes"), test_support::json({{"T010", 1}, {"T011", 1}}));
+
+    std::filesystem::last_write_time(a, old_time);
+    r = run_trl_check({"--fix", "--unsafe-fixes", dir.path().string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("fix"), std::string::npos) << r.out;
+    EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
+}
+
+// --diff writes no file; what it prints, applied by patch, is what --fix
+// writes.
+TEST(TrlCheckFixProgram, DiffIsWhatFixWouldWrite)
+{
+    const test_support::temp_dir dir;
+    const std::string a = dir.write("a.trl", windows);
+    const std::string b = dir.write("b.trl", correct);
+    for (const bool unsafe : {false, true}) {
+        std::vector<std::string> args = {"--diff", a, b};
+        if (unsafe)
+            args.insert(args.begin(), "--unsafe-fixes");
+        const test_support::run_result d = run_trl_check(args);
+        EXPECT_EQ(d.status, unsafe ? 0 : 1) << d.err;
+        EXPECT_EQ(d.out.rfind("--- " + a + "\n+++ " + a + "\n@@ -1,3 +1,4 @@\n", 0), 0u) << d.out;
+        EXPECT_EQ(d.out.find(b), std::string::npos);
+        EXPECT_EQ(test_support::read_file(a), windows);
+        const std::string copy = dir.write("copy.trl", windows);
+        const test_support::run_result patched =
+            test_support::run_shell("patch -s " + test_support::shell_line({copy}), d.out.substr(d.out.find("@@")));
+        if (patched.status == 127 && !test_support::under_ci())
+            GTEST_SKIP() << "no patch program";
+        EXPECT_EQ(patched.status, 0) << patched.err;
+        EXPECT_EQ(test_support::read_file(copy), unsafe ? windows_fixed_unsafe : windows_fixed);
+    }
+}
+
+// Standard input: the fixed text on standard output, the report on
+// standard error.
+TEST(TrlCheckFixProgram, StandardInputFixedToStandardOutput)
+{
+    test_support::run_result r = run_trl_check({"--fix", "-"}, windows);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, windows_fixed);
+    EXPECT_NE(r.err.find("<stdin>: note: 8 fixes written"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("<stdin>:3:38: error[T010]"), std::string::npos) << r.err;
+    r = run_trl_check({"--fix", "-"}, correct);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, correct);
+}
+
+// A file that cannot be written is reported (status 2) and left exactly as
+// it was, with nothing beside it: in a folder it may not write to, and
+// with the file size limited below the fixed text's (as a full disk).
+TEST(TrlCheckFixProgram, UnwritableFilesAreLeftAsTheyWere)
+{
+    const test_support::temp_dir dir;
+    const std::string a = dir.write("folder/a.trl", windows);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    std::filesystem::permissions(dir / "folder", std::filesystem::perms(0555));
+    std::filesystem::permissions(a, std::filesystem::perms(0644));
+    // root may write anywhere: the program runs as nobody then.
+    const std::string as = getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    test_support::run_result r = test_support::run_shell(as + test_support::shell_line({TRL_CHECK_PATH, "--fix", a}));
+    if (r.status == 127 && !test_support::under_ci())
+        GTEST_SKIP() << "no setpriv";
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("trl-check: " + a + ": the fixes could not be written, the file is as it was: Permission denied"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("1 file not written"), std::string::npos) << r.out;
+    // The report is of the file as it is.
+    EXPECT_NE(r.out.find(a + ":1:1: error[T005]"), std::string::npos) << r.out;
+    EXPECT_EQ(test_support::read_file(a), windows);
+    EXPECT_EQ(files_in(dir / "folder").size(), 1u);
+
+    std::filesystem::permissions(dir / "folder", std::filesystem::perms(0755));
+    test_support::run_options small;
+    small.file_limit = 60;
+    r = test_support::run(TRL_CHECK_PATH, {"--fix", "--format=json", a}, small);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.out.find("\"type\":\"file_error\",\"file\":" + test_support::json(a).dump() +
+                         ",\"message\":\"the fixes could not be written, the file is as it was: File too large\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(test_support::read_file(a), windows);
+    EXPECT_EQ(files_in(dir / "folder").size(), 1u);
+}
+
+} // namespace
