@@ -333,7 +333,7 @@ int run_export(const options& o, checked_stdout& out)
                     .line());
     else
         out.put(summary + "\n");
-    return seen.status(named);
+    return seen.status(false);   // what was named has stopped the export unless --keep-going
 }
 
 } // namespace corpus

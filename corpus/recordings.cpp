@@ -181,7 +181,7 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
             if (!r.problem.empty())
                 p.problems.push_back({pair_problem::kind::unreadable_recording, r.key, {r.path}, r.problem});
             else if (r.samples == 0)
-                p.problems.push_back({pair_problem::kind::empty_recording, r.key, {r.path}, "no samples"});
+                p.problems.push_back({pair_problem::kind::empty_recording, r.key, {r.path}, ""});
             else if (!r.rate_plausible)
                 p.problems.push_back({pair_problem::kind::rate_differs, r.key, {r.path},
                                       "isf " + std::to_string(r.rate) + " is not a plausible rate"});

@@ -35,11 +35,18 @@ std::string html(std::string_view s)
     return out;
 }
 
+// Minutes with a tenth, or three decimals below one.
 std::string minutes_text(double seconds)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f", seconds / 60.0);
+    std::snprintf(buf, sizeof buf, seconds < 60 ? "%.3f" : "%.1f", seconds / 60.0);
     return buf;
+}
+
+// A duration for people: seconds below a minute, else minutes.
+std::string duration_text(double seconds)
+{
+    return seconds < 60 ? seconds_text(seconds) + " s" : minutes_text(seconds) + " min";
 }
 
 struct bar {
@@ -55,12 +62,17 @@ std::string bar_chart(std::string_view title, const std::vector<bar>& bars)
     if (bars.empty())
         return "";
     constexpr int row = 22;
-    constexpr int label_width = 170;
-    constexpr int bar_width = 420;
-    constexpr int width = label_width + bar_width + 90;
+    constexpr int bar_width = 360;
+    // Room for the longest label, at about 7.5 pixels a character of the
+    // 13-pixel font.
+    std::size_t longest = 0;
     double most = 0;
-    for (const bar& b : bars)
+    for (const bar& b : bars) {
+        longest = std::max(longest, text::printable(b.label).size());
         most = std::max(most, b.value);
+    }
+    const int label_width = std::clamp(static_cast<int>(longest * 15 / 2) + 16, 48, 360);
+    const int width = label_width + bar_width + 70;
     const int height = row * static_cast<int>(bars.size()) + 8;
     std::string s = "<figure><figcaption>" + html(title) + "</figcaption>\n";
     s += "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" + std::to_string(width) + "\" height=\"" +
@@ -132,6 +144,12 @@ std::string card(std::string_view value, std::string_view key, bool bad = false)
            "</div><div class=\"k\">" + html(key) + "</div></div>\n";
 }
 
+// A card of a count: "1" "file read", "2" "files read".
+std::string card(std::int64_t n, std::string_view one, std::string_view more, bool bad = false)
+{
+    return card(number(n), n == 1 ? one : more, bad);
+}
+
 // The most frequent strings of a counter, at most n.
 std::vector<bar> top(const counter& c, std::size_t n, const std::function<std::string(std::string_view)>& label)
 {
@@ -168,20 +186,21 @@ int run_report(const options& o, checked_stdout& out)
 
     // At a glance.
     std::string cards = "<div class=\"cards\">\n";
-    cards += card(number(seen.files_read), "files read");
+    cards += card(seen.files_read, "file read", "files read");
     if (!seen.left_out.empty())
-        cards += card(number(static_cast<long>(seen.left_out.size())), "files with errors, left out", true);
-    cards += card(number(s.corpus.turns), "turns");
-    cards += card(number(s.corpus.words), "words");
-    cards += card(number(s.corpus.distinct), "distinct words");
-    cards += card(number(static_cast<long>(s.dialogs.size())), "dialogs");
-    cards += card(number(static_cast<long>(s.speakers.size())), "speakers");
+        cards += card(static_cast<long>(seen.left_out.size()), "file with errors, left out",
+                      "files with errors, left out", true);
+    cards += card(s.corpus.turns, "turn", "turns");
+    cards += card(s.corpus.words, "word", "words");
+    cards += card(s.corpus.distinct, "distinct word", "distinct words");
+    cards += card(static_cast<long>(s.dialogs.size()), "dialog", "dialogs");
+    cards += card(static_cast<long>(s.speakers.size()), "speaker", "speakers");
     if (audio) {
-        cards += card(number(s.corpus.recordings), "recordings");
-        cards += card(minutes_text(s.corpus.seconds), "minutes recorded");
-        cards += card(number(static_cast<long>(p.paired.size())), "turns paired");
+        cards += card(s.corpus.recordings, "recording", "recordings");
+        cards += card(duration_text(s.corpus.seconds), "recorded");
+        cards += card(static_cast<long>(p.paired.size()), "turn paired", "turns paired");
         if (!p.problems.empty())
-            cards += card(number(static_cast<long>(p.problems.size())), "pairing problems", true);
+            cards += card(static_cast<long>(p.problems.size()), "pairing problem", "pairing problems", true);
     }
     page += cards + "</div>\n";
 

@@ -463,9 +463,9 @@ struct reader::state {
         ++result.errors;
         if (!result.first_error)
             result.first_error = read_error{held_begin, held_end - held_begin, scan.lineno};
-        if (!options.recover || held_code == 0)
+        if (!options.recover)
             return error_outcome::not_recovered;
-        const bool ended = held_code == END || skip_past_end(scan);
+        const bool ended = held_code != 0 && (held_code == END || skip_past_end(scan));
         if (in_turn) {
             current.end = static_cast<std::size_t>(scan.pos - text.data());
             emit(false);
