@@ -293,7 +293,7 @@ int parse(parse_state& p, Hooks& hooks)
     // goto is found before the action runs and the new entry written after
     // it: the action sees $1..$n in place, and little has to live across
     // its call.
-    auto reduce = [&](int x) __attribute__((always_inline)) {
+    auto reduce = [&](int x) {
         const int rule = x & T::rule_mask;
         const auto r = T::rules[rule];
         entry* const vp = sp;
