@@ -34,8 +34,9 @@ std::uint64_t prefix_of(std::string_view s)
 
 void counter::grow()
 {
-    const std::size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
-    slots_.assign(size, slot{});
+    big_array<slot> fresh;   // zero bytes: empty slots
+    fresh.resize(slots_.empty() ? 1024 : slots_.size() * 2);
+    slots_ = std::move(fresh);
     for (std::size_t i = 0; i < entries_.size(); ++i)
         insert(entries_[i], i);
 }
@@ -64,7 +65,7 @@ void counter::add(std::string_view key, std::int64_t n)
                 throw std::length_error("more distinct words than a word list holds (4 GiB of letters)");
             entries_.push_back(entry{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(key.size()), h,
                                      static_cast<std::uint32_t>(n)});
-            arena_.append(key);
+            arena_.append(key.data(), key.size());
             slots_[s] = slot{h, static_cast<std::uint32_t>(entries_.size())};
             return;
         }
@@ -103,9 +104,9 @@ void counter::merge(counter&& other)
     other = counter{};
 }
 
-std::vector<counter::ranked> counter::sorted(unsigned threads) const
+big_array<counter::ranked> counter::sorted(unsigned threads) const
 {
-    std::vector<ranked> keys;
+    big_array<ranked> keys;
     keys.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i)
         keys.push_back({prefix_of(key_of(entries_[i])), arena_.data() + entries_[i].at, entries_[i].size,

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "big_array.h"
+
 namespace corpus {
 
 class counter {
@@ -34,7 +36,7 @@ public:
 
     // Every string, most frequent first, equal counts in byte order;
     // sorted on up to `threads` threads.
-    std::vector<ranked> sorted(unsigned threads = 1) const;
+    big_array<ranked> sorted(unsigned threads = 1) const;
     static item at(const ranked& r) { return {{r.key, r.size}, r.count}; }
 
     template <class F>
@@ -60,9 +62,9 @@ private:
     void grow();
     void insert(const entry& e, std::size_t index);
 
-    std::vector<slot> slots_;
-    std::vector<entry> entries_;
-    std::string arena_;
+    big_array<slot> slots_;
+    big_array<entry> entries_;
+    big_array<char> arena_;
 };
 
 } // namespace corpus

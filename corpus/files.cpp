@@ -241,7 +241,7 @@ void read_corpus(const options& o, const make_gatherer& make,
 
 bool file_text::load(const std::string& path, std::string& error)
 {
-    size_ = 0;
+    data_.clear();
     const bool standard_input = path == "-";
     const int fd = standard_input ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -275,40 +275,32 @@ bool file_text::load(const std::string& path, std::string& error)
         if (flags >= 0)
             ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     }
-    // A regular file's size, and one more byte to see its end; a pipe's
+    // A regular file's size and one more byte, to see its end; a pipe's
     // bytes as they come.
-    std::size_t want = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16;
+    data_.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
     for (;;) {
-        if (size_ + 1 > capacity_ || want > capacity_) {
-            const std::size_t grown = std::max({want, capacity_ * 2, std::size_t{1} << 16});
-            std::unique_ptr<char[]> bigger(new char[grown]);
-            if (size_ > 0)
-                std::memcpy(bigger.get(), data_.get(), size_);
-            data_ = std::move(bigger);
-            capacity_ = grown;
-        }
-        const ssize_t got = ::read(fd, data_.get() + size_, capacity_ - size_);
+        if (data_.size() == data_.capacity())
+            data_.reserve(data_.size() + 1);
+        const std::size_t used = data_.size();
+        const ssize_t got = ::read(fd, data_.data() + used, data_.capacity() - used);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             error = describe_errno(errno);
-            size_ = 0;
+            data_.clear();
             return false;
         }
         if (got == 0)
             return true;
-        size_ += static_cast<std::size_t>(got);
-        want = size_ + 1;
+        data_.resize(used + static_cast<std::size_t>(got));
     }
 }
 
 void file_text::release()
 {
-    size_ = 0;
-    if (capacity_ > (std::size_t{64} << 20)) {
-        data_.reset();
-        capacity_ = 0;
-    }
+    if (data_.capacity() > (std::size_t{64} << 20))
+        data_ = big_array<char>();
+    data_.clear();
 }
 
 std::string left_out_line(const file_outcome& f)

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "big_array.h"
 #include "options.h"
 #include "reader.h"
 
@@ -83,14 +84,12 @@ public:
     // The whole file (or standard input for "-"); false with the reason in
     // `error`.
     bool load(const std::string& path, std::string& error);
-    std::string_view text() const { return {data_.get(), size_}; }
+    std::string_view text() const { return {data_.data(), data_.size()}; }
     // Forgets the text, and frees the buffer if it has grown large.
     void release();
 
 private:
-    std::unique_ptr<char[]> data_;   // not filled before the file is read into it
-    std::size_t capacity_ = 0;
-    std::size_t size_ = 0;
+    big_array<char> data_;
 };
 
 // What a left-out file's line says on standard error: "PATH:LINE:COLUMN:

@@ -262,7 +262,7 @@ int run_words(const options& o, checked_stdout& out)
 
     const bool tags = !o.kinds.empty() || o.marks;
     const bool grouped = o.by != grouping::none;
-    std::vector<counter::ranked> items = counts.sorted(job_count(o));
+    big_array<counter::ranked> items = counts.sorted(job_count(o));
     // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
     auto split = [&](std::string_view key) {
         std::array<std::string_view, 3> parts;   // group, kind, word or tag
@@ -280,10 +280,13 @@ int run_words(const options& o, checked_stdout& out)
         return parts;
     };
     if (!lexicon.empty())
-        std::erase_if(items, [&](const counter::ranked& r) { return lexicon.count(split(counts.at(r).key)[2]) > 0; });
+        items.resize(static_cast<std::size_t>(
+            std::remove_if(items.begin(), items.end(),
+                           [&](const counter::ranked& r) { return lexicon.count(split(counter::at(r).key)[2]) > 0; }) -
+            items.begin()));
     if (grouped)
         std::stable_sort(items.begin(), items.end(), [&](const counter::ranked& a, const counter::ranked& b) {
-            return split(counts.at(a).key)[0] < split(counts.at(b).key)[0];
+            return split(counter::at(a).key)[0] < split(counter::at(b).key)[0];
         });
 
     const char* const group_name = o.by == grouping::speaker ? "speaker" : "dialog";
@@ -291,15 +294,16 @@ int run_words(const options& o, checked_stdout& out)
     std::size_t group_width = 0;
     std::size_t kind_width = 0;
     if (o.output == format::text) {
-        for (const counter::ranked& r : grouped || tags ? items : std::vector<counter::ranked>()) {
-            const auto p = split(counts.at(r).key);
-            group_width = std::max(group_width, p[0].size());
-            kind_width = std::max(kind_width, p[1].size());
-        }
         if (!items.empty())
-            count_width = digits(items.front().count);   // the largest, unless grouped
-        for (const counter::ranked& r : grouped ? items : std::vector<counter::ranked>())
-            count_width = std::max(count_width, digits(r.count));
+            count_width = digits(items[0].count);   // the largest, unless grouped
+        if (grouped || tags) {
+            for (const counter::ranked& r : items) {
+                const auto p = split(counter::at(r).key);
+                group_width = std::max(group_width, p[0].size());
+                kind_width = std::max(kind_width, p[1].size());
+                count_width = std::max(count_width, digits(r.count));
+            }
+        }
     } else if (o.output == format::tsv) {
         std::string header = grouped ? std::string(group_name) + "\t" : std::string();
         header += tags ? "count\tkind\ttag\n" : "count\tword\n";
@@ -307,7 +311,7 @@ int run_words(const options& o, checked_stdout& out)
     }
     std::string line;
     for (const counter::ranked& r : items) {
-        const counter::item i = counts.at(r);
+        const counter::item i = counter::at(r);
         const auto p = split(i.key);
         line.clear();
         switch (o.output) {
