@@ -3,6 +3,7 @@
 #include <charconv>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -30,7 +31,14 @@ constexpr std::string_view final_mark = "final-mark";
 class counting_thread {
 public:
     explicit counting_thread(counter& c) : counts_(c), thread_([this] { run(); }) {}
-    ~counting_thread() { close(); }
+    ~counting_thread()
+    {
+        try {
+            close();
+        } catch (...) {
+            // the file's words are not wanted any more
+        }
+    }
 
     void add(std::string_view word)
     {
@@ -39,7 +47,8 @@ public:
         if (batch_.words.size() >= batch_bytes)
             send();
     }
-    // Counts what is left and waits for the thread.
+    // Counts what is left and waits for the thread; what failed there
+    // (memory) is thrown here.
     void close()
     {
         if (!thread_.joinable())
@@ -51,6 +60,8 @@ public:
         }
         changed_.notify_all();
         thread_.join();
+        if (failure_)
+            std::rethrow_exception(std::exchange(failure_, nullptr));
     }
 
 private:
@@ -67,13 +78,26 @@ private:
             return;
         {
             std::unique_lock<std::mutex> hold(lock_);
-            changed_.wait(hold, [&] { return waiting_.size() < most_waiting; });
-            waiting_.push_back(std::move(batch_));
+            changed_.wait(hold, [&] { return waiting_.size() < most_waiting || failure_; });
+            if (!failure_)
+                waiting_.push_back(std::move(batch_));
         }
         changed_.notify_all();
         batch_ = batch{};
     }
     void run()
+    {
+        try {
+            count();
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(lock_);
+            failure_ = std::current_exception();
+            waiting_.clear();
+            closed_ = true;   // what is sent now is dropped
+        }
+        changed_.notify_all();
+    }
+    void count()
     {
         for (;;) {
             batch b;
@@ -100,6 +124,7 @@ private:
     std::condition_variable changed_;
     std::deque<batch> waiting_;
     bool closed_ = false;
+    std::exception_ptr failure_;
     std::thread thread_;
 };
 
