@@ -25,14 +25,45 @@
 //                                          together they let a hook restore
 //                                          the stack as it was when the
 //                                          look-ahead was read;
+//             static constexpr bool observes_steps (may be left out:
+//             false), and when it is true
+//             void shifted()               the look-ahead has just been
+//                                          pushed;
+//             void reduced(int rule, entry* rhs, int& value)
+//                                          a reduction by rule `rule`:
+//                                          rhs[0..length) are the entries
+//                                          of its right side ($1..$n),
+//                                          `value` is $$ (it starts as $1)
+//                                          and may be set;
+//             static constexpr bool observes(int rule)
+//                                          whether reduced() is to be
+//                                          called for `rule`;
+//           reduced() is called for the reductions by those rules, of all
+//           reductions of the grammar's automaton, where the traced
+//           instance writes "Reducing via rule": the folded unit
+//           reductions and fused empty rules included, in the same order
+//           (see "Observing the steps");
 //   trace   whether every step is written to standard error.  A parse picks
 //           the traced instance once, so the fast path carries no trace
 //           code.  The traced instance reads the same tables and takes the
 //           same steps one at a time, retracing folded unit reductions and
 //           fused empty rules, so that it shows every state and reduction
 //           of the grammar's automaton.
+//
+// Note: observing the steps.  An observer sees every reduction without
+// the traced instance's one step at a time: the observing instance takes
+// the fast path's steps, and where a step stands for more than one of the
+// unfolded automaton it tells them all.  A fused empty rule is told before
+// the rule it is fused into; after a shift or a goto into a state that is
+// not entered by the symbol shifted or reduced to, the unit reductions
+// folded into the step are told, from that symbol up, as the trace
+// retraces them.  Rules the hooks do not observe cost a look in a table,
+// and a folded step whose chain of unit reductions holds none of them
+// costs that of its symbol.  Hooks that do not observe compile to the
+// engine without any of it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 
@@ -48,6 +79,16 @@ struct entry {
 inline constexpr int no_token = -2;
 
 enum result : int { accepted = 0, rejected = 1, stack_exhausted = 2 };
+
+// Whether the hooks observe the steps (see above); hooks that do not say
+// so do not.
+template <class Hooks>
+inline constexpr bool observes_steps = [] {
+    if constexpr (requires { Hooks::observes_steps; })
+        return bool{Hooks::observes_steps};
+    else
+        return false;
+}();
 enum class error_outcome { recovered, not_recovered };
 
 // The whole state of one parse.  The stack has room for `capacity`
@@ -111,6 +152,48 @@ bool takes(const entry* stack, int depth, int terminal)
     return false;
 }
 
+namespace observe_detail {
+
+// The rules an observer is told of, and the symbols from which the chain
+// of folded unit reductions (as far as it may go) holds one of them.
+template <class T, class Hooks>
+struct observed {
+    static constexpr std::array<bool, T::num_rules> rule = [] {
+        std::array<bool, T::num_rules> r{};
+        for (int x = 0; x < T::num_rules; ++x)
+            r[static_cast<std::size_t>(x)] = Hooks::observes(x);
+        return r;
+    }();
+    static constexpr std::array<bool, T::num_symbols> chain = [] {
+        std::array<bool, T::num_symbols> c{};
+        for (int y = 0; y < T::num_symbols; ++y)
+            for (int z = y, n = 0; T::unfold_rule[z] != 0 && n < T::num_symbols; z = T::rule_lhs[T::unfold_rule[z]], ++n)
+                c[static_cast<std::size_t>(y)] = c[static_cast<std::size_t>(y)] || rule[T::unfold_rule[z]];
+        return c;
+    }();
+    // The same for the left side of each rule (after its goto).
+    static constexpr std::array<bool, T::num_rules> chain_after = [] {
+        std::array<bool, T::num_rules> c{};
+        for (int x = 0; x < T::num_rules; ++x)
+            c[static_cast<std::size_t>(x)] = chain[static_cast<std::size_t>(T::rule_lhs[x])];
+        return c;
+    }();
+    // The empty rule that may be fused before each rule, when it is
+    // observed: that of its last symbol; 0 when none is.
+    static constexpr std::array<int, T::num_rules> fused_empty = [] {
+        std::array<int, T::num_rules> f{};
+        for (int x = 0; x < T::num_rules; ++x) {
+            const int n = T::rules[x].length;
+            const int last = n > 0 ? T::rule_rhs[T::rule_rhs_begin[x] + n - 1] : 0;
+            const int empty = last >= T::num_terminals ? int{T::empty_rule[last - T::num_terminals]} : 0;
+            f[static_cast<std::size_t>(x)] = empty != 0 && rule[static_cast<std::size_t>(empty)] ? empty : 0;
+        }
+        return f;
+    }();
+};
+
+} // namespace observe_detail
+
 namespace trace_detail {
 
 template <class T>
@@ -134,15 +217,12 @@ void reduction(int rule)
 
 // The unit reductions that a folded step entering `state` through `symbol`
 // stands for, as the unfolded automaton takes them: enter the unit state,
-// reduce, and go on from the state below (the stack below `top`).
-template <class T>
-void unfold(int symbol, int state, const entry* bottom, const entry* top)
+// reduce, and go on from the state below.  f(unit state, rule) for each.
+template <class T, class F>
+void unfold(int symbol, int state, F&& f)
 {
-    for (int y = symbol; y != T::accessing_symbol[state] && T::unfold_rule[y] != 0; y = T::rule_lhs[T::unfold_rule[y]]) {
-        std::fprintf(stderr, "Entering state %d\n", int{T::unfold_state[y]});
-        reduction<T>(T::unfold_rule[y]);
-        stack<T>("state stack now", bottom, top - 1);
-    }
+    for (int y = symbol; y != T::accessing_symbol[state] && T::unfold_rule[y] != 0; y = T::rule_lhs[T::unfold_rule[y]])
+        f(int{T::unfold_state[y]}, int{T::unfold_rule[y]});
 }
 
 template <class T>
@@ -163,6 +243,7 @@ int parse(parse_state& p, Hooks& hooks)
 {
     namespace tr = trace_detail;
     constexpr int none = -1;   // symbol while no look-ahead is held
+    constexpr bool observes = observes_steps<Hooks>;
 
     entry* bottom = p.stack;
     entry* sp = bottom + p.depth - 1;          // the top entry
@@ -185,6 +266,27 @@ int parse(parse_state& p, Hooks& hooks)
 #define TRL_ENGINE_LOAD()                                                                   \
     (bottom = p.stack, sp = bottom + p.depth - 1, full = bottom + p.capacity - 1,           \
      state = sp->state, la = p.lookahead, symbol = la == no_token ? none : p.symbol, lval = p.lval)
+
+    // The observer's unit reductions folded into the push of the top
+    // entry, which was entered through `symbol` (the traced instance tells
+    // them where it retraces them).
+    // (`chain`: whether the chain from `symbol` may hold an observed rule.)
+    auto unfolded = [&](int symbol, bool chain) {
+        if constexpr (observes && !trace) {
+            if (chain && symbol != T::accessing_symbol[state])
+                tr::unfold<T>(symbol, state, [&](int, int rule) {
+                    if (observe_detail::observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
+                        hooks.reduced(rule, sp, sp->value);
+                });
+        }
+    };
+    // Tells the observer of a reduction by `rule`.
+    auto observe = [&](int rule, entry* rhs, int& value) {
+        if constexpr (observes) {
+            if (observe_detail::observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
+                hooks.reduced(rule, rhs, value);
+        }
+    };
 
     // Takes reduction x (see the encoding): $$ starts as $1, the action may
     // use $1..$n; then the goto, from the step when it is known there.  The
@@ -209,12 +311,15 @@ int parse(parse_state& p, Hooks& hooks)
             if (r.has_action)
                 T::reduce_action(rule, vp, yyval);
         }
+        observe(rule, vp + 1 - r.length, yyval);
         if constexpr (trace)
             entered_by = T::rule_lhs[rule];
         ++sp;
         if constexpr (Hooks::watches_reads)
             hooks.overwrite(static_cast<int>(sp - bottom), *sp);
         *sp = entry{state, yyval};
+        if constexpr (observes)
+            unfolded(T::rule_lhs[rule], observe_detail::observed<T, Hooks>::chain_after[static_cast<std::size_t>(rule)]);
     };
 
     if constexpr (trace)
@@ -231,8 +336,12 @@ int parse(parse_state& p, Hooks& hooks)
                 std::fprintf(stderr, "Stack size increased to %d\n", p.capacity);
         }
         if constexpr (trace) {
-            if (entered_by != T::accessing_symbol[state])
-                tr::unfold<T>(entered_by, state, bottom, sp);
+            tr::unfold<T>(entered_by, state, [&](int unit_state, int rule) {
+                std::fprintf(stderr, "Entering state %d\n", unit_state);
+                tr::reduction<T>(rule);
+                tr::stack<T>("state stack now", bottom, sp - 1);
+                observe(rule, sp, sp->value);
+            });
             std::fprintf(stderr, "Entering state %d\n", int{T::original_state[state]});
         }
 
@@ -269,6 +378,7 @@ int parse(parse_state& p, Hooks& hooks)
                 std::fprintf(stderr, "Shifting token %d (%s), ", la, T::symbol_name[symbol]);
                 entered_by = symbol;
             }
+            [[maybe_unused]] const int shifted = symbol;
             symbol = none;   // only the final state shifts the end of input
             ++sp;
             *sp = entry{act, lval};
@@ -277,6 +387,10 @@ int parse(parse_state& p, Hooks& hooks)
                     --errstatus;
             }
             state = act;
+            if constexpr (observes) {
+                hooks.shifted();
+                unfolded(shifted, observe_detail::observed<T, Hooks>::chain[static_cast<std::size_t>(shifted)]);
+            }
             continue;
         }
         if (act == 0) [[unlikely]]
@@ -284,16 +398,20 @@ int parse(parse_state& p, Hooks& hooks)
         if (-act & T::fused_bit) {
             // The empty rule of the last symbol of a rule, then that rule.
             const int rule = -act & T::rule_mask;
-            const int empty = T::rule_rhs[T::rule_rhs_begin[rule] + T::rules[rule].length - 1];
             if (trace || sp + 1 >= full) [[unlikely]] {
                 // One step at a time: the empty rule's reduction, so that
                 // the stack grows (or overflows) where it would without the
                 // fusion.
+                const int empty = T::rule_rhs[T::rule_rhs_begin[rule] + T::rules[rule].length - 1];
                 act = -T::empty_rule[empty - T::num_terminals];
                 goto dispatch;
             }
             ++sp;   // the empty symbol's state is never looked at
             sp->value = sp[-1].value;
+            if constexpr (observes) {
+                if (const int e = observe_detail::observed<T, Hooks>::fused_empty[static_cast<std::size_t>(rule)])
+                    hooks.reduced(e, sp + 1, sp->value);
+            }
         }
         reduce(-act & ~T::fused_bit);
         // Go on with the held look-ahead (an empty rule's entry may have
@@ -351,6 +469,10 @@ int parse(parse_state& p, Hooks& hooks)
             ++sp;
             *sp = entry{act, lval};
             state = act;
+            if constexpr (observes) {
+                hooks.shifted();
+                unfolded(T::error_terminal, observe_detail::observed<T, Hooks>::chain[T::error_terminal]);
+            }
         }
     }
 #undef TRL_ENGINE_SAVE

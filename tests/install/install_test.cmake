@@ -10,7 +10,7 @@ if(rc)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
 
-foreach(program quenda2raw quenda2wav quenda-info velmar trl-check)
+foreach(program quenda2raw quenda2wav quenda-info velmar trl-check quenda-corpus)
   foreach(path ${BINDIR}/${program} ${MANDIR}/man1/${program}.1)
     if(NOT EXISTS ${PREFIX}/${path})
       message(FATAL_ERROR "not installed: ${path}")

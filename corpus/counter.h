@@ -1,0 +1,70 @@
+// Counts of byte strings (words, tags): an open-addressing hash table of
+// small slots, with the strings in one arena.  It grows with the number of
+// distinct strings, not with the number counted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "big_array.h"
+
+namespace corpus {
+
+class counter {
+public:
+    struct item {
+        std::string_view key;
+        std::int64_t count;
+    };
+    // A place in the sorted order: a string and its count.
+    struct ranked {
+        std::uint64_t prefix;   // its first eight bytes, which decide most comparisons
+        const char* key;
+        std::uint32_t size;
+        std::uint32_t count;
+    };
+
+    void add(std::string_view key, std::int64_t n = 1);
+    // Adds every count of `other`, which is left empty.
+    void merge(counter&& other);
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    std::int64_t count(std::string_view key) const;
+
+    // Every string, most frequent first, equal counts in byte order;
+    // sorted on up to `threads` threads.
+    big_array<ranked> sorted(unsigned threads = 1) const;
+    static item at(const ranked& r) { return {{r.key, r.size}, r.count}; }
+
+    template <class F>
+    void for_each(F&& f) const
+    {
+        for (const entry& e : entries_)
+            f(item{key_of(e), e.count});
+    }
+
+private:
+    struct entry {
+        std::uint32_t at;   // in the arena
+        std::uint32_t size;
+        std::uint32_t hash;
+        std::uint32_t count;
+    };
+    struct slot {
+        std::uint32_t hash = 0;
+        std::uint32_t index = 0;   // entry + 1; 0: empty
+    };
+
+    std::string_view key_of(const entry& e) const { return {arena_.data() + e.at, e.size}; }
+    void grow();
+    void insert(const entry& e, std::size_t index);
+
+    big_array<slot> slots_;
+    big_array<entry> entries_;
+    big_array<char> arena_;
+};
+
+} // namespace corpus

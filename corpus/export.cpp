@@ -1,0 +1,339 @@
+// quenda-corpus export: the paired turns as a Kaldi data folder or a JSON
+// Lines manifest.
+//
+// Writing is all or nothing: every file goes to a temporary name in the
+// folder first, and only when all of them are complete are they renamed;
+// a failure removes what was written.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "commands.h"
+#include "stats.h"
+#include "text.h"
+#include "wav.h"
+
+namespace corpus {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string describe_errno(int e) { return std::error_code(e, std::generic_category()).message(); }
+
+// A word for the shell: in single quotes, a quote inside as '\''.
+std::string shell_word(std::string_view s)
+{
+    std::string out = "'";
+    for (const char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+// One turn to export.
+struct utterance {
+    std::string id;        // speaker "-" key
+    std::string_view key;  // "g071ach1_001_ABC"
+    const std::string* words;
+    const recording* rec;
+    std::string audio;     // the recording's path made absolute, or the WAV written
+};
+
+// Files written under temporary names and renamed together.
+class folder_writer {
+public:
+    explicit folder_writer(fs::path dir) : dir_(std::move(dir)) {}
+    ~folder_writer() { discard(); }
+
+    // A new file `name` (a path under the folder) with `bytes`; false with
+    // the reason in `error`.
+    bool write(const std::string& name, std::string_view bytes, std::string& error)
+    {
+        FILE* f = open(name, error);
+        if (!f)
+            return false;
+        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        return close(f, name, ok, error);
+    }
+
+    // The same for a WAV file of the recording's samples.
+    bool write_wav(const std::string& name, const recording& r, std::string& error)
+    {
+        const auto data = static_cast<std::uint64_t>(r.samples) * 2;
+        if (data > wav::max_data_size) {
+            error = text::printable(r.path) + ": too many samples for a WAV file";
+            return false;
+        }
+        FILE* in = std::fopen(r.path.c_str(), "rb");
+        if (!in) {
+            error = text::printable(r.path) + ": " + describe_errno(errno);
+            return false;
+        }
+        FILE* f = open(name, error);
+        if (!f) {
+            std::fclose(in);
+            return false;
+        }
+        const auto head = wav::header(static_cast<std::uint32_t>(r.rate), static_cast<std::uint32_t>(data));
+        bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size() &&
+                  fseeko(in, static_cast<off_t>(r.header_bytes), SEEK_SET) == 0;
+        std::vector<char> buffer(std::size_t{1} << 16);
+        for (std::uint64_t left = data; ok && left > 0;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            const std::size_t got = std::fread(buffer.data(), 1, want, in);
+            ok = got == want && std::fwrite(buffer.data(), 1, got, f) == got;
+            left -= got;
+        }
+        if (!ok && !std::ferror(f))
+            error = text::printable(r.path) + ": shorter than its header says";
+        std::fclose(in);
+        return close(f, name, ok, error);
+    }
+
+    // Renames every file to its name.
+    bool commit(std::string& error)
+    {
+        for (const auto& [temp, name] : files_) {
+            std::error_code ec;
+            fs::rename(temp, name, ec);
+            if (ec) {
+                error = text::printable(name.string()) + ": " + ec.message();
+                return false;
+            }
+        }
+        files_.clear();
+        return true;
+    }
+
+    void discard()
+    {
+        for (const auto& [temp, name] : files_) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+        }
+        files_.clear();
+    }
+
+private:
+    FILE* open(const std::string& name, std::string& error)
+    {
+        const fs::path final = dir_ / name;
+        const fs::path temp = final.parent_path() / (".quenda-corpus-" + std::to_string(::getpid()) + "-" +
+                                                     final.filename().string() + ".tmp");
+        std::error_code ec;
+        fs::create_directories(final.parent_path(), ec);
+        FILE* f = std::fopen(temp.c_str(), "wb");
+        if (!f) {
+            error = text::printable(temp.string()) + ": " + describe_errno(errno);
+            return nullptr;
+        }
+        files_.emplace_back(temp, final);
+        return f;
+    }
+    bool close(FILE* f, const std::string& name, bool ok, std::string& error)
+    {
+        const int saved = errno;
+        ok = std::fflush(f) == 0 && ok && !std::ferror(f);
+        const int flush_error = errno ? errno : saved;
+        if (std::fclose(f) != 0)
+            ok = false;
+        if (!ok && error.empty())
+            error = text::printable((dir_ / name).string()) + ": " + describe_errno(flush_error ? flush_error : EIO);
+        return ok;
+    }
+
+    fs::path dir_;
+    std::vector<std::pair<fs::path, fs::path>> files_;   // temporary name, name
+};
+
+std::string kaldi_line(std::string_view id, std::string_view rest)
+{
+    std::string l(id);
+    if (!rest.empty()) {
+        l += ' ';
+        l += rest;
+    }
+    l += '\n';
+    return l;
+}
+
+// The Kaldi data folder's files, each sorted by its first field in byte
+// order (the C locale).
+std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<utterance>& utts, const options& o)
+{
+    std::string text, utt2spk, wav_scp, utt2dur;
+    std::map<std::string_view, std::vector<std::string_view>> speakers;
+    for (const utterance& u : utts) {   // sorted by id
+        const std::string_view speaker = u.key.substr(13, 3);
+        text += kaldi_line(u.id, *u.words);
+        utt2spk += kaldi_line(u.id, speaker);
+        speakers[speaker].push_back(u.id);
+        wav_scp += kaldi_line(u.id, o.write_wav ? u.audio
+                                                : o.quenda2wav + " " + shell_word("quendafile=" + u.audio) +
+                                                      " wavfile=- |");
+        utt2dur += kaldi_line(u.id, seconds_text(u.rec->seconds));
+    }
+    std::string spk2utt;
+    for (const auto& [speaker, ids] : speakers) {
+        spk2utt += speaker;
+        for (const std::string_view id : ids) {
+            spk2utt += ' ';
+            spk2utt += id;
+        }
+        spk2utt += '\n';
+    }
+    return {{"text", text}, {"utt2spk", utt2spk}, {"spk2utt", spk2utt}, {"wav.scp", wav_scp}, {"utt2dur", utt2dur}};
+}
+
+std::string manifest(const std::vector<utterance>& utts)
+{
+    std::string m;
+    for (const utterance& u : utts)
+        m += json_object()
+                 .field("audio_filepath", u.audio)
+                 .number_field("duration", seconds_text(u.rec->seconds))
+                 .field("text", *u.words)
+                 .field("id", u.id)
+                 .field("dialog", u.key.substr(0, 8))
+                 .field("turn", u.key.substr(9, 3))
+                 .field("speaker", u.key.substr(13, 3))
+                 .field("sample_rate", u.rec->rate)
+                 .field("samples", u.rec->samples)
+                 .line();
+    return m;
+}
+
+// Whether the folder may be written: missing, empty, or --force.
+bool folder_usable(const options& o, std::string& error)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(o.folder, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        error = ec.message();
+        return false;
+    }
+    if (!fs::exists(st))
+        return true;
+    if (!fs::is_directory(st)) {
+        error = "not a folder";
+        return false;
+    }
+    if (!o.force && !fs::is_empty(o.folder, ec)) {
+        error = ec ? ec.message() : "the folder is not empty (--force writes into it)";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int run_export(const options& o, checked_stdout& out)
+{
+    std::string error;
+    if (!folder_usable(o, error)) {
+        complain(text::printable(o.folder) + ": " + error);
+        return 2;
+    }
+    outcomes seen(o, out);
+    survey_needs needs;
+    needs.places = needs.texts = true;
+    needs.letters = o.letters;
+    recordings recs;
+    pairing p;
+    const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
+    if (seen.path_error)
+        return 2;
+
+    // What keeps a turn out besides a missing recording is named; without
+    // --keep-going it keeps the whole export from being written.
+    bool named = false;
+    for (const pair_problem& pr : p.problems) {
+        if (pr.what == pair_problem::kind::turn_without_recording ||
+            pr.what == pair_problem::kind::recording_without_turn)
+            continue;
+        complain(problem_line(pr));
+        named = true;
+    }
+    std::vector<utterance> utts;
+    for (const auto& [turn, rec] : p.paired) {
+        utterance u;
+        u.key = s.places[turn].key_view();
+        u.id = std::string(u.key.substr(13, 3)) + "-" + std::string(u.key);
+        u.words = &s.texts[turn];
+        u.rec = &recs.found[rec];
+        std::error_code ec;
+        u.audio = fs::absolute(u.rec->path, ec).lexically_normal().string();
+        if (u.audio.find('\n') != std::string::npos || u.audio.find('\r') != std::string::npos) {
+            complain(text::printable(u.rec->path) + ": a line break in the path, which wav.scp cannot hold");
+            named = true;
+            continue;
+        }
+        utts.push_back(std::move(u));
+    }
+    if ((named || !seen.left_out.empty()) && !o.keep_going) {
+        complain("nothing written (--keep-going writes the other turns)");
+        return 1;
+    }
+    std::sort(utts.begin(), utts.end(), [](const utterance& a, const utterance& b) { return a.id < b.id; });
+
+    std::error_code ec;
+    const bool made = !fs::exists(o.folder, ec);
+    fs::create_directories(o.folder, ec);
+    if (ec) {
+        complain(text::printable(o.folder) + ": " + ec.message());
+        return 2;
+    }
+    folder_writer w{fs::path(o.folder)};
+    bool ok = true;
+    if (o.write_wav) {
+        const fs::path wav_dir = fs::absolute(o.folder, ec).lexically_normal() / "wav";
+        for (utterance& u : utts) {
+            const std::string name = "wav/" + std::string(u.key) + ".wav";
+            ok = ok && w.write_wav(name, *u.rec, error);
+            u.audio = (wav_dir / (std::string(u.key) + ".wav")).string();
+        }
+    }
+    if (o.to == target::kaldi) {
+        for (const auto& [name, bytes] : kaldi_files(utts, o))
+            ok = ok && w.write(name, bytes, error);
+    } else {
+        ok = ok && w.write("manifest.jsonl", manifest(utts), error);
+    }
+    ok = ok && w.commit(error);
+    if (!ok) {
+        w.discard();
+        if (made)
+            fs::remove_all(o.folder, ec);
+        complain(error + " (nothing written)");
+        return 2;
+    }
+    const std::string summary = counted(static_cast<long>(utts.size()), "turn", "turns") + " exported to " +
+                                text::printable(o.folder) + "; " +
+                                counted(static_cast<long>(p.turns_without_recording), "turn", "turns") +
+                                " without a recording, " +
+                                counted(static_cast<long>(p.recordings_without_turn), "recording", "recordings") +
+                                " without a turn";
+    if (o.output == format::json)
+        out.put(json_object()
+                    .field("type", "summary")
+                    .field("exported", static_cast<long>(utts.size()))
+                    .field("turns_without_recording", static_cast<long>(p.turns_without_recording))
+                    .field("recordings_without_turn", static_cast<long>(p.recordings_without_turn))
+                    .line());
+    else
+        out.put(summary + "\n");
+    return seen.status(false);   // what was named has stopped the export unless --keep-going
+}
+
+} // namespace corpus

@@ -1,0 +1,312 @@
+#include "files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "catalogue.h"
+#include "check.h"
+#include "inputs.h"
+#include "text.h"
+
+namespace corpus {
+
+namespace {
+
+std::string describe_errno(int e) { return std::error_code(e, std::generic_category()).message(); }
+
+// The first error of a text with errors, as trl-check reports it, and the
+// counts of its codes.
+void name_first_error(trl_check::checker& ck, std::string_view text, const trl_reader::read_result& read,
+                      file_outcome& out)
+{
+    const trl_check::file_report report = ck.check(text);
+    std::map<std::string, long> codes;
+    const trl_check::diagnostic* first = nullptr;
+    for (const trl_check::diagnostic& d : report.diagnostics) {
+        const trl_check::code_info& info = trl_check::info(d.kind);
+        ++codes[info.id];
+        if (!first && !info.warning)
+            first = &d;
+    }
+    out.codes.assign(codes.begin(), codes.end());
+    if (first) {
+        out.line = first->line;
+        out.column = first->column;
+        out.code = trl_check::info(first->kind).id;
+        out.message = first->message;
+        return;
+    }
+    // Both parse with the same tables; should they ever disagree, the
+    // reader's own error is named.
+    const std::size_t offset = read.first_error ? read.first_error->offset : 0;
+    out.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
+    const std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+    out.column = static_cast<long>(offset - (line_start == std::string_view::npos || offset == 0 ? 0 : line_start + 1)) + 1;
+    out.message = "syntax error";
+}
+
+// Reads and gathers one input.
+file_outcome read_one(const inputs::input_file& in, trl_reader::reader& reader, trl_check::checker& ck,
+                      file_text& source, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
+{
+    file_outcome out;
+    out.path = inputs::shown_path(in.path);
+    if (in.what != inputs::input_file::kind::file) {
+        out.what = in.what == inputs::input_file::kind::empty_folder ? file_outcome::status::empty_folder
+                                                                       : file_outcome::status::unreadable;
+        out.message = in.error;
+        return out;
+    }
+    std::string error;
+    if (!source.load(in.path, error)) {
+        out.what = file_outcome::status::unreadable;
+        out.message = error;
+        return out;
+    }
+    const std::string_view text = source.text();
+    g = make(spare);
+    file_view where(out.path, text);
+    const trl_reader::read_result r = reader.read(text, [&](const trl_reader::turn& t) { g->turn(t, where); });
+    if (r.too_large) {
+        g.reset();
+        out.what = file_outcome::status::unreadable;
+        out.message = "too large to read (" + std::to_string(trl_reader::max_text_size) + " bytes at most)";
+        return out;
+    }
+    out.turns = r.turns;
+    if (r.ok())
+        g->finish();
+    else {
+        g.reset();
+        out.what = file_outcome::status::left_out;
+        name_first_error(ck, text, r, out);
+    }
+    return out;
+}
+
+file_outcome read_safely(const inputs::input_file& in, trl_reader::reader& reader, trl_check::checker& ck,
+                         file_text& text, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
+{
+    file_outcome out;
+    try {
+        out = read_one(in, reader, ck, text, make, spare, g);
+    } catch (const std::exception& e) {
+        g.reset();
+        out = file_outcome{};
+        out.path = inputs::shown_path(in.path);
+        out.what = file_outcome::status::unreadable;
+        out.message = dynamic_cast<const std::bad_alloc*>(&e) ? std::string("not enough memory to read it")
+                                                              : std::string("cannot read: ") + e.what();
+    }
+    text.release();
+    return out;
+}
+
+} // namespace
+
+long file_view::line_of(std::size_t offset)
+{
+    if (offset < pos_)
+        pos_ = 0, line_ = 1;
+    offset = std::min(offset, text_.size());
+    const char* p = text_.data() + pos_;
+    const char* const end = text_.data() + offset;
+    while (p < end) {
+        const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        if (!nl)
+            break;
+        p = static_cast<const char*>(nl) + 1;
+        ++line_;
+    }
+    pos_ = offset;
+    return line_;
+}
+
+unsigned job_count(const options& o)
+{
+    const unsigned jobs = o.jobs ? o.jobs : std::thread::hardware_concurrency();
+    return jobs ? jobs : 1;
+}
+
+unsigned worker_count(const options& o, std::size_t n)
+{
+    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(job_count(o), n)));
+}
+
+void parallel_for(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& work)
+{
+    std::atomic<std::size_t> next{0};
+    auto run = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < n;)
+            work(i);
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 1; k < threads; ++k) {
+        try {
+            workers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;   // as many as the system gives
+        }
+    }
+    run();
+    for (std::thread& w : workers)
+        w.join();
+}
+
+void read_corpus(const options& o, const make_gatherer& make,
+                 const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done)
+{
+    const std::vector<inputs::input_file> in = inputs::collect_inputs(o.paths, o.suffix);
+    const std::size_t n = in.size();
+    const unsigned threads = worker_count(o, n);
+    const unsigned spare = (job_count(o) - threads) / threads;
+    if (threads == 1) {
+        trl_reader::reader reader;
+        trl_check::checker ck;
+        file_text text;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::unique_ptr<gatherer> g;
+            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
+            if (!done(out, std::move(g)))
+                return;
+        }
+        return;
+    }
+    // Workers take the files in order from a shared counter; their results
+    // are handed on here in that order as they become ready.
+    struct slot {
+        file_outcome out;
+        std::unique_ptr<gatherer> g;
+        bool ready = false;
+    };
+    std::vector<slot> slots(n);
+    std::mutex lock;
+    std::condition_variable ready;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> cancel{false};
+    auto work = [&] {
+        trl_reader::reader reader;
+        trl_check::checker ck;
+        file_text text;
+        for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
+            std::unique_ptr<gatherer> g;
+            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                slots[i].out = std::move(out);
+                slots[i].g = std::move(g);
+                slots[i].ready = true;
+            }
+            ready.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 0; k < threads; ++k) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (workers.empty())
+        work();
+    for (std::size_t i = 0; i < n; ++i) {
+        slot s;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            ready.wait(hold, [&] { return slots[i].ready; });
+            s = std::move(slots[i]);
+        }
+        if (!done(s.out, std::move(s.g))) {
+            cancel.store(true);
+            break;
+        }
+    }
+    for (std::thread& w : workers)
+        w.join();
+}
+
+bool file_text::load(const std::string& path, std::string& error)
+{
+    data_.clear();
+    const bool standard_input = path == "-";
+    const int fd = standard_input ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = describe_errno(errno);
+        return false;
+    }
+    struct closer {
+        int fd;
+        bool close;
+        ~closer()
+        {
+            if (close)
+                ::close(fd);
+        }
+    } closing{fd, !standard_input};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = describe_errno(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = describe_errno(EISDIR);
+        return false;
+    }
+    if (!standard_input && !S_ISREG(st.st_mode)) {
+        error = "not a regular file";   // a FIFO is not waited on
+        return false;
+    }
+    if (!standard_input) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    // A regular file's size and one more byte, to see its end; a pipe's
+    // bytes as they come.
+    data_.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
+    for (;;) {
+        if (data_.size() == data_.capacity())
+            data_.reserve(data_.size() + 1);
+        const std::size_t used = data_.size();
+        const ssize_t got = ::read(fd, data_.data() + used, data_.capacity() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            error = describe_errno(errno);
+            data_.clear();
+            return false;
+        }
+        if (got == 0)
+            return true;
+        data_.resize(used + static_cast<std::size_t>(got));
+    }
+}
+
+void file_text::release()
+{
+    if (data_.capacity() > (std::size_t{64} << 20))
+        data_ = big_array<char>();
+    data_.clear();
+}
+
+std::string left_out_line(const file_outcome& f)
+{
+    return text::printable(f.path) + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": error" +
+           (f.code.empty() ? std::string() : "[" + f.code + "]") + ": " + f.message + " (file left out)";
+}
+
+} // namespace corpus

@@ -1,0 +1,325 @@
+#include "options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
+namespace corpus {
+
+namespace {
+
+struct option_spec {
+    const char* name;
+    bool takes_value;
+    // The subcommands that take it; empty: all.
+    std::vector<command> only;
+};
+
+const std::vector<option_spec>& option_specs()
+{
+    static const std::vector<option_spec> specs = {
+        {"jobs", true, {}},
+        {"format", true, {}},
+        {"keep-going", false, {}},
+        {"ext", true, {}},
+        {"audio", true, {command::stats, command::pair, command::export_, command::report}},
+        {"audio-ext", true, {command::stats, command::pair, command::export_, command::report}},
+        {"form", true, {command::words, command::export_}},
+        {"by", true, {command::words}},
+        {"kinds", true, {command::words}},
+        {"lexicon", true, {command::words}},
+        {"to", true, {command::export_}},
+        {"write-wav", false, {command::export_}},
+        {"force", false, {command::export_}},
+        {"quenda2wav", true, {command::export_}},
+        {"output", true, {command::report}},
+        {"help", false, {}},
+        {"version", false, {}},
+    };
+    return specs;
+}
+
+constexpr std::string_view command_names[] = {"words", "stats", "pair", "export", "report"};
+
+bool read_number(std::string_view s, long least, long most, long& value)
+{
+    const char* const end = s.data() + s.size();
+    const auto [p, ec] = std::from_chars(s.data(), end, value);
+    return !s.empty() && ec == std::errc() && p == end && value >= least && value <= most;
+}
+
+std::string quoted(std::string_view s)
+{
+    std::string q(1, '\'');
+    q.append(s);
+    q += '\'';
+    return q;
+}
+
+bool apply(std::string_view name, std::string_view value, options& o, std::string& error)
+{
+    auto bad = [&](std::string_view what) {
+        error = "invalid --" + std::string(name) + " " + quoted(value) + " (" + std::string(what) + ")";
+        return false;
+    };
+    long n = 0;
+    if (name == "jobs") {
+        if (!read_number(value, 1, max_jobs, n))
+            return bad("a whole number from 1 to " + std::to_string(max_jobs));
+        o.jobs = static_cast<unsigned>(n);
+    } else if (name == "format") {
+        if (value == "text")
+            o.output = format::text;
+        else if (value == "json")
+            o.output = format::json;
+        else if (value == "tsv")
+            o.output = format::tsv;
+        else
+            return bad("text, json or tsv");
+    } else if (name == "keep-going") {
+        o.keep_going = true;
+    } else if (name == "ext" || name == "audio-ext") {
+        if (value.empty())
+            return bad("a suffix such as .trl");
+        (name == "ext" ? o.suffix : o.audio_suffix) = value;
+    } else if (name == "audio") {
+        o.audio.emplace_back(value);
+    } else if (name == "form") {
+        if (value == "written")
+            o.letters = form::written;
+        else if (value == "utf8")
+            o.letters = form::utf8;
+        else if (value == "echo" && o.what == command::words)
+            o.letters = form::echo;
+        else
+            return bad(o.what == command::words ? "written, utf8 or echo" : "written or utf8");
+    } else if (name == "by") {
+        if (value == "speaker")
+            o.by = grouping::speaker;
+        else if (value == "dialog")
+            o.by = grouping::dialog;
+        else
+            return bad("speaker or dialog");
+    } else if (name == "kinds") {
+        using trl_reader::kind;
+        // The kinds whose elements are tags.
+        constexpr kind tagged[] = {kind::hesitation, kind::speaker_noise, kind::technical_noise, kind::breathing,
+                                   kind::event,      kind::pause,         kind::silence};
+        o.kinds.clear();
+        o.marks = false;
+        std::string_view rest = value;
+        while (true) {
+            const std::size_t comma = rest.find(',');
+            const std::string_view k = rest.substr(0, comma);
+            const auto named = trl_reader::kind_named(k);
+            if (k == "all") {
+                o.kinds.assign(std::begin(tagged), std::end(tagged));
+                o.marks = true;
+            } else if (k == "marks") {
+                o.marks = true;
+            } else if (named && std::find(std::begin(tagged), std::end(tagged), *named) != std::end(tagged)) {
+                o.kinds.push_back(*named);
+            } else {
+                return bad("a list of hesitation, speaker-noise, technical-noise, breathing, event, pause, "
+                           "silence, marks, or all");
+            }
+            if (comma == std::string_view::npos)
+                break;
+            rest = rest.substr(comma + 1);
+        }
+        if (o.kinds.empty() && !o.marks)
+            o.marks = true;   // "marks" alone
+        std::sort(o.kinds.begin(), o.kinds.end());
+        o.kinds.erase(std::unique(o.kinds.begin(), o.kinds.end()), o.kinds.end());
+    } else if (name == "lexicon") {
+        o.lexicon = value;
+    } else if (name == "to") {
+        if (value == "kaldi")
+            o.to = target::kaldi;
+        else if (value == "jsonl")
+            o.to = target::jsonl;
+        else
+            return bad("kaldi or jsonl");
+        o.to_given = true;
+    } else if (name == "write-wav") {
+        o.write_wav = true;
+    } else if (name == "force") {
+        o.force = true;
+    } else if (name == "quenda2wav") {
+        if (value.empty())
+            return bad("a program");
+        o.quenda2wav = value;
+    } else if (name == "output") {
+        o.html = value;
+    } else if (name == "help") {
+        o.what = command::help;
+    } else if (name == "version") {
+        o.what = command::version;
+    }
+    return true;
+}
+
+bool takes(const option_spec& spec, command c)
+{
+    return spec.only.empty() || std::find(spec.only.begin(), spec.only.end(), c) != spec.only.end();
+}
+
+} // namespace
+
+bool parse_options(const std::vector<std::string>& args, options& o, std::string& error)
+{
+    if (args.empty()) {
+        error = "no subcommand (words, stats, pair, export or report)";
+        return false;
+    }
+    const std::string_view first = args[0];
+    if (first == "--help" || first == "-h") {
+        o.what = command::help;
+        return true;
+    }
+    if (first == "--version") {
+        o.what = command::version;
+        return true;
+    }
+    const auto* name = std::find(std::begin(command_names), std::end(command_names), first);
+    if (name == std::end(command_names)) {
+        error = "unknown subcommand " + quoted(first) + " (words, stats, pair, export or report)";
+        return false;
+    }
+    const command c = static_cast<command>(name - std::begin(command_names));
+    o.what = c;
+    bool options_end = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (options_end || arg == "-" || !arg.starts_with('-')) {
+            o.paths.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_end = true;
+            continue;
+        }
+        std::string_view opt;      // the long name
+        std::string_view value;
+        bool has_value = false;
+        if (arg.starts_with("--")) {
+            const std::string_view body = arg.substr(2);
+            const std::size_t eq = body.find('=');
+            opt = body.substr(0, eq);
+            if (eq != std::string_view::npos) {
+                value = body.substr(eq + 1);
+                has_value = true;
+            }
+        } else {
+            // -h, -j N, -jN, -o FILE, -oFILE
+            const char letter = arg[1];
+            opt = letter == 'h' ? "help" : letter == 'j' ? "jobs" : letter == 'o' ? "output" : "";
+            if (opt.empty() || (letter == 'h' && arg.size() > 2)) {
+                error = "unknown option " + quoted(arg);
+                return false;
+            }
+            if (arg.size() > 2) {
+                value = arg.substr(2);
+                has_value = true;
+            }
+        }
+        const option_spec* spec = nullptr;
+        for (const option_spec& s : option_specs())
+            if (opt == s.name)
+                spec = &s;
+        if (!spec) {
+            error = "unknown option " + quoted(arg);
+            return false;
+        }
+        if (!takes(*spec, c)) {
+            error = "option --" + std::string(opt) + " is not for " + std::string(first);
+            return false;
+        }
+        if (spec->takes_value && !has_value) {
+            if (i + 1 >= args.size()) {
+                error = "option --" + std::string(opt) + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        } else if (!spec->takes_value && has_value) {
+            error = "option --" + std::string(opt) + " takes no value";
+            return false;
+        }
+        if (!apply(opt, value, o, error))
+            return false;
+        if (o.what == command::help || o.what == command::version)
+            return true;
+    }
+    if (c == command::export_) {
+        if (!o.to_given) {
+            error = "export needs --to=kaldi or --to=jsonl";
+            return false;
+        }
+        if (o.paths.empty()) {
+            error = "export needs the folder to write, then the transliterations";
+            return false;
+        }
+        o.folder = o.paths.front();
+        o.paths.erase(o.paths.begin());
+    }
+    if (o.paths.empty()) {
+        error = "no transliterations given (files or folders)";
+        return false;
+    }
+    if ((c == command::pair || c == command::export_) && o.audio.empty()) {
+        error = std::string(first) + " needs the recordings: --audio DIR";
+        return false;
+    }
+    if (c == command::report && o.html.empty()) {
+        error = "report needs the page to write: -o FILE";
+        return false;
+    }
+    return true;
+}
+
+std::string usage_text()
+{
+    return "usage: quenda-corpus SUBCOMMAND [OPTION]... PATH...\n"
+           "A checked corpus as data: word lists, statistics, transliterations paired with\n"
+           "their recordings, an export for speech recognition, a report to look at.\n"
+           "PATH: transliterations, files or folders (searched for *.trl), or - for standard input.\n"
+           "\n"
+           "Subcommands:\n"
+           "  words PATH...                 the lexical elements by frequency\n"
+           "      --form=written|utf8|echo  the letters as written (M\"uller), in UTF-8 (Müller),\n"
+           "                                or the line velmar echoes (M\"ller)\n"
+           "      --by=speaker|dialog       one list per speaker or dialog\n"
+           "      --kinds=LIST              the tags instead: hesitation, speaker-noise,\n"
+           "                                technical-noise, breathing, event, pause, silence,\n"
+           "                                marks (initial and final marks), or all\n"
+           "      --lexicon FILE            only the words not in FILE (one a line)\n"
+           "  stats PATH... [--audio DIR]   counts per corpus, dialog and speaker\n"
+           "  pair PATH... --audio DIR      turns and recordings (KEY.qnd) that do not pair\n"
+           "  export --to=kaldi|jsonl DIR PATH... --audio DIR\n"
+           "                                the paired turns as a Kaldi data folder or a\n"
+           "                                JSON Lines manifest\n"
+           "      --write-wav               WAV files in DIR/wav rather than quenda2wav pipes\n"
+           "      --force                   write into a folder that is not empty\n"
+           "      --quenda2wav=PROGRAM      the converter in wav.scp (default: quenda2wav)\n"
+           "      --form=written|utf8       the words' letters\n"
+           "  report PATH... [--audio DIR] -o FILE\n"
+           "                                one HTML page: the corpus at a glance\n"
+           "\n"
+           "Options of all subcommands:\n"
+           "  -j, --jobs=N          files read in parallel (default: one per processor)\n"
+           "  --format=text|json|tsv\n"
+           "                        for people (default), JSON Lines, or tab-separated\n"
+           "  --keep-going          leave out the files with errors and end with status 0\n"
+           "  --ext=SUFFIX          transliterations in folders (default .trl)\n"
+           "  --audio DIR           recordings, files or folders; may be given more than once\n"
+           "  --audio-ext=SUFFIX    recordings in folders (default .qnd)\n"
+           "  -h, --help            this text\n"
+           "  --version             the program's version\n"
+           "\n"
+           "A file with errors is named with its first error, as trl-check reports it, and\n"
+           "left out.  Exit status: 0 when all is well; 1 when a file has errors (unless\n"
+           "--keep-going) or something is reported (pair, export); 2 for a usage error, a\n"
+           "path that cannot be read, or output that cannot be written.\n";
+}
+
+} // namespace corpus

@@ -1,0 +1,213 @@
+#include "output.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <system_error>
+
+#include "text.h"
+
+namespace corpus {
+
+namespace {
+
+constexpr std::size_t flush_size = std::size_t{1} << 16;
+
+// The width of a cell in a terminal: its UTF-8 characters (the rest of a
+// character's bytes take no column).
+std::size_t width(std::string_view s)
+{
+    std::size_t w = 0;
+    for (const char c : s)
+        w += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return w;
+}
+
+bool numeric(std::string_view s)
+{
+    if (s.empty())
+        return false;
+    for (const char c : s)
+        if (!(c >= '0' && c <= '9') && c != '.' && c != ':' && c != '-')
+            return false;
+    return true;
+}
+
+} // namespace
+
+void complain(std::string_view message)
+{
+    std::string line = std::string(program) + ": ";
+    line.append(message);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+checked_stdout::checked_stdout() { buffer_.reserve(flush_size * 2); }
+
+void checked_stdout::fail()
+{
+    if (!failed_)
+        error_ = errno ? errno : EIO;
+    failed_ = true;
+}
+
+void checked_stdout::put(std::string_view s)
+{
+    if (failed_)
+        return;
+    buffer_.append(s);
+    if (buffer_.size() >= flush_size)
+        flush();
+}
+
+bool checked_stdout::flush()
+{
+    if (!failed_ && !buffer_.empty()) {
+        errno = 0;
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size() || std::fflush(stdout) != 0)
+            fail();
+    }
+    buffer_.clear();
+    return !failed_;
+}
+
+bool checked_stdout::close()
+{
+    flush();
+    errno = 0;
+    if (std::fclose(stdout) != 0)
+        fail();
+    if (failed_ && error_ != EPIPE)
+        complain("write error on standard output: " +
+                 std::error_code(error_, std::generic_category()).message());
+    return !failed_;
+}
+
+std::string table::text() const
+{
+    std::vector<std::size_t> widths(header_.size(), 0);
+    std::vector<bool> right(header_.size(), true);
+    for (std::size_t c = 0; c < header_.size(); ++c)
+        widths[c] = width(header_[c]);
+    for (const auto& r : rows_)
+        for (std::size_t c = 0; c < r.size() && c < widths.size(); ++c) {
+            widths[c] = std::max(widths[c], width(r[c]));
+            if (!r[c].empty() && !numeric(r[c]))
+                right[c] = false;
+        }
+    std::string out;
+    auto line = [&](const std::vector<std::string>& cells) {
+        std::string l;
+        for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
+            const std::size_t pad = widths[c] - width(cells[c]);
+            if (c > 0)
+                l += "  ";
+            if (right[c])
+                l.append(pad, ' ');
+            l += cells[c];
+            if (!right[c] && c + 1 < cells.size())
+                l.append(pad, ' ');
+        }
+        while (!l.empty() && l.back() == ' ')
+            l.pop_back();
+        out += l;
+        out += '\n';
+    };
+    line(header_);
+    for (const auto& r : rows_)
+        line(r);
+    return out;
+}
+
+std::string table::tsv() const
+{
+    std::string out;
+    auto line = [&](const std::vector<std::string>& cells) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0)
+                out += '\t';
+            out += tsv_cell(cells[c]);
+        }
+        out += '\n';
+    };
+    line(header_);
+    for (const auto& r : rows_)
+        line(r);
+    return out;
+}
+
+std::string tsv_cell(std::string_view s)
+{
+    for (const char c : s)
+        if (c == '\t' || c == '\n' || c == '\r' || c == '\\' || (static_cast<unsigned char>(c) < 0x20))
+            return text::printable(s);
+    return std::string(s);
+}
+
+std::string seconds_text(double seconds)
+{
+    const double rounded = std::round(seconds * 1000.0) / 1000.0;
+    char buf[64];
+    const int n = std::snprintf(buf, sizeof buf, "%.3f", rounded);
+    std::string s(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+    while (!s.empty() && s.back() == '0')
+        s.pop_back();
+    if (!s.empty() && s.back() == '.')
+        s.pop_back();
+    return s;
+}
+
+std::string number(std::int64_t n)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, n);
+    return std::string(buf, r.ptr);
+}
+
+std::string counted(std::int64_t n, std::string_view one, std::string_view more)
+{
+    std::string s = number(n);
+    s += ' ';
+    s.append(n == 1 ? one : more);
+    return s;
+}
+
+void json_object::name(std::string_view n)
+{
+    if (out_.size() > 1)
+        out_ += ',';
+    text::append_json_string(out_, n);
+    out_ += ':';
+}
+
+json_object& json_object::field(std::string_view n, std::string_view text)
+{
+    name(n);
+    text::append_json_string(out_, text);
+    return *this;
+}
+
+json_object& json_object::integer(std::string_view n, std::int64_t v)
+{
+    name(n);
+    out_ += number(v);
+    return *this;
+}
+
+json_object& json_object::number_field(std::string_view n, std::string_view json_number)
+{
+    name(n);
+    out_ += json_number;
+    return *this;
+}
+
+json_object& json_object::raw(std::string_view n, std::string_view json)
+{
+    name(n);
+    out_ += json;
+    return *this;
+}
+
+} // namespace corpus

@@ -1,0 +1,86 @@
+// What quenda-corpus writes: standard output with every write checked, and
+// the pieces of its formats (aligned tables for people, tab-separated rows,
+// JSON Lines).
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corpus {
+
+inline constexpr const char* program = "quenda-corpus";
+
+// A message on standard error: "quenda-corpus: " and the text.
+void complain(std::string_view message);
+
+// Standard output with every write checked.  A failed write (a full disk)
+// is remembered and ends the run with status 2; a reader that has gone
+// (quenda-corpus words ... | head) has all it wanted, and that ends the
+// run without a message.
+class checked_stdout {
+public:
+    checked_stdout();
+    // Appends to the buffer, written out when it is large.
+    void put(std::string_view s);
+    bool flush();
+    // Flushes and closes standard output; false (after the message) if
+    // anything failed.
+    bool close();
+    bool failed() const { return failed_; }
+
+private:
+    void fail();
+    std::string buffer_;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+// A table for people: columns aligned, numbers to the right.
+class table {
+public:
+    explicit table(std::vector<std::string> header) : header_(std::move(header)) {}
+    void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+    bool empty() const { return rows_.empty(); }
+    std::string text() const;     // aligned, with the header
+    std::string tsv() const;      // the header and the rows, tab-separated
+
+private:
+    std::vector<std::string> header_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+// A cell for TSV: tabs, line ends and the escaping rule's other bytes
+// escaped (common/text's escape rule), so that every row stays one line.
+std::string tsv_cell(std::string_view s);
+
+// A number as people and JSON read it: seconds with up to three decimals
+// ("0.256", "12"), whole numbers as they are.
+std::string seconds_text(double seconds);
+std::string number(std::int64_t n);
+// "1 turn", "2 turns".
+std::string counted(std::int64_t n, std::string_view one, std::string_view more);
+
+// A JSON object built field by field: {"a":1,"b":"x"}.
+class json_object {
+public:
+    json_object& field(std::string_view name, std::string_view text);
+    json_object& field(std::string_view name, const char* text) { return field(name, std::string_view(text)); }
+    template <std::integral I>
+    json_object& field(std::string_view name, I n)
+    {
+        return integer(name, static_cast<std::int64_t>(n));
+    }
+    json_object& number_field(std::string_view name, std::string_view json_number);
+    json_object& raw(std::string_view name, std::string_view json);
+    std::string line() const { return out_ + "}\n"; }
+
+private:
+    json_object& integer(std::string_view name, std::int64_t n);
+    void name(std::string_view n);
+    std::string out_ = "{";
+};
+
+} // namespace corpus

@@ -1,0 +1,30 @@
+// The statistics as rows and as a table, for stats and the report.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands.h"
+#include "output.h"
+#include "recordings.h"
+#include "survey.h"
+
+namespace corpus {
+
+struct stats_row {
+    std::string_view part;   // "corpus", "dialog", "speaker"
+    std::string_view name;
+    const tally* counts;
+};
+std::vector<stats_row> stats_rows(const survey& s);
+table stats_table(const survey& s, bool audio);
+std::string rates_text(const std::set<std::int32_t>& rates, std::string_view between);
+std::string json_list(const std::set<std::int32_t>& rates);
+
+// Reads the corpus, and with o.audio the recordings, pairs them, and adds
+// them to the counts.
+survey survey_with_recordings(const options& o, survey_needs needs, outcomes& seen, recordings* recs, pairing* p);
+
+} // namespace corpus

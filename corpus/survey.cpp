@@ -1,0 +1,178 @@
+#include "survey.h"
+
+namespace corpus {
+
+using trl_reader::kind;
+
+void tally::add_turn(const trl_reader::turn& t)
+{
+    ++turns;
+    for (const trl_reader::element& e : t.elements) {
+        switch (e.what) {
+        case kind::word:
+        case kind::noise_word:
+            break;
+        case kind::spelled:
+        case kind::foreign:
+            break;
+        case kind::disconnected:
+            ++broken_off;
+            break;
+        case kind::hesitation: ++hesitations; break;
+        case kind::speaker_noise: ++speaker_noises; break;
+        case kind::technical_noise: ++technical_noises; break;
+        case kind::breathing:
+        case kind::event:
+        case kind::silence:
+        case kind::pronunciation:
+            break;
+        case kind::pause: ++pauses; break;
+        case kind::repair: ++repairs; break;
+        case kind::false_start: ++false_starts; break;
+        }
+        if (trl_reader::is_lexical(e.what)) {
+            ++words;
+            foreign += e.language.size > 0;
+            spelled += e.spelled;
+        }
+    }
+}
+
+void tally::add(const tally& o)
+{
+    for (const tally_column& c : tally_columns)
+        this->*c.field += o.*c.field;
+    recordings += o.recordings;
+    seconds += o.seconds;
+    rates.insert(o.rates.begin(), o.rates.end());
+}
+
+void append_form(std::string& out, const trl_reader::turn& t, const trl_reader::element& e, form f)
+{
+    switch (f) {
+    case form::written: out.append(t.text(e.letters)); break;
+    case form::utf8: trl_reader::append_utf8_form(out, t.text(e.letters)); break;
+    case form::echo: trl_reader::append_echo_form(out, t.text(e.echo)); break;
+    }
+}
+
+void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
+{
+    if (!t.complete)
+        return;
+    corpus_.add_turn(t);
+    const std::string_view dialog = t.dialog();
+    const std::string_view speaker = t.speaker();
+    auto part = [](std::map<std::string, tally, std::less<>>& m, std::string_view name) -> tally& {
+        auto it = m.find(name);
+        if (it == m.end())
+            it = m.emplace(std::string(name), tally{}).first;
+        return it->second;
+    };
+    tally& d = part(dialogs_, dialog);
+    tally& s = part(speakers_, speaker);
+    d.add_turn(t);
+    s.add_turn(t);
+    for (const trl_reader::element& e : t.elements) {
+        if (trl_reader::is_lexical(e.what)) {
+            const std::string_view w = t.text(e.letters);
+            if (needs_.vocabulary) {
+                for (const auto& [mark, part] : {std::pair<char, std::string_view>{'\1', {}},
+                                                 std::pair<char, std::string_view>{'\2', dialog},
+                                                 std::pair<char, std::string_view>{'\3', speaker}}) {
+                    scratch_.assign(1, mark);
+                    if (!part.empty())
+                        scratch_.append(part).append(1, '\37');
+                    scratch_.append(w);
+                    vocabulary_.add(scratch_);
+                }
+            }
+            if (needs_.words) {
+                scratch_.clear();
+                append_form(scratch_, t, e, needs_.letters);
+                words_.add(scratch_);
+            }
+        } else if (needs_.tags && e.tag.size > 0 && e.what != kind::pronunciation) {
+            scratch_.assign(trl_reader::kind_name(e.what)).append("\37").append(t.text(e.tag));
+            tags_.add(scratch_);
+        }
+    }
+    if (needs_.places) {
+        turn_place p;
+        std::copy_n(t.key().data(), p.key.size(), p.key.begin());
+        p.line = where.line_of(t.begin);
+        places_.push_back(p);
+        if (needs_.texts) {
+            std::string words;
+            for (const trl_reader::element& e : t.elements) {
+                if (!trl_reader::is_lexical(e.what))
+                    continue;
+                if (!words.empty())
+                    words += ' ';
+                append_form(words, t, e, needs_.letters);
+            }
+            texts_.push_back(std::move(words));
+        }
+    }
+}
+
+void survey::merge(survey_gatherer& g, std::string_view path)
+{
+    const auto file = static_cast<std::uint32_t>(files.size());
+    files.emplace_back(path);
+    corpus.add(g.corpus_);
+    for (auto& [name, t] : g.dialogs_)
+        dialogs[name].add(t);
+    for (auto& [name, t] : g.speakers_)
+        speakers[name].add(t);
+    vocabulary.merge(std::move(g.vocabulary_));
+    words.merge(std::move(g.words_));
+    tags.merge(std::move(g.tags_));
+    for (turn_place& p : g.places_) {
+        p.file = file;
+        places.push_back(p);
+    }
+    for (std::string& t : g.texts_)
+        texts.push_back(std::move(t));
+}
+
+void survey::count_distinct()
+{
+    vocabulary.for_each([&](const counter::item& i) {
+        const std::string_view k = i.key;
+        if (k.empty())
+            return;
+        if (k[0] == '\1') {
+            ++corpus.distinct;
+            return;
+        }
+        const std::string_view name = k.substr(1, k.find('\37') - 1);
+        auto& parts = k[0] == '\2' ? dialogs : speakers;
+        if (const auto it = parts.find(name); it != parts.end())
+            ++it->second.distinct;
+    });
+}
+
+void survey::add_recordings(const std::vector<recording>& recs, const pairing& p)
+{
+    for (const recording& r : recs) {
+        if (!r.problem.empty() || r.samples == 0)
+            continue;
+        ++corpus.recordings;
+        if (r.rate_plausible) {
+            corpus.seconds += r.seconds;
+            corpus.rates.insert(r.rate);
+        }
+    }
+    for (const auto& [turn, rec] : p.paired) {
+        const std::string_view key = places[turn].key_view();
+        const recording& r = recs[rec];
+        for (tally* t : {&dialogs[std::string(key.substr(0, 8))], &speakers[std::string(key.substr(13, 3))]}) {
+            ++t->recordings;
+            t->seconds += r.seconds;
+            t->rates.insert(r.rate);
+        }
+    }
+}
+
+} // namespace corpus

@@ -1,0 +1,117 @@
+// What stats, pair, export and report gather from a corpus: counts per
+// corpus, dialog and speaker, the vocabulary, the tags, and where each
+// turn is (with its words, for an export).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "counter.h"
+#include "files.h"
+#include "options.h"
+#include "recordings.h"
+
+namespace corpus {
+
+// The counts of a part of the corpus.
+struct tally {
+    long turns = 0;
+    long words = 0;   // lexical elements
+    long distinct = 0;
+    long hesitations = 0;
+    long speaker_noises = 0;
+    long technical_noises = 0;
+    long pauses = 0;
+    long repairs = 0;
+    long false_starts = 0;
+    long broken_off = 0;   // disconnected words
+    long foreign = 0;
+    long spelled = 0;      // spelled letters
+    long recordings = 0;
+    double seconds = 0;
+    std::set<std::int32_t> rates;
+
+    void add_turn(const trl_reader::turn& t);
+    void add(const tally& other);
+};
+
+// The columns of the counts, one place for their names.
+struct tally_column {
+    const char* header;   // for people
+    const char* name;     // in JSON and TSV
+    long tally::*field;
+};
+inline constexpr std::array<tally_column, 12> tally_columns = {{
+    {"turns", "turns", &tally::turns},
+    {"words", "words", &tally::words},
+    {"distinct", "distinct", &tally::distinct},
+    {"hesitations", "hesitations", &tally::hesitations},
+    {"speaker noises", "speaker_noises", &tally::speaker_noises},
+    {"technical noises", "technical_noises", &tally::technical_noises},
+    {"pauses", "pauses", &tally::pauses},
+    {"repairs", "repairs", &tally::repairs},
+    {"false starts", "false_starts", &tally::false_starts},
+    {"broken off", "broken_off", &tally::broken_off},
+    {"foreign", "foreign", &tally::foreign},
+    {"spelled", "spelled_letters", &tally::spelled},
+}};
+
+struct survey_needs {
+    bool vocabulary = false;   // distinct words per corpus, dialog and speaker
+    bool words = false;        // the words' counts (report)
+    bool tags = false;         // the tags' counts (report)
+    bool places = false;       // where each turn is (pairing)
+    bool texts = false;        // each turn's words (export)
+    form letters = form::written;
+};
+
+// Gathers from one file.
+class survey_gatherer : public gatherer {
+public:
+    explicit survey_gatherer(const survey_needs& needs) : needs_(needs) {}
+    void turn(const trl_reader::turn& t, file_view& where) override;
+
+private:
+    friend struct survey;
+    const survey_needs& needs_;
+    tally corpus_;
+    std::map<std::string, tally, std::less<>> dialogs_;
+    std::map<std::string, tally, std::less<>> speakers_;
+    counter vocabulary_;   // "\1" word, "\2" dialog "\37" word, "\3" speaker "\37" word
+    counter words_;
+    counter tags_;         // kind name "\37" tag
+    std::vector<turn_place> places_;
+    std::vector<std::string> texts_;
+    std::string scratch_;
+};
+
+// The whole corpus.
+struct survey {
+    tally corpus;
+    std::map<std::string, tally, std::less<>> dialogs;
+    std::map<std::string, tally, std::less<>> speakers;
+    counter vocabulary;
+    counter words;
+    counter tags;
+    std::vector<turn_place> places;
+    std::vector<std::string> texts;   // beside places
+    std::vector<std::string> files;   // the files read, as shown
+
+    // Takes in one file's gathering (the file read as files.size()).
+    void merge(survey_gatherer& g, std::string_view path);
+    // The distinct words of each part, from the vocabulary.
+    void count_distinct();
+    // Adds the paired recordings to their turns' dialogs and speakers, and
+    // every recording with samples to the corpus.
+    void add_recordings(const std::vector<recording>& recs, const pairing& p);
+};
+
+// The words of a lexical element in a form.
+void append_form(std::string& out, const trl_reader::turn& t, const trl_reader::element& e, form f);
+
+} // namespace corpus

@@ -1,0 +1,261 @@
+// Pairing and export on generated recordings with known gaps: what pair
+// reports, a Kaldi data folder held to the toolkit's rules by a validator
+// of its own, the JSON Lines manifest, WAV files, and writing all or
+// nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "json.h"
+#include "process.h"
+#include "quenda_maker.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::json;
+using test_support::parse_json_lines;
+using test_support::read_file;
+using test_support::temp_dir;
+
+std::string turn(const std::string& key, const std::string& words)
+{
+    return key + "_000000: " + words + " .\n\n";
+}
+
+// A recording of n samples at `rate`, version 1.
+std::string recording(std::size_t n, std::int32_t rate = 16000)
+{
+    return quenda_maker::version1(static_cast<std::int32_t>(n / 256), quenda_maker::sample_data(n), rate);
+}
+
+// Two transliterations and two folders of recordings, with a gap of each
+// kind that pair reports.
+struct gapped_corpus {
+    temp_dir dir;
+    std::string trl, audio;
+    std::map<std::string, std::size_t> samples;   // of the recordings that pair
+    gapped_corpus()
+    {
+        dir.write("trl/a.trl", turn("g100abc1_001_ABC", "ja") + turn("g100abc1_002_XYZ", "guten Tag") +
+                                   turn("g100abc1_003_ABC", "M\"uller , bitte") + turn("g100abc1_004_XYZ", "so") +
+                                   turn("g100abc1_005_ABC", "nein") + turn("g100abc1_006_XYZ", "doch"));
+        dir.write("trl/b.trl", turn("g200xyz2_001_ABC", "eins") + turn("g200xyz2_002_DEF", "zwei") +
+                                   turn("g200xyz2_003_ABC", "<ah> drei <P> vier") + turn("g100abc1_001_ABC", "wieder"));
+        dir.write("audio/one/g100abc1_001_ABC.qnd", recording(512));
+        dir.write("audio/one/g100abc1_002_XYZ.qnd", recording(768));
+        dir.write("audio/one/g100abc1_003_ABC.qnd", recording(1024));
+        dir.write("audio/one/g100abc1_004_XYZ.qnd", recording(1280, 8000));
+        dir.write("audio/one/g100abc1_005_ABC.qnd", recording(1536).substr(0, 100));
+        dir.write("audio/one/g200xyz2_001_ABC.qnd", recording(256));
+        dir.write("audio/one/g200xyz2_002_DEF.qnd", recording(0));
+        dir.write("audio/one/g300zzz3_001_ABC.qnd", recording(256));
+        dir.write("audio/two/g200xyz2_001_ABC.QND", recording(256));
+        dir.write("audio/two/g200xyz2_003_ABC.qnd", recording(2048));
+        trl = (dir / "trl").string();
+        audio = (dir / "audio").string();
+        samples = {{"g100abc1_002_XYZ", 768}, {"g100abc1_003_ABC", 1024}, {"g200xyz2_003_ABC", 2048}};
+    }
+};
+
+TEST(CorpusPair, ReportsEachGap)
+{
+    const gapped_corpus c;
+    const auto r = run_corpus({"pair", "--format=json", c.trl, "--audio", c.audio});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::multiset<std::pair<std::string, std::string>> problems;
+    json summary;
+    for (const json& j : parse_json_lines(r.out)) {
+        if (j["type"] == "problem")
+            problems.insert({j["problem"].get<std::string>(), j["key"].get<std::string>()});
+        else
+            summary = j;
+    }
+    const std::multiset<std::pair<std::string, std::string>> expected = {
+        {"turn-without-recording", "g100abc1_006_XYZ"}, {"recording-without-turn", "g300zzz3_001_ABC"},
+        {"key-twice", "g100abc1_001_ABC"},               {"key-twice", "g200xyz2_001_ABC"},
+        {"unreadable-recording", "g100abc1_005_ABC"},     {"empty-recording", "g200xyz2_002_DEF"},
+        {"rate-differs", "g100abc1_004_XYZ"}};
+    EXPECT_EQ(problems, expected);
+    EXPECT_EQ(summary, (json{{"type", "summary"}, {"turns", 10}, {"recordings", 10}, {"paired", 3}, {"problems", 7},
+                             {"sample_rate", 16000}}));
+    // For people: one line each, and the count.
+    const auto text = run_corpus({"pair", c.trl, "--audio", c.audio});
+    EXPECT_NE(text.out.find("turn without recording: g100abc1_006_XYZ (" + c.trl + "/a.trl:11)\n"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("key found twice: g100abc1_001_ABC in turns (" + c.trl + "/a.trl:1, " + c.trl + "/b.trl:7)\n"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("sample rate differs: g100abc1_004_XYZ (" + c.audio +
+                            "/one/g100abc1_004_XYZ.qnd): 8000 Hz, most recordings 16000 Hz\n"),
+              std::string::npos);
+    EXPECT_TRUE(text.out.ends_with("10 turns, 10 recordings: 3 paired, 7 problems; most recordings at 16000 Hz\n"));
+}
+
+// The lines of a file, split into fields at blanks.
+std::vector<std::vector<std::string>> fields_of(const fs::path& file)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(read_file(file));
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f;
+        std::istringstream words(line);
+        for (std::string w; words >> w;)
+            f.push_back(w);
+        rows.push_back(f);
+    }
+    return rows;
+}
+
+// What the toolkit's validation of a data folder demands, checked here:
+// the files there, each sorted by its first field in byte order, no id
+// twice, the same utterances in every file, spk2utt the inverse of
+// utt2spk, and every utterance id beginning with its speaker's.
+std::vector<std::string> kaldi_rule_breaks(const fs::path& dir)
+{
+    std::vector<std::string> breaks;
+    std::map<std::string, std::vector<std::vector<std::string>>> files;
+    for (const char* name : {"text", "utt2spk", "spk2utt", "wav.scp", "utt2dur"}) {
+        if (!fs::exists(dir / name)) {
+            breaks.push_back(std::string("no ") + name);
+            continue;
+        }
+        files[name] = fields_of(dir / name);
+        std::vector<std::string> firsts;
+        std::istringstream in(read_file(dir / name));
+        for (std::string line; std::getline(in, line);)
+            firsts.push_back(line.substr(0, line.find(' ')));
+        if (!std::is_sorted(firsts.begin(), firsts.end()))
+            breaks.push_back(std::string(name) + " is not sorted");
+        if (std::set<std::string>(firsts.begin(), firsts.end()).size() != firsts.size())
+            breaks.push_back(std::string(name) + " has an id twice");
+    }
+    if (!breaks.empty())
+        return breaks;
+    auto ids = [&](const char* name) {
+        std::set<std::string> s;
+        for (const auto& row : files[name])
+            s.insert(row.at(0));
+        return s;
+    };
+    for (const char* name : {"utt2spk", "wav.scp", "utt2dur"})
+        if (ids(name) != ids("text"))
+            breaks.push_back(std::string(name) + " has other utterances than text");
+    std::map<std::string, std::set<std::string>> by_speaker;
+    for (const auto& row : files["utt2spk"]) {
+        if (row.size() != 2 || !row[0].starts_with(row[1]))
+            breaks.push_back("utterance " + row[0] + " does not begin with its speaker");
+        by_speaker[row[1]].insert(row[0]);
+    }
+    std::map<std::string, std::set<std::string>> listed;
+    for (const auto& row : files["spk2utt"]) {
+        if (!std::is_sorted(row.begin() + 1, row.end()))
+            breaks.push_back("spk2utt's list of " + row[0] + " is not sorted");
+        listed[row[0]] = std::set<std::string>(row.begin() + 1, row.end());
+    }
+    if (listed != by_speaker)
+        breaks.push_back("spk2utt is not the inverse of utt2spk");
+    return breaks;
+}
+
+TEST(CorpusExport, KaldiFolderFollowsTheToolkitsRules)
+{
+    const gapped_corpus c;
+    const fs::path out = c.dir / "data";
+    // The gaps that keep turns out are named, and nothing is written.
+    const auto refused = run_corpus({"export", "--to=kaldi", out.string(), c.trl, "--audio", c.audio});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("quenda-corpus: unreadable recording: g100abc1_005_ABC"), std::string::npos);
+    EXPECT_NE(refused.err.find("quenda-corpus: nothing written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+
+    const auto r = run_corpus({"export", "--to=kaldi", "--keep-going", "--quenda2wav=" QUENDA2WAV_PATH, out.string(),
+                               c.trl, "--audio", c.audio});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 turns exported to " + out.string() + "; 1 turn without a recording, 1 recording without a turn\n");
+    EXPECT_EQ(kaldi_rule_breaks(out), std::vector<std::string>{});
+    EXPECT_EQ(read_file(out / "text"), "ABC-g100abc1_003_ABC M\"uller bitte\n"
+                                       "ABC-g200xyz2_003_ABC drei vier\n"
+                                       "XYZ-g100abc1_002_XYZ guten Tag\n");
+    EXPECT_EQ(read_file(out / "utt2dur"), "ABC-g100abc1_003_ABC 0.064\nABC-g200xyz2_003_ABC 0.128\nXYZ-g100abc1_002_XYZ 0.048\n");
+    // Each pipe of wav.scp gives the recording's samples as a WAV file.
+    for (const auto& row : fields_of(out / "wav.scp")) {
+        const std::string id = row.at(0);
+        std::string line = read_file(out / "wav.scp");
+        line = line.substr(line.find(id + " ") + id.size() + 1);
+        line = line.substr(0, line.find('\n'));
+        ASSERT_TRUE(line.ends_with(" |")) << line;
+        const auto wav = test_support::run_shell(line.substr(0, line.size() - 2));
+        ASSERT_EQ(wav.status, 0) << wav.err;
+        const std::size_t n = c.samples.at(id.substr(4));
+        ASSERT_EQ(wav.out.size(), 44 + 2 * n);
+        EXPECT_EQ(wav.out.substr(0, 4), "RIFF");
+        EXPECT_EQ(wav.out.substr(44), quenda_maker::sample_data(n));
+    }
+    // A folder that is not empty is refused, unless --force.
+    const auto again = run_corpus({"export", "--to=kaldi", "--keep-going", out.string(), c.trl, "--audio", c.audio});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_NE(again.err.find("the folder is not empty"), std::string::npos);
+    EXPECT_EQ(run_corpus({"export", "--to=kaldi", "--keep-going", "--force", out.string(), c.trl, "--audio", c.audio})
+                  .status,
+              0);
+}
+
+TEST(CorpusExport, ManifestAndWavFiles)
+{
+    const gapped_corpus c;
+    const fs::path out = c.dir / "manifest";
+    const auto r = run_corpus(
+        {"export", "--to=jsonl", "--write-wav", "--keep-going", "--form=utf8", out.string(), c.trl, "--audio", c.audio});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = parse_json_lines(read_file(out / "manifest.jsonl"));
+    ASSERT_EQ(lines.size(), 3u);
+    std::set<std::string> keys;
+    for (const json& j : lines) {
+        const std::string id = j["id"];
+        const std::string key = id.substr(4);
+        keys.insert(key);
+        EXPECT_EQ(id.substr(0, 4), std::string(j["speaker"]) + "-");
+        EXPECT_EQ(key.substr(0, 8), j["dialog"]);
+        EXPECT_EQ(key.substr(9, 3), j["turn"]);
+        EXPECT_EQ(j["sample_rate"], 16000);
+        EXPECT_EQ(j["samples"], c.samples.at(key));
+        EXPECT_DOUBLE_EQ(j["duration"].get<double>(), static_cast<double>(c.samples.at(key)) / 16000.0);
+        const fs::path wav = j["audio_filepath"].get<std::string>();
+        EXPECT_EQ(wav, fs::absolute(out / "wav" / (key + ".wav")).lexically_normal());
+        const std::string bytes = read_file(wav);
+        EXPECT_EQ(bytes.size(), 44 + 2 * c.samples.at(key));
+        EXPECT_EQ(bytes.substr(44), quenda_maker::sample_data(c.samples.at(key)));
+    }
+    EXPECT_EQ(keys, (std::set<std::string>{"g100abc1_002_XYZ", "g100abc1_003_ABC", "g200xyz2_003_ABC"}));
+    EXPECT_EQ(lines[0]["text"], "M\xC3\xBCller bitte");
+}
+
+// A write that fails leaves nothing behind: no file, no temporary one.
+TEST(CorpusExport, AllOrNothing)
+{
+    const gapped_corpus c;
+    const fs::path out = c.dir / "data";
+    fs::create_directories(out);
+    test_support::run_options limited;
+    limited.file_limit = 3000;   // less than the largest WAV file
+    const auto r = run_corpus({"export", "--to=kaldi", "--write-wav", "--keep-going", out.string(), c.trl, "--audio",
+                               c.audio},
+                              limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("(nothing written)"), std::string::npos) << r.err;
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(out))
+        if (e.is_regular_file())
+            left.push_back(e.path().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+} // namespace

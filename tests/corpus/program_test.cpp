@@ -1,0 +1,236 @@
+// quenda-corpus as a program: the word list against velmar's own output on
+// every accepted acceptance case, counts written out by hand from the
+// example, files with errors named as trl-check names them, the command
+// line, and failed output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "acceptance.h"
+#include "json.h"
+#include "process.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::json;
+using test_support::parse_json_lines;
+using test_support::read_file;
+using test_support::run_options;
+using test_support::temp_dir;
+
+// "count<TAB>word" lines after the header, as a map.
+std::map<std::string, long> tsv_counts(const std::string& out)
+{
+    std::map<std::string, long> counts;
+    std::size_t from = out.find('\n') + 1;   // the header
+    for (std::size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1) {
+        const std::string line = out.substr(from, nl - from);
+        const std::size_t tab = line.find('\t');
+        counts[line.substr(tab + 1)] += std::stol(line.substr(0, tab));
+    }
+    return counts;
+}
+
+TEST(CorpusWords, EchoFormCountsVelmarsElementLines)
+{
+    REQUIRE_ACCEPTANCE_CASES(dir);
+    const temp_dir copy;
+    std::map<std::string, long> velmar_lines;
+    long texts = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.path().extension() != ".trl")
+            continue;
+        fs::path rc = e.path();
+        rc.replace_extension(".rc");
+        if (read_file(rc) != "0\n")
+            continue;
+        fs::copy_file(e.path(), copy / e.path().filename().string());
+        // velmar's lines: after each empty line its turn header, then a
+        // line for each lexical element.
+        const auto v = test_support::run(VELMAR_PATH, {e.path().string()});
+        ASSERT_EQ(v.status, 0) << e.path();
+        bool header = false;
+        std::size_t from = 0;
+        for (std::size_t nl; (nl = v.out.find('\n', from)) != std::string::npos; from = nl + 1) {
+            const std::string line = v.out.substr(from, nl - from);
+            if (header)
+                header = false;
+            else if (line.empty())
+                header = true;
+            else
+                ++velmar_lines[line];
+        }
+        ++texts;
+    }
+    ASSERT_GT(texts, 500);
+    const auto r = run_corpus({"words", "--form=echo", "--format=tsv", copy.path().string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(tsv_counts(r.out), velmar_lines);
+    // The written forms are as many.
+    const auto written = run_corpus({"words", "--format=tsv", "-j1", copy.path().string()});
+    long echoed = 0, counted = 0;
+    for (const auto& [w, n] : velmar_lines)
+        echoed += n;
+    for (const auto& [w, n] : tsv_counts(written.out))
+        counted += n;
+    EXPECT_EQ(counted, echoed);
+}
+
+// examples/dialog.trl, counted by hand: ABC says 5 + 13 + 4 words in three
+// turns, XYZ 9 + 8 + 1 in three.
+TEST(CorpusWords, TheExampleCountedByHand)
+{
+    const std::string example = std::string(TRL_EXAMPLES) + "/dialog.trl";
+    const temp_dir dir;
+    const std::string lexicon = dir.write("lexicon.txt", "ich\nam\tAH M\n\nDienstag\r\nM\"uller x\n");
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> lines;   // lines that must be in the output
+        std::vector<std::string> absent;  // ... and that must not
+    } cases[] = {
+        {{"words"}, {"2 M\"uller", "2 einen", "1 BK", "1 gehts", "1 ausmachen", "1 tsch\"uss"}, {"Maier", "<P>"}},
+        {{"words", "--form=utf8"}, {"2 M\xC3\xBCller", "1 n\xC3\xA4" "chste"}, {"M\"uller"}},
+        {{"words", "--form=echo"}, {"2 M\"ller", "1 f\"r"}, {"M\"uller"}},
+        {{"words", "--by=speaker", "--format=tsv"},
+         {"speaker\tcount\tword", "ABC\t2\teinen", "XYZ\t2\tam", "XYZ\t1\ttsch\"uss"},
+         {"ABC\t1\ttsch\"uss"}},
+        {{"words", "--lexicon", lexicon}, {"2 einen", "1 Herr"}, {"2 am", "ich", "Dienstag", "M\"uller"}},
+        {{"words", "--kinds=pause,hesitation"}, {"3 pause      <P>", "1 hesitation <ah>"}, {"<A>"}},
+        {{"words", "--kinds=marks"}, {"1 initial-mark *"}, {"<P>"}},
+        {{"stats", "--format=tsv"},
+         {"part\tname\tturns\twords\tdistinct\thesitations\tspeaker noises\ttechnical noises\tpauses\trepairs\tfalse "
+          "starts\tbroken off\tforeign\tspelled",
+          "corpus\t\t6\t40\t35\t1\t2\t1\t3\t1\t1\t1\t0\t2",
+          "speaker\tABC\t3\t22\t21\t0\t2\t0\t1\t1\t0\t1\t0\t2",
+          "speaker\tXYZ\t3\t18\t17\t1\t0\t1\t2\t0\t1\t0\t0\t0"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back(example);
+        const auto r = run_corpus(args);
+        SCOPED_TRACE(test_support::shell_line(args));
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const std::string& line : c.lines)
+            EXPECT_NE(("\n" + r.out).find("\n" + line + "\n"), std::string::npos) << line << "\n" << r.out;
+        for (const std::string& s : c.absent)
+            EXPECT_EQ(r.out.find(s), std::string::npos) << s;
+    }
+    // The word list adds up to the words of the counts.
+    const auto tsv = run_corpus({"words", "--format=tsv", example});
+    long words = 0;
+    for (const auto& [w, n] : tsv_counts(tsv.out))
+        words += n;
+    EXPECT_EQ(words, 22 + 18);
+}
+
+// A file with errors is named with its first error as trl-check's report
+// begins, and left out.
+TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
+{
+    const std::string errors = std::string(TRL_EXAMPLES) + "/errors.trl";
+    const std::string dialog = std::string(TRL_EXAMPLES) + "/dialog.trl";
+    const auto check = test_support::run(TRL_CHECK_PATH, {errors});
+    const std::string first = check.out.substr(0, check.out.find('\n'));
+    ASSERT_NE(first.find("error[T009]"), std::string::npos);
+
+    const auto r = run_corpus({"words", "--format=tsv", errors, dialog});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quenda-corpus: " + first + " (file left out)\n");
+    const auto alone = run_corpus({"words", "--format=tsv", dialog});
+    EXPECT_EQ(r.out, alone.out);   // the other file's words, and no more
+    EXPECT_EQ(run_corpus({"words", "--keep-going", errors, dialog}).status, 0);
+
+    const auto j = run_corpus({"stats", "--format=json", errors, dialog});
+    EXPECT_EQ(j.status, 1);
+    EXPECT_EQ(j.err, "");
+    const auto records = parse_json_lines(j.out);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records[0], (json{{"type", "left_out"}, {"file", errors}, {"line", 6}, {"column", 50}, {"code", "T009"},
+                                {"message", "missing blank: found '.' in the word"}}));
+    EXPECT_EQ(records.back()["type"], "stats");
+}
+
+TEST(CorpusProgram, CommandLineAndStatuses)
+{
+    const temp_dir dir;
+    std::filesystem::create_directories(dir / "empty");
+    const std::string example = std::string(TRL_EXAMPLES) + "/dialog.trl";
+    const std::string d = dir.path().string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;   // the start of standard output
+        std::string err;   // the start of standard error; empty: none
+    } cases[] = {
+        {{}, 2, "", "quenda-corpus: no subcommand (words, stats, pair, export or report)\n"},
+        {{"--help"}, 0, "usage: quenda-corpus SUBCOMMAND", ""},
+        {{"words", "--help"}, 0, "usage: quenda-corpus SUBCOMMAND", ""},
+        {{"--version"}, 0, "quenda-corpus (quenda tools) 1.0\n", ""},
+        {{"count", example}, 2, "", "quenda-corpus: unknown subcommand 'count'"},
+        {{"words", "--frobnicate", example}, 2, "", "quenda-corpus: unknown option '--frobnicate'"},
+        {{"words", "--format=xml", example}, 2, "", "quenda-corpus: invalid --format 'xml' (text, json or tsv)"},
+        {{"words", "-j0", example}, 2, "", "quenda-corpus: invalid --jobs '0'"},
+        {{"words", "--form=echo", "--by=room", example}, 2, "", "quenda-corpus: invalid --by 'room'"},
+        {{"words", "--kinds=laughter", example}, 2, "", "quenda-corpus: invalid --kinds 'laughter'"},
+        {{"export", "--to=kaldi", d + "/out", example, "--form=echo"}, 2, "", "quenda-corpus: invalid --form 'echo'"},
+        {{"stats", "--lexicon", "x", example}, 2, "", "quenda-corpus: option --lexicon is not for stats"},
+        {{"words"}, 2, "", "quenda-corpus: no transliterations given"},
+        {{"pair", example}, 2, "", "quenda-corpus: pair needs the recordings: --audio DIR"},
+        {{"export", d + "/out", example, "--audio", d}, 2, "", "quenda-corpus: export needs --to=kaldi or --to=jsonl"},
+        {{"report", example}, 2, "", "quenda-corpus: report needs the page to write: -o FILE"},
+        {{"words", d + "/missing.trl"}, 2, "", "quenda-corpus: " + d + "/missing.trl: No such file or directory\n"},
+        {{"words", d + "/empty"}, 2, "", "quenda-corpus: " + d + "/empty: no files ending in '.trl' in this folder\n"},
+        {{"words", "--lexicon", d + "/none.txt", example}, 2, "", "quenda-corpus: " + d + "/none.txt: No such file"},
+        {{"words", "--format=json", example}, 0, "{\"type\":\"word\",\"word\":\"Dienstag\",\"count\":2}\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(test_support::shell_line(c.args));
+        const auto r = run_corpus(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+        if (c.err.empty())
+            EXPECT_EQ(r.err, "");
+        else
+            EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
+    }
+}
+
+TEST(CorpusProgram, FailedOutput)
+{
+    const temp_dir dir;
+    // Enough distinct words to fill a pipe many times over.
+    std::string text;
+    for (int t = 0; t < 200; ++t) {
+        text += "g071ach1_" + std::to_string(100 + t % 900) + "_ABC_004711:";
+        for (int w = 0; w < 100; ++w) {
+            text += ' ';
+            for (int n = t * 100 + w + 1; n > 0; n /= 26)
+                text += static_cast<char>('a' + n % 26);
+        }
+        text += " .\n\n";
+    }
+    const std::string file = dir.write("many.trl", text);
+    const std::string corpus = QUENDA_CORPUS_PATH;
+    const auto full = test_support::run_shell(corpus + " words " + file + " > /dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "quenda-corpus: write error on standard output: No space left on device\n");
+    const auto gone = test_support::run_shell(corpus + " words " + file + " | head -1 > /dev/null; echo \"${PIPESTATUS[0]}\"");
+    EXPECT_EQ(gone.out, "2\n");
+    EXPECT_EQ(gone.err, "");
+    run_options closed;
+    closed.out_to = "-";
+    const auto shut = test_support::run(corpus, {"words", file}, closed);
+    EXPECT_EQ(shut.status, 2);
+    EXPECT_NE(shut.err.find("quenda-corpus: write error on standard output"), std::string::npos) << shut.err;
+}
+
+} // namespace

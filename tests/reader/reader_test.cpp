@@ -1,0 +1,364 @@
+// The reader against independent facts: velmar's own echo lines and turn
+// headers on every accepted acceptance case, the identifications written in
+// the texts, trl-check's first error, and elements written out by hand.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "acceptance.h"
+#include "check.h"
+#include "lex.trl.text.h"
+#include "process.h"
+#include "reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::read_file;
+using trl_reader::kind;
+
+// The acceptance cases with the given status, sorted.
+std::vector<fs::path> cases_with_status(const fs::path& dir, const std::string& status)
+{
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.path().extension() != ".trl")
+            continue;
+        fs::path rc = e.path();
+        rc.replace_extension(".rc");
+        if (read_file(rc) == status + "\n")
+            found.push_back(e.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// velmar's output as turns: each turn's header line and element lines.
+struct echoed_turn {
+    std::string header;
+    std::vector<std::string> lines;
+};
+std::vector<echoed_turn> velmar_turns(const std::string& out)
+{
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1)
+        lines.push_back(out.substr(from, nl - from));
+    std::vector<echoed_turn> turns;
+    for (std::size_t i = 0; i < lines.size();) {
+        if (lines[i].empty() && i + 1 < lines.size()) {   // an empty line, then the header
+            turns.push_back({lines[i + 1], {}});
+            i += 2;
+        } else {
+            turns.back().lines.push_back(lines[i++]);
+        }
+    }
+    return turns;
+}
+
+bool is_letter_byte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '"'; }
+
+// Whether `small` is a subsequence of `big`.
+bool subsequence(std::string_view small, std::string_view big)
+{
+    std::size_t i = 0;
+    for (const char c : big)
+        if (i < small.size() && small[i] == c)
+            ++i;
+    return i == small.size();
+}
+
+TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
+{
+    REQUIRE_ACCEPTANCE_CASES(dir);
+    const std::vector<fs::path> accepted = cases_with_status(dir, "0");
+    ASSERT_GT(accepted.size(), 500u);
+    trl_reader::reader reader;
+    for (const fs::path& path : accepted) {
+        SCOPED_TRACE(path.string());
+        const std::string text = read_file(path);
+        fs::path out = path;
+        out.replace_extension(".out");
+        const std::vector<echoed_turn> expected = velmar_turns(read_file(out));
+        std::vector<echoed_turn> got;
+        const auto r = reader.read(text, [&](const trl_reader::turn& t) {
+            echoed_turn e;
+            // velmar's header: the turn number and the speaker when the
+            // speaker code ends in a capital; else nothing.
+            const char last = t.speaker()[2];
+            if (last >= 'A' && last <= 'Z')
+                e.header = std::string(t.number()) + "_" + std::string(t.speaker());
+            // velmar prints a lexical element's line where it ends.
+            std::vector<const trl_reader::element*> lexical;
+            for (const auto& el : t.elements)
+                if (trl_reader::is_lexical(el.what))
+                    lexical.push_back(&el);
+            std::stable_sort(lexical.begin(), lexical.end(), [](auto* a, auto* b) { return a->end < b->end; });
+            for (const auto* el : lexical)
+                e.lines.push_back(trl_reader::echo_form(t.text(el->echo)));
+            got.push_back(std::move(e));
+
+            // What holds everywhere: reading order, nesting, letters.
+            for (std::size_t i = 0; i < t.elements.size(); ++i) {
+                const auto& el = t.elements[i];
+                EXPECT_TRUE(t.begin <= el.begin && el.begin < el.end && el.end <= t.end);
+                if (i > 0) {
+                    const auto& before = t.elements[i - 1];
+                    EXPECT_TRUE(before.begin < el.begin || (before.begin == el.begin && before.end >= el.end));
+                }
+                if (el.parent >= 0) {
+                    const auto& holder = t.elements[static_cast<std::size_t>(el.parent)];
+                    EXPECT_TRUE(holder.begin <= el.begin && el.end <= holder.end);
+                }
+                if (trl_reader::is_lexical(el.what)) {
+                    const std::string_view letters = t.text(el.letters);
+                    EXPECT_FALSE(letters.empty());
+                    EXPECT_TRUE(std::all_of(letters.begin(), letters.end(), is_letter_byte)) << letters;
+                    EXPECT_TRUE(subsequence(letters, std::string_view(text).substr(el.begin, el.end - el.begin)))
+                        << letters;
+                } else if (el.tag.size > 0 && el.what != kind::pronunciation) {
+                    EXPECT_NE(std::string_view(text).substr(el.begin, el.end - el.begin).find(t.text(el.tag)),
+                              std::string_view::npos);
+                }
+            }
+        });
+        ASSERT_TRUE(r.ok());
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].header, expected[i].header) << "turn " << i;
+            EXPECT_EQ(got[i].lines, expected[i].lines) << "turn " << i;
+        }
+    }
+}
+
+// The identifications as the scanner's tokens show them, without the
+// grammar: where each turn begins (at the start of the text or after an
+// empty line), its first 24 tokens, each a byte, end in ':'.  (Line breaks
+// inside a line, "<PP> " and comments are no tokens.)
+std::map<std::string, long> speakers_written(const std::string& text)
+{
+    std::map<std::string, long> turns;
+    trl_text_scanner s;
+    trl_text_scanner_start(s, text.data(), text.size());
+    std::string id;
+    bool turn_starts = true;
+    for (int code; (code = trl_text_scan(s)) != 0;) {
+        if (code == END) {
+            turn_starts = true;
+            id.clear();
+            continue;
+        }
+        if (!turn_starts)
+            continue;
+        id += s.length == 1 ? *s.token : '?';
+        if (id.size() == 24) {
+            if (id[8] == '_' && id[12] == '_' && id[16] == '_' && id[23] == ':')
+                ++turns[id.substr(13, 3)];
+            turn_starts = false;
+        }
+    }
+    return turns;
+}
+
+TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
+{
+    REQUIRE_ACCEPTANCE_CASES(dir);
+    trl_reader::reader reader;
+    long compared = 0;
+    for (const fs::path& path : cases_with_status(dir, "0")) {
+        const std::string text = read_file(path);
+        std::map<std::string, long> read;
+        reader.read(text, [&](const trl_reader::turn& t) {
+            ++read[std::string(t.speaker())];
+            EXPECT_EQ(t.key(), t.identification().substr(0, 16));
+            EXPECT_EQ(text[t.begin], t.dialog()[0]) << path;
+            EXPECT_EQ(text[t.end - 1], '\n');
+        });
+        EXPECT_EQ(read, speakers_written(text)) << path;
+        ++compared;
+    }
+    EXPECT_GT(compared, 500);
+}
+
+// A text with errors: the reader stops where trl-check's first error is.
+TEST(Reader, FirstErrorIsTrlChecksOnEveryRejectedCase)
+{
+    REQUIRE_ACCEPTANCE_CASES(dir);
+    trl_reader::reader reader;
+    trl_check::checker ck;
+    for (const fs::path& path : cases_with_status(dir, "1")) {
+        const std::string text = read_file(path);
+        const auto r = reader.read(text, [](const trl_reader::turn& t) { EXPECT_TRUE(t.complete); });
+        const auto report = ck.check(text);
+        ASSERT_FALSE(r.ok()) << path;
+        ASSERT_TRUE(r.first_error.has_value());
+        const auto first = std::find_if(report.diagnostics.begin(), report.diagnostics.end(),
+                                        [](const auto& d) { return !trl_check::info(d.kind).warning; });
+        ASSERT_NE(first, report.diagnostics.end()) << path;
+        EXPECT_EQ(r.first_error->offset, first->offset) << path;
+        EXPECT_EQ(r.first_error->velmar_line, first->velmar_line) << path;
+    }
+}
+
+TEST(Reader, OutlineOfATextWithErrors)
+{
+    const std::string text = read_file(fs::path(TRL_EXAMPLES) / "errors.trl");
+    trl_reader::read_options recover;
+    recover.recover = true;
+    const auto doc = trl_reader::read_document(text, recover);
+    std::vector<std::pair<std::string, bool>> outline;
+    for (const auto& t : doc.turns) {
+        outline.emplace_back(std::string(t.key()), t.complete);
+        // Each turn runs from its identification to its empty line (or the
+        // end of the text).
+        EXPECT_EQ(text.substr(t.begin, 16), t.key());
+        EXPECT_TRUE(t.end == text.size() || text.substr(t.end - 2, 2) == "\n\n");
+    }
+    // Turn 5's identification is wrong (five digits): it has no key.
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"g012abc3_001_ABC", true},  {"g012abc3_002_ABC", true},  {"g012abc3_003_ABC", false},
+        {"g012abc3_004_ABC", true},  {"g012abc3_006_ABC", false}, {"g012abc3_007_ABC", false}};
+    EXPECT_EQ(outline, expected);
+    EXPECT_EQ(doc.result.errors, 4);
+    // Without recovery the reading ends at the first error.
+    const auto first_only = trl_reader::read_document(text);
+    EXPECT_EQ(first_only.turns.size(), 2u);
+    EXPECT_EQ(first_only.result.errors, 1);
+}
+
+// Elements written out by hand from the conventions.
+struct expected_element {
+    kind what;
+    std::string source;   // the element's bytes in the text
+    std::string letters;  // or the tag
+    std::string marks;    // "init|final|language|speaker", empty parts for none
+    int parent = -1;
+};
+
+std::string marks_of(const trl_reader::turn& t, const trl_reader::element& e)
+{
+    return std::string(t.text(e.init_mark)) + "|" + std::string(t.text(e.final_mark)) + "|" +
+           std::string(t.text(e.language)) + "|" + std::string(t.text(e.speaker_mark));
+}
+
+TEST(Reader, ElementsOfEachConstruct)
+{
+    const struct {
+        std::string text;   // a turn's text after its identification
+        std::vector<expected_element> elements;
+    } cases[] = {
+        {"M\"uller .", {{kind::word, "M\"uller", "M\"uller", "|||"}}},
+        {"*tsch\"u<Z>ss <#Klingeln>",
+         {{kind::word, "*tsch\"u<Z>ss", "tsch\"uss", "*|||"}, {kind::technical_noise, "<#Klingeln>", "<#Klingeln>", "|||"}}},
+        {"<*ENG>hello ja= ?",
+         {{kind::foreign, "<*ENG>hello", "hello", "<*ENG>||ENG|"}, {kind::word, "ja=", "ja", "|=||"}}},
+        {"$B-$Ks geht's .", {{kind::spelled, "$B-$Ks", "BK", "|||"}, {kind::word, "geht's", "gehts", "|||"}}},
+        {"<:<Lachen> prima:> , dann .",
+         {{kind::noise_word, "<:<Lachen> prima:>", "prima", "|||"},
+          {kind::speaker_noise, "<Lachen>", "<Lachen>", "|||", 0},
+          {kind::word, "dann", "dann", "|||"}}},
+        {"aus_ <A> _machen .",
+         {{kind::disconnected, "aus_ <A> _machen", "ausmachen", "|||"}, {kind::breathing, "<A>", "<A>", "|||", 0}}},
+        {"+/einen/+ einen <P>2@> Termin .",
+         {{kind::repair, "+/einen/+", "", "|||"},
+          {kind::word, "einen", "einen", "|||", 0},
+          {kind::word, "einen", "einen", "|||"},
+          {kind::pause, "<P>2@>", "<P>", "|||2@"},
+          {kind::word, "Termin", "Termin", "|||"}}},
+        {"-/am Mon/- am <@1<B> wegen <!1 Maier> dem .",
+         {{kind::false_start, "-/am Mon/-", "", "|||"},
+          {kind::word, "am", "am", "|||", 0},
+          {kind::word, "Mon", "Mon", "|||", 0},
+          {kind::word, "am", "am", "|||"},
+          {kind::breathing, "<@1<B>", "<B>", "|||@1"},
+          {kind::word, "wegen", "wegen", "|||"},
+          {kind::pronunciation, "<!1 Maier>", "Maier", "|||"},
+          {kind::word, "dem", "dem", "|||"}}},
+        {"@1ja ja1@ <T_>so<_T> --ab ab-- #x ~y% <*T> <%> <\"ahm>",
+         {{kind::word, "@1ja", "ja", "|||@1"},
+          {kind::word, "ja1@", "ja", "|||1@"},
+          {kind::word, "<T_>so<_T>", "so", "<T_>|<_T>||"},
+          {kind::word, "--ab", "ab", "--|||"},
+          {kind::word, "ab--", "ab", "|--||"},
+          {kind::word, "#x", "x", "#|||"},
+          {kind::word, "~y%", "y", "~|%||"},
+          {kind::silence, "<*T>", "<*T>", "|||"},
+          {kind::event, "<%>", "<%>", "|||"},
+          {kind::hesitation, "<\"ahm>", "<\"ahm>", "|||"}}},
+    };
+    const std::string ident = "g071ach1_001_ABC_004711: ";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string text = ident + c.text + "\n\n";
+        const auto doc = trl_reader::read_document(text);
+        ASSERT_TRUE(doc.result.ok());
+        ASSERT_EQ(doc.turns.size(), 1u);
+        const auto& t = doc.turns[0];
+        ASSERT_EQ(t.elements.size(), c.elements.size());
+        for (std::size_t i = 0; i < c.elements.size(); ++i) {
+            const auto& e = t.elements[i];
+            const auto& x = c.elements[i];
+            EXPECT_EQ(trl_reader::kind_name(e.what), trl_reader::kind_name(x.what)) << i;
+            EXPECT_EQ(text.substr(e.begin, e.end - e.begin), x.source) << i;
+            EXPECT_EQ(trl_reader::is_lexical(e.what) || e.what == kind::pronunciation ? t.text(e.letters) : t.text(e.tag),
+                      x.letters)
+                << i;
+            EXPECT_EQ(marks_of(t, e), x.marks) << i;
+            EXPECT_EQ(e.parent, x.parent) << i;
+        }
+    }
+}
+
+TEST(Reader, TurnIdentificationAndEchoOfADisconnectedWord)
+{
+    const std::string text = "; a comment line\n"
+                             "g071ach1_001_AB1_004711: <*tGER> Jt\"ohn\"aEc_ +/m/+ _int ca .\n\n"
+                             "k002xyz9_017_XYZ_000000: ja .\n\n";
+    const auto doc = trl_reader::read_document(text);
+    ASSERT_TRUE(doc.result.ok());
+    ASSERT_EQ(doc.turns.size(), 2u);
+    const auto& t = doc.turns[0];
+    EXPECT_EQ(t.identification(), "g071ach1_001_AB1_004711");
+    EXPECT_EQ(t.dialog(), "g071ach1");
+    EXPECT_EQ(t.number(), "001");
+    EXPECT_EQ(t.speaker(), "AB1");
+    EXPECT_EQ(t.cdrom(), "004711");
+    EXPECT_EQ(t.key(), "g071ach1_001_AB1");
+    EXPECT_EQ(t.language(), "GER");
+    EXPECT_EQ(text.substr(t.begin, t.end - t.begin), text.substr(17, text.find("\n\n") + 2 - 17));
+    EXPECT_TRUE(t.complete);
+    EXPECT_EQ(doc.turns[1].key(), "k002xyz9_017_XYZ");
+    EXPECT_EQ(doc.turns[1].language(), "");
+    // The disconnected word's letters are its own; velmar prints the letters
+    // before the interruption on the line of the word inside it.
+    ASSERT_EQ(t.elements.size(), 4u);
+    EXPECT_EQ(t.text(t.elements[0].letters), "Jt\"ohn\"aEcint");
+    EXPECT_EQ(trl_reader::echo_form(t.text(t.elements[0].echo)), "int");
+    EXPECT_EQ(t.text(t.elements[2].letters), "m");
+    EXPECT_EQ(trl_reader::echo_form(t.text(t.elements[2].echo)), "Jt\"hn\"Ecm");
+}
+
+TEST(Reader, Forms)
+{
+    const struct {
+        std::string written, echo, utf8;
+    } cases[] = {
+        {"M\"uller", "M\"ller", "M\xC3\xBCller"},
+        {"\"A\"O\"U\"a\"o\"u\"s", "\"\"\"\"\"\"\"", "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F"},
+        {"ja", "ja", "ja"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(trl_reader::echo_form(c.written), c.echo);
+        EXPECT_EQ(trl_reader::utf8_form(c.written), c.utf8);
+    }
+    for (int k = 0; k < trl_reader::kind_count; ++k)
+        EXPECT_EQ(trl_reader::kind_named(trl_reader::kind_name(static_cast<kind>(k))), static_cast<kind>(k));
+    EXPECT_FALSE(trl_reader::kind_named("words").has_value());
+}
+
+} // namespace
