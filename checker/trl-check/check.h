@@ -30,7 +30,7 @@ struct diagnostic {
     long line = 0;                // physical line of offset, 1-based
     long column = 0;              // byte column of offset, 1-based
     std::size_t line_start = 0;   // offset of the first byte of that line
-    int velmar_line = 0;          // the line velmar prints for it
+    long long velmar_line = 0;    // the line velmar prints for it
     std::string found;            // the token's text, bytes escaped (text::escape_bytes)
     std::string message;
     std::vector<std::string_view> expected;   // in words, in the grammar's order

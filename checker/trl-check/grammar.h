@@ -66,8 +66,8 @@ inline constexpr std::array<bool, tables::num_terminals> produced = [] {
         if (t <= tables::undefined_terminal)
             continue;
         bool made = code < 256;
-        for (int r = 0; r <= trl_dfa::num_rules && !made; ++r)
-            made = trl_dfa::rule_token[r] == code;
+        for (int r = 0; r <= trl_dfa::tables::num_rules && !made; ++r)
+            made = trl_dfa::tables::rule_token[r] == code;
         p[static_cast<std::size_t>(t)] = p[static_cast<std::size_t>(t)] || made;
     }
     return p;
