@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/parse_engine.h"
+
 namespace lalrgen {
 
 // A fault in the grammar file: the message and the line it was found on.
@@ -111,14 +113,16 @@ automaton build_automaton(const grammar& g);
 std::vector<std::string> describe_conflicts(const automaton& a);
 
 // ---------------------------------------------------------------------------
-// The tables the parse engine runs (their encoding: see emit.cpp)
+// The tables the parse engine runs (their encoding is described in the
+// engine, runtime/parse_engine.h)
 
 struct run_tables {
     int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
     int num_lr_states = 0;                    // the automaton's; the rest are copies
     int max_code = 0;                         // translate covers codes 0..max_code
-    // Reductions in step and lookahead_free (see emit.cpp).
-    static constexpr int rule_mask = 0x3ff, fused_bit = 0x400, target_shift = 11;
+    // Reductions in step and lookahead_free.
+    static constexpr int rule_mask = trl_engine::rule_mask, fused_bit = trl_engine::fused_bit,
+                         target_shift = trl_engine::target_shift;
     int step_columns = 0;                     // num_terminals rounded up to a power of two
     std::vector<int> translate;               // code -> terminal
     std::vector<int> step;                    // num_states x step_columns
