@@ -1,6 +1,7 @@
 // The transliteration scanner: the generated automaton run by the scanner
 // runtime's match loop, over refillable input buffers.
 #include "lex.trl.h"
+#include "lex.trl.reader.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -222,14 +223,30 @@ int trllex()
     for (;;) {
         char* cp = yy_c_buf_p;
         *cp = yy_hold_char;   // undo the terminator of the previous match
-        const int start = tables::start(yy_current_buffer->at_line_start);
-        int rule = tables::one_byte_rule[start][tables::byte_class[static_cast<unsigned char>(*cp)]];
+        const bool at_line_start = yy_current_buffer->at_line_start != 0;
+        const auto& one = tables::one_byte[at_line_start][static_cast<unsigned char>(*cp)];
+        if (one.code > 0) [[likely]] {   // a token of one byte
+            trltext = cp;
+            trlleng = 1;
+            yy_current_buffer->at_line_start = *cp == '\n';
+            yy_c_buf_p = cp + 1;
+            yy_hold_char = cp[1];
+            cp[1] = '\0';
+            return scan_engine::one_byte_token(one, *cp, trllval);
+        }
+        int rule = one.rule;
         char* after = cp + 1;
         if (rule == 0) {
-            // The match loop; NUL bytes, the end of the held text among them,
-            // come this way.
+            // A match decided by two bytes at hand, or the match loop; NUL
+            // bytes, the end of the held text among them, come this way.
+            const scan_engine::short_result m =
+                scan_engine::short_match<tables>(one, cp, cp + 1 < yy_current_buffer->chars + yy_n_chars);
+            rule = m.rule;
+            after = cp + m.length;
+        }
+        if (rule == 0) {
             stream_input in(cp);
-            const scan_engine::match m = scan_engine::longest_match<tables>(in, cp, start);
+            const scan_engine::match m = scan_engine::longest_match<tables>(in, cp, tables::start(at_line_start));
             if (m.end_of_input) {
                 yy_c_buf_p = trltext;
                 if (trlwrap())
@@ -254,6 +271,45 @@ int trllex()
         if (const int code = scan_engine::token<tables>(rule, yy); code != scan_engine::skip)
             return code;
     }
+}
+
+trl_token_reader trl_reader_start()
+{
+    if (yy_init) [[unlikely]]
+        initialize();
+    *yy_c_buf_p = yy_hold_char;   // undo the terminator of the last match
+    return {yy_c_buf_p, nullptr, nullptr, yy_current_buffer->at_line_start != 0};
+}
+
+void trl_reader_finish(trl_token_reader r)
+{
+    // The last token read inline, as trllex leaves it.
+    if (r.token_end == r.cp) {
+        trltext = r.token;
+        trlleng = static_cast<int>(r.cp - r.token);
+    } else if (r.cp != yy_c_buf_p) {
+        trltext = r.cp - 1;
+        trlleng = 1;
+    }
+    yy_current_buffer->at_line_start = r.at_line_start;
+    yy_c_buf_p = r.cp;
+    yy_hold_char = *r.cp;
+    *r.cp = '\0';
+}
+
+trl_reader_action_result trl_reader_action(int rule, char* cp, int length, int value)
+{
+    trl_match yy{cp, length, lineno, value};
+    const int code = tables::action(rule, yy);
+    return {code, value};
+}
+
+trl_reader_step trl_reader_call_trllex(trl_token_reader r, int value)
+{
+    trl_reader_finish(r);
+    trllval = value;
+    const int code = trllex();
+    return {trl_reader_start(), code, trllval};
 }
 
 void trl_scanner_reset()

@@ -61,7 +61,7 @@ struct text_input {
 } // namespace trl_text_detail
 
 // The next token code, as trllex returns it for the same text; 0 at the end.
-inline int trl_text_scan(trl_text_scanner& s)
+[[gnu::always_inline]] inline int trl_text_scan(trl_text_scanner& s)
 {
     using tables = trl_text_detail::tables;
     for (;;) {
@@ -71,15 +71,27 @@ inline int trl_text_scan(trl_text_scanner& s)
             s.length = 0;
             return 0;
         }
-        // Most tokens are one byte; the others take the match loop, which
-        // ends a match at the end of the text as trllex does at the end of
-        // the input.
-        const int start = tables::start(s.at_line_start);
-        int rule = tables::one_byte_rule[start][tables::byte_class[static_cast<unsigned char>(*begin)]];
+        // Most tokens are one byte; the others take two bytes or the match
+        // loop, which ends a match at the end of the text as trllex does at
+        // the end of the input.
+        const auto& one = tables::one_byte[s.at_line_start][static_cast<unsigned char>(*begin)];
+        if (one.code > 0) [[likely]] {   // a token of one byte
+            s.token = begin;
+            s.length = 1;
+            s.pos = begin + 1;
+            s.at_line_start = *begin == '\n';
+            return scan_engine::one_byte_token(one, *begin, s.value);
+        }
+        int rule = one.rule;
         const char* after = begin + 1;
         if (rule == 0) {
+            const scan_engine::short_result m = scan_engine::short_match<tables>(one, begin, begin + 1 < s.end);
+            rule = m.rule;
+            after = begin + m.length;
+        }
+        if (rule == 0) {
             trl_text_detail::text_input in{s, s.text, s.end};
-            const scan_engine::match m = scan_engine::longest_match<tables>(in, begin, start);
+            const scan_engine::match m = scan_engine::longest_match<tables>(in, begin, tables::start(s.at_line_start));
             rule = m.rule;
             if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
                 s.token = begin;

@@ -80,7 +80,7 @@ struct probe : on_stack {
     std::initializer_list<int> codes;
     std::size_t next = 0;
 
-    int lex(int& value)
+    [[gnu::always_inline]] int lex(int& value)
     {
         value = 0;
         // After the tokens, one that no state takes ends the parse.
@@ -143,7 +143,7 @@ struct replay : on_stack {
     {
     }
 
-    int lex(int& value)
+    [[gnu::always_inline]] int lex(int& value)
     {
         const int code = trl_text_scan(scan);
         value = scan.value;
@@ -270,7 +270,7 @@ struct file_run : on_stack {
         }
     }
 
-    int lex(int& value)
+    [[gnu::always_inline]] int lex(int& value)
     {
         if (!is_sentinel(*watch)) [[unlikely]]
             return lex_slow(value);

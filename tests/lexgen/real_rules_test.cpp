@@ -266,11 +266,18 @@ TEST(RealRules, GeneratedHeaderHoldsTheAutomaton)
     }
     // One byte is a whole token exactly where the automaton stops after it;
     // never a NUL, which a buffer's end-of-buffer mark is made of.
-    for (int start : {1, 2})
-        for (int c = 0; c < d.num_classes; ++c) {
-            const int s = d.next[start * d.num_classes + c];
-            const bool whole = c != d.byte_class[0] && s != 0 && T::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
-            EXPECT_EQ(T::one_byte_rule[start][c], whole ? d.accept[s] : 0) << start << ' ' << c;
+    for (int at_line_start : {0, 1})
+        for (int b = 0; b < 256; ++b) {
+            const auto& one = T::one_byte[at_line_start][b];
+            const int s = d.step(at_line_start ? d.start_line : d.start, static_cast<unsigned char>(b));
+            const bool whole = b != 0 && s != 0 && T::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
+            EXPECT_EQ(one.rule, whole ? d.accept[s] : 0) << at_line_start << ' ' << b;
+            EXPECT_EQ(one.state, s) << at_line_start << ' ' << b;
+            if (whole) {
+                const int token = T::rule_token[one.rule];
+                EXPECT_EQ(one.code, token == -1 ? b : token) << b;
+                EXPECT_EQ(one.value, T::rule_value[one.rule]) << b;
+            }
         }
     // The rules written as tokens, with and without a value.
     EXPECT_EQ(T::rule_token[5], MC);

@@ -130,6 +130,7 @@ struct run_tables {
     std::vector<int> go;                      // num_nonterminals x num_states
     std::vector<std::vector<int>> go_cols;    // the same by nonterminal, while states are split
     std::vector<int> original_state;          // per state: the automaton's state it copies
+    std::vector<std::vector<int>> below;      // per state: the states that may lie right below it
     // For the trace.
     std::vector<int> accessing_symbol;        // per state
     std::vector<int> unfold_rule, unfold_state;   // per symbol
@@ -144,6 +145,9 @@ struct run_tables {
 };
 
 run_tables make_run_tables(const automaton& a);
+
+// The states that may lie k entries below state s on the stack.
+std::vector<int> states_below(const run_tables& t, int s, int k);
 
 struct table_sizes {
     std::size_t parse_bytes = 0;   // what the engine reads
@@ -161,6 +165,10 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
 // the constants PREFIX ERROR_TOKEN, UNDEFINED_TOKEN (the codes 256 and 257,
 // which belong to the parser) and MAX_TOKEN (the largest code).
 std::string emit_tokens(const grammar& g, const std::string& prefix);
+
+// The direct-coded parser of the tables, the text of a member of their
+// struct (see "Direct code" in runtime/parse_engine.h).
+std::string emit_direct(const automaton& a, const run_tables& t);
 
 // Human-readable description of the automaton (--report).
 std::string describe_automaton(const automaton& a, const run_tables& t);

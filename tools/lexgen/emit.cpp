@@ -82,12 +82,12 @@ run_tables make_run_tables(const automaton& dfa)
             t.loop_exit[s] = exit;
         }
     }
-    t.one_byte_rule.assign(static_cast<std::size_t>(3) * t.row_size, 0);
-    for (int start : {automaton::start, automaton::start_line})
-        for (int c = 0; c < dfa.num_classes; ++c) {
-            const int s = dfa.next[static_cast<std::size_t>(start) * dfa.num_classes + c];
-            if (c != dfa.nul_class && s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
-                t.one_byte_rule[static_cast<std::size_t>(start) * t.row_size + c] = dfa.accept[s];
+    t.one_byte_rule.assign(2 * 256, 0);
+    for (int at_line_start = 0; at_line_start < 2; ++at_line_start)
+        for (int b = 1; b < 256; ++b) {
+            const int s = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            if (s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
+                t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)] = dfa.accept[s];
         }
     // The states that the memo of failures records: those on a loop of the
     // automaton that accept nothing.
@@ -115,7 +115,7 @@ run_tables make_run_tables(const automaton& dfa)
     }
     const std::size_t state_bytes = bytes_for(dfa.num_states - 1);
     t.bytes = 256 + dfa.accept.size() + t.stop.size() + dfa.tail_length.size() * 6 + t.next.size() * state_bytes +
-              t.one_byte_rule.size() + t.memo_plane.size() + t.loop_exit.size();
+              t.one_byte_rule.size() * 8 + t.memo_plane.size() + t.loop_exit.size();
     return t;
 }
 
@@ -131,8 +131,6 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
     row += ']';
     std::string states_by_row = "[num_states]";
     states_by_row += row;
-    std::string starts_by_row = "[3]";
-    starts_by_row += row;
     auto line_here = [&out] {
         const std::string text = out.str();
         return 2 + std::count(text.begin(), text.end(), '\n');
@@ -177,8 +175,32 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
     write_array(out, "int", "rule_token", "[num_rules + 1]", tokens);
     write_array(out, "std::uint8_t", "rule_value", "[num_rules + 1]", values);
     write_array(out, "state_t", "next", states_by_row, t.next, static_cast<std::size_t>(t.row_size));
-    write_array(out, "std::uint8_t", "one_byte_rule", starts_by_row, t.one_byte_rule,
-                static_cast<std::size_t>(t.row_size));
+    // The one-byte matches, as the code and value of their tokens.
+    out << "    struct one_byte_match {\n"
+        << "        int code;            // the token, 0 for a rule written as code or none\n"
+        << "        std::uint8_t value;  // the token's value is the byte\n"
+        << "        std::uint8_t rule;   // 0: no one-byte match\n"
+        << "        state_t state;       // the state after the byte\n"
+        << "    };\n"
+        << "    static constexpr one_byte_match one_byte[2][256] = {";
+    for (int at_line_start = 0; at_line_start < 2; ++at_line_start) {
+        out << "\n        {";
+        for (int b = 0; b < 256; ++b) {
+            const int r = t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)];
+            std::string code = "0";
+            int value = 0;
+            if (r != 0) {
+                const rule_info& ri = rules.rules[static_cast<std::size_t>(r - 1)];
+                code = ri.token.empty() ? "0" : ri.token == "byte" ? std::to_string(b) : ri.token;
+                value = ri.sets_value ? 1 : 0;
+            }
+            const int state = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            out << (b % 8 == 0 ? "\n            " : " ") << '{' << code << ", " << value << ", " << r << ", " << state
+                << "},";
+        }
+        out << "\n        },";
+    }
+    out << "\n    };\n";
     write_array(out, type_for(bytes_for(t.memo_planes)), "memo_plane", "[num_states]", t.memo_plane);
     out << "\n    static constexpr int table_bytes = " << t.bytes << ";\n\n"
         << "    // The state a match starts in.\n"

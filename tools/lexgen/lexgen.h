@@ -103,7 +103,7 @@ struct run_tables {
     std::vector<int> next;             // num_states * row_size, 0 = none
     std::vector<int> stop;             // per state: 0, 1 or 2, and loop_bit
     std::vector<int> loop_exit;        // per state with loop_bit: the byte that leaves it
-    std::vector<int> one_byte_rule;    // 3 * row_size: per start state (1, 2) and class
+    std::vector<int> one_byte_rule;    // 2 * 256: per at-line-start flag and byte
     std::vector<int> memo_plane;       // per state: 1 + its plane of the memo of failures, or 0
     int memo_planes = 0;
     std::size_t bytes = 0;             // what all emitted tables take

@@ -241,10 +241,49 @@ void lookahead(int code, int symbol)
 
 } // namespace trace_detail
 
+// Direct code.  For a grammar that does not recover through `error`, lalrgen
+// also writes the parse as code (T::direct_parse): a label per state entered
+// without a look-ahead, with one held, with a known terminal held, and for
+// its default step.  A shift pushes its state and jumps to that state's
+// label; a reduction pops, runs its action and jumps to the goto state's
+// label when the generator knows it, else switches on the few states the
+// goto can give (the states that may lie below, from the automaton).  The
+// stack, look-ahead and value stay in locals and are written back to p
+// whenever a hook may look (growing, a syntax error) and at the end, so the
+// hooks, the results and the tables' trace are the same as the loop's.
+// The loop below still runs the trace and the hooks that watch reads.
+//
+// Whether parse() runs T's direct-coded parser: when the tables have one,
+// no trace is asked for and the hooks do not watch the reads.
+template <class T, class Hooks, bool trace>
+constexpr bool runs_direct_code()
+{
+    if constexpr (trace || Hooks::watches_reads)
+        return false;
+    else if constexpr (requires { T::direct_code; })
+        return T::direct_code;
+    else
+        return false;
+}
+
+template <class T, class Hooks, bool trace>
+int parse_tables(parse_state& p, Hooks& hooks);
+
 // Parses until the input is accepted, rejected or the stack is exhausted.
 // p must have been started (see start()).
 template <class T, class Hooks, bool trace>
-int parse(parse_state& p, Hooks& hooks)
+[[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
+{
+    static_assert(current_format<T>());
+    if constexpr (runs_direct_code<T, Hooks, trace>())
+        return T::direct_parse(p, hooks);
+    else
+        return parse_tables<T, Hooks, trace>(p, hooks);
+}
+
+// The same parse as the engine's loop over the tables.
+template <class T, class Hooks, bool trace>
+int parse_tables(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     namespace tr = trace_detail;

@@ -10,10 +10,7 @@
 //
 //   format               the encoding's version, table_format below; every
 //                        entry point checks it at compile time.
-//   byte_class[b]        the class of byte b.  NUL is alone in its class,
-//                        which has no entry in one_byte_rule: a scanner over
-//                        a buffer that ends in NUL bytes finds its end on
-//                        the path it takes for a NUL anyway.
+//   byte_class[b]        the class of byte b (NUL alone in its class).
 //   next[s][c]           the state after state s on class c, 0 (the dead
 //                        state) for none.  Rows are row_size long, a power
 //                        of two, so that a row is found by a shift.
@@ -41,11 +38,15 @@
 //                        first byte of the match, as a signed char.
 //   nul_token            the code of a NUL byte matched by "=> byte" (the
 //                        rule file's %nul_token; 0 is the end of the input).
-//   one_byte_rule[t][c]  for the start states t: the rule when one byte of
-//                        class c is a complete match by itself (its state
-//                        stops, with no trailing context), 0 otherwise.
-//                        Most tokens are one letter or one blank; they skip
-//                        the match loop.
+//   one_byte[l][b]       for a match starting at the beginning of a line
+//                        (l = 1) or not (l = 0): when byte b alone is a
+//                        complete match (its state stops, with no trailing
+//                        context), its rule, and for a rule written as a
+//                        token its code and whether the byte is its value;
+//                        rule 0 otherwise, and always for NUL.  Most tokens
+//                        are one letter or one blank: one load makes them.
+//                        And the state after the byte, where a match of
+//                        two bytes or more goes on (see short_match).
 //   memo_plane[s]        1 + the plane of the memo of failures that records
 //                        state s (see "Linear time"), 0 when s is not
 //                        recorded; num_memo_planes planes in all.
@@ -82,7 +83,7 @@
 namespace scan_engine {
 
 // The version of the encoding above that this runtime reads.
-inline constexpr int table_format = 2;
+inline constexpr int table_format = 3;
 
 // What an action returns when its match is skipped.
 inline constexpr int skip = -1;
@@ -275,8 +276,10 @@ struct match {
 //   bool ended_empty() const;
 //                            after more() gave false: nothing was left at
 //                            begin
+// Out of line: most tokens are one byte and never come here, and the
+// caller's own loop keeps its registers.
 template <class T, class Input>
-match longest_match(Input& in, const char* begin, int start)
+[[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
 {
     static_assert(current_format<T>());
     walk w{start, begin, 0, begin};
@@ -337,22 +340,66 @@ match longest_match(Input& in, const char* begin, int start)
     return {rule, begin, w.last_pos - T::tail_length[rule], input_ended && w.cp == begin && in.ended_empty()};
 }
 
+// The token of a one-byte match m (tables' one_byte) of byte `first`, and
+// the value it leaves in `value`.
+template <class Match>
+[[gnu::always_inline]] inline int one_byte_token(const Match& m, char first, int& value)
+{
+    value = m.value ? static_cast<signed char>(first) : value;
+    return m.code;
+}
+
+// A match decided by its first two bytes, cp[0] and cp[1] (one_byte is
+// cp[0]'s entry): a byte that the second cannot follow, or two that make a
+// complete match ("--", an umlaut, a digit before a blank).  Rule 0 when
+// it takes more (or the second byte is not at hand).  Most of the tokens
+// that one_byte leaves come this way, without the match loop.
+struct short_result {
+    int rule;
+    int length;
+};
+template <class T>
+[[gnu::always_inline]] inline short_result short_match(const typename T::one_byte_match& one, const char* cp,
+                                                       bool second_at_hand)
+{
+    const int first = one.state;
+    if (first == 0 || !second_at_hand)
+        return {0, 0};
+    const int second = T::next[first][T::byte_class[static_cast<unsigned char>(cp[1])]];
+    if (second == 0) {
+        const int rule = T::accept[first];
+        return rule && T::tail_length[rule] == 0 ? short_result{rule, 1} : short_result{0, 0};
+    }
+    if (T::stop[second] == 2 && T::tail_length[T::accept[second]] == 0)
+        return {T::accept[second], 2};
+    return {0, 0};
+}
+
+// The token code of a match of `rule`, a rule written as a token
+// (rule_token[rule] != 0), whose first byte is `first`, and the value it
+// leaves: the first byte where the rule says so, `value` otherwise.
+// Written without branches: the kinds of tokens follow each other at
+// random.
+template <class T>
+[[gnu::always_inline]] inline int token_code(int rule, char first, int& value)
+{
+    const int named = T::rule_token[rule];
+    const int byte = static_cast<unsigned char>(first);
+    int code = named > 0 ? named : byte;   // -1: the byte itself
+    code = code != 0 ? code : int{T::nul_token};
+    value += (static_cast<signed char>(first) - value) * T::rule_value[rule];
+    return code;
+}
+
 // The token of a match of `rule`, whose text is yy.text (yy.length bytes),
-// or `skip`.  A rule written as a token sets yy.value where it says so; one
-// written as code runs its action.  Written without branches for the
-// tokens: their kinds follow each other at random.
+// or `skip`: a rule written as a token gives its code and sets yy.value
+// where it says so; one written as code runs its action.
 template <class T, class Match>
 [[gnu::always_inline]] inline int token(int rule, Match& yy)
 {
     static_assert(current_format<T>());
-    if (const int named = T::rule_token[rule]) {
-        const char first = *yy.text;
-        const int byte = static_cast<unsigned char>(first);
-        int code = named > 0 ? named : byte;   // -1: the byte itself
-        code = code != 0 ? code : int{T::nul_token};
-        yy.value += (static_cast<signed char>(first) - yy.value) * T::rule_value[rule];
-        return code;
-    }
+    if (T::rule_token[rule])
+        return token_code<T>(rule, *yy.text, yy.value);
     return T::action(rule, yy);
 }
 
