@@ -7,30 +7,28 @@
 #include "velmar.tokens.h"
 
 struct trl_buffer {
-    FILE* stream;        // refilled from here; null for a buffer over memory
-    char* chars;         // capacity bytes of text room + 2 bytes of end-of-buffer mark
-    char* pos;           // scan position, saved while the buffer is not current
-    unsigned capacity;   // text room without the mark
-    int count;           // text bytes held, saved while the buffer is not current
-    int owns_chars;      // chars was allocated here: freed on delete, may grow
-    int interactive;     // a terminal: refill one line at a time
-    int at_line_start;   // the next match starts at the beginning of a line
-    int refill;          // read more from stream at the end of the text
-    int status;          // TRL_BUFFER_NEW, TRL_BUFFER_NORMAL or TRL_BUFFER_EOF_PENDING
+    FILE* stream;            // refilled from here; null for a buffer over memory
+    char* chars;             // capacity bytes of text room + 2 bytes of end-of-buffer mark
+    char* pos;               // scan position, saved while the buffer is not current
+    std::size_t capacity;    // text room without the mark
+    std::ptrdiff_t count;    // text bytes held, saved while the buffer is not current
+    int owns_chars;          // chars was allocated here: freed on delete, may grow
+    int interactive;         // a terminal: refill one line at a time
+    int at_line_start;       // the next match starts at the beginning of a line
+    int refill;              // read more from stream at the end of the text
+    int status;              // TRL_BUFFER_NEW, TRL_BUFFER_NORMAL or TRL_BUFFER_EOF_PENDING
 };
 
 enum : int { TRL_BUFFER_NEW = 0, TRL_BUFFER_NORMAL = 1, TRL_BUFFER_EOF_PENDING = 2 };
 enum : int { TRL_BUF_SIZE = 16384, TRL_READ_MAX = 8192 };
-// Results of yy_get_next_buffer.
-enum : int { EOB_ACT_CONTINUE_SCAN = 0, EOB_ACT_END_OF_FILE = 1, EOB_ACT_LAST_MATCH = 2 };
 
 // The text of the last match, terminated in place; valid until the next call.
 extern char* trltext;
-extern int trlleng;
+extern std::ptrdiff_t trlleng;
 // The first byte of the last token that carries a value, as a signed char.
 extern int trllval;
 // Newlines that ended a non-empty line (comment lines included).
-extern int lineno;
+extern long long lineno;
 // The scanner's streams; standard input and output when null at the first call.
 extern FILE* trlin;
 extern FILE* trlout;
@@ -45,27 +43,21 @@ int trlwrap();
 // caller, and the next trllex starts on trlin.  lineno is not touched.
 void trl_scanner_reset();
 
+// The input buffers.  A failure (out of memory, a read error, a buffer over
+// the caller's memory that a match outgrows) writes its message on standard
+// error and ends the process with status 2.
 trl_buffer* trl_create_buffer(FILE* stream, int size);
 void trl_delete_buffer(trl_buffer* b);
 void trl_init_buffer(trl_buffer* b, FILE* stream);
 void trl_flush_buffer(trl_buffer* b);
 void trl_switch_to_buffer(trl_buffer* b);
-void trl_load_buffer_state();
 void trlrestart(FILE* stream);
-trl_buffer* trl_scan_buffer(char* base, unsigned size);
+trl_buffer* trl_scan_buffer(char* base, std::size_t size);
 trl_buffer* trl_scan_string(const char* str);
-trl_buffer* trl_scan_bytes(const char* bytes, int len);
+trl_buffer* trl_scan_bytes(const char* bytes, std::ptrdiff_t len);
 // The buffer being scanned, or null.  Its scan position and count are
 // saved into it only when another buffer becomes current.
 trl_buffer* trl_current_buffer();
 
 // trl_text_scanner and trl_text_scan, the scanner that keeps its state in
 // a record, are in lex.trl.text.h.
-
-int yy_get_next_buffer();
-int input();
-void yyunput(int c, char* text_start);
-[[noreturn]] void yy_fatal_error(const char* msg);
-void* yy_flex_alloc(std::size_t size);
-void* yy_flex_realloc(void* ptr, std::size_t size);
-void yy_flex_free(void* ptr);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "lex.trl.h"
+#include "lex.trl.reader.h"
 #include "parse_engine.h"
 #include "stack_limit.h"
 #include "velmar.h"
@@ -21,31 +22,30 @@ using trl_engine::entry;
 using trl_engine::parse_state;
 using tables = trl_lalr::tables;
 
+// Storage of the stack once it has outgrown trlparse's frame; it lives
+// until trlparse returns.
+std::unique_ptr<entry[]> grown_stack;
+
 struct velmar_hooks {
     static constexpr bool run_actions = true;
     static constexpr bool watches_reads = false;
 
-    // Storage of the stack once it has outgrown trlparse's frame; it lives
-    // until trlparse returns.
-    std::unique_ptr<entry[]> grown;
+    // The scanner's place while the parse runs.  (All that the hooks hold:
+    // the parse keeps it in registers.)
+    trl_token_reader reader;
 
-    static int lex(int& value)
-    {
-        const int code = trllex();
-        value = trllval;
-        return code;
-    }
+    [[gnu::always_inline]] int lex(int& value) { return trl_read_token(reader, value); }
 
     // Doubles the stack, at most to the limit.
-    bool grow(parse_state& p)
+    static bool grow(parse_state& p)
     {
         if (p.capacity >= velmar_stack_limit)
             return false;
         const int size = std::min(p.capacity * 2, velmar_stack_limit);
         auto stack = std::make_unique<entry[]>(static_cast<std::size_t>(size));
         std::copy(p.stack, p.stack + p.depth, stack.get());
-        grown = std::move(stack);
-        p.stack = grown.get();
+        grown_stack = std::move(stack);
+        p.stack = grown_stack.get();
         p.capacity = size;
         return true;
     }
@@ -56,6 +56,17 @@ struct velmar_hooks {
         return trl_engine::error_outcome::not_recovered;
     }
 };
+
+// One parse, with hooks of its own (so that the untraced parse, the one
+// that counts, holds them in registers).
+template <bool trace>
+int parse(parse_state& p)
+{
+    velmar_hooks hooks{trl_reader_start()};
+    const int result = trl_engine::parse<tables, velmar_hooks, trace>(p, hooks);
+    trl_reader_finish(hooks.reader);
+    return result;
+}
 
 } // namespace
 
@@ -69,9 +80,10 @@ int trlparse()
     trlchar = p.lookahead;
     trlnerrs = p.nerrs;
 
-    velmar_hooks hooks;
-    const int result = trldebug ? trl_engine::parse<tables, velmar_hooks, true>(p, hooks)
-                                : trl_engine::parse<tables, velmar_hooks, false>(p, hooks);
+    p.lval = trllval;
+    const int result = trldebug ? parse<true>(p) : parse<false>(p);
+    trllval = p.lval;
+    grown_stack.reset();
     trlchar = p.lookahead;
     trlnerrs = p.nerrs;
     if (result == trl_engine::stack_exhausted)

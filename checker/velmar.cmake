@@ -22,4 +22,4 @@ add_library(velmar_core STATIC
   ${VELMAR_TABLES})
 target_include_directories(velmar_core PUBLIC
   ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
-target_link_libraries(velmar_core PUBLIC trl_scanner)
+target_link_libraries(velmar_core PUBLIC trl_scanner parse_engine)

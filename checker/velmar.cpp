@@ -82,7 +82,7 @@ void velmar_reset()
 
 int trlerror(const char* message)
 {
-    const int n = std::printf("%s in line %d\n", message, lineno);
+    const int n = std::printf("%s in line %lld\n", message, lineno);
     if (n < 0)
         output_failed();
     return n;

@@ -258,7 +258,7 @@ constexpr std::array<bool, tables::num_rules> observed_rules = [] {
 // The state between two turns: a list of turns on the stack, the next
 // turn or the end of the text to come.  The parse goes on from there after
 // an error.
-constexpr int between_turns_state = tables::go[(sym::multiple_turns - tables::num_terminals) * tables::num_states];
+constexpr int between_turns_state = tables::goto_state(0, sym::multiple_turns);
 
 // Moves `s` past the next END (false if the text ends first), in time
 // linear in the bytes skipped.  Two kinds of text would take the scanner

@@ -123,7 +123,7 @@ struct read_options {
 struct read_error {
     std::size_t offset = 0;   // the offending token: its first byte, or the text's size at its end
     std::size_t length = 0;
-    int velmar_line = 0;      // the line velmar reports it in
+    long long velmar_line = 0;   // the line velmar reports it in
 };
 
 // The largest text a reader reads: every place in it fits the parse

@@ -126,7 +126,7 @@ struct replay : on_stack {
     {
     }
 
-    int lex(int& value)
+    [[gnu::always_inline]] int lex(int& value)
     {
         const int code = trl_text_scan(scan);
         value = scan.value;
@@ -291,7 +291,7 @@ struct file_run : on_stack {
         }
     }
 
-    int lex(int& value)
+    [[gnu::always_inline]] int lex(int& value)
     {
         if (!is_sentinel(*watch)) [[unlikely]]
             return lex_slow(value);

@@ -41,7 +41,7 @@ struct diagnostic {
     long line = 0;                // physical line of offset, 1-based
     long column = 0;              // byte column of offset, 1-based
     std::size_t line_start = 0;   // offset of the first byte of that line
-    int velmar_line = 0;          // the line velmar prints for it
+    long long velmar_line = 0;    // the line velmar prints for it
     // The offending text, for editors: the bytes [span_begin, span_end).
     // Mostly the token; a whole tag for an unknown tag, whose token is a
     // byte of it.  end_line and end_column are the position of span_end:
@@ -66,7 +66,7 @@ struct diagnostic {
 // count there.
 struct turn_start {
     std::size_t offset = 0;
-    int velmar_line = 0;
+    long long velmar_line = 0;
 };
 
 // A turn identification as the corpus-wide checks compare it: its 23 bytes
@@ -76,7 +76,7 @@ struct turn_identification {
     std::size_t offset = 0;
     long line = 0;
     long column = 0;
-    int velmar_line = 0;
+    long long velmar_line = 0;
 };
 
 struct file_report {

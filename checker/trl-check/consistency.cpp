@@ -148,7 +148,7 @@ struct line_finder {
 };
 
 // A warning at the identification of a turn.
-diagnostic warning_at(code kind, std::string_view whole, std::size_t offset, int velmar_line, bool strict,
+diagnostic warning_at(code kind, std::string_view whole, std::size_t offset, long long velmar_line, bool strict,
                       std::string message, std::string hint)
 {
     diagnostic d;
@@ -225,7 +225,7 @@ void check_consistency(std::string_view text, const check_options& options, file
     // The turns that take part, small: a file may hold a million.
     struct turn {
         std::size_t offset;
-        int velmar_line;
+        long long velmar_line;
         int number;
         std::uint64_t dialog;
     };

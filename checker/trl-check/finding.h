@@ -24,7 +24,7 @@ struct finding {
     kind what = kind::syntax_error;
     std::size_t offset = 0;   // the token's first byte; at the end of the text, its size
     std::size_t length = 0;   // 0 at the end of the text
-    int velmar_line = 0;      // velmar's line count at the token
+    long long velmar_line = 0;   // velmar's line count at the token
     int token = 0;            // the scanner's code for it; 0: the end of the text
 
     // What the parse could have gone on with (syntax errors only).

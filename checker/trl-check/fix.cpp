@@ -161,7 +161,7 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
                 e.offset = static_cast<std::size_t>(static_cast<long>(e.offset - turn_at.first) + shift);
                 in_turn.push_back(std::move(e));
             }
-        const std::string tried = apply(turn, in_turn);
+        const std::string tried = apply_edits(turn, in_turn);
         const file_report again = ck.check(tried, alone);
         long moved = 0;
         for (const edit& e : in_turn) {
@@ -247,7 +247,7 @@ std::vector<fix> fixer::safe_fixes(const file_report& report) const
     return out;
 }
 
-std::string apply(std::string_view text, const std::vector<edit>& edits)
+std::string apply_edits(std::string_view text, const std::vector<edit>& edits)
 {
     std::string out;
     out.reserve(text.size() + 16);
@@ -296,7 +296,7 @@ fix_outcome fix_text(std::string_view text, bool unsafe, checker& ck, const chec
             ++out.applied[static_cast<std::size_t>(f.kind)];
             edits.insert(edits.end(), std::make_move_iterator(f.edits.begin()), std::make_move_iterator(f.edits.end()));
         }
-        current = apply(current, edits);
+        current = apply_edits(current, edits);
         report = ck.check(current, options);
         as_asked = true;
     }

@@ -62,7 +62,7 @@ private:
 };
 
 // Edits applied to a text (in order, not overlapping).
-std::string apply(std::string_view text, const std::vector<edit>& edits);
+std::string apply_edits(std::string_view text, const std::vector<edit>& edits);
 
 // What --fix makes of a text.
 struct fix_outcome {

@@ -25,7 +25,7 @@ inline constexpr int multiple_turns = symbol_named("multiple_turns");
 static_assert(multiple_turns >= tables::num_terminals, "the grammar's list of turns is multiple_turns");
 // The state between two turns: a list of turns on the stack, the next turn
 // or the end of the text to come.
-inline constexpr int between_turns_state = tables::go[(multiple_turns - tables::num_terminals) * tables::num_states];
+inline constexpr int between_turns_state = tables::goto_state(0, multiple_turns);
 
 inline constexpr int turn_symbol = symbol_named("turn");
 static_assert(turn_symbol > 0);
@@ -66,8 +66,8 @@ inline constexpr std::array<bool, tables::num_terminals> produced = [] {
         if (t <= tables::undefined_terminal)
             continue;
         bool made = code < 256;
-        for (int r = 0; r <= trl_dfa::num_rules && !made; ++r)
-            made = trl_dfa::rule_token[r] == code;
+        for (int r = 0; r <= trl_dfa::tables::num_rules && !made; ++r)
+            made = trl_dfa::tables::rule_token[r] == code;
         p[static_cast<std::size_t>(t)] = p[static_cast<std::size_t>(t)] || made;
     }
     return p;

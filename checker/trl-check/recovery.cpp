@@ -132,16 +132,17 @@ bool virtual_stack::take(int terminal)
             if (act == 0)
                 return false;
             x = -act;
-            if ((x & tables::fused_bit) && !push(0))   // the empty rule's entry, then the rule
+            if ((x & trl_engine::fused_bit) && !push(0))   // the empty rule's entry, then the rule
                 return false;
         }
-        int n = tables::rules[x & tables::rule_mask].length;
+        const auto& rule = tables::rules[x & trl_engine::rule_mask];
+        const int n = rule.length;
         const int from_added = n < added_ ? n : added_;
         added_ -= from_added;
         kept_ -= n - from_added;
         if (kept_ + added_ <= 0)
             return false;
-        if (!push(tables::go[tables::rules[x & tables::rule_mask].goto_row + top()]))
+        if (!push(tables::goto_after(rule, top())))
             return false;
     }
     return false;

@@ -17,7 +17,7 @@ using tables = trl_lalr::tables;
 // gone round.
 std::vector<std::string> accepted_from_angle()
 {
-    namespace dfa = trl_dfa;
+    using dfa = trl_dfa::tables;
     std::array<std::vector<unsigned char>, dfa::num_classes> members;
     for (int b = 0; b < 256; ++b)
         members[dfa::byte_class[b]].push_back(static_cast<unsigned char>(b));

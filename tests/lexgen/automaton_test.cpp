@@ -1,5 +1,6 @@
 // Automata built from small rule sets.
 #include "matchers.h"
+#include "scan_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +175,8 @@ std::vector<std::string> as_text(const Seq& values)
 // folder.
 TEST(Emission, TablesHoldTheAutomaton)
 {
-    const std::string text = "D [0-9]\n%%\n{D}+/x { return 1; }\n^[a-z]+ => WORD value\n. => byte value\n";
+    const std::string text =
+        "%nul_token NUL_CODE\nD [0-9]\n%%\n{D}+/x { return 1; }\n^[a-z]+ => WORD value\n. => byte value\n";
     built b = build(text);
     b.rules.file_name = "some/dir/r.l";
     const std::string first = lexgen::emit_tables(b.rules, b.dfa, "scan");
@@ -182,10 +184,11 @@ TEST(Emission, TablesHoldTheAutomaton)
     EXPECT_NE(first.find("namespace scan {"), std::string::npos);
     EXPECT_EQ(first.find("some/dir"), std::string::npos);
     EXPECT_NE(first.find("r.l"), std::string::npos);
+    EXPECT_EQ(constant_value(first, "format"), scan_engine::table_format);
     EXPECT_EQ(constant_value(first, "num_rules"), 3);
     EXPECT_EQ(constant_value(first, "num_states"), b.dfa.num_states);
     EXPECT_EQ(constant_value(first, "num_classes"), b.dfa.num_classes);
-    EXPECT_EQ(constant_value(first, "nul_class"), b.dfa.nul_class);
+    EXPECT_NE(first.find("nul_token = NUL_CODE;"), std::string::npos);
 
     EXPECT_EQ(array_values(first, "byte_class"), as_text(b.dfa.byte_class));
     EXPECT_EQ(array_values(first, "accept"), as_text(b.dfa.accept));
@@ -202,5 +205,18 @@ TEST(Emission, TablesHoldTheAutomaton)
                       std::to_string(c < b.dfa.num_classes ? b.dfa.next[s * b.dfa.num_classes + c] : 0))
                 << s << ' ' << c;
     EXPECT_EQ(array_values(first, "stop"), as_text(t.stop));
-    EXPECT_EQ(array_values(first, "one_byte_rule"), as_text(t.one_byte_rule));
+    // (The one-byte matches are checked entry by entry on the real rules.)
+    EXPECT_NE(first.find("one_byte[2][256]"), std::string::npos);
+
+    // The memo of failures records the one state that loops and accepts
+    // nothing: two digits or more waiting for their 'x' (after one digit,
+    // '.' has matched).  Words loop too, but accept.
+    EXPECT_EQ(constant_value(first, "num_memo_planes"), 1);
+    EXPECT_EQ(array_values(first, "memo_plane"), as_text(t.memo_plane));
+    const int digits = b.dfa.step(b.dfa.step(lexgen::automaton::start, '1'), '1');
+    const int word = b.dfa.step(lexgen::automaton::start_line, 'a');
+    ASSERT_NE(digits, 0);
+    ASSERT_NE(word, 0);
+    for (int s = 0; s < b.dfa.num_states; ++s)
+        EXPECT_EQ(t.memo_plane[s], s == digits ? 1 : 0) << s;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace lexgen_test;
@@ -16,19 +17,26 @@ bool matches_whole(const built& b, std::string_view text)
     return m.rule == 1 && m.total == static_cast<int>(text.size());
 }
 
-// The code of `case n:` in an actions fragment up to the next case, without
-// white space; "" when there is no such case.
-std::string case_code(const std::string& actions, int n)
+// The code of `case n:` in the emitted actions, up to the next case,
+// without white space and #line directives; "" when there is no such case.
+std::string case_code(const std::string& header, int n)
 {
     const std::string label = "case " + std::to_string(n) + ":";
-    const std::size_t at = actions.find(label);
+    const std::size_t at = header.find(label);
     if (at == std::string::npos)
         return "";
-    const std::size_t end = actions.find("\ncase ", at);
+    const std::size_t end = std::min(header.find("case ", at + label.size()), header.find("default:", at));
     std::string code;
-    for (const char c : actions.substr(at + label.size(), end == std::string::npos ? end : end - at - label.size()))
-        if (c != ' ' && c != '\n' && c != '\t')
-            code += c;
+    std::size_t line_begin = at + label.size();
+    while (line_begin < end) {
+        std::size_t line_end = std::min(header.find('\n', line_begin), end);
+        const std::string line = header.substr(line_begin, line_end - line_begin);
+        if (line.find("#line") == std::string::npos)
+            for (const char c : line)
+                if (c != ' ' && c != '\t')
+                    code += c;
+        line_begin = line_end + 1;
+    }
     return code;
 }
 
@@ -132,16 +140,20 @@ TEST(RuleFile, SectionsCommentsActionsAndPrologue)
     EXPECT_FALSE(r.rules[4].sets_value);
     EXPECT_EQ(r.rules[4].line, 15);
 
-    // A case of the scanner's switch for each rule whose action is code,
-    // holding that code; tokens need none.  (RealRules.GeneratedActions
-    // compiles and runs the cases of the scanner's own rules.)
-    const std::string actions = lexgen::emit_actions(r);
-    EXPECT_EQ(case_code(actions, 1), "{return1;}break;") << actions;
-    EXPECT_TRUE(case_code(actions, 2).starts_with("{if(x){s=\"}\";")) << actions;
-    EXPECT_EQ(case_code(actions, 3), "{}break;") << actions;
-    EXPECT_EQ(case_code(actions, 4), "") << actions;
-    EXPECT_EQ(case_code(actions, 5), "") << actions;
-    EXPECT_EQ(actions.find("dir/"), std::string::npos);   // the comment names the file alone
+    // A case of the actions' switch for each rule whose action is code,
+    // holding that code after a #line naming the rule's line; tokens need
+    // none.  (RealRules.GeneratedActions compiles and runs the cases of the
+    // scanner's own rules.)
+    const std::string header = lexgen::emit_tables(r, lexgen::build_automaton(r), "ns", "out/t.h");
+    EXPECT_EQ(case_code(header, 1), "{return1;}break;") << header;
+    EXPECT_TRUE(case_code(header, 2).starts_with("{if(x){s=\"}\";")) << header;
+    EXPECT_EQ(case_code(header, 3), "{}break;") << header;
+    EXPECT_EQ(case_code(header, 4), "") << header;
+    EXPECT_EQ(case_code(header, 5), "") << header;
+    EXPECT_NE(header.find("#line 10 \"f.l\"\n            return 1;"), std::string::npos) << header;
+    EXPECT_NE(header.find("#line 2 \"f.l\"\n#include <cstdio>"), std::string::npos) << header;
+    EXPECT_EQ(header.find("dir/"), std::string::npos);   // files are named without their folders
+    EXPECT_EQ(header.find("out/"), std::string::npos);
 }
 
 TEST(RuleFile, TrailingContextLength)
@@ -223,6 +235,11 @@ INSTANTIATE_TEST_SUITE_P(
         refused{"A\n%%\na { }\n", 1, "expected a definition"},
         refused{"A  a b\n%%\na { }\n", 1, "text after the pattern"},
         refused{"%option noyywrap\n%%\na { }\n", 1, "unsupported directive '%option'"},
+        refused{"%nul_token\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+        refused{"%nul_token 1X\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+        refused{"%nul_token X Y\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+        refused{"%nul_token X\n%nul_token Y\n%%\na { }\n", 2, "given twice"},
+        refused{"%%\na { }\n. => byte\n", 3, "needs '%nul_token NAME'"},
         refused{"%{\nint x;\n%%\na { }\n", 1, "'%{' without '%}'"},
         refused{"  int x;\n%%\na { }\n", 1, "indented text"},
         refused{"A  a\n", 1, "missing '%%'"},

@@ -4,6 +4,7 @@
 #include "process.h"
 
 #include "real_tables.h"
+#include "scan_engine.h"
 #include "velmar.tokens.h"
 
 #include <gtest/gtest.h>
@@ -232,82 +233,112 @@ TEST(RealRules, OneClassForTheBytesOnlyRule35Takes)
 // The header that the build generates from the same file.
 TEST(RealRules, GeneratedHeaderHoldsTheAutomaton)
 {
+    using T = real_dfa::tables;
     const lexgen::automaton& d = real().dfa;
-    ASSERT_EQ(real_dfa::num_rules, static_cast<int>(real().rules.rules.size()));
-    static_assert(real_dfa::next[real_dfa::next[1][real_dfa::byte_class['-']]][real_dfa::byte_class['-']] != 0);
-    static_assert(sizeof(real_dfa::state_t) == 1 || real_dfa::num_states > 255);
-    static_assert((real_dfa::row_size & (real_dfa::row_size - 1)) == 0 && real_dfa::row_size >= real_dfa::num_classes);
-    ASSERT_EQ(real_dfa::num_states, d.num_states);
-    ASSERT_EQ(real_dfa::num_classes, d.num_classes);
-    EXPECT_EQ(real_dfa::nul_class, d.nul_class);
+    ASSERT_EQ(T::num_rules, static_cast<int>(real().rules.rules.size()));
+    static_assert(T::next_state(T::next_state(T::start_state, '-'), '-') != 0);
+    static_assert(T::format == scan_engine::table_format);
+    static_assert(sizeof(T::state_t) == 1 || T::num_states > 255);
+    static_assert((T::row_size & (T::row_size - 1)) == 0 && T::row_size >= T::num_classes);
+    static_assert(T::nul_token == TRL_UNDEFINED_TOKEN);
+    ASSERT_EQ(T::num_states, d.num_states);
+    ASSERT_EQ(T::num_classes, d.num_classes);
     for (int c = 0; c < 256; ++c)
-        EXPECT_EQ(real_dfa::byte_class[c], d.byte_class[c]);
-    for (int r = 0; r <= real_dfa::num_rules; ++r)
-        EXPECT_EQ(real_dfa::tail_length[r], d.tail_length[r]);
+        EXPECT_EQ(T::byte_class[c], d.byte_class[c]);
+    for (int r = 0; r <= T::num_rules; ++r)
+        EXPECT_EQ(T::tail_length[r], d.tail_length[r]);
     for (int s = 0; s < d.num_states; ++s) {
-        EXPECT_EQ(real_dfa::accept[s], d.accept[s]);
+        EXPECT_EQ(T::accept[s], d.accept[s]);
         bool goes_on = false;
         for (int c = 0; c < d.num_classes; ++c) {
-            ASSERT_EQ(real_dfa::next[s][c], d.next[s * d.num_classes + c]) << s << ' ' << c;
+            ASSERT_EQ(T::next[s][c], d.next[s * d.num_classes + c]) << s << ' ' << c;
             goes_on = goes_on || d.next[s * d.num_classes + c] != 0;
         }
-        EXPECT_EQ(real_dfa::stop[s], d.accept[s] == 0 ? 0 : goes_on ? 1 : 2) << s;
+        std::vector<int> exits;
+        for (int b = 0; b < 256; ++b)
+            if (d.step(s, static_cast<unsigned char>(b)) != s)
+                exits.push_back(b);
+        const bool loops = s != 0 && exits.size() == 1;
+        EXPECT_EQ(T::stop[s], (d.accept[s] == 0 ? 0 : goes_on ? 1 : 2) | (loops ? scan_engine::loop_bit : 0)) << s;
+        if (loops) {
+            EXPECT_EQ(T::loop_exit[s], exits[0]) << s;
+        }
     }
-    // One byte is a whole token exactly where the automaton stops after it.
-    for (int start : {1, 2})
-        for (int c = 0; c < d.num_classes; ++c) {
-            const int s = d.next[start * d.num_classes + c];
-            const bool whole = c != d.nul_class && s != 0 && real_dfa::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
-            EXPECT_EQ(real_dfa::one_byte_rule[start][c], whole ? d.accept[s] : 0) << start << ' ' << c;
+    // One byte is a whole token exactly where the automaton stops after it;
+    // never a NUL, which a buffer's end-of-buffer mark is made of.
+    for (int at_line_start : {0, 1})
+        for (int b = 0; b < 256; ++b) {
+            const auto& one = T::one_byte[at_line_start][b];
+            const int s = d.step(at_line_start ? d.start_line : d.start, static_cast<unsigned char>(b));
+            const bool whole = b != 0 && s != 0 && T::stop[s] == 2 && d.tail_length[d.accept[s]] == 0;
+            EXPECT_EQ(one.rule, whole ? d.accept[s] : 0) << at_line_start << ' ' << b;
+            EXPECT_EQ(one.state, s) << at_line_start << ' ' << b;
+            if (whole) {
+                const int token = T::rule_token[one.rule];
+                EXPECT_EQ(one.code, token == -1 ? b : token) << b;
+                EXPECT_EQ(one.value, T::rule_value[one.rule]) << b;
+            }
         }
     // The rules written as tokens, with and without a value.
-    EXPECT_EQ(real_dfa::rule_token[5], MC);
-    EXPECT_EQ(real_dfa::rule_value[5], 1);
-    EXPECT_EQ(real_dfa::rule_token[34], WS);
-    EXPECT_EQ(real_dfa::rule_value[34], 0);
-    EXPECT_EQ(real_dfa::rule_token[35], -1);   // the byte itself
-    EXPECT_EQ(real_dfa::rule_value[35], 1);
+    EXPECT_EQ(T::rule_token[5], MC);
+    EXPECT_EQ(T::rule_value[5], 1);
+    EXPECT_EQ(T::rule_token[34], WS);
+    EXPECT_EQ(T::rule_value[34], 0);
+    EXPECT_EQ(T::rule_token[35], -1);   // the byte itself
+    EXPECT_EQ(T::rule_value[35], 1);
     for (int r : {1, 2, 3, 32})
-        EXPECT_EQ(real_dfa::rule_token[r], 0) << r;
-}
-
-namespace actions {
-
-char* trltext;
-int trllval;
-int lineno;
-constexpr int skipped = -1;
-
-int run(int rule, const char* text)
-{
-    static char buf[16];
-    std::snprintf(buf, sizeof buf, "%s", text);
-    trltext = buf;
-    switch (rule) {
-#include "real_actions.inc"
-    default:
-        return -2;
+        EXPECT_EQ(T::rule_token[r], 0) << r;
+    // The memo of failures records the three loops that accept nothing: a
+    // run of digits before its '@', a comment line before its newline, a
+    // bracketed comment before its '>'.
+    EXPECT_EQ(T::num_memo_planes, 3);
+    const auto state_after = [](int start, std::string_view text) {
+        int s = start;
+        for (const char c : text)
+            s = T::next_state(s, static_cast<unsigned char>(c));
+        return s;
+    };
+    std::set<int> planes;
+    for (const auto& [start, text] : std::vector<std::pair<int, std::string_view>>{
+             {T::start_state, "12"}, {T::start_state_at_line_start, ";x"}, {T::start_state, "<;x"}}) {
+        const int s = state_after(start, text);
+        ASSERT_NE(s, 0) << text;
+        EXPECT_NE(T::memo_plane[s], 0) << text;
+        planes.insert(T::memo_plane[s]);
     }
-    return skipped;
+    EXPECT_EQ(planes.size(), 3u);
+    // The comments' bodies are skipped to their ends.
+    EXPECT_EQ(T::stop[state_after(T::start_state, "<;x")], scan_engine::loop_bit);
+    EXPECT_EQ(T::loop_exit[state_after(T::start_state, "<;x")], '>');
+    EXPECT_EQ(T::stop[state_after(T::start_state_at_line_start, ";x")], scan_engine::loop_bit);
+    EXPECT_EQ(T::loop_exit[state_after(T::start_state_at_line_start, ";x")], '\n');
+    int recorded = 0;
+    for (int s = 0; s < T::num_states; ++s)
+        recorded += T::memo_plane[s] != 0;
+    EXPECT_EQ(recorded, 3);
 }
 
-} // namespace actions
-
-// The rules whose action is code; the others are tokens (see above).
+// The rules whose action is code; the others are tokens (see above).  An
+// action sees the scanner through its argument alone.
 TEST(RealRules, GeneratedActions)
 {
-    using actions::run;
-    actions::trllval = 7;
-    EXPECT_EQ(run(1, ";x"), actions::skipped);
-    EXPECT_EQ(run(2, "<;x> "), actions::skipped);
-    EXPECT_EQ(run(3, "<PP> "), actions::skipped);
-    EXPECT_EQ(actions::trllval, 7);
-    actions::lineno = 4;
-    EXPECT_EQ(run(32, "\n"), actions::skipped);
-    EXPECT_EQ(actions::lineno, 5);
-    // The token rules have no case.
-    for (int r = 4; r <= 31; ++r)
-        EXPECT_EQ(run(r, "Q"), -2) << r;
-    for (int r : {33, 34, 35, 36})
-        EXPECT_EQ(run(r, "x"), -2) << r;
+    struct match {
+        const char* text;
+        std::ptrdiff_t length;
+        long long lineno;
+        int value;
+    };
+    const auto run = [](int rule, std::string_view text, match& m) {
+        m.text = text.data();
+        m.length = static_cast<std::ptrdiff_t>(text.size());
+        return real_dfa::tables::action(rule, m);
+    };
+    match m{nullptr, 0, 4, 7};
+    EXPECT_EQ(run(1, ";x", m), scan_engine::skip);
+    EXPECT_EQ(run(2, "<;x> ", m), scan_engine::skip);
+    EXPECT_EQ(run(3, "<PP> ", m), scan_engine::skip);
+    EXPECT_EQ(m.lineno, 4);
+    EXPECT_EQ(run(32, "\n", m), scan_engine::skip);
+    EXPECT_EQ(m.lineno, 5);
+    EXPECT_EQ(m.value, 7);
 }

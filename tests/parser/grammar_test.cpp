@@ -12,6 +12,7 @@
 #include "parse_support.h"
 #include "process.h"
 #include "lex.trl.h"
+#include "parse_engine.h"
 #include "stack_limit.h"
 #include "velmar.h"
 #include "velmar.tab.h"
@@ -141,7 +142,7 @@ TEST(Grammar, CopiedStatesActLikeTheirOriginals)
 {
     using tables = trl_lalr::tables;
     EXPECT_GT(tables::num_states, tables::num_lr_states);
-    const auto bare = [](int v) { return v < 0 ? -(-v & (tables::rule_mask | tables::fused_bit)) : v; };
+    const auto bare = [](int v) { return v < 0 ? -(-v & (trl_engine::rule_mask | trl_engine::fused_bit)) : v; };
     for (int s = 0; s < tables::num_states; ++s) {
         const int o = tables::original_state[s];
         ASSERT_LT(o, tables::num_lr_states);

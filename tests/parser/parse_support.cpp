@@ -57,12 +57,13 @@ private:
 
 } // namespace
 
-parse_run parse_text(std::string_view text, bool trace)
+parse_run parse_text(std::string_view text, bool trace, long long first_line)
 {
     capture out(stdout);
     capture err(stderr);
     velmar_reset();
-    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<int>(text.size()));
+    lineno = first_line;
+    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<std::ptrdiff_t>(text.size()));
     trldebug = trace ? 1 : 0;
     const int status = trlparse();
     trldebug = 0;

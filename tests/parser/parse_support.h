@@ -15,8 +15,9 @@ struct parse_run {
 };
 
 // Scans `text` from memory with trl_scan_bytes and parses it once, as the
-// program does (lineno = 0), with the trace switch set to `trace`.
-parse_run parse_text(std::string_view text, bool trace = false);
+// program does (lineno = 0, or first_line), with the trace switch set to
+// `trace`.
+parse_run parse_text(std::string_view text, bool trace = false, long long first_line = 0);
 
 // Runs the velmar program with `text` on standard input and `args` as
 // arguments; `options` say where else its output goes (then `out` stays

@@ -90,6 +90,15 @@ TEST(Turns, OnlyTheFirstErrorIsReportedWhateverFollows)
     expect_rejected(minimal + "g012abc3_002_ABC_000000: ja .\n", "\n001_ABC\nhi\n\n002_ABC\nja\nparse error in line 2\n");
 }
 
+// The line count goes on past 2^31 (a text of more lines than an int
+// counts, as the line count starts there).
+TEST(Turns, LineNumbersBeyond32Bits)
+{
+    const parse_run r = parse_text(";a\n;b\n" + minimal + "x", false, 2147483646);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "\n001_ABC\nhi\nparse error in line 2147483649\n");
+}
+
 TEST(Identification, HasItsFixedShape)
 {
     expect_rejected("g012ab3_001_ABC_000000: hi .\n\n", "parse error in line 0\n");

@@ -1,6 +1,8 @@
 #include "scan_support.h"
 
+#include "lex.trl.tables.h"
 #include "lex.trl.text.h"
+#include "scan_engine.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -37,7 +39,7 @@ std::vector<Tok> scan_current()
 
 std::vector<Tok> scan_memory(std::string_view text)
 {
-    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<int>(text.size()));
+    trl_buffer* b = trl_scan_bytes(text.data(), static_cast<std::ptrdiff_t>(text.size()));
     std::vector<Tok> toks = scan_current();
     trl_delete_buffer(b);
     return toks;
@@ -66,6 +68,46 @@ std::vector<Tok> scan_text(std::string_view text)
         toks.push_back({code, s.length, s.value, s.lineno, std::string(s.token, static_cast<std::size_t>(s.length))});
         if (code == 0)
             return toks;
+    }
+}
+
+std::vector<Tok> scan_plain(std::string_view text)
+{
+    using T = trl_dfa::tables;
+    std::vector<Tok> toks;
+    long long line = 0;
+    int value = 0;
+    bool line_start = true;
+    for (std::size_t pos = 0;;) {
+        if (pos == text.size()) {
+            toks.push_back({0, 0, value, line, ""});
+            return toks;
+        }
+        int state = line_start ? T::start_state_at_line_start : T::start_state;
+        std::size_t last = pos;
+        int rule = 0;
+        for (std::size_t at = pos; at < text.size();) {
+            state = T::next_state(state, static_cast<unsigned char>(text[at++]));
+            if (state == 0)
+                break;
+            if (T::accept[state] != 0) {
+                rule = T::accept[state];
+                last = at;
+            }
+        }
+        if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
+            toks.push_back({TRL_UNDEFINED_TOKEN, 1, value, line, std::string(text.substr(pos, 1))});
+            ++pos;
+            continue;
+        }
+        const std::size_t end = last - T::tail_length[rule];
+        const std::string_view match = text.substr(pos, end - pos);
+        pos = end;
+        line_start = match.back() == '\n';
+        trl_match yy{match.data(), static_cast<std::ptrdiff_t>(match.size()), line, value};
+        const int code = scan_engine::token<T>(rule, yy);
+        if (code != scan_engine::skip)
+            toks.push_back({code, yy.length, value, line, std::string(match)});
     }
 }
 
@@ -155,7 +197,8 @@ ChildResult in_child(const std::function<void()>& f)
     return r;
 }
 
-// The scanner's memory functions, replacing the library's.
+// The memory functions of the test programs, which the linker puts in
+// place of malloc and realloc (-Wl,--wrap).
 int alloc_calls;
 namespace {
 int alloc_countdown = -1;
@@ -172,20 +215,20 @@ void fail_reallocation()
     realloc_fails = true;
 }
 
-void* yy_flex_alloc(std::size_t size)
+extern "C" {
+void* __real_malloc(std::size_t size);
+void* __real_realloc(void* ptr, std::size_t size);
+
+void* __wrap_malloc(std::size_t size)
 {
     ++alloc_calls;
     if (alloc_countdown >= 0 && alloc_countdown-- == 0)
         return nullptr;
-    return std::malloc(size);
+    return __real_malloc(size);
 }
 
-void* yy_flex_realloc(void* ptr, std::size_t size)
+void* __wrap_realloc(void* ptr, std::size_t size)
 {
-    return realloc_fails ? nullptr : std::realloc(ptr, size);
+    return realloc_fails ? nullptr : __real_realloc(ptr, size);
 }
-
-void yy_flex_free(void* ptr)
-{
-    std::free(ptr);
 }

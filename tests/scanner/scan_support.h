@@ -1,5 +1,6 @@
 // Helpers for the scanner tests: running trllex over memory and streams,
-// feeding pipes, and running code in a child process.
+// feeding pipes, a plain longest-match scanner to compare with, and running
+// code in a child process.
 #pragma once
 
 #include <cstdio>
@@ -14,9 +15,9 @@
 // What one trllex call gave.
 struct Tok {
     int code;
-    int leng;
+    std::ptrdiff_t leng;
     int val;
-    int line;
+    long long line;
     std::string text;
     bool operator==(const Tok&) const = default;
 };
@@ -37,6 +38,13 @@ std::vector<Tok> scan_pipe(std::string_view text, const std::vector<std::size_t>
 // neither needs nor writes a terminator and leaves the globals alone.
 std::vector<Tok> scan_text(std::string_view text);
 
+// The tokens as the rules define them, by the plain longest match: each
+// match runs the automaton from its start to where no transition is left
+// (or to the end) and backs up to the last accepting state, remembering
+// nothing from one match to the next.  Its time is quadratic in a long
+// run that backs up, so it serves texts of some thousand bytes.
+std::vector<Tok> scan_plain(std::string_view text);
+
 // A temporary file holding text, positioned at its start.
 FILE* file_with(std::string_view text);
 
@@ -50,8 +58,9 @@ struct ChildResult {
 };
 ChildResult in_child(const std::function<void()>& f);
 
-// The scanner's memory functions in the tests: pass-through, but the n-th
-// allocation from now (0 = the next one) can be made to fail.
+// Memory for the tests' programs (malloc and realloc, wrapped by the
+// linker): as it comes, but the n-th allocation from now (0 = the next one),
+// or every reallocation, can be made to fail.
 extern int alloc_calls;
 void fail_allocation(int n);
 void fail_reallocation();

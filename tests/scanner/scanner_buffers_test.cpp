@@ -1,6 +1,6 @@
 // The input buffers: refills at read boundaries, pipes, growth, terminals,
-// the end of the input, buffers over memory, switching, restarting, input
-// and yyunput, and the trl-tokens tool.
+// the end of the input, buffers over memory, switching and restarting, and
+// the trl-tokens tool.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -330,59 +330,6 @@ TEST(MemoryBuffers, RestartAndFlush)
     EXPECT_EQ(b->at_line_start, 1);
     EXPECT_EQ(b->status, TRL_BUFFER_NEW);
     EXPECT_EQ(codes(scan_current()), (std::vector<int>{END, HSALL}));
-    trl_delete_buffer(b);
-    std::fclose(f);
-}
-
-TEST(RawAccess, InputReadsBytesPastTheAutomaton)
-{
-    trl_buffer* b = trl_scan_bytes("ab\0c\n\n"s.data(), 6);
-    EXPECT_EQ(trllex(), L);
-    EXPECT_EQ(input(), 'b');
-    EXPECT_EQ(input(), 0);   // a NUL of the text
-    EXPECT_EQ(input(), 'c');
-    EXPECT_EQ(input(), '\n');   // now at the beginning of a line
-    lineno = 0;
-    EXPECT_EQ(trllex(), END);
-    EXPECT_EQ(lineno, 0);
-    EXPECT_EQ(input(), EOF);
-    EXPECT_EQ(input(), EOF);
-    EXPECT_EQ(trllex(), 0);
-    trl_delete_buffer(b);
-
-    // Through refills of a stream, up to its end.
-    FILE* f = file_with("a" + std::string(9000, 'b'));
-    b = trl_create_buffer(f, TRL_BUF_SIZE);
-    trl_switch_to_buffer(b);
-    EXPECT_EQ(trllex(), L);
-    int bs = 0;
-    int c;
-    while ((c = input()) == 'b')
-        ++bs;
-    EXPECT_EQ(bs, 9000);
-    EXPECT_EQ(c, EOF);
-    EXPECT_EQ(trllex(), 0);
-    trl_delete_buffer(b);
-    std::fclose(f);
-}
-
-TEST(RawAccess, UnputPushesBytesBack)
-{
-    FILE* f = file_with("abc");
-    trl_buffer* b = trl_create_buffer(f, 16);
-    trl_switch_to_buffer(b);
-    EXPECT_EQ(trllex(), L);
-    yyunput('Z', trltext);   // one byte in front: the text moves to the end of the array
-    EXPECT_EQ(b->count, 16);
-    EXPECT_EQ(b->chars[13], 'Z');
-    EXPECT_EQ(trltext, b->chars + 13);
-    EXPECT_EQ(trllex(), MC);
-    EXPECT_EQ(trllex(), L);
-    yyunput('@', trltext);   // room in front now
-    yyunput('1', trltext);
-    std::vector<Tok> rest = scan_current();
-    EXPECT_EQ(codes(rest), (std::vector<int>{SPP, L}));
-    EXPECT_EQ(rest[0].text, "1@");
     trl_delete_buffer(b);
     std::fclose(f);
 }

@@ -16,11 +16,6 @@ void expect_fatal(const std::function<void()>& f, const std::string& message)
     EXPECT_EQ(r.err, message + "\n");
 }
 
-TEST(Fatal, FatalErrorRoutine)
-{
-    expect_fatal([] { yy_fatal_error("some message"); }, "some message");
-}
-
 TEST(Fatal, BufferOverflow)
 {
     // A match filling a buffer over the caller's memory cannot grow it.
@@ -62,16 +57,6 @@ TEST(Fatal, ReadError)
         },
         "input in flex scanner failed");
     std::fclose(dir);
-}
-
-TEST(Fatal, PushBackOverflow)
-{
-    expect_fatal(
-        [] {
-            trl_scan_string("ab");   // full, and at its start
-            yyunput('x', trltext);
-        },
-        "flex scanner push-back overflow");
 }
 
 TEST(Fatal, OutOfMemory)

@@ -34,7 +34,7 @@ file_report check(std::string_view text, int max_errors = 100)
 struct seen {
     long line;
     long column;
-    int velmar_line;
+    long long velmar_line;
     std::string code;
     bool operator==(const seen&) const = default;
 };

@@ -44,7 +44,7 @@ std::vector<std::string> trl_files(const fs::path& dir)
 // count, and where its scanner stood (the token it stopped at).
 struct velmar_run {
     int status;
-    int line;
+    long long line;
     std::size_t offset;
 };
 

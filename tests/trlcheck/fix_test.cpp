@@ -215,7 +215,7 @@ TEST(TrlCheckFix, TheFixOfEachKind)
         ASSERT_TRUE(f) << c.text;
         EXPECT_EQ(f->tier == trl_check::fix_tier::safe, c.safe) << c.text;
         EXPECT_EQ(f->kind, d.kind);
-        EXPECT_EQ(trl_check::apply(c.text, f->edits), c.result) << f->title;
+        EXPECT_EQ(trl_check::apply_edits(c.text, f->edits), c.result) << f->title;
     }
     // No fix: a lone carriage return, a blank missing before a word, a
     // character outside the alphabet, a tag with no single nearest one.

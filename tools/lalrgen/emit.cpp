@@ -1,67 +1,13 @@
 // The tables the parse engine runs, and the headers that hold them.
 //
-// Note: the table encoding.  The header holds exactly what the engine reads,
-// in the form it reads it; the engine derives nothing.  Terminals and
-// nonterminals are numbered as in the grammar (terminals first; nonterminal
-// n is symbol num_terminals + n).
-//
-//   translate_table[code]   the terminal of a token code 0..max_code; codes
-//                           outside that range are $undefined.
-//   step[s][t]              what state s does with look-ahead terminal t
-//                           (rows padded to step_columns, a power of two):
-//        0                      syntax error;
-//        1 .. num_states-1      shift, and push that state;
-//        -x                     a reduction: rule x & rule_mask; with
-//                               fused_bit, the empty rule of that rule's last
-//                               symbol comes first (see "Fused empty rules");
-//                               x >> target_shift is the state after the
-//                               rule's left side when it is known here (see
-//                               "Known gotos"), 0 when go has to tell.
-//                           Where a state has no explicit action on t, its
-//                           default reduction fills the entry, so a state
-//                           that reduces without reading a token has its
-//                           default everywhere in its row; only the column
-//                           of `error` (terminal 1), which no token code
-//                           translates to, holds explicit actions alone.
-//                           An empty rule without an action is a reduction
-//                           like any other: its goto is always known.
-//   lookahead_free[s]       the reduction (x, as above) that state s takes
-//                           without reading a token, 0 when it reads one.
-//   go[n * num_states + s]  the state after nonterminal n in state s.
-//   rules[r]                length; the offset of $1 from the top of the
-//                           stack (0 for an empty rule, whose value nothing
-//                           reads); whether reduce_action has a case for
-//                           it; and goto_row, where the row of its left
-//                           side starts in go.
-//
-// Folded unit reductions.  A state whose only action is a reduction by a
-// one-symbol rule without an action (small_letter: L) only swaps the state
-// on top of the stack for the goto from the state below it.  Wherever a
-// shift or a goto enters such a state, step and go lead straight to where
-// its reductions end.  Only rules that are the one folded rule of their
-// right-side symbol are folded, so the chain from a symbol Y to the end
-// state's accessing symbol is unique: unfold_rule[Y] and unfold_state[Y]
-// name its first reduction and the state it happens in, and the trace
-// retraces it from them.  The stack depth of a folded step is that of the
-// unfolded one, so the stack grows and overflows at the same token.
-//
-// Known gotos.  The goto after a reduction comes from the state that the
-// reduction uncovers; each path of as many transitions as the rule is long
-// that leads into the reducing state starts in one of the states that may
-// be uncovered.  When the goto (folded) is the same from all of them, the
-// step holds it, and the engine goes on without looking at the stack.
-//
-// Fused empty rules.  After the push of an empty rule's state g, g reduces
-// by a rule r that ends in that empty symbol whatever the look-ahead (or on
-// this look-ahead).  The engine reduces r directly, with the value slot of
-// the empty symbol pushed but no state (g is never looked at).  It falls
-// back to the explicit push when that slot would fill the stack, so growth
-// and overflow happen where they would without the fusion.
+// The encoding is described once, in the engine that reads it
+// (runtime/parse_engine.h), whose version the header carries.
 #include <algorithm>
 #include <cctype>
 #include <map>
 
 #include "lalrgen.h"
+#include "runtime/parse_engine.h"
 
 namespace lalrgen {
 
@@ -135,19 +81,6 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
         return below;
     };
 
-    // The states k below state s: k steps down the `below` relation.
-    auto k_below = [](const std::vector<std::vector<int>>& below, int s, int k) {
-        std::vector<int> from{s};
-        for (; k > 0; --k) {
-            std::vector<int> next;
-            for (int q : from) next.insert(next.end(), below[q].begin(), below[q].end());
-            std::sort(next.begin(), next.end());
-            next.erase(std::unique(next.begin(), next.end()), next.end());
-            from = std::move(next);
-        }
-        return from;
-    };
-
     for (bool split = true; split && t.num_states < limit;) {
         split = false;
         const auto below = below_of();
@@ -193,10 +126,10 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
     }
 
     // The known gotos, found again on the split tables.
-    const auto below = below_of();
+    t.below = below_of();
     auto known = [&](int s, int x) {
         int target = -1;
-        for (int p : k_below(below, s, depth_of(x))) {
+        for (int p : states_below(t, s, depth_of(x))) {
             const int to = go(g.rules[x & run_tables::rule_mask].lhs, p);
             if (to == 0 || (target >= 0 && to != target)) return 0;
             target = to;
@@ -221,6 +154,18 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
 }
 
 } // namespace
+
+std::vector<int> states_below(const run_tables& t, int s, int k) {
+    std::vector<int> from{s};
+    for (; k > 0; --k) {
+        std::vector<int> next;
+        for (int q : from) next.insert(next.end(), t.below[q].begin(), t.below[q].end());
+        std::sort(next.begin(), next.end());
+        next.erase(std::unique(next.begin(), next.end()), next.end());
+        from = std::move(next);
+    }
+    return from;
+}
 
 run_tables make_run_tables(const automaton& a) {
     const grammar& g = *a.g;
@@ -416,8 +361,15 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     const int nsym = static_cast<int>(g.symbols.size());
     writer w;
     w.out += "// Generated by lalrgen from " + base_name(g.file_name) + ": the parse tables.  Do not edit.\n";
-    w.out += "// The encoding is described in lalrgen's emit.cpp.\n";
+    w.out += "// The encoding is described in lalrgen's runtime/parse_engine.h.\n";
+    bool uses_error = false;
+    for (const auto& r : g.rules)
+        for (int sym : r.rhs) uses_error = uses_error || sym == 1;
+    // The direct-coded parser, except for grammars that recover through
+    // `error`, which the engine's loop runs.
+    const bool direct = !uses_error;
     w.out += "#pragma once\n#include <cstdint>\n";
+    if (direct) w.out += "\n#include \"parse_engine.h\"\n";
     if (!g.prologue.empty()) {
         w.out += "#line " + std::to_string(g.prologue_line) + " " + c_string(g.file_name) + "\n";
         w.out += g.prologue;
@@ -425,6 +377,7 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
     }
     w.out += "\nnamespace " + name_space + " {\n\nstruct tables {\n";
+    w.constant("format", trl_engine::table_format);
     w.constant("num_states", t.num_states);
     w.constant("num_lr_states", t.num_lr_states);
     w.constant("num_rules", t.num_rules);
@@ -435,13 +388,7 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     w.constant("error_terminal", 1);
     w.constant("undefined_terminal", 2);
     w.constant("max_code", t.max_code);
-    w.constant("rule_mask", run_tables::rule_mask);
-    w.constant("fused_bit", run_tables::fused_bit);
-    w.constant("target_shift", run_tables::target_shift);
     w.constant("step_columns", t.step_columns);
-    bool uses_error = false;
-    for (const auto& r : g.rules)
-        for (int sym : r.rhs) uses_error = uses_error || sym == 1;
     w.out += std::string("    static constexpr bool uses_error = ") + (uses_error ? "true" : "false") + ";\n";
 
     w.out += "\n    // Token code -> terminal.\n";
@@ -476,8 +423,16 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     const std::size_t parse_bytes = w.bytes;
 
     w.out += R"(
+    // The terminal of a token code.
     static constexpr int translate(int code) {
         return code >= 0 && code <= max_code ? translate_table[code] : undefined_terminal;
+    }
+    // The state after the left side of a rule (its entry in rules) in the
+    // state that its reduction uncovers.
+    static constexpr int goto_after(const rule_entry& r, int state) { return go[r.goto_row + state]; }
+    // The state after nonterminal `symbol` in `state`.
+    static constexpr int goto_state(int state, int symbol) {
+        return go[(symbol - num_terminals) * num_states + state];
     }
 
 )";
@@ -545,22 +500,31 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     }
     w.array("state_construct", construct);
 
-    w.out += "\n    // The grammar's actions.  vsp points at the stack entry of the last\n"
-             "    // right-side symbol of the rule (for an empty rule: the top entry); an\n"
-             "    // entry carries its symbol's value as `value`.\n"
-             "    template <class Entry>\n"
-             "    static void reduce_action(int rule, Entry* vsp, int& yyval) {\n"
-             "        (void)vsp;\n        (void)yyval;\n        switch (rule) {\n";
+    w.out += "\n    // The grammar's actions, a function for each rule that has one.  vsp\n"
+             "    // points at the stack entry of the last right-side symbol of the rule\n"
+             "    // (for an empty rule: the top entry); an entry carries its symbol's\n"
+             "    // value as `value`.\n";
     for (std::size_t r = 0; r < g.rules.size(); ++r) {
         const rule_info& ri = g.rules[r];
         if (!ri.has_action) continue;
-        w.out += "        case " + std::to_string(r) + ":\n";
+        w.out += "    template <class Entry>\n"
+                 "    static void action_" + std::to_string(r) +
+                 "([[maybe_unused]] Entry* vsp, [[maybe_unused]] int& yyval) {\n";
         w.out += "#line " + std::to_string(ri.action_line) + " " + c_string(g.file_name) + "\n";
         w.out += "            {" + ri.action + "}\n";
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
-        w.out += "            break;\n";
+        w.out += "    }\n";
     }
-    w.out += "        default:\n            break;\n        }\n    }\n};\n\n} // namespace " + name_space + "\n";
+    w.out += "    template <class Entry>\n"
+             "    static void reduce_action(int rule, [[maybe_unused]] Entry* vsp, [[maybe_unused]] int& yyval) {\n"
+             "        switch (rule) {\n";
+    for (std::size_t r = 0; r < g.rules.size(); ++r)
+        if (g.rules[r].has_action)
+            w.out += "        case " + std::to_string(r) + ": action_" + std::to_string(r) + "(vsp, yyval); break;\n";
+    w.out += "        default: break;\n        }\n    }\n";
+    if (direct)
+        w.out += emit_direct(a, t);
+    w.out += "};\n\n} // namespace " + name_space + "\n";
     if (!g.epilogue.empty()) {
         w.out += "#line " + std::to_string(g.epilogue_line) + " " + c_string(g.file_name) + "\n";
         w.out += g.epilogue;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/parse_engine.h"
+
 namespace lalrgen {
 
 // A fault in the grammar file: the message and the line it was found on.
@@ -111,14 +113,16 @@ automaton build_automaton(const grammar& g);
 std::vector<std::string> describe_conflicts(const automaton& a);
 
 // ---------------------------------------------------------------------------
-// The tables the parse engine runs (their encoding: see emit.cpp)
+// The tables the parse engine runs (their encoding is described in the
+// engine, runtime/parse_engine.h)
 
 struct run_tables {
     int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
     int num_lr_states = 0;                    // the automaton's; the rest are copies
     int max_code = 0;                         // translate covers codes 0..max_code
-    // Reductions in step and lookahead_free (see emit.cpp).
-    static constexpr int rule_mask = 0x3ff, fused_bit = 0x400, target_shift = 11;
+    // Reductions in step and lookahead_free.
+    static constexpr int rule_mask = trl_engine::rule_mask, fused_bit = trl_engine::fused_bit,
+                         target_shift = trl_engine::target_shift;
     int step_columns = 0;                     // num_terminals rounded up to a power of two
     std::vector<int> translate;               // code -> terminal
     std::vector<int> step;                    // num_states x step_columns
@@ -126,6 +130,7 @@ struct run_tables {
     std::vector<int> go;                      // num_nonterminals x num_states
     std::vector<std::vector<int>> go_cols;    // the same by nonterminal, while states are split
     std::vector<int> original_state;          // per state: the automaton's state it copies
+    std::vector<std::vector<int>> below;      // per state: the states that may lie right below it
     // For the trace.
     std::vector<int> accessing_symbol;        // per state
     std::vector<int> unfold_rule, unfold_state;   // per symbol
@@ -140,6 +145,9 @@ struct run_tables {
 };
 
 run_tables make_run_tables(const automaton& a);
+
+// The states that may lie k entries below state s on the stack.
+std::vector<int> states_below(const run_tables& t, int s, int k);
 
 struct table_sizes {
     std::size_t parse_bytes = 0;   // what the engine reads
@@ -157,6 +165,10 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
 // the constants PREFIX ERROR_TOKEN, UNDEFINED_TOKEN (the codes 256 and 257,
 // which belong to the parser) and MAX_TOKEN (the largest code).
 std::string emit_tokens(const grammar& g, const std::string& prefix);
+
+// The direct-coded parser of the tables, the text of a member of their
+// struct (see "Direct code" in runtime/parse_engine.h).
+std::string emit_direct(const automaton& a, const run_tables& t);
 
 // Human-readable description of the automaton (--report).
 std::string describe_automaton(const automaton& a, const run_tables& t);

@@ -1,37 +1,9 @@
-// The tables the scanner runs, and the texts that hold them and the rules' actions.
-//
-// Note: the table encoding.  The header holds exactly what the scanner's
-// match loop reads, in the form it reads it; the runtime derives nothing.
-//
-//   byte_class[b]        the class of byte b; NUL is alone in nul_class, so
-//                        a single class test finds both a NUL in the text
-//                        and the end-of-buffer mark.
-//   next[s][c]           the state after state s on class c, 0 for none.
-//                        Rows are row_size long, a power of two, so that a
-//                        row is found by a shift.
-//   accept[s]            the rule that state s accepts (the lowest-numbered
-//                        one), 0 when it accepts none.
-//   stop[s]              0: s accepts nothing; 1: s accepts a rule and has
-//                        transitions; 2: s accepts a rule and has none, so a
-//                        match reaching it is complete without looking at
-//                        the next byte (a terminal's line comes out before
-//                        the next line is typed).
-//   tail_length[r]       bytes of trailing context that rule r gives back.
-//   rule_token[r]        the token of a rule written "=> NAME", as the name
-//                        (the prologue brings the names in); -1 for
-//                        "=> byte", whose token code is the match's first
-//                        byte; 0 for a rule whose action is code, which the
-//                        actions' case list holds.
-//   rule_value[r]        1 for "=> NAME value": the token's value is the
-//                        first byte of the match, as a signed char.
-//   one_byte_rule[t][c]  for the start states t (1: not at the beginning of
-//                        a line, 2: at the beginning of a line): the rule
-//                        when one byte of class c is a complete match by
-//                        itself (its state stops, with no trailing context),
-//                        0 otherwise and always for the NUL class.  Most
-//                        tokens are one letter or one blank; they skip the
-//                        match loop.
+// The tables the scanner runs and the header that holds them with the
+// rules' actions.  The encoding is described once, in the runtime that reads
+// it (runtime/scan_engine.h), whose version the header carries.
 #include "lexgen.h"
+
+#include "runtime/scan_engine.h"
 
 #include <algorithm>
 #include <bit>
@@ -59,22 +31,23 @@ std::string base_name(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writes `type name dims = { values }`: sixteen values a line, or, for a
-// table of rows, one row a line in braces of its own.
+// Writes `static constexpr type name dims = { values }` as a member of the
+// tables' struct: sixteen values a line, or, for a table of rows, one row a
+// line in braces of its own.
 template <typename Seq>
 void write_array(std::ostream& out, const char* type, const char* name, const std::string& dims, const Seq& values,
                  std::size_t row = 0)
 {
-    out << "inline constexpr " << type << ' ' << name << dims << " = {";
+    out << "    static constexpr " << type << ' ' << name << dims << " = {";
     const std::size_t per_line = row ? row : 16;
     std::size_t i = 0;
     for (auto v : values) {
         if (i % per_line == 0)
-            out << (row && i ? " },\n    {" : row ? "\n    {" : "\n   ");
+            out << (row && i ? " },\n        {" : row ? "\n        {" : "\n       ");
         out << ' ' << v << ',';
         ++i;
     }
-    out << (row ? " },\n};\n" : "\n};\n");
+    out << (row ? " },\n    };\n" : "\n    };\n");
 }
 
 } // namespace
@@ -95,20 +68,59 @@ run_tables make_run_tables(const automaton& dfa)
         if (dfa.accept[s] != 0)
             t.stop[s] = goes_on ? 1 : 2;
     }
-    t.one_byte_rule.assign(static_cast<std::size_t>(3) * t.row_size, 0);
-    for (int start : {automaton::start, automaton::start_line})
-        for (int c = 0; c < dfa.num_classes; ++c) {
-            const int s = dfa.next[static_cast<std::size_t>(start) * dfa.num_classes + c];
-            if (c != dfa.nul_class && s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
-                t.one_byte_rule[static_cast<std::size_t>(start) * t.row_size + c] = dfa.accept[s];
+    // The states that lead back to themselves on every byte but one.
+    t.loop_exit.assign(dfa.num_states, 0);
+    for (int s = 1; s < dfa.num_states; ++s) {
+        int exits = 0, exit = 0;
+        for (int b = 0; b < 256 && exits < 2; ++b)
+            if (dfa.step(s, static_cast<unsigned char>(b)) != s) {
+                ++exits;
+                exit = b;
+            }
+        if (exits == 1) {
+            t.stop[s] |= scan_engine::loop_bit;
+            t.loop_exit[s] = exit;
         }
+    }
+    t.one_byte_rule.assign(2 * 256, 0);
+    for (int at_line_start = 0; at_line_start < 2; ++at_line_start)
+        for (int b = 1; b < 256; ++b) {
+            const int s = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            if (s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
+                t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)] = dfa.accept[s];
+        }
+    // The states that the memo of failures records: those on a loop of the
+    // automaton that accept nothing.
+    t.memo_plane.assign(dfa.num_states, 0);
+    for (int s = 1; s < dfa.num_states; ++s) {
+        if (dfa.accept[s] != 0)
+            continue;
+        std::vector<char> seen(dfa.num_states, 0);
+        std::vector<int> todo{s};
+        bool loops = false;
+        while (!todo.empty() && !loops) {
+            const int from = todo.back();
+            todo.pop_back();
+            for (int c = 0; c < dfa.num_classes && !loops; ++c) {
+                const int to = dfa.next[static_cast<std::size_t>(from) * dfa.num_classes + c];
+                loops = to == s;
+                if (to != 0 && !seen[to]) {
+                    seen[to] = 1;
+                    todo.push_back(to);
+                }
+            }
+        }
+        if (loops)
+            t.memo_plane[s] = ++t.memo_planes;
+    }
     const std::size_t state_bytes = bytes_for(dfa.num_states - 1);
     t.bytes = 256 + dfa.accept.size() + t.stop.size() + dfa.tail_length.size() * 6 + t.next.size() * state_bytes +
-              t.one_byte_rule.size();
+              t.one_byte_rule.size() * 8 + t.memo_plane.size() + t.loop_exit.size();
     return t;
 }
 
-std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::string& name_space)
+std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::string& name_space,
+                        const std::string& out_name)
 {
     const run_tables t = make_run_tables(dfa);
     std::ostringstream out;
@@ -119,28 +131,40 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
     row += ']';
     std::string states_by_row = "[num_states]";
     states_by_row += row;
-    std::string starts_by_row = "[3]";
-    starts_by_row += row;
+    auto line_here = [&out] {
+        const std::string text = out.str();
+        return 2 + std::count(text.begin(), text.end(), '\n');
+    };
 
     out << "// Generated by lexgen from " << base_name(rules.file_name) << ": the scanner's tables.  Do not edit.\n"
         << "// " << dfa.num_states << " states, " << dfa.num_classes << " byte classes, " << t.bytes
-        << " table bytes.  The encoding is described in lexgen's emit.cpp.\n"
+        << " table bytes.  The encoding is described in lexgen's runtime/scan_engine.h.\n"
         << "#pragma once\n"
         << "#include <cstdint>\n\n";
-    if (!rules.prologue.empty())
-        out << rules.prologue << '\n';
-    out << "namespace " << name_space << " {\n\n"
-        << "using state_t = " << type_for(bytes_for(dfa.num_states - 1)) << ";\n"
-        << "inline constexpr int num_rules = " << dfa.num_rules << ";\n"
-        << "inline constexpr int num_states = " << dfa.num_states << ";   // state 0 is the dead state\n"
-        << "inline constexpr int num_classes = " << dfa.num_classes << ";\n"
-        << "inline constexpr int row_size = " << t.row_size << ";   // a power of two\n"
-        << "inline constexpr int start_state = " << automaton::start << ";   // not at the beginning of a line\n"
-        << "inline constexpr int start_state_at_line_start = " << automaton::start_line << ";\n\n";
+    if (!rules.prologue.empty()) {
+        out << "#line " << rules.prologue_line << " \"" << base_name(rules.file_name) << "\"\n" << rules.prologue;
+        out << "#line " << line_here() << " \"" << base_name(out_name) << "\"\n";
+    }
+    out << "\nnamespace " << name_space << " {\n\n"
+        << "struct tables {\n"
+        << "    static constexpr int format = " << scan_engine::table_format << ";\n"
+        << "    using state_t = " << type_for(bytes_for(dfa.num_states - 1)) << ";\n"
+        << "    static constexpr int num_rules = " << dfa.num_rules << ";\n"
+        << "    static constexpr int num_states = " << dfa.num_states << ";   // state 0 is the dead state\n"
+        << "    static constexpr int num_classes = " << dfa.num_classes << ";\n"
+        << "    static constexpr int row_size = " << t.row_size << ";   // a power of two\n"
+        << "    static constexpr int start_state = " << automaton::start << ";   // not at the beginning of a line\n"
+        << "    static constexpr int start_state_at_line_start = " << automaton::start_line << ";\n"
+        << "    static constexpr int num_memo_planes = " << t.memo_planes << ";\n";
+    if (!rules.nul_token.empty())
+        out << "    static constexpr int nul_token = " << rules.nul_token << ";\n";
+    else
+        out << "    static constexpr int nul_token = 0;   // no rule is written \"=> byte\"\n";
+    out << '\n';
     write_array(out, "std::uint8_t", "byte_class", "[256]", dfa.byte_class);
-    out << "inline constexpr int nul_class = " << dfa.nul_class << ";   // NUL is alone in its class\n\n";
     write_array(out, "std::uint8_t", "accept", "[num_states]", dfa.accept);
     write_array(out, "std::uint8_t", "stop", "[num_states]", t.stop);
+    write_array(out, "std::uint8_t", "loop_exit", "[num_states]", t.loop_exit);
     write_array(out, "std::uint8_t", "tail_length", "[num_rules + 1]", dfa.tail_length);
     std::vector<std::string> tokens{"0"};
     std::vector<int> values{0};
@@ -151,21 +175,71 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
     write_array(out, "int", "rule_token", "[num_rules + 1]", tokens);
     write_array(out, "std::uint8_t", "rule_value", "[num_rules + 1]", values);
     write_array(out, "state_t", "next", states_by_row, t.next, static_cast<std::size_t>(t.row_size));
-    write_array(out, "std::uint8_t", "one_byte_rule", starts_by_row, t.one_byte_rule,
-                static_cast<std::size_t>(t.row_size));
-    out << "\ninline constexpr int table_bytes = " << t.bytes << ";\n\n"
+    // The one-byte matches, as the code and value of their tokens.
+    out << "    struct one_byte_match {\n"
+        << "        int code;            // the token, 0 for a rule written as code or none\n"
+        << "        std::uint8_t value;  // the token's value is the byte\n"
+        << "        std::uint8_t rule;   // 0: no one-byte match\n"
+        << "        state_t state;       // the state after the byte\n"
+        << "    };\n"
+        << "    static constexpr one_byte_match one_byte[2][256] = {";
+    for (int at_line_start = 0; at_line_start < 2; ++at_line_start) {
+        out << "\n        {";
+        for (int b = 0; b < 256; ++b) {
+            const int r = t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)];
+            std::string code = "0";
+            int value = 0;
+            if (r != 0) {
+                const rule_info& ri = rules.rules[static_cast<std::size_t>(r - 1)];
+                code = ri.token.empty() ? "0" : ri.token == "byte" ? std::to_string(b) : ri.token;
+                value = ri.sets_value ? 1 : 0;
+            }
+            const int state = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            out << (b % 8 == 0 ? "\n            " : " ") << '{' << code << ", " << value << ", " << r << ", " << state
+                << "},";
+        }
+        out << "\n        },";
+    }
+    out << "\n    };\n";
+    write_array(out, type_for(bytes_for(t.memo_planes)), "memo_plane", "[num_states]", t.memo_plane);
+    out << "\n    static constexpr int table_bytes = " << t.bytes << ";\n\n"
+        << "    // The state a match starts in.\n"
+        << "    static constexpr int start(bool at_line_start)\n"
+        << "    {\n"
+        << "        return at_line_start ? start_state_at_line_start : start_state;\n"
+        << "    }\n"
+        << "    // The state after `state` on `byte`, 0 for none.\n"
+        << "    static constexpr int next_state(int state, unsigned char byte) { return next[state][byte_class[byte]]; }\n\n"
+        << "    // The actions of the rules written as code.  `yy` is all that they see\n"
+        << "    // of the scanner; an action that does not return skips its match.\n"
+        << "    template <class Match>\n"
+        << "    static int action([[maybe_unused]] int rule, [[maybe_unused]] Match& yy)\n"
+        << "    {\n";
+    bool any = false;
+    for (const rule_info& r : rules.rules)
+        any = any || r.token.empty();
+    if (any) {
+        out << "        switch (rule) {\n";
+        for (const rule_info& r : rules.rules) {
+            if (!r.token.empty())
+                continue;
+            out << "        case " << r.number << ": {\n";
+            if (!r.action.empty()) {
+                out << "#line " << r.action_line << " \"" << base_name(rules.file_name) << "\"\n"
+                    << "            " << r.action << "\n";
+                out << "#line " << line_here() << " \"" << base_name(out_name) << "\"\n";
+            }
+            out << "        } break;\n";
+        }
+        out << "        default:\n"
+            << "            break;\n"
+            << "        }\n";
+    }
+    out << "        return " << scan_engine::skip << ";   // skipped\n"
+        << "    }\n"
+        << "};\n\n"
         << "} // namespace " << name_space << "\n";
     return out.str();
-}
-
-std::string emit_actions(const rule_set& rules)
-{
-    std::string out = "// Generated by lexgen from " + base_name(rules.file_name) +
-                      ": the actions of the rules written as code.  Do not edit.\n";
-    for (const rule_info& r : rules.rules)
-        if (r.token.empty())
-            out += "case " + std::to_string(r.number) + ": { " + r.action + " } break;\n";
-    return out;
 }
 
 } // namespace lexgen

@@ -52,6 +52,7 @@ struct rule_info {
     node_ptr tail;           // trailing context after '/', or null
     int tail_length = 0;     // fixed length of the tail (0 without one)
     std::string action;      // C++ code between the action's outer braces
+    int action_line = 0;     // line of the action's first character
     std::string token;       // "=> NAME": the token the match is (no code then);
                              // "byte": the match's first byte is the token code
     bool sets_value = false; // "=> NAME value": its value is the match's first byte
@@ -60,6 +61,8 @@ struct rule_info {
 struct rule_set {
     std::string file_name;
     std::string prologue;    // text between %{ and %}
+    int prologue_line = 0;   // line of the prologue's first line
+    std::string nul_token;   // %nul_token NAME: the code of a NUL byte matched by "=> byte"
     std::map<std::string, node_ptr> definitions;
     std::vector<rule_info> rules;
 };
@@ -93,23 +96,25 @@ struct automaton {
 
 automaton build_automaton(const rule_set& rules);
 
-// The tables as the scanner runs them (see the note in emit.cpp).
+// The tables as the scanner runs them (the encoding is described in the
+// runtime, runtime/scan_engine.h).
 struct run_tables {
     int row_size = 0;                  // num_classes rounded up to a power of two
     std::vector<int> next;             // num_states * row_size, 0 = none
-    std::vector<int> stop;             // per state: 0, 1 or 2
-    std::vector<int> one_byte_rule;    // 3 * row_size: per start state (1, 2) and class
+    std::vector<int> stop;             // per state: 0, 1 or 2, and loop_bit
+    std::vector<int> loop_exit;        // per state with loop_bit: the byte that leaves it
+    std::vector<int> one_byte_rule;    // 2 * 256: per at-line-start flag and byte
+    std::vector<int> memo_plane;       // per state: 1 + its plane of the memo of failures, or 0
+    int memo_planes = 0;
     std::size_t bytes = 0;             // what all emitted tables take
 };
 
 run_tables make_run_tables(const automaton& dfa);
 
-// The TABLES_H text: the tables in namespace name_space, the rule file's
-// prologue before them.
-std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::string& name_space);
-
-// The ACTIONS_INC text: a `case` of the scanner's switch for each rule whose
-// action is code.
-std::string emit_actions(const rule_set& rules);
+// The TABLES_H text: struct `tables` in namespace name_space, with the
+// rules' actions, and the rule file's prologue before it; out_name is the
+// header's own path (for #line).
+std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::string& name_space,
+                        const std::string& out_name = "");
 
 } // namespace lexgen

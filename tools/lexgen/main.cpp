@@ -1,6 +1,6 @@
-// lexgen RULES_FILE TABLES_H ACTIONS_INC [--namespace NAME] [--stats]
+// lexgen RULES_FILE TABLES_H [--namespace NAME] [--stats]
 //
-// Reads a rule file and writes the scanner's tables and the actions of the
+// Reads a rule file and writes the scanner's tables with the actions of the
 // rules written as code.  Quiet unless asked (--stats) or refused: status 1
 // for a refused rule file, a usage error or a file that cannot be read or
 // written, with the reason on standard error.
@@ -12,13 +12,13 @@
 
 int main(int argc, char** argv)
 {
-    std::string rules_path, tables_path, actions_path, name_space = "dfa_tables";
+    std::string rules_path, tables_path, name_space = "dfa_tables";
     bool stats = false;
     const generator_cli::command_line cli{
         "lexgen",
-        "Writes the tables of the scanner that RULES_FILE describes, and its actions written as code.",
-        {"RULES_FILE", "TABLES_H", "ACTIONS_INC"},
-        {&rules_path, &tables_path, &actions_path},
+        "Writes the tables of the scanner that RULES_FILE describes, with its actions written as code.",
+        {"RULES_FILE", "TABLES_H"},
+        {&rules_path, &tables_path},
         {
             {"--namespace", "NAME", "the namespace of the tables (default dfa_tables)", &name_space},
             {"--stats", "", "print the sizes of the automata on standard output", nullptr, &stats},
@@ -32,8 +32,7 @@ int main(int argc, char** argv)
     try {
         const lexgen::rule_set rules = lexgen::read_rules(*text, rules_path);
         const lexgen::automaton dfa = lexgen::build_automaton(rules);
-        if (!cli.write(tables_path, lexgen::emit_tables(rules, dfa, name_space)) ||
-            !cli.write(actions_path, lexgen::emit_actions(rules)))
+        if (!cli.write(tables_path, lexgen::emit_tables(rules, dfa, name_space, tables_path)))
             return 1;
         if (stats)
             std::cout << "lexgen: " << rules_path << ": " << rules.rules.size() << " rules, " << dfa.nfa_states

@@ -460,6 +460,9 @@ public:
         rules();
         if (set_.rules.empty())
             fail(static_cast<int>(lines_.count()), "no rules");
+        for (const rule_info& r : set_.rules)
+            if (r.token == "byte" && set_.nul_token.empty())
+                fail(r.line, "'=> byte' needs '%nul_token NAME' among the definitions: the code of a NUL byte");
         return std::move(set_);
     }
 
@@ -508,6 +511,7 @@ private:
                     ++j;
                 if (j >= lines_.count())
                     fail(line, "'%{' without '%}'");
+                set_.prologue_line = static_cast<int>(i_ + 2);
                 for (std::size_t k = i_ + 1; k < j; ++k) {
                     set_.prologue += lines_.line(k);
                     set_.prologue += '\n';
@@ -520,8 +524,10 @@ private:
                     fail(line, "indented text in the definitions section");
                 continue;
             }
-            if (l.front() == '%')
-                fail(line, "unsupported directive '" + std::string(l.substr(0, l.find_first_of(" \t"))) + "'");
+            if (l.front() == '%') {
+                directive(l, line);
+                continue;
+            }
             std::size_t n = 0;
             if (!(std::isalpha(static_cast<unsigned char>(l[0])) || l[0] == '_'))
                 fail(line, "expected a definition 'NAME pattern'");
@@ -543,6 +549,23 @@ private:
             set_.definitions[name] = r.pattern;
         }
         fail(static_cast<int>(lines_.count()), "missing '%%' before the rules");
+    }
+
+    // "%nul_token NAME": the code of a NUL byte that a "=> byte" rule
+    // matches (its code cannot be 0, the end of the input).
+    void directive(std::string_view l, int line)
+    {
+        const std::string_view name = l.substr(0, l.find_first_of(" \t"));
+        if (name != "%nul_token")
+            fail(line, "unsupported directive '" + std::string(name) + "'");
+        std::string_view rest = trim(l.substr(name.size()));
+        if (rest.empty() || std::isdigit(static_cast<unsigned char>(rest[0])) ||
+            !std::all_of(rest.begin(), rest.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }))
+            fail(line, "a token name must follow '%nul_token'");
+        if (!set_.nul_token.empty())
+            fail(line, "'%nul_token' given twice");
+        set_.nul_token = std::string(rest);
     }
 
     void rules()
@@ -606,6 +629,7 @@ private:
             fail(line, "the action must be '=> TOKEN', '=> TOKEN value' or a '{ ... }' block");
         std::size_t close = action_end(pos, line);
         rule.action = std::string(trim(text.substr(pos + 1, close - pos - 1)));
+        rule.action_line = line;
         std::size_t eol = text.find('\n', close);
         if (eol == std::string_view::npos)
             eol = text.size();

@@ -11,7 +11,7 @@ int main()
     int code;
     do {
         code = trllex();
-        std::printf("%d %d %d %d\n", code, trlleng, trllval, lineno);
+        std::printf("%d %td %d %lld\n", code, trlleng, trllval, lineno);
     } while (code != 0);
     return 0;
 }

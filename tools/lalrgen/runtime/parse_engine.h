@@ -1,7 +1,7 @@
 // The LALR(1) parse engine: runs the tables that lalrgen writes (their
-// encoding is described in lalrgen's emit.cpp) over the tokens of a
-// scanner.  It is reentrant: everything one parse needs is in a
-// parse_state record and a hooks object, so parses can run side by side.
+// encoding is described below) over the tokens of a scanner.  It is
+// reentrant: everything one parse needs is in a parse_state record and a
+// hooks object, so parses can run side by side.
 //
 // The engine is a template over
 //   T       the generated tables (trl_lalr::tables);
@@ -49,6 +49,75 @@
 //           same steps one at a time, retracing folded unit reductions and
 //           fused empty rules, so that it shows every state and reduction
 //           of the grammar's automaton.
+// Note: the table encoding.  lalrgen writes a struct `tables` (in the
+// namespace its command line names) holding exactly what the engine reads,
+// in the form it reads it; the engine derives nothing.  Terminals and
+// nonterminals are numbered as in the grammar (terminals first; nonterminal
+// n is symbol num_terminals + n).  The struct's functions read the tables
+// for everyone (translate, goto_after, goto_state): no other code computes
+// an index into them.
+//
+//   format                  the encoding's version, table_format below; the
+//                           engine checks it at compile time.
+//   translate_table[code]   the terminal of a token code 0..max_code; codes
+//                           outside that range are $undefined.
+//   step[s][t]              what state s does with look-ahead terminal t
+//                           (rows padded to step_columns, a power of two):
+//        0                      syntax error;
+//        1 .. num_states-1      shift, and push that state;
+//        -x                     a reduction: rule x & rule_mask; with
+//                               fused_bit, the empty rule of that rule's last
+//                               symbol comes first (see "Fused empty rules");
+//                               x >> target_shift is the state after the
+//                               rule's left side when it is known here (see
+//                               "Known gotos"), 0 when go has to tell.
+//                           Where a state has no explicit action on t, its
+//                           default reduction fills the entry, so a state
+//                           that reduces without reading a token has its
+//                           default everywhere in its row; only the column
+//                           of `error` (terminal 1), which no token code
+//                           translates to, holds explicit actions alone.
+//                           An empty rule without an action is a reduction
+//                           like any other: its goto is always known.
+//   lookahead_free[s]       the reduction (x, as above) that state s takes
+//                           without reading a token, 0 when it reads one.
+//   go[n * num_states + s]  the state after nonterminal n in state s
+//                           (goto_state(s, symbol), goto_after(rule, s)).
+//   rules[r]                length; the offset of $1 from the top of the
+//                           stack (0 for an empty rule, whose value nothing
+//                           reads); whether reduce_action has a case for
+//                           it; and goto_row, where the row of its left
+//                           side starts in go.
+//   reduce_action(r, vsp, yyval)
+//                           the grammar's actions, a `switch` over the rules.
+//   For the trace and for messages: the rules as symbols (rule_lhs,
+//   rule_line, rule_rhs_begin, rule_rhs), accessing_symbol and
+//   original_state of each state, unfold_rule, unfold_state and empty_rule
+//   (see below), symbol_name, symbol_description and state_construct.
+//
+// Folded unit reductions.  A state whose only action is a reduction by a
+// one-symbol rule without an action (small_letter: L) only swaps the state
+// on top of the stack for the goto from the state below it.  Wherever a
+// shift or a goto enters such a state, step and go lead straight to where
+// its reductions end.  Only rules that are the one folded rule of their
+// right-side symbol are folded, so the chain from a symbol Y to the end
+// state's accessing symbol is unique: unfold_rule[Y] and unfold_state[Y]
+// name its first reduction and the state it happens in, and the trace
+// retraces it from them.  The stack depth of a folded step is that of the
+// unfolded one, so the stack grows and overflows at the same token.
+//
+// Known gotos.  The goto after a reduction comes from the state that the
+// reduction uncovers; each path of as many transitions as the rule is long
+// that leads into the reducing state starts in one of the states that may
+// be uncovered.  When the goto (folded) is the same from all of them, the
+// step holds it, and the engine goes on without looking at the stack.
+//
+// Fused empty rules.  After the push of an empty rule's state g, g reduces
+// by a rule r that ends in that empty symbol whatever the look-ahead (or on
+// this look-ahead).  The engine reduces r directly, with the value slot of
+// the empty symbol pushed but no state (g is never looked at).  It falls
+// back to the explicit push when that slot would fill the stack, so growth
+// and overflow happen where they would without the fusion.
 //
 // Note: observing the steps.  An observer sees every reduction without
 // the traced instance's one step at a time: the observing instance takes
@@ -68,6 +137,21 @@
 #include <cstdio>
 
 namespace trl_engine {
+
+// The version of the encoding above that this engine reads.
+inline constexpr int table_format = 3;
+
+// The parts of a reduction x in step and lookahead_free.
+inline constexpr int rule_mask = 0x3ff;
+inline constexpr int fused_bit = 0x400;
+inline constexpr int target_shift = 11;
+
+template <class T>
+constexpr bool current_format()
+{
+    static_assert(T::format == table_format, "the parse tables were written for another version of this engine");
+    return true;
+}
 
 // One entry of the parse stack: a state and the value of the symbol that
 // led to it (the state stack and the value stack side by side).
@@ -120,6 +204,7 @@ inline void start(parse_state& p)
 template <class T>
 bool takes(const entry* stack, int depth, int terminal)
 {
+    static_assert(current_format<T>());
     constexpr int room = 256;
     int above[room];     // states replacing or added to the original's top
     int kept = depth;    // original entries still in place
@@ -140,14 +225,14 @@ bool takes(const entry* stack, int depth, int terminal)
             if (act == 0)
                 return false;
             x = -act;
-            if (x & T::fused_bit)   // the empty rule's entry, then the rule
+            if (x & fused_bit)   // the empty rule's entry, then the rule
                 above[added++] = 0;
         }
-        const auto& r = T::rules[x & T::rule_mask];
+        const auto& r = T::rules[x & rule_mask];
         pop(r.length);
         if (kept + added == 0)
             return false;
-        above[added++] = T::go[r.goto_row + top()];
+        above[added++] = T::goto_after(r, top());
     }
     return false;
 }
@@ -236,11 +321,53 @@ void lookahead(int code, int symbol)
 
 } // namespace trace_detail
 
+// Direct code.  For a grammar that does not recover through `error`, lalrgen
+// also writes the parse as code (T::direct_parse): a label per state entered
+// without a look-ahead, with one held, with a known terminal held, and for
+// its default step.  A shift pushes its state and jumps to that state's
+// label; a reduction pops, runs its action and jumps to the goto state's
+// label when the generator knows it, else switches on the few states the
+// goto can give (the states that may lie below, from the automaton).  The
+// stack, look-ahead and value stay in locals and are written back to p
+// whenever a hook may look (growing, a syntax error) and at the end, so the
+// hooks, the results and the tables' trace are the same as the loop's.
+// The loop below still runs the trace and the hooks that watch reads or
+// observe the steps.
+//
+// Whether parse() runs T's direct-coded parser: when the tables have one,
+// no trace is asked for and the hooks neither watch the reads nor observe
+// the steps.
+template <class T, class Hooks, bool trace>
+constexpr bool runs_direct_code()
+{
+    if constexpr (trace || Hooks::watches_reads || observes_steps<Hooks>)
+        return false;
+    else if constexpr (requires { T::direct_code; })
+        return T::direct_code;
+    else
+        return false;
+}
+
+template <class T, class Hooks, bool trace>
+int parse_tables(parse_state& p, Hooks& hooks);
+
 // Parses until the input is accepted, rejected or the stack is exhausted.
 // p must have been started (see start()).
 template <class T, class Hooks, bool trace>
-int parse(parse_state& p, Hooks& hooks)
+[[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
 {
+    static_assert(current_format<T>());
+    if constexpr (runs_direct_code<T, Hooks, trace>())
+        return T::direct_parse(p, hooks);
+    else
+        return parse_tables<T, Hooks, trace>(p, hooks);
+}
+
+// The same parse as the engine's loop over the tables.
+template <class T, class Hooks, bool trace>
+int parse_tables(parse_state& p, Hooks& hooks)
+{
+    static_assert(current_format<T>());
     namespace tr = trace_detail;
     constexpr int none = -1;   // symbol while no look-ahead is held
     constexpr bool observes = observes_steps<Hooks>;
@@ -294,7 +421,7 @@ int parse(parse_state& p, Hooks& hooks)
     // it: the action sees $1..$n in place, and little has to live across
     // its call.
     auto reduce = [&](int x) {
-        const int rule = x & T::rule_mask;
+        const int rule = x & rule_mask;
         const auto r = T::rules[rule];
         entry* const vp = sp;
         int yyval = vp[r.first].value;
@@ -303,10 +430,10 @@ int parse(parse_state& p, Hooks& hooks)
         sp -= r.length;
         if constexpr (trace)
             tr::stack<T>("state stack now", bottom, sp);
-        if (const int known = x >> T::target_shift; known && !trace)
+        if (const int known = x >> target_shift; known && !trace)
             state = known;
         else
-            state = T::go[r.goto_row + sp->state];
+            state = T::goto_after(r, sp->state);
         if constexpr (Hooks::run_actions) {
             if (r.has_action)
                 T::reduce_action(rule, vp, yyval);
@@ -395,9 +522,9 @@ int parse(parse_state& p, Hooks& hooks)
         }
         if (act == 0) [[unlikely]]
             goto syntax_error;
-        if (-act & T::fused_bit) {
+        if (-act & fused_bit) {
             // The empty rule of the last symbol of a rule, then that rule.
-            const int rule = -act & T::rule_mask;
+            const int rule = -act & rule_mask;
             if (trace || sp + 1 >= full) [[unlikely]] {
                 // One step at a time: the empty rule's reduction, so that
                 // the stack grows (or overflows) where it would without the
@@ -413,7 +540,7 @@ int parse(parse_state& p, Hooks& hooks)
                     hooks.reduced(e, sp + 1, sp->value);
             }
         }
-        reduce(-act & ~T::fused_bit);
+        reduce(-act & ~fused_bit);
         // Go on with the held look-ahead (an empty rule's entry may have
         // filled the stack).
         if (trace || sp >= full)

@@ -1,0 +1,84 @@
+// Tokens for a parse loop (trlparse): what trllex returns, but the one-byte
+// tokens, most of the text, come inline, with the scanner's place kept in
+// the reader (a value the loop can hold in registers) rather than in
+// trllex's globals; every other token comes from trllex itself.  Between
+// trl_reader_start and trl_reader_finish the reader has the scanner's place;
+// before and after, trllex's globals do.
+#pragma once
+
+#include "lex.trl.h"
+#include "lex.trl.tables.h"
+#include "scan_engine.h"
+
+struct trl_token_reader {
+    char* cp = nullptr;          // where the next match starts
+    // The last token of more than one byte read inline, while it is the
+    // last token read (token_end == cp); else the last was one byte.
+    char* token = nullptr;
+    char* token_end = nullptr;
+    bool at_line_start = true;
+};
+
+// Takes the scanner's place from trllex's globals (setting the scanner up
+// on its first use, as trllex does).
+trl_token_reader trl_reader_start();
+// Hands it back, as trllex would leave it after the last token read.
+void trl_reader_finish(trl_token_reader r);
+
+// A token from trllex, and the reader after it.
+struct trl_reader_step {
+    trl_token_reader reader;
+    int code;
+    int value;
+};
+trl_reader_step trl_reader_call_trllex(trl_token_reader r, int value);
+// The action of a match of `rule` at cp (a newline's count): its
+// token code or scan_engine::skip, and the value after it.
+struct trl_reader_action_result {
+    int code;
+    int value;
+};
+trl_reader_action_result trl_reader_action(int rule, char* cp, int length, int value);
+
+// The next token code, as trllex returns it, and its value, as trllval
+// holds it.
+[[gnu::always_inline]] inline int trl_read_token(trl_token_reader& r, int& value)
+{
+    using tables = trl_dfa::tables;
+    for (;;) {
+        char* const cp = r.cp;
+        // The end of the buffered text is a NUL, which no one-byte rule takes
+        // and which the second byte of a short match may not be.
+        const auto& one = tables::one_byte[r.at_line_start][static_cast<unsigned char>(*cp)];
+        if (one.code > 0) [[likely]] {   // a token of one byte
+            r.cp = cp + 1;
+            r.at_line_start = *cp == '\n';
+            return scan_engine::one_byte_token(one, *cp, value);
+        }
+        if (one.rule != 0) {   // a byte whose rule is code (a newline's count)
+            r.cp = cp + 1;
+            r.at_line_start = *cp == '\n';
+            const trl_reader_action_result acted = trl_reader_action(one.rule, cp, 1, value);
+            value = acted.value;
+            if (acted.code != scan_engine::skip)
+                return acted.code;
+            continue;
+        }
+        const scan_engine::short_result m = scan_engine::short_match<tables>(one, cp, cp[1] != '\0');
+        if (m.rule == 0) {
+            const trl_reader_step next = trl_reader_call_trllex(r, value);
+            r = next.reader;
+            value = next.value;
+            return next.code;
+        }
+        r.token = cp;
+        r.cp = r.token_end = cp + m.length;
+        r.at_line_start = cp[m.length - 1] == '\n';
+        if (tables::rule_token[m.rule]) [[likely]]
+            return scan_engine::token_code<tables>(m.rule, *cp, value);
+        const trl_reader_action_result acted = trl_reader_action(m.rule, cp, m.length, value);
+        value = acted.value;
+        if (acted.code != scan_engine::skip)
+            return acted.code;
+    }
+}
