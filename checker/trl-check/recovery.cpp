@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 #include "skip.h"
 
@@ -167,7 +168,27 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
         int value;
         trl_text_scanner after;   // the scanner after the token
     };
-    std::vector<token> ahead{{code, tables::translate(code), value, after}};
+    // The tokens from the offending one on, as far as they are looked at.
+    // The search below only moves forward and drops the tokens behind it,
+    // so a turn of a million tokens without a place to go on holds a few.
+    class window {
+    public:
+        explicit window(token first) { kept_.push_back(std::move(first)); }
+        std::size_t size() const { return dropped_ + kept_.size(); }
+        token& operator[](std::size_t j) { return kept_[j - dropped_]; }
+        token& back() { return kept_.back(); }
+        void push_back(token t) { kept_.push_back(std::move(t)); }
+        void drop_before(std::size_t j)
+        {
+            for (; dropped_ < j && kept_.size() > 1; ++dropped_)
+                kept_.pop_front();
+        }
+
+    private:
+        std::deque<token> kept_;
+        std::size_t dropped_ = 0;
+    };
+    window ahead(token{code, tables::translate(code), value, after});
     trl_text_scanner s = after;
     const char* close = nullptr;
     auto fill = [&](std::size_t n) {
@@ -259,6 +280,7 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
     };
 
     for (std::size_t i = may_stay ? 0 : 1;; ++i) {
+        ahead.drop_before(i);
         fill(i + 2);
         if (i >= ahead.size() || ahead[i].code == 0)
             return {};
