@@ -17,6 +17,7 @@
 #include "lex.trl.h"
 #include "std_fds.h"
 #include "velmar.h"
+#include "version.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ constexpr const char* help_text =
     "a turn too long for the parser's stack, a FILE that cannot be read, a usage\n"
     "error or a failed write.\n";
 
-constexpr const char* version_text = "velmar (quenda tools) " VELMAR_VERSION "\n";
+constexpr const char* version_text = "velmar (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 [[noreturn]] void fail(const std::string& message)
 {

@@ -5,6 +5,7 @@
 #include "info.h"
 #include "kestargs.h"
 #include "std_fds.h"
+#include "version.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr const char* version_text = "quenda2raw (quenda tools) 1.0\n";
+constexpr const char* version_text = "quenda2raw (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 // Bytes moved per read and write: whole samples, few enough to stay in the
 // cache between the read, the exchange and the write.  On the machine where

@@ -11,6 +11,7 @@
 #include "kestargs.h"
 #include "std_fds.h"
 #include "wav.h"
+#include "version.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr const char* version_text = "quenda2wav (quenda tools) 1.0\n";
+constexpr const char* version_text = "quenda2wav (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 // Bytes moved per read and write.
 constexpr size_t block_bytes = 65536;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "reader.h"
+#include "version.h"
 
 namespace corpus {
 
@@ -51,6 +52,6 @@ bool parse_options(const std::vector<std::string>& args, options& out, std::stri
 
 std::string usage_text();
 
-inline constexpr const char* version_text = "quenda-corpus (quenda tools) 1.0\n";
+inline constexpr const char* version_text = "quenda-corpus (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 } // namespace corpus

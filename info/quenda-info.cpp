@@ -13,6 +13,7 @@
 #include "layout.h"
 #include "std_fds.h"
 #include "text.h"
+#include "version.h"
 
 #include <sys/stat.h>
 
@@ -47,7 +48,7 @@ constexpr const char* help_text =
     "Exit status: 0 when every file was read as a Quenda file, 1 when one was not,\n"
     "2 for a usage error or when the output cannot be written.\n";
 
-constexpr const char* version_text = "quenda-info (quenda tools) 1.0\n";
+constexpr const char* version_text = "quenda-info (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 constexpr std::string_view suffix = ".qnd";
 

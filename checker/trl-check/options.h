@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "version.h"
+
 namespace trl_check {
 
 // The most files checked in parallel (-j).
@@ -40,6 +42,6 @@ bool parse_options(const std::vector<std::string>& args, options& out, std::stri
 // The --help text.
 std::string usage_text();
 
-inline constexpr const char* version_text = "trl-check (quenda tools) 1.0\n";
+inline constexpr const char* version_text = "trl-check (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
 } // namespace trl_check

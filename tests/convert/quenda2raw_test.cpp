@@ -4,6 +4,7 @@
 // header library.
 #include "process.h"
 #include "quenda_maker.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -437,7 +438,7 @@ TEST_F(Quenda2raw, HelpAndVersionAlone)
         std::string err;
     } cases[] = {
         {{"--help"}, "", 0, usage, ""},
-        {{"--version"}, "", 0, "quenda2raw (quenda tools) 1.0\n", ""},
+        {{"--version"}, "", 0, "quenda2raw (quenda tools) " QUENDA_TOOLS_VERSION "\n", ""},
         {{"--version"}, "-", 255, "", "quenda2raw: could not write to standard output: Bad file descriptor\n"},
         // Among other words, a word without "=" that ends the arguments.
         {{"--help", "quendafile=in.qnd"}, "", 1, "",

@@ -15,6 +15,7 @@
 #include "json.h"
 #include "process.h"
 #include "support.h"
+#include "version.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ TEST(CorpusProgram, CommandLineAndStatuses)
         {{}, 2, "", "quenda-corpus: no subcommand (words, stats, pair, export or report)\n"},
         {{"--help"}, 0, "usage: quenda-corpus SUBCOMMAND", ""},
         {{"words", "--help"}, 0, "usage: quenda-corpus SUBCOMMAND", ""},
-        {{"--version"}, 0, "quenda-corpus (quenda tools) 1.0\n", ""},
+        {{"--version"}, 0, "quenda-corpus (quenda tools) " QUENDA_TOOLS_VERSION "\n", ""},
         {{"count", example}, 2, "", "quenda-corpus: unknown subcommand 'count'"},
         {{"words", "--frobnicate", example}, 2, "", "quenda-corpus: unknown option '--frobnicate'"},
         {{"words", "--format=xml", example}, 2, "", "quenda-corpus: invalid --format 'xml' (text, json or tsv)"},

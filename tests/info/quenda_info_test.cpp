@@ -4,6 +4,7 @@
 #include "json.h"
 #include "process.h"
 #include "quenda_maker.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -261,7 +262,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
         {{"v1.qnd", "--format"}, 2, "", "quenda-info: option --format needs a value\n" + usage},
         {{"--help", "v1.qnd"}, 0, usage + "Shows the header", ""},
         {{"-h"}, 0, usage, ""},
-        {{"--version"}, 0, "quenda-info (quenda tools) 1.0\n", ""},
+        {{"--version"}, 0, "quenda-info (quenda tools) " QUENDA_TOOLS_VERSION "\n", ""},
         {{"--text=ort", "--", "-x.qnd"}, 1, "", "quenda-info: -x.qnd: No such file or directory\n"},
     };
     for (const auto& c : cases) {

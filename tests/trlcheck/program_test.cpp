@@ -13,6 +13,7 @@
 
 #include "json.h"
 #include "support.h"
+#include "version.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ TEST(TrlCheckProgram, HelpVersionExplain)
     EXPECT_EQ(run_trl_check({"-h"}).out, r.out);
     r = run_trl_check({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "trl-check (quenda tools) 1.0\n");
+    EXPECT_EQ(r.out, "trl-check (quenda tools) " QUENDA_TOOLS_VERSION "\n");
     r = run_trl_check({"--explain", "t009"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("T009 (error): missing blank\n", 0), 0u) << r.out;

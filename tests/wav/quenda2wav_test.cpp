@@ -4,6 +4,7 @@
 #include "process.h"
 #include "quenda_maker.h"
 #include "wav.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -220,7 +221,7 @@ TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
     const run_result r = wav({"wavfile=x.wav"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Argument \"quendafile\" is required, but not set!\n" + usage);
-    for (const auto& [word, out] : {std::pair{"--version", std::string("quenda2wav (quenda tools) 1.0\n")},
+    for (const auto& [word, out] : {std::pair{"--version", std::string("quenda2wav (quenda tools) " QUENDA_TOOLS_VERSION "\n")},
                                     {"--help", usage}}) {
         const run_result alone = wav({word});
         EXPECT_EQ(alone.status, 0) << word;

@@ -15,6 +15,7 @@
 #include "features.h"
 #include "text.h"
 #include "transport.h"
+#include "version.h"
 
 namespace trl_check::lsp {
 
@@ -254,7 +255,7 @@ json server::initialize(json& params)
               {"documentSymbolProvider", true},
               {"codeActionProvider", {{"codeActionKinds", {quickfix_kind, fix_all_kind}}}},
               {"semanticTokensProvider", {{"legend", semantic_tokens_legend()}, {"full", true}}}}},
-            {"serverInfo", {{"name", "trl-check"}, {"version", "1.0"}}}};
+            {"serverInfo", {{"name", "trl-check"}, {"version", QUENDA_TOOLS_VERSION}}}};
 }
 
 json server::shutdown(json&)
