@@ -99,7 +99,7 @@ enum class role : std::uint8_t {
     turn_number,
     cdrom_number,
     language_marker,
-    identification,    // a turn begins
+    identification,    // a turn begins; its ':' is the right side's symbol `at`
     turn,              // and ends
     letters,           // a run of letters that velmar appends, one by one
     spelled_letter,    // a letter of a spelled letter (the right side's symbol `at`)
@@ -150,7 +150,7 @@ constexpr std::array<rule_role, tables::num_rules> roles = [] {
         else if (lhs == sym::turn_language && !empty)
             set(role::language_marker);
         else if (lhs == sym::turn_identification)
-            set(role::identification);
+            set(role::identification, find_in_rhs(rule, [](int s) { return s == terminal(':'); }));
         else if (lhs == sym::turn)
             set(role::turn);
         else if (lhs == sym::letter_sequence)
@@ -207,7 +207,8 @@ static_assert([] {
             if (rhs_symbol(rule, i) == sym::multiple_letter &&
                 (i != 0 || (lhs != sym::letter_sequence && lhs != sym::multiple_letter)))
                 return false;
-        if ((r.what == role::speaker_mark || r.what == role::spelled_letter) && r.at < 0)
+        if ((r.what == role::speaker_mark || r.what == role::spelled_letter || r.what == role::identification) &&
+            r.at < 0)
             return false;
     }
     return true;
@@ -384,7 +385,7 @@ struct reader::state {
         current.id.fill('\0');
         current.has_language_marker = false;
         current.language_marker.fill('\0');
-        current.begin = current.end = 0;
+        current.begin = current.end = current.identification_end = 0;
         current.complete = false;
         current.elements.clear();
         current.chars.clear();
@@ -546,6 +547,7 @@ struct reader::state {
             break;
         case role::identification:
             current.begin = first;
+            current.identification_end = at(rhs[r.at]) + 1;
             in_turn = true;
             break;
         case role::turn:

@@ -97,6 +97,7 @@ struct turn {
     bool has_language_marker = false;
     std::size_t begin = 0;   // from the identification to the end of the empty line: [begin, end)
     std::size_t end = 0;
+    std::size_t identification_end = 0;   // just after the identification's ':'
     bool complete = false;   // read to its end without an error
     std::vector<element> elements;   // in reading order: by begin, an element before those it holds
     std::string chars;               // where the elements' pieces are

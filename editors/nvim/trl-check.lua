@@ -2,7 +2,8 @@
 -- *.trl file gets the filetype "trl" and is attached to one `trl-check --lsp`
 -- for the whole session, which checks it on every change (diagnostics), explains
 -- a diagnostic's code or a tag on hover (K with vim.lsp.buf.hover), completes
--- tags after '<', and lists the turns (vim.lsp.buf.document_symbol).
+-- tags after '<', lists the turns (vim.lsp.buf.document_symbol), and offers
+-- the fixes of a diagnostic and of the whole text (vim.lsp.buf.code_action).
 --
 -- Use it as a plugin (copy it into ~/.config/nvim/plugin/), from an init file
 -- (`dofile('/path/to/trl-check.lua')`), or as the init file itself

@@ -177,6 +177,9 @@ TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
             EXPECT_EQ(t.key(), t.identification().substr(0, 16));
             EXPECT_EQ(text[t.begin], t.dialog()[0]) << path;
             EXPECT_EQ(text[t.end - 1], '\n');
+            // The identification's 24 tokens end with its ':'.
+            EXPECT_TRUE(t.begin + 24 <= t.identification_end && t.identification_end < t.end) << path;
+            EXPECT_EQ(text[t.identification_end - 1], ':') << path;
         });
         EXPECT_EQ(read, speakers_written(text)) << path;
         ++compared;
@@ -216,6 +219,7 @@ TEST(Reader, OutlineOfATextWithErrors)
         // Each turn runs from its identification to its empty line (or the
         // end of the text).
         EXPECT_EQ(text.substr(t.begin, 16), t.key());
+        EXPECT_EQ(text.substr(t.begin, t.identification_end - t.begin), std::string(t.identification()) + ':');
         EXPECT_TRUE(t.end == text.size() || text.substr(t.end - 2, 2) == "\n\n");
     }
     // Turn 5's identification is wrong (five digits): it has no key.

@@ -1,17 +1,13 @@
 #include "analysis.h"
 
 #include <algorithm>
-#include <span>
 
 #include "lex.trl.text.h"
-#include "parse_engine.h"
 #include "velmar.tab.h"
 
 namespace trl_check::lsp {
 
 namespace {
-
-using tables = trl_lalr::tables;
 
 // Calls visit(token) for every token of the text until it returns false.
 template <class Visit> void scan_tokens(std::string_view text, Visit&& visit)
@@ -33,115 +29,6 @@ bool is_named(int code)
 {
     return code > TRL_UNDEFINED_TOKEN && code <= TRL_MAX_TOKEN;
 }
-
-// Runs the parser from the start of a text over the token codes given, to
-// see whether it takes them all.
-struct token_feed {
-    static constexpr bool run_actions = false;
-    static constexpr bool watches_reads = false;
-
-    std::span<const int> codes;
-    std::vector<trl_engine::entry>& storage;
-    std::size_t next = 0;
-
-    int lex(int& value)
-    {
-        value = 0;
-        // After the tokens, one that no state takes ends the parse.
-        return next < codes.size() ? codes[next++] : (++next, TRL_UNDEFINED_TOKEN);
-    }
-    bool grow(trl_engine::parse_state& p)
-    {
-        storage.resize(storage.size() * 2 + 1);
-        p.stack = storage.data();
-        p.capacity = static_cast<int>(storage.size()) - 1;
-        return true;
-    }
-    static trl_engine::error_outcome syntax_error(trl_engine::parse_state&)
-    {
-        return trl_engine::error_outcome::not_recovered;
-    }
-};
-
-bool parser_takes(std::span<const int> codes)
-{
-    std::vector<trl_engine::entry> storage(65);
-    token_feed feed{codes, storage};
-    trl_engine::parse_state p;
-    p.stack = storage.data();
-    p.capacity = static_cast<int>(storage.size()) - 1;
-    trl_engine::start(p);
-    trl_engine::parse<tables, token_feed, false>(p, feed);
-    return feed.next > codes.size();
-}
-
-// Follows the turns through the tokens: collects the tokens that begin a
-// turn up to its ':' and the token after it, and has the parser judge
-// them.
-class turn_finder {
-public:
-    explicit turn_finder(std::string_view text) : text_(text) {}
-
-    void take(const scanned_token& t)
-    {
-        if (t.code == END) {
-            if (open_)
-                turns_.back().end = t.offset + t.length;
-            open_ = false;
-            collecting_ = true;
-            pending_.clear();
-            return;
-        }
-        if (!collecting_)
-            return;
-        pending_.push_back(t);
-        if (pending_.size() >= longest_identification) {
-            collecting_ = false;
-        } else if (pending_.size() >= 2 && pending_[pending_.size() - 2].code == ':') {
-            collecting_ = false;
-            judge();
-        }
-    }
-
-    std::vector<turn_info> finish()
-    {
-        if (open_)
-            turns_.back().end = text_.size();
-        return std::move(turns_);
-    }
-
-private:
-    // Far more tokens than an identification has.
-    static constexpr std::size_t longest_identification = 64;
-
-    void judge()
-    {
-        std::vector<int> codes;
-        for (const scanned_token& t : pending_)
-            codes.push_back(t.code);
-        if (!parser_takes(codes))
-            return;
-        turn_info turn;
-        turn.begin = pending_.front().offset;
-        const scanned_token& colon = pending_[pending_.size() - 2];
-        turn.identification_end = colon.offset + colon.length;
-        turn.end = text_.size();
-        turn.name = text_.substr(turn.begin, colon.offset - turn.begin);
-        // dialog name '_' turn number: three digits '_' speaker '_' CD-ROM number
-        std::string_view rest = turn.name;
-        for (int part = 0; part < 2 && !rest.empty(); ++part)
-            rest.remove_prefix(std::min(rest.size(), rest.find('_') + 1));
-        turn.speaker = rest.substr(0, rest.find('_'));
-        turns_.push_back(turn);
-        open_ = true;
-    }
-
-    std::string_view text_;
-    std::vector<turn_info> turns_;
-    std::vector<scanned_token> pending_;
-    bool collecting_ = true; // at the start of a turn
-    bool open_ = false;      // the last turn has not seen its empty line
-};
 
 // Splits the bytes that the scanner skipped between two tokens into the
 // matches of its skipping rules, which their first bytes tell apart: a
@@ -182,19 +69,16 @@ scanned_token token_at(std::string_view text, std::size_t offset)
     return found;
 }
 
-std::vector<turn_info> find_turns(std::string_view text)
+std::vector<trl_reader::turn> read_turns(std::string_view text)
 {
-    turn_finder finder(text);
-    scan_tokens(text, [&](const scanned_token& t) {
-        finder.take(t);
-        return true;
-    });
-    return finder.finish();
+    trl_reader::read_options options;
+    options.recover = true;
+    return trl_reader::read_document(text, options).turns;
 }
 
 std::vector<span> semantic_spans(std::string_view text)
 {
-    const std::vector<turn_info> turns = find_turns(text);
+    const std::vector<trl_reader::turn> turns = read_turns(text);
     std::vector<span> out;
     auto turn = turns.begin();
     std::size_t done = 0; // the end of the last token

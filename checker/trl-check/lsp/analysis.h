@@ -1,8 +1,9 @@
 // What the server reads from a text besides its diagnostics: the tokens of
 // velmar's scanner, the tags the scanner knows, the turns, and the spans
 // an editor colours.  Everything comes from the scanner's generated
-// automaton and the grammar's tables, so that a change to lex.trl.l or
-// velmar.y reaches the editor without a second list to keep in step.
+// automaton and the grammar's tables (the turns from the reader, which
+// quenda-corpus reads with too), so that a change to lex.trl.l or velmar.y
+// reaches the editor without a second list to keep in step.
 //
 // The known tags come from the checker (tags.h).
 #pragma once
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reader.h"
 #include "tags.h"
 
 namespace trl_check::lsp {
@@ -32,19 +34,12 @@ struct scanned_token {
 // offset is in a comment, a skipped line end, or past the end).
 scanned_token token_at(std::string_view text, std::size_t offset);
 
-// A turn as the grammar begins it: at the first token of the text or the
-// first after an empty line, where the tokens form a turn identification
-// (the parser's tables take them, up to the ':' and its blank).  It ends
-// with its empty line (or the text).  A turn whose identification is
-// malformed is no turn here.
-struct turn_info {
-    std::size_t begin = 0;
-    std::size_t identification_end = 0; // after the ':'
-    std::size_t end = 0;                // after the empty line, or the text's end
-    std::string_view name;              // "g012abc3_001_ABC_000000"
-    std::string_view speaker;           // "ABC"
-};
-std::vector<turn_info> find_turns(std::string_view text);
+// The turns of a text as the reader reads them (checker/reader): each from
+// its identification to its empty line (or the text's end), with the end of
+// its identification.  The reader goes on after an error with the next turn,
+// so a text being edited still has all its turns but those whose
+// identification is malformed.
+std::vector<trl_reader::turn> read_turns(std::string_view text);
 
 // What an editor colours, and the semantic token type it is reported as.
 enum class span_kind { identification, tag, comment, speaker_mark, punctuation };

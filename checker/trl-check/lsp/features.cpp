@@ -195,11 +195,11 @@ json document_symbols_json(const snapshot& doc)
 {
     position_map map = doc.positions();
     json out = json::array();
-    for (const turn_info& t : find_turns(doc.text)) {
+    for (const trl_reader::turn& t : read_turns(doc.text)) {
         // Ascending offsets for the map: the selection first.
         const json selection = range_json(map, t.begin, t.identification_end);
-        out.push_back({{"name", t.name},
-                       {"detail", t.speaker},
+        out.push_back({{"name", t.identification()},
+                       {"detail", t.speaker()},
                        {"kind", symbol_kind_string},
                        {"range", range_json(map, t.begin, t.end)},
                        {"selectionRange", selection}});
