@@ -174,6 +174,10 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
         error = "no PATH given (a file, a folder, or - for standard input)";
         return false;
     }
+    if (o.what == options::action::lsp && !o.paths.empty()) {
+        error = "--lsp takes no PATH (the editor sends the texts)";
+        return false;
+    }
     if (o.unsafe_fixes && !o.fix && !o.diff) {
         error = "--unsafe-fixes goes with --fix or --diff";
         return false;

@@ -94,6 +94,8 @@ TEST(TrlCheckProgram, ExitStatuses)
         {{"--color=sometimes", ok}, 2, "invalid --color"},
         {{"--quiet=yes", ok}, 2, "takes no value"},
         {{"--explain", "T999"}, 2, "unknown code 'T999' (known: T001 T002"},
+        {{"--lsp", ok}, 2, "trl-check: --lsp takes no PATH"},
+        {{"--unsafe-fixes", ok}, 2, "--unsafe-fixes goes with --fix or --diff"},
     };
     for (const auto& c : cases) {
         const run_result r = run_trl_check(c.args);
