@@ -111,3 +111,16 @@ struct text_input {
             return code;
     }
 }
+
+// Moves `s` past the next END (the empty line that ends a turn); false if
+// the text ends first (then `s` is at its end).
+inline bool trl_text_skip_turn(trl_text_scanner& s)
+{
+    for (;;) {
+        const int code = trl_text_scan(s);
+        if (code == END)
+            return true;
+        if (code == 0)
+            return false;
+    }
+}

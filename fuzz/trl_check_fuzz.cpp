@@ -23,7 +23,6 @@
 #include "lex.trl.h"
 #include "lex.trl.text.h"
 #include "report.h"
-#include "skip.h"
 #include "text.h"
 #include "velmar.h"
 
@@ -80,15 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(warning || !d.expected.empty() || d.kind == trl_check::code::no_turn);
     }
     require(errors == report.errors && warnings == report.warnings && errors <= 8);
-
-    trl_text_scanner plain;
-    trl_text_scanner_start(plain, text.data(), size);
-    trl_text_scanner fast = plain;
-    int code;
-    while ((code = trl_text_scan(plain)) != END && code != 0) {
-    }
-    require(trl_check::skip_past_end(fast) == (code == END));
-    require(fast.pos == plain.pos && fast.lineno == plain.lineno && fast.at_line_start == plain.at_line_start);
 
     // The human report is lines of printable bytes (and colours); the JSON
     // report is UTF-8 whatever the text's bytes.

@@ -261,54 +261,6 @@ constexpr std::array<bool, tables::num_rules> observed_rules = [] {
 // an error.
 constexpr int between_turns_state = tables::goto_state(0, sym::multiple_turns);
 
-// Moves `s` past the next END (false if the text ends first), in time
-// linear in the bytes skipped.  Two kinds of text would take the scanner
-// quadratic time, each match running to the end of a long stretch and
-// backing up to one byte: a long run of digits that no '@' follows, and
-// many "<;" before a '>' that no blank follows.  The parse stops at the
-// first such token; skipping steps over them directly: a digit run as
-// single-digit tokens, an unclosed "<;" as the token '<'.
-bool skip_past_end(trl_text_scanner& s)
-{
-    const char* close = nullptr;   // the first '>' after the last "<;" looked at (or the end)
-    auto one_byte = [&](const char* p, int value) {
-        s.token = p;
-        s.length = 1;
-        s.pos = p + 1;
-        s.at_line_start = false;
-        s.value = value;
-    };
-    for (;;) {
-        const char* const p = s.pos;
-        const char c = p < s.end ? *p : '\0';
-        if (c >= '1' && c <= '9') {
-            const char* e = p + 1;
-            while (e < s.end && *e >= '0' && *e <= '9')
-                ++e;
-            if (e - p > 1 && (e == s.end || *e != '@')) {
-                one_byte(e - 1, static_cast<signed char>(e[-1]));
-                continue;
-            }
-        } else if (c == '<' && p + 1 < s.end && p[1] == ';') {
-            if (!close || close < p + 2) {
-                const void* gt = std::memchr(p + 2, '>', static_cast<std::size_t>(s.end - (p + 2)));
-                close = gt ? static_cast<const char*>(gt) : s.end;
-            }
-            const bool closes =
-                close + 1 < s.end && (close[1] == ' ' || (close[1] == '\n' && close + 2 < s.end && close[2] == ' '));
-            if (!closes) {
-                one_byte(p, '<');
-                continue;
-            }
-        }
-        const int code = trl_text_scan(s);
-        if (code == END)
-            return true;
-        if (code == 0)
-            return false;
-    }
-}
-
 constexpr std::array<std::string_view, kind_count> kind_names = {
     "word",     "spelled", "foreign", "noise-word", "disconnected", "hesitation",  "speaker-noise", "technical-noise",
     "breathing", "event",  "pause",   "silence",    "repair",       "false-start", "pronunciation",
@@ -466,7 +418,7 @@ struct reader::state {
             result.first_error = read_error{held_begin, held_end - held_begin, scan.lineno};
         if (!options.recover)
             return error_outcome::not_recovered;
-        const bool ended = held_code != 0 && (held_code == END || skip_past_end(scan));
+        const bool ended = held_code != 0 && (held_code == END || trl_text_skip_turn(scan));
         if (in_turn) {
             current.end = static_cast<std::size_t>(scan.pos - text.data());
             emit(false);

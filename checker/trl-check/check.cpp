@@ -14,7 +14,6 @@
 #include "grammar.h"
 #include "lex.trl.text.h"
 #include "recovery.h"
-#include "skip.h"
 #include "stack_limit.h"
 #include "wording.h"
 
@@ -457,17 +456,16 @@ struct file_run : on_stack {
             // Something is left unchecked unless the turn's empty line
             // ends the text.
             trl_text_scanner rest = scan;
-            const char* close = nullptr;
-            int code = f.token == END ? END : scan_linear(rest, close);
+            int code = f.token == END ? END : trl_text_scan(rest);
             if (code == END)
-                code = scan_linear(rest, close);
+                code = trl_text_scan(rest);
             report.stopped = code != 0;
             return finish_parse();
         }
         if (f.token == END)
             return to_next_turn(p);
         if (depth == 0) {
-            if (!skip_past_end(scan))
+            if (!trl_text_skip_turn(scan))
                 return finish_parse();
             return to_next_turn(p);
         }

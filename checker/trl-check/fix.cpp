@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "grammar.h"
-#include "skip.h"
+#include "lex.trl.text.h"
 #include "text.h"
 #include "umlauts.h"
 
@@ -223,9 +223,8 @@ std::vector<fix> fixer::safe_fixes(const file_report& report) const
     // comments are no tokens, and stay as they are.)
     trl_text_scanner s;
     trl_text_scanner_start(s, text_.data(), text_.size());
-    const char* close = nullptr;
     std::size_t covered = 0;   // the end of the last fix's edits
-    for (int token; (token = scan_linear(s, close)) != 0;) {
+    for (int token; (token = trl_text_scan(s)) != 0;) {
         const auto at = static_cast<std::size_t>(s.token - text_.data());
         const auto b = static_cast<unsigned char>(*s.token);
         if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))

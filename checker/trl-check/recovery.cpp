@@ -4,7 +4,6 @@
 #include <cstring>
 #include <deque>
 
-#include "skip.h"
 
 namespace trl_check {
 
@@ -190,10 +189,9 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
     };
     window ahead(token{code, tables::translate(code), value, after});
     trl_text_scanner s = after;
-    const char* close = nullptr;
     auto fill = [&](std::size_t n) {
         while (ahead.size() < n && ahead.back().code != 0) {
-            const int c = scan_linear(s, close);
+            const int c = trl_text_scan(s);
             ahead.push_back({c, tables::translate(c), s.value, s});
         }
     };

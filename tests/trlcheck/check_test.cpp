@@ -11,7 +11,6 @@
 #include "catalogue.h"
 #include "check.h"
 #include "lex.trl.text.h"
-#include "skip.h"
 #include "support.h"
 #include "velmar.tab.h"
 #include "wording.h"
@@ -587,38 +586,6 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
 
 // Skipping to the end of a turn stops where scanning token by token would,
 // with the scanner in the same state.
-TEST(TrlCheckSkip, SameAsScanningToTheEmptyLine)
-{
-    auto compare = [](const std::string& text) {
-        trl_text_scanner plain;
-        trl_text_scanner_start(plain, text.data(), text.size());
-        trl_text_scanner fast = plain;
-        int code;
-        while ((code = trl_text_scan(plain)) != END && code != 0) {
-        }
-        const bool found = trl_check::skip_past_end(fast);
-        EXPECT_EQ(found, code == END) << text;
-        EXPECT_EQ(fast.pos - text.data(), plain.pos - text.data()) << text;
-        EXPECT_EQ(fast.lineno, plain.lineno) << text;
-        EXPECT_EQ(fast.at_line_start, plain.at_line_start) << text;
-        if (found) {
-            EXPECT_EQ(fast.value, plain.value) << text;
-        }
-    };
-    for (const std::string text : {"123 x\n\nab", "123@ x\n\n", "1203\n\n4", "<;x> y\n\n", "<;x>y\n\nz",
-                                   "<;<;<;x>\n \n\n", "<;<;x>\n\n", "<;\n\n>", "<;\n\n> ", "10\n;1\n\n", "9"})
-        compare(text);
-    // Texts made of the bytes that matter, at random.
-    std::mt19937 random(20260101);
-    const char bytes[] = "1209@<;> \n\nax";
-    for (int i = 0; i < 3000; ++i) {
-        std::string text(random() % 60, ' ');
-        for (char& c : text)
-            c = bytes[random() % (sizeof bytes - 1)];
-        compare(text);
-    }
-}
-
 // After an error the rest of the turn is skipped in linear time, however
 // the scanner would back up.
 TEST(TrlCheckSkip, LinearOverDigitRunsAndUnclosedComments)
