@@ -13,6 +13,7 @@
 #include "consistency.h"
 #include "grammar.h"
 #include "lex.trl.text.h"
+#include "lines.h"
 #include "recovery.h"
 #include "stack_limit.h"
 #include "wording.h"
@@ -157,34 +158,6 @@ struct replay : on_stack {
         f.turn_tokens = reads - 1;
         expect(p.stack, read_depth, f);
         return error_outcome::not_recovered;
-    }
-};
-
-// Physical lines, counted forward from the last position asked for.
-struct line_counter {
-    std::string_view text;
-    std::size_t pos = 0;
-    long line = 1;
-    std::size_t line_start = 0;
-
-    void locate(std::size_t offset, diagnostic& d)
-    {
-        if (offset < pos)
-            pos = 0, line = 1, line_start = 0;
-        const char* p = text.data() + pos;
-        const char* const end = text.data() + offset;
-        while (p < end) {
-            const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-            if (!nl)
-                break;
-            p = static_cast<const char*>(nl) + 1;
-            ++line;
-            line_start = static_cast<std::size_t>(p - text.data());
-        }
-        pos = offset;
-        d.line = line;
-        d.column = static_cast<long>(offset - line_start) + 1;
-        d.line_start = line_start;
     }
 };
 
@@ -374,7 +347,10 @@ struct file_run : on_stack {
         d.offset = f.offset;
         d.length = f.length;
         d.velmar_line = f.velmar_line;
-        lines.locate(d.offset, d);
+        const line_counter::position at = lines.at(d.offset);
+        d.line = at.line;
+        d.column = at.column;
+        d.line_start = at.line_start;
         word(f, text, d, options.lean);
         ++(d.warning ? report.warnings : report.errors);
         report.diagnostics.push_back(std::move(d));

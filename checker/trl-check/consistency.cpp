@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "catalogue.h"
+#include "lines.h"
 #include "text.h"
 
 namespace trl_check {
@@ -121,31 +122,6 @@ std::uint64_t hash_of(std::string_view whole)
     std::memcpy(&c, whole.data() + whole.size() - 8, 8);
     return a ^ (b * 0x9E3779B97F4A7C15ull) ^ (c * 0xC2B2AE3D27D4EB4Full);
 }
-
-// The positions of turns, counted forward.
-struct line_finder {
-    std::string_view text;
-    std::size_t pos = 0;
-    long line = 1;
-    std::size_t line_start = 0;
-
-    void at(std::size_t offset, long& l, long& column)
-    {
-        if (offset < pos)
-            pos = 0, line = 1, line_start = 0;
-        for (const char* p = text.data() + pos; p < text.data() + offset;) {
-            const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(text.data() + offset - p));
-            if (!nl)
-                break;
-            p = static_cast<const char*>(nl) + 1;
-            ++line;
-            line_start = static_cast<std::size_t>(p - text.data());
-        }
-        pos = offset;
-        l = line;
-        column = static_cast<long>(offset - line_start) + 1;
-    }
-};
 
 // A warning at the identification of a turn.
 diagnostic warning_at(code kind, std::string_view whole, std::size_t offset, long long velmar_line, bool strict,
@@ -367,9 +343,11 @@ void check_consistency(std::string_view text, const check_options& options, file
         wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     }
     std::vector<std::pair<long, long>> where(wanted.size());
-    line_finder lines{text};
-    for (std::size_t i = 0; i < wanted.size(); ++i)
-        lines.at(turns[wanted[i]].offset, where[i].first, where[i].second);
+    line_counter lines{text};
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const line_counter::position at = lines.at(turns[wanted[i]].offset);
+        where[i] = {at.line, at.column};
+    }
     auto position = [&](std::size_t turn_index) {
         return where[static_cast<std::size_t>(std::lower_bound(wanted.begin(), wanted.end(), turn_index) -
                                               wanted.begin())];

@@ -199,7 +199,10 @@ void format_human(std::string& out, std::string_view path, std::string_view sour
     }
 }
 
-void format_stopped_human(std::string& out, std::string_view path, int errors, bool color)
+namespace {
+
+// "PATH: note" in the report's colours, before a note's text.
+void note_head(std::string& out, std::string_view path, bool color)
 {
     const palette c = colors(color);
     out += c.bold;
@@ -209,6 +212,13 @@ void format_stopped_human(std::string& out, std::string_view path, int errors, b
     out += c.note;
     out += "note";
     out += c.reset;
+}
+
+} // namespace
+
+void format_stopped_human(std::string& out, std::string_view path, int errors, bool color)
+{
+    note_head(out, path, color);
     out += ": stopped after " + plural(errors, "error", "errors") +
            " (--max-errors); the rest of the file is not checked\n";
 }
@@ -286,14 +296,7 @@ void format_json(std::string& out, std::string_view path, const file_report& rep
 
 void format_fixed_human(std::string& out, std::string_view path, const code_counts& fixes, bool color)
 {
-    const palette c = colors(color);
-    out += c.bold;
-    out += text::printable(path);
-    out += ": ";
-    out += c.reset;
-    out += c.note;
-    out += "note";
-    out += c.reset;
+    note_head(out, path, color);
     out += ": " + plural(total(fixes), "fix", "fixes") + " written (" + by_code(fixes) + ")\n";
 }
 
