@@ -1,60 +1,49 @@
 #include "options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
+
+#include "command_line.h"
 
 namespace corpus {
 
 namespace {
 
-struct option_spec {
-    const char* name;
-    bool takes_value;
-    // The subcommands that take it; empty: all.
-    std::vector<command> only;
+constexpr command_line::option known_options[] = {
+    {"jobs", true, 'j'},   {"format", true},     {"keep-going", false}, {"ext", true},     {"audio", true},
+    {"audio-ext", true},   {"form", true},       {"by", true},          {"kinds", true},   {"lexicon", true},
+    {"to", true},          {"write-wav", false}, {"force", false},      {"quenda2wav", true},
+    {"output", true, 'o'}, {"help", false, 'h'}, {"version", false},
 };
 
-const std::vector<option_spec>& option_specs()
+// The options that only some subcommands take; the others, all take.
+struct only_for {
+    std::string_view name;
+    std::vector<command> commands;
+};
+
+const std::vector<only_for>& restricted_options()
 {
-    static const std::vector<option_spec> specs = {
-        {"jobs", true, {}},
-        {"format", true, {}},
-        {"keep-going", false, {}},
-        {"ext", true, {}},
-        {"audio", true, {command::stats, command::pair, command::export_, command::report}},
-        {"audio-ext", true, {command::stats, command::pair, command::export_, command::report}},
-        {"form", true, {command::words, command::export_}},
-        {"by", true, {command::words}},
-        {"kinds", true, {command::words}},
-        {"lexicon", true, {command::words}},
-        {"to", true, {command::export_}},
-        {"write-wav", false, {command::export_}},
-        {"force", false, {command::export_}},
-        {"quenda2wav", true, {command::export_}},
-        {"output", true, {command::report}},
-        {"help", false, {}},
-        {"version", false, {}},
+    static const std::vector<only_for> restricted = {
+        {"audio", {command::stats, command::pair, command::export_, command::report}},
+        {"audio-ext", {command::stats, command::pair, command::export_, command::report}},
+        {"form", {command::words, command::export_}},
+        {"by", {command::words}},
+        {"kinds", {command::words}},
+        {"lexicon", {command::words}},
+        {"to", {command::export_}},
+        {"write-wav", {command::export_}},
+        {"force", {command::export_}},
+        {"quenda2wav", {command::export_}},
+        {"output", {command::report}},
     };
-    return specs;
+    return restricted;
 }
 
 constexpr std::string_view command_names[] = {"words", "stats", "pair", "export", "report"};
 
-bool read_number(std::string_view s, long least, long most, long& value)
-{
-    const char* const end = s.data() + s.size();
-    const auto [p, ec] = std::from_chars(s.data(), end, value);
-    return !s.empty() && ec == std::errc() && p == end && value >= least && value <= most;
-}
-
-std::string quoted(std::string_view s)
-{
-    std::string q(1, '\'');
-    q.append(s);
-    q += '\'';
-    return q;
-}
+using command_line::quoted;
+using command_line::read_number;
 
 bool apply(std::string_view name, std::string_view value, options& o, std::string& error)
 {
@@ -159,9 +148,12 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
     return true;
 }
 
-bool takes(const option_spec& spec, command c)
+bool takes(std::string_view name, command c)
 {
-    return spec.only.empty() || std::find(spec.only.begin(), spec.only.end(), c) != spec.only.end();
+    for (const only_for& r : restricted_options())
+        if (r.name == name)
+            return std::find(r.commands.begin(), r.commands.end(), c) != r.commands.end();
+    return true;
 }
 
 } // namespace
@@ -188,68 +180,28 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
     }
     const command c = static_cast<command>(name - std::begin(command_names));
     o.what = c;
-    bool options_end = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (options_end || arg == "-" || !arg.starts_with('-')) {
-            o.paths.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            options_end = true;
-            continue;
-        }
-        std::string_view opt;      // the long name
-        std::string_view value;
-        bool has_value = false;
-        if (arg.starts_with("--")) {
-            const std::string_view body = arg.substr(2);
-            const std::size_t eq = body.find('=');
-            opt = body.substr(0, eq);
-            if (eq != std::string_view::npos) {
-                value = body.substr(eq + 1);
-                has_value = true;
+    bool answered = false;   // --help or --version: the rest is not read
+    const bool read = command_line::read(
+        args, 1, known_options,
+        [&](const command_line::item& it) {
+            if (!it.opt) {
+                o.paths.emplace_back(it.value);
+                return true;
             }
-        } else {
-            // -h, -j N, -jN, -o FILE, -oFILE
-            const char letter = arg[1];
-            opt = letter == 'h' ? "help" : letter == 'j' ? "jobs" : letter == 'o' ? "output" : "";
-            if (opt.empty() || (letter == 'h' && arg.size() > 2)) {
-                error = "unknown option " + quoted(arg);
+            if (!takes(it.opt->name, c)) {
+                error = "option --" + std::string(it.opt->name) + " is not for " + std::string(first);
                 return false;
             }
-            if (arg.size() > 2) {
-                value = arg.substr(2);
-                has_value = true;
-            }
-        }
-        const option_spec* spec = nullptr;
-        for (const option_spec& s : option_specs())
-            if (opt == s.name)
-                spec = &s;
-        if (!spec) {
-            error = "unknown option " + quoted(arg);
-            return false;
-        }
-        if (!takes(*spec, c)) {
-            error = "option --" + std::string(opt) + " is not for " + std::string(first);
-            return false;
-        }
-        if (spec->takes_value && !has_value) {
-            if (i + 1 >= args.size()) {
-                error = "option --" + std::string(opt) + " needs a value";
+            if (!apply(it.opt->name, it.value, o, error))
                 return false;
-            }
-            value = args[++i];
-        } else if (!spec->takes_value && has_value) {
-            error = "option --" + std::string(opt) + " takes no value";
-            return false;
-        }
-        if (!apply(opt, value, o, error))
-            return false;
-        if (o.what == command::help || o.what == command::version)
-            return true;
-    }
+            answered = o.what == command::help || o.what == command::version;
+            return !answered;
+        },
+        error);
+    if (answered)
+        return true;
+    if (!read)
+        return false;
     if (c == command::export_) {
         if (!o.to_given) {
             error = "export needs --to=kaldi or --to=jsonl";

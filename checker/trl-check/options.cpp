@@ -1,32 +1,22 @@
 #include "options.h"
 
-#include <charconv>
 #include <climits>
 #include <string>
 #include <string_view>
+
+#include "command_line.h"
 
 namespace trl_check {
 
 namespace {
 
-// A whole decimal number from `least` to `most`.
-bool read_number(std::string_view s, long least, long most, long& value)
-{
-    const char* const end = s.data() + s.size();
-    const auto [p, ec] = std::from_chars(s.data(), end, value);
-    return !s.empty() && ec == std::errc() && p == end && value >= least && value <= most;
-}
+using command_line::read_number;
 
-struct long_option {
-    const char* name;
-    bool takes_value;
-};
-
-constexpr long_option long_options[] = {
-    {"jobs", true},       {"format", true},        {"max-errors", true},        {"explain", true},
-    {"color", true},      {"ext", true},           {"quiet", false},            {"help", false},
-    {"version", false},   {"lsp", false},          {"fix", false},              {"unsafe-fixes", false},
-    {"diff", false},      {"strict", false},       {"files-with-errors", false}, {"statistics", false},
+constexpr command_line::option known_options[] = {
+    {"jobs", true, 'j'},    {"format", true},      {"max-errors", true},        {"explain", true},
+    {"color", true},        {"ext", true},         {"quiet", false, 'q'},       {"help", false, 'h'},
+    {"version", false, 'V'}, {"lsp", false},       {"fix", false},              {"unsafe-fixes", false},
+    {"diff", false},        {"strict", false},     {"files-with-errors", false, 'l'}, {"statistics", false},
 };
 
 // Applies one option (its long name) with its value.
@@ -105,71 +95,18 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
 
 bool parse_options(const std::vector<std::string>& args, options& o, std::string& error)
 {
-    bool options_end = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (options_end || arg == "-" || !arg.starts_with('-')) {
-            o.paths.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            options_end = true;
-            continue;
-        }
-        if (arg.starts_with("--")) {
-            const std::string_view body = arg.substr(2);
-            const std::size_t eq = body.find('=');
-            const std::string_view name = body.substr(0, eq);
-            const long_option* found = nullptr;
-            for (const long_option& lo : long_options)
-                if (name == lo.name)
-                    found = &lo;
-            if (!found) {
-                error = "unknown option '--" + std::string(name) + "'";
-                return false;
+    const bool read = command_line::read(
+        args, 0, known_options,
+        [&](const command_line::item& it) {
+            if (!it.opt) {
+                o.paths.emplace_back(it.value);
+                return true;
             }
-            std::string_view value;
-            if (found->takes_value) {
-                if (eq != std::string_view::npos) {
-                    value = body.substr(eq + 1);
-                } else if (i + 1 < args.size()) {
-                    value = args[++i];
-                } else {
-                    error = "option '--" + std::string(name) + "' needs a value";
-                    return false;
-                }
-            } else if (eq != std::string_view::npos) {
-                error = "option '--" + std::string(name) + "' takes no value";
-                return false;
-            }
-            if (!apply(name, value, o, error))
-                return false;
-            continue;
-        }
-        // Short options, possibly grouped: -q, -l, -h, -V, -j N, -jN, -qj4.
-        for (std::size_t k = 1; k < arg.size(); ++k) {
-            const char c = arg[k];
-            if (c == 'q' || c == 'l' || c == 'h' || c == 'V') {
-                apply(c == 'q' ? "quiet" : c == 'l' ? "files-with-errors" : c == 'h' ? "help" : "version", {}, o, error);
-                continue;
-            }
-            if (c == 'j') {
-                std::string_view value = arg.substr(k + 1);
-                if (value.empty()) {
-                    if (i + 1 >= args.size()) {
-                        error = "option '-j' needs a value";
-                        return false;
-                    }
-                    value = args[++i];
-                }
-                if (!apply("jobs", value, o, error))
-                    return false;
-                break;
-            }
-            error = "unknown option '-" + std::string(1, c) + "'";
-            return false;
-        }
-    }
+            return apply(it.opt->name, it.value, o, error);
+        },
+        error);
+    if (!read)
+        return false;
     if (o.what == options::action::check && o.paths.empty()) {
         error = "no PATH given (a file, a folder, or - for standard input)";
         return false;
