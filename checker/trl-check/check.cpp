@@ -14,6 +14,7 @@
 #include "grammar.h"
 #include "lex.trl.text.h"
 #include "lines.h"
+#include "read_log.h"
 #include "recovery.h"
 #include "stack_limit.h"
 #include "wording.h"
@@ -110,15 +111,13 @@ void expect(const entry* stack, int depth, finding& f)
 // to the error at f's token; there it puts the stack back as it was when
 // that token was read and finds what could have followed.  The stack is
 // left so: its first read_depth entries.
-struct replay : on_stack {
+struct replay : on_stack, read_log {
     static constexpr bool watches_reads = true;
 
     trl_text_scanner scan;
     finding& f;
     const char* target;
-    int read_depth = 0;
     int reads = 0;
-    std::vector<std::pair<int, entry>> undo;   // entries overwritten since the last read
     bool hit = false;
 
     replay(std::vector<entry>& s, const trl_text_scanner& from, finding& at)
@@ -133,16 +132,6 @@ struct replay : on_stack {
         ++reads;
         return code;
     }
-    void read(int depth)
-    {
-        read_depth = depth;
-        undo.clear();
-    }
-    void overwrite(int index, entry old)
-    {
-        if (index < read_depth)
-            undo.push_back({index, old});
-    }
     error_outcome syntax_error(parse_state& p)
     {
         // The replay takes the steps the parse took, so it stops at the
@@ -153,8 +142,7 @@ struct replay : on_stack {
             return error_outcome::not_recovered;
         // The entries above the top are as they were: only those written
         // since the read need to come back.
-        for (auto it = undo.rbegin(); it != undo.rend(); ++it)
-            p.stack[it->first] = it->second;
+        restore(p.stack);
         f.turn_tokens = reads - 1;
         expect(p.stack, read_depth, f);
         return error_outcome::not_recovered;
@@ -231,8 +219,7 @@ struct file_run : on_stack {
 
     // The watched mode: the depth at the last read, the entries written
     // below it since, the reads since the parse resumed, the last code read.
-    int read_depth = 0;
-    std::vector<std::pair<int, entry>> undo;
+    read_log log;
     int reads_since_resume = 0;
     int last_code = 0;
     bool turn_over = false;   // the stop token has been handed out
@@ -379,9 +366,7 @@ struct file_run : on_stack {
     // the parse resumed at.
     error_outcome watched_error(parse_state& p)
     {
-        for (auto it = undo.rbegin(); it != undo.rend(); ++it)
-            p.stack[it->first] = it->second;
-        undo.clear();
+        log.restore(p.stack);
         if (turn_over) {
             // The turn's empty line has been taken and the turn reduced to
             // the list of turns: the next turn begins in the fast mode.
@@ -391,10 +376,10 @@ struct file_run : on_stack {
         finding f = at_last_token(finding::kind::syntax_error);
         f.token = p.lookahead;
         if (reads_since_resume >= quiet_reads) {
-            expect(p.stack, read_depth, f);
+            expect(p.stack, log.read_depth, f);
             add(f);
         }
-        return after_error(p, f, read_depth, reads_since_resume > 0);
+        return after_error(p, f, log.read_depth, reads_since_resume > 0);
     }
 
     // What the parse expected when it read f's token, found by parsing the
@@ -457,7 +442,7 @@ struct file_run : on_stack {
             grow(p);
         for (const int state : r.above)
             p.stack[new_depth++] = entry{state, 0};
-        read_depth = new_depth;
+        log.read_depth = new_depth;
         reads_since_resume = 0;
         last_code = r.lookahead;
         return go_on(p, mode::watched, new_depth, r.lookahead, r.value);
@@ -509,16 +494,8 @@ struct watched_run {
     file_run& run;
 
     int lex(int& value) { return run.lex_watched(value); }
-    void read(int depth)
-    {
-        run.read_depth = depth;
-        run.undo.clear();
-    }
-    void overwrite(int index, entry old)
-    {
-        if (index < run.read_depth)
-            run.undo.push_back({index, old});
-    }
+    void read(int depth) { run.log.read(depth); }
+    void overwrite(int index, entry old) { run.log.overwrite(index, old); }
     bool grow(parse_state& p) { return run.grow(p); }
     error_outcome syntax_error(parse_state& p) { return run.watched_error(p); }
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "read_log.h"
 
 namespace trl_check {
 
@@ -31,15 +32,13 @@ struct fresh_configurations {
 
 // Runs the parse over given tokens and keeps the stack as it was when the
 // token after them was read (before the reductions that token led to).
-struct identification_probe {
+struct identification_probe : read_log {
     static constexpr bool run_actions = false;
     static constexpr bool watches_reads = true;
 
     std::vector<int> codes;
     std::size_t next = 0;
     std::vector<entry> at_error;
-    int read_depth = 0;
-    std::vector<std::pair<int, entry>> undo;
 
     int lex(int& value)
     {
@@ -47,21 +46,10 @@ struct identification_probe {
         // After the tokens, one that no state takes stops the parse.
         return next < codes.size() ? codes[next++] : (++next, TRL_UNDEFINED_TOKEN);
     }
-    void read(int depth)
-    {
-        read_depth = depth;
-        undo.clear();
-    }
-    void overwrite(int index, entry old)
-    {
-        if (index < read_depth)
-            undo.push_back({index, old});
-    }
     static bool grow(parse_state&) { return false; }
     error_outcome syntax_error(parse_state& p)
     {
-        for (auto it = undo.rbegin(); it != undo.rend(); ++it)
-            p.stack[it->first] = it->second;
+        restore(p.stack);
         at_error.assign(p.stack, p.stack + read_depth);
         return error_outcome::not_recovered;
     }
@@ -80,7 +68,8 @@ fresh_configurations make_fresh()
     fresh_configurations f;
     for (int later = 0; later < 2; ++later) {
         std::vector<entry> storage(256);
-        identification_probe probe{codes, 0, {}, 0, {}};
+        identification_probe probe;
+        probe.codes = codes;
         parse_state p;
         p.stack = storage.data();
         p.capacity = static_cast<int>(storage.size()) - 1;
