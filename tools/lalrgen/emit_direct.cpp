@@ -13,6 +13,18 @@ namespace lalrgen {
 
 namespace {
 
+// The parse written back to p, where a hook may look at it or the parse
+// ends, and taken up again from p after a hook.
+const std::string save_parse = "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
+                               "        if (symbol < 0)\n"
+                               "            p.lookahead = trl_engine::no_token;\n"
+                               "        p.symbol = symbol < 0 ? 0 : symbol;\n"
+                               "        p.lval = lval;\n";
+const std::string load_parse = "        sp = p.stack + p.depth - 1;\n"
+                               "        full = p.stack + p.capacity - 1;\n"
+                               "        symbol = p.lookahead == trl_engine::no_token ? -1 : p.symbol;\n"
+                               "        lval = p.lval;\n";
+
 // A place in the code: a state entered with no look-ahead held ('s'), with
 // one held ('h'), its default step ('d'), or its step on a look-ahead known
 // where the code is written ('t').
@@ -79,47 +91,25 @@ public:
         out_ += "            default: break;\n"
                 "            }\n"
                 "        }\n"
-                "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
-                "        if (symbol < 0)\n"
-                "            p.lookahead = trl_engine::no_token;\n"
-                "        p.symbol = symbol < 0 ? 0 : symbol;\n"
-                "        p.lval = lval;\n"
+                + save_parse +
                 "        return trl_engine::rejected;   // not a state of these tables\n"
                 "    grow:\n"
-                "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
-                "        if (symbol < 0)\n"
-                "            p.lookahead = trl_engine::no_token;\n"
-                "        p.symbol = symbol < 0 ? 0 : symbol;\n"
-                "        p.lval = lval;\n"
+                + save_parse +
                 "        if (!hooks.grow(p))\n"
                 "            return trl_engine::stack_exhausted;\n"
-                "        sp = p.stack + p.depth - 1;\n"
-                "        full = p.stack + p.capacity - 1;\n"
-                "        symbol = p.lookahead == trl_engine::no_token ? -1 : p.symbol;\n"
-                "        lval = p.lval;\n"
+                + load_parse +
                 "        goto resume;\n"
                 "    error:\n"
                 "        ++p.nerrs;\n"
-                "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
-                "        if (symbol < 0)\n"
-                "            p.lookahead = trl_engine::no_token;\n"
-                "        p.symbol = symbol < 0 ? 0 : symbol;\n"
-                "        p.lval = lval;\n"
+                + save_parse +
                 "        if (hooks.syntax_error(p) != trl_engine::error_outcome::recovered)\n"
                 "            return trl_engine::rejected;\n"
-                "        sp = p.stack + p.depth - 1;\n"
-                "        full = p.stack + p.capacity - 1;\n"
-                "        symbol = p.lookahead == trl_engine::no_token ? -1 : p.symbol;\n"
-                "        lval = p.lval;\n"
+                + load_parse +
                 "        if (sp >= full)\n"
                 "            goto grow;\n"
                 "        goto resume;\n"
                 "    accept:\n"
-                "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
-                "        if (symbol < 0)\n"
-                "            p.lookahead = trl_engine::no_token;\n"
-                "        p.symbol = symbol < 0 ? 0 : symbol;\n"
-                "        p.lval = lval;\n"
+                + save_parse +
                 "        return trl_engine::accepted;\n";
         while (!work_.empty()) {
             const place at = work_.back();
