@@ -1,12 +1,15 @@
 // The engine's observer against its trace: the observing instance, which
-// takes the fast path's folded and fused steps, tells exactly the
+// takes the direct code's folded and fused steps, tells exactly the
 // reductions that the traced instance writes as "Reducing via rule N", in
-// their order, and parses as the plain instance does.
+// their order, and parses as the plain instance does; and it tells them
+// with the same right sides and values as the tables' loop.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "acceptance.h"
@@ -54,18 +57,29 @@ struct observing_hooks : scanning_hooks {
     using scanning_hooks::scanning_hooks;
     std::vector<int> rules;
     long shifts = 0;
+    // Each reduction's right side (its depth on the stack) and value.
+    std::vector<std::pair<std::ptrdiff_t, int>> places;
     void shifted() { ++shifts; }
-    void reduced(int rule, entry*, int&) { rules.push_back(rule); }
+    void reduced(int rule, entry* rhs, int& value)
+    {
+        rules.push_back(rule);
+        places.emplace_back(rhs - storage.data(), value);
+    }
 };
 
-template <class Hooks, bool trace>
+// With `direct` false, the tables' loop runs even where the direct code
+// would.
+template <class Hooks, bool trace, bool direct = true>
 int parse(Hooks& hooks)
 {
     trl_engine::parse_state p;
     p.stack = hooks.storage.data();
     p.capacity = static_cast<int>(hooks.storage.size());
     trl_engine::start(p);
-    return trl_engine::parse<tables, Hooks, trace>(p, hooks);
+    if constexpr (direct)
+        return trl_engine::parse<tables, Hooks, trace>(p, hooks);
+    else
+        return trl_engine::parse_tables<tables, Hooks, trace>(p, hooks);
 }
 
 // The rules of the trace's "Reducing via rule N" lines, and its shifts.
@@ -106,11 +120,14 @@ TEST(Observer, TellsTheTracesReductionsOnTheAcceptanceCases)
         long traced_shifts = 0;
         const std::vector<int> traced = traced_rules(text, traced_result, traced_shifts);
         observing_hooks observer(text);
+        observing_hooks looped(text);
         scanning_hooks plain(text);
         EXPECT_EQ((parse<observing_hooks, false>(observer)), traced_result) << e.path();
+        EXPECT_EQ((parse<observing_hooks, false, false>(looped)), traced_result) << e.path();
         EXPECT_EQ((parse<scanning_hooks, false>(plain)), traced_result) << e.path();
         EXPECT_EQ(observer.shifts, traced_shifts) << e.path();
         ASSERT_EQ(observer.rules, traced) << e.path();
+        ASSERT_EQ(observer.places, looped.places) << e.path();
         ++compared;
     }
     EXPECT_GT(compared, 1000);

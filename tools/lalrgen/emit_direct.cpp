@@ -194,10 +194,16 @@ private:
                 out_ += "        goto accept;\n";
                 return;
             }
-            // Only the final state shifts the end of input.
+            // Only the final state shifts the end of input.  The terminal
+            // shifted is known here, or held in `symbol` until then.
+            const std::string terminal = then.kind == 't' ? std::to_string(then.terminal) : "shifted";
+            out_ += "        {\n";
+            if (then.kind != 't')
+                out_ += "            [[maybe_unused]] const int shifted = symbol;\n";
             out_ += "        symbol = -1;\n"
-                    "        *++sp = entry{" + std::to_string(v) + ", lval};\n" + room() + "        goto " +
-                    need({'s', v}) + ";\n";
+                    "        *++sp = entry{" + std::to_string(v) + ", lval};\n" +
+                    observer("shifted", terminal + ", " + std::to_string(v) + ", sp") + room() + "        goto " +
+                    need({'s', v}) + ";\n        }\n";
         } else if (v == 0) {
             out_ += "        goto error;\n";
         } else {
@@ -206,6 +212,12 @@ private:
     }
 
     static std::string room() { return "        if (sp >= full) [[unlikely]]\n            goto grow;\n"; }
+
+    // What an observer of the steps is told here (see the engine).
+    static std::string observer(const std::string& what, const std::string& arguments)
+    {
+        return "        trl_engine::observe_detail::" + what + "<tables>(hooks, " + arguments + ");\n";
+    }
 
     // Reduction x (as step holds it) in state s.
     void reduction(int s, int x, const continuation& then)
@@ -221,7 +233,8 @@ private:
             const int empty = t_.empty_rule[static_cast<std::size_t>(empty_symbol - g_.num_terminals)];
             out_ += "        if (sp + 1 >= full) [[unlikely]] {\n";
             reduce(s, empty, 0, t_.go_at(empty_symbol, s), then);
-            out_ += "        }\n        ++sp;\n        sp->value = sp[-1].value;\n";
+            out_ += "        }\n        ++sp;\n        sp->value = sp[-1].value;\n" +
+                    observer("fused", std::to_string(rule) + ", sp");
             reduce(s, rule, length - 1, known, then);
         } else {
             reduce(s, rule, length, known, then);
@@ -244,15 +257,19 @@ private:
         if (r.has_action)
             out_ += "            if constexpr (Hooks::run_actions)\n"
                     "                action_" + std::to_string(rule) + "(vsp, yyval);\n";
+        out_ += observer("reduced", std::to_string(rule) + ", vsp + " + std::to_string(1 - length) + ", yyval");
+        const std::string lhs = std::to_string(r.lhs);
         if (known) {
-            out_ += "            *++sp = entry{" + std::to_string(known) + ", yyval};\n" + room() +
+            out_ += "            *++sp = entry{" + std::to_string(known) + ", yyval};\n" +
+                    observer("pushed", lhs + ", " + std::to_string(known) + ", sp") + room() +
                     "            goto " + need(after(known, then)) + ";\n";
         } else {
             std::set<int> targets;
             for (const int u : states_below(t_, s, depth))
                 if (const int to = t_.go_at(r.lhs, u))
                     targets.insert(to);
-            out_ += "            *++sp = entry{to, yyval};\n" + room() + "            switch (to) {\n";
+            out_ += "            *++sp = entry{to, yyval};\n" + observer("pushed", lhs + ", to, sp") + room() +
+                    "            switch (to) {\n";
             for (const int to : targets)
                 out_ += "            case " + std::to_string(to) + ": goto " + need(after(to, then)) + ";\n";
             out_ += "            default: goto resume;\n            }\n";

@@ -256,13 +256,6 @@ struct observed {
                 c[static_cast<std::size_t>(y)] = c[static_cast<std::size_t>(y)] || rule[T::unfold_rule[z]];
         return c;
     }();
-    // The same for the left side of each rule (after its goto).
-    static constexpr std::array<bool, T::num_rules> chain_after = [] {
-        std::array<bool, T::num_rules> c{};
-        for (int x = 0; x < T::num_rules; ++x)
-            c[static_cast<std::size_t>(x)] = chain[static_cast<std::size_t>(T::rule_lhs[x])];
-        return c;
-    }();
     // The empty rule that may be fused before each rule, when it is
     // observed: that of its last symbol; 0 when none is.
     static constexpr std::array<int, T::num_rules> fused_empty = [] {
@@ -321,6 +314,57 @@ void lookahead(int code, int symbol)
 
 } // namespace trace_detail
 
+namespace observe_detail {
+
+// What an observer is told when the parse has pushed `state`, entered
+// through `symbol`: the folded unit reductions of that step, when the
+// chain from `symbol` holds an observed rule.  `sp` is the new top.
+template <class T, class Hooks>
+[[gnu::always_inline]] inline void pushed(Hooks& hooks, int symbol, int state, entry* sp)
+{
+    if constexpr (observes_steps<Hooks>) {
+        if (observed<T, Hooks>::chain[static_cast<std::size_t>(symbol)])
+            trace_detail::unfold<T>(symbol, state, [&](int, int rule) {
+                if (observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
+                    hooks.reduced(rule, sp, sp->value);
+            });
+    }
+}
+
+// A terminal has been shifted into `state` (the new top, `sp`).
+template <class T, class Hooks>
+[[gnu::always_inline]] inline void shifted(Hooks& hooks, int terminal, int state, entry* sp)
+{
+    if constexpr (observes_steps<Hooks>) {
+        hooks.shifted();
+        pushed<T>(hooks, terminal, state, sp);
+    }
+}
+
+// A reduction by `rule`, its right side at `rhs`, before its entry is
+// pushed with `value`.
+template <class T, class Hooks>
+[[gnu::always_inline]] inline void reduced(Hooks& hooks, int rule, entry* rhs, int& value)
+{
+    if constexpr (observes_steps<Hooks>) {
+        if (observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
+            hooks.reduced(rule, rhs, value);
+    }
+}
+
+// The empty rule fused before `rule` has pushed its entry (the new top,
+// `sp`, its state never looked at).
+template <class T, class Hooks>
+[[gnu::always_inline]] inline void fused(Hooks& hooks, int rule, entry* sp)
+{
+    if constexpr (observes_steps<Hooks>) {
+        if (const int e = observed<T, Hooks>::fused_empty[static_cast<std::size_t>(rule)])
+            hooks.reduced(e, sp + 1, sp->value);
+    }
+}
+
+} // namespace observe_detail
+
 // Direct code.  For a grammar that does not recover through `error`, lalrgen
 // also writes the parse as code (T::direct_parse): a label per state entered
 // without a look-ahead, with one held, with a known terminal held, and for
@@ -330,22 +374,24 @@ void lookahead(int code, int symbol)
 // goto can give (the states that may lie below, from the automaton).  The
 // stack, look-ahead and value stay in locals and are written back to p
 // whenever a hook may look (growing, a syntax error) and at the end, so the
-// hooks, the results and the tables' trace are the same as the loop's.
-// The loop below still runs the trace and the hooks that watch reads or
-// observe the steps.
+// hooks, the results and the tables' trace are the same as the loop's.  An
+// observer is told of the steps where the loop tells it (the helpers of
+// observe_detail, with the symbols and states the generator knows written
+// in, so that what no observer wants costs nothing).  The loop below still
+// runs the trace and the hooks that watch reads.
 //
 // Whether parse() runs T's direct-coded parser: when the tables have one,
-// no trace is asked for and the hooks neither watch the reads nor observe
-// the steps.  A build for fuzzing defines TRL_ENGINE_TABLES_ONLY: compilers
-// take very long over the direct code with coverage instrumentation, and
-// the tests check the direct code against the loop in the other builds.
+// no trace is asked for and the hooks do not watch the reads.  A build for
+// fuzzing defines TRL_ENGINE_TABLES_ONLY: compilers take very long over the
+// direct code with coverage instrumentation, and the tests check the direct
+// code against the loop in the other builds.
 template <class T, class Hooks, bool trace>
 constexpr bool runs_direct_code()
 {
 #ifdef TRL_ENGINE_TABLES_ONLY
     return false;
 #else
-    if constexpr (trace || Hooks::watches_reads || observes_steps<Hooks>)
+    if constexpr (trace || Hooks::watches_reads)
         return false;
     else if constexpr (requires { T::direct_code; })
         return T::direct_code;
@@ -403,22 +449,9 @@ int parse_tables(parse_state& p, Hooks& hooks)
     // The observer's unit reductions folded into the push of the top
     // entry, which was entered through `symbol` (the traced instance tells
     // them where it retraces them).
-    // (`chain`: whether the chain from `symbol` may hold an observed rule.)
-    auto unfolded = [&](int symbol, bool chain) {
-        if constexpr (observes && !trace) {
-            if (chain && symbol != T::accessing_symbol[state])
-                tr::unfold<T>(symbol, state, [&](int, int rule) {
-                    if (observe_detail::observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
-                        hooks.reduced(rule, sp, sp->value);
-                });
-        }
-    };
-    // Tells the observer of a reduction by `rule`.
-    auto observe = [&](int rule, entry* rhs, int& value) {
-        if constexpr (observes) {
-            if (observe_detail::observed<T, Hooks>::rule[static_cast<std::size_t>(rule)])
-                hooks.reduced(rule, rhs, value);
-        }
+    auto unfolded = [&](int symbol) {
+        if constexpr (observes && !trace)
+            observe_detail::pushed<T>(hooks, symbol, state, sp);
     };
 
     // Takes reduction x (see the encoding): $$ starts as $1, the action may
@@ -444,15 +477,14 @@ int parse_tables(parse_state& p, Hooks& hooks)
             if (r.has_action)
                 T::reduce_action(rule, vp, yyval);
         }
-        observe(rule, vp + 1 - r.length, yyval);
+        observe_detail::reduced<T>(hooks, rule, vp + 1 - r.length, yyval);
         if constexpr (trace)
             entered_by = T::rule_lhs[rule];
         ++sp;
         if constexpr (Hooks::watches_reads)
             hooks.overwrite(static_cast<int>(sp - bottom), *sp);
         *sp = entry{state, yyval};
-        if constexpr (observes)
-            unfolded(T::rule_lhs[rule], observe_detail::observed<T, Hooks>::chain_after[static_cast<std::size_t>(rule)]);
+        unfolded(T::rule_lhs[rule]);
     };
 
     if constexpr (trace)
@@ -473,7 +505,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
                 std::fprintf(stderr, "Entering state %d\n", unit_state);
                 tr::reduction<T>(rule);
                 tr::stack<T>("state stack now", bottom, sp - 1);
-                observe(rule, sp, sp->value);
+                observe_detail::reduced<T>(hooks, rule, sp, sp->value);
             });
             std::fprintf(stderr, "Entering state %d\n", int{T::original_state[state]});
         }
@@ -522,7 +554,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
             state = act;
             if constexpr (observes) {
                 hooks.shifted();
-                unfolded(shifted, observe_detail::observed<T, Hooks>::chain[static_cast<std::size_t>(shifted)]);
+                unfolded(shifted);
             }
             continue;
         }
@@ -541,10 +573,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
             }
             ++sp;   // the empty symbol's state is never looked at
             sp->value = sp[-1].value;
-            if constexpr (observes) {
-                if (const int e = observe_detail::observed<T, Hooks>::fused_empty[static_cast<std::size_t>(rule)])
-                    hooks.reduced(e, sp + 1, sp->value);
-            }
+            observe_detail::fused<T>(hooks, rule, sp);
         }
         reduce(-act & ~fused_bit);
         // Go on with the held look-ahead (an empty rule's entry may have
@@ -604,7 +633,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
             state = act;
             if constexpr (observes) {
                 hooks.shifted();
-                unfolded(T::error_terminal, observe_detail::observed<T, Hooks>::chain[T::error_terminal]);
+                unfolded(T::error_terminal);
             }
         }
     }
