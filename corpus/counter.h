@@ -38,6 +38,20 @@ public:
     // sorted on up to `threads` threads.
     big_array<ranked> sorted(unsigned threads = 1) const;
     static item at(const ranked& r) { return {{r.key, r.size}, r.count}; }
+    // The same, with the bytes of a string that fits in its prefix spelled
+    // from there into `room`: going through the sorted order then leaves the
+    // arena alone for short strings, rather than visiting it at random.
+    struct spelled {
+        char bytes[sizeof(std::uint64_t)];
+    };
+    static item at(const ranked& r, spelled& room)
+    {
+        if (r.size > sizeof room.bytes)
+            return at(r);
+        for (std::size_t i = 0; i < r.size; ++i)
+            room.bytes[i] = static_cast<char>(r.prefix >> (56 - 8 * i));
+        return {{room.bytes, r.size}, r.count};
+    }
 
     template <class F>
     void for_each(F&& f) const

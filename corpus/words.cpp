@@ -335,8 +335,15 @@ int run_words(const options& o, checked_stdout& out)
         out.put(header);
     }
     std::string line;
-    for (const counter::ranked& r : items) {
-        const counter::item i = counter::at(r);
+    // The strings are in the arena in the order they were first counted:
+    // the next ones are asked for while this one is written.
+    constexpr std::size_t ahead = 16;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k + ahead < items.size())
+            __builtin_prefetch(items[k + ahead].key);
+        const counter::ranked& r = items[k];
+        counter::spelled room;
+        const counter::item i = counter::at(r, room);
         const auto p = split(i.key);
         line.clear();
         switch (o.output) {

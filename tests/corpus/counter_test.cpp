@@ -37,7 +37,8 @@ std::vector<std::pair<std::string, std::int64_t>> counted(const counter& c, unsi
 {
     std::vector<std::pair<std::string, std::int64_t>> v;
     for (const counter::ranked& r : c.sorted(threads)) {
-        const counter::item i = counter::at(r);
+        counter::spelled room;   // short strings come from their prefix
+        const counter::item i = counter::at(r, room);
         v.emplace_back(std::string(i.key), i.count);
     }
     return v;
