@@ -278,7 +278,8 @@ trl_token_reader trl_reader_start()
     if (yy_init) [[unlikely]]
         initialize();
     *yy_c_buf_p = yy_hold_char;   // undo the terminator of the last match
-    return {yy_c_buf_p, nullptr, nullptr, yy_current_buffer->at_line_start != 0};
+    const char* const limit = yy_failures.empty() ? yy_current_buffer->chars + yy_n_chars : nullptr;
+    return {yy_c_buf_p, nullptr, nullptr, yy_current_buffer->at_line_start != 0, limit};
 }
 
 void trl_reader_finish(trl_token_reader r)
@@ -297,7 +298,7 @@ void trl_reader_finish(trl_token_reader r)
     *r.cp = '\0';
 }
 
-trl_reader_action_result trl_reader_action(int rule, char* cp, int length, int value)
+trl_reader_action_result trl_reader_action(int rule, char* cp, std::ptrdiff_t length, int value)
 {
     trl_match yy{cp, length, lineno, value};
     const int code = tables::action(rule, yy);

@@ -17,6 +17,10 @@ struct trl_token_reader {
     char* token = nullptr;
     char* token_end = nullptr;
     bool at_line_start = true;
+    // The end of the bytes at hand, where a longer match may be decided
+    // inline; null while a memo of failures is kept (trllex then finds the
+    // longer matches, with it).
+    const char* limit = nullptr;
 };
 
 // Takes the scanner's place from trllex's globals (setting the scanner up
@@ -38,7 +42,7 @@ struct trl_reader_action_result {
     int code;
     int value;
 };
-trl_reader_action_result trl_reader_action(int rule, char* cp, int length, int value);
+trl_reader_action_result trl_reader_action(int rule, char* cp, std::ptrdiff_t length, int value);
 
 // The next token code, as trllex returns it, and its value, as trllval
 // holds it.
@@ -65,18 +69,26 @@ trl_reader_action_result trl_reader_action(int rule, char* cp, int length, int v
             continue;
         }
         const scan_engine::short_result m = scan_engine::short_match<tables>(one, cp, cp[1] != '\0');
-        if (m.rule == 0) {
-            const trl_reader_step next = trl_reader_call_trllex(r, value);
-            r = next.reader;
-            value = next.value;
-            return next.code;
+        int rule = m.rule;
+        char* after = cp + m.length;
+        if (rule == 0) {
+            scan_engine::quick_result q;
+            if (!r.limit || !scan_engine::quick_match<tables>(cp, r.limit, tables::start(r.at_line_start), q) ||
+                q.rule == 0 || q.end == cp) {
+                const trl_reader_step next = trl_reader_call_trllex(r, value);
+                r = next.reader;
+                value = next.value;
+                return next.code;
+            }
+            rule = q.rule;
+            after = const_cast<char*>(q.end);
         }
         r.token = cp;
-        r.cp = r.token_end = cp + m.length;
-        r.at_line_start = cp[m.length - 1] == '\n';
-        if (tables::rule_token[m.rule]) [[likely]]
-            return scan_engine::token_code<tables>(m.rule, *cp, value);
-        const trl_reader_action_result acted = trl_reader_action(m.rule, cp, m.length, value);
+        r.cp = r.token_end = after;
+        r.at_line_start = after[-1] == '\n';
+        if (tables::rule_token[rule]) [[likely]]
+            return scan_engine::token_code<tables>(rule, *cp, value);
+        const trl_reader_action_result acted = trl_reader_action(rule, cp, after - cp, value);
         value = acted.value;
         if (acted.code != scan_engine::skip)
             return acted.code;

@@ -1,5 +1,6 @@
 #include "scan_support.h"
 
+#include "lex.trl.reader.h"
 #include "lex.trl.tables.h"
 #include "lex.trl.text.h"
 #include "scan_engine.h"
@@ -125,6 +126,27 @@ std::vector<Tok> scan_file(std::string_view text)
 {
     FILE* f = file_with(text);
     std::vector<Tok> toks = scan_stream(f);
+    std::fclose(f);
+    return toks;
+}
+
+std::vector<Tok> scan_reader(std::string_view text)
+{
+    FILE* f = file_with(text);
+    trl_buffer* b = trl_create_buffer(f, TRL_BUF_SIZE);
+    trl_switch_to_buffer(b);
+    lineno = 0;
+    int value = 0;
+    std::vector<Tok> toks;
+    trl_token_reader r = trl_reader_start();
+    for (;;) {
+        const int code = trl_read_token(r, value);
+        toks.push_back({code, 0, value, lineno, std::string()});
+        if (code == 0)
+            break;
+    }
+    trl_reader_finish(r);
+    trl_delete_buffer(b);
     std::fclose(f);
     return toks;
 }

@@ -34,6 +34,11 @@ std::vector<Tok> scan_stream(FILE* in);
 std::vector<Tok> scan_file(std::string_view text);
 std::vector<Tok> scan_pipe(std::string_view text, const std::vector<std::size_t>& chunks = {});
 
+// The same over a temporary file through the token reader of the parse
+// loop (lex.trl.reader.h), which reads most tokens inline and calls trllex
+// for the rest: code, value and line of each token (length and text empty).
+std::vector<Tok> scan_reader(std::string_view text);
+
 // The same through the record-keeping scanner (trl_text_scan), which
 // neither needs nor writes a terminator and leaves the globals alone.
 std::vector<Tok> scan_text(std::string_view text);

@@ -195,6 +195,16 @@ TEST(Tokens, TextAndLengthStayInTheBuffer)
     trl_delete_buffer(b);
 }
 
+// The tokens without their length and text, as scan_reader gives them.
+std::vector<Tok> without_text(std::vector<Tok> toks)
+{
+    for (Tok& t : toks) {
+        t.leng = 0;
+        t.text.clear();
+    }
+    return toks;
+}
+
 } // namespace
 
 // Both scanners give the tokens of the plain longest match on every case of
@@ -211,7 +221,22 @@ TEST(TextScanner, AgreesWithTrllexOnTheAcceptanceCases)
         const std::vector<Tok> plain = scan_plain(text);
         ASSERT_EQ(scan_text(text), plain) << file.path();
         ASSERT_EQ(scan_memory(text), plain) << file.path();
+        ASSERT_EQ(scan_reader(text), without_text(plain)) << file.path();
         ++cases;
     }
     EXPECT_GT(cases, 1000);
+}
+
+// The parse loop's token reader, which finds longer tokens inline within
+// the bytes at hand, against trllex: tags and speaker marks across every
+// place of a refill's boundary, and after a run that leaves a memo of
+// failures (when trllex finds the longer tokens).
+TEST(TokenReader, AgreesWithTrllexAcrossRefills)
+{
+    const std::string tokens = "<Husten> 12@ @34 <*tGER> <P> <;x y> <#Klopfen> 1234 \"a <*T>t\n";
+    std::string text;
+    for (int k = 0; k < 40; ++k)
+        text += std::string(static_cast<std::size_t>(TRL_READ_MAX - 20 + k), 'x') + tokens;
+    text += std::string(300, '7') + " " + tokens + "<;" + std::string(200, 'c') + tokens;
+    EXPECT_EQ(scan_reader(text), without_text(scan_file(text)));
 }

@@ -250,6 +250,26 @@ template <class T, bool check>
     return decided;
 }
 
+// The match at `begin` found by the match loop alone, inline: for a caller
+// that holds no memo of failures (or an empty one), when the bytes before
+// `end` decide the match and it backs up too little to record anything.
+// Most longer tokens (tags, speaker marks, digits before a digit) are found
+// so, without longest_match's bookkeeping; false sends the caller there.
+struct quick_result {
+    int rule;           // 0: no rule takes the text at begin
+    const char* end;    // the end of the match
+};
+template <class T>
+[[gnu::always_inline]] inline bool quick_match(const char* begin, const char* end, int start, quick_result& m)
+{
+    walk w{start, begin, 0, begin};
+    if (!run<T, false>(w, end) || w.cp - w.last_pos > record_after)
+        return false;
+    m.rule = T::accept[w.last_state];
+    m.end = w.last_pos - T::tail_length[m.rule];
+    return true;
+}
+
 // What longest_match found: the rule (0 when none takes the text at
 // `begin`) and the match [begin, end).  `end_of_input`: the input ended
 // before any byte at `begin`.
