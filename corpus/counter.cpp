@@ -1,11 +1,14 @@
 #include "counter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace corpus {
 
@@ -28,6 +31,40 @@ std::uint64_t prefix_of(std::string_view s)
     for (std::size_t i = 0; i < 8; ++i)
         p = p << 8 | (i < s.size() ? static_cast<unsigned char>(s[i]) : 0u);
     return p;
+}
+
+// Note: sorting a word list.  Most strings of a corpus's word list are
+// counted once or a few times, and a comparison sort of millions of them
+// visits memory at random.  So the list is put in order in three steps, in
+// place: by the count where it is small (one range per count, the larger
+// counts in one range first), then within each of those ranges by the first
+// byte, and only then is each of the small ranges sorted on its own (on
+// several threads), in the cache.
+
+// Counts from here on are few: their strings are sorted as one range.
+constexpr std::uint32_t small_counts = 256;
+
+// Puts the elements of a[0..n) in order of bucket(e), a number below 256,
+// in place (by cycles of swaps); returns where each bucket begins, and n.
+template <class T, class Bucket>
+std::vector<std::size_t> distribute(T* a, std::size_t n, Bucket&& bucket)
+{
+    std::vector<std::size_t> begin(257, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        ++begin[bucket(a[i]) + 1];
+    for (std::size_t b = 1; b <= 256; ++b)
+        begin[b] += begin[b - 1];
+    std::vector<std::size_t> next(begin.begin(), begin.end() - 1);
+    for (std::size_t b = 0; b < 256; ++b) {
+        while (next[b] < begin[b + 1]) {
+            const std::size_t to = bucket(a[next[b]]);
+            if (to == b)
+                ++next[b];
+            else
+                std::swap(a[next[b]], a[next[to]++]);
+        }
+    }
+    return begin;
 }
 
 } // namespace
@@ -118,25 +155,39 @@ big_array<counter::ranked> counter::sorted(unsigned threads) const
             return a.prefix < b.prefix;
         return std::string_view(a.key, a.size) < std::string_view(b.key, b.size);
     };
-    // Parts sorted side by side, then merged.
-    constexpr std::size_t least_part = std::size_t{1} << 16;
-    const std::size_t parts = std::clamp<std::size_t>(std::min<std::size_t>(threads, keys.size() / least_part), 1, 8);
-    std::vector<std::size_t> bounds;
-    for (std::size_t k = 0; k <= parts; ++k)
-        bounds.push_back(keys.size() * k / parts);
+    // See "Sorting a word list" above: small counts first put in place,
+    // then first bytes, then each run sorted on its own.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    const std::vector<std::size_t> by_count =
+        distribute(keys.data(), keys.size(), [](const ranked& r) { return r.count >= small_counts ? 0 : small_counts - r.count; });
+    for (std::size_t b = 0; b < small_counts; ++b) {
+        const std::size_t from = by_count[b];
+        const std::size_t to = by_count[b + 1];
+        if (b == 0 || to - from < 64) {   // the large counts, few: sorted whole
+            runs.emplace_back(from, to);
+            continue;
+        }
+        const std::vector<std::size_t> by_byte =
+            distribute(keys.data() + from, to - from, [](const ranked& r) { return static_cast<std::size_t>(r.prefix >> 56); });
+        for (std::size_t c = 0; c < 256; ++c)
+            runs.emplace_back(from + by_byte[c], from + by_byte[c + 1]);
+    }
+    std::atomic<std::size_t> next{0};
+    const auto sort_runs = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < runs.size();)
+            std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
+    };
     std::vector<std::thread> sorters;
-    for (std::size_t k = 1; k < parts; ++k) {
+    for (unsigned k = 1; k < std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1); ++k) {
         try {
-            sorters.emplace_back([&, k] { std::sort(keys.begin() + bounds[k], keys.begin() + bounds[k + 1], before); });
+            sorters.emplace_back(sort_runs);
         } catch (const std::system_error&) {
-            std::sort(keys.begin() + bounds[k], keys.begin() + bounds[k + 1], before);
+            break;   // the others sort it
         }
     }
-    std::sort(keys.begin(), keys.begin() + bounds[1], before);
+    sort_runs();
     for (std::thread& t : sorters)
         t.join();
-    for (std::size_t k = 2; k <= parts; ++k)
-        std::inplace_merge(keys.begin(), keys.begin() + bounds[k - 1], keys.begin() + bounds[k], before);
     return keys;
 }
 
