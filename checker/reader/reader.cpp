@@ -3,10 +3,10 @@
 //
 // Note: actions of the reader's own.  The grammar's actions are velmar's
 // echo; the reader runs none of them.  It observes the parse instead
-// (parse_engine.h, observes_steps): the engine then takes the steps of the
-// traced instance, which retraces the unit reductions that the tables fold
-// into shifts and gotos and the empty rules they fuse, and calls the reader
-// at every reduction, with the rule and the entries of its right side.  So
+// (parse_engine.h, observes_steps): the engine then calls the reader at
+// every reduction that the traced instance shows, the unit reductions that
+// the tables fold into shifts and gotos and the empty rules they fuse among
+// them, with the rule and the entries of its right side.  So
 // the reader sees lexical_element, word_init_tag, event, pause_seg, turn
 // ... exactly where the grammar has them, and no second grammar decides
 // what is a word.  What each rule means to the reader (its role) is found
