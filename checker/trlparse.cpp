@@ -88,5 +88,6 @@ int trlparse()
     trlnerrs = p.nerrs;
     if (result == trl_engine::stack_exhausted)
         trlerror("parser stack overflow");
+    velmar_flush_lines();
     return result;
 }

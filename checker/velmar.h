@@ -28,6 +28,10 @@ inline void append_char(int c)
 void print_header();
 // Writes the buffer as one line on standard output and empties it.
 void print_line();
+// Hands the lines written so far to standard output's stream (they are
+// gathered in pieces unless it is a terminal); the end of the parse, an
+// error message and the end of the process do so.
+void velmar_flush_lines();
 
 // Parser state.  trlchar is the look-ahead token code: -2 while none is held,
 // 0 at the end of the input.
