@@ -184,17 +184,25 @@ TEST(Program, Arguments)
     }
 }
 
+// Input and echo larger than the pieces they are read and written in, with
+// a line longer than a piece of the echo between others.
 TEST(Program, ReadsInputLargerThanItsBuffer)
 {
     std::string text;
     std::string echo;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 6000; ++i) {
         text += turn("001_ABC", "<; a comment > hallo , wie <!1 vi> geht's ?");
         echo += "\n001_ABC\nhallo\nwie\ngehts\n";
+        if (i == 3000) {
+            const std::string long_word(70000, 'a');
+            text += turn("002_ABC", "ja " + long_word + " ?");
+            echo += "\n002_ABC\nja\n" + long_word + "\n";
+        }
     }
     ASSERT_GT(text.size(), 3u * 16384u);
     const parse_run r = run_velmar(text);
     EXPECT_EQ(r.status, 0);
+    EXPECT_GT(r.out.size(), 3u * 65536u);
     EXPECT_EQ(r.out, echo);
 }
 
