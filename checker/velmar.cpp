@@ -22,9 +22,13 @@ std::unique_ptr<char[]> grown_line;
 
 // Standard output has failed (a write, or the final flush): the check
 // ends, as a failure of the input does, with the system's reason.
-[[noreturn]] void output_failed()
+void say_output_failed()
 {
     std::fprintf(stderr, "velmar: write error: %s\n", std::strerror(errno));
+}
+[[noreturn]] void output_failed()
+{
+    say_output_failed();
     std::exit(2);
 }
 
@@ -50,7 +54,7 @@ bool gathering()
         // exit() may not be called again here.
         std::atexit([] {
             if (!hand_over()) {
-                std::fprintf(stderr, "velmar: write error: %s\n", std::strerror(errno));
+                say_output_failed();
                 std::_Exit(2);
             }
         });

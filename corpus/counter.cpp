@@ -1,14 +1,13 @@
 #include "counter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "parallel.h"
 
 namespace corpus {
 
@@ -172,22 +171,10 @@ big_array<counter::ranked> counter::sorted(unsigned threads) const
         for (std::size_t c = 0; c < 256; ++c)
             runs.emplace_back(from + by_byte[c], from + by_byte[c + 1]);
     }
-    std::atomic<std::size_t> next{0};
-    const auto sort_runs = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < runs.size();)
-            std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
-    };
-    std::vector<std::thread> sorters;
-    for (unsigned k = 1; k < std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1); ++k) {
-        try {
-            sorters.emplace_back(sort_runs);
-        } catch (const std::system_error&) {
-            break;   // the others sort it
-        }
-    }
-    sort_runs();
-    for (std::thread& t : sorters)
-        t.join();
+    const auto threads_used = static_cast<unsigned>(std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1));
+    parallel_for(runs.size(), threads_used, [&](std::size_t i) {
+        std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
+    });
     return keys;
 }
 

@@ -146,26 +146,6 @@ unsigned worker_count(const options& o, std::size_t n)
     return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(job_count(o), n)));
 }
 
-void parallel_for(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& work)
-{
-    std::atomic<std::size_t> next{0};
-    auto run = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < n;)
-            work(i);
-    };
-    std::vector<std::thread> workers;
-    for (unsigned k = 1; k < threads; ++k) {
-        try {
-            workers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;   // as many as the system gives
-        }
-    }
-    run();
-    for (std::thread& w : workers)
-        w.join();
-}
-
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done)
 {

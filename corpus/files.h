@@ -17,6 +17,7 @@
 
 #include "big_array.h"
 #include "options.h"
+#include "parallel.h"
 #include "reader.h"
 
 namespace corpus {
@@ -73,10 +74,6 @@ void read_corpus(const options& o, const make_gatherer& make,
 // The jobs (-j), one per processor by default; the threads for n items.
 unsigned job_count(const options& o);
 unsigned worker_count(const options& o, std::size_t n);
-
-// Runs work(i) for i in [0, n) on `threads` threads (the calling one among
-// them).
-void parallel_for(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& work);
 
 // A file's bytes in memory, in a buffer kept for the next file.
 class file_text {

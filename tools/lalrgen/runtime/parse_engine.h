@@ -123,11 +123,10 @@
 // the traced instance's one step at a time: the observing instance takes
 // the fast path's steps (the direct code's, where the tables have it), and
 // where a step stands for more than one of the unfolded automaton it tells
-// them all.  A fused empty rule is told before
-// the rule it is fused into; after a shift or a goto into a state that is
-// not entered by the symbol shifted or reduced to, the unit reductions
-// folded into the step are told, from that symbol up, as the trace
-// retraces them.  Rules the hooks do not observe cost a look in a table,
+// them all.  A fused empty rule is told before the rule it is fused into;
+// after a shift or a goto into a state that is not entered by the symbol
+// shifted or reduced to, the unit reductions folded into the step are told,
+// from that symbol up, as the trace retraces them.  Rules the hooks do not observe cost a look in a table,
 // and a folded step whose chain of unit reductions holds none of them
 // costs that of its symbol.  Hooks that do not observe compile to the
 // engine without any of it.
