@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -182,74 +181,14 @@ void copy_in_kernel(off_t start)
     }
 }
 
-[[noreturn]] void not_quenda(const quenda::file_check& c)
-{
-    fprintf(stderr, "%s: error - %s: %s\n", progname, quendafile, c.problem.c_str());
-    exit(-1);
-}
-
-// Reads `want` bytes in all into `bytes`, in steps of at most one buffer,
-// or fewer when the input ends first.
-void read_up_to(FILE* in, std::string& bytes, std::int64_t want)
-{
-    while (static_cast<std::int64_t>(bytes.size()) < want) {
-        const auto left = static_cast<std::uint64_t>(want) - bytes.size();
-        const size_t step = left < sizeof buffer ? static_cast<size_t>(left) : sizeof buffer;
-        const size_t got = fread(buffer, 1, step, in);
-        if (got < step && ferror(in))
-            read_failed();
-        bytes.append(reinterpret_cast<const char*>(buffer), got);
-        if (got < step)
-            return;
-    }
-}
-
-// The header of an input that cannot tell its size (a pipe, a terminal):
-// judged by its block count first, then read in steps, so that no more is
-// held than the input delivered, and judged as a file of the bytes it gave.
-// The input is left at the first sample.
-std::string header_of_stream(FILE* in)
-{
-    std::string bytes;
-    read_up_to(in, bytes, static_cast<std::int64_t>(quenda::block_size));
-    const auto* fixed = reinterpret_cast<const unsigned char*>(bytes.data());
-    const bool whole = bytes.size() == quenda::block_size;
-    quenda::file_check c =
-        quenda::check_fixed_header(fixed, whole ? quenda::unknown_size : static_cast<std::int64_t>(bytes.size()));
-    if (!c.ok())
-        not_quenda(c);
-    read_up_to(in, bytes, c.header_bytes);
-    c = quenda::check_fixed_header(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                   static_cast<std::int64_t>(bytes.size()));
-    if (!c.ok())
-        not_quenda(c);
-    return bytes;
-}
-
-// Checks that the input can be a Quenda file and reads its header with the
-// reader of this host.  A regular file is judged by its size before the
-// reader runs; any other input is read up to the header's end first, and
-// the reader gets those bytes.
+// Reads the header with the reader of this host, which reports its own
+// failures.  It reads the dynamic part in steps as the input delivers it,
+// so a block count that the input cannot fill takes no memory beyond the
+// input's bytes, from a file or a pipe alike; the unbuffered stream takes
+// no byte behind the header from the descriptor.
 void read_header(FILE* in)
 {
-    struct stat st {};
-    if (fstat(in_fd, &st) != 0)
-        read_failed();
-    if (S_ISREG(st.st_mode)) {
-        const quenda::file_check c = quenda::check_quenda_file(in, st.st_size);
-        if (c.read_error)
-            read_failed();
-        if (!c.ok())
-            not_quenda(c);
-        header = read_header_of_this_host(in, &ort_text, &kan_text);
-    } else {
-        std::string bytes = header_of_stream(in);
-        FILE* mem = fmemopen(bytes.data(), bytes.size(), "r");
-        if (mem == nullptr)
-            read_failed();
-        header = read_header_of_this_host(mem, &ort_text, &kan_text);
-        fclose(mem);
-    }
+    header = read_header_of_this_host(in, &ort_text, &kan_text);
     if (header == nullptr) {
         fprintf(stderr, "%s: error - could not read quenda header from %s\n", progname, quendafile);
         exit(-1);

@@ -7,7 +7,6 @@
 #include "header.h"
 #include "info.h"
 
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,22 +20,6 @@ using Writer = int (*)(FILE*, Quenda_header_2*, const char*, const char*);
 void check(bool ok) {
     if (!ok) __builtin_trap();
 }
-
-// The block count at offset 24, read in the given byte order.
-std::int64_t block_count(const std::uint8_t* data, std::size_t size, bool big_endian) {
-    if (size < 28) return 0;
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int shift = 8 * (big_endian ? 3 - i : i);
-        v |= std::uint32_t{data[24 + i]} << shift;
-    }
-    return static_cast<std::int32_t>(v);
-}
-
-// A dynamic part larger than this only exercises the allocator: the input
-// can never fill it, so the reader ends in its read error (covered by the
-// unit tests) after asking for up to a terabyte.
-constexpr std::int64_t max_blocks = 1 << 15;
 
 FILE* open_input(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return std::tmpfile();
@@ -129,12 +112,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The _vms variant reads numbers in the host's order, _sun reversed.
-    constexpr bool big_host = std::endian::native == std::endian::big;
-    if (block_count(data, size, big_host) <= max_blocks)
-        exercise(data, size, read_header_vms, write_header_vms);
-    if (block_count(data, size, !big_host) <= max_blocks)
-        exercise(data, size, read_header_sun, write_header_sun);
-    if (block_count(data, size, big_host) <= max_blocks)
-        agree_with_check(data, size);
+    // Any block count: the readers take memory as the bytes arrive, never
+    // what the count claims.
+    exercise(data, size, read_header_vms, write_header_vms);
+    exercise(data, size, read_header_sun, write_header_sun);
+    agree_with_check(data, size);
     return 0;
 }

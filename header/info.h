@@ -37,8 +37,8 @@ constexpr bool plausible_rate(std::int64_t hz) {
 
 // Whether a file can be a Quenda file: long enough for the fixed header,
 // with at least one header block, and holding every block it announces.
-// Judged before a reader runs, so that no reader is asked to allocate what
-// the file cannot fill.
+// Judged before a reader runs, so that a program can say in plain words why
+// a file is no Quenda file, and read the header only of one that can be.
 struct file_check {
     std::int32_t anz_header = 0;     // as this host reads it; 0 without a fixed header
     std::int64_t header_bytes = 0;   // anz_header x 512

@@ -2,6 +2,10 @@
 #include "header.h"
 #include "layout.h"
 
+#if defined(__linux__)
+#include <sys/sysinfo.h>
+#endif
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -64,31 +68,82 @@ char* copy_text(const unsigned char* buf, std::size_t size, std::size_t pos, std
     return text;
 }
 
+// Note "A dynamic part the stream cannot fill": the block count comes from
+// the file and may claim far more than the file holds.  The part is read
+// into a buffer that grows with what the stream delivers (first step 64 KiB,
+// then twice as much, never beyond the part's size), so that such a count
+// costs no more memory than the bytes that are there, and a short stream
+// ends in the read error.  A part larger than the machine's memory (its RAM
+// and swap) is refused at once, as the kernel refuses one allocation of that
+// size: the outcome is the one a single zero-filled buffer of the part's
+// size would have, without ever asking for it.
+constexpr std::size_t first_step = std::size_t{64} << 10;
+
+// Whether one allocation of `size` bytes could be granted on this machine.
+bool fits_in_memory(std::size_t size)
+{
+#if defined(__linux__)
+    struct sysinfo si {};
+    if (::sysinfo(&si) == 0) {
+        const unsigned long long unit = si.mem_unit ? si.mem_unit : 1;
+        const unsigned long long total = (static_cast<unsigned long long>(si.totalram) + si.totalswap) * unit;
+        return size <= total;
+    }
+#endif
+    return size <= SIZE_MAX / 2;
+}
+
+// Reads `size` bytes of the dynamic part into a new zero-filled buffer
+// grown step by step (see the note above).  Returns the buffer, or null
+// after reporting why.
+unsigned char* read_part(FILE* f, std::size_t size, const char* name)
+{
+    std::size_t capacity = size < first_step ? size : first_step;
+    auto* buf = static_cast<unsigned char*>(std::calloc(capacity, 1));
+    if (buf == nullptr) {
+        report_no_space(name, "rest of header");
+        return nullptr;
+    }
+    std::size_t used = 0;
+    for (;;) {
+        used += std::fread(buf + used, 1, capacity - used, f);
+        if (used == size)
+            return buf;
+        if (used < capacity) {
+            std::fprintf(stderr, "%s: read error for dynamic part of header\n", name);
+            std::free(buf);
+            return nullptr;
+        }
+        const std::size_t grown = capacity > size / 2 ? size : capacity * 2;
+        auto* next = static_cast<unsigned char*>(std::calloc(grown, 1));
+        if (next == nullptr) {
+            report_no_space(name, "rest of header");
+            std::free(buf);
+            return nullptr;
+        }
+        std::memcpy(next, buf, used);
+        std::free(buf);
+        buf = next;
+        capacity = grown;
+    }
+}
+
 // Reads the dynamic part behind the fixed header `h` and hands out the two
 // texts.  Takes ownership of `h`: returns it, or releases it and returns null.
 Quenda_header_2* read_dynamic(FILE* f, Quenda_header_2* h, const char* name, char** ort,
                               char** kan) {
     const std::int64_t blocks = std::int64_t{h->anz_header} - 1;
-    if (blocks < 0 || static_cast<std::uint64_t>(blocks) > SIZE_MAX / block_size) {
+    if (blocks < 0 || static_cast<std::uint64_t>(blocks) > SIZE_MAX / block_size ||
+        !fits_in_memory(static_cast<std::size_t>(blocks) * block_size)) {
         report_no_space(name, "rest of header");
         std::free(h);
         return nullptr;
     }
     const std::size_t size = static_cast<std::size_t>(blocks) * block_size;
     unsigned char* buf = nullptr;
-    if (size > 0) {
-        buf = static_cast<unsigned char*>(std::calloc(size, 1));
-        if (buf == nullptr) {
-            report_no_space(name, "rest of header");
-            std::free(h);
-            return nullptr;
-        }
-        if (std::fread(buf, 1, size, f) != size) {
-            std::fprintf(stderr, "%s: read error for dynamic part of header\n", name);
-            std::free(buf);
-            std::free(h);
-            return nullptr;
-        }
+    if (size > 0 && (buf = read_part(f, size, name)) == nullptr) {
+        std::free(h);
+        return nullptr;
     }
 
     std::size_t end = 0;

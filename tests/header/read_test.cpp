@@ -2,6 +2,8 @@
 // version decision, and every failure.
 #include "fixtures.h"
 
+#include <sys/sysinfo.h>
+
 #include <climits>
 
 using namespace std::string_literals;
@@ -298,24 +300,72 @@ TEST_P(ReadFailure, BlockCountBelowOne) {
     }
 }
 
-TEST_P(ReadFailure, BlockCountSizedIn64Bits) {
-    // (anz_header - 1) * 512 is 2^32 + 512 here: in 32 bits it would wrap
-    // to one block, which the file holds.
+// A block count that claims more than the file holds: the reader asks for
+// memory as the bytes arrive, so the file's size bounds what it takes,
+// whatever the count says; it ends in the read error.
+TEST_P(ReadFailure, BlockCountBeyondTheFileTakesMemoryByTheFile)
+{
     const Variant& v = *GetParam();
-    const std::int32_t anz = (1 << 23) + 2;
-    Bytes file = fixed_for(v, anz, 2) + dynamic_part("a", "b");
-    alloc::fail_call(2);  // spare the machine the 4 GiB
-    Read r(v.read, file);
-    EXPECT_EQ(alloc::size(1), (std::size_t{1} << 32) + 512);
-    EXPECT_EQ(r.rec.get(), nullptr);
-    EXPECT_EQ(r.err, v.name("read_header") + ": cannot allocate space for rest of header\n" +
-                         no_memory_line(v.name("read_header")));
+    // 2^21 + 1 blocks: a part of 1 GiB.  (2^23 + 2 blocks): a part of
+    // 2^32 + 512 bytes, which 32-bit sizes would wrap to one block, which the
+    // file holds.
+    for (std::int32_t anz : {(1 << 21) + 1, (1 << 23) + 2}) {
+        for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
+            Read r(reader, fixed_for(v, anz, 2) + dynamic_part("a", "b") + std::string(70000, 'x'));
+            EXPECT_EQ(r.rec.get(), nullptr) << anz;
+            EXPECT_EQ(r.err, v.name(base) + ": read error for dynamic part of header\n") << anz;
+            EXPECT_EQ(r.texts.ort, nullptr);
+            std::size_t asked = 0;
+            for (int i = 1; i < alloc::calls(); ++i)
+                asked += alloc::size(i);
+            EXPECT_LT(asked, std::size_t{1} << 20) << anz << ": the file holds 70 KB";
+        }
+    }
+}
 
-    // The largest count asks for its full size, and the file cannot fill it.
-    alloc::fail_call(2);
-    Read r2(v.read2, fixed_for(v, INT32_MAX, 2) + dynamic_part("a", "b"));
-    EXPECT_EQ(alloc::size(1), (std::size_t{INT32_MAX} - 1) * 512);
-    EXPECT_EQ(r2.rec.get(), nullptr);
+// A part larger than the machine's memory cannot be one allocation: it is
+// refused as such, without asking for any of it.
+TEST_P(ReadFailure, BlockCountBeyondTheMachinesMemory)
+{
+    const Variant& v = *GetParam();
+    struct sysinfo si {};
+    ASSERT_EQ(sysinfo(&si), 0);
+    const double memory = (double(si.totalram) + double(si.totalswap)) * si.mem_unit;
+    if (memory >= double(INT32_MAX) * 512)
+        GTEST_SKIP() << "this machine has a terabyte of memory";
+    for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
+        Read r(reader, fixed_for(v, INT32_MAX, 2) + dynamic_part("a", "b"));
+        EXPECT_EQ(r.rec.get(), nullptr);
+        EXPECT_EQ(r.err, v.name(base) + ": cannot allocate space for rest of header\n" + no_memory_line(v.name(base)));
+        EXPECT_EQ(alloc::calls(), 1) << "only the record was allocated";
+    }
+}
+
+// A header longer than one step of the reading: the texts near its end come
+// through the growing buffer unchanged, and a failed step is a failed
+// allocation.
+TEST_P(ReadFailure, LongHeaderReadInSteps)
+{
+    const Variant& v = *GetParam();
+    const std::int32_t blocks = 400; // 204 288 bytes of dynamic part
+    const std::string lead(190000, 'z');
+    const Bytes file = fixed_for(v, blocks, 2) + dynamic_part(sample_ort, sample_kan, blocks, lead);
+    Read r(v.read, file);
+    ASSERT_NE(r.rec.get(), nullptr);
+    EXPECT_EQ(text(r.texts.ort), sample_ort);
+    EXPECT_EQ(text(r.texts.kan), sample_kan);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.position, blocks * 512L);
+    const int calls = alloc::calls(); // the record, the steps, the two texts
+    ASSERT_GT(calls, 4) << "read in more than one step";
+    for (int call = 2; call <= calls - 2; ++call) {
+        alloc::fail_call(call);
+        Read failed(v.read, file);
+        EXPECT_EQ(failed.rec.get(), nullptr) << call;
+        EXPECT_EQ(failed.err, v.name("read_header") + ": cannot allocate space for rest of header\n" +
+                                  no_memory_line(v.name("read_header")))
+            << call;
+    }
 }
 
 TEST_P(ReadFailure, AllocationFailures) {
