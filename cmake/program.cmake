@@ -3,7 +3,9 @@
 # Every program is built and installed this one way, from its own folder:
 # the executable, and unless it is a developer's tool (NOT_INSTALLED) the
 # program in bin/ and its manual page man/NAME.1 in section 1.  Every
-# program sees the package's version (version.h).
+# program sees the package's version (version.h).  The installed programs
+# are gathered in the target `programs` (qt_programs_target), which builds
+# them without the tests.
 function(qt_program name)
   cmake_parse_arguments(PROGRAM "NOT_INSTALLED" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${PROGRAM_SOURCES})
@@ -15,5 +17,13 @@ function(qt_program name)
     endif()
     install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    set_property(GLOBAL APPEND PROPERTY QT_PROGRAMS ${name})
   endif()
+endfunction()
+
+# The target `programs`: every program that qt_program installs.
+function(qt_programs_target)
+  get_property(programs GLOBAL PROPERTY QT_PROGRAMS)
+  add_custom_target(programs)
+  add_dependencies(programs ${programs})
 endfunction()
