@@ -113,6 +113,14 @@ std::string replace_file(const std::string& path, const source_text& as_read, st
         return errno == ENOENT ? changed_reason : reason(errno);
     if (!S_ISREG(st.st_mode))
         return not_regular_reason;
+    // As an editor asks: a writable folder lets the file be replaced, but
+    // only one's own rights to the file let it be changed.
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno == EACCES || errno == EPERM ? std::string("not writable") : reason(errno);
+    // A new file would take the place of one name only: the others would
+    // keep the old text without a word.
+    if (st.st_nlink > 1)
+        return "it has other names (hard links) that would keep the old text";
     // Held open for its mode and owner, and to compare it with the text at
     // the end; never waiting (O_NONBLOCK) should it have become a pipe
     // since.

@@ -1,10 +1,13 @@
-// Fixes written over a file: never over a path that is not a regular file
-// or a file that changed after it was read; a link followed and kept; and
-// no new file left beside the old one by a refusal or a failure.
+// Fixes written over a file: never over a path that is not a regular file,
+// a file its user may not write, a file with other names, or a file that
+// changed after it was read; a link followed and kept; and no new file
+// left beside the old one by a refusal or a failure.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,6 +199,93 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
     EXPECT_FALSE(src.load(dir.path().string(), true));
     EXPECT_FALSE(src.not_regular());
     EXPECT_EQ(src.error(), "Is a directory");
+}
+
+// A file with another name (a hard link) is left alone: a new file would
+// take the place of one name and leave the old text under the other.
+TEST(TrlCheckReplaceFile, FileWithOtherNamesIsNotReplaced)
+{
+    const temp_dir dir;
+    const std::string a = dir.write("a.trl", old_text);
+    const std::string b = (dir / "b.trl").string();
+    fs::create_hard_link(a, b);
+    EXPECT_EQ(load_and_replace(a, new_text), "it has other names (hard links) that would keep the old text");
+    EXPECT_EQ(read_file(a), old_text);
+    EXPECT_EQ(stat_of(a).st_ino, stat_of(b).st_ino);
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"a.trl", "b.trl"}));
+}
+
+// `body` run in a child process as the user nobody (65534, no groups), or
+// as the test's own user when it is not root; what it returned.
+std::string as_nobody(const std::function<std::string()>& body)
+{
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipe_fds[0]);
+        std::string out;
+        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                                ::setresuid(65534, 65534, 65534) != 0))
+            out = "cannot become nobody";
+        else
+            out = body();
+        const ssize_t written = ::write(pipe_fds[1], out.data(), out.size());
+        ::_exit(written == static_cast<ssize_t>(out.size()) ? 0 : 1);
+    }
+    ::close(pipe_fds[1]);
+    std::string out;
+    char piece[256];
+    for (ssize_t n; (n = ::read(pipe_fds[0], piece, sizeof piece)) > 0;)
+        out.append(piece, static_cast<std::size_t>(n));
+    ::close(pipe_fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return out;
+}
+
+// Whether a user may write a file is asked of the file, not of its folder:
+// in a folder anyone may write to, a file that is not the user's to write
+// is refused.
+TEST(TrlCheckReplaceFile, FileTheUserMayNotWriteIsNotReplaced)
+{
+    const temp_dir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directory(dir / "open");
+    fs::permissions(dir / "open", fs::perms(0777));
+    const bool root = ::getuid() == 0;
+    const uid_t user = root ? 65534 : ::getuid();
+    const gid_t group = root ? 65534 : ::getgid();
+    struct case_ {
+        const char* name;
+        bool users; // the user's file, or root's (only when root)
+        fs::perms mode;
+        bool written;
+    };
+    const std::vector<case_> cases = {
+        {"mine-444.trl", true, fs::perms(0444), false},
+        {"mine-644.trl", true, fs::perms(0644), true},
+        {"roots-644.trl", false, fs::perms(0644), false},
+        {"roots-666.trl", false, fs::perms(0666), true},
+    };
+    for (const case_& c : cases) {
+        if (!c.users && !root)
+            continue;
+        const std::string path = dir.write("open/" + std::string(c.name), old_text);
+        if (c.users) {
+            ASSERT_EQ(::chown(path.c_str(), user, group), 0);
+        }
+        fs::permissions(path, c.mode);
+        EXPECT_EQ(as_nobody([&] { return load_and_replace(path, new_text); }), c.written ? "" : "not writable")
+            << c.name;
+        EXPECT_EQ(read_file(path), c.written ? new_text : old_text) << c.name;
+    }
+    // Nothing but the files.
+    EXPECT_EQ(names_in(dir / "open").size(), root ? 4u : 2u);
+    if (!root)
+        GTEST_SKIP() << "root's files written as another user: only as root";
 }
 
 // The program: a pipe without a writer, a device and a link to standard
