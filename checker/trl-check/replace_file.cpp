@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,12 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace trl_check {
 
 namespace {
 
 const char* const changed_reason = "changed while it was fixed; run again";
+const char* const access_list = "system.posix_acl_access";
 
 std::string reason(int e)
 {
@@ -96,6 +99,54 @@ std::string unchanged(const std::string& target, int fd, const source_text& as_r
     return {};
 }
 
+// Gives the file open on `to` every extended attribute of the one open on
+// `from` (its access control list is one), and no access control list it
+// has not: a new file takes one from its folder's default.  An attribute
+// the file system does not take is no error.
+std::string copy_attributes(int from, int to)
+{
+    std::vector<char> names;
+    for (;;) {
+        const ssize_t n = ::flistxattr(from, nullptr, 0);
+        if (n < 0)
+            return errno == ENOTSUP ? std::string() : reason(errno);
+        names.resize(static_cast<std::size_t>(n));
+        const ssize_t got = n == 0 ? 0 : ::flistxattr(from, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE) // ERANGE: the list has grown since its size was asked
+            return reason(errno);
+    }
+    bool has_access_list = false;
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1) {
+        const char* const name = names.data() + at;
+        ssize_t size;
+        for (;;) {
+            size = ::fgetxattr(from, name, nullptr, 0);
+            if (size < 0)
+                break;
+            value.resize(static_cast<std::size_t>(size));
+            size = size == 0 ? 0 : ::fgetxattr(from, name, value.data(), value.size());
+            if (size >= 0 || errno != ERANGE)
+                break;
+        }
+        if (size < 0) {
+            if (errno == ENODATA)
+                continue; // removed since the list was taken
+            return reason(errno);
+        }
+        if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(size), 0) != 0 && errno != ENOTSUP)
+            return reason(errno);
+        has_access_list = has_access_list || std::strcmp(name, access_list) == 0;
+    }
+    if (!has_access_list && ::fremovexattr(to, access_list) != 0 && errno != ENODATA && errno != ENOTSUP)
+        return reason(errno);
+    return {};
+}
+
 } // namespace
 
 std::string replace_file(const std::string& path, const source_text& as_read, std::string_view bytes)
@@ -121,9 +172,9 @@ std::string replace_file(const std::string& path, const source_text& as_read, st
     // keep the old text without a word.
     if (st.st_nlink > 1)
         return "it has other names (hard links) that would keep the old text";
-    // Held open for its mode and owner, and to compare it with the text at
-    // the end; never waiting (O_NONBLOCK) should it have become a pipe
-    // since.
+    // Held open for its mode, owner and attributes, and to compare it with
+    // the text at the end; never waiting (O_NONBLOCK) should it have become
+    // a pipe since.
     const descriptor old{::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)};
     if (old.fd < 0 || ::fstat(old.fd, &st) != 0)
         return reason(errno);
@@ -146,11 +197,14 @@ std::string replace_file(const std::string& path, const source_text& as_read, st
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fchmod(fd, st.st_mode & 07777) != 0)
-        return reason(errno);
+    // The owner first, as a change of owner clears the set-user-ID and
+    // set-group-ID bits; the mode last, as an access control list sets the
+    // group's bits.
     if (::fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM)
         return reason(errno);
-    if (::fsync(fd) != 0)
+    if (std::string why = copy_attributes(old.fd, fd); !why.empty())
+        return why;
+    if (::fchmod(fd, st.st_mode & 07777) != 0 || ::fsync(fd) != 0)
         return reason(errno);
     fresh.file.fd = -1;
     if (::close(fd) != 0)

@@ -10,10 +10,11 @@
 namespace trl_check {
 
 // Writes `bytes` as the new content of the file at `path`, whose text
-// `as_read` holds: into a new file in the same folder, flushed to the disk
-// and given the old file's mode (and owner, where the system allows it),
-// which is then renamed over the old one.  A link is followed: the file it
-// names is replaced and the link stays.
+// `as_read` holds: into a new file in the same folder, given the old
+// file's owner (where the system allows it), extended attributes (its
+// access control list among them, where the file system takes them) and
+// whole mode, flushed to the disk and renamed over the old one.  A link is
+// followed: the file it names is replaced and the link stays.
 //
 // Refused, with nothing written: a path that is not a regular file
 // (not_regular_reason), a file the user may not write ("not writable",

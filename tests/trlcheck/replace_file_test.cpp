@@ -1,18 +1,25 @@
 // Fixes written over a file: never over a path that is not a regular file,
 // a file its user may not write, a file with other names, or a file that
-// changed after it was read; a link followed and kept; and no new file
-// left beside the old one by a refusal or a failure.
+// changed after it was read; the old file's owner, whole mode and extended
+// attributes kept; a link followed and kept; and no new file left beside
+// the old one by a refusal or a failure.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -286,6 +293,103 @@ TEST(TrlCheckReplaceFile, FileTheUserMayNotWriteIsNotReplaced)
     EXPECT_EQ(names_in(dir / "open").size(), root ? 4u : 2u);
     if (!root)
         GTEST_SKIP() << "root's files written as another user: only as root";
+}
+
+// The owner first, then the mode: a change of owner clears set-user-ID and
+// set-group-ID, which would be lost in the other order.
+TEST(TrlCheckReplaceFile, OwnerAndWholeModeAreKept)
+{
+    const temp_dir dir;
+    const bool root = ::getuid() == 0;
+    const std::string path = dir.write("a.trl", old_text);
+    const uid_t owner = root ? 1234 : ::getuid();
+    const gid_t group = root ? 5678 : ::getgid();
+    ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
+    for (const mode_t mode : {06754, 04600, 02640, 01644, 0400}) {
+        write_file(path, old_text); // a write by its owner would clear set-user-ID: written first
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        const ino_t old_inode = stat_of(path).st_ino;
+        EXPECT_EQ(load_and_replace(path, new_text), mode == 0400 && !root ? "not writable" : "");
+        if (mode == 0400 && !root)
+            continue;
+        const struct stat st = stat_of(path);
+        EXPECT_NE(st.st_ino, old_inode); // a new file in its place
+        EXPECT_EQ(st.st_mode, S_IFREG | mode) << std::oct << mode;
+        EXPECT_EQ(st.st_uid, owner);
+        EXPECT_EQ(st.st_gid, group);
+        EXPECT_EQ(read_file(path), new_text);
+    }
+}
+
+std::string attribute(const std::string& path, const char* name)
+{
+    std::string value(4096, '\0');
+    const ssize_t n = ::getxattr(path.c_str(), name, value.data(), value.size());
+    if (n < 0)
+        return errno == ENODATA ? "(none)" : "(error)";
+    value.resize(static_cast<std::size_t>(n));
+    return value;
+}
+
+// An access control list as the system keeps it in the attribute
+// system.posix_acl_access (or _default): a version, then each entry's tag,
+// rights and user or group.
+std::string access_list(std::initializer_list<std::array<std::uint32_t, 3>> entries)
+{
+    std::string bytes;
+    auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(2, 4);
+    for (const auto& [tag, rights, id] : entries) {
+        put(tag, 2);
+        put(rights, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+
+// Extended attributes and the access control list go over to the new file;
+// a list that the new file would take from its folder's default, which the
+// old file did not have, does not.
+TEST(TrlCheckReplaceFile, ExtendedAttributesAndAccessListAreKept)
+{
+    const temp_dir dir;
+    const std::string path = dir.write("a.trl", old_text);
+    if (::setxattr(path.c_str(), "user.speaker", "ABC", 3, 0) != 0) {
+        if (errno == ENOTSUP)
+            GTEST_SKIP() << "the temporary folder's file system takes no user attributes";
+        FAIL() << "setxattr: " << std::strerror(errno);
+    }
+    ASSERT_EQ(::setxattr(path.c_str(), "user.empty", "", 0, 0), 0);
+    const std::uint32_t none = 0xFFFFFFFF;
+    // Owner rw, user 65534 r, group r, mask r, others nothing: mode 0640.
+    const std::string list =
+        access_list({{0x01, 6, none}, {0x02, 4, 65534}, {0x04, 4, none}, {0x10, 4, none}, {0x20, 0, none}});
+    const bool lists = ::setxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0;
+    EXPECT_EQ(load_and_replace(path, new_text), "");
+    EXPECT_EQ(read_file(path), new_text);
+    EXPECT_EQ(attribute(path, "user.speaker"), "ABC");
+    EXPECT_EQ(attribute(path, "user.empty"), "");
+    if (!lists)
+        GTEST_SKIP() << "the temporary folder's file system takes no access control lists";
+    EXPECT_EQ(attribute(path, "system.posix_acl_access"), list);
+    EXPECT_EQ(stat_of(path).st_mode & 07777, 0640u);
+
+    // A folder whose default list gives user 65534 rw, and a file from
+    // before it without a list.
+    const std::string plain = dir.write("inherits/b.trl", old_text);
+    fs::permissions(plain, fs::perms(0644));
+    const std::string default_list =
+        access_list({{0x01, 7, none}, {0x02, 6, 65534}, {0x04, 5, none}, {0x10, 7, none}, {0x20, 5, none}});
+    ASSERT_EQ(
+        ::setxattr((dir / "inherits").c_str(), "system.posix_acl_default", default_list.data(), default_list.size(), 0),
+        0);
+    EXPECT_EQ(load_and_replace(plain, new_text), "");
+    EXPECT_EQ(read_file(plain), new_text);
+    EXPECT_EQ(attribute(plain, "system.posix_acl_access"), "(none)");
+    EXPECT_EQ(stat_of(plain).st_mode & 07777, 0644u);
 }
 
 // The program: a pipe without a writer, a device and a link to standard
