@@ -53,10 +53,11 @@ std::string unified_diff(std::string_view path, std::string_view before, std::st
         }
         // A hunk: from `context` lines before the first change to
         // `context` lines after the last change that is followed by no
-        // other within twice the context.
+        // other with at most twice the context of unchanged lines between
+        // (whose contexts would meet), as diff -u cuts them.
         const std::size_t from = i >= context ? i - context : 0;
         std::size_t last = i;
-        for (std::size_t j = i; j < n && j <= last + 2 * context; ++j)
+        for (std::size_t j = i; j < n && j <= last + 2 * context + 1; ++j)
             if (changed(j))
                 last = j;
         const std::size_t to = std::min(n, last + 1 + context);

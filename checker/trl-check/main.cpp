@@ -125,6 +125,18 @@ void count(result& r, const std::vector<diagnostic>& diagnostics)
     }
 }
 
+// A file whose fixes are not written, and why: on standard error, or a
+// record of the JSON report.
+void not_written(result& r, std::string_view path, const std::string& why, bool json_problems)
+{
+    r.not_written = true;
+    const std::string message = "the fixes could not be written, the file is as it was: " + why;
+    if (json_problems)
+        format_path_json(r.out, path_problem::unreadable, path, message);
+    else
+        format_path_human(r.err, path, message);
+}
+
 result check_one(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
 {
     result r;
@@ -134,8 +146,16 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
     // standard error otherwise.
     const bool json_problems = json && !o.quiet && !o.diff && !o.files_with_errors;
     std::string problem = in.error;
-    if (in.usable() && !src.load(in.path))
+    // Fixes are written into regular files only: a pipe, a device or a
+    // link to standard input is refused before it is read.
+    const bool rewritten = o.fix && !o.diff && in.path != "-";
+    if (in.usable() && !src.load(in.path, rewritten)) {
+        if (src.not_regular()) {
+            not_written(r, path, src.error(), json_problems);
+            return r;
+        }
         problem = src.error();
+    }
     if (!problem.empty()) {
         const path_problem kind =
             in.what == input_file::kind::empty_folder ? path_problem::empty_folder : path_problem::unreadable;
@@ -167,16 +187,10 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
             r.has_fixed_text = true;
             r.fixed = changed;
         } else if (changed) {
-            if (const std::string why = replace_file(in.path, f.text); !why.empty()) {
-                r.not_written = true;
-                const std::string message = "the fixes could not be written, the file is as it was: " + why;
-                if (json_problems)
-                    format_path_json(r.out, path_problem::unreadable, path, message);
-                else
-                    format_path_human(r.err, path, message);
-            } else {
+            if (const std::string why = replace_file(in.path, src, f.text); !why.empty())
+                not_written(r, path, why, json_problems);
+            else
                 r.fixed = true;
-            }
         }
         if (!r.not_written) {
             r.fixes = f.applied;

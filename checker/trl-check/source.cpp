@@ -81,12 +81,30 @@ void source_text::reserve(std::size_t size, std::size_t used)
     capacity_ = bytes;
 }
 
-bool source_text::load(const std::string& path)
+bool source_text::load(const std::string& path, bool regular_only)
 {
     release();
     error_.clear();
+    not_regular_ = false;
+    identity_ = {};
     const bool standard_input = path == "-";
-    const descriptor file{standard_input ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    auto refuse = [&] {
+        not_regular_ = true;
+        error_ = not_regular_reason;
+        return false;
+    };
+    if (regular_only) {
+        // Looked at before it is opened: the open of a pipe waits for a
+        // writer, and that of a device may do something.  A path that
+        // cannot be looked at is left to the open, which says why.
+        if (standard_input)
+            return refuse();
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return refuse();
+    }
+    const int flags = O_RDONLY | O_CLOEXEC | (regular_only ? O_NONBLOCK | O_NOCTTY : 0);
+    const descriptor file{standard_input ? -1 : ::open(path.c_str(), flags)};
     const int fd = standard_input ? 0 : file.fd;
     if (fd < 0) {
         error_ = describe_errno(errno);
@@ -102,7 +120,17 @@ bool source_text::load(const std::string& path)
         return false;
     }
     const bool regular = S_ISREG(st.st_mode);
-    return read_all(fd, regular ? static_cast<std::size_t>(st.st_size) : 0, regular);
+    if (regular_only && !regular)
+        return refuse(); // another file in the path's place since it was looked at
+    if (!read_all(fd, regular ? static_cast<std::size_t>(st.st_size) : 0, regular))
+        return false;
+    // The file as it is after the read, which has read it to its end.
+    if (::fstat(fd, &st) != 0) {
+        error_ = describe_errno(errno);
+        return false;
+    }
+    identity_ = {regular, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return true;
 }
 
 // Reads to the end of the input, making room for `expected` bytes and one

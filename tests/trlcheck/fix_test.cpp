@@ -396,7 +396,11 @@ TEST(TrlCheckFixProgram, UnwritableFilesAreLeftAsTheyWere)
     std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
     std::filesystem::permissions(dir / "folder", std::filesystem::perms(0555));
     std::filesystem::permissions(a, std::filesystem::perms(0644));
-    // root may write anywhere: the program runs as nobody then.
+    // root may write anywhere: the program runs as nobody then, whose file
+    // it is (only the folder is not nobody's to write).
+    if (getuid() == 0) {
+        ASSERT_EQ(chown(a.c_str(), 65534, 65534), 0);
+    }
     const std::string as = getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
     test_support::run_result r = test_support::run_shell(as + test_support::shell_line({TRL_CHECK_PATH, "--fix", a}));
     if (r.status == 127 && !test_support::under_ci())
