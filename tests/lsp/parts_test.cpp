@@ -3,11 +3,13 @@
 // end first, and Markdown made of the checker's explanations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "catalogue.h"
+#include "check.h"
 #include "lsp/document.h"
 #include "lsp/features.h"
 #include "lsp/on_disk.h"
@@ -88,6 +90,56 @@ TEST(LspParts, WhatTheEditorHidesOfAFile)
     };
     for (const hide_case& c : cases)
         EXPECT_EQ(hidden_in(c.file, c.text), c.hides) << c.name;
+}
+
+// What is said of what the editor hides: the command line's diagnostic of
+// the first bytes concerned, and nothing where the command line reports no
+// error at them (letters in a comment, which the check takes as they are).
+TEST(LspParts, WhatIsSaidOfAFileIsTheCommandLines)
+{
+    const std::string turn = "g012abc3_001_ABC_000000: ja .\n\n";
+    const std::string comment = "; sch\xF6n\n";
+    const std::string letters = "g012abc3_001_ABC_000000: sch\xF6n .\r\n\r\n";
+    const std::string crlf_turn = "g012abc3_001_ABC_000000: ja .\r\n\r\n";
+    struct note_case {
+        const char* name;
+        std::string file;
+        std::string text;
+        std::vector<std::pair<hidden, std::size_t>> notes; // what, and the offset of the command line's diagnostic
+    };
+    const note_case cases[] = {
+        {"a byte order mark", "\xEF\xBB\xBF" + turn, turn, {{hidden::byte_order_mark, 0}}},
+        {"CR LF and Latin-1",
+         letters,
+         "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n",
+         {{hidden::crlf, letters.find('\r')}, {hidden::latin1, letters.find('\xF6')}}},
+        {"Latin-1 in a comment", comment + turn, text::latin1_to_utf8(comment) + turn, {}},
+        // The first CR, in the comment, is no error; the turn's is.
+        {"CR LF first in a comment", "; a\r\n" + crlf_turn, "; a\n" + turn, {{hidden::crlf, 5 + crlf_turn.find('\r')}}},
+    };
+    trl_check::checker ck;
+    for (const note_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const file_bytes file{c.file, hidden_in(c.file, c.text)};
+        ASSERT_FALSE(file.hides.empty());
+        trl_check::check_options every;
+        every.max_errors = 0;
+        const trl_check::file_report report = ck.check(c.file, every);
+        const std::vector<file_note> notes = file_notes(file, ck);
+        ASSERT_EQ(notes.size(), c.notes.size());
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            EXPECT_EQ(notes[i].what, c.notes[i].first);
+            const auto said = std::find_if(report.diagnostics.begin(), report.diagnostics.end(),
+                                           [&](const auto& d) { return d.span_begin == c.notes[i].second; });
+            ASSERT_NE(said, report.diagnostics.end());
+            EXPECT_EQ(notes[i].said.message, said->message);
+            EXPECT_EQ(notes[i].said.hints, said->hints);
+            EXPECT_EQ(notes[i].said.kind, said->kind);
+            EXPECT_EQ(notes[i].said.velmar_line, said->velmar_line);
+            EXPECT_FALSE(notes[i].advice.empty());
+            EXPECT_EQ(notes[i].settings.is_null(), notes[i].what == hidden::latin1);
+        }
+    }
 }
 
 // The line of a byte offset and its code units since the line's start, by

@@ -52,18 +52,15 @@ json said_json(const snapshot& doc, const json& range, const diagnostic& d, std:
     std::string message = message_of(d);
     if (!advice.empty())
         (message += "\nhint: ") += advice;
-    json out = {{"range", range},
-                {"severity", entry.warning ? severity_warning : severity_error},
-                {"code", entry.id},
-                {"source", "trl-check"},
-                {"message", std::move(message)}};
-    if (d.velmar_line >= 0) {
-        const std::string velmar = std::string("velmar: ") + (entry.warning ? "parser stack overflow" : "parse error") +
-                                   " in line " + std::to_string(d.velmar_line);
-        out["relatedInformation"] =
-            json::array({{{"location", {{"uri", doc.uri}, {"range", range}}}, {"message", velmar}}});
-    }
-    return out;
+    const std::string velmar = std::string("velmar: ") + (entry.warning ? "parser stack overflow" : "parse error") +
+                               " in line " + std::to_string(d.velmar_line);
+    return {{"range", range},
+            {"severity", entry.warning ? severity_warning : severity_error},
+            {"code", entry.id},
+            {"source", "trl-check"},
+            {"message", std::move(message)},
+            {"relatedInformation",
+             json::array({{{"location", {{"uri", doc.uri}, {"range", range}}}, {"message", velmar}}})}};
 }
 
 json diagnostic_json(const snapshot& doc, position_map& map, const diagnostic& d)

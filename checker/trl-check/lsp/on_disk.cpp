@@ -6,7 +6,6 @@
 
 #include "text.h"
 #include "umlauts.h"
-#include "wording.h"
 
 namespace trl_check::lsp {
 
@@ -73,23 +72,6 @@ json settings_of(hidden h)
         break;
     }
     return nullptr;
-}
-
-// Where the bytes of a hidden thing begin in the file.
-std::size_t first_offset(hidden h, std::string_view bytes)
-{
-    switch (h) {
-    case hidden::byte_order_mark:
-    case hidden::utf16:
-        return 0;
-    case hidden::crlf:
-        return bytes.find("\r\n");
-    case hidden::latin1:
-        break;
-    }
-    return static_cast<std::size_t>(
-        std::find_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
-        bytes.begin());
 }
 
 // Whether the command line's diagnostic `d` is about a hidden thing.
@@ -207,19 +189,11 @@ std::vector<file_note> file_notes(const file_bytes& file, checker& ck)
     for (const hidden h : file.hides) {
         const auto said = std::find_if(report.diagnostics.begin(), report.diagnostics.end(),
                                        [&](const diagnostic& d) { return concerns(h, file.bytes, d); });
-        file_note note{h, {}, words_of(h).advice, words_of(h).fix_title, settings_of(h)};
-        if (said != report.diagnostics.end()) {
-            note.said = *said;
-        } else {
-            // The check passed over these bytes after an error before them:
-            // said in the command line's words as far as they go.
-            const std::size_t at = std::min(first_offset(h, file.bytes), file.bytes.size());
-            note.said.kind = h == hidden::crlf ? code::control_character : code::non_ascii_byte;
-            note.said.message = std::string(info(note.said.kind).title) + ": found " +
-                                found_words(std::string_view(file.bytes).substr(at, at < file.bytes.size()));
-            note.said.velmar_line = -1;
-        }
-        out.push_back(std::move(note));
+        // Bytes that the command line reports no error at (in a comment, or
+        // passed over after an error before them in their turn) get no note:
+        // a note says the command line's error.
+        if (said != report.diagnostics.end())
+            out.push_back({h, *said, words_of(h).advice, words_of(h).fix_title, settings_of(h)});
     }
     return out;
 }

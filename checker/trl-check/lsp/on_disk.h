@@ -56,9 +56,8 @@ std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::str
 // One thing the editor hides, said as the command line says it.
 struct file_note {
     hidden what;
-    // The command line's diagnostic of the first bytes concerned (its code,
-    // message, hints and velmar's line, which is -1 when the check of the
-    // file named no such bytes and the message was made here).
+    // The command line's diagnostic of the first bytes concerned: its code,
+    // message, hints and velmar's line.
     diagnostic said;
     // What to set in the editor so that it writes the file right.
     std::string_view advice;
@@ -70,7 +69,8 @@ struct file_note {
     json settings;
 };
 
-// The notes of a file read by read_file_bytes, in the order of `hides`.
+// The notes of a file read by read_file_bytes, in the order of `hides`: one
+// for each thing hidden whose bytes the command line reports an error at.
 std::vector<file_note> file_notes(const file_bytes& file, checker& ck);
 
 } // namespace trl_check::lsp
