@@ -611,10 +611,12 @@ TEST(LspProtocol, WhatTheEditorHidesOfAFileIsSaidOnTheFirstLine)
                                  {"capabilities", {{"general", {{"positionEncodings", {"utf-8"}}}}}},
                                  {"initializationOptions", options}});
         s.notify("initialized", json::object());
-        std::vector<int> first_line, second_line;
+        std::vector<int> first_line, second_line, hovers;
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             const std::string path = dir.write("a b/\xC3\xB6 " + std::to_string(i) + ".trl", cases[i].file);
             s.open(file_uri(path), cases[i].text);
+            hovers.push_back(s.request("textDocument/hover",
+                                       doc_params(file_uri(path), {{"position", {{"line", 0}, {"character", 0}}}})));
             for (auto* ids : {&first_line, &second_line}) {
                 const json at = {{"line", ids == &first_line ? 0 : 1}, {"character", 0}};
                 ids->push_back(s.request("textDocument/codeAction",
@@ -659,6 +661,14 @@ TEST(LspProtocol, WhatTheEditorHidesOfAFileIsSaidOnTheFirstLine)
                 EXPECT_NE(message.find(setting), std::string::npos) << message;
                 EXPECT_EQ(note["relatedInformation"][0]["message"],
                           "velmar: parse error in line " + std::to_string((*said)["velmar_line"].get<int>()));
+            }
+            // Hover at the start explains each code said there, once.
+            const json hover = r.response(hovers[i])["result"];
+            for (const std::string& code : c.codes) {
+                const std::string heading = "### " + code + " (error)";
+                const std::string value = hover.is_null() ? "" : hover["contents"]["value"].get<std::string>();
+                EXPECT_NE(value.find(heading), std::string::npos) << hover;
+                EXPECT_EQ(value.find(heading), value.rfind(heading)) << hover;
             }
             json rest = json::array();
             for (std::size_t n = c.codes.size(); n < got.size(); ++n)
