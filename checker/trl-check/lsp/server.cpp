@@ -234,7 +234,7 @@ void server::publish(const snapshot& doc, const check_result& result, double ms)
     const file_report& report = result.report;
     std::string hidden;
     if (!result.file_notes.empty())
-        hidden = ", " + std::to_string(result.file_notes.size()) + " about its file (hidden by the editor)";
+        hidden = ", " + std::to_string(result.file_notes.size()) + " in its file that the editor hides";
     log(doc.uri + " version " + std::to_string(doc.version) + ": " + std::to_string(report.errors) + " errors, " +
         std::to_string(report.warnings) + " warnings" + hidden + " (checked in " +
         std::to_string(static_cast<long>(ms + 0.5)) + " ms)");
