@@ -1,10 +1,16 @@
-// A real client: headless Neovim with editors/nvim/trl-check.lua opens
-// examples/errors.trl, waits for the diagnostics, adds the missing blank
-// of the T009 diagnostic and waits for it to go, then asks for the code
-// actions at the T005 diagnostic (a UTF-8 umlaut), applies its quick fix
-// and waits for that to go (tests/lsp/nvim_errors.lua takes the steps and
-// writes what it saw).  Each list must be what trl-check --format=json says
-// of the text at that point, ranges included.
+// A real client: headless Neovim with editors/nvim/trl-check.lua, driven by
+// a script of tests/lsp that takes its steps and writes what it saw
+// (nvim_support.lua has what the scripts share).
+//
+// nvim_errors.lua opens examples/errors.trl, waits for the diagnostics,
+// adds the missing blank of the T009 diagnostic and waits for it to go,
+// then asks for the code actions at the T005 diagnostic (a UTF-8 umlaut),
+// applies its quick fix and waits for that to go.  Each list must be what
+// trl-check --format=json says of the text at that point, ranges included.
+//
+// nvim_hidden.lua opens a file with a byte order mark and one with CR LF
+// line ends, which Neovim reads without showing either, and applies the
+// quick fix of the server's diagnostic on line 1.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -51,34 +57,55 @@ json cli_diagnostics(const std::string& path)
     return out;
 }
 
-TEST(LspNeovim, DiagnosticsAppearAndGoInNeovim)
+// Runs `script` in a headless Neovim with the configuration, in `dir`, with
+// the environment words given besides those of the harness, and returns
+// what the script wrote; skips the test without Neovim (fails under CI).
+json run_neovim(const test_support::temp_dir& dir, const char* script, std::vector<std::string> env)
 {
     const std::string nvim = "/usr/bin/nvim";
     if (!fs::exists(nvim)) {
         if (test_support::under_ci())
-            FAIL() << "no " << nvim << " (CI=true: it must be there)";
-        GTEST_SKIP() << "no " << nvim;
+            ADD_FAILURE() << "no " << nvim << " (CI=true: it must be there)";
+        return nullptr;
     }
-    test_support::temp_dir dir;
-    const std::string file =
-        dir.write("errors.trl", test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / "errors.trl"));
     const std::string out = (dir / "out.json").string();
     test_support::run_options o;
     o.cwd = dir.path();
     o.timeout_seconds = 90;
     o.env = {"TRL_CHECK=" TRL_CHECK_PATH,
-             "TRL_FILE=" + file,
              "TRL_OUT=" + out,
              "XDG_CONFIG_HOME=" + dir.path().string(),
              "XDG_DATA_HOME=" + dir.path().string(),
              "XDG_STATE_HOME=" + dir.path().string(),
              "XDG_CACHE_HOME=" + dir.path().string()};
+    o.env.insert(o.env.end(), env.begin(), env.end());
+    // A user's 'fileencodings' without latin1: the configuration reads a
+    // *.trl file as the checker does all the same.
     const test_support::run_result r =
-        test_support::run(nvim, {"--headless", "--clean", "-u", TRL_NVIM_CONFIG, "-c", "luafile " TRL_NVIM_SCRIPT}, o);
-    ASSERT_FALSE(r.timed_out) << r.err;
+        test_support::run(nvim,
+                          {"--headless", "--clean", "--cmd", "set fileencodings=utf-8", "-u", TRL_NVIM_CONFIG, "-c",
+                           std::string("luafile ") + script},
+                          o);
+    EXPECT_FALSE(r.timed_out) << r.err;
+    if (!fs::exists(out)) {
+        ADD_FAILURE() << "the script wrote nothing: " << r.err;
+        return json::object();
+    }
     const json seen = json::parse(test_support::read_file(out));
-    ASSERT_FALSE(seen.contains("error")) << seen["error"];
+    EXPECT_FALSE(seen.contains("error")) << seen["error"];
     EXPECT_EQ(r.status, 0) << r.err;
+    return seen;
+}
+
+TEST(LspNeovim, DiagnosticsAppearAndGoInNeovim)
+{
+    test_support::temp_dir dir;
+    const std::string file =
+        dir.write("errors.trl", test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / "errors.trl"));
+    const json seen = run_neovim(dir, TRL_NVIM_SCRIPTS "/nvim_errors.lua", {"TRL_FILE=" + file});
+    if (seen.is_null())
+        GTEST_SKIP() << "no Neovim";
+    ASSERT_FALSE(seen.contains("error"));
 
     const json opened = cli_diagnostics(fs::path(TRL_CHECK_EXAMPLES) / "errors.trl");
     ASSERT_EQ(opened.size(), 4u);
@@ -104,6 +131,79 @@ TEST(LspNeovim, DiagnosticsAppearAndGoInNeovim)
     const json after_fix = cli_diagnostics(dir.write("umlaut.trl", fixed));
     EXPECT_EQ(after_fix.size(), after.size() - 1);
     EXPECT_EQ(seen["steps"]["fix_applied"], after_fix);
+}
+
+// A file with a byte order mark, one with CR LF line ends and a Latin-1
+// one: Neovim opens each without showing their bytes (the configuration has
+// set the buffer to be written without the mark and the CRs, which does not
+// count as a change), the server says on line 1 what the command line says
+// of those bytes, and its quick fix mends the file, after which nothing is
+// left to say.
+TEST(LspNeovim, WhatTheBufferDoesNotShowIsSaidOnLineOne)
+{
+    const std::string turns = "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so .\n\n";
+    std::string crlf;
+    for (const char c : turns)
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    const std::string latin1 = "g012abc3_001_ABC_000000: sch\xF6n .\n\ng012abc3_002_ABC_000000: so .\n\n";
+    test_support::temp_dir dir;
+    // The file's bytes, the buffer's 'fileencoding' when opened, the code of
+    // the diagnostic on line 1 (the command line's first diagnostic of that
+    // code says the same), the diagnostics when opened, what the fix's
+    // title names, the file after it.
+    struct hidden_case {
+        std::string name;
+        std::string bytes;
+        std::string fileencoding;
+        std::string code;
+        std::size_t diagnostics;
+        std::string fix;
+        std::string after;
+    };
+    const hidden_case cases[] = {
+        {"bom.trl", "\xEF\xBB\xBF" + turns, "utf-8", "T005", 1, "byte order mark", turns},
+        {"crlf.trl", crlf, "utf-8", "T006", 1, "LF", turns},
+        // The buffer also has the letter's own diagnostic, in UTF-8.
+        {"latin1.trl", latin1, "latin1", "T005", 2, "conventions",
+         "g012abc3_001_ABC_000000: sch\"on .\n\ng012abc3_002_ABC_000000: so .\n\n"},
+    };
+    std::string files;
+    for (const hidden_case& c : cases)
+        files.append(files.empty() ? "" : "\n").append(dir.write("a b/" + c.name, c.bytes));
+    const json seen = run_neovim(dir, TRL_NVIM_SCRIPTS "/nvim_hidden.lua", {"TRL_FILES=" + files});
+    if (seen.is_null())
+        GTEST_SKIP() << "no Neovim";
+    ASSERT_EQ(seen["files"].size(), std::size(cases)) << seen;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const hidden_case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const json& file = seen["files"][i];
+        EXPECT_EQ(
+            file["options"],
+            (json{{"bomb", false}, {"fileformat", "unix"}, {"fileencoding", c.fileencoding}, {"modified", false}}));
+        // Opened: at the start of line 1, the command line's message for the
+        // file's bytes.
+        const json& opened = file["opened"];
+        ASSERT_EQ(opened.size(), c.diagnostics) << opened;
+        EXPECT_EQ(opened[0]["code"], c.code);
+        EXPECT_EQ(opened[0]["line"], 1);
+        EXPECT_EQ(opened[0]["column"], 1);
+        json said;
+        const fs::path original = dir.write("original/" + c.name, c.bytes);
+        for (const json& d : test_support::parse_json_lines(
+                 test_support::run(TRL_CHECK_PATH, {"--format=json", original.string()}).out))
+            if (d["type"] == "diagnostic" && d["code"] == c.code && said.is_null())
+                said = d;
+        ASSERT_FALSE(said.is_null());
+        EXPECT_TRUE(opened[0]["message"].get<std::string>().starts_with(said["message"].get<std::string>() + "\n"))
+            << opened[0]["message"];
+        EXPECT_NE(file["fix"].get<std::string>().find(c.fix), std::string::npos) << file["fix"];
+        // Fixed: the file written as the conventions want it, the buffer
+        // saved, and nothing left to say.
+        EXPECT_EQ(file["fixed"], json::array());
+        EXPECT_EQ(file["modified_after"], false);
+        EXPECT_EQ(test_support::read_file(dir / ("a b/" + c.name)), c.after);
+    }
 }
 
 } // namespace

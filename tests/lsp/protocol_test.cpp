@@ -2,14 +2,16 @@
 // against the command line and against the checker on texts edited here,
 // positions in both encodings, the requests, and bad input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <tuple>
 #include <random>
+#include <tuple>
 #include <sstream>
 
 #include "acceptance.h"
@@ -397,6 +399,39 @@ TEST(LspProtocol, Requests)
     EXPECT_EQ(capabilities["codeActionProvider"]["codeActionKinds"], (json{"quickfix", "source.fixAll.trl-check"}));
 }
 
+// Hover at the first and just past the last byte of a tag and of a
+// diagnostic's text: a span's end is exclusive, so just past it the span
+// says nothing (here nothing else does either).
+TEST(LspProtocol, HoverEndsWhereTheSpanEnds)
+{
+    const std::string text = "g012abc3_001_ABC_000000: <Husten> so.\n\n";
+    const std::size_t tag = text.find("<Husten>");
+    const std::size_t dot = text.find('.');
+    // Offset, and what the answer begins with (empty: none).
+    const std::vector<std::pair<std::size_t, std::string>> hovers = {
+        {tag, "### `<Husten>`"}, {tag + 7, "### `<Husten>`"}, {tag + 8, ""}, {dot, "### T009"}, {dot + 1, ""},
+    };
+    const std::string uri = uri_of("ends.trl");
+    script s;
+    s.initialize(true);
+    s.open(uri, text);
+    std::vector<int> ids;
+    for (const auto& [offset, _] : hovers)
+        ids.push_back(s.request("textDocument/hover",
+                                doc_params(uri, {{"position", position_at(text, text.substr(offset), 0)}})));
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    for (std::size_t i = 0; i < hovers.size(); ++i) {
+        SCOPED_TRACE(hovers[i].first);
+        const json answer = r.response(ids[i])["result"];
+        ASSERT_EQ(answer.is_null(), hovers[i].second.empty()) << answer;
+        if (!answer.is_null()) {
+            EXPECT_TRUE(answer["contents"]["value"].get<std::string>().starts_with(hovers[i].second)) << answer;
+        }
+    }
+}
+
 // The edits of a WorkspaceEdit for one document applied to its text
 // (positions in UTF-8 code units: bytes).
 std::string applied(std::string text, const json& edits)
@@ -439,10 +474,10 @@ TEST(LspProtocol, CodeActionsAreTheCheckersFixes)
     const json everything = {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 9}, {"character", 0}}}};
     const int all = s.request("textDocument/codeAction",
                               doc_params(uri, {{"range", everything}, {"context", {{"diagnostics", json::array()}}}}));
-    const int only_fix_all = s.request(
-        "textDocument/codeAction",
-        doc_params(uri, {{"range", everything},
-                         {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}));
+    const int only_fix_all =
+        s.request("textDocument/codeAction",
+                  doc_params(uri, {{"range", everything},
+                                   {"context", {{"diagnostics", json::array()}, {"only", {"source.fixAll"}}}}}));
     s.finish();
     const session r = run_server(s);
     ASSERT_EQ(r.run.status, 0) << r.run.err;
@@ -470,6 +505,282 @@ TEST(LspProtocol, CodeActionsAreTheCheckersFixes)
     written = replaced(replaced(replaced(written, "\xC3\xBC", "\"u"), "\xC3\x9F", "\"s"), "\xC3\x84", "\"A");
     EXPECT_EQ(applied(text, fix_all["edit"]["changes"][uri]), written + "\n\n");
     EXPECT_EQ(r.response(only_fix_all)["result"], json::array({fix_all}));
+}
+
+// The file: URI of a path, every byte but letters, digits and "/-._~"
+// percent-escaped (a blank, a non-ASCII letter).
+std::string file_uri(const fs::path& path)
+{
+    std::string uri = "file://";
+    for (const char c : path.string()) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
+            std::string_view("/-._~").find(c) != std::string_view::npos) {
+            uri += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", b);
+            uri += escaped;
+        }
+    }
+    return uri;
+}
+
+// The command line's diagnostics of a file, as JSON objects.
+std::vector<json> cli_diagnostics(const fs::path& path)
+{
+    std::vector<json> out;
+    for (const json& d : test_support::parse_json_lines(test_support::run(TRL_CHECK_PATH, {"--format=json", path}).out))
+        if (d["type"] == "diagnostic")
+            out.push_back(d);
+    return out;
+}
+
+// A message and its hints as the server writes them.
+std::string with_hints(const json& d)
+{
+    std::string m = d["message"];
+    for (const json& h : d["hints"])
+        m += "\nhint: " + h.get<std::string>();
+    return m;
+}
+
+const std::string a_turn = "g012abc3_001_ABC_000000: ja .\n\n";
+
+// Whether a code action mends what the editor hides of a file: its
+// diagnostic stands at the start of the text, and has no width.
+bool is_note(const json& action)
+{
+    const json start = {{"line", 0}, {"character", 0}};
+    return action.contains("diagnostics") &&
+           action["diagnostics"][0]["range"] == json{{"start", start}, {"end", start}};
+}
+const std::string a_bom = "\xEF\xBB\xBF";
+
+std::string crlf_of(std::string_view s)
+{
+    std::string out;
+    for (const char c : s)
+        out += c == '\n' ? "\r\n" : std::string(1, c);
+    return out;
+}
+
+// Files whose bytes the editor's text does not show: each opened as a file:
+// URI with a blank and a non-ASCII letter in its path, with the editor's
+// text of it.  What the editor hides comes first, at the start of the first
+// line, each with the command line's code, message and hints for those
+// bytes and a hint naming the setting; the text's own diagnostics follow.
+// Its quick fix on the first line is the client's command with the
+// settings (for a client that runs it), or the edit of the letters.
+TEST(LspProtocol, WhatTheEditorHidesOfAFileIsSaidOnTheFirstLine)
+{
+    const std::string latin1 = "g012abc3_001_ABC_000000: sch\xF6n , gr\xFC\xDF .\n\n";
+    const std::string converted = text::latin1_to_utf8(latin1);
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : a_turn)
+        (utf16 += c) += '\0';
+    struct hidden_case {
+        const char* name;
+        std::string file;
+        std::string text;               // the editor's
+        std::vector<std::string> codes; // of what it hides, in order
+        std::vector<std::string> which; // the command line's diagnostic of each: "start", "CR", "byte"
+        std::vector<json> settings;     // of each quick fix; null: an edit
+    };
+    const hidden_case cases[] = {
+        {"byte order mark", a_bom + a_turn, a_turn, {"T005"}, {"start"}, {{{"bomb", false}}}},
+        {"CR LF", crlf_of(a_turn), a_turn, {"T006"}, {"CR"}, {{{"fileformat", "unix"}}}},
+        {"both",
+         a_bom + crlf_of(a_turn + "g012abc3_002_ABC_000000: ja & so .\n\n"),
+         a_turn + "g012abc3_002_ABC_000000: ja & so .\n\n",
+         {"T005", "T006"},
+         {"start", "CR"},
+         {{{"bomb", false}}, {{"fileformat", "unix"}}}},
+        {"UTF-16", utf16, a_turn, {"T005"}, {"start"}, {{{"bomb", false}, {"fileencoding", "utf-8"}}}},
+        {"Latin-1", latin1, converted, {"T005"}, {"byte"}, {nullptr}},
+        {"all shown", a_bom + crlf_of(latin1), a_bom + crlf_of(latin1), {}, {}, {}},
+    };
+    test_support::temp_dir dir;
+    for (const bool client_runs_command : {true, false}) {
+        SCOPED_TRACE(client_runs_command ? "the client runs the command" : "a client without the command");
+        script s;
+        json options = json::object();
+        if (client_runs_command)
+            options["clientCommands"] = {"other.command", "trl-check.writeFile"};
+        s.request("initialize", {{"processId", nullptr},
+                                 {"capabilities", {{"general", {{"positionEncodings", {"utf-8"}}}}}},
+                                 {"initializationOptions", options}});
+        s.notify("initialized", json::object());
+        std::vector<int> first_line, second_line, hovers;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const std::string path = dir.write("a b/\xC3\xB6 " + std::to_string(i) + ".trl", cases[i].file);
+            s.open(file_uri(path), cases[i].text);
+            hovers.push_back(s.request("textDocument/hover",
+                                       doc_params(file_uri(path), {{"position", {{"line", 0}, {"character", 0}}}})));
+            for (auto* ids : {&first_line, &second_line}) {
+                const json at = {{"line", ids == &first_line ? 0 : 1}, {"character", 0}};
+                ids->push_back(s.request("textDocument/codeAction",
+                                         doc_params(file_uri(path), {{"range", {{"start", at}, {"end", at}}},
+                                                                     {"context", {{"diagnostics", json::array()}}}})));
+            }
+        }
+        s.finish();
+        const session r = run_server(s);
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        const json save = r.response(1)["result"]["capabilities"]["textDocumentSync"]["save"];
+        EXPECT_TRUE(save == true || save.is_object()) << save; // the server hears of saves
+
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const hidden_case& c = cases[i];
+            SCOPED_TRACE(c.name);
+            const fs::path path = dir / ("a b/\xC3\xB6 " + std::to_string(i) + ".trl");
+            const std::string uri = file_uri(path);
+            const std::vector<json> published = r.published(uri);
+            ASSERT_EQ(published.size(), 1u);
+            const json& got = published[0]["diagnostics"];
+            ASSERT_GE(got.size(), c.codes.size()) << got;
+            const std::vector<json> cli = cli_diagnostics(path);
+            for (std::size_t n = 0; n < c.codes.size(); ++n) {
+                const json& note = got[n];
+                EXPECT_EQ(note["code"], c.codes[n]);
+                EXPECT_EQ(note["range"],
+                          (json{{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}));
+                const auto said = std::find_if(cli.begin(), cli.end(), [&](const json& d) {
+                    return c.which[n] == "start" ? d["line"] == 1 && d["column"] == 1
+                           : c.which[n] == "CR"  ? d["found"] == "\\r"
+                                                 : d["found"].get<std::string>().starts_with("\\x");
+                });
+                ASSERT_NE(said, cli.end());
+                EXPECT_EQ(note["code"], (*said)["code"]);
+                const std::string message = note["message"];
+                EXPECT_TRUE(message.starts_with(with_hints(*said) + "\nhint: ")) << message;
+                const std::string setting = c.settings[n].is_null()                  ? "Latin-1"
+                                            : c.settings[n].contains("fileencoding") ? ":set fileencoding=utf-8 nobomb"
+                                            : c.settings[n].contains("bomb")         ? ":set nobomb"
+                                                                                     : ":set fileformat=unix";
+                EXPECT_NE(message.find(setting), std::string::npos) << message;
+                EXPECT_EQ(note["relatedInformation"][0]["message"],
+                          "velmar: parse error in line " + std::to_string((*said)["velmar_line"].get<int>()));
+            }
+            // Hover at the start explains each code said there, once.
+            const json hover = r.response(hovers[i])["result"];
+            for (const std::string& code : c.codes) {
+                const std::string heading = "### " + code + " (error)";
+                const std::string value = hover.is_null() ? "" : hover["contents"]["value"].get<std::string>();
+                EXPECT_NE(value.find(heading), std::string::npos) << hover;
+                EXPECT_EQ(value.find(heading), value.rfind(heading)) << hover;
+            }
+            json rest = json::array();
+            for (std::size_t n = c.codes.size(); n < got.size(); ++n)
+                rest.push_back(got[n]);
+            EXPECT_EQ(published_triples(rest), checker_triples(c.text, true));
+
+            // The quick fixes on the first line, none on the second.
+            const json on_first = r.response(first_line[i])["result"];
+            const json on_second = r.response(second_line[i])["result"];
+            std::vector<json> fixes;
+            for (const json& a : on_first)
+                if (is_note(a))
+                    fixes.push_back(a);
+            std::vector<json> expected_fixes;
+            for (std::size_t n = 0; n < c.codes.size(); ++n) {
+                if (c.settings[n].is_null()) {
+                    EXPECT_EQ(applied(c.text, fixes.at(expected_fixes.size())["edit"]["changes"][uri]),
+                              "g012abc3_001_ABC_000000: sch\"on , gr\"u\"s .\n\n");
+                    expected_fixes.push_back(fixes.at(expected_fixes.size()));
+                } else if (client_runs_command) {
+                    json arguments = c.settings[n];
+                    arguments["uri"] = uri;
+                    ASSERT_LT(expected_fixes.size(), fixes.size());
+                    const json& command = fixes[expected_fixes.size()]["command"];
+                    EXPECT_EQ(command["command"], "trl-check.writeFile");
+                    EXPECT_EQ(command["arguments"], json::array({arguments}));
+                    expected_fixes.push_back(fixes[expected_fixes.size()]);
+                }
+            }
+            EXPECT_EQ(fixes, expected_fixes);
+            for (const json& f : fixes) {
+                EXPECT_EQ(f["kind"], "quickfix");
+                EXPECT_EQ(f["isPreferred"], true);
+            }
+            for (const json& a : on_second)
+                EXPECT_FALSE(is_note(a)) << a;
+        }
+    }
+}
+
+// Opened and saved: a save reads the file again and compares it with the
+// text of that moment (the script cannot change the file during the
+// session: the editor's text changes instead).  Files that cannot be read
+// and URIs that name no file of this machine say nothing of a file.
+TEST(LspProtocol, OpenAndSaveReadTheFile)
+{
+    test_support::temp_dir dir;
+    const std::string with_bom = dir.write("bom.trl", a_bom + a_turn);
+    const fs::path folder = dir / "folder.trl";
+    fs::create_directories(folder);
+    const fs::path fifo = dir / "fifo.trl";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string unreadable = dir.write("unreadable.trl", a_bom + a_turn);
+    fs::permissions(unreadable, fs::perms::none);
+    const bool root = ::geteuid() == 0; // reads any file whatever its permissions
+
+    const std::string bom_uri = file_uri(with_bom);
+    // Each URI opened with a_turn, the file's text without its byte order
+    // mark: whether the editor is told that it hides one.
+    const std::vector<std::pair<std::string, bool>> opened = {
+        {file_uri(dir / "deleted.trl"), false},
+        {file_uri(folder), false},
+        {file_uri(fifo), false},
+        {file_uri(unreadable), root},
+        {"untitled:" + with_bom, false},
+        {"file://elsewhere" + with_bom, false},
+        {"file://localhost" + with_bom, true},
+        {bom_uri.substr(0, bom_uri.size() - 4) + "%2Etrl", true},
+        {bom_uri.substr(0, bom_uri.size() - 4) + "%G0trl", false},
+    };
+    script s;
+    s.initialize(true);
+    for (const auto& [uri, hidden] : opened) {
+        s.open(uri, a_turn);
+        await_check(s, uri);
+    }
+    // The text holds the byte order mark as the file does: nothing hidden;
+    // it loses it and is saved: the byte order mark is hidden (as it is when
+    // the editor has written the file with the mark again); it gets it back
+    // and is saved with its text: nothing hidden again.
+    s.open(bom_uri, a_bom + a_turn);
+    await_check(s, bom_uri);
+    s.change(bom_uri, 2, {{0, 0, 0, 3}}, {""}); // the mark is one character of three bytes
+    await_check(s, bom_uri);
+    s.notify("textDocument/didSave", doc_params(bom_uri));
+    await_check(s, bom_uri);
+    s.notify("textDocument/didSave", doc_params(bom_uri, {{"text", a_bom + a_turn}}));
+    await_check(s, bom_uri);
+    s.finish();
+    const session r = run_server(s);
+    ASSERT_FALSE(r.run.timed_out);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+
+    for (const auto& [uri, hidden] : opened) {
+        SCOPED_TRACE(uri);
+        const std::vector<json> published = r.published(uri);
+        ASSERT_EQ(published.size(), 1u);
+        const triples note = hidden ? triples{{0, 0, "T005"}} : triples{};
+        EXPECT_EQ(published_triples(published[0]["diagnostics"]), note);
+    }
+    std::vector<triples> versions;
+    for (const json& p : r.published(bom_uri))
+        versions.push_back(published_triples(p["diagnostics"]));
+    // The text with its byte order mark has the diagnostic of the mark's
+    // first byte, the same place and code as the note of the hidden one.
+    const triples visible = checker_triples(a_bom + a_turn, true);
+    ASSERT_EQ(visible, (triples{{0, 0, "T005"}}));
+    EXPECT_EQ(versions, (std::vector<triples>{visible, {}, {{0, 0, "T005"}}, visible}));
+    const std::vector<json> all = r.published(bom_uri);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[2]["diagnostics"][0]["range"]["end"], (json{{"line", 0}, {"character", 0}}));
+    EXPECT_EQ(all[3]["diagnostics"][0]["range"]["end"], (json{{"line", 0}, {"character", 3}}));
 }
 
 // Bad input, each case followed by a request that must still be answered:

@@ -39,6 +39,7 @@ void check_worker::forget(const std::string& uri, const std::function<void()>& t
     pending_.erase(uri); // its place in order_ is passed over
     newest_.erase(uri);
     reports_.erase(uri);
+    notes_.erase(uri);
     then();
     checked_.notify_all();
 }
@@ -49,10 +50,10 @@ void check_worker::drain()
     checked_.wait(hold, [&] { return (pending_.empty() && !busy_) || stop_; });
 }
 
-std::shared_ptr<const file_report> check_worker::report_for(const snapshot& doc)
+std::shared_ptr<const check_result> check_worker::report_for(const snapshot& doc)
 {
     std::unique_lock<std::mutex> hold(lock_);
-    std::shared_ptr<const file_report> found;
+    std::shared_ptr<const check_result> found;
     checked_.wait(hold, [&] {
         const auto newest = newest_.find(doc.uri);
         if (stop_ || newest == newest_.end() || newest->second != doc.generation)
@@ -81,13 +82,19 @@ void check_worker::run()
             continue; // closed while it waited
         const std::shared_ptr<const snapshot> doc = std::move(it->second);
         pending_.erase(it);
+        auto result = std::make_shared<check_result>();
+        const auto noted = notes_.find(uri);
+        const bool file_checked = !doc->file || (noted != notes_.end() && noted->second.first == doc->file);
+        if (doc->file && file_checked)
+            result->file_notes = noted->second.second;
         busy_ = true;
         hold.unlock();
 
         const auto started = std::chrono::steady_clock::now();
-        auto report = std::make_shared<file_report>();
         try {
-            *report = ck.check(doc->text);
+            result->report = ck.check(doc->text);
+            if (!file_checked)
+                result->file_notes = file_notes(*doc->file, ck);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "trl-check: lsp: cannot check %s: %s\n", doc->uri.c_str(), e.what());
         }
@@ -97,9 +104,13 @@ void check_worker::run()
         busy_ = false;
         const auto newest = newest_.find(uri);
         if (newest != newest_.end() && newest->second == doc->generation) {
-            reports_[uri] = {doc->generation, report};
+            reports_[uri] = {doc->generation, result};
+            if (doc->file)
+                notes_[uri] = {doc->file, result->file_notes};
+            else
+                notes_.erase(uri);
             try {
-                publish_(*doc, *report, ms);
+                publish_(*doc, *result, ms);
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "trl-check: lsp: cannot publish for %s: %s\n", uri.c_str(), e.what());
             }

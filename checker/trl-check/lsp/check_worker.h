@@ -13,7 +13,9 @@
 // for at most one check before its own.  Documents wait their turn in the
 // order they changed first, so one busy document does not starve the
 // others.  Publishing happens under the worker's lock, so that a
-// didClose's empty list cannot be overtaken by a late check.
+// didClose's empty list cannot be overtaken by a late check.  A document's
+// file (on_disk.h) is checked when it comes with a version that read it
+// again, not with every version: what it says is kept until then.
 #pragma once
 
 #include <condition_variable>
@@ -28,14 +30,22 @@
 
 #include "check.h"
 #include "document.h"
+#include "on_disk.h"
 
 namespace trl_check::lsp {
+
+// The check of one version of a document: the checker's report on the
+// editor's text, and what the editor hides of the document's file.
+struct check_result {
+    file_report report;
+    std::vector<file_note> file_notes;
+};
 
 class check_worker {
 public:
     // Called on the worker's thread with a check's result still current,
     // and the milliseconds the check took.
-    using publish_fn = std::function<void(const snapshot&, const file_report&, double)>;
+    using publish_fn = std::function<void(const snapshot&, const check_result&, double)>;
 
     explicit check_worker(publish_fn publish);
     ~check_worker();
@@ -49,9 +59,9 @@ public:
     void forget(const std::string& uri, const std::function<void()>& then);
     // Waits until every version submitted has been checked (or dropped).
     void drain();
-    // The report on this version of the document, waiting for its check if
-    // need be; null if a newer version or a close has come since.
-    std::shared_ptr<const file_report> report_for(const snapshot& doc);
+    // The check of this version of the document, waiting for it if need
+    // be; null if a newer version or a close has come since.
+    std::shared_ptr<const check_result> report_for(const snapshot& doc);
 
 private:
     void run();
@@ -62,7 +72,9 @@ private:
     std::deque<std::string> order_;   // documents waiting, first changed first
     std::map<std::string, std::shared_ptr<const snapshot>> pending_;
     std::map<std::string, std::uint64_t> newest_; // generation of each open document
-    std::map<std::string, std::pair<std::uint64_t, std::shared_ptr<const file_report>>> reports_;
+    std::map<std::string, std::pair<std::uint64_t, std::shared_ptr<const check_result>>> reports_;
+    // The notes of the file each document was last checked with.
+    std::map<std::string, std::pair<std::shared_ptr<const file_bytes>, std::vector<file_note>>> notes_;
     bool busy_ = false;
     bool stop_ = false;
     publish_fn publish_;

@@ -5,7 +5,7 @@
 namespace trl_check::lsp {
 
 std::shared_ptr<const snapshot> make_snapshot(std::string uri, long version, std::uint64_t generation, encoding units,
-                                              std::string text)
+                                              std::string text, std::shared_ptr<const file_bytes> file)
 {
     auto s = std::make_shared<snapshot>();
     s->uri = std::move(uri);
@@ -14,6 +14,7 @@ std::shared_ptr<const snapshot> make_snapshot(std::string uri, long version, std
     s->units = units;
     s->text = std::move(text);
     s->lines = line_index(s->text);
+    s->file = std::move(file);
     return s;
 }
 

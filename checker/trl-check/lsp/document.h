@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "on_disk.h"
 #include "positions.h"
 #include "transport.h"
 
@@ -19,12 +20,15 @@ struct snapshot {
     encoding units = encoding::utf16;
     std::string text;
     line_index lines;
+    // The document's file as read when it was last opened or saved, when
+    // the editor hides something of it (on_disk.h); null otherwise.
+    std::shared_ptr<const file_bytes> file;
 
     position_map positions() const { return position_map(text, lines, units); }
 };
 
 std::shared_ptr<const snapshot> make_snapshot(std::string uri, long version, std::uint64_t generation, encoding units,
-                                              std::string text);
+                                              std::string text, std::shared_ptr<const file_bytes> file = nullptr);
 
 // A Position of the protocol ({"line": n, "character": n}); rpc_error
 // invalid_params when it is not one.

@@ -44,20 +44,41 @@ std::string message_of(const diagnostic& d)
     return m;
 }
 
-json diagnostic_json(const snapshot& doc, position_map& map, const diagnostic& d)
+// A diagnostic of the checker at `range`, with one hint more when `advice`
+// is not empty.
+json said_json(const snapshot& doc, const json& range, const diagnostic& d, std::string_view advice)
 {
     const code_info& entry = info(d.kind);
-    const byte_span s = span_of(d);
-    json range = range_json(map, s.begin, s.end);
+    std::string message = message_of(d);
+    if (!advice.empty())
+        (message += "\nhint: ") += advice;
     const std::string velmar = std::string("velmar: ") + (entry.warning ? "parser stack overflow" : "parse error") +
                                " in line " + std::to_string(d.velmar_line);
     return {{"range", range},
             {"severity", entry.warning ? severity_warning : severity_error},
             {"code", entry.id},
             {"source", "trl-check"},
-            {"message", message_of(d)},
+            {"message", std::move(message)},
             {"relatedInformation",
              json::array({{{"location", {{"uri", doc.uri}, {"range", range}}}, {"message", velmar}}})}};
+}
+
+json diagnostic_json(const snapshot& doc, position_map& map, const diagnostic& d)
+{
+    const byte_span s = span_of(d);
+    return said_json(doc, range_json(map, s.begin, s.end), d, {});
+}
+
+// Where what the editor hides of a file is said: the start of the text.
+json start_range()
+{
+    const json start = position_json({});
+    return {{"start", start}, {"end", start}};
+}
+
+json note_json(const snapshot& doc, const file_note& note)
+{
+    return said_json(doc, start_range(), note.said, note.advice);
 }
 
 bool wanted(const json& only, std::string_view kind)
@@ -96,11 +117,13 @@ json range_json(position_map& map, std::size_t begin, std::size_t end)
     return {{"start", position_json(from)}, {"end", position_json(to)}};
 }
 
-json diagnostics_json(const snapshot& doc, const file_report& report)
+json diagnostics_json(const snapshot& doc, const check_result& result)
 {
     position_map map = doc.positions();
     json out = json::array();
-    for (const diagnostic& d : report.diagnostics)
+    for (const file_note& note : result.file_notes)
+        out.push_back(note_json(doc, note));
+    for (const diagnostic& d : result.report.diagnostics)
         out.push_back(diagnostic_json(doc, map, d));
     return out;
 }
@@ -132,14 +155,22 @@ std::string explanation_markdown(const code_info& entry)
     return out;
 }
 
-json hover_json(const snapshot& doc, const file_report& report, position at)
+json hover_json(const snapshot& doc, const check_result& result, position at)
 {
     position_map map = doc.positions();
     const std::size_t offset = map.offset(at);
     std::vector<std::string> parts;
     std::set<code> explained;
     json range;
-    for (const diagnostic& d : report.diagnostics) {
+    if (offset == 0) {
+        for (const file_note& note : result.file_notes) {
+            if (range.is_null())
+                range = start_range();
+            if (explained.insert(note.said.kind).second)
+                parts.push_back(explanation_markdown(info(note.said.kind)));
+        }
+    }
+    for (const diagnostic& d : result.report.diagnostics) {
         const byte_span s = span_of(d);
         const bool inside = s.begin == s.end ? offset == s.begin : s.begin <= offset && offset < s.end;
         if (!inside)
@@ -240,13 +271,39 @@ json semantic_tokens_json(const snapshot& doc)
     return {{"data", std::move(data)}};
 }
 
-json code_actions_json(const snapshot& doc, const file_report& report, const json& range, const json& only)
+json code_actions_json(const snapshot& doc, const check_result& result, const json& range, const json& only,
+                       bool client_writes_files)
 {
+    const file_report& report = result.report;
     const position_map map = doc.positions();
-    const std::size_t from = map.offset(read_position(range.at("start")));
-    const std::size_t to = map.offset(read_position(range.at("end")));
+    const position start = read_position(range.at("start"));
+    const position end = read_position(range.at("end"));
+    const std::size_t from = map.offset(start);
+    const std::size_t to = map.offset(end);
     json actions = json::array();
     position_map diagnostic_map = doc.positions();
+    if (wanted(only, quickfix_kind) && std::min(start.line, end.line) == 0) {
+        for (const file_note& note : result.file_notes) {
+            json action = {{"title", note.fix_title},
+                           {"kind", quickfix_kind},
+                           {"diagnostics", json::array({note_json(doc, note)})},
+                           {"isPreferred", true}};
+            if (!note.settings.is_null()) {
+                if (!client_writes_files)
+                    continue;
+                json settings = note.settings;
+                settings["uri"] = doc.uri;
+                action["command"] = {
+                    {"title", note.fix_title}, {"command", write_file_command}, {"arguments", {settings}}};
+            } else {
+                const std::vector<edit> letters = safe_edits(doc.text, report, code::non_ascii_byte);
+                if (letters.empty())
+                    continue;
+                action["edit"] = workspace_edit(doc, letters);
+            }
+            actions.push_back(std::move(action));
+        }
+    }
     if (wanted(only, quickfix_kind)) {
         for (const diagnostic& d : report.diagnostics) {
             const byte_span s = span_of(d);

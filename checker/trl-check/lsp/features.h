@@ -7,6 +7,7 @@
 
 #include "catalogue.h"
 #include "check.h"
+#include "check_worker.h"
 #include "document.h"
 #include "transport.h"
 
@@ -24,15 +25,16 @@ byte_span span_of(const diagnostic& d);
 // A Range of the protocol for the bytes [begin, end).
 json range_json(position_map& map, std::size_t begin, std::size_t end);
 
-// The Diagnostic[] of a report.
-json diagnostics_json(const snapshot& doc, const file_report& report);
+// The Diagnostic[] of a check: first what the editor hides of the file, on
+// the first line (at its start), then the report's.
+json diagnostics_json(const snapshot& doc, const check_result& result);
 
 // The --explain text of a code as Markdown: its first line a heading, the
 // examples in code blocks.
 std::string explanation_markdown(const code_info& entry);
 
-// Answers of requests; `report` is the checker's report on `doc`.
-json hover_json(const snapshot& doc, const file_report& report, position at);
+// Answers of requests; `result` is the check of `doc`.
+json hover_json(const snapshot& doc, const check_result& result, position at);
 json completion_json(const snapshot& doc, position at);
 json document_symbols_json(const snapshot& doc);
 json semantic_tokens_json(const snapshot& doc);
@@ -42,8 +44,17 @@ json semantic_tokens_legend();
 inline constexpr const char* quickfix_kind = "quickfix";
 inline constexpr const char* fix_all_kind = "source.fixAll.trl-check";
 
+// The command with which a client that says it can (in its
+// initializationOptions, "clientCommands") writes a document's file with
+// the settings given: its one argument is {"uri": ..., and "bomb",
+// "fileformat" and "fileencoding" as Neovim names them}.
+inline constexpr const char* write_file_command = "trl-check.writeFile";
+
 // The CodeAction[] for a range of a document; `only` is the context's list
-// of kinds wanted (null: any).
-json code_actions_json(const snapshot& doc, const file_report& report, const json& range, const json& only);
+// of kinds wanted (null: any).  What the editor hides of the file is mended
+// by a range that touches the first line: by write_file_command when the
+// client runs it, by an edit of the letters of a Latin-1 file.
+json code_actions_json(const snapshot& doc, const check_result& result, const json& range, const json& only,
+                       bool client_writes_files);
 
 } // namespace trl_check::lsp

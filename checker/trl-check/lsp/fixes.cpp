@@ -14,11 +14,12 @@ std::vector<quick_fix> quick_fixes(const diagnostic& d, std::string_view text)
     return out;
 }
 
-std::vector<edit> safe_edits(std::string_view text, const file_report& report)
+std::vector<edit> safe_edits(std::string_view text, const file_report& report, std::optional<code> only)
 {
     std::vector<edit> out;
     for (fix& f : fixer(text).safe_fixes(report))
-        out.insert(out.end(), std::make_move_iterator(f.edits.begin()), std::make_move_iterator(f.edits.end()));
+        if (!only || f.kind == *only)
+            out.insert(out.end(), std::make_move_iterator(f.edits.begin()), std::make_move_iterator(f.edits.end()));
     return out;
 }
 

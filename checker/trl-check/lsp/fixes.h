@@ -5,6 +5,7 @@
 // "source.fixAll.trl-check") are built from what these return.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,8 @@ struct quick_fix {
 // The fixes for diagnostic `d` of `text`, the best first.
 std::vector<quick_fix> quick_fixes(const diagnostic& d, std::string_view text);
 
-// Every safe fix of `text`, whose report is `report`, as one list of edits.
-std::vector<edit> safe_edits(std::string_view text, const file_report& report);
+// Every safe fix of `text`, whose report is `report`, as one list of edits;
+// with `only`, those of the diagnostics of that code.
+std::vector<edit> safe_edits(std::string_view text, const file_report& report, std::optional<code> only = {});
 
 } // namespace trl_check::lsp

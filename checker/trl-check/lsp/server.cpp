@@ -30,7 +30,7 @@ class server {
 public:
     server(int in, int out)
         : reader_(in), writer_(out),
-          worker_([this](const snapshot& doc, const file_report& report, double ms) { publish(doc, report, ms); })
+          worker_([this](const snapshot& doc, const check_result& result, double ms) { publish(doc, result, ms); })
     {}
 
     int run();
@@ -50,7 +50,7 @@ private:
     void answer(const json& id, json& message, bool is_request);
     void send_result(const json& id, json result);
     void send_error(const json& id, int code, const std::string& message);
-    void publish(const snapshot& doc, const file_report& report, double ms);
+    void publish(const snapshot& doc, const check_result& result, double ms);
 
     // Requests.
     json initialize(json& params);
@@ -69,15 +69,18 @@ private:
     void did_close(json& params);
 
     std::shared_ptr<const snapshot> document(const json& params) const;
-    std::shared_ptr<const file_report> report(const snapshot& doc);
-    // A new version of a document (its bytes restored), to be checked.
-    void update(const std::string& uri, long version, std::string text);
+    std::shared_ptr<const check_result> report(const snapshot& doc);
+    // A new version of a document (its bytes restored), to be checked, with
+    // what the editor hides of its file.
+    void update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file);
 
     message_reader reader_;
     message_writer writer_;
     phase phase_ = phase::waiting;
     encoding units_ = encoding::utf16;
-    bool bytes_protected_ = false; // the message being handled was not UTF-8
+    bool bytes_protected_ = false;     // the message being handled was not UTF-8
+    bool client_writes_files_ = false; // the client runs write_file_command itself
+    source_text file_buffer_;          // for reading the documents' files
     std::uint64_t generation_ = 0;
     std::map<std::string, std::shared_ptr<const snapshot>> documents_;
     check_worker worker_; // last: its thread publishes through the members above
@@ -222,15 +225,19 @@ void server::send_error(const json& id, int code, const std::string& message)
     writer_.send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
 }
 
-void server::publish(const snapshot& doc, const file_report& report, double ms)
+void server::publish(const snapshot& doc, const check_result& result, double ms)
 {
     writer_.send(
         {{"jsonrpc", "2.0"},
          {"method", "textDocument/publishDiagnostics"},
-         {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, report)}}}});
+         {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, result)}}}});
+    const file_report& report = result.report;
+    std::string hidden;
+    if (!result.file_notes.empty())
+        hidden = ", " + std::to_string(result.file_notes.size()) + " in its file that the editor hides";
     log(doc.uri + " version " + std::to_string(doc.version) + ": " + std::to_string(report.errors) + " errors, " +
-        std::to_string(report.warnings) + " warnings (checked in " + std::to_string(static_cast<long>(ms + 0.5)) +
-        " ms)");
+        std::to_string(report.warnings) + " warnings" + hidden + " (checked in " +
+        std::to_string(static_cast<long>(ms + 0.5)) + " ms)");
 }
 
 json server::initialize(json& params)
@@ -244,6 +251,11 @@ json server::initialize(json& params)
     for (const json& e : encodings)
         if (e == "utf-8")
             units_ = encoding::utf8;
+    const json commands = params.value("/initializationOptions/clientCommands"_json_pointer, json::array());
+    client_writes_files_ = false;
+    for (const json& c : commands)
+        if (c == write_file_command)
+            client_writes_files_ = true;
     const std::string client = params.value("/clientInfo/name"_json_pointer, std::string("a client"));
     log("initialize from " + client + ", positions in " + encoding_name(units_));
     phase_ = phase::running;
@@ -276,10 +288,10 @@ std::shared_ptr<const snapshot> server::document(const json& params) const
     return it->second;
 }
 
-std::shared_ptr<const file_report> server::report(const snapshot& doc)
+std::shared_ptr<const check_result> server::report(const snapshot& doc)
 {
-    std::shared_ptr<const file_report> r = worker_.report_for(doc);
-    return r ? r : std::make_shared<const file_report>();
+    std::shared_ptr<const check_result> r = worker_.report_for(doc);
+    return r ? r : std::make_shared<const check_result>();
 }
 
 json server::hover(json& params)
@@ -308,12 +320,12 @@ json server::code_actions(json& params)
 {
     const auto doc = document(params);
     const json only = params.value("/context/only"_json_pointer, json());
-    return code_actions_json(*doc, *report(*doc), params.at("range"), only);
+    return code_actions_json(*doc, *report(*doc), params.at("range"), only, client_writes_files_);
 }
 
-void server::update(const std::string& uri, long version, std::string text)
+void server::update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file)
 {
-    auto doc = make_snapshot(uri, version, ++generation_, units_, std::move(text));
+    auto doc = make_snapshot(uri, version, ++generation_, units_, std::move(text), std::move(file));
     documents_[uri] = doc;
     worker_.submit(std::move(doc));
 }
@@ -325,7 +337,8 @@ void server::did_open(json& params)
     std::string& text = item.at("text").get_ref<std::string&>();
     if (bytes_protected_)
         restore_bytes(text);
-    update(uri, item.at("version").get<long>(), std::move(text));
+    std::shared_ptr<const file_bytes> file = read_file_bytes(uri, text, file_buffer_);
+    update(uri, item.at("version").get<long>(), std::move(text), std::move(file));
 }
 
 void server::did_change(json& params)
@@ -338,18 +351,24 @@ void server::did_change(json& params)
             restore_bytes(change.at("text").get_ref<std::string&>());
         apply_change(text, change, units_);
     }
-    update(doc->uri, version, std::move(text));
+    update(doc->uri, version, std::move(text), doc->file);
 }
 
 void server::did_save(json& params)
 {
+    // The file as the editor has written it: what it hides is said again
+    // (or no more).
     const auto doc = document(params);
-    if (!params.contains("text"))
-        return;
-    std::string& text = params.at("text").get_ref<std::string&>();
-    if (bytes_protected_)
-        restore_bytes(text);
-    update(doc->uri, doc->version, std::move(text));
+    const bool with_text = params.contains("text") && params["text"].is_string();
+    std::string text = doc->text;
+    if (with_text) {
+        text = std::move(params["text"].get_ref<std::string&>());
+        if (bytes_protected_)
+            restore_bytes(text);
+    }
+    std::shared_ptr<const file_bytes> file = read_file_bytes(doc->uri, text, file_buffer_);
+    if (with_text || file || doc->file)
+        update(doc->uri, doc->version, std::move(text), std::move(file));
 }
 
 void server::did_close(json& params)

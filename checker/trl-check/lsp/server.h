@@ -4,8 +4,10 @@
 // every version of every open document; hover explains a diagnostic's code
 // or a tag, completion offers the tags after '<', the outline lists the
 // turns, and semantic tokens colour identifications, tags, comments,
-// speaker marks and punctuation.  Messages for people go to standard
-// error.
+// speaker marks and punctuation.  Of a document that is a local file, the
+// file is read when it is opened and saved, and what the editor's text does
+// not show of it comes first among the diagnostics (on_disk.h).  Messages
+// for people go to standard error.
 #pragma once
 
 namespace trl_check::lsp {
