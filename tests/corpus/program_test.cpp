@@ -14,6 +14,9 @@
 #include "acceptance.h"
 #include "json.h"
 #include "process.h"
+#include "quenda_maker.h"
+#include "reader.h"
+#include "running_text.h"
 #include "support.h"
 #include "version.h"
 
@@ -158,6 +161,87 @@ TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
     EXPECT_EQ(records[0], (json{{"type", "left_out"}, {"file", errors}, {"line", 6}, {"column", 50}, {"code", "T009"},
                                 {"message", "missing blank: found '.' in the word"}}));
     EXPECT_EQ(records.back()["type"], "stats");
+}
+
+// One turn as long as a whole text (here 4 MB) is read a part at a time:
+// it gives the words and counts that the same pieces in many turns give,
+// and takes memory as they do.  The address space it may map is ten times
+// the text, which the whole turn's elements (about 100 bytes each, some
+// 1.1 million) would overflow many times.
+TEST(CorpusFiles, ALongTurnIsReadInParts)
+{
+    const temp_dir dir;
+    std::string one = "g071ach1_001_ABC_004711:";
+    std::string many;
+    std::size_t pieces = 0;
+    while (one.size() < (std::size_t{4} << 20)) {
+        const std::string piece = test_support::running_text(20, pieces);
+        one += " " + piece;
+        many += "g071ach1_" + std::to_string(1000 + pieces / 20 % 1000).substr(1) + "_ABC_004711: " + piece + " .\n\n";
+        pieces += 20;
+    }
+    one += " .\n\n";
+    const std::string long_file = dir.write("one/g071ach1.trl", one);
+    const std::string many_file = dir.write("many/g071ach1.trl", many);
+    run_options limited;
+#if !defined(__SANITIZE_ADDRESS__)
+    limited.address_limit = 10 * one.size();
+#endif
+    const auto one_words = run_corpus({"words", "-j1", "--format=tsv", long_file}, limited);
+    const auto many_words = run_corpus({"words", "-j1", "--format=tsv", many_file}, limited);
+    EXPECT_EQ(one_words.status, 0) << one_words.err;
+    EXPECT_EQ(one_words.err, "");
+    EXPECT_EQ(one_words.out, many_words.out);
+    EXPECT_GT(one_words.out.size(), 200u);
+
+    const auto one_stats = parse_json_lines(run_corpus({"stats", "-j1", "--format=json", long_file}, limited).out);
+    const auto many_stats = parse_json_lines(run_corpus({"stats", "-j1", "--format=json", many_file}, limited).out);
+    ASSERT_EQ(one_stats.size(), 3u); // the corpus, its dialog, its speaker
+    ASSERT_EQ(many_stats.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(one_stats[i]["turns"], 1);
+        EXPECT_EQ(many_stats[i]["turns"], pieces / 20);
+        json a = one_stats[i], b = many_stats[i];
+        a.erase("turns");
+        b.erase("turns");
+        EXPECT_EQ(a, b);
+    }
+}
+
+// An exported turn holds every word of a long turn, once, in reading order
+// (here from the reader's whole turn), and the turns after it keep their
+// own words.
+TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
+{
+    const temp_dir dir;
+    const std::string text = "g071ach1_001_ABC_004711: " + test_support::running_text(12000) + " .\n\n" +
+                             "g071ach1_002_XYZ_004711: ja <P> so .\n\n" +
+                             "g071ach1_003_ABC_004711: " + test_support::running_text(30, 5) + " .\n\n";
+    const std::string file = dir.write("g071ach1.trl", text);
+    const trl_reader::document doc = trl_reader::read_document(text);
+    ASSERT_TRUE(doc.result.ok());
+    std::map<std::string, std::string> expected;
+    for (const trl_reader::turn& t : doc.turns) {
+        std::string words;
+        for (const trl_reader::element& e : t.elements) {
+            if (!trl_reader::is_lexical(e.what))
+                continue;
+            if (!words.empty())
+                words += ' ';
+            words += t.text(e.letters);
+        }
+        expected[std::string(t.speaker()) + "-" + std::string(t.key())] = words;
+        dir.write("audio/" + std::string(t.key()) + ".qnd",
+                  quenda_maker::version1(1, quenda_maker::sample_data(256), 16000));
+    }
+    ASSERT_GT(doc.turns[0].elements.size(), 3u * 4096u); // more than one part for quenda-corpus
+    const auto r =
+        run_corpus({"export", "--to=jsonl", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> exported;
+    for (const json& j : parse_json_lines(read_file(dir / "out" / "manifest.jsonl")))
+        exported[j["id"].get<std::string>()] = j["text"].get<std::string>();
+    EXPECT_EQ(exported, expected);
 }
 
 TEST(CorpusProgram, CommandLineAndStatuses)
