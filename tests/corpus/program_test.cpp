@@ -244,6 +244,50 @@ TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
     EXPECT_EQ(exported, expected);
 }
 
+// A run without errors says nothing of files left out, in any format and
+// subcommand; the same run with a file with errors says so.
+TEST(CorpusFiles, ACleanRunMentionsNoFileLeftOut)
+{
+    const std::string dialog = std::string(TRL_EXAMPLES) + "/dialog.trl";
+    const std::string errors = std::string(TRL_EXAMPLES) + "/errors.trl";
+    const std::string audio = std::string(TRL_EXAMPLES) + "/audio";
+    const temp_dir dir;
+    const std::string page = (dir / "report.html").string();
+    const struct {
+        std::vector<std::string> args;
+        std::string clean_start; // the start of a clean run's output
+        std::string left_out;    // what the run with errors says of them
+    } cases[] = {
+        {{"stats"}, "1 file read\n\npart ", "1 file read, 1 file with errors left out\n\npart "},
+        {{"stats", "--format=tsv"}, "part\t", "(file left out)\n"},
+        {{"stats", "--format=json"}, "{\"type\":\"stats\"", "{\"type\":\"left_out\",\"file\":\"" + errors},
+        {{"stats", "--audio", audio}, "1 file read\n\npart ", "1 file read, 1 file with errors left out\n\npart "},
+        {{"words"}, "", "(file left out)\n"},
+        {{"words", "--format=json"}, "", "{\"type\":\"left_out\""},
+        {{"report", "-o", page}, "", ">file with errors, left out<"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(test_support::shell_line(c.args));
+        for (const bool with_errors : {false, true}) {
+            std::vector<std::string> args = c.args;
+            if (with_errors)
+                args.push_back(errors);
+            args.push_back(dialog);
+            const auto r = run_corpus(args);
+            const std::string said = r.out + r.err + (std::filesystem::exists(page) ? read_file(page) : "");
+            std::filesystem::remove(page);
+            EXPECT_EQ(r.status, with_errors ? 1 : 0) << r.err;
+            EXPECT_EQ(said.find(c.left_out) != std::string::npos, with_errors) << said;
+            if (with_errors)
+                continue;
+            for (const char* words : {"left out", "left_out", "errors", "error["})
+                EXPECT_EQ(said.find(words), std::string::npos) << words;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out.substr(0, c.clean_start.size()), c.clean_start);
+        }
+    }
+}
+
 TEST(CorpusProgram, CommandLineAndStatuses)
 {
     const temp_dir dir;
