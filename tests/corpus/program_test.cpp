@@ -136,6 +136,59 @@ TEST(CorpusWords, TheExampleCountedByHand)
     EXPECT_EQ(words, 22 + 18);
 }
 
+// A small text written out whole in every form and format of words: the
+// order (count, then bytes), the columns, the groups, the tags and the
+// lexicon.
+TEST(CorpusWords, EveryFormAndFormatWrittenOut)
+{
+    const temp_dir dir;
+    const std::string text = dir.write("t.trl", "g071ach1_001_ABC_004711: ja ja M\"uller <ah> so .\n\n"
+                                                "g072ach1_002_XYZ_004711: ja <P> nein <ah> doch .\n\n"
+                                                "g071ach1_003_ABC_004711: ja ja ja ja ja ja ja ja ja ja .\n\n");
+    const std::string lexicon = dir.write("lexicon.txt", "ja\r\nso extra\n\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"words"}, "13 ja\n 1 M\"uller\n 1 doch\n 1 nein\n 1 so\n"},
+        {{"words", "--form=echo", "--format=tsv"}, "count\tword\n13\tja\n1\tM\"ller\n1\tdoch\n1\tnein\n1\tso\n"},
+        {{"words", "--form=utf8", "--format=json"},
+         "{\"type\":\"word\",\"word\":\"ja\",\"count\":13}\n{\"type\":\"word\",\"word\":\"M\xC3\xBCller\",\"count\":1}"
+         "\n"
+         "{\"type\":\"word\",\"word\":\"doch\",\"count\":1}\n{\"type\":\"word\",\"word\":\"nein\",\"count\":1}\n"
+         "{\"type\":\"word\",\"word\":\"so\",\"count\":1}\n"},
+        {{"words", "--by=speaker"}, "ABC 12 ja\nABC  1 M\"uller\nABC  1 so\nXYZ  1 doch\nXYZ  1 ja\nXYZ  1 nein\n"},
+        {{"words", "--by=dialog", "--format=tsv"},
+         "dialog\tcount\tword\ng071ach1\t12\tja\ng071ach1\t1\tM\"uller\ng071ach1\t1\tso\ng072ach1\t1\tdoch\n"
+         "g072ach1\t1\tja\ng072ach1\t1\tnein\n"},
+        {{"words", "--by=speaker", "--format=json"},
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"ja\",\"count\":12}\n"
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"M\\\"uller\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"so\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"doch\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"ja\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"nein\",\"count\":1}\n"},
+        {{"words", "--kinds=hesitation,pause"}, "2 hesitation <ah>\n1 pause      <P>\n"},
+        {{"words", "--kinds=pause"}, "1 pause <P>\n"},
+        {{"words", "--kinds=all", "--by=speaker", "--format=tsv"},
+         "speaker\tcount\tkind\ttag\nABC\t1\thesitation\t<ah>\nXYZ\t1\thesitation\t<ah>\nXYZ\t1\tpause\t<P>\n"},
+        {{"words", "--kinds=all", "--format=json"},
+         "{\"type\":\"tag\",\"kind\":\"hesitation\",\"tag\":\"<ah>\",\"count\":2}\n"
+         "{\"type\":\"tag\",\"kind\":\"pause\",\"tag\":\"<P>\",\"count\":1}\n"},
+        {{"words", "--lexicon", lexicon}, "1 M\"uller\n1 doch\n1 nein\n"},
+        {{"words", "--lexicon", lexicon, "--by=speaker"}, "ABC 1 M\"uller\nXYZ 1 doch\nXYZ 1 nein\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back(text);
+        SCOPED_TRACE(test_support::shell_line(args));
+        const auto r = run_corpus(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
 // A file with errors is named with its first error as trl-check's report
 // begins, and left out.
 TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
