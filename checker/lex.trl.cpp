@@ -287,7 +287,7 @@ void trl_reader_finish(trl_token_reader r)
     // The last token read inline, as trllex leaves it.
     if (r.token_end == r.cp) {
         trltext = r.token;
-        trlleng = static_cast<int>(r.cp - r.token);
+        trlleng = r.cp - r.token;
     } else if (r.cp != yy_c_buf_p) {
         trltext = r.cp - 1;
         trlleng = 1;

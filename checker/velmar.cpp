@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <new>
 
 #include <unistd.h>
 
@@ -29,6 +31,13 @@ void say_output_failed()
 [[noreturn]] void output_failed()
 {
     say_output_failed();
+    std::exit(2);
+}
+
+// The echo line cannot grow: too long for its count, or no memory for it.
+[[noreturn]] void echo_overflow()
+{
+    std::fputs("fatal error - echo line buffer overflow\n", stderr);
     std::exit(2);
 }
 
@@ -100,8 +109,14 @@ int line_size = initial_line_size;
 
 void grow_line()
 {
-    const int size = line_size * 2;
-    auto line = std::make_unique<char[]>(static_cast<std::size_t>(size));
+    // Doubled, up to the most an int counts.
+    constexpr int most = std::numeric_limits<int>::max();
+    if (line_size == most)
+        echo_overflow();
+    const int size = line_size > most / 2 ? most : line_size * 2;
+    std::unique_ptr<char[]> line(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    if (!line)
+        echo_overflow();
     std::memcpy(line.get(), linebuf, static_cast<std::size_t>(bp) + 1);
     grown_line = std::move(line);
     linebuf = grown_line.get();

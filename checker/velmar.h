@@ -4,7 +4,10 @@
 
 // Echo buffer.  linebuf always holds a NUL-terminated string of bp
 // characters.  It starts as 100 characters and grows when a lexical element
-// collects more letters, so an echo line is never cut.
+// collects more letters, so an echo line is never cut; a line longer than an
+// int holds (a word of 2 GiB) or memory for it that cannot be had ends the
+// check with "fatal error - echo line buffer overflow" on standard error and
+// status 2, as the scanner's input buffer does.
 extern char* linebuf;
 extern int bp;
 extern int line_size;   // bytes at linebuf
@@ -18,7 +21,7 @@ void initbuffer();
 // grammar's actions call it for every letter.
 inline void append_char(int c)
 {
-    if (bp + 2 > line_size) [[unlikely]]
+    if (bp > line_size - 2) [[unlikely]] // bp + 2 could overflow
         grow_line();
     linebuf[bp] = static_cast<char>(c);
     linebuf[++bp] = '\0';

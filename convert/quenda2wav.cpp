@@ -31,7 +31,6 @@ constexpr const char* version_text = "quenda2wav (quenda tools) " QUENDA_TOOLS_V
 // Bytes moved per read and write.
 constexpr size_t block_bytes = 65536;
 
-
 // What the driver holds until the process ends.
 int verbose = 0;
 int swap = 0;
@@ -46,25 +45,30 @@ char* kan_text = nullptr;
 Quenda_header_2* header = nullptr;
 unsigned char buffer[block_bytes];
 
-[[noreturn]] void fail(const char* message_format, const char* name)
+// Every message names the input, so that the messages of a batch of
+// conversions tell which recording each is about:
+// "quenda2wav: error - FILE: what", or "warning".
+void say(const char* level, const std::string& what)
 {
-    fprintf(stderr, message_format, progname, name);
+    fprintf(stderr, "%s: %s - %s: %s\n", progname, level, quendafile, what.c_str());
+}
+
+[[noreturn]] void fail(const std::string& what)
+{
+    say("error", what);
     exit(-1);
 }
 
-// The message, then the system's reason for the failure that just happened.
-[[noreturn]] void fail_errno(const char* message_format, const char* name)
+// The message and the system's reason for the failure that just happened.
+[[noreturn]] void fail_errno(const std::string& what)
 {
     const int err = errno;
-    fprintf(stderr, message_format, progname, name);
-    errno = err;
-    perror(progname);
-    exit(-1);
+    fail(what + ": " + strerror(err));
 }
 
 [[noreturn]] void write_failed()
 {
-    fail_errno("%s: could not write to file %s\n", wavfile);
+    fail_errno(std::string("could not write to wavfile ") + wavfile);
 }
 
 void swap_bytes(unsigned char* p, size_t n)
@@ -128,13 +132,10 @@ int main(int argc, char** argv)
     if (verbose)
         printargs(stderr, progname, table);
     rate = rate_of(rate_text);
-    if (rate < 0) {
-        fprintf(stderr,
-                "%s: error - rate %s is not a sample rate: a whole number of Hz from %d to %d, or 0 for the "
-                "header's isf\n",
-                progname, rate_text, quenda::min_plausible_rate, quenda::max_plausible_rate);
-        exit(-1);
-    }
+    if (rate < 0)
+        fail(std::string("rate ") + rate_text + " is not a sample rate: a whole number of Hz from " +
+             std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) +
+             ", or 0 for the header's isf");
 
     // Everything is checked before the output is opened: a refused
     // conversion leaves no file behind.
@@ -144,51 +145,41 @@ int main(int argc, char** argv)
     case quenda::open_status::opened:
         break;
     case quenda::open_status::cannot_open:
-        fail("%s: error - could not open quendafile %s\n", quendafile);
+        fail_errno("could not open quendafile");
     case quenda::open_status::not_regular:
-        fail("%s: error - quendafile %s is not a regular file; its size must be known before writing\n",
-             quendafile);
+        fail("not a regular file; its size must be known before writing");
     }
-    if (output_is_input(in_stat)) {
-        fprintf(stderr, "%s: error - wavfile %s would overwrite quendafile %s\n", progname, wavfile, quendafile);
-        exit(-1);
-    }
+    if (output_is_input(in_stat))
+        fail(std::string("wavfile ") + wavfile + " would overwrite the quendafile");
 
     const quenda::file_check check = quenda::check_quenda_file(in, in_stat.st_size);
     if (check.read_error)
-        fail_errno("%s: could not read from file %s\n", quendafile);
-    if (!check.ok()) {
-        fprintf(stderr, "%s: error - %s: %s\n", progname, quendafile, check.problem.c_str());
-        exit(-1);
-    }
+        fail_errno("could not read");
+    if (!check.ok())
+        fail(check.problem);
     header = read_header_of_this_host(in, &ort_text, &kan_text);
     if (header == nullptr)
-        fail("%s: error - could not read quenda header from %s\n", quendafile);
+        fail("could not read the header");
     const quenda::file_info info = quenda::describe_file(*header, in_stat.st_size);
 
     if (rate == 0) {
-        if (!info.rate_plausible) {
-            fprintf(stderr, "%s: error - no sample rate: isf is %d; give rate=\n", progname, header->isf);
-            exit(-1);
-        }
+        if (!info.rate_plausible)
+            fail("no sample rate: isf is " + std::to_string(header->isf) + "; give rate=");
         rate = header->isf;
     }
 
     // Whole samples after the header; the check has made sure the file
     // holds the header itself.
     const std::uint64_t data_size = static_cast<std::uint64_t>(info.samples) * 2;
-    if (data_size > wav::max_data_size) {
-        fprintf(stderr, "%s: error - %s holds %llu bytes of samples, more than a WAV file can hold (%llu)\n",
-                progname, quendafile, static_cast<unsigned long long>(data_size),
-                static_cast<unsigned long long>(wav::max_data_size));
-        exit(-1);
-    }
+    if (data_size > wav::max_data_size)
+        fail("holds " + std::to_string(data_size) + " bytes of samples, more than a WAV file can hold (" +
+             std::to_string(wav::max_data_size) + ")");
     if (fseeko(in, static_cast<off_t>(info.header_bytes), SEEK_SET) != 0)
-        fail_errno("%s: could not read from file %s\n", quendafile);
+        fail_errno("could not read");
 
     FILE* out = to_stdout() ? stdout : fopen(wavfile, "w");
     if (out == nullptr)
-        fail("%s: error - could not open wavfile %s\n", wavfile);
+        fail_errno(std::string("could not open wavfile ") + wavfile);
 
     const auto head = wav::header(static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(data_size));
     if (fwrite(head.data(), 1, head.size(), out) != head.size())
@@ -205,10 +196,8 @@ int main(int argc, char** argv)
         const size_t got = fread(buffer, 1, want, in);
         if (got < want) {
             if (ferror(in))
-                fail_errno("%s: could not read from file %s\n", quendafile);
-            fprintf(stderr, "%s: error - quendafile %s ended %llu bytes early; the WAV file is incomplete\n",
-                    progname, quendafile, static_cast<unsigned long long>(left - got));
-            exit(-1);
+                fail_errno("could not read");
+            fail("ended " + std::to_string(left - got) + " bytes early; the WAV file is incomplete");
         }
         if (swap)
             swap_bytes(buffer, got);
@@ -226,6 +215,7 @@ int main(int argc, char** argv)
     const long long count = static_cast<long long>(info.samples);
     const long long announced = static_cast<long long>(info.announced_samples);
     if (count != announced)
-        fprintf(stderr, "%s: warning - counted samples incorrect (%lld != %lld)\n", progname, count, announced);
+        say("warning",
+            "counted samples incorrect (" + std::to_string(count) + " != " + std::to_string(announced) + ")");
     return 0;
 }

@@ -3,7 +3,8 @@
 //
 // Writing is all or nothing: every file goes to a temporary name in the
 // folder first, and only when all of them are complete are they renamed;
-// a failure removes what was written.
+// a failure removes what was written, the folders made for it, and puts
+// back the files that the renaming had replaced.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +40,17 @@ std::string shell_word(std::string_view s)
             out += c;
     }
     return out + "'";
+}
+
+// The program of wav.scp's pipes as a word for the shell: as it is when
+// the shell reads it so (quenda2wav, a plain path), else quoted.
+std::string shell_program(std::string_view s)
+{
+    const bool plain = !s.empty() && s[0] != '~' && std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("_-./+,:@%").find(c) != std::string_view::npos;
+    });
+    return plain ? std::string(s) : shell_word(s);
 }
 
 // One turn to export.
@@ -101,21 +113,48 @@ public:
         return close(f, name, ok, error);
     }
 
-    // Renames every file to its name.
+    // Renames every file to its name.  A file of that name (--force) is
+    // put aside first, and back when a later renaming fails.
     bool commit(std::string& error)
     {
+        std::vector<std::pair<fs::path, fs::path>> aside; // where the old file is, its name
+        std::vector<fs::path> placed;
+        bool ok = true;
         for (const auto& [temp, name] : files_) {
             std::error_code ec;
-            fs::rename(temp, name, ec);
+            std::error_code no_status; // a name not there yet
+            const fs::file_status old = fs::symlink_status(name, no_status);
+            if (fs::exists(old) && !fs::is_directory(old)) { // a folder stays, and the renaming fails
+                const fs::path kept = temporary(name, ".old");
+                fs::rename(name, kept, ec);
+                if (!ec)
+                    aside.emplace_back(kept, name);
+            }
+            if (!ec)
+                fs::rename(temp, name, ec);
             if (ec) {
                 error = text::printable(name.string()) + ": " + ec.message();
-                return false;
+                ok = false;
+                break;
             }
+            placed.push_back(name);
         }
-        files_.clear();
-        return true;
+        std::error_code ec;
+        if (ok) {
+            for (const auto& [kept, name] : aside)
+                fs::remove(kept, ec);
+            files_.clear();
+            made_.clear();
+            return true;
+        }
+        for (const fs::path& name : placed)
+            fs::remove(name, ec);
+        for (const auto& [kept, name] : aside)
+            fs::rename(kept, name, ec);
+        return false;
     }
 
+    // Removes the files not yet renamed and the folders made for them.
     void discard()
     {
         for (const auto& [temp, name] : files_) {
@@ -123,16 +162,33 @@ public:
             fs::remove(temp, ec);
         }
         files_.clear();
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            std::error_code ec;
+            fs::remove(*it, ec); // only when empty
+        }
+        made_.clear();
     }
 
 private:
+    // The name beside `final` that a file is written under, or kept under.
+    static fs::path temporary(const fs::path& final, std::string_view ending)
+    {
+        return final.parent_path() /
+               (".quenda-corpus-" + std::to_string(::getpid()) + "-" + final.filename().string() + std::string(ending));
+    }
+
     FILE* open(const std::string& name, std::string& error)
     {
         const fs::path final = dir_ / name;
-        const fs::path temp = final.parent_path() / (".quenda-corpus-" + std::to_string(::getpid()) + "-" +
-                                                     final.filename().string() + ".tmp");
+        const fs::path temp = temporary(final, ".tmp");
+        // The folders on its way that are not there yet (wav/), made here
+        // and removed with the files should the export fail.
+        std::vector<fs::path> missing;
         std::error_code ec;
+        for (fs::path p = final.parent_path(); p != dir_ && !p.empty() && !fs::exists(p, ec); p = p.parent_path())
+            missing.push_back(p);
         fs::create_directories(final.parent_path(), ec);
+        made_.insert(made_.end(), missing.rbegin(), missing.rend());
         FILE* f = std::fopen(temp.c_str(), "wb");
         if (!f) {
             error = text::printable(temp.string()) + ": " + describe_errno(errno);
@@ -154,7 +210,8 @@ private:
     }
 
     fs::path dir_;
-    std::vector<std::pair<fs::path, fs::path>> files_;   // temporary name, name
+    std::vector<std::pair<fs::path, fs::path>> files_; // temporary name, name
+    std::vector<fs::path> made_;                       // folders made, the outer first
 };
 
 std::string kaldi_line(std::string_view id, std::string_view rest)
@@ -180,8 +237,8 @@ std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<u
         utt2spk += kaldi_line(u.id, speaker);
         speakers[speaker].push_back(u.id);
         wav_scp += kaldi_line(u.id, o.write_wav ? u.audio
-                                                : o.quenda2wav + " " + shell_word("quendafile=" + u.audio) +
-                                                      " wavfile=- |");
+                                                : shell_program(o.quenda2wav) + " " +
+                                                      shell_word("quendafile=" + u.audio) + " wavfile=- |");
         utt2dur += kaldi_line(u.id, seconds_text(u.rec->seconds));
     }
     std::string spk2utt;

@@ -27,6 +27,10 @@ namespace {
 
 std::string describe_errno(int e) { return std::error_code(e, std::generic_category()).message(); }
 
+// The elements of a turn handed to a gatherer at a time, at most (and a
+// construct's more).
+constexpr std::size_t elements_per_part = 4096;
+
 // The first error of a text with errors, as trl-check reports it, and the
 // counts of its codes.
 void name_first_error(trl_check::checker& ck, std::string_view text, const trl_reader::read_result& read,
@@ -79,7 +83,12 @@ file_outcome read_one(const inputs::input_file& in, trl_reader::reader& reader, 
     const std::string_view text = source.text();
     g = make(spare);
     file_view where(out.path, text);
-    const trl_reader::read_result r = reader.read(text, [&](const trl_reader::turn& t) { g->turn(t, where); });
+    // A long turn comes in parts, so that no more than a part's elements
+    // are held at a time.
+    trl_reader::read_options options;
+    options.elements_per_part = elements_per_part;
+    const trl_reader::read_result r = reader.read(
+        text, [&](const trl_reader::turn& t) { g->turn(t, where); }, options);
     if (r.too_large) {
         g.reset();
         out.what = file_outcome::status::unreadable;

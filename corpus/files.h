@@ -43,6 +43,9 @@ private:
 class gatherer {
 public:
     virtual ~gatherer() = default;
+    // A turn, or a part of a long one (turn::part, turn::last_part): the
+    // parts of a turn come one after the other, each with the next
+    // elements.
     virtual void turn(const trl_reader::turn& t, file_view& where) = 0;
     // The file has been read to its end without an error.
     virtual void finish() {}

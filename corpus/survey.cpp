@@ -6,7 +6,7 @@ using trl_reader::kind;
 
 void tally::add_turn(const trl_reader::turn& t)
 {
-    ++turns;
+    turns += t.part == 0;
     for (const trl_reader::element& e : t.elements) {
         switch (e.what) {
         case kind::word:
@@ -98,12 +98,16 @@ void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
         }
     }
     if (needs_.places) {
-        turn_place p;
-        std::copy_n(t.key().data(), p.key.size(), p.key.begin());
-        p.line = where.line_of(t.begin);
-        places_.push_back(p);
+        if (t.part == 0) {
+            turn_place p;
+            std::copy_n(t.key().data(), p.key.size(), p.key.begin());
+            p.line = where.line_of(t.begin);
+            places_.push_back(p);
+            if (needs_.texts)
+                texts_.emplace_back();
+        }
         if (needs_.texts) {
-            std::string words;
+            std::string& words = texts_.back(); // a later part goes on with its turn's words
             for (const trl_reader::element& e : t.elements) {
                 if (!trl_reader::is_lexical(e.what))
                     continue;
@@ -111,7 +115,6 @@ void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
                     words += ' ';
                 append_form(words, t, e, needs_.letters);
             }
-            texts_.push_back(std::move(words));
         }
     }
 }

@@ -36,6 +36,7 @@ struct tally {
     double seconds = 0;
     std::set<std::int32_t> rates;
 
+    // A turn's elements, or a part's (the turn counted with its first).
     void add_turn(const trl_reader::turn& t);
     void add(const tally& other);
 };

@@ -30,7 +30,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 
 #include "lex.trl.text.h"
@@ -294,7 +298,29 @@ struct reader::state {
         std::uint32_t end;  // and ends (language: its three letters)
     };
 
-    std::vector<entry> stack = std::vector<entry>(1024);
+    // The parse stack.  A turn's segments nest to its right, so a long
+    // turn holds a few entries a word until its end: the stack grows in
+    // place where the system can (realloc), without a second copy, and
+    // goes back to its first size after a text that made it large.
+    struct entry_stack {
+        static constexpr std::size_t first_size = 1024;
+        entry* data = nullptr;
+        std::size_t size = 0;
+
+        entry_stack() { resize(first_size); }
+        ~entry_stack() { std::free(data); }
+        entry_stack(const entry_stack&) = delete;
+        entry_stack& operator=(const entry_stack&) = delete;
+        void resize(std::size_t n)
+        {
+            void* grown = std::realloc(data, n * sizeof(entry));
+            if (!grown)
+                throw std::bad_alloc();
+            data = static_cast<entry*>(grown);
+            size = n;
+        }
+    };
+    entry_stack stack;
     // The look-ahead (held until it is shifted) and the last token shifted.
     std::uint32_t held_begin = 0;
     std::uint32_t held_end = 0;
@@ -311,6 +337,10 @@ struct reader::state {
     std::vector<mark> marks;
     turn current;
     bool in_turn = false;   // its identification has been read
+    // Repairs and false starts begun ('+/', '-/' shifted) and not yet
+    // reduced: while there are any, the elements read may still get a
+    // holder, and the turn is not cut into a part.
+    int open_agrammatical = 0;
     std::vector<int> holders;
 
     std::string_view text;
@@ -341,6 +371,9 @@ struct reader::state {
         current.complete = false;
         current.elements.clear();
         current.chars.clear();
+        current.part = 0;
+        current.last_part = true;
+        open_agrammatical = 0;
         written_size = 0;
         read_at.clear();
         echo_from = 0;
@@ -392,13 +425,18 @@ struct reader::state {
     {
         shifted_end = held_end;
         held = false;
+        open_agrammatical += held_code == WHA || held_code == NSA;
     }
 
     bool grow(parse_state& p)
     {
-        stack.resize(static_cast<std::size_t>(p.capacity) * 2);
-        p.stack = stack.data();
-        p.capacity = static_cast<int>(stack.size());
+        // The engine counts the entries in an int.
+        constexpr int most = std::numeric_limits<int>::max();
+        if (p.capacity == most)
+            throw std::length_error("a turn too long for the parse stack");
+        stack.resize(static_cast<std::size_t>(p.capacity > most / 2 ? most : p.capacity * 2));
+        p.stack = stack.data;
+        p.capacity = static_cast<int>(stack.size);
         return true;
     }
 
@@ -533,6 +571,11 @@ struct reader::state {
         }
         case role::lexical_element:
             lexical_element(first, rhs_symbol(rule, 0));
+            // What follows the element begins after it: unless it is in a
+            // repair or a false start, every element so far is complete.
+            if (options.elements_per_part > 0 && open_agrammatical == 0 &&
+                current.elements.size() >= options.elements_per_part)
+                emit_part();
             break;
         case role::noise_bracket:
         case role::event:
@@ -547,9 +590,11 @@ struct reader::state {
         }
         case role::repair:
             add(kind::repair, first, shifted_end);
+            --open_agrammatical;
             break;
         case role::false_start:
             add(kind::false_start, first, shifted_end);
+            --open_agrammatical;
             break;
         case role::pronunciation: {   // AKA N space words '>' space
             const std::uint32_t close = at(rhs[4]);
@@ -688,6 +733,24 @@ struct reader::state {
     void emit(bool complete)
     {
         current.complete = complete;
+        current.last_part = true;
+        hand_over();
+    }
+
+    // Hands the elements read so far to the caller as a part of the turn,
+    // and goes on with an empty one.
+    void emit_part()
+    {
+        current.complete = true; // so far; its end is not known yet (0)
+        current.last_part = false;
+        hand_over();
+        current.elements.clear();
+        current.chars.clear();
+        ++current.part;
+    }
+
+    void hand_over()
+    {
         auto& els = current.elements;
         holders.clear();
         for (std::size_t i = 0; i < els.size(); ++i) {
@@ -696,7 +759,7 @@ struct reader::state {
             els[i].parent = holders.empty() ? -1 : holders.back();
             holders.push_back(static_cast<int>(i));
         }
-        ++result.turns;
+        result.turns += current.part == 0;
         (*on_turn)(current);
     }
 };
@@ -715,11 +778,13 @@ read_result reader::read(std::string_view text, const std::function<void(const t
     }
     s.begin_text(text, on_turn, options);
     parse_state p;
-    p.stack = s.stack.data();
-    p.capacity = static_cast<int>(s.stack.size());
+    p.stack = s.stack.data;
+    p.capacity = static_cast<int>(s.stack.size);
     trl_engine::start(p);
     trl_engine::parse<tables, state, false>(p, s);
     s.clear_turn();
+    if (s.stack.size > (std::size_t{1} << 20))
+        s.stack.resize(state::entry_stack::first_size);
     return s.result;
 }
 

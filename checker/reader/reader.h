@@ -101,6 +101,14 @@ struct turn {
     bool complete = false;   // read to its end without an error
     std::vector<element> elements;   // in reading order: by begin, an element before those it holds
     std::string chars;               // where the elements' pieces are
+    // A turn read in parts (read_options::elements_per_part): the part's
+    // number, from 0, and whether it is the turn's last.  A part before the
+    // last has end = 0 and complete = true (no error so far); a reading
+    // that stops at an error without recover gives no last part.  Each part
+    // holds the next elements in reading order, every element with the one
+    // that holds it (parent counts within the part).
+    std::uint32_t part = 0;
+    bool last_part = true;
 
     std::string_view identification() const { return {id.data(), id.size()}; }
     std::string_view dialog() const { return {id.data(), 8}; }
@@ -119,6 +127,12 @@ struct turn {
 struct read_options {
     // After an error, skip to the end of the turn and go on with the next.
     bool recover = false;
+    // > 0: a turn is given in parts, one as soon as it holds this many
+    // elements and the elements read so far are complete (nothing is open
+    // that could hold them: a part ends after a lexical element outside
+    // repairs and false starts).  A long turn then takes memory for a part
+    // at a time rather than for all its elements.  0: whole turns.
+    std::size_t elements_per_part = 0;
 };
 
 struct read_error {
@@ -132,7 +146,7 @@ struct read_error {
 inline constexpr std::size_t max_text_size = 0x7fffffff;
 
 struct read_result {
-    long turns = 0;                       // turns given to the caller, complete or not
+    long turns = 0;                       // turns given to the caller, complete or not, each once
     int errors = 0;                       // syntax errors met
     std::optional<read_error> first_error;
     bool too_large = false;               // longer than max_text_size: not read

@@ -238,6 +238,183 @@ TEST(CorpusExport, ManifestAndWavFiles)
     EXPECT_EQ(lines[0]["text"], "M\xC3\xBCller bitte");
 }
 
+// The recordings' rates: the most common one pairs, and of two equally
+// common ones the lower, whatever the order of the recordings.
+TEST(CorpusPair, TheMostCommonRateAndOfTwoTheLower)
+{
+    const struct {
+        std::vector<std::int32_t> rates; // of the turns' recordings, in key order
+        std::int32_t common;
+    } cases[] = {
+        {{16000, 16000, 8000, 8000}, 8000},           {{8000, 8000, 16000, 16000}, 8000},
+        {{16000, 8000, 8000, 16000}, 8000},           {{44100, 22050, 44100}, 44100},
+        {{11025, 44100, 22050, 22050, 44100}, 22050}, {{48000}, 48000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.rates));
+        const temp_dir dir;
+        std::string text;
+        std::set<std::string> differing;
+        for (std::size_t i = 0; i < c.rates.size(); ++i) {
+            const std::string key = "g100abc1_00" + std::to_string(i + 1) + "_ABC";
+            text += turn(key, "ja");
+            dir.write("audio/" + key + ".qnd", recording(256, c.rates[i]));
+            if (c.rates[i] != c.common)
+                differing.insert(key);
+        }
+        dir.write("trl/a.trl", text);
+        const auto r =
+            run_corpus({"pair", "--format=json", (dir / "trl").string(), "--audio", (dir / "audio").string()});
+        EXPECT_EQ(r.status, differing.empty() ? 0 : 1) << r.err;
+        std::set<std::string> reported;
+        json summary;
+        for (const json& j : parse_json_lines(r.out)) {
+            if (j["type"] == "problem" && j["problem"] == "rate-differs")
+                reported.insert(j["key"].get<std::string>());
+            else if (j["type"] == "summary")
+                summary = j;
+        }
+        EXPECT_EQ(reported, differing);
+        EXPECT_EQ(summary["sample_rate"], c.common);
+        EXPECT_EQ(summary["paired"], c.rates.size() - differing.size());
+        const auto text_out = run_corpus({"pair", (dir / "trl").string(), "--audio", (dir / "audio").string()});
+        EXPECT_TRUE(text_out.out.ends_with("; most recordings at " + std::to_string(c.common) + " Hz\n"))
+            << text_out.out;
+    }
+}
+
+// Each line of wav.scp is a command of the shell, run as the toolkit runs
+// it (sh -c): it gives the WAV file of its own recording, whatever bytes
+// the recording's path or the converter's holds.
+TEST(CorpusExport, WavScpPipesAreShellCommandsForAnyPath)
+{
+    const temp_dir dir;
+    const std::string key = "g100abc1_001_ABC";
+    dir.write("trl/a.trl", turn(key, "ja"));
+    const std::vector<std::string> folders = {
+        "plain",       "it's",        "a b",       "quote\"d", "$HOME", "`true`",
+        "back\\slash", "semi;colon&", "star*?[x]", "'",        "-dash", "new\tline",
+    };
+    std::filesystem::create_directories(dir / "bin's dir");
+    const std::string converter = (dir / "bin's dir" / "quenda 2wav").string();
+    std::filesystem::create_symlink(QUENDA2WAV_PATH, converter);
+    for (const std::string& folder : folders) {
+        for (const std::string& program : {std::string(QUENDA2WAV_PATH), converter}) {
+            SCOPED_TRACE(folder + " " + program);
+            const fs::path audio = dir / "audio" / folder;
+            const fs::path rec = audio / (key + ".qnd");
+            if (!fs::exists(rec))
+                dir.write("audio/" + folder + "/" + key + ".qnd", recording(256 * (1 + folder.size())));
+            const fs::path out = dir / "data";
+            fs::remove_all(out);
+            const auto r = run_corpus({"export", "--to=kaldi", "--quenda2wav=" + program, out.string(),
+                                       (dir / "trl").string(), "--audio", audio.string()});
+            ASSERT_EQ(r.status, 0) << r.err;
+            std::string line = read_file(out / "wav.scp");
+            ASSERT_TRUE(line.starts_with("ABC-" + key + " ")) << line;
+            ASSERT_TRUE(line.ends_with(" wavfile=- |\n")) << line;
+            line = line.substr(key.size() + 5, line.size() - key.size() - 5 - 3);
+            const auto piped = test_support::run("/bin/sh", {"-c", line});
+            ASSERT_EQ(piped.status, 0) << line << "\n" << piped.err;
+            const auto direct = test_support::run(QUENDA2WAV_PATH, {"quendafile=" + rec.string(), "wavfile=-"});
+            ASSERT_EQ(direct.status, 0);
+            EXPECT_TRUE(piped.out == direct.out) << line;
+            EXPECT_EQ(piped.out.size(), 44 + 2 * 256 * (1 + folder.size())) << line;
+            // A converter the shell reads as it is stays as it is.
+            if (program == QUENDA2WAV_PATH) {
+                EXPECT_TRUE(line.starts_with(program + " 'quendafile=")) << line;
+            }
+        }
+    }
+}
+
+// What a folder holds, each file with its bytes ("/" after a folder).
+std::map<std::string, std::string> contents(const fs::path& dir)
+{
+    std::map<std::string, std::string> found;
+    if (!fs::exists(dir))
+        return found;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(e.path(), dir).string();
+        if (e.is_directory())
+            found[name + "/"] = "";
+        else
+            found[name] = read_file(e.path());
+    }
+    return found;
+}
+
+// An export that fails on the way leaves the folder as it was: no
+// temporary file, no file of the export, no folder made for it, and the
+// files that --force would have replaced as they were.
+TEST(CorpusExport, AFailureLeavesTheFolderAsItWas)
+{
+    const gapped_corpus c;
+    const struct {
+        std::string what;
+        bool folder;                               // there before
+        std::map<std::string, std::string> before; // the files in it ("/" after a folder)
+        std::vector<std::string> options;
+        rlim_t file_limit;
+        std::string error;
+    } cases[] = {
+        {"a WAV file larger than a file may be", true, {}, {"--write-wav"}, 3000, "File too large"},
+        {"in a new folder", false, {}, {"--write-wav"}, 3000, "File too large"},
+        {"among files of others",
+         true,
+         {{"keep/", ""}, {"keep/x", "x"}},
+         {"--write-wav", "--force"},
+         3000,
+         "File too large"},
+        {"the text larger than a file may be", true, {}, {}, 40, "File too large"},
+        {"the manifest larger than a file may be", false, {}, {"--to=jsonl"}, 100, "File too large"},
+        {"the old export replaced",
+         true,
+         {{"text", "old text\n"}, {"wav.scp", "old\n"}, {"x/", ""}},
+         {"--force"},
+         40,
+         "File too large"},
+        {"a folder where a file goes",
+         true,
+         {{"text", "old text\n"}, {"utt2spk", "old\n"}, {"utt2dur/", ""}, {"utt2dur/mine", "mine\n"}},
+         {"--force"},
+         0,
+         "utt2dur"},
+        {"a folder where a WAV file goes",
+         true,
+         {{"wav/", ""}, {"wav/g200xyz2_003_ABC.wav/", ""}, {"wav/g100abc1_002_XYZ.wav", "old\n"}},
+         {"--force", "--write-wav"},
+         0,
+         "g200xyz2_003_ABC.wav"},
+    };
+    for (const auto& cs : cases) {
+        SCOPED_TRACE(cs.what);
+        const fs::path out = c.dir / "data";
+        fs::remove_all(out);
+        if (cs.folder)
+            fs::create_directories(out);
+        for (const auto& [name, bytes] : cs.before) {
+            if (name.ends_with("/"))
+                fs::create_directories(out / name);
+            else
+                c.dir.write("data/" + name, bytes);
+        }
+        std::vector<std::string> args = {"export", "--keep-going"};
+        if (std::find(cs.options.begin(), cs.options.end(), "--to=jsonl") == cs.options.end())
+            args.push_back("--to=kaldi");
+        args.insert(args.end(), cs.options.begin(), cs.options.end());
+        args.insert(args.end(), {out.string(), c.trl, "--audio", c.audio});
+        test_support::run_options limited;
+        limited.file_limit = cs.file_limit;
+        const auto r = run_corpus(args, limited);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(cs.error), std::string::npos) << r.err;
+        EXPECT_TRUE(r.err.ends_with(" (nothing written)\n")) << r.err;
+        EXPECT_EQ(contents(out), cs.before);
+        EXPECT_EQ(fs::exists(out), cs.folder);
+    }
+}
+
 // A write that fails leaves nothing behind: no file, no temporary one.
 TEST(CorpusExport, AllOrNothing)
 {

@@ -14,6 +14,9 @@
 #include "acceptance.h"
 #include "json.h"
 #include "process.h"
+#include "quenda_maker.h"
+#include "reader.h"
+#include "running_text.h"
 #include "support.h"
 #include "version.h"
 
@@ -133,6 +136,59 @@ TEST(CorpusWords, TheExampleCountedByHand)
     EXPECT_EQ(words, 22 + 18);
 }
 
+// A small text written out whole in every form and format of words: the
+// order (count, then bytes), the columns, the groups, the tags and the
+// lexicon.
+TEST(CorpusWords, EveryFormAndFormatWrittenOut)
+{
+    const temp_dir dir;
+    const std::string text = dir.write("t.trl", "g071ach1_001_ABC_004711: ja ja M\"uller <ah> so .\n\n"
+                                                "g072ach1_002_XYZ_004711: ja <P> nein <ah> doch .\n\n"
+                                                "g071ach1_003_ABC_004711: ja ja ja ja ja ja ja ja ja ja .\n\n");
+    const std::string lexicon = dir.write("lexicon.txt", "ja\r\nso extra\n\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"words"}, "13 ja\n 1 M\"uller\n 1 doch\n 1 nein\n 1 so\n"},
+        {{"words", "--form=echo", "--format=tsv"}, "count\tword\n13\tja\n1\tM\"ller\n1\tdoch\n1\tnein\n1\tso\n"},
+        {{"words", "--form=utf8", "--format=json"},
+         "{\"type\":\"word\",\"word\":\"ja\",\"count\":13}\n{\"type\":\"word\",\"word\":\"M\xC3\xBCller\",\"count\":1}"
+         "\n"
+         "{\"type\":\"word\",\"word\":\"doch\",\"count\":1}\n{\"type\":\"word\",\"word\":\"nein\",\"count\":1}\n"
+         "{\"type\":\"word\",\"word\":\"so\",\"count\":1}\n"},
+        {{"words", "--by=speaker"}, "ABC 12 ja\nABC  1 M\"uller\nABC  1 so\nXYZ  1 doch\nXYZ  1 ja\nXYZ  1 nein\n"},
+        {{"words", "--by=dialog", "--format=tsv"},
+         "dialog\tcount\tword\ng071ach1\t12\tja\ng071ach1\t1\tM\"uller\ng071ach1\t1\tso\ng072ach1\t1\tdoch\n"
+         "g072ach1\t1\tja\ng072ach1\t1\tnein\n"},
+        {{"words", "--by=speaker", "--format=json"},
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"ja\",\"count\":12}\n"
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"M\\\"uller\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"ABC\",\"word\":\"so\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"doch\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"ja\",\"count\":1}\n"
+         "{\"type\":\"word\",\"speaker\":\"XYZ\",\"word\":\"nein\",\"count\":1}\n"},
+        {{"words", "--kinds=hesitation,pause"}, "2 hesitation <ah>\n1 pause      <P>\n"},
+        {{"words", "--kinds=pause"}, "1 pause <P>\n"},
+        {{"words", "--kinds=all", "--by=speaker", "--format=tsv"},
+         "speaker\tcount\tkind\ttag\nABC\t1\thesitation\t<ah>\nXYZ\t1\thesitation\t<ah>\nXYZ\t1\tpause\t<P>\n"},
+        {{"words", "--kinds=all", "--format=json"},
+         "{\"type\":\"tag\",\"kind\":\"hesitation\",\"tag\":\"<ah>\",\"count\":2}\n"
+         "{\"type\":\"tag\",\"kind\":\"pause\",\"tag\":\"<P>\",\"count\":1}\n"},
+        {{"words", "--lexicon", lexicon}, "1 M\"uller\n1 doch\n1 nein\n"},
+        {{"words", "--lexicon", lexicon, "--by=speaker"}, "ABC 1 M\"uller\nXYZ 1 doch\nXYZ 1 nein\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back(text);
+        SCOPED_TRACE(test_support::shell_line(args));
+        const auto r = run_corpus(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
 // A file with errors is named with its first error as trl-check's report
 // begins, and left out.
 TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
@@ -158,6 +214,131 @@ TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
     EXPECT_EQ(records[0], (json{{"type", "left_out"}, {"file", errors}, {"line", 6}, {"column", 50}, {"code", "T009"},
                                 {"message", "missing blank: found '.' in the word"}}));
     EXPECT_EQ(records.back()["type"], "stats");
+}
+
+// One turn as long as a whole text (here 4 MB) is read a part at a time:
+// it gives the words and counts that the same pieces in many turns give,
+// and takes memory as they do.  The address space it may map is ten times
+// the text, which the whole turn's elements (about 100 bytes each, some
+// 1.1 million) would overflow many times.
+TEST(CorpusFiles, ALongTurnIsReadInParts)
+{
+    const temp_dir dir;
+    std::string one = "g071ach1_001_ABC_004711:";
+    std::string many;
+    std::size_t pieces = 0;
+    while (one.size() < (std::size_t{4} << 20)) {
+        const std::string piece = test_support::running_text(20, pieces);
+        one += " " + piece;
+        many += "g071ach1_" + std::to_string(1000 + pieces / 20 % 1000).substr(1) + "_ABC_004711: " + piece + " .\n\n";
+        pieces += 20;
+    }
+    one += " .\n\n";
+    const std::string long_file = dir.write("one/g071ach1.trl", one);
+    const std::string many_file = dir.write("many/g071ach1.trl", many);
+    run_options limited;
+#if !defined(__SANITIZE_ADDRESS__)
+    limited.address_limit = 10 * one.size();
+#endif
+    const auto one_words = run_corpus({"words", "-j1", "--format=tsv", long_file}, limited);
+    const auto many_words = run_corpus({"words", "-j1", "--format=tsv", many_file}, limited);
+    EXPECT_EQ(one_words.status, 0) << one_words.err;
+    EXPECT_EQ(one_words.err, "");
+    EXPECT_EQ(one_words.out, many_words.out);
+    EXPECT_GT(one_words.out.size(), 200u);
+
+    const auto one_stats = parse_json_lines(run_corpus({"stats", "-j1", "--format=json", long_file}, limited).out);
+    const auto many_stats = parse_json_lines(run_corpus({"stats", "-j1", "--format=json", many_file}, limited).out);
+    ASSERT_EQ(one_stats.size(), 3u); // the corpus, its dialog, its speaker
+    ASSERT_EQ(many_stats.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(one_stats[i]["turns"], 1);
+        EXPECT_EQ(many_stats[i]["turns"], pieces / 20);
+        json a = one_stats[i], b = many_stats[i];
+        a.erase("turns");
+        b.erase("turns");
+        EXPECT_EQ(a, b);
+    }
+}
+
+// An exported turn holds every word of a long turn, once, in reading order
+// (here from the reader's whole turn), and the turns after it keep their
+// own words.
+TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
+{
+    const temp_dir dir;
+    const std::string text = "g071ach1_001_ABC_004711: " + test_support::running_text(12000) + " .\n\n" +
+                             "g071ach1_002_XYZ_004711: ja <P> so .\n\n" +
+                             "g071ach1_003_ABC_004711: " + test_support::running_text(30, 5) + " .\n\n";
+    const std::string file = dir.write("g071ach1.trl", text);
+    const trl_reader::document doc = trl_reader::read_document(text);
+    ASSERT_TRUE(doc.result.ok());
+    std::map<std::string, std::string> expected;
+    for (const trl_reader::turn& t : doc.turns) {
+        std::string words;
+        for (const trl_reader::element& e : t.elements) {
+            if (!trl_reader::is_lexical(e.what))
+                continue;
+            if (!words.empty())
+                words += ' ';
+            words += t.text(e.letters);
+        }
+        expected[std::string(t.speaker()) + "-" + std::string(t.key())] = words;
+        dir.write("audio/" + std::string(t.key()) + ".qnd",
+                  quenda_maker::version1(1, quenda_maker::sample_data(256), 16000));
+    }
+    ASSERT_GT(doc.turns[0].elements.size(), 3u * 4096u); // more than one part for quenda-corpus
+    const auto r =
+        run_corpus({"export", "--to=jsonl", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> exported;
+    for (const json& j : parse_json_lines(read_file(dir / "out" / "manifest.jsonl")))
+        exported[j["id"].get<std::string>()] = j["text"].get<std::string>();
+    EXPECT_EQ(exported, expected);
+}
+
+// A run without errors says nothing of files left out, in any format and
+// subcommand; the same run with a file with errors says so.
+TEST(CorpusFiles, ACleanRunMentionsNoFileLeftOut)
+{
+    const std::string dialog = std::string(TRL_EXAMPLES) + "/dialog.trl";
+    const std::string errors = std::string(TRL_EXAMPLES) + "/errors.trl";
+    const std::string audio = std::string(TRL_EXAMPLES) + "/audio";
+    const temp_dir dir;
+    const std::string page = (dir / "report.html").string();
+    const struct {
+        std::vector<std::string> args;
+        std::string clean_start; // the start of a clean run's output
+        std::string left_out;    // what the run with errors says of them
+    } cases[] = {
+        {{"stats"}, "1 file read\n\npart ", "1 file read, 1 file with errors left out\n\npart "},
+        {{"stats", "--format=tsv"}, "part\t", "(file left out)\n"},
+        {{"stats", "--format=json"}, "{\"type\":\"stats\"", "{\"type\":\"left_out\",\"file\":\"" + errors},
+        {{"stats", "--audio", audio}, "1 file read\n\npart ", "1 file read, 1 file with errors left out\n\npart "},
+        {{"words"}, "", "(file left out)\n"},
+        {{"words", "--format=json"}, "", "{\"type\":\"left_out\""},
+        {{"report", "-o", page}, "", ">file with errors, left out<"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(test_support::shell_line(c.args));
+        for (const bool with_errors : {false, true}) {
+            std::vector<std::string> args = c.args;
+            if (with_errors)
+                args.push_back(errors);
+            args.push_back(dialog);
+            const auto r = run_corpus(args);
+            const std::string said = r.out + r.err + (std::filesystem::exists(page) ? read_file(page) : "");
+            std::filesystem::remove(page);
+            EXPECT_EQ(r.status, with_errors ? 1 : 0) << r.err;
+            EXPECT_EQ(said.find(c.left_out) != std::string::npos, with_errors) << said;
+            if (with_errors)
+                continue;
+            for (const char* words : {"left out", "left_out", "errors", "error["})
+                EXPECT_EQ(said.find(words), std::string::npos) << words;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out.substr(0, c.clean_start.size()), c.clean_start);
+        }
+    }
 }
 
 TEST(CorpusProgram, CommandLineAndStatuses)

@@ -114,4 +114,95 @@ TEST(CorpusReport, ReadInABrowser)
         fs::copy_file(png, keep, fs::copy_options::overwrite_existing);
 }
 
+// Reads a page with Python's HTML parser: the attributes each element may
+// have, no quote or angle bracket unescaped in the text (outside the
+// style), and the text with its references resolved after a line "--".
+constexpr const char* html_checker = R"(
+import html, html.parser, sys
+allowed = {"lang", "charset", "name", "content", "class", "xmlns", "role", "width", "height", "viewbox",
+           "aria-label", "x", "y", "text-anchor", "rx"}
+class Page(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=False)
+        self.in_style = False
+        self.text = []
+    def handle_starttag(self, tag, attrs):
+        self.in_style = tag == "style"
+        for name, value in attrs:
+            if name not in allowed or value is None:
+                print("attribute %r=%r in <%s>" % (name, value, tag))
+    def handle_startendtag(self, tag, attrs):
+        self.handle_starttag(tag, attrs)
+        self.in_style = False
+    def handle_endtag(self, tag):
+        self.in_style = False
+    def handle_data(self, data):
+        if self.in_style:
+            return
+        for c in "\"'<>":
+            if c in data:
+                print("%r unescaped in %r" % (c, data[:80]))
+        self.text.append(data)
+    def handle_entityref(self, name):
+        self.text.append(html.unescape("&%s;" % name))
+    def handle_charref(self, name):
+        self.text.append(html.unescape("&#%s;" % name))
+page = Page()
+page.feed(open(sys.argv[1], encoding="utf-8").read())
+page.close()
+print("--")
+print(" ".join("".join(page.text).split()))
+)";
+
+// Names and texts with quotes and markup (a folder, a file with errors,
+// a hesitation tag written with a quote) are escaped everywhere on the
+// page: an HTML parser finds only the page's own attributes and markup,
+// and reads the names back as they are.
+TEST(CorpusReport, NamesAndTextsAreEscaped)
+{
+    constexpr const char* python = "/usr/bin/python3";
+    if (!fs::exists(python)) {
+        if (test_support::under_ci())
+            FAIL() << "no " << python << " (CI=true: it must be there)";
+        GTEST_SKIP() << "no " << python;
+    }
+    const temp_dir dir;
+    const std::string folder = "it's <b>\"bold\" & 'more'";
+    dir.write(folder + "/a.trl",
+              read_file(std::string(TRL_EXAMPLES) + "/dialog.trl") + "g071ach1_009_X\"Y_004711: ja .\n\n");
+    dir.write(folder + "/b.trl", "g071ach1_010_XYZ_004711: <\"ah> \"Ahnlich , <\"ahm> so .\n\n");
+    dir.write(folder + "/bad \"one\" 'x' <i>.trl", read_file(std::string(TRL_EXAMPLES) + "/errors.trl"));
+    const std::string page = (dir / "report.html").string();
+    const auto r = run_corpus({"report", (dir / folder).string(), "-o", page});
+    EXPECT_EQ(r.status, 1) << r.err; // a.trl has an error (a quote in the speaker code); bad ... .trl four
+    const auto checked = test_support::run(python, {"-c", html_checker, page});
+    ASSERT_EQ(checked.status, 0) << checked.err;
+    const std::size_t rule = checked.out.find("--\n");
+    ASSERT_NE(rule, std::string::npos) << checked.out;
+    EXPECT_EQ(checked.out.substr(0, rule), ""); // nothing out of place
+    const std::string text = checked.out.substr(rule + 3);
+    for (const std::string& shown :
+         {folder, folder + "/bad \"one\" 'x' <i>.trl", folder + "/a.trl", std::string("<\"ah> (hesitation)"),
+          std::string("<\"ahm> (hesitation)"), std::string("\xC3\x84hnlich")})
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+}
+
+// A page that cannot be written whole leaves the page before it as it
+// was, and no temporary file.
+TEST(CorpusReport, AFailedWriteKeepsTheOldPage)
+{
+    const temp_dir dir;
+    const std::string page = dir.write("report.html", "the old page\n");
+    test_support::run_options limited;
+    limited.file_limit = 4096; // less than a page
+    const auto r = run_corpus({"report", std::string(TRL_EXAMPLES) + "/dialog.trl", "-o", page}, limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "quenda-corpus: " + page + ": File too large\n");
+    EXPECT_EQ(read_file(page), "the old page\n");
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"report.html"});
+}
+
 } // namespace

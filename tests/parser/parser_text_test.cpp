@@ -2,6 +2,8 @@
 // returns.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -143,6 +145,36 @@ TEST(Echo, LongElementsAreEchoedWhole)
         word += static_cast<char>('a' + i % 26);
     expect_accepted(turn("001_ABC", word + " , " + word.substr(0, 99) + " , " + word.substr(0, 100) + " ."),
                     "\n001_ABC\n" + word + "\n" + word.substr(0, 99) + "\n" + word.substr(0, 100) + "\n");
+}
+
+// The line's room doubles up to the most an int counts, and no further:
+// a word that needs more ends the check with the message and status 2.
+TEST(Echo, TheLineGrowsUpToTheLargestIntAndNoFurther)
+{
+    static char room[4] = "ab";
+#if !defined(__SANITIZE_ADDRESS__)
+    // From above half of it, the next room is the largest int itself (2
+    // GiB reserved; only the letters held are touched).
+    EXPECT_EXIT(
+        {
+            linebuf = room;
+            bp = 2;
+            line_size = std::numeric_limits<int>::max() / 2 + 1;
+            grow_line();
+            std::exit(line_size == std::numeric_limits<int>::max() && std::string(linebuf) == "ab" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+#endif
+    // A line as long as an int counts: one more letter is the end.
+    EXPECT_EXIT(
+        {
+            linebuf = room;
+            line_size = std::numeric_limits<int>::max();
+            bp = line_size - 1;
+            append_char('c');
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(2), "^fatal error - echo line buffer overflow\n$");
 }
 
 TEST(Errors, EchoLinesComeBeforeTheReport)

@@ -184,6 +184,45 @@ TEST(Program, Arguments)
     }
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
+// A token or word longer than the memory that velmar may take (a word of
+// 2 GiB in earnest, here a few MB under a small address space) ends the
+// check as the other failures of the input buffering do: a message on
+// standard error and status 2, the lines echoed before it written.  Each
+// text is far longer than the limit lets velmar hold; it stops reading
+// where its buffer cannot grow.
+TEST(Program, TokenLongerThanTheMemoryIsAFatalError)
+{
+    const std::string start = "g012abc3_001_ABC_000000: ";
+    const struct {
+        std::string what;
+        std::string head;
+        std::string repeated; // to 40 MB
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"a word", start, "a", "\n001_ABC\n", "fatal error - echo line buffer overflow\n"},
+        {"a word of capitals and umlauts", start + "ja ", "M\"u", "\n001_ABC\nja\n",
+         "fatal error - echo line buffer overflow\n"},
+        {"a bracketed comment", start + "<;", "x", "\n001_ABC\n", "fatal error - scanner input buffer overflow\n"},
+        {"a speaker mark", start + "ja @1", "0", "\n001_ABC\nja\n", "fatal error - scanner input buffer overflow\n"},
+        {"a comment line", ";", "x", "", "fatal error - scanner input buffer overflow\n"},
+    };
+    run_options limited;
+    limited.in_is_pipe = true;
+    limited.address_limit = rlim_t{32} << 20; // about 8 MB of them are velmar's at its start
+    for (const auto& c : cases) {
+        std::string text = c.head;
+        while (text.size() < (std::size_t{40} << 20))
+            text += c.repeated;
+        const parse_run r = run_velmar(text, {}, limited);
+        EXPECT_EQ(r.status, 2) << c.what;
+        EXPECT_EQ(r.out, c.out) << c.what;
+        EXPECT_EQ(r.err, c.err) << c.what;
+    }
+}
+#endif
+
 // Input and echo larger than the pieces they are read and written in, with
 // a line longer than a piece of the echo between others.
 TEST(Program, ReadsInputLargerThanItsBuffer)

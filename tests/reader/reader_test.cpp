@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "acceptance.h"
@@ -14,6 +15,7 @@
 #include "lex.trl.text.h"
 #include "process.h"
 #include "reader.h"
+#include "running_text.h"
 
 namespace {
 
@@ -247,6 +249,140 @@ std::string marks_of(const trl_reader::turn& t, const trl_reader::element& e)
 {
     return std::string(t.text(e.init_mark)) + "|" + std::string(t.text(e.final_mark)) + "|" +
            std::string(t.text(e.language)) + "|" + std::string(t.text(e.speaker_mark));
+}
+
+// A turn as a caller sees it, with every element's texts and holder, from
+// whole turns or put together from their parts.
+struct flat_element {
+    std::string what, letters, echo, tag, marks;
+    std::size_t begin, end;
+    long parent;
+    int spelled;
+    auto tie() const { return std::tie(what, letters, echo, tag, marks, begin, end, parent, spelled); }
+    bool operator==(const flat_element& o) const { return tie() == o.tie(); }
+};
+struct flat_turn {
+    std::string id, language;
+    std::size_t begin = 0, end = 0, identification_end = 0;
+    bool complete = false;
+    bool ended = false; // its last part came
+    std::uint32_t parts = 0;
+    std::vector<flat_element> elements;
+    bool operator==(const flat_turn& o) const
+    {
+        return std::tie(id, language, begin, end, identification_end, complete, ended, elements) ==
+               std::tie(o.id, o.language, o.begin, o.end, o.identification_end, o.complete, o.ended, o.elements);
+    }
+};
+
+// Reads `text` in parts of `per_part` elements (0: whole turns); the sizes
+// of the parts go to `sizes`.
+std::vector<flat_turn> read_flat(const std::string& text, std::size_t per_part, bool recover,
+                                 std::vector<std::size_t>* sizes = nullptr, trl_reader::read_result* result = nullptr)
+{
+    trl_reader::read_options options;
+    options.elements_per_part = per_part;
+    options.recover = recover;
+    std::vector<flat_turn> turns;
+    trl_reader::reader reader;
+    const auto r = reader.read(
+        text,
+        [&](const trl_reader::turn& t) {
+            if (t.part == 0) {
+                turns.emplace_back();
+                flat_turn& f = turns.back();
+                f.id = t.identification();
+                f.language = t.language();
+                f.begin = t.begin;
+                f.identification_end = t.identification_end;
+            }
+            flat_turn& f = turns.back();
+            EXPECT_EQ(t.part, f.parts) << f.id; // the parts in order, each once
+            EXPECT_FALSE(f.ended) << f.id;
+            EXPECT_EQ(t.identification(), f.id);
+            ++f.parts;
+            const long offset = static_cast<long>(f.elements.size());
+            for (const trl_reader::element& e : t.elements)
+                f.elements.push_back({std::string(trl_reader::kind_name(e.what)), std::string(t.text(e.letters)),
+                                      std::string(t.text(e.echo)), std::string(t.text(e.tag)), marks_of(t, e), e.begin,
+                                      e.end, e.parent < 0 ? -1 : offset + e.parent, e.spelled});
+            if (t.last_part) {
+                f.ended = true;
+                f.end = t.end;
+                f.complete = t.complete;
+            } else {
+                EXPECT_EQ(t.end, 0u);
+                EXPECT_TRUE(t.complete);
+            }
+            if (sizes)
+                sizes->push_back(t.elements.size());
+        },
+        options);
+    if (result)
+        *result = r;
+    return turns;
+}
+
+// A turn read in parts is the whole turn cut between its elements: the
+// same elements, texts and holders, in the same order, on every accepted
+// and (read with recovery) every rejected acceptance case and on long
+// turns of every construct.
+TEST(Reader, PartsOfATurnPutTogetherAreTheWholeTurn)
+{
+    REQUIRE_ACCEPTANCE_CASES(dir);
+    std::vector<std::pair<std::string, bool>> texts; // a text, and whether to recover
+    for (const fs::path& path : cases_with_status(dir, "0"))
+        texts.emplace_back(read_file(path), false);
+    for (const fs::path& path : cases_with_status(dir, "1"))
+        texts.emplace_back(read_file(path), true);
+    texts.emplace_back(read_file(fs::path(TRL_EXAMPLES) / "errors.trl"), true);
+    const std::string ident = "g071ach1_001_ABC_004711: ";
+    for (std::size_t first = 0; first < test_support::text_pieces.size(); ++first)
+        texts.emplace_back(ident + test_support::running_text(60, first) + " .\n\n" + ident + "ja .\n\n", false);
+    // An error late in a long turn: its last part is incomplete.
+    texts.emplace_back(ident + test_support::running_text(60) + " , , .\n\n" + ident + "ja .\n\n", true);
+    long cut = 0;
+    for (const auto& [text, recover] : texts) {
+        SCOPED_TRACE(text.substr(0, 200));
+        trl_reader::read_result whole_result;
+        const std::vector<flat_turn> whole = read_flat(text, 0, recover, nullptr, &whole_result);
+        for (const std::size_t per_part : {1, 2, 7}) {
+            std::vector<std::size_t> sizes;
+            trl_reader::read_result parts_result;
+            EXPECT_EQ(read_flat(text, per_part, recover, &sizes, &parts_result), whole) << per_part;
+            EXPECT_EQ(parts_result.turns, whole_result.turns);
+            EXPECT_EQ(parts_result.errors, whole_result.errors);
+            cut += static_cast<long>(sizes.size() - whole.size());
+        }
+    }
+    EXPECT_GT(cut, 10000);
+}
+
+// A long turn comes in parts of about the size asked for: a part ends at
+// the first lexical element outside repairs and false starts once it
+// holds that many elements.
+TEST(Reader, ALongTurnComesInPartsOfTheSizeAskedFor)
+{
+    const std::string ident = "g071ach1_001_ABC_004711: ";
+    const std::string text = ident + test_support::running_text(20000) + " .\n\n";
+    for (const std::size_t per_part : {1, 16, 1000}) {
+        std::vector<std::size_t> sizes;
+        trl_reader::read_result r;
+        const std::vector<flat_turn> turns = read_flat(text, per_part, false, &sizes, &r);
+        ASSERT_TRUE(r.ok());
+        ASSERT_EQ(turns.size(), 1u);
+        ASSERT_TRUE(turns[0].ended);
+        const std::size_t total = turns[0].elements.size();
+        EXPECT_GT(total, 40000u);
+        // A piece of the text holds at most 6 elements (the repair in a
+        // disconnected word, their words and the breath between).
+        for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
+            EXPECT_GE(sizes[i], per_part) << i;
+            EXPECT_LT(sizes[i], per_part + 6) << i;
+        }
+        EXPECT_LE(sizes.back(), per_part + 6);
+        EXPECT_GE(sizes.size(), total / (per_part + 6));
+    }
 }
 
 TEST(Reader, ElementsOfEachConstruct)

@@ -148,6 +148,11 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
             if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
                 _exit(124);
         }
+        if (o.address_limit > 0) {
+            const rlimit rl{o.address_limit, o.address_limit};
+            if (setrlimit(RLIMIT_AS, &rl) != 0)
+                _exit(125);
+        }
         signal(SIGPIPE, o.sigpipe_ignored ? SIG_IGN : SIG_DFL);
         for (const std::string& word : o.env)
             putenv(const_cast<char*>(word.c_str()));

@@ -47,6 +47,7 @@ struct run_options {
     std::vector<int> closed;     // descriptors closed before the start
     std::vector<std::string> env;   // NAME=value words added to the environment
     rlim_t file_limit = 0;       // > 0: the largest file it may write (SIGXFSZ ignored)
+    rlim_t address_limit = 0;    // > 0: the most address space it may map, in bytes (RLIMIT_AS)
     bool sigpipe_ignored = false;
     int timeout_seconds = 0;     // > 0: killed (SIGKILL) when still running after so many seconds
 };

@@ -1,6 +1,7 @@
 // quenda2wav run on hand-laid files: the WAV files it writes (header bytes
 // as wav_test pins them, frames as quenda2raw would copy them), the rate
 // from isf or rate=, swap, pipes and a fifo as output, and every refusal.
+#include "glob.h"
 #include "process.h"
 #include "quenda_maker.h"
 #include "wav.h"
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -80,9 +82,13 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
         {{"quendafile=isf_min.qnd"}, 1000, data, ""},
         {{"quendafile=isf_max.qnd", "rate=0"}, 384000, data, ""},
         {{"quendafile=odd.qnd", "v=0"}, 8000, data, ""},
-        {{"quendafile=less.qnd"}, 8000, data.substr(0, 1000),
-         "quenda2wav: warning - counted samples incorrect (500 != 1024)\n"},
-        {{"quendafile=v1.qnd", "v=1", "swap=t"}, 16000, swapped(data),
+        {{"quendafile=less.qnd"},
+         8000,
+         data.substr(0, 1000),
+         "quenda2wav: warning - less.qnd: counted samples incorrect (500 != 1024)\n"},
+        {{"quendafile=v1.qnd", "v=1", "swap=t"},
+         16000,
+         swapped(data),
          listing + "quenda2wav: swapping\nquenda2wav: written 2048 bytes of samples at 16000 Hz\n"},
     };
     for (const auto& c : cases) {
@@ -137,23 +143,24 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
     write("huge.qnd", version1(4, data, 16000));  // made sparse: too much for a WAV file, no disk space taken
     std::filesystem::resize_file(path("huge.qnd"), 512 + (std::uint64_t{1} << 32));
 
+    // Each message names the input.
     std::vector<std::pair<std::string, std::string>> cases = {
-        {"quendafile=isf0.qnd", "no sample rate: isf is 0; give rate="},
-        {"quendafile=isf_low.qnd", "no sample rate: isf is 999; give rate="},
-        {"quendafile=isf_high.qnd", "no sample rate: isf is 384001; give rate="},
+        {"quendafile=isf0.qnd", "isf0.qnd: no sample rate: isf is 0; give rate="},
+        {"quendafile=isf_low.qnd", "isf_low.qnd: no sample rate: isf is 999; give rate="},
+        {"quendafile=isf_high.qnd", "isf_high.qnd: no sample rate: isf is 384001; give rate="},
         {"quendafile=short.qnd", "short.qnd: not a Quenda file: too short for a header (4 bytes)"},
         {"quendafile=no_blocks.qnd", "no_blocks.qnd: not a Quenda file: anz_header is 0, below 1"},
-        {"quendafile=missing.qnd", "could not open quendafile missing.qnd"},
-        {"quendafile=/dev/stdin",
-         "quendafile /dev/stdin is not a regular file; its size must be known before writing"},
-        {"quendafile=fifo.qnd", "quendafile fifo.qnd is not a regular file; its size must be known before writing"},
+        {"quendafile=missing.qnd", "missing.qnd: could not open quendafile: No such file or directory"},
+        {"quendafile=.", ".: not a regular file; its size must be known before writing"},
+        {"quendafile=/dev/stdin", "/dev/stdin: not a regular file; its size must be known before writing"},
+        {"quendafile=fifo.qnd", "fifo.qnd: not a regular file; its size must be known before writing"},
         {"quendafile=huge.qnd",
-         "huge.qnd holds 4294967296 bytes of samples, more than a WAV file can hold (4294967258)"},
+         "huge.qnd: holds 4294967296 bytes of samples, more than a WAV file can hold (4294967258)"},
     };
     // A rate is a whole number of Hz in the plausible range, or 0.
     for (const char* rate : {"-8000", "44.1k", "16000x", "1", "999", "384001", "", "+1000", "0x3e8", "2147483648"})
         cases.emplace_back(std::string("quendafile=isf0.qnd rate=") + rate,
-                           std::string("rate ") + rate +
+                           std::string("isf0.qnd: rate ") + rate +
                                " is not a sample rate: a whole number of Hz from 1000 to 384000, or 0 for the "
                                "header's isf");
     for (const auto& [arg, err] : cases) {
@@ -178,7 +185,7 @@ TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
         const run_result r =
             wav({"quendafile=in.qnd", "wavfile=" + out}, out == "-" ? ">>" + path("in.qnd").string() : "");
         EXPECT_EQ(r.status, 255) << out;
-        EXPECT_EQ(r.err, "quenda2wav: error - wavfile " + out + " would overwrite quendafile in.qnd\n");
+        EXPECT_EQ(r.err, "quenda2wav: error - in.qnd: wavfile " + out + " would overwrite the quendafile\n");
         EXPECT_EQ(read("in.qnd"), original) << out;
     }
 }
@@ -186,23 +193,58 @@ TEST_F(Quenda2wav, OutputThatIsTheInputIsRefused)
 TEST_F(Quenda2wav, FailedWritesAreErrors)
 {
     write("in.qnd", version1(4, data, 16000));
-    const std::string full = "quenda2wav: No space left on device\n";
+    const std::string full = ": No space left on device\n";
     const struct {
         std::string wavfile;
         std::string stdout_to;  // "-": closed
         std::string err;
     } cases[] = {
-        {"/dev/full", "", "quenda2wav: could not write to file /dev/full\n" + full},
-        {"-", "/dev/full", "quenda2wav: could not write to file -\n" + full},
-        {"-", "-", "quenda2wav: could not write to file -\nquenda2wav: Bad file descriptor\n"},
+        {"/dev/full", "", "quenda2wav: error - in.qnd: could not write to wavfile /dev/full" + full},
+        {"-", "/dev/full", "quenda2wav: error - in.qnd: could not write to wavfile -" + full},
+        {"-", "-", "quenda2wav: error - in.qnd: could not write to wavfile -: Bad file descriptor\n"},
         // A closed standard output is no place to send the file by name either.
-        {"/dev/stdout", "-", "quenda2wav: error - could not open wavfile /dev/stdout\n"},
-        {"no/such/dir.wav", "", "quenda2wav: error - could not open wavfile no/such/dir.wav\n"},
+        {"/dev/stdout", "-", "quenda2wav: error - in.qnd: could not open wavfile /dev/stdout: *\n"},
+        {"no/such/dir.wav", "",
+         "quenda2wav: error - in.qnd: could not open wavfile no/such/dir.wav: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         const run_result r = wav({"quendafile=in.qnd", "wavfile=" + c.wavfile}, c.stdout_to);
         EXPECT_EQ(r.status, 255) << c.wavfile << " " << c.stdout_to;
-        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(test_support::glob_match(r.err, c.err)) << r.err;
+    }
+}
+
+// A batch of conversions: each message is one line that names the
+// recording it is about, as its path was given.
+TEST_F(Quenda2wav, EveryWarningAndErrorNamesItsInput)
+{
+    write("batch 1/less.qnd", version1(4, data.substr(0, 1000), 8000));
+    write("batch 1/isf0.qnd", version1(4, data, 0));
+    write("batch 1/short.qnd", "RIFF");
+    write("batch 1/good.qnd", version1(4, data, 16000));
+    const struct {
+        std::string input;
+        std::string wavfile;
+        std::string rate;
+        std::string level;
+    } cases[] = {
+        {"batch 1/less.qnd", "out.wav", "0", "warning"},
+        {"batch 1/isf0.qnd", "out.wav", "0", "error"},
+        {"batch 1/isf0.qnd", "out.wav", "12", "error"},
+        {"batch 1/short.qnd", "out.wav", "0", "error"},
+        {"batch 1/missing.qnd", "out.wav", "0", "error"},
+        {"batch 1", "out.wav", "0", "error"},
+        {"batch 1/good.qnd", "/dev/full", "0", "error"},
+        {"batch 1/good.qnd", "batch 1/good.qnd", "0", "error"},
+        {"batch 1/good.qnd", "batch 1/none/out.wav", "0", "error"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> args = {"quendafile=" + c.input, "wavfile=" + c.wavfile, "rate=" + c.rate};
+        const run_result r = wav(args);
+        const std::string head = "quenda2wav: " + c.level + " - " + c.input + ": ";
+        EXPECT_EQ(r.err.substr(0, head.size()), head) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.status, c.level == "warning" ? 0 : 255) << r.err;
     }
 }
 
