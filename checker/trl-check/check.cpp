@@ -154,7 +154,7 @@ void locate_end(std::string_view text, diagnostic& d)
 {
     d.end_line = d.line;
     std::size_t line_start = d.line_start;
-    for (std::size_t i = d.offset; i < d.span_end; ++i)
+    for (std::size_t i = d.span_begin; i < d.span_end; ++i)
         if (text[i] == '\n')
             ++d.end_line, line_start = i + 1;
     d.end_column = static_cast<long>(d.span_end - line_start) + 1;
@@ -334,11 +334,13 @@ struct file_run : on_stack {
         d.offset = f.offset;
         d.length = f.length;
         d.velmar_line = f.velmar_line;
-        const line_counter::position at = lines.at(d.offset);
+        word(f, text, d, options.lean);
+        // Placed where the offending text begins: a tag at its '<', which
+        // the parse may have taken before it stopped.
+        const line_counter::position at = lines.at(d.span_begin);
         d.line = at.line;
         d.column = at.column;
         d.line_start = at.line_start;
-        word(f, text, d, options.lean);
         ++(d.warning ? report.warnings : report.errors);
         report.diagnostics.push_back(std::move(d));
     }

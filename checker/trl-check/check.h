@@ -38,13 +38,16 @@ struct diagnostic {
     // the text; at the end of the input, the text's size and 0.
     std::size_t offset = 0;
     std::size_t length = 0;
-    long line = 0;                // physical line of offset, 1-based
-    long column = 0;              // byte column of offset, 1-based
+    // The position of the diagnostic, where its offending text begins
+    // (span_begin): the report's line and caret, JSON's line and column and
+    // an editor's range all start here.
+    long line = 0;                // physical line, 1-based
+    long column = 0;              // byte column, 1-based
     std::size_t line_start = 0;   // offset of the first byte of that line
-    long long velmar_line = 0;    // the line velmar prints for it
+    long long velmar_line = 0;    // the line velmar prints for the token at offset
     // The offending text, for editors: the bytes [span_begin, span_end).
-    // Mostly the token; a whole tag for an unknown tag, whose token is a
-    // byte of it.  end_line and end_column are the position of span_end:
+    // Mostly the token; a whole tag for an unknown tag, whose token may be
+    // a byte of it.  end_line and end_column are the position of span_end:
     // just after the last byte (an exclusive end, as editors take a range).
     std::size_t span_begin = 0;
     std::size_t span_end = 0;

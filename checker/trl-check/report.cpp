@@ -27,8 +27,8 @@ palette colors(bool on)
     return {"\033[1m", "\033[1;31m", "\033[1;35m", "\033[1;36m", "\033[1;34m", "\033[1;32m", "\033[0m"};
 }
 
-// The source line of a diagnostic, the caret under its token and the rest
-// of what it is about underlined.  The bytes are shown by the escaping
+// The source line of a diagnostic, the caret where its offending text
+// begins and the rest of it underlined.  The bytes are shown by the escaping
 // rule, so that the line is one line on any terminal and the marks stand
 // under the bytes they mark, escaped or not.  A long line is shown as a
 // window around the token.
@@ -64,12 +64,12 @@ void show_source(std::string& out, std::string_view source, const diagnostic& d,
     for (std::size_t i = from; i < to; ++i) {
         const auto b = static_cast<unsigned char>(source[i]);
         const std::size_t width = text::escaped_width(b);
-        const char mark = i == d.offset ? '^' : i >= mark_from && i < mark_to ? '~' : ' ';
+        const char mark = i == d.span_begin ? '^' : i >= mark_from && i < mark_to ? '~' : ' ';
         marks += mark;
         marks.append(width - 1, mark == ' ' ? ' ' : '~');
         text::append_escaped(line, b);
     }
-    if (d.offset >= to)   // the end of the line or of the text
+    if (d.span_begin >= to) // the end of the line or of the text
         marks += '^';
     if (cut_back)
         line += "...";
