@@ -96,7 +96,8 @@ inline constexpr std::array<code_info, 17> entries = {{
      "A byte 0x80-0xFF: the conventions are plain ASCII.  Most often it is\n"
      "an umlaut or sharp s typed as a UTF-8 or Latin-1 letter; the\n"
      "conventions write them \"a \"o \"u \"s (and \"A \"O \"U).  A UTF-8\n"
-     "byte order mark at the start of a file gives this error too.\n"
+     "byte order mark at the start of a file gives this error too, once:\n"
+     "the rest of the file is checked as if it were not there.\n"
      "trl-check --fix writes these letters and removes the byte order mark.\n",
      TURN "sch\xC3\xB6n .\n\n", TURN "sch\"on .\n\n", ""},
     {code::control_character, "T006", false, false, "control character",

@@ -17,6 +17,7 @@
 #include "read_log.h"
 #include "recovery.h"
 #include "stack_limit.h"
+#include "umlauts.h"
 #include "wording.h"
 
 namespace trl_check {
@@ -229,7 +230,30 @@ struct file_run : on_stack {
         : on_stack{s}, scan(sc), text(t), options(opt), report(r), lines{t}
     {
         trl_text_scanner_start(scan, t.data(), t.size());
+        scan.pos += after_byte_order_mark(t);
         turn_start = scan;
+    }
+
+    // A byte order mark, before the parse: the error at its first byte is
+    // where velmar stops, and the parse begins after it (the scanner does:
+    // a comment line after it is a comment).  The parse is done at once
+    // when the error limit is reached with it.
+    void byte_order_mark(const parse_state& p)
+    {
+        if (scan.pos == text.data())
+            return;
+        finding f;
+        f.offset = 0;
+        f.length = 1;
+        f.velmar_line = scan.lineno;
+        f.token = static_cast<unsigned char>(text[0]);
+        expect(p.stack, p.depth, f);
+        add(f);
+        if (options.max_errors > 0 && report.errors >= options.max_errors) {
+            trl_text_scanner rest = scan;
+            report.stopped = trl_text_scan(rest) != 0;
+            done = true;
+        }
     }
 
     entry& limit_slot() { return storage[velmar_stack_limit - 1]; }
@@ -520,7 +544,8 @@ file_report checker::check(std::string_view text, const check_options& options)
     trl_text_scanner scan;
     file_run run(stack_, scan, text, options, report);
     parse_state p = run.started();
-    for (;;) {
+    run.byte_order_mark(p);
+    while (!run.done) {
         if (run.current == file_run::mode::fast) {
             parse_fast(p, run);
         } else {

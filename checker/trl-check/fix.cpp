@@ -218,26 +218,34 @@ std::optional<fix> fixer::fix_for(const diagnostic& d) const
 std::vector<fix> fixer::safe_fixes(const file_report& report) const
 {
     std::vector<fix> out;
-    // Every byte the scanner gives as a token of its own that no rule of
-    // the grammar takes: a carriage return, a byte 0x80-0xFF.  (Bytes in
-    // comments are no tokens, and stay as they are.)
-    trl_text_scanner s;
-    trl_text_scanner_start(s, text_.data(), text_.size());
-    std::size_t covered = 0;   // the end of the last fix's edits
-    for (int token; (token = trl_text_scan(s)) != 0;) {
-        const auto at = static_cast<std::size_t>(s.token - text_.data());
-        const auto b = static_cast<unsigned char>(*s.token);
-        if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))
-            continue;
+    // The byte at `at` as an error of its own, and its safe fix.
+    auto mend_byte = [&](std::size_t at) {
+        const auto b = static_cast<unsigned char>(text_[at]);
         diagnostic d;
         d.kind = b == '\r' ? code::control_character : code::non_ascii_byte;
         d.offset = d.span_begin = at;
         d.length = 1;
         d.span_end = at + 1;
-        if (std::optional<fix> f = fix_for(d); f && f->tier == fix_tier::safe) {
-            covered = f->edits.back().offset + f->edits.back().length;
+        if (std::optional<fix> f = fix_for(d); f && f->tier == fix_tier::safe)
             out.push_back(std::move(*f));
-        }
+    };
+    // A byte order mark, and every byte after it that the scanner gives
+    // as a token of its own that no rule of the grammar takes: a carriage
+    // return, a byte 0x80-0xFF.  (Bytes in comments are no tokens, and
+    // stay as they are.)
+    const std::size_t start = after_byte_order_mark(text_);
+    if (start > 0)
+        mend_byte(0);
+    trl_text_scanner s;
+    trl_text_scanner_start(s, text_.data(), text_.size());
+    s.pos += start;
+    for (int token; (token = trl_text_scan(s)) != 0;) {
+        const auto at = static_cast<std::size_t>(s.token - text_.data());
+        const auto b = static_cast<unsigned char>(*s.token);
+        const std::size_t covered = out.empty() ? 0 : out.back().edits.back().offset + out.back().edits.back().length;
+        if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))
+            continue;
+        mend_byte(at);
     }
     for (const diagnostic& d : report.diagnostics)
         if (d.kind == code::end_inside_turn)

@@ -285,7 +285,8 @@ void kind_hints(const finding& f, std::string_view source, diagnostic& d)
                               "event), then an empty line");
         break;
     case code::no_turn:
-        d.hints.push_back(source.empty() ? "the file is empty" : "the file holds nothing but comments");
+        d.hints.push_back(source.size() == after_byte_order_mark(source) ? "the file is empty"
+                                                                         : "the file holds nothing but comments");
         break;
     case code::misplaced_empty_line:
         if (outside_turns)

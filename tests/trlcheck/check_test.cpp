@@ -147,6 +147,51 @@ TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
     EXPECT_FALSE(r.stopped);
 }
 
+// After the error at a byte order mark the text is read as if the mark
+// were not there: its other diagnostics are those of the text without it,
+// three bytes later on the first line, with velmar's lines.  The error
+// limit counts the mark's error.
+TEST(TrlCheckRecovery, TextReadOnAfterAByteOrderMark)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string texts[] = {
+        "; comment 0 here\n" + ok1,                     // a comment line: no tokens
+        ";\xC3\xB6\r\n" + ok1,                          // its bytes are no errors either
+        ok1 + ok2,                                      // a correct text
+        turn("001_ABC", "ja.") + ok2,                   // an error on the first line
+        "; note\n" + ok1 + turn("002_ABC", "ja  so ."), // and on a later one
+        "\n" + ok1,                                     // an empty line before the first turn
+        "",                                             // nothing else
+        "; note\n",                                     // a comment alone
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const file_report alone = check(text);
+        const file_report marked = check(bom + text);
+        ASSERT_FALSE(marked.diagnostics.empty());
+        const diagnostic& first = marked.diagnostics[0];
+        EXPECT_EQ(seen_in(marked)[0], (seen{1, 1, 0, "T005"}));
+        EXPECT_TRUE(first.velmar_stops);
+        std::vector<seen> rest = seen_in(marked);
+        rest.erase(rest.begin());
+        std::vector<seen> expected = seen_in(alone);
+        for (seen& e : expected)
+            e.column += e.line == 1 ? 3 : 0;
+        ASSERT_EQ(rest, expected);
+        for (std::size_t i = 1; i < marked.diagnostics.size(); ++i) {
+            EXPECT_EQ(marked.diagnostics[i].message, alone.diagnostics[i - 1].message);
+            EXPECT_FALSE(marked.diagnostics[i].velmar_stops);
+        }
+        EXPECT_EQ(marked.errors, alone.errors + 1);
+        EXPECT_EQ(marked.turns, alone.turns);
+    }
+    const file_report stopped = check(bom + turn("001_ABC", "ja."), 1);
+    EXPECT_EQ(stopped.diagnostics.size(), 1u);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(check(bom, 1).stopped);
+    EXPECT_EQ(check(bom + turn("001_ABC", "ja."), 2).errors, 2);
+}
+
 TEST(TrlCheckPositions, PhysicalLinesAndByteColumns)
 {
     const struct {

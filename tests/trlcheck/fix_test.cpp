@@ -228,6 +228,19 @@ TEST(TrlCheckFix, TheFixOfEachKind)
     }
 }
 
+// The byte order mark goes, and the text after it is read without it: a
+// comment line after it stays as it is, umlauts and all.
+TEST(TrlCheckFix, CommentAfterAByteOrderMarkStays)
+{
+    const std::string comment = "; sch\xC3\xB6n\n";
+    const std::string text = "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n";
+    const trl_check::fix_outcome f = fixed("\xEF\xBB\xBF" + comment + text, false);
+    EXPECT_EQ(f.text, comment + "g012abc3_001_ABC_000000: sch\"on .\n\n");
+    EXPECT_EQ(f.applied[static_cast<std::size_t>(code::non_ascii_byte)], 2);
+    EXPECT_EQ(total(f.applied), 2);
+    EXPECT_EQ(f.report.errors, 0);
+}
+
 // An unsafe fix that would leave an error where it changed the turn is not
 // applied; two that are only clean together are applied together.
 TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
