@@ -26,6 +26,7 @@ enum class code : unsigned char {
     extra_blank,            // T010
     unknown_tag,            // T011
     unclosed_tag,           // T012
+    missing_empty_line,     // T013
     velmar_stack,           // W001
     repeated_turn,          // W002
     turn_order,             // W003
@@ -60,7 +61,7 @@ namespace catalogue_detail {
 // The identification that every example turn starts with.
 #define TURN "g012abc3_001_ABC_000000: "
 
-inline constexpr std::array<code_info, 17> entries = {{
+inline constexpr std::array<code_info, 18> entries = {{
     {code::unexpected_token, "T001", false, false, "unexpected element",
      "What stands at this position cannot continue the turn: the\n"
      "conventions allow nothing of its kind here.  The message names what\n"
@@ -150,6 +151,12 @@ inline constexpr std::array<code_info, 17> entries = {{
      "A '<' begins a tag that is not closed with '>' before the next blank,\n"
      "the end of the line or the end of the turn.\n",
      TURN "ja <Lachen so .\n\n", TURN "ja <Lachen> so .\n\n", ""},
+    {code::missing_empty_line, "T013", false, false, "missing empty line",
+     "A line begins with a turn identification while the turn before it has\n"
+     "not ended: the empty line that ends a turn is missing before it.  The\n"
+     "check goes on with the new turn as if the empty line were there.\n"
+     "trl-check --fix --unsafe-fixes puts the empty line in.\n",
+     TURN "ja .\ng012abc3_002_ABC_000000: so .\n\n", TURN "ja .\n\ng012abc3_002_ABC_000000: so .\n\n", ""},
     {code::velmar_stack, "W001", true, false, "turn too long for velmar",
      "velmar keeps an entry on its parser stack for every element of a\n"
      "turn until the turn ends, and stops with \"parser stack overflow\"\n"

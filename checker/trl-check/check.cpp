@@ -451,6 +451,14 @@ struct file_run : on_stack {
         }
         if (f.token == END)
             return to_next_turn(p);
+        if (!f.expected.empty() && choose_code(f, text) == code::missing_empty_line) {
+            // The token begins a turn: the one before is taken as ended,
+            // as if its empty line were there, and the token read again
+            // as the new turn's first.
+            scan.pos = scan.token;
+            scan.at_line_start = true;
+            return to_next_turn(p);
+        }
         if (depth == 0) {
             if (!trl_text_skip_turn(scan))
                 return finish_parse();

@@ -188,10 +188,11 @@ bool is_dialog_name(std::string_view n)
 void check_consistency(std::string_view text, const check_options& options, file_report& report)
 {
     // A turn takes part when no error of the grammar lies in its
-    // identification (up to the blank after its ':').
+    // identification (up to the blank after its ':').  A missing empty line
+    // stands at its first byte, but is an error of the turn before.
     std::vector<std::size_t> error_offsets;
     for (const diagnostic& d : report.diagnostics)
-        if (d.kind != code::velmar_stack)
+        if (d.kind != code::velmar_stack && d.kind != code::missing_empty_line)
             error_offsets.push_back(d.offset);
     auto next_error = error_offsets.begin();
 

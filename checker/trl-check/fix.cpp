@@ -79,6 +79,12 @@ std::optional<made> blank_before_punctuation(const context& c, const diagnostic&
     return made{"put a blank before '" + std::string(at) + "'", {{d.offset, 0, " "}}};
 }
 
+std::optional<made> empty_line(const context&, const diagnostic& d)
+{
+    // The code is given at the start of a line only.
+    return made{"put in the empty line that ends the turn before", {{d.offset, 0, "\n"}}};
+}
+
 std::optional<made> second_blank(const context& c, const diagnostic& d)
 {
     if (d.offset == 0 || !c.text.substr(d.offset - 1).starts_with("  "))
@@ -110,6 +116,7 @@ constexpr rule rules[] = {
     {code_of("T009"), fix_tier::unsafe, &blank_before_punctuation},
     {code_of("T010"), fix_tier::unsafe, &second_blank},
     {code_of("T011"), fix_tier::unsafe, &meant_tag},
+    {code_of("T013"), fix_tier::unsafe, &empty_line},
 };
 
 constexpr int most_passes = 8;
@@ -137,11 +144,17 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
         candidates.push_back(std::move(*f));
     }
     // The turn of a fix: the bytes from its turn's first to the next turn's.
+    // An edit at the start of a turn (the empty line that ends the turn
+    // before) takes the turn before along.
     auto turn_of = [&](const fix& f) {
-        const auto next = std::upper_bound(report.turn_starts.begin(), report.turn_starts.end(),
-                                           f.edits.front().offset,
-                                           [](std::size_t at, const turn_start& t) { return at < t.offset; });
-        const std::size_t begin = next == report.turn_starts.begin() ? 0 : std::prev(next)->offset;
+        auto after = [&](std::size_t offset) {
+            return std::upper_bound(report.turn_starts.begin(), report.turn_starts.end(), offset,
+                                    [](std::size_t at, const turn_start& t) { return at < t.offset; });
+        };
+        const std::size_t first = f.edits.front().offset;
+        const auto in = after(first > 0 ? first - 1 : 0);
+        const auto next = after(first);
+        const std::size_t begin = in == report.turn_starts.begin() ? 0 : std::prev(in)->offset;
         const std::size_t end = next == report.turn_starts.end() ? text.size() : next->offset;
         return std::pair{begin, end};
     };

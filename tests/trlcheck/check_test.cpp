@@ -147,6 +147,41 @@ TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
     EXPECT_FALSE(r.stopped);
 }
 
+// A turn identification at the start of a line after a complete turn
+// without its empty line: a missing empty line, and the new turn read as a
+// turn (its errors found, its identification compared with the others).
+// A line that does not begin a turn, or a turn before it that is not
+// complete, is no such case.
+TEST(TrlCheckRecovery, AMissingEmptyLineBeginsTheNextTurn)
+{
+    const std::string id1 = "g012abc3_001_ABC_000000: ";
+    const std::string id2 = "g012abc3_002_ABC_000000: ";
+    const std::string id3 = "g012abc3_003_ABC_000000: ";
+    const struct {
+        std::string text;
+        std::vector<seen> expected;
+        long turns;
+    } cases[] = {
+        {id1 + "ja .\n" + id2 + "so  ja .\n\n", {{2, 1, 1, "T013"}, {2, 29, 1, "T010"}}, 2},
+        {id1 + "ja .\n; note\n" + id2 + "so .\n\n", {{3, 1, 2, "T013"}}, 2},
+        {id1 + "ja .\n" + id2 + "so .\n" + id3 + "ja<P> .\n\n",
+         {{2, 1, 1, "T013"}, {3, 1, 2, "T013"}, {3, 28, 2, "T009"}},
+         3},
+        {id2 + "ja .\n" + id1 + "so .\n\n", {{2, 1, 1, "T013"}, {2, 1, 1, "W003"}}, 2},
+        {id1 + "ja .\n" + id1 + "so .\n\n", {{2, 1, 1, "T013"}, {2, 1, 1, "W002"}, {2, 1, 1, "W003"}}, 2},
+        // No turn begins: a word at the start of the line, a turn glued to
+        // the line before, a turn before that is not complete.
+        {id1 + "ja .\nso .\n\n", {{2, 1, 1, "T009"}}, 1},
+        {id1 + "ja ." + id2 + "so .\n\n", {{1, 30, 0, "T009"}}, 1},
+        {id1 + "ja\n" + id2 + "so .\n\n", {{2, 2, 1, "T001"}}, 1},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        EXPECT_EQ(seen_in(r), c.expected) << c.text;
+        EXPECT_EQ(r.turns, c.turns) << c.text;
+    }
+}
+
 // After the error at a byte order mark the text is read as if the mark
 // were not there: its other diagnostics are those of the text without it,
 // three bytes later on the first line, with velmar's lines.  The error
@@ -408,6 +443,7 @@ TEST(TrlCheckCodes, CodesAndHints)
         {ok1 + "\n", "T008", "exactly one empty line"},
         {"g012abc3_001_ABC_000000: ja\n\n", "T008", "a turn ends with a blank and '.' or '?'"},
         {"g012abc3_001_ABC_000000: ja.\n\n", "T009", "punctuation is separated"},
+        {"g012abc3_001_ABC_000000: ja .\n" + ok2, "T013", "each turn ends with an empty line"},
         {"g012abc3_001_ABC_000000: ja <A>so .\n\n", "T009", ""},
         {"g012abc3_001_ABC_000000: ja <A> .\n\n", "T001", ""},
         {"g012abc3_001_ABC_000000: , ja .\n\n", "T001", ""},
@@ -516,6 +552,8 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
         {"g012abc3_001_ABC_000000: ja <Lachen\n\n", "T012", "unclosed tag: the tag <Lachen is not closed with '>'",
          "<Lachen"},
         {"g012abc3_001_ABC_000000: ja<PP>x .\n\n", "T009", "missing blank: the tag <PP> is followed by a blank", "<PP>"},
+        {"g012abc3_001_ABC_000000: ja .\n; note\ng012abc3_002_ABC_000000: so .\n\n", "T013",
+         "missing empty line: the turn before this line has no end (the empty line that ends a turn is missing)", "g"},
         {"g012abc3_001_ABC_000000: ja \"x so .\n\n", "T004",
          "character outside the conventions' alphabet: a double quote writes an umlaut only before a, o, u, s, A, O "
          "or U: found '\"x' in the turn",

@@ -204,6 +204,8 @@ TEST(TrlCheckFix, TheFixOfEachKind)
         {"g012abc3_001_ABC_000000: ja?\n\n", "T009", false, "g012abc3_001_ABC_000000: ja ?\n\n"},
         {"g012abc3_001_ABC_000000: ja  so .\n\n", "T010", false, "g012abc3_001_ABC_000000: ja so .\n\n"},
         {"g012abc3_001_ABC_000000: ja <Lachn> .\n\n", "T011", false, "g012abc3_001_ABC_000000: ja <Lachen> .\n\n"},
+        {"g012abc3_001_ABC_000000: ja .\ng012abc3_002_ABC_000000: so .\n\n", "T013", false,
+         "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so .\n\n"},
     };
     for (const auto& c : cases) {
         trl_check::checker ck;
@@ -261,6 +263,10 @@ TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
         {"g012abc3_001_ABC_000000: ja  <Hust> so .\n\n", "g012abc3_001_ABC_000000: ja <Husten> so .\n\n"},
         // Every error of a turn, at once.
         {"g012abc3_001_ABC_000000: ja, so\tja  <Lachn> .\n\n", "g012abc3_001_ABC_000000: ja , so ja <Lachen> .\n\n"},
+        // Empty lines missing after a turn and before a comment line: each
+        // put in, and the new turns' own errors mended.
+        {"g012abc3_001_ABC_000000: ja .\ng012abc3_002_ABC_000000: so  ja .\n; c\ng012abc3_003_ABC_000000: ja .\n\n",
+         "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so ja .\n; c\n\ng012abc3_003_ABC_000000: ja .\n\n"},
     };
     for (const auto& c : cases) {
         const trl_check::fix_outcome safe_only = fixed(c.text, false);
