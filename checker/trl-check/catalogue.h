@@ -178,7 +178,9 @@ inline constexpr std::array<code_info, 18> entries = {{
      "Within a dialog the turns of a file follow each other by increasing\n"
      "turn number.  The warning stands at the first turn whose number is not\n"
      "greater than that of the turn of its dialog before it, and counts the\n"
-     "others of the file.\n",
+     "others of the file.  When the turn before it alone stands out of an\n"
+     "order that holds without it (040 between 003 and 005, a mistyped 004),\n"
+     "the warning stands at that turn instead.\n",
      "g012abc3_002_ABC_000000: ja .\n\ng012abc3_001_XYZ_000000: so .\n\n",
      "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_XYZ_000000: so .\n\n", ""},
     {code::several_dialogs, "W004", true, true, "more than one dialog in a file",

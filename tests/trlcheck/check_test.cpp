@@ -771,6 +771,59 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
     }
 }
 
+// The order of a dialog's turns: the warning stands where the order
+// breaks, or at a turn that alone stands out of an order that holds
+// without it, once, naming the turn it is compared with; the other breaks
+// are counted.
+TEST(TrlCheckConsistency, TurnOrderWarnedWhereItBreaks)
+{
+    const struct {
+        std::vector<int> numbers; // of the turns, one after the other (turn k on line 2k - 1)
+        long line;                // of the warning
+        std::string message;
+    } cases[] = {
+        {{1, 2, 3, 40, 5, 6},
+         7,
+         "turn 040 of dialog g012abc3 is out of order: it stands between turns 003 and 005 (line 9)"},
+        {{1, 2, 3, 40, 5},
+         7,
+         "turn 040 of dialog g012abc3 is out of order: it stands between turns 003 and 005 (line 9)"},
+        {{1, 2, 10, 4, 11},
+         5,
+         "turn 010 of dialog g012abc3 is out of order: it stands between turns 002 and 004 (line 7)"},
+        {{40, 1, 2, 3}, 1, "turn 040 of dialog g012abc3 is out of order: turn 001 follows it (line 3)"},
+        {{1, 2, 3, 1, 5}, 7, "turn 001 of dialog g012abc3 comes after turn 003 (line 5)"},
+        {{2, 1}, 3, "turn 001 of dialog g012abc3 comes after turn 002 (line 1)"},
+        // Two turns out of an order: no one turn stands out.
+        {{1, 2, 3, 40, 41, 5, 6}, 11, "turn 005 of dialog g012abc3 comes after turn 041 (line 9)"},
+        {{1, 2, 3, 4, 3, 4, 5}, 9, "turn 003 of dialog g012abc3 comes after turn 004 (line 7)"},
+        {{5, 4, 3, 2, 1},
+         3,
+         "turn 004 of dialog g012abc3 comes after turn 005 (line 1); 3 more turns of the file come after a turn of "
+         "their dialog with a number as high or higher"},
+        {{1, 2, 30, 4, 5, 2, 6},
+         5,
+         "turn 030 of dialog g012abc3 is out of order: it stands between turns 002 and 004 (line 7); 1 more turn "
+         "of the file comes after a turn of their dialog with a number as high or higher"},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        for (const int n : c.numbers) {
+            char id[32];
+            std::snprintf(id, sizeof id, "g012abc3_%03d_ABC_000000: ja .\n\n", n);
+            text += id;
+        }
+        const file_report r = check(text);
+        std::vector<const diagnostic*> order;
+        for (const diagnostic& d : r.diagnostics)
+            if (d.kind == trl_check::code::turn_order)
+                order.push_back(&d);
+        ASSERT_EQ(order.size(), 1u) << text;
+        EXPECT_EQ(order[0]->line, c.line) << text;
+        EXPECT_EQ(order[0]->message, "turn numbers not increasing: " + c.message) << text;
+    }
+}
+
 // One checker for many texts, as a worker thread uses it.
 TEST(TrlCheckText, CheckerIsReusable)
 {
