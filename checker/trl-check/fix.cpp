@@ -1,6 +1,7 @@
 #include "fix.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "grammar.h"
 #include "lex.trl.text.h"
@@ -259,6 +260,25 @@ std::vector<fix> fixer::safe_fixes(const file_report& report) const
         if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))
             continue;
         mend_byte(at);
+    }
+    // Windows line ends are mended in the whole text, so that the fixed
+    // text has one kind of line end: once a line outside a comment ends
+    // with CR LF, every CR before a LF goes, in comments too.  (A lone CR
+    // is no line end, and a text whose only CR LF are in comments has no
+    // error to mend.)
+    auto is_line_end = [](const fix& f) { return f.kind == code::control_character; };
+    if (std::any_of(out.begin(), out.end(), is_line_end)) {
+        std::vector<fix> others;
+        std::copy_if(std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()),
+                     std::back_inserter(others), [&](const fix& f) { return !is_line_end(f); });
+        out.clear();
+        auto other = others.begin();
+        for (std::size_t cr = text_.find("\r\n"); cr != std::string_view::npos; cr = text_.find("\r\n", cr + 2)) {
+            for (; other != others.end() && other->edits.front().offset < cr; ++other)
+                out.push_back(std::move(*other));
+            mend_byte(cr);
+        }
+        std::move(other, others.end(), std::back_inserter(out));
     }
     for (const diagnostic& d : report.diagnostics)
         if (d.kind == code::end_inside_turn)

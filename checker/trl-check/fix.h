@@ -7,7 +7,8 @@
 // Safe fixes change only how a text is written, never what it says: line
 // ends, a byte order mark, umlauts typed as UTF-8 or Latin-1 letters, the
 // missing end of the text.  They mend every such byte that is an error
-// (every one outside a comment), whether or not a diagnostic names it.
+// (every one outside a comment), whether or not a diagnostic names it, and
+// once they mend a CR LF line end, those in comments too.
 // Unsafe fixes change what stands in a turn (a blank put in or taken out,
 // a tab, a misspelled tag), and each is applied only where the turn,
 // checked again with it, has no error inside the text it changed or at

@@ -62,20 +62,28 @@ trl_check::fix_outcome fixed(const std::string& text, bool unsafe)
     return trl_check::fix_text(text, unsafe, ck, o);
 }
 
-// Correct texts without comments (a byte in a comment is no error, and
-// stays as it is), written the wrong ways that the safe fixes mend: a byte
-// order mark, CR LF line ends, umlauts as UTF-8 or as Latin-1 letters, the
-// last empty line or both last line ends missing.  Fixing gives back the
-// text, with one fix for each fault.
+// Correct texts (in ASCII: bytes in comments would decide how umlauts are
+// read), written the wrong ways that the safe fixes mend: a byte order
+// mark, CR LF line ends (in comments too), umlauts as UTF-8 or as Latin-1
+// letters outside comments (a byte in a comment is no error, and stays as
+// it is), the last empty line or both last line ends missing.  Fixing
+// gives back the text, with one fix for each fault.
 TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
     std::mt19937 random(4242);
     int texts = 0;
+    int with_comments = 0;
     for (const std::string& text : acceptance_texts(cases, true)) {
-        if (text.find(';') != std::string::npos || !text.ends_with("\n\n"))
+        // (A comment line last in the text is no comment once its line end
+        // is cut off, and the end of the text is not put back then.)
+        const std::size_t last_line = text.rfind('\n', text.size() - 3);
+        if (!text.ends_with("\n\n") || text.find('\r') != std::string::npos ||
+            std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
+            (last_line != std::string::npos && text[last_line + 1] == ';'))
             continue;
         ++texts;
+        with_comments += text.find(';') != std::string::npos;
         const bool latin1 = random() % 2;
         std::string faulty;
         long faults = 0;
@@ -109,7 +117,17 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
             faulty.resize(faulty.size() - static_cast<std::size_t>(dropped));
             ++faults;   // the end of the text
         }
-        if (random() % 2) {
+        // CR LF line ends, where an empty line ends a turn: a text whose
+        // only line ends are in a comment has no error to mend.
+        auto ends_a_turn = [](const std::string& t) {
+            trl_text_scanner scan;
+            trl_text_scanner_start(scan, t.data(), t.size());
+            for (int token; (token = trl_text_scan(scan)) != 0;)
+                if (token == END)
+                    return true;
+            return false;
+        };
+        if (random() % 2 && ends_a_turn(faulty)) {
             std::string crlf;
             for (const char c : faulty) {
                 if (c == '\n') {
@@ -127,6 +145,7 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
         EXPECT_EQ(total(f.applied), faults) << faulty;
     }
     EXPECT_GT(texts, 300);
+    EXPECT_GT(with_comments, 10);
 }
 
 // Every acceptance text with faults of every kind put in: fixing settles,
@@ -241,6 +260,34 @@ TEST(TrlCheckFix, CommentAfterAByteOrderMarkStays)
     EXPECT_EQ(f.applied[static_cast<std::size_t>(code::non_ascii_byte)], 2);
     EXPECT_EQ(total(f.applied), 2);
     EXPECT_EQ(f.report.errors, 0);
+}
+
+// Windows line ends are mended in the whole text, comments too, once a
+// line outside a comment ends with CR LF: a fixed text has one kind of
+// line end.  A lone CR is no line end; a text whose only CR LF are in
+// comments has no error there, and keeps them.
+TEST(TrlCheckFix, WindowsLineEndsMendedInTheWholeText)
+{
+    const std::string id = "g012abc3_001_ABC_000000: ";
+    const struct {
+        std::string text;
+        std::string result;
+        long line_ends; // the CRs taken out
+    } cases[] = {
+        {"; comment\r\n" + id + "ja .\r\n\r\n", "; comment\n" + id + "ja .\n\n", 3},
+        {"\xEF\xBB\xBF; comment\r\n" + id + "ja .\r\n\r\n", "; comment\n" + id + "ja .\n\n", 3},
+        {id + "ja <;one\r\ntwo> so .\r\n\r\n", id + "ja <;one\ntwo> so .\n\n", 3},
+        {"; one\rtwo\r\n" + id + "ja .\r\n\r\n", "; one\rtwo\n" + id + "ja .\n\n", 3},
+        {id + "ja .\r\r\n\r\n", id + "ja .\n\n", 3},
+        {"; comment\r\n" + id + "ja .\n\n", "; comment\r\n" + id + "ja .\n\n", 0},
+        {"; comment\r\n" + id + "sch\xC3\xB6n .\n\n", "; comment\r\n" + id + "sch\"on .\n\n", 0},
+    };
+    for (const auto& c : cases) {
+        const trl_check::fix_outcome f = fixed(c.text, false);
+        EXPECT_EQ(f.text, c.result) << c.text;
+        EXPECT_EQ(f.applied[static_cast<std::size_t>(code::control_character)], c.line_ends) << c.text;
+        EXPECT_EQ(f.report.errors, 0) << c.text;
+    }
 }
 
 // An unsafe fix that would leave an error where it changed the turn is not
