@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,10 @@ struct place {
     long line = 0;      // 1-based, as a diagnostic's
     long column = 0;
 };
+
+// How far a fix of trl-check goes: a safe one changes how a text is
+// written, an unsafe one what stands in a turn (fix.h).
+enum class fix_tier { safe, unsafe };
 
 struct diagnostic {
     code kind = code::unexpected_token;
@@ -63,6 +68,9 @@ struct diagnostic {
     std::vector<std::string> hints;
     std::string suggestion;       // the known tag meant (unknown tags), or empty
     place related;                // another place named (line 0: none)
+    // The tier of the fix that would mend it, where a report asks
+    // (mark_fixable in fix.h); none otherwise.
+    std::optional<fix_tier> fixable;
 };
 
 // Where a turn begins: the offset of its first token, and velmar's line

@@ -287,6 +287,17 @@ std::vector<fix> fixer::safe_fixes(const file_report& report) const
     return out;
 }
 
+void mark_fixable(std::string_view text, std::vector<diagnostic>& diagnostics)
+{
+    if (std::none_of(diagnostics.begin(), diagnostics.end(), [](const diagnostic& d) { return !d.warning; }))
+        return;
+    const fixer fx(text);
+    for (diagnostic& d : diagnostics)
+        if (!d.warning)
+            if (const std::optional<fix> f = fx.fix_for(d))
+                d.fixable = f->tier;
+}
+
 std::string apply_edits(std::string_view text, const std::vector<edit>& edits)
 {
     std::string out;

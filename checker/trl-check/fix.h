@@ -26,8 +26,6 @@
 
 namespace trl_check {
 
-enum class fix_tier { safe, unsafe };
-
 // A replacement of the bytes [offset, offset + length) of a text.
 struct edit {
     std::size_t offset = 0;
@@ -61,6 +59,12 @@ private:
     std::string_view text_;
     bool utf8_;
 };
+
+// Marks each error among the diagnostics of a text that the table has a
+// fix for with that fix's tier (diagnostic::fixable): what --fix, or --fix
+// with --unsafe-fixes, would mend.  By the table alone: an unsafe fix is
+// applied only where its turn checks clean with it.
+void mark_fixable(std::string_view text, std::vector<diagnostic>& diagnostics);
 
 // Edits applied to a text (in order, not overlapping).
 std::string apply_edits(std::string_view text, const std::vector<edit>& edits);

@@ -412,6 +412,84 @@ TEST(TrlCheckFixProgram, FixWritesFilesAndLeavesCorrectOnesAlone)
     EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
 }
 
+// The report says which errors the fixes would mend, each and in the
+// summary (human and JSON), before --fix runs, and nothing of it after:
+// what --fix leaves is the errors it did not count.
+TEST(TrlCheckFixProgram, SummaryCountsWhatTheFixesWouldMend)
+{
+    const std::string text = "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n"  // T005, --fix
+                             "g012abc3_002_ABC_000000: ja.\n\n"             // T009, --unsafe-fixes
+                             "g012abc3_003_ABC_000000: ja  so .\n\n"        // T010, --unsafe-fixes
+                             "g012abc3_004_ABC_000000: ja & so .\n\n"       // T004, none
+                             "g012abc3_005_ABC_000000: ja .\r\n\r\n"        // T006, --fix
+                             "g012abc3_006_ABC_000000: ja <Quatsch> .\n\n"; // T011 without a suggestion, none
+    const std::string summary =
+        "1 file with errors, 6 errors, 0 warnings; 2 of 6 errors can be fixed with --fix, 2 more may be with "
+        "--unsafe-fixes (";
+    auto count = [](const std::string& out, const std::string& what) {
+        long n = 0;
+        for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string safe_note = "= fix: trl-check --fix mends this\n";
+    const std::string unsafe_note = "= fix: trl-check --fix --unsafe-fixes may mend this\n";
+    test_support::run_result r = run_trl_check({"-"}, text);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(summary), std::string::npos) << r.out;
+    EXPECT_EQ(count(r.out, safe_note), 2) << r.out;
+    EXPECT_EQ(count(r.out, unsafe_note), 2) << r.out;
+    // The notes stand at the errors they are about.
+    EXPECT_LT(r.out.find("error[T005]"), r.out.find(safe_note));
+    EXPECT_LT(r.out.find(safe_note), r.out.find("error[T009]"));
+    EXPECT_GT(r.out.rfind(safe_note), r.out.find("error[T006]"));
+
+    r = run_trl_check({"--format=json", "-"}, text);
+    const std::vector<test_support::json> records = test_support::parse_json_lines(r.out);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.back().at("fixable"), 2);
+    EXPECT_EQ(records.back().at("fixable_unsafe"), 2);
+
+    // What --fix leaves: the four it did not count; with --unsafe-fixes,
+    // the two none mends.  Nothing is said of fixes then.
+    for (const bool unsafe : {false, true}) {
+        std::vector<std::string> args = {"--fix", "-"};
+        if (unsafe)
+            args.insert(args.begin(), "--unsafe-fixes");
+        r = run_trl_check(args, text);
+        EXPECT_EQ(count(r.err, ": error["), unsafe ? 2 : 4) << r.err;
+        EXPECT_EQ(r.err.find("= fix:"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("can be fixed"), std::string::npos) << r.err;
+        args.insert(args.begin(), "--format=json");
+        r = run_trl_check(args, text);
+        const std::vector<test_support::json> after = test_support::parse_json_lines(r.err);
+        ASSERT_FALSE(after.empty());
+        EXPECT_TRUE(after.back().at("fixable").is_null()) << r.err;
+        EXPECT_TRUE(after.back().at("fixable_unsafe").is_null()) << r.err;
+    }
+
+    // The other forms of the summary, and none without a fix.
+    const struct {
+        std::string text;
+        std::string said; // the end of the summary before its time; empty: nothing of fixes
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja .\n", "; 1 of 1 error can be fixed with --fix"},
+        {"g012abc3_001_ABC_000000: ja.\n\n", "; 1 of 1 error may be fixed with --fix --unsafe-fixes"},
+        {"g012abc3_001_ABC_000000: ja & so .\n\n", ""},
+        {"g012abc3_001_ABC_000000: ja .\n\n", ""},
+    };
+    for (const auto& c : cases) {
+        r = run_trl_check({"-q", "-"}, c.text);
+        const std::size_t time = r.out.rfind(" (");
+        ASSERT_NE(time, std::string::npos) << r.out;
+        const std::string before_time = r.out.substr(0, time);
+        if (c.said.empty())
+            EXPECT_EQ(before_time.find(';'), std::string::npos) << r.out;
+        else
+            EXPECT_TRUE(before_time.ends_with(c.said)) << r.out;
+    }
+}
+
 // --diff writes no file; what it prints, applied by patch, is what --fix
 // writes.
 TEST(TrlCheckFixProgram, DiffIsWhatFixWouldWrite)
