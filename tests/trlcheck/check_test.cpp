@@ -418,6 +418,9 @@ TEST(TrlCheckCodes, CodesAndHints)
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", "Windows line ends"},
         {"g012abc3_001_ABC_000000: ja\r .\n\n", "T006", "a carriage return"},
+        // The text's last bytes: CR LF is a Windows line end, a CR alone is not.
+        {"g012abc3_001_ABC_000000: ja .\r\n", "T006", "Windows line ends"},
+        {"g012abc3_001_ABC_000000: ja .\r", "T006", "a carriage return: the conventions"},
         {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", "a tab"},
         {std::string("g012abc3_001_ABC_000000: j\0a .\n\n", 33), "T006", "NUL byte"},
         {"g012abc3_001_ABC_000000: \x01 .\n\n", "T006", ""},

@@ -290,16 +290,23 @@ TEST(TrlCheckFix, WindowsLineEndsMendedInTheWholeText)
     }
 }
 
-// An unsafe fix that would leave an error where it changed the turn is not
-// applied; two that are only clean together are applied together.
+// An unsafe fix that would leave an error where it changed the turn, or
+// at either edge of what it changed, is not applied (an error a byte away
+// does not stop it); two that are only clean together are applied
+// together.
 TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
 {
     const struct {
         std::string text;
         std::string result;
     } cases[] = {
-        // A blank for the tab would make two blanks.
+        // A blank for the tab would make two blanks: the second begins
+        // where the blank put in ends.
         {"g012abc3_001_ABC_000000: ja\t so .\n\n", "g012abc3_001_ABC_000000: ja\t so .\n\n"},
+        // The blank after '-/' is an error that ends where the tag's fix
+        // begins; the unclosed tag's error ends a blank before it.
+        {"g012abc3_001_ABC_000000: -/ <Hust> .\n\n", "g012abc3_001_ABC_000000: -/ <Hust> .\n\n"},
+        {"g012abc3_001_ABC_000000: <Lachen <Hust> .\n\n", "g012abc3_001_ABC_000000: <Lachen <Husten> .\n\n"},
         // A blank before '.': the '.' is right then, the next word's
         // missing blank lies beyond the blank put in.
         {"g012abc3_001_ABC_000000: ja.so .\n\n", "g012abc3_001_ABC_000000: ja .so .\n\n"},
