@@ -66,14 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         long line = 1;
         std::size_t line_start = 0;
         for (std::size_t i = 0; i < d.span_end; ++i) {
-            if (i == d.offset)
+            if (i == d.span_begin)
                 require(d.line == line && d.line_start == line_start &&
-                        d.column == static_cast<long>(d.offset - line_start) + 1);
+                        d.column == static_cast<long>(d.span_begin - line_start) + 1);
             if (text[i] == '\n')
                 ++line, line_start = i + 1;
         }
         require(d.end_line == line && d.end_column == static_cast<long>(d.span_end - line_start) + 1);
-        if (d.offset == d.span_end)
+        if (d.span_begin == d.span_end)
             require(d.line == line && d.column == d.end_column);
         require(!d.message.empty() && !d.context.empty());
         require(warning || !d.expected.empty() || d.kind == trl_check::code::no_turn);

@@ -26,6 +26,7 @@ enum class code : unsigned char {
     extra_blank,            // T010
     unknown_tag,            // T011
     unclosed_tag,           // T012
+    missing_empty_line,     // T013
     velmar_stack,           // W001
     repeated_turn,          // W002
     turn_order,             // W003
@@ -60,7 +61,7 @@ namespace catalogue_detail {
 // The identification that every example turn starts with.
 #define TURN "g012abc3_001_ABC_000000: "
 
-inline constexpr std::array<code_info, 17> entries = {{
+inline constexpr std::array<code_info, 18> entries = {{
     {code::unexpected_token, "T001", false, false, "unexpected element",
      "What stands at this position cannot continue the turn: the\n"
      "conventions allow nothing of its kind here.  The message names what\n"
@@ -96,7 +97,8 @@ inline constexpr std::array<code_info, 17> entries = {{
      "A byte 0x80-0xFF: the conventions are plain ASCII.  Most often it is\n"
      "an umlaut or sharp s typed as a UTF-8 or Latin-1 letter; the\n"
      "conventions write them \"a \"o \"u \"s (and \"A \"O \"U).  A UTF-8\n"
-     "byte order mark at the start of a file gives this error too.\n"
+     "byte order mark at the start of a file gives this error too, once:\n"
+     "the rest of the file is checked as if it were not there.\n"
      "trl-check --fix writes these letters and removes the byte order mark.\n",
      TURN "sch\xC3\xB6n .\n\n", TURN "sch\"on .\n\n", ""},
     {code::control_character, "T006", false, false, "control character",
@@ -149,6 +151,12 @@ inline constexpr std::array<code_info, 17> entries = {{
      "A '<' begins a tag that is not closed with '>' before the next blank,\n"
      "the end of the line or the end of the turn.\n",
      TURN "ja <Lachen so .\n\n", TURN "ja <Lachen> so .\n\n", ""},
+    {code::missing_empty_line, "T013", false, false, "missing empty line",
+     "A line begins with a turn identification while the turn before it has\n"
+     "not ended: the empty line that ends a turn is missing before it.  The\n"
+     "check goes on with the new turn as if the empty line were there.\n"
+     "trl-check --fix --unsafe-fixes puts the empty line in.\n",
+     TURN "ja .\ng012abc3_002_ABC_000000: so .\n\n", TURN "ja .\n\ng012abc3_002_ABC_000000: so .\n\n", ""},
     {code::velmar_stack, "W001", true, false, "turn too long for velmar",
      "velmar keeps an entry on its parser stack for every element of a\n"
      "turn until the turn ends, and stops with \"parser stack overflow\"\n"
@@ -170,7 +178,9 @@ inline constexpr std::array<code_info, 17> entries = {{
      "Within a dialog the turns of a file follow each other by increasing\n"
      "turn number.  The warning stands at the first turn whose number is not\n"
      "greater than that of the turn of its dialog before it, and counts the\n"
-     "others of the file.\n",
+     "others of the file.  When the turn before it alone stands out of an\n"
+     "order that holds without it (040 between 003 and 005, a mistyped 004),\n"
+     "the warning stands at that turn instead.\n",
      "g012abc3_002_ABC_000000: ja .\n\ng012abc3_001_XYZ_000000: so .\n\n",
      "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_XYZ_000000: so .\n\n", ""},
     {code::several_dialogs, "W004", true, true, "more than one dialog in a file",

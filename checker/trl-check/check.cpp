@@ -17,6 +17,7 @@
 #include "read_log.h"
 #include "recovery.h"
 #include "stack_limit.h"
+#include "umlauts.h"
 #include "wording.h"
 
 namespace trl_check {
@@ -154,7 +155,7 @@ void locate_end(std::string_view text, diagnostic& d)
 {
     d.end_line = d.line;
     std::size_t line_start = d.line_start;
-    for (std::size_t i = d.offset; i < d.span_end; ++i)
+    for (std::size_t i = d.span_begin; i < d.span_end; ++i)
         if (text[i] == '\n')
             ++d.end_line, line_start = i + 1;
     d.end_column = static_cast<long>(d.span_end - line_start) + 1;
@@ -229,7 +230,30 @@ struct file_run : on_stack {
         : on_stack{s}, scan(sc), text(t), options(opt), report(r), lines{t}
     {
         trl_text_scanner_start(scan, t.data(), t.size());
+        scan.pos += after_byte_order_mark(t);
         turn_start = scan;
+    }
+
+    // A byte order mark, before the parse: the error at its first byte is
+    // where velmar stops, and the parse begins after it (the scanner does:
+    // a comment line after it is a comment).  The parse is done at once
+    // when the error limit is reached with it.
+    void byte_order_mark(const parse_state& p)
+    {
+        if (scan.pos == text.data())
+            return;
+        finding f;
+        f.offset = 0;
+        f.length = 1;
+        f.velmar_line = scan.lineno;
+        f.token = static_cast<unsigned char>(text[0]);
+        expect(p.stack, p.depth, f);
+        add(f);
+        if (options.max_errors > 0 && report.errors >= options.max_errors) {
+            trl_text_scanner rest = scan;
+            report.stopped = trl_text_scan(rest) != 0;
+            done = true;
+        }
     }
 
     entry& limit_slot() { return storage[velmar_stack_limit - 1]; }
@@ -334,11 +358,13 @@ struct file_run : on_stack {
         d.offset = f.offset;
         d.length = f.length;
         d.velmar_line = f.velmar_line;
-        const line_counter::position at = lines.at(d.offset);
+        word(f, text, d, options.lean);
+        // Placed where the offending text begins: a tag at its '<', which
+        // the parse may have taken before it stopped.
+        const line_counter::position at = lines.at(d.span_begin);
         d.line = at.line;
         d.column = at.column;
         d.line_start = at.line_start;
-        word(f, text, d, options.lean);
         ++(d.warning ? report.warnings : report.errors);
         report.diagnostics.push_back(std::move(d));
     }
@@ -425,6 +451,14 @@ struct file_run : on_stack {
         }
         if (f.token == END)
             return to_next_turn(p);
+        if (!f.expected.empty() && choose_code(f, text) == code::missing_empty_line) {
+            // The token begins a turn: the one before is taken as ended,
+            // as if its empty line were there, and the token read again
+            // as the new turn's first.
+            scan.pos = scan.token;
+            scan.at_line_start = true;
+            return to_next_turn(p);
+        }
         if (depth == 0) {
             if (!trl_text_skip_turn(scan))
                 return finish_parse();
@@ -518,7 +552,8 @@ file_report checker::check(std::string_view text, const check_options& options)
     trl_text_scanner scan;
     file_run run(stack_, scan, text, options, report);
     parse_state p = run.started();
-    for (;;) {
+    run.byte_order_mark(p);
+    while (!run.done) {
         if (run.current == file_run::mode::fast) {
             parse_fast(p, run);
         } else {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ struct place {
     long column = 0;
 };
 
+// How far a fix of trl-check goes: a safe one changes how a text is
+// written, an unsafe one what stands in a turn (fix.h).
+enum class fix_tier { safe, unsafe };
+
 struct diagnostic {
     code kind = code::unexpected_token;
     bool warning = false;   // reported as a warning (the catalogue's, unless --strict)
@@ -38,13 +43,16 @@ struct diagnostic {
     // the text; at the end of the input, the text's size and 0.
     std::size_t offset = 0;
     std::size_t length = 0;
-    long line = 0;                // physical line of offset, 1-based
-    long column = 0;              // byte column of offset, 1-based
+    // The position of the diagnostic, where its offending text begins
+    // (span_begin): the report's line and caret, JSON's line and column and
+    // an editor's range all start here.
+    long line = 0;                // physical line, 1-based
+    long column = 0;              // byte column, 1-based
     std::size_t line_start = 0;   // offset of the first byte of that line
-    long long velmar_line = 0;    // the line velmar prints for it
+    long long velmar_line = 0;    // the line velmar prints for the token at offset
     // The offending text, for editors: the bytes [span_begin, span_end).
-    // Mostly the token; a whole tag for an unknown tag, whose token is a
-    // byte of it.  end_line and end_column are the position of span_end:
+    // Mostly the token; a whole tag for an unknown tag, whose token may be
+    // a byte of it.  end_line and end_column are the position of span_end:
     // just after the last byte (an exclusive end, as editors take a range).
     std::size_t span_begin = 0;
     std::size_t span_end = 0;
@@ -60,6 +68,9 @@ struct diagnostic {
     std::vector<std::string> hints;
     std::string suggestion;       // the known tag meant (unknown tags), or empty
     place related;                // another place named (line 0: none)
+    // The tier of the fix that would mend it, where a report asks
+    // (mark_fixable in fix.h); none otherwise.
+    std::optional<fix_tier> fixable;
 };
 
 // Where a turn begins: the offset of its first token, and velmar's line

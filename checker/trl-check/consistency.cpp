@@ -188,10 +188,11 @@ bool is_dialog_name(std::string_view n)
 void check_consistency(std::string_view text, const check_options& options, file_report& report)
 {
     // A turn takes part when no error of the grammar lies in its
-    // identification (up to the blank after its ':').
+    // identification (up to the blank after its ':').  A missing empty line
+    // stands at its first byte, but is an error of the turn before.
     std::vector<std::size_t> error_offsets;
     for (const diagnostic& d : report.diagnostics)
-        if (d.kind != code::velmar_stack)
+        if (d.kind != code::velmar_stack && d.kind != code::missing_empty_line)
             error_offsets.push_back(d.offset);
     auto next_error = error_offsets.begin();
 
@@ -220,9 +221,11 @@ void check_consistency(std::string_view text, const check_options& options, file
     std::size_t current = 0;   // the dialog of the last turn, an index into dialogs
     bool several_warned = false;
     bool name_warned = false;
-    // The turns out of order: the first is warned about, the others counted.
-    std::size_t order_warning = 0;
-    long out_of_order = 0;
+    // For each turn, the turn of its dialog before it (or none), for the
+    // order of the turns, which is looked at when all are known.
+    constexpr std::uint32_t no_turn = flat_index::empty;
+    std::vector<std::uint32_t> before_in_dialog;
+    before_in_dialog.reserve(report.turn_starts.size());
     // The first turn of each identification (and whether its repetition
     // has been warned about), once two turns of a dialog are out of order:
     // only then can an identification come twice.
@@ -272,6 +275,7 @@ void check_consistency(std::string_view text, const check_options& options, file
             current = is_new ? next : known;
         }
         dialog_state& state = dialogs[current];
+        before_in_dialog.push_back(is_new ? no_turn : state.last);
         if (is_new) {
             if (index > 0 && !several_warned) {
                 several_warned = true;
@@ -290,22 +294,12 @@ void check_consistency(std::string_view text, const check_options& options, file
             }
         } else {
             const turn& before = turns[state.last];
-            if (t.number <= before.number) {
-                if (!watching_repeats) {
-                    watching_repeats = true;
-                    first_of.reserve(report.turn_starts.size());
-                    repeat_warned.assign(report.turn_starts.size(), false);
-                    for (std::uint32_t u = 0; u < index; ++u)
-                        first_use(u);
-                }
-                if (out_of_order++ == 0) {
-                    order_warning = found.size();
-                    related.push_back({found.size(), state.last});
-                    warn(code::turn_order, t,
-                         "turn " + three_digits(t.number) + " of dialog " + std::string(id->dialog) +
-                             " comes after turn " + three_digits(before.number),
-                         "turn numbers increase from turn to turn within a dialog");
-                }
+            if (t.number <= before.number && !watching_repeats) {
+                watching_repeats = true;
+                first_of.reserve(report.turn_starts.size());
+                repeat_warned.assign(report.turn_starts.size(), false);
+                for (std::uint32_t u = 0; u < index; ++u)
+                    first_use(u);
             }
             state.last = index;
         }
@@ -321,9 +315,55 @@ void check_consistency(std::string_view text, const check_options& options, file
         }
     }
 
-    if (out_of_order > 1)
-        found[order_warning].message += "; " + std::to_string(out_of_order - 1) + " more turns of the file come " +
-                                        "after a turn of their dialog with a number as high or higher";
+    // The order of the turns: where a turn's number is not greater than that
+    // of the turn of its dialog before it, the order breaks.  The first break
+    // is warned about, the others counted.  The warning stands at the turn
+    // after the break, unless the turn before it alone stands out of an
+    // order that holds without it (004 typed as 040 in 003 040 005 006):
+    // then at that one.
+    std::vector<std::uint32_t> after_in_dialog(turns.size(), no_turn);
+    for (std::uint32_t i = 0; i < turns.size(); ++i)
+        if (before_in_dialog[i] != no_turn)
+            after_in_dialog[before_in_dialog[i]] = i;
+    long breaks = 0;
+    std::size_t order_warning = 0;
+    for (std::uint32_t i = 0; i < turns.size(); ++i) {
+        const std::uint32_t b = before_in_dialog[i];
+        if (b == no_turn || turns[i].number > turns[b].number)
+            continue;
+        if (breaks++ > 0)
+            continue;
+        // Whether `middle` fits between the turns `low` and `high` (either
+        // may be none).
+        auto fits = [&](std::uint32_t low, std::uint32_t middle, std::uint32_t high) {
+            return (low == no_turn || turns[low].number < turns[middle].number) &&
+                   (high == no_turn || turns[middle].number < turns[high].number);
+        };
+        const std::uint32_t first = before_in_dialog[b];
+        const std::uint32_t last = after_in_dialog[i];
+        // The turn before the break stands out when the turns around it fit
+        // together without it.  When they would without this turn too, it
+        // stands out all the same if a turn comes before it to go by: this
+        // turn, the smaller, keeps closer to that one.
+        const bool stands_out = fits(first, i, last) && (first != no_turn || !fits(first, b, last));
+        const std::string dialog(dialog_of(turns[i]));
+        order_warning = found.size();
+        if (stands_out) {
+            related.push_back({found.size(), i});
+            warn(code::turn_order, turns[b],
+                 "turn " + three_digits(turns[b].number) + " of dialog " + dialog + " is out of order: " +
+                     (first == no_turn ? "turn " + three_digits(turns[i].number) + " follows it"
+                                       : "it stands between turns " + three_digits(turns[first].number) + " and " +
+                                             three_digits(turns[i].number)),
+                 "the turns around it are in order without it: is its number mistyped?");
+        } else {
+            related.push_back({found.size(), b});
+            warn(code::turn_order, turns[i],
+                 "turn " + three_digits(turns[i].number) + " of dialog " + dialog + " comes after turn " +
+                     three_digits(turns[b].number),
+                 "turn numbers increase from turn to turn within a dialog");
+        }
+    }
 
     // Positions: of the turns warned about and named, or of all of them.
     std::vector<std::size_t> wanted;   // indices into turns, ascending
@@ -367,6 +407,11 @@ void check_consistency(std::string_view text, const check_options& options, file
         std::tie(d.related.line, d.related.column) = position(r.turn);
         d.message += " (line " + std::to_string(d.related.line) + ")";
     }
+    if (breaks > 1)
+        found[order_warning].message +=
+            "; " + std::to_string(breaks - 1) +
+            (breaks == 2 ? " more turn of the file comes" : " more turns of the file come") +
+            " after a turn of their dialog with a number as high or higher";
     if (options.keep_identifications) {
         report.identifications.reserve(turns.size());
         for (std::size_t i = 0; i < turns.size(); ++i) {

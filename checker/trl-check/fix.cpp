@@ -1,6 +1,7 @@
 #include "fix.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "grammar.h"
 #include "lex.trl.text.h"
@@ -79,6 +80,12 @@ std::optional<made> blank_before_punctuation(const context& c, const diagnostic&
     return made{"put a blank before '" + std::string(at) + "'", {{d.offset, 0, " "}}};
 }
 
+std::optional<made> empty_line(const context&, const diagnostic& d)
+{
+    // The code is given at the start of a line only.
+    return made{"put in the empty line that ends the turn before", {{d.offset, 0, "\n"}}};
+}
+
 std::optional<made> second_blank(const context& c, const diagnostic& d)
 {
     if (d.offset == 0 || !c.text.substr(d.offset - 1).starts_with("  "))
@@ -110,6 +117,7 @@ constexpr rule rules[] = {
     {code_of("T009"), fix_tier::unsafe, &blank_before_punctuation},
     {code_of("T010"), fix_tier::unsafe, &second_blank},
     {code_of("T011"), fix_tier::unsafe, &meant_tag},
+    {code_of("T013"), fix_tier::unsafe, &empty_line},
 };
 
 constexpr int most_passes = 8;
@@ -137,11 +145,17 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
         candidates.push_back(std::move(*f));
     }
     // The turn of a fix: the bytes from its turn's first to the next turn's.
+    // An edit at the start of a turn (the empty line that ends the turn
+    // before) takes the turn before along.
     auto turn_of = [&](const fix& f) {
-        const auto next = std::upper_bound(report.turn_starts.begin(), report.turn_starts.end(),
-                                           f.edits.front().offset,
-                                           [](std::size_t at, const turn_start& t) { return at < t.offset; });
-        const std::size_t begin = next == report.turn_starts.begin() ? 0 : std::prev(next)->offset;
+        auto after = [&](std::size_t offset) {
+            return std::upper_bound(report.turn_starts.begin(), report.turn_starts.end(), offset,
+                                    [](std::size_t at, const turn_start& t) { return at < t.offset; });
+        };
+        const std::size_t first = f.edits.front().offset;
+        const auto in = after(first > 0 ? first - 1 : 0);
+        const auto next = after(first);
+        const std::size_t begin = in == report.turn_starts.begin() ? 0 : std::prev(in)->offset;
         const std::size_t end = next == report.turn_starts.end() ? text.size() : next->offset;
         return std::pair{begin, end};
     };
@@ -218,32 +232,70 @@ std::optional<fix> fixer::fix_for(const diagnostic& d) const
 std::vector<fix> fixer::safe_fixes(const file_report& report) const
 {
     std::vector<fix> out;
-    // Every byte the scanner gives as a token of its own that no rule of
-    // the grammar takes: a carriage return, a byte 0x80-0xFF.  (Bytes in
-    // comments are no tokens, and stay as they are.)
-    trl_text_scanner s;
-    trl_text_scanner_start(s, text_.data(), text_.size());
-    std::size_t covered = 0;   // the end of the last fix's edits
-    for (int token; (token = trl_text_scan(s)) != 0;) {
-        const auto at = static_cast<std::size_t>(s.token - text_.data());
-        const auto b = static_cast<unsigned char>(*s.token);
-        if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))
-            continue;
+    // The byte at `at` as an error of its own, and its safe fix.
+    auto mend_byte = [&](std::size_t at) {
+        const auto b = static_cast<unsigned char>(text_[at]);
         diagnostic d;
         d.kind = b == '\r' ? code::control_character : code::non_ascii_byte;
         d.offset = d.span_begin = at;
         d.length = 1;
         d.span_end = at + 1;
-        if (std::optional<fix> f = fix_for(d); f && f->tier == fix_tier::safe) {
-            covered = f->edits.back().offset + f->edits.back().length;
+        if (std::optional<fix> f = fix_for(d); f && f->tier == fix_tier::safe)
             out.push_back(std::move(*f));
+    };
+    // A byte order mark, and every byte after it that the scanner gives
+    // as a token of its own that no rule of the grammar takes: a carriage
+    // return, a byte 0x80-0xFF.  (Bytes in comments are no tokens, and
+    // stay as they are.)
+    const std::size_t start = after_byte_order_mark(text_);
+    if (start > 0)
+        mend_byte(0);
+    trl_text_scanner s;
+    trl_text_scanner_start(s, text_.data(), text_.size());
+    s.pos += start;
+    for (int token; (token = trl_text_scan(s)) != 0;) {
+        const auto at = static_cast<std::size_t>(s.token - text_.data());
+        const auto b = static_cast<unsigned char>(*s.token);
+        const std::size_t covered = out.empty() ? 0 : out.back().edits.back().offset + out.back().edits.back().length;
+        if (s.length != 1 || at < covered || (b != '\r' && b < 0x80))
+            continue;
+        mend_byte(at);
+    }
+    // Windows line ends are mended in the whole text, so that the fixed
+    // text has one kind of line end: once a line outside a comment ends
+    // with CR LF, every CR before a LF goes, in comments too.  (A lone CR
+    // is no line end, and a text whose only CR LF are in comments has no
+    // error to mend.)
+    auto is_line_end = [](const fix& f) { return f.kind == code::control_character; };
+    if (std::any_of(out.begin(), out.end(), is_line_end)) {
+        std::vector<fix> others;
+        std::copy_if(std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()),
+                     std::back_inserter(others), [&](const fix& f) { return !is_line_end(f); });
+        out.clear();
+        auto other = others.begin();
+        for (std::size_t cr = text_.find("\r\n"); cr != std::string_view::npos; cr = text_.find("\r\n", cr + 2)) {
+            for (; other != others.end() && other->edits.front().offset < cr; ++other)
+                out.push_back(std::move(*other));
+            mend_byte(cr);
         }
+        std::move(other, others.end(), std::back_inserter(out));
     }
     for (const diagnostic& d : report.diagnostics)
         if (d.kind == code::end_inside_turn)
             if (std::optional<fix> f = fix_for(d); f && f->tier == fix_tier::safe)
                 out.push_back(std::move(*f));
     return out;
+}
+
+void mark_fixable(std::string_view text, std::vector<diagnostic>& diagnostics)
+{
+    if (std::none_of(diagnostics.begin(), diagnostics.end(), [](const diagnostic& d) { return !d.warning; }))
+        return;
+    const fixer fx(text);
+    for (diagnostic& d : diagnostics)
+        if (!d.warning)
+            if (const std::optional<fix> f = fx.fix_for(d))
+                d.fixable = f->tier;
 }
 
 std::string apply_edits(std::string_view text, const std::vector<edit>& edits)

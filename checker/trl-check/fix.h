@@ -7,7 +7,8 @@
 // Safe fixes change only how a text is written, never what it says: line
 // ends, a byte order mark, umlauts typed as UTF-8 or Latin-1 letters, the
 // missing end of the text.  They mend every such byte that is an error
-// (every one outside a comment), whether or not a diagnostic names it.
+// (every one outside a comment), whether or not a diagnostic names it, and
+// once they mend a CR LF line end, those in comments too.
 // Unsafe fixes change what stands in a turn (a blank put in or taken out,
 // a tab, a misspelled tag), and each is applied only where the turn,
 // checked again with it, has no error inside the text it changed or at
@@ -24,8 +25,6 @@
 #include "check.h"
 
 namespace trl_check {
-
-enum class fix_tier { safe, unsafe };
 
 // A replacement of the bytes [offset, offset + length) of a text.
 struct edit {
@@ -60,6 +59,12 @@ private:
     std::string_view text_;
     bool utf8_;
 };
+
+// Marks each error among the diagnostics of a text that the table has a
+// fix for with that fix's tier (diagnostic::fixable): what --fix, or --fix
+// with --unsafe-fixes, would mend.  By the table alone: an unsafe fix is
+// applied only where its turn checks clean with it.
+void mark_fixable(std::string_view text, std::vector<diagnostic>& diagnostics);
 
 // Edits applied to a text (in order, not overlapping).
 std::string apply_edits(std::string_view text, const std::vector<edit>& edits);

@@ -114,6 +114,8 @@ struct result {
     long warnings = 0;
     code_counts counts{};       // the diagnostics, by code
     code_counts fixes{};        // the fixes applied, by code
+    long fixable = 0;           // errors that --fix would mend (not counted with --fix)
+    long fixable_unsafe = 0;    // and the more that --unsafe-fixes may mend
     std::vector<turn_identification> identifications;
 };
 
@@ -122,6 +124,8 @@ void count(result& r, const std::vector<diagnostic>& diagnostics)
     for (const diagnostic& d : diagnostics) {
         ++r.counts[static_cast<std::size_t>(d.kind)];
         ++(d.warning ? r.warnings : r.errors);
+        if (d.fixable)
+            ++(*d.fixable == fix_tier::safe ? r.fixable : r.fixable_unsafe);
     }
 }
 
@@ -202,6 +206,7 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
         }
     } else {
         report = ck.check(text, co);
+        mark_fixable(text, report.diagnostics);
     }
     r.checked = true;
     r.turns = report.turns;
@@ -320,6 +325,7 @@ int run_check(const options& o, checked_stdout& out)
     };
 
     totals t;
+    t.fixes_ran = o.fix || o.diff;
     code_counts counts{};
     corpus_identifications corpus;
     std::size_t reported = 0;   // the files reported so far
@@ -346,6 +352,8 @@ int run_check(const options& o, checked_stdout& out)
             t.warnings += r.warnings;
             t.files_with_errors += r.errors > 0;
             t.files_fixed += r.fixed;
+            t.fixable += r.fixable;
+            t.fixable_unsafe += r.fixable_unsafe;
             for (std::size_t c = 0; c < counts.size(); ++c) {
                 counts[c] += r.counts[c];
                 t.fixes[c] += r.fixes[c];

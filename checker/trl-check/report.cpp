@@ -27,8 +27,8 @@ palette colors(bool on)
     return {"\033[1m", "\033[1;31m", "\033[1;35m", "\033[1;36m", "\033[1;34m", "\033[1;32m", "\033[0m"};
 }
 
-// The source line of a diagnostic, the caret under its token and the rest
-// of what it is about underlined.  The bytes are shown by the escaping
+// The source line of a diagnostic, the caret where its offending text
+// begins and the rest of it underlined.  The bytes are shown by the escaping
 // rule, so that the line is one line on any terminal and the marks stand
 // under the bytes they mark, escaped or not.  A long line is shown as a
 // window around the token.
@@ -64,12 +64,12 @@ void show_source(std::string& out, std::string_view source, const diagnostic& d,
     for (std::size_t i = from; i < to; ++i) {
         const auto b = static_cast<unsigned char>(source[i]);
         const std::size_t width = text::escaped_width(b);
-        const char mark = i == d.offset ? '^' : i >= mark_from && i < mark_to ? '~' : ' ';
+        const char mark = i == d.span_begin ? '^' : i >= mark_from && i < mark_to ? '~' : ' ';
         marks += mark;
         marks.append(width - 1, mark == ' ' ? ' ' : '~');
         text::append_escaped(line, b);
     }
-    if (d.offset >= to)   // the end of the line or of the text
+    if (d.span_begin >= to) // the end of the line or of the text
         marks += '^';
     if (cut_back)
         line += "...";
@@ -114,6 +114,24 @@ std::string plural(long n, const char* one, const char* many)
 
 // The expected items a person is shown; JSON has them all.
 constexpr std::size_t shown_expected = 5;
+
+// What the note of an error says of the fix that would mend it, by tier.
+constexpr const char* fix_note[] = {"trl-check --fix mends this", "trl-check --fix --unsafe-fixes may mend this"};
+
+// "; 22 of 28 errors can be fixed with --fix, 3 more may be with
+// --unsafe-fixes", or nothing.
+std::string fixable_words(const totals& t)
+{
+    if (t.fixes_ran || t.fixable + t.fixable_unsafe == 0)
+        return {};
+    const std::string of = " of " + plural(t.errors, "error", "errors");
+    if (t.fixable == 0)
+        return "; " + std::to_string(t.fixable_unsafe) + of + " may be fixed with --fix --unsafe-fixes";
+    std::string out = "; " + std::to_string(t.fixable) + of + " can be fixed with --fix";
+    if (t.fixable_unsafe > 0)
+        out += ", " + std::to_string(t.fixable_unsafe) + " more may be with --unsafe-fixes";
+    return out;
+}
 
 long total(const code_counts& counts)
 {
@@ -188,6 +206,8 @@ void format_human(std::string& out, std::string_view path, std::string_view sour
             note("expected", join_words(d.expected_plain, shown_expected));
         for (const std::string& hint : d.hints)
             note("hint", hint);
+        if (d.fixable)
+            note("fix", fix_note[static_cast<std::size_t>(*d.fixable)]);
         if (d.velmar_stops) {
             out += ' ' + pad + " = ";
             out += c.note;
@@ -376,6 +396,7 @@ void format_summary_human(std::string& out, const totals& t, bool color)
     if (total(t.fixes) > 0)
         out += ", " + plural(total(t.fixes), "fix", "fixes") + " in " + plural(t.files_fixed, "file", "files") + " (" +
                by_code(t.fixes) + ")";
+    out += fixable_words(t);
     out += " (" + std::string(seconds) + ")";
     out += c.reset;
     out += '\n';
@@ -388,9 +409,11 @@ void format_summary_json(std::string& out, const totals& t)
     out += "{\"type\":\"summary\",\"files\":" + std::to_string(t.files) + ",\"turns\":" + std::to_string(t.turns) +
            ",\"files_with_errors\":" + std::to_string(t.files_with_errors) + ",\"errors\":" + std::to_string(t.errors) +
            ",\"warnings\":" + std::to_string(t.warnings) + ",\"file_errors\":" + std::to_string(t.file_errors) +
-           ",\"empty_folders\":" + std::to_string(t.empty_folders) + ",\"not_written\":" +
-           std::to_string(t.not_written) + ",\"files_fixed\":" + std::to_string(t.files_fixed) +
-           ",\"fixes\":" + counts_json(t.fixes) + ",\"seconds\":" + seconds + "}\n";
+           ",\"empty_folders\":" + std::to_string(t.empty_folders) +
+           ",\"not_written\":" + std::to_string(t.not_written) + ",\"files_fixed\":" + std::to_string(t.files_fixed) +
+           ",\"fixes\":" + counts_json(t.fixes) + ",\"fixable\":" + (t.fixes_ran ? "null" : std::to_string(t.fixable)) +
+           ",\"fixable_unsafe\":" + (t.fixes_ran ? "null" : std::to_string(t.fixable_unsafe)) +
+           ",\"seconds\":" + seconds + "}\n";
 }
 
 } // namespace trl_check

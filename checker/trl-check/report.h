@@ -24,6 +24,12 @@ struct totals {
     long not_written = 0;         // files whose fixes could not be written
     long files_fixed = 0;         // files written (or to be written) with fixes
     code_counts fixes{};          // fixes applied, by the code of what they fixed
+    // The errors that --fix would mend, and the more that --fix with
+    // --unsafe-fixes may mend (diagnostic::fixable); not counted when the
+    // fixes ran.
+    bool fixes_ran = false;
+    long fixable = 0;
+    long fixable_unsafe = 0;
     double seconds = 0;
 };
 

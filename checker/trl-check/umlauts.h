@@ -3,6 +3,7 @@
 // write them.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace trl_check {
@@ -36,5 +37,13 @@ constexpr const umlaut* utf8_umlaut_at(std::string_view s)
 
 // The byte order mark that UTF-8 text may begin with.
 inline constexpr std::string_view utf8_byte_order_mark = "\xEF\xBB\xBF";
+
+// Where the text proper begins: after a UTF-8 byte order mark, which is
+// reported once (velmar stops at it) and then read past as if it were not
+// there, so that its bytes spoil nothing after them.
+constexpr std::size_t after_byte_order_mark(std::string_view text)
+{
+    return text.starts_with(utf8_byte_order_mark) ? utf8_byte_order_mark.size() : 0;
+}
 
 } // namespace trl_check

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "consistency.h"
 #include "grammar.h"
 #include "lex.trl.text.h"
 #include "stack_limit.h"
@@ -166,6 +167,17 @@ bool word_start_inside_word(const finding& f, std::string_view source)
     return c == '~' || c == '#' || c == '*' || c == '$';
 }
 
+// A turn identification (a dialog name and its '_') at the start of a line
+// where the turn before it could have ended: the empty line that would
+// have ended it is missing.
+bool begins_unended_turn(const finding& f, std::string_view source)
+{
+    constexpr std::size_t dialog_name = 8;
+    return f.where == finding::place::in_turn && f.offset > 0 && source[f.offset - 1] == '\n' &&
+           expects(f, grammar::end_terminal) && source.size() - f.offset > dialog_name &&
+           is_dialog_name(source.substr(f.offset, dialog_name)) && source[f.offset + dialog_name] == '_';
+}
+
 // The symbols of a turn identification, one token each, and what the part
 // that holds each must look like.
 std::string_view identification_part(int index)
@@ -285,7 +297,8 @@ void kind_hints(const finding& f, std::string_view source, diagnostic& d)
                               "event), then an empty line");
         break;
     case code::no_turn:
-        d.hints.push_back(source.empty() ? "the file is empty" : "the file holds nothing but comments");
+        d.hints.push_back(source.size() == after_byte_order_mark(source) ? "the file is empty"
+                                                                         : "the file holds nothing but comments");
         break;
     case code::misplaced_empty_line:
         if (outside_turns)
@@ -293,6 +306,9 @@ void kind_hints(const finding& f, std::string_view source, diagnostic& d)
         else
             d.hints.push_back("a turn ends with a blank and '.' or '?' after its last word (or with an event) before "
                               "its empty line");
+        break;
+    case code::missing_empty_line:
+        d.hints.push_back("each turn ends with an empty line; the next turn begins on the line after it");
         break;
     case code::missing_blank:
         if (bytes == "." || bytes == "?" || bytes == ",")
@@ -362,6 +378,8 @@ classified classify(const finding& f, std::string_view source)
         return {identification && !between ? code::bad_identification : code::misplaced_empty_line, {}};
     if (identification || at_start)
         return {code::bad_identification, {}};
+    if (begins_unended_turn(f, source))
+        return {code::missing_empty_line, {}};
     if (word_start_inside_word(f, source))
         return {code::foreign_character, {}};
     if (f.after_blank || (f.expected.size() == 1 && f.expected[0] == grammar::blank_terminal))
@@ -467,7 +485,9 @@ void word(const finding& f, std::string_view source, diagnostic& d, bool lean)
                 d.message += ": did you mean " + d.suggestion + "?";
             }
         }
-    } else if (d.kind == code::end_inside_turn) {   // the title says what happened
+    } else if (d.kind == code::missing_empty_line) {
+        d.message = title + ": the turn before this line has no end (the empty line that ends a turn is missing)";
+    } else if (d.kind == code::end_inside_turn) { // the title says what happened
         d.message = title + "," + where;
     } else if (d.kind == code::bad_identification && !identification_part(f.turn_tokens).empty()) {
         d.message = title + ": " + std::string(identification_part(f.turn_tokens)) + ": " + found;

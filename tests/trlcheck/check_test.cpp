@@ -147,6 +147,86 @@ TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
     EXPECT_FALSE(r.stopped);
 }
 
+// A turn identification at the start of a line after a complete turn
+// without its empty line: a missing empty line, and the new turn read as a
+// turn (its errors found, its identification compared with the others).
+// A line that does not begin a turn, or a turn before it that is not
+// complete, is no such case.
+TEST(TrlCheckRecovery, AMissingEmptyLineBeginsTheNextTurn)
+{
+    const std::string id1 = "g012abc3_001_ABC_000000: ";
+    const std::string id2 = "g012abc3_002_ABC_000000: ";
+    const std::string id3 = "g012abc3_003_ABC_000000: ";
+    const struct {
+        std::string text;
+        std::vector<seen> expected;
+        long turns;
+    } cases[] = {
+        {id1 + "ja .\n" + id2 + "so  ja .\n\n", {{2, 1, 1, "T013"}, {2, 29, 1, "T010"}}, 2},
+        {id1 + "ja .\n; note\n" + id2 + "so .\n\n", {{3, 1, 2, "T013"}}, 2},
+        {id1 + "ja .\n" + id2 + "so .\n" + id3 + "ja<P> .\n\n",
+         {{2, 1, 1, "T013"}, {3, 1, 2, "T013"}, {3, 28, 2, "T009"}},
+         3},
+        {id2 + "ja .\n" + id1 + "so .\n\n", {{2, 1, 1, "T013"}, {2, 1, 1, "W003"}}, 2},
+        {id1 + "ja .\n" + id1 + "so .\n\n", {{2, 1, 1, "T013"}, {2, 1, 1, "W002"}, {2, 1, 1, "W003"}}, 2},
+        // No turn begins: a word at the start of the line, a turn glued to
+        // the line before, a turn before that is not complete.
+        {id1 + "ja .\nso .\n\n", {{2, 1, 1, "T009"}}, 1},
+        {id1 + "ja ." + id2 + "so .\n\n", {{1, 30, 0, "T009"}}, 1},
+        {id1 + "ja\n" + id2 + "so .\n\n", {{2, 2, 1, "T001"}}, 1},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        EXPECT_EQ(seen_in(r), c.expected) << c.text;
+        EXPECT_EQ(r.turns, c.turns) << c.text;
+    }
+}
+
+// After the error at a byte order mark the text is read as if the mark
+// were not there: its other diagnostics are those of the text without it,
+// three bytes later on the first line, with velmar's lines.  The error
+// limit counts the mark's error.
+TEST(TrlCheckRecovery, TextReadOnAfterAByteOrderMark)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string texts[] = {
+        "; comment 0 here\n" + ok1,                     // a comment line: no tokens
+        ";\xC3\xB6\r\n" + ok1,                          // its bytes are no errors either
+        ok1 + ok2,                                      // a correct text
+        turn("001_ABC", "ja.") + ok2,                   // an error on the first line
+        "; note\n" + ok1 + turn("002_ABC", "ja  so ."), // and on a later one
+        "\n" + ok1,                                     // an empty line before the first turn
+        "",                                             // nothing else
+        "; note\n",                                     // a comment alone
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const file_report alone = check(text);
+        const file_report marked = check(bom + text);
+        ASSERT_FALSE(marked.diagnostics.empty());
+        const diagnostic& first = marked.diagnostics[0];
+        EXPECT_EQ(seen_in(marked)[0], (seen{1, 1, 0, "T005"}));
+        EXPECT_TRUE(first.velmar_stops);
+        std::vector<seen> rest = seen_in(marked);
+        rest.erase(rest.begin());
+        std::vector<seen> expected = seen_in(alone);
+        for (seen& e : expected)
+            e.column += e.line == 1 ? 3 : 0;
+        ASSERT_EQ(rest, expected);
+        for (std::size_t i = 1; i < marked.diagnostics.size(); ++i) {
+            EXPECT_EQ(marked.diagnostics[i].message, alone.diagnostics[i - 1].message);
+            EXPECT_FALSE(marked.diagnostics[i].velmar_stops);
+        }
+        EXPECT_EQ(marked.errors, alone.errors + 1);
+        EXPECT_EQ(marked.turns, alone.turns);
+    }
+    const file_report stopped = check(bom + turn("001_ABC", "ja."), 1);
+    EXPECT_EQ(stopped.diagnostics.size(), 1u);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(check(bom, 1).stopped);
+    EXPECT_EQ(check(bom + turn("001_ABC", "ja."), 2).errors, 2);
+}
+
 TEST(TrlCheckPositions, PhysicalLinesAndByteColumns)
 {
     const struct {
@@ -338,6 +418,9 @@ TEST(TrlCheckCodes, CodesAndHints)
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", "Windows line ends"},
         {"g012abc3_001_ABC_000000: ja\r .\n\n", "T006", "a carriage return"},
+        // The text's last bytes: CR LF is a Windows line end, a CR alone is not.
+        {"g012abc3_001_ABC_000000: ja .\r\n", "T006", "Windows line ends"},
+        {"g012abc3_001_ABC_000000: ja .\r", "T006", "a carriage return: the conventions"},
         {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", "a tab"},
         {std::string("g012abc3_001_ABC_000000: j\0a .\n\n", 33), "T006", "NUL byte"},
         {"g012abc3_001_ABC_000000: \x01 .\n\n", "T006", ""},
@@ -363,6 +446,7 @@ TEST(TrlCheckCodes, CodesAndHints)
         {ok1 + "\n", "T008", "exactly one empty line"},
         {"g012abc3_001_ABC_000000: ja\n\n", "T008", "a turn ends with a blank and '.' or '?'"},
         {"g012abc3_001_ABC_000000: ja.\n\n", "T009", "punctuation is separated"},
+        {"g012abc3_001_ABC_000000: ja .\n" + ok2, "T013", "each turn ends with an empty line"},
         {"g012abc3_001_ABC_000000: ja <A>so .\n\n", "T009", ""},
         {"g012abc3_001_ABC_000000: ja <A> .\n\n", "T001", ""},
         {"g012abc3_001_ABC_000000: , ja .\n\n", "T001", ""},
@@ -471,6 +555,8 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
         {"g012abc3_001_ABC_000000: ja <Lachen\n\n", "T012", "unclosed tag: the tag <Lachen is not closed with '>'",
          "<Lachen"},
         {"g012abc3_001_ABC_000000: ja<PP>x .\n\n", "T009", "missing blank: the tag <PP> is followed by a blank", "<PP>"},
+        {"g012abc3_001_ABC_000000: ja .\n; note\ng012abc3_002_ABC_000000: so .\n\n", "T013",
+         "missing empty line: the turn before this line has no end (the empty line that ends a turn is missing)", "g"},
         {"g012abc3_001_ABC_000000: ja \"x so .\n\n", "T004",
          "character outside the conventions' alphabet: a double quote writes an umlaut only before a, o, u, s, A, O "
          "or U: found '\"x' in the turn",
@@ -685,6 +771,59 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
         o.strict = true;
         const file_report strict = checker.check(c.text, o);
         EXPECT_EQ(strict.errors, r.errors + static_cast<int>(c.expected.size())) << c.text;
+    }
+}
+
+// The order of a dialog's turns: the warning stands where the order
+// breaks, or at a turn that alone stands out of an order that holds
+// without it, once, naming the turn it is compared with; the other breaks
+// are counted.
+TEST(TrlCheckConsistency, TurnOrderWarnedWhereItBreaks)
+{
+    const struct {
+        std::vector<int> numbers; // of the turns, one after the other (turn k on line 2k - 1)
+        long line;                // of the warning
+        std::string message;
+    } cases[] = {
+        {{1, 2, 3, 40, 5, 6},
+         7,
+         "turn 040 of dialog g012abc3 is out of order: it stands between turns 003 and 005 (line 9)"},
+        {{1, 2, 3, 40, 5},
+         7,
+         "turn 040 of dialog g012abc3 is out of order: it stands between turns 003 and 005 (line 9)"},
+        {{1, 2, 10, 4, 11},
+         5,
+         "turn 010 of dialog g012abc3 is out of order: it stands between turns 002 and 004 (line 7)"},
+        {{40, 1, 2, 3}, 1, "turn 040 of dialog g012abc3 is out of order: turn 001 follows it (line 3)"},
+        {{1, 2, 3, 1, 5}, 7, "turn 001 of dialog g012abc3 comes after turn 003 (line 5)"},
+        {{2, 1}, 3, "turn 001 of dialog g012abc3 comes after turn 002 (line 1)"},
+        // Two turns out of an order: no one turn stands out.
+        {{1, 2, 3, 40, 41, 5, 6}, 11, "turn 005 of dialog g012abc3 comes after turn 041 (line 9)"},
+        {{1, 2, 3, 4, 3, 4, 5}, 9, "turn 003 of dialog g012abc3 comes after turn 004 (line 7)"},
+        {{5, 4, 3, 2, 1},
+         3,
+         "turn 004 of dialog g012abc3 comes after turn 005 (line 1); 3 more turns of the file come after a turn of "
+         "their dialog with a number as high or higher"},
+        {{1, 2, 30, 4, 5, 2, 6},
+         5,
+         "turn 030 of dialog g012abc3 is out of order: it stands between turns 002 and 004 (line 7); 1 more turn "
+         "of the file comes after a turn of their dialog with a number as high or higher"},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        for (const int n : c.numbers) {
+            char id[32];
+            std::snprintf(id, sizeof id, "g012abc3_%03d_ABC_000000: ja .\n\n", n);
+            text += id;
+        }
+        const file_report r = check(text);
+        std::vector<const diagnostic*> order;
+        for (const diagnostic& d : r.diagnostics)
+            if (d.kind == trl_check::code::turn_order)
+                order.push_back(&d);
+        ASSERT_EQ(order.size(), 1u) << text;
+        EXPECT_EQ(order[0]->line, c.line) << text;
+        EXPECT_EQ(order[0]->message, "turn numbers not increasing: " + c.message) << text;
     }
 }
 

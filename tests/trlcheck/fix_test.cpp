@@ -62,20 +62,28 @@ trl_check::fix_outcome fixed(const std::string& text, bool unsafe)
     return trl_check::fix_text(text, unsafe, ck, o);
 }
 
-// Correct texts without comments (a byte in a comment is no error, and
-// stays as it is), written the wrong ways that the safe fixes mend: a byte
-// order mark, CR LF line ends, umlauts as UTF-8 or as Latin-1 letters, the
-// last empty line or both last line ends missing.  Fixing gives back the
-// text, with one fix for each fault.
+// Correct texts (in ASCII: bytes in comments would decide how umlauts are
+// read), written the wrong ways that the safe fixes mend: a byte order
+// mark, CR LF line ends (in comments too), umlauts as UTF-8 or as Latin-1
+// letters outside comments (a byte in a comment is no error, and stays as
+// it is), the last empty line or both last line ends missing.  Fixing
+// gives back the text, with one fix for each fault.
 TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
     std::mt19937 random(4242);
     int texts = 0;
+    int with_comments = 0;
     for (const std::string& text : acceptance_texts(cases, true)) {
-        if (text.find(';') != std::string::npos || !text.ends_with("\n\n"))
+        // (A comment line last in the text is no comment once its line end
+        // is cut off, and the end of the text is not put back then.)
+        const std::size_t last_line = text.rfind('\n', text.size() - 3);
+        if (!text.ends_with("\n\n") || text.find('\r') != std::string::npos ||
+            std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) ||
+            (last_line != std::string::npos && text[last_line + 1] == ';'))
             continue;
         ++texts;
+        with_comments += text.find(';') != std::string::npos;
         const bool latin1 = random() % 2;
         std::string faulty;
         long faults = 0;
@@ -109,7 +117,17 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
             faulty.resize(faulty.size() - static_cast<std::size_t>(dropped));
             ++faults;   // the end of the text
         }
-        if (random() % 2) {
+        // CR LF line ends, where an empty line ends a turn: a text whose
+        // only line ends are in a comment has no error to mend.
+        auto ends_a_turn = [](const std::string& t) {
+            trl_text_scanner scan;
+            trl_text_scanner_start(scan, t.data(), t.size());
+            for (int token; (token = trl_text_scan(scan)) != 0;)
+                if (token == END)
+                    return true;
+            return false;
+        };
+        if (random() % 2 && ends_a_turn(faulty)) {
             std::string crlf;
             for (const char c : faulty) {
                 if (c == '\n') {
@@ -127,6 +145,7 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
         EXPECT_EQ(total(f.applied), faults) << faulty;
     }
     EXPECT_GT(texts, 300);
+    EXPECT_GT(with_comments, 10);
 }
 
 // Every acceptance text with faults of every kind put in: fixing settles,
@@ -204,6 +223,8 @@ TEST(TrlCheckFix, TheFixOfEachKind)
         {"g012abc3_001_ABC_000000: ja?\n\n", "T009", false, "g012abc3_001_ABC_000000: ja ?\n\n"},
         {"g012abc3_001_ABC_000000: ja  so .\n\n", "T010", false, "g012abc3_001_ABC_000000: ja so .\n\n"},
         {"g012abc3_001_ABC_000000: ja <Lachn> .\n\n", "T011", false, "g012abc3_001_ABC_000000: ja <Lachen> .\n\n"},
+        {"g012abc3_001_ABC_000000: ja .\ng012abc3_002_ABC_000000: so .\n\n", "T013", false,
+         "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so .\n\n"},
     };
     for (const auto& c : cases) {
         trl_check::checker ck;
@@ -228,16 +249,64 @@ TEST(TrlCheckFix, TheFixOfEachKind)
     }
 }
 
-// An unsafe fix that would leave an error where it changed the turn is not
-// applied; two that are only clean together are applied together.
+// The byte order mark goes, and the text after it is read without it: a
+// comment line after it stays as it is, umlauts and all.
+TEST(TrlCheckFix, CommentAfterAByteOrderMarkStays)
+{
+    const std::string comment = "; sch\xC3\xB6n\n";
+    const std::string text = "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n";
+    const trl_check::fix_outcome f = fixed("\xEF\xBB\xBF" + comment + text, false);
+    EXPECT_EQ(f.text, comment + "g012abc3_001_ABC_000000: sch\"on .\n\n");
+    EXPECT_EQ(f.applied[static_cast<std::size_t>(code::non_ascii_byte)], 2);
+    EXPECT_EQ(total(f.applied), 2);
+    EXPECT_EQ(f.report.errors, 0);
+}
+
+// Windows line ends are mended in the whole text, comments too, once a
+// line outside a comment ends with CR LF: a fixed text has one kind of
+// line end.  A lone CR is no line end; a text whose only CR LF are in
+// comments has no error there, and keeps them.
+TEST(TrlCheckFix, WindowsLineEndsMendedInTheWholeText)
+{
+    const std::string id = "g012abc3_001_ABC_000000: ";
+    const struct {
+        std::string text;
+        std::string result;
+        long line_ends; // the CRs taken out
+    } cases[] = {
+        {"; comment\r\n" + id + "ja .\r\n\r\n", "; comment\n" + id + "ja .\n\n", 3},
+        {"\xEF\xBB\xBF; comment\r\n" + id + "ja .\r\n\r\n", "; comment\n" + id + "ja .\n\n", 3},
+        {id + "ja <;one\r\ntwo> so .\r\n\r\n", id + "ja <;one\ntwo> so .\n\n", 3},
+        {"; one\rtwo\r\n" + id + "ja .\r\n\r\n", "; one\rtwo\n" + id + "ja .\n\n", 3},
+        {id + "ja .\r\r\n\r\n", id + "ja .\n\n", 3},
+        {"; comment\r\n" + id + "ja .\n\n", "; comment\r\n" + id + "ja .\n\n", 0},
+        {"; comment\r\n" + id + "sch\xC3\xB6n .\n\n", "; comment\r\n" + id + "sch\"on .\n\n", 0},
+    };
+    for (const auto& c : cases) {
+        const trl_check::fix_outcome f = fixed(c.text, false);
+        EXPECT_EQ(f.text, c.result) << c.text;
+        EXPECT_EQ(f.applied[static_cast<std::size_t>(code::control_character)], c.line_ends) << c.text;
+        EXPECT_EQ(f.report.errors, 0) << c.text;
+    }
+}
+
+// An unsafe fix that would leave an error where it changed the turn, or
+// at either edge of what it changed, is not applied (an error a byte away
+// does not stop it); two that are only clean together are applied
+// together.
 TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
 {
     const struct {
         std::string text;
         std::string result;
     } cases[] = {
-        // A blank for the tab would make two blanks.
+        // A blank for the tab would make two blanks: the second begins
+        // where the blank put in ends.
         {"g012abc3_001_ABC_000000: ja\t so .\n\n", "g012abc3_001_ABC_000000: ja\t so .\n\n"},
+        // The blank after '-/' is an error that ends where the tag's fix
+        // begins; the unclosed tag's error ends a blank before it.
+        {"g012abc3_001_ABC_000000: -/ <Hust> .\n\n", "g012abc3_001_ABC_000000: -/ <Hust> .\n\n"},
+        {"g012abc3_001_ABC_000000: <Lachen <Hust> .\n\n", "g012abc3_001_ABC_000000: <Lachen <Husten> .\n\n"},
         // A blank before '.': the '.' is right then, the next word's
         // missing blank lies beyond the blank put in.
         {"g012abc3_001_ABC_000000: ja.so .\n\n", "g012abc3_001_ABC_000000: ja .so .\n\n"},
@@ -248,6 +317,10 @@ TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
         {"g012abc3_001_ABC_000000: ja  <Hust> so .\n\n", "g012abc3_001_ABC_000000: ja <Husten> so .\n\n"},
         // Every error of a turn, at once.
         {"g012abc3_001_ABC_000000: ja, so\tja  <Lachn> .\n\n", "g012abc3_001_ABC_000000: ja , so ja <Lachen> .\n\n"},
+        // Empty lines missing after a turn and before a comment line: each
+        // put in, and the new turns' own errors mended.
+        {"g012abc3_001_ABC_000000: ja .\ng012abc3_002_ABC_000000: so  ja .\n; c\ng012abc3_003_ABC_000000: ja .\n\n",
+         "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so ja .\n; c\n\ng012abc3_003_ABC_000000: ja .\n\n"},
     };
     for (const auto& c : cases) {
         const trl_check::fix_outcome safe_only = fixed(c.text, false);
@@ -344,6 +417,84 @@ TEST(TrlCheckFixProgram, FixWritesFilesAndLeavesCorrectOnesAlone)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("fix"), std::string::npos) << r.out;
     EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
+}
+
+// The report says which errors the fixes would mend, each and in the
+// summary (human and JSON), before --fix runs, and nothing of it after:
+// what --fix leaves is the errors it did not count.
+TEST(TrlCheckFixProgram, SummaryCountsWhatTheFixesWouldMend)
+{
+    const std::string text = "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n"  // T005, --fix
+                             "g012abc3_002_ABC_000000: ja.\n\n"             // T009, --unsafe-fixes
+                             "g012abc3_003_ABC_000000: ja  so .\n\n"        // T010, --unsafe-fixes
+                             "g012abc3_004_ABC_000000: ja & so .\n\n"       // T004, none
+                             "g012abc3_005_ABC_000000: ja .\r\n\r\n"        // T006, --fix
+                             "g012abc3_006_ABC_000000: ja <Quatsch> .\n\n"; // T011 without a suggestion, none
+    const std::string summary =
+        "1 file with errors, 6 errors, 0 warnings; 2 of 6 errors can be fixed with --fix, 2 more may be with "
+        "--unsafe-fixes (";
+    auto count = [](const std::string& out, const std::string& what) {
+        long n = 0;
+        for (std::size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string safe_note = "= fix: trl-check --fix mends this\n";
+    const std::string unsafe_note = "= fix: trl-check --fix --unsafe-fixes may mend this\n";
+    test_support::run_result r = run_trl_check({"-"}, text);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(summary), std::string::npos) << r.out;
+    EXPECT_EQ(count(r.out, safe_note), 2) << r.out;
+    EXPECT_EQ(count(r.out, unsafe_note), 2) << r.out;
+    // The notes stand at the errors they are about.
+    EXPECT_LT(r.out.find("error[T005]"), r.out.find(safe_note));
+    EXPECT_LT(r.out.find(safe_note), r.out.find("error[T009]"));
+    EXPECT_GT(r.out.rfind(safe_note), r.out.find("error[T006]"));
+
+    r = run_trl_check({"--format=json", "-"}, text);
+    const std::vector<test_support::json> records = test_support::parse_json_lines(r.out);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.back().at("fixable"), 2);
+    EXPECT_EQ(records.back().at("fixable_unsafe"), 2);
+
+    // What --fix leaves: the four it did not count; with --unsafe-fixes,
+    // the two none mends.  Nothing is said of fixes then.
+    for (const bool unsafe : {false, true}) {
+        std::vector<std::string> args = {"--fix", "-"};
+        if (unsafe)
+            args.insert(args.begin(), "--unsafe-fixes");
+        r = run_trl_check(args, text);
+        EXPECT_EQ(count(r.err, ": error["), unsafe ? 2 : 4) << r.err;
+        EXPECT_EQ(r.err.find("= fix:"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("can be fixed"), std::string::npos) << r.err;
+        args.insert(args.begin(), "--format=json");
+        r = run_trl_check(args, text);
+        const std::vector<test_support::json> after = test_support::parse_json_lines(r.err);
+        ASSERT_FALSE(after.empty());
+        EXPECT_TRUE(after.back().at("fixable").is_null()) << r.err;
+        EXPECT_TRUE(after.back().at("fixable_unsafe").is_null()) << r.err;
+    }
+
+    // The other forms of the summary, and none without a fix.
+    const struct {
+        std::string text;
+        std::string said; // the end of the summary before its time; empty: nothing of fixes
+    } cases[] = {
+        {"g012abc3_001_ABC_000000: ja .\n", "; 1 of 1 error can be fixed with --fix"},
+        {"g012abc3_001_ABC_000000: ja.\n\n", "; 1 of 1 error may be fixed with --fix --unsafe-fixes"},
+        {"g012abc3_001_ABC_000000: ja & so .\n\n", ""},
+        {"g012abc3_001_ABC_000000: ja .\n\n", ""},
+    };
+    for (const auto& c : cases) {
+        r = run_trl_check({"-q", "-"}, c.text);
+        const std::size_t time = r.out.rfind(" (");
+        ASSERT_NE(time, std::string::npos) << r.out;
+        const std::string before_time = r.out.substr(0, time);
+        if (c.said.empty())
+            EXPECT_EQ(before_time.find(';'), std::string::npos) << r.out;
+        else
+            EXPECT_TRUE(before_time.ends_with(c.said)) << r.out;
+    }
 }
 
 // --diff writes no file; what it prints, applied by patch, is what --fix

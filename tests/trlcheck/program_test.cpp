@@ -195,12 +195,14 @@ TEST(TrlCheckProgram, SuffixInAnyCaseAndFoldersWithoutFiles)
 
     run_result r = run_trl_check({"-q", d + "/corpus"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(without_time(r.out), "2 files checked, 4 turns: 1 file with errors, 2 errors, 0 warnings\n");
+    EXPECT_EQ(without_time(r.out), "2 files checked, 4 turns: 1 file with errors, 2 errors, 0 warnings; 2 of 2 errors "
+                                   "may be fixed with --fix --unsafe-fixes\n");
 
     r = run_trl_check({"-q", d + "/corpus", d + "/notes", d + "/none", d + "/missing"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(without_time(r.out), "2 files checked, 4 turns: 1 file with errors, 2 errors, 0 warnings, 1 path not "
-                                   "readable, 2 folders without files to check\n");
+                                   "readable, 2 folders without files to check; 2 of 2 errors may be fixed with --fix "
+                                   "--unsafe-fixes\n");
     EXPECT_EQ(r.err, "trl-check: " + d + "/missing: No such file or directory\n" + "trl-check: " + d +
                          "/none: no files ending in '.trl' in this folder\n" + "trl-check: " + d +
                          "/notes: no files ending in '.trl' in this folder\n");
@@ -323,7 +325,7 @@ TEST(TrlCheckProgram, FileTooLargeForMemoryIsReported)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "trl-check: " + huge + ": not enough memory to check it\n");
     EXPECT_NE(without_time(r.out).find("1 file checked, 2 turns: 1 file with errors, 2 errors, 0 warnings, 1 path "
-                                       "not readable\n"),
+                                       "not readable; 2 of 2 errors may be fixed with --fix --unsafe-fixes\n"),
               std::string::npos)
         << r.out;
     r = run_shell(limited + " --format=json " + shell_line({a, huge}));
@@ -402,7 +404,8 @@ TEST(TrlCheckProgram, ReportsOfTheExample)
     EXPECT_EQ(without_time(r.out), without_time(read_file(data + "/errors.json")));
     // Quiet: the summary alone.
     r = test_support::run(TRL_CHECK_PATH, {"-q", "errors.trl"}, in_examples);
-    EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings\n");
+    EXPECT_EQ(without_time(r.out), "1 file checked, 7 turns: 1 file with errors, 4 errors, 0 warnings; 1 of 4 errors "
+                                   "can be fixed with --fix, 1 more may be with --unsafe-fixes\n");
 }
 
 // A turn identification in two files of a run: a warning at the second,
@@ -445,7 +448,8 @@ TEST(TrlCheckProgram, CorpusWarningsNamesAndStatistics)
                                    "W002       2  turn identification used twice\n"
                                    "T009       1  missing blank\n"
                                    "W003       1  turn numbers not increasing\n"
-                                   "3 files checked, 6 turns: 1 file with errors, 1 error, 3 warnings\n");
+                                   "3 files checked, 6 turns: 1 file with errors, 1 error, 3 warnings; 1 of 1 error "
+                                   "may be fixed with --fix --unsafe-fixes\n");
     r = run_trl_check({"--statistics", "--format=json", "--strict", d});
     const std::vector<json> lines = parse_json_lines(r.out);
     ASSERT_GE(lines.size(), 2u);

@@ -2,10 +2,12 @@
 // before it and the byte itself are shown, and paths with control bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "check.h"
+#include "json.h"
 #include "report.h"
 #include "support.h"
 
@@ -62,6 +64,66 @@ TEST(TrlCheckReport, CaretStandsUnderTheEscapedByte)
         EXPECT_EQ(caret, std::string(c.shown_before.size(), ' ') + "^" + std::string(c.shown_token.size() - 1, '~'))
             << out;
     }
+}
+
+// A tag's diagnostic stands at its '<', whichever of its bytes the parse
+// stopped at: the line and column (JSON's too), the caret of the report
+// and the start of the offending text (an editor's range).  Tags whose
+// first bytes the grammar takes, or which begin like a known tag, after a
+// blank, at the start of a turn, of a line or after a comment, and right
+// after a word.
+TEST(TrlCheckReport, TagsStandAtTheirAngle)
+{
+    const struct {
+        std::string written;
+        std::string tag; // the offending text
+    } tags[] = {
+        {"<Hust>", "<Hust>"},       {"<p>", "<p>"},         {"<\"x>", "<\"x>"},
+        {"<\"ahx>", "<\"ahx>"},     {"<#x>", "<#x>"},       {"<#Klopfn>", "<#Klopfn>"},
+        {"<Laut>", "<Laut>"},       {"<Lx>", "<Lx>"},       {"<Px>", "<Px>"},
+        {"<Ax>", "<Ax>"},           {"<T_x>", "<T_x>"},     {"<_Tx>", "<_Tx>"},
+        {"<hmm>", "<hmm>"},         {"<ahx>", "<ahx>"},     {"<%x>", "<%x>"},
+        {"<Quatsch>", "<Quatsch>"}, {"<Lachen", "<Lachen"}, {"<a", "<a"},
+        {"<PP>x", "<PP>"},
+    };
+    const std::string before[] = {"ja ", "", "ja", "ja\n", "ja <;c> ", "ja <;\n> "};
+    trl_check::checker checker;
+    int n = 0;
+    for (const auto& t : tags)
+        for (const std::string& b : before) {
+            const std::string text = "g012abc3_001_ABC_000000: " + b + t.written + " so .\n\n";
+            SCOPED_TRACE(text);
+            trl_check::file_report r = checker.check(text);
+            ASSERT_FALSE(r.diagnostics.empty());
+            r.diagnostics.resize(1);
+            const trl_check::diagnostic& d = r.diagnostics[0];
+            const std::size_t angle = text.find(t.tag, 25);
+            EXPECT_EQ(text.substr(d.span_begin, d.span_end - d.span_begin), t.tag);
+            const std::size_t line_start = text.rfind('\n', angle) + 1; // npos + 1: the first line
+            const long line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + angle, '\n'));
+            const long column = static_cast<long>(angle - line_start) + 1;
+            EXPECT_EQ(d.line, line);
+            EXPECT_EQ(d.column, column);
+
+            std::string json;
+            trl_check::format_json(json, "f.trl", r);
+            const std::vector<test_support::json> records = test_support::parse_json_lines(json);
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].at("line"), line);
+            EXPECT_EQ(records[0].at("column"), column);
+
+            std::string out;
+            trl_check::format_human(out, "f.trl", text, r, false);
+            const std::vector<std::string> lines = lines_of(out);
+            ASSERT_GE(lines.size(), 3u) << out;
+            const std::string gutter = std::string(" ").append(std::to_string(line)).append(" | ");
+            ASSERT_EQ(lines[1].substr(0, gutter.size()), gutter) << out;
+            EXPECT_EQ(lines[2].find('^'), gutter.size() + static_cast<std::size_t>(column) - 1) << out;
+            EXPECT_EQ(lines[0].rfind("f.trl:" + std::to_string(line) + ":" + std::to_string(column) + ": ", 0), 0u)
+                << out;
+            ++n;
+        }
+    EXPECT_EQ(n, static_cast<int>(std::size(tags) * std::size(before)));
 }
 
 // A path is shown with its control bytes escaped, so that a report line is
