@@ -124,6 +124,40 @@ TEST(LinearMatch, MemoOfFailuresKnowsExactlyWhatWasRecorded)
     }
 }
 
+// After a long match has failed and its failures are recorded, the next
+// match begins one byte past where it began and runs into the record; later
+// ones begin inside the record, at its end, or cross its end undecided (a
+// tag in a failed bracketed comment that ends at the comment's '>' and may
+// go on past it, "<*T>" before "t").  Read through buffers of every size
+// from one byte of room to some hundred, the refills cut the failed match
+// and the record everywhere.  Every scanner gives the backtracking
+// matcher's tokens.
+TEST(LinearMatch, MatchesAfterARecordedFailureAcrossRefillsOfEverySize)
+{
+    const std::string body(70, 'y');
+    const std::string digits = "1" + std::string(80, '2');
+    const std::vector<std::string> texts = {
+        digits + "x12@ 3",                          // digits that no '@' ends
+        digits + "@" + digits + "x" + digits + "@", // ended, not ended, ended
+        "<;" + body + "<*T>t <;" + body + "<*T>",   // a tag at the end of the record
+        "<;" + body + "<*T>x 1",                    // and the match after it fails
+        "<;" + body + "<#Knock>x",                  // decided at the record's end
+        "<;" + body + "<*T>" + digits + "@ a",      // digits begin at the record's end
+        "<;" + body + "12>x" + digits + "x",        // digits inside the record
+        "a b\n;" + body + "<;" + body,              // a comment line that the text ends
+    };
+    for (const std::string& text : texts) {
+        ASSERT_TRUE(records_failures(text)) << text;
+        const std::vector<Tok> expected = scan_backtracking(TRL_RULE_FILE, text);
+        ASSERT_EQ(scan_text(text), expected) << text;
+        ASSERT_EQ(scan_memory(text), expected) << text;
+        for (int size = 1; size <= 300; ++size) {
+            ASSERT_EQ(scan_file(text, size), expected) << "buffer " << size << ": " << text;
+            ASSERT_EQ(scan_reader(text, size), without_text(expected)) << "buffer " << size << ": " << text;
+        }
+    }
+}
+
 // A text scanner and its copies share what they learn of the text: a copy
 // made before a long match failed, and one made after, both go on as the
 // original does.
