@@ -3,11 +3,14 @@
 #include "lex.trl.reader.h"
 #include "lex.trl.tables.h"
 #include "lex.trl.text.h"
+#include "matchers.h"
+#include "process.h"
 #include "scan_engine.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -46,9 +49,9 @@ std::vector<Tok> scan_memory(std::string_view text)
     return toks;
 }
 
-std::vector<Tok> scan_stream(FILE* in)
+std::vector<Tok> scan_stream(FILE* in, int buffer_size)
 {
-    trl_buffer* b = trl_create_buffer(in, TRL_BUF_SIZE);
+    trl_buffer* b = trl_create_buffer(in, buffer_size);
     trl_switch_to_buffer(b);
     std::vector<Tok> toks = scan_current();
     trl_delete_buffer(b);
@@ -72,7 +75,28 @@ std::vector<Tok> scan_text(std::string_view text)
     }
 }
 
-std::vector<Tok> scan_plain(std::string_view text)
+bool records_failures(std::string_view text)
+{
+    trl_text_scanner s;
+    trl_text_scanner_start(s, text.data(), text.size());
+    while (trl_text_scan(s) != 0) {
+    }
+    return s.failed && !s.failed->empty();
+}
+
+namespace {
+
+// What a model of the rules finds at a place: the rule (0: none takes the
+// byte) and the length of the match, its trailing context given back.
+struct model_match {
+    int rule;
+    std::size_t length;
+};
+
+// The tokens of a whole text, the match at each place found by `find`
+// (text, position, at the beginning of a line); the rules' tokens and
+// actions are the tables'.
+template <class Find> std::vector<Tok> scan_model(std::string_view text, Find find)
 {
     using T = trl_dfa::tables;
     std::vector<Tok> toks;
@@ -84,6 +108,28 @@ std::vector<Tok> scan_plain(std::string_view text)
             toks.push_back({0, 0, value, line, ""});
             return toks;
         }
+        const model_match m = find(text, pos, line_start);
+        if (m.rule == 0) { // no rule takes the byte (no rule set of ours leaves one)
+            toks.push_back({TRL_UNDEFINED_TOKEN, 1, value, line, std::string(text.substr(pos, 1))});
+            ++pos;
+            continue;
+        }
+        const std::string_view match = text.substr(pos, m.length);
+        pos += m.length;
+        line_start = match.back() == '\n';
+        trl_match yy{match.data(), static_cast<std::ptrdiff_t>(match.size()), line, value};
+        const int code = scan_engine::token<T>(m.rule, yy);
+        if (code != scan_engine::skip)
+            toks.push_back({code, yy.length, value, line, std::string(match)});
+    }
+}
+
+} // namespace
+
+std::vector<Tok> scan_plain(std::string_view text)
+{
+    using T = trl_dfa::tables;
+    return scan_model(text, [](std::string_view text, std::size_t pos, bool line_start) {
         int state = line_start ? T::start_state_at_line_start : T::start_state;
         std::size_t last = pos;
         int rule = 0;
@@ -96,20 +142,22 @@ std::vector<Tok> scan_plain(std::string_view text)
                 last = at;
             }
         }
-        if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
-            toks.push_back({TRL_UNDEFINED_TOKEN, 1, value, line, std::string(text.substr(pos, 1))});
-            ++pos;
-            continue;
-        }
-        const std::size_t end = last - T::tail_length[rule];
-        const std::string_view match = text.substr(pos, end - pos);
-        pos = end;
-        line_start = match.back() == '\n';
-        trl_match yy{match.data(), static_cast<std::ptrdiff_t>(match.size()), line, value};
-        const int code = scan_engine::token<T>(rule, yy);
-        if (code != scan_engine::skip)
-            toks.push_back({code, yy.length, value, line, std::string(match)});
-    }
+        return model_match{rule, rule ? last - T::tail_length[rule] - pos : 0};
+    });
+}
+
+std::vector<Tok> scan_backtracking(const std::string& rule_file, std::string_view text)
+{
+    // Each rule file read once.
+    static std::map<std::string, lexgen::rule_set> read;
+    auto it = read.find(rule_file);
+    if (it == read.end())
+        it = read.emplace(rule_file, lexgen::read_rules(test_support::read_file(rule_file), rule_file)).first;
+    const lexgen::rule_set& rules = it->second;
+    return scan_model(text, [&rules](std::string_view text, std::size_t pos, bool line_start) {
+        const lexgen_test::match m = lexgen_test::reference_match(rules, text, pos, line_start);
+        return model_match{m.rule, static_cast<std::size_t>(m.length)};
+    });
 }
 
 FILE* file_with(std::string_view text)
@@ -122,18 +170,18 @@ FILE* file_with(std::string_view text)
     return f;
 }
 
-std::vector<Tok> scan_file(std::string_view text)
+std::vector<Tok> scan_file(std::string_view text, int buffer_size)
 {
     FILE* f = file_with(text);
-    std::vector<Tok> toks = scan_stream(f);
+    std::vector<Tok> toks = scan_stream(f, buffer_size);
     std::fclose(f);
     return toks;
 }
 
-std::vector<Tok> scan_reader(std::string_view text)
+std::vector<Tok> scan_reader(std::string_view text, int buffer_size)
 {
     FILE* f = file_with(text);
-    trl_buffer* b = trl_create_buffer(f, TRL_BUF_SIZE);
+    trl_buffer* b = trl_create_buffer(f, buffer_size);
     trl_switch_to_buffer(b);
     lineno = 0;
     int value = 0;
@@ -148,6 +196,15 @@ std::vector<Tok> scan_reader(std::string_view text)
     trl_reader_finish(r);
     trl_delete_buffer(b);
     std::fclose(f);
+    return toks;
+}
+
+std::vector<Tok> without_text(std::vector<Tok> toks)
+{
+    for (Tok& t : toks) {
+        t.leng = 0;
+        t.text.clear();
+    }
     return toks;
 }
 

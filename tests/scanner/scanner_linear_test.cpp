@@ -5,7 +5,9 @@
 #include <chrono>
 #include <climits>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include "lex.trl.text.h"
+#include "scan_engine.h"
 #include "scan_support.h"
 
 using namespace std::string_literals;
@@ -69,6 +72,89 @@ TEST(LinearMatch, RandomTextsGiveThePlainLongestMatchesTokens)
         // Refills cut the long runs everywhere, and the buffer grows under
         // a match that has failed before.
         ASSERT_EQ(scan_pipe(text, {1, 4096, 7, 8191, 3, 64, 65}), plain) << "text " << i;
+    }
+}
+
+// The memo of failures against a plain set of (plane, position): runs
+// added in any order, touching, overlapping, one position apart or inside
+// others, and the positions before a place forgotten.  It knows exactly
+// the positions recorded and not forgotten (a position it wrongly knows
+// ends a match that would succeed), and its bounds hold them all.
+TEST(LinearMatch, MemoOfFailuresKnowsExactlyWhatWasRecorded)
+{
+    std::mt19937 rng(31337);
+    constexpr int planes = 3;
+    constexpr std::int64_t span = 120;
+    for (int round = 0; round < 300; ++round) {
+        scan_engine::failures memo(planes);
+        std::set<std::pair<int, std::int64_t>> known;
+        std::int64_t forgotten = 0; // drop_before goes forward, as a scanner does
+        for (int step = 0; step < 40; ++step) {
+            const int plane = static_cast<int>(rng() % planes);
+            const unsigned what = rng() % 10;
+            std::string op;
+            if (what < 8) {
+                const std::int64_t from = forgotten + static_cast<std::int64_t>(rng() % 40);
+                const std::int64_t to = from + static_cast<std::int64_t>(rng() % 6);
+                memo.add(plane, from, to);
+                for (std::int64_t p = from; p < to; ++p)
+                    known.insert({plane, p});
+                op = "add " + std::to_string(plane) + " [" + std::to_string(from) + ", " + std::to_string(to) + ")";
+            } else if (what < 9) {
+                forgotten += static_cast<std::int64_t>(rng() % 8);
+                memo.drop_before(forgotten);
+                std::erase_if(known, [&](const auto& k) { return k.second < forgotten; });
+                op = "drop_before " + std::to_string(forgotten);
+            } else {
+                memo.clear();
+                known.clear();
+                op = "clear";
+            }
+            const std::string where = "round " + std::to_string(round) + " step " + std::to_string(step) + ": " + op;
+            for (int x = 0; x < planes; ++x)
+                for (std::int64_t p = forgotten - 2; p < forgotten + span; ++p)
+                    ASSERT_EQ(memo.has(x, p), known.count({x, p}) == 1)
+                        << where << ", plane " << x << " position " << p;
+            ASSERT_EQ(memo.empty(), known.empty()) << where;
+            for (const auto& [x, p] : known) {
+                ASSERT_LE(memo.begin(), p) << where;
+                ASSERT_GT(memo.end(), p) << where;
+            }
+        }
+    }
+}
+
+// After a long match has failed and its failures are recorded, the next
+// match begins one byte past where it began and runs into the record; later
+// ones begin inside the record, at its end, or cross its end undecided (a
+// tag in a failed bracketed comment that ends at the comment's '>' and may
+// go on past it, "<*T>" before "t").  Read through buffers of every size
+// from one byte of room to some hundred, the refills cut the failed match
+// and the record everywhere.  Every scanner gives the backtracking
+// matcher's tokens.
+TEST(LinearMatch, MatchesAfterARecordedFailureAcrossRefillsOfEverySize)
+{
+    const std::string body(70, 'y');
+    const std::string digits = "1" + std::string(80, '2');
+    const std::vector<std::string> texts = {
+        digits + "x12@ 3",                          // digits that no '@' ends
+        digits + "@" + digits + "x" + digits + "@", // ended, not ended, ended
+        "<;" + body + "<*T>t <;" + body + "<*T>",   // a tag at the end of the record
+        "<;" + body + "<*T>x 1",                    // and the match after it fails
+        "<;" + body + "<#Knock>x",                  // decided at the record's end
+        "<;" + body + "<*T>" + digits + "@ a",      // digits begin at the record's end
+        "<;" + body + "12>x" + digits + "x",        // digits inside the record
+        "a b\n;" + body + "<;" + body,              // a comment line that the text ends
+    };
+    for (const std::string& text : texts) {
+        ASSERT_TRUE(records_failures(text)) << text;
+        const std::vector<Tok> expected = scan_backtracking(TRL_RULE_FILE, text);
+        ASSERT_EQ(scan_text(text), expected) << text;
+        ASSERT_EQ(scan_memory(text), expected) << text;
+        for (int size = 1; size <= 300; ++size) {
+            ASSERT_EQ(scan_file(text, size), expected) << "buffer " << size << ": " << text;
+            ASSERT_EQ(scan_reader(text, size), without_text(expected)) << "buffer " << size << ": " << text;
+        }
     }
 }
 

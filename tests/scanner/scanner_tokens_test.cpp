@@ -195,16 +195,6 @@ TEST(Tokens, TextAndLengthStayInTheBuffer)
     trl_delete_buffer(b);
 }
 
-// The tokens without their length and text, as scan_reader gives them.
-std::vector<Tok> without_text(std::vector<Tok> toks)
-{
-    for (Tok& t : toks) {
-        t.leng = 0;
-        t.text.clear();
-    }
-    return toks;
-}
-
 } // namespace
 
 // Both scanners give the tokens of the plain longest match on every case of
