@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -129,6 +131,82 @@ TEST(TrlCheckDiff, ProgramDiffOfFixesApartApplies)
             GTEST_SKIP() << "no patch program";
         EXPECT_EQ(patched_text, after) << r.out;
     }
+}
+
+// The lines a diff takes out and puts in.
+std::pair<int, int> changed_lines(const std::string& diff)
+{
+    std::pair<int, int> n{0, 0};
+    for (std::size_t at = 0; at < diff.size();) {
+        const std::size_t end = diff.find('\n', at);
+        const std::string_view line = std::string_view(diff).substr(at, end - at);
+        if (line.starts_with('-') && !line.starts_with("---"))
+            ++n.first;
+        if (line.starts_with('+') && !line.starts_with("+++"))
+            ++n.second;
+        at = end == std::string::npos ? diff.size() : end + 1;
+    }
+    return n;
+}
+
+// Lines put in, taken out and changed anywhere in a text (a fix that adds
+// an empty line between two turns, say): the diff is a shortest one, as
+// `diff --minimal` finds, and patch turns the old text into the new one.
+TEST(TrlCheckDiff, ShortestDiffOfLinesMovedApart)
+{
+    const temp_dir dir;
+    std::uint32_t seed = 12345;
+    auto random = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    // Texts of few distinct lines, so that many scripts of one length
+    // compete, and the long text of a corpus file with a few lines put in.
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (int round = 0; round < 60; ++round) {
+        std::string before, after;
+        const std::uint32_t lines = 1 + random(40);
+        for (std::uint32_t i = 0; i < lines; ++i) {
+            const std::string line = std::string(1, static_cast<char>('a' + random(3))) + "\n";
+            before += line;
+            switch (random(6)) {
+            case 0:
+                break; // taken out
+            case 1:
+                after += "\n" + line;
+                break; // one put in before
+            case 2:
+                after += std::string(1, 'x') + line;
+                break; // changed
+            default:
+                after += line;
+            }
+        }
+        cases.emplace_back(before, after);
+    }
+    std::string corpus, fixed;
+    for (int turn = 1; turn <= 2000; ++turn) {
+        const std::string line = "g012abc3_" + std::to_string(1000 + turn).substr(1) + "_ABC_000000: ja .\n";
+        corpus += line + (turn % 700 == 5 ? "" : "\n");
+        fixed += line + "\n";
+    }
+    cases.emplace_back(corpus, fixed);
+
+    for (const auto& [before, after] : cases) {
+        const std::string diff = trl_check::unified_diff("a.trl", before, after);
+        const std::string old_file = dir.write("old.trl", before);
+        const std::string new_file = dir.write("new.trl", after);
+        const test_support::run_result model = run_shell("diff --minimal -u " + shell_line({old_file, new_file}));
+        if (model.status == 127 && !test_support::under_ci())
+            GTEST_SKIP() << "no diff program";
+        EXPECT_EQ(changed_lines(diff), changed_lines(model.out)) << diff << "\n" << model.out;
+        std::string patched_text;
+        if (!patched(dir, before, diff, patched_text))
+            GTEST_SKIP() << "no patch program";
+        EXPECT_EQ(patched_text, after) << diff;
+    }
+    // Three empty lines put into the long text: three hunks of one line each.
+    EXPECT_EQ(changed_lines(trl_check::unified_diff("a.trl", corpus, fixed)), std::make_pair(0, 3));
 }
 
 } // namespace
