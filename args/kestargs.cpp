@@ -1,5 +1,5 @@
 // Table-driven parsing of name=value command-line arguments.
-#include "kestargs.h"
+#include "args/kestargs.h"
 
 #include <algorithm>
 #include <climits>

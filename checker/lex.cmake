@@ -14,6 +14,6 @@ add_custom_target(trl_scanner_tables DEPENDS ${TRL_LEX_TABLES})
 
 add_library(trl_scanner STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/lex.trl.cpp ${TRL_LEX_TABLES} ${VELMAR_TOKENS})
-target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(trl_scanner PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(trl_scanner PUBLIC scan_engine)
 target_compile_features(trl_scanner PUBLIC cxx_std_20)

@@ -1,7 +1,7 @@
 // The transliteration scanner: the generated automaton run by the scanner
 // runtime's match loop, over refillable input buffers.
-#include "lex.trl.h"
-#include "lex.trl.reader.h"
+#include "checker/lex.trl.h"
+#include "checker/lex.trl.inline.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -273,7 +273,7 @@ int trllex()
     }
 }
 
-trl_token_reader trl_reader_start()
+trl_inline_scanner trl_inline_start()
 {
     if (yy_init) [[unlikely]]
         initialize();
@@ -282,7 +282,7 @@ trl_token_reader trl_reader_start()
     return {yy_c_buf_p, nullptr, nullptr, yy_current_buffer->at_line_start != 0, limit};
 }
 
-void trl_reader_finish(trl_token_reader r)
+void trl_inline_finish(trl_inline_scanner r)
 {
     // The last token read inline, as trllex leaves it.
     if (r.token_end == r.cp) {
@@ -298,19 +298,19 @@ void trl_reader_finish(trl_token_reader r)
     *r.cp = '\0';
 }
 
-trl_reader_action_result trl_reader_action(int rule, char* cp, std::ptrdiff_t length, int value)
+trl_inline_action_result trl_inline_action(int rule, char* cp, std::ptrdiff_t length, int value)
 {
     trl_match yy{cp, length, lineno, value};
     const int code = tables::action(rule, yy);
     return {code, value};
 }
 
-trl_reader_step trl_reader_call_trllex(trl_token_reader r, int value)
+trl_inline_step trl_inline_call_trllex(trl_inline_scanner r, int value)
 {
-    trl_reader_finish(r);
+    trl_inline_finish(r);
     trllval = value;
     const int code = trllex();
-    return {trl_reader_start(), code, trllval};
+    return {trl_inline_start(), code, trllval};
 }
 
 void trl_scanner_reset()

@@ -60,4 +60,4 @@ trl_buffer* trl_scan_bytes(const char* bytes, std::ptrdiff_t len);
 trl_buffer* trl_current_buffer();
 
 // trl_text_scanner and trl_text_scan, the scanner that keeps its state in
-// a record, are in lex.trl.text.h.
+// a record, are in language/text_scanner.h.

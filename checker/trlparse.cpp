@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "lex.trl.h"
-#include "lex.trl.reader.h"
+#include "checker/lex.trl.h"
+#include "checker/lex.trl.inline.h"
 #include "parse_engine.h"
-#include "stack_limit.h"
-#include "velmar.h"
+#include "checker/stack_limit.h"
+#include "checker/velmar.h"
 #include "velmar.tab.h"
 
 int trlchar = trl_engine::no_token;
@@ -32,9 +32,9 @@ struct velmar_hooks {
 
     // The scanner's place while the parse runs.  (All that the hooks hold:
     // the parse keeps it in registers.)
-    trl_token_reader reader;
+    trl_inline_scanner scanner;
 
-    [[gnu::always_inline]] int lex(int& value) { return trl_read_token(reader, value); }
+    [[gnu::always_inline]] int lex(int& value) { return trl_read_token(scanner, value); }
 
     // Doubles the stack, at most to the limit.
     static bool grow(parse_state& p)
@@ -62,9 +62,9 @@ struct velmar_hooks {
 template <bool trace>
 int parse(parse_state& p)
 {
-    velmar_hooks hooks{trl_reader_start()};
+    velmar_hooks hooks{trl_inline_start()};
     const int result = trl_engine::parse<tables, velmar_hooks, trace>(p, hooks);
-    trl_reader_finish(hooks.reader);
+    trl_inline_finish(hooks.scanner);
     return result;
 }
 

@@ -20,6 +20,5 @@ add_library(velmar_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/velmar.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/trlparse.cpp
   ${VELMAR_TABLES})
-target_include_directories(velmar_core PUBLIC
-  ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(velmar_core PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(velmar_core PUBLIC trl_scanner parse_engine)

@@ -1,5 +1,5 @@
 // The echo buffer and the error reporter of the checker.
-#include "velmar.h"
+#include "checker/velmar.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "lex.trl.h"
+#include "checker/lex.trl.h"
 
 namespace {
 

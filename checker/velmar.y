@@ -8,7 +8,7 @@
  */
 
 %{
-#include "velmar.h"
+#include "checker/velmar.h"
 %}
 
 /* All named tokens of the scanner, with their codes and what messages call

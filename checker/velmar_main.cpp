@@ -14,10 +14,10 @@
 #include <string>
 #include <string_view>
 
-#include "lex.trl.h"
-#include "std_fds.h"
-#include "velmar.h"
-#include "version.h"
+#include "checker/lex.trl.h"
+#include "common/std_fds.h"
+#include "checker/velmar.h"
+#include "common/version.h"
 
 namespace {
 

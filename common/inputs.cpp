@@ -1,4 +1,4 @@
-#include "inputs.h"
+#include "common/inputs.h"
 
 #include <algorithm>
 #include <filesystem>

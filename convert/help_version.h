@@ -4,7 +4,7 @@
 // output; --version prints `version`.
 #pragma once
 
-#include "kestargs.h"
+#include "args/kestargs.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // quenda2raw: copies the samples of a Quenda sound file into a headerless
 // raw file of 16-bit samples, exchanging the two bytes of each on request.
-#include "header.h"
-#include "help_version.h"
-#include "info.h"
-#include "kestargs.h"
-#include "std_fds.h"
-#include "version.h"
+#include "header/header.h"
+#include "convert/help_version.h"
+#include "header/info.h"
+#include "args/kestargs.h"
+#include "common/std_fds.h"
+#include "common/version.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

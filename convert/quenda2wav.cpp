@@ -5,13 +5,13 @@
 // the two bytes of each sample exchanged on request).  Their number comes
 // from the input's size before anything is written, so the WAV header goes
 // out first and the output may be a pipe.
-#include "header.h"
-#include "help_version.h"
-#include "info.h"
-#include "kestargs.h"
-#include "std_fds.h"
-#include "wav.h"
-#include "version.h"
+#include "header/header.h"
+#include "convert/help_version.h"
+#include "header/info.h"
+#include "args/kestargs.h"
+#include "common/std_fds.h"
+#include "convert/wav.h"
+#include "common/version.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

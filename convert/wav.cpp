@@ -1,5 +1,5 @@
 // The canonical WAV header, laid out byte by byte.
-#include "wav.h"
+#include "convert/wav.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "corpus/commands.h"
 
-#include "text.h"
+#include "common/text.h"
 
 namespace corpus {
 

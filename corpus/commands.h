@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
-#include "options.h"
-#include "output.h"
-#include "recordings.h"
-#include "survey.h"
+#include "corpus/files.h"
+#include "corpus/options.h"
+#include "corpus/output.h"
+#include "corpus/recordings.h"
+#include "corpus/survey.h"
 
 namespace corpus {
 

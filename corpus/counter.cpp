@@ -1,4 +1,4 @@
-#include "counter.h"
+#include "corpus/counter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "parallel.h"
+#include "corpus/parallel.h"
 
 namespace corpus {
 

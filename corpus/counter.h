@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "big_array.h"
+#include "corpus/big_array.h"
 
 namespace corpus {
 

@@ -16,10 +16,10 @@
 #include <map>
 #include <system_error>
 
-#include "commands.h"
-#include "stats.h"
-#include "text.h"
-#include "wav.h"
+#include "corpus/commands.h"
+#include "corpus/stats.h"
+#include "common/text.h"
+#include "convert/wav.h"
 
 namespace corpus {
 

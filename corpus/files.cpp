@@ -1,4 +1,4 @@
-#include "files.h"
+#include "corpus/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,10 +16,10 @@
 #include <system_error>
 #include <thread>
 
-#include "catalogue.h"
-#include "check.h"
-#include "inputs.h"
-#include "text.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "common/inputs.h"
+#include "common/text.h"
 
 namespace corpus {
 
@@ -33,14 +33,14 @@ constexpr std::size_t elements_per_part = 4096;
 
 // The first error of a text with errors, as trl-check reports it, and the
 // counts of its codes.
-void name_first_error(trl_check::checker& ck, std::string_view text, const trl_reader::read_result& read,
+void name_first_error(trl::checker& ck, std::string_view text, const trl::read_result& read,
                       file_outcome& out)
 {
-    const trl_check::file_report report = ck.check(text);
+    const trl::file_report report = ck.check(text);
     std::map<std::string, long> codes;
-    const trl_check::diagnostic* first = nullptr;
-    for (const trl_check::diagnostic& d : report.diagnostics) {
-        const trl_check::code_info& info = trl_check::info(d.kind);
+    const trl::diagnostic* first = nullptr;
+    for (const trl::diagnostic& d : report.diagnostics) {
+        const trl::code_info& info = trl::info(d.kind);
         ++codes[info.id];
         if (!first && !info.warning)
             first = &d;
@@ -49,7 +49,7 @@ void name_first_error(trl_check::checker& ck, std::string_view text, const trl_r
     if (first) {
         out.line = first->line;
         out.column = first->column;
-        out.code = trl_check::info(first->kind).id;
+        out.code = trl::info(first->kind).id;
         out.message = first->message;
         return;
     }
@@ -63,7 +63,7 @@ void name_first_error(trl_check::checker& ck, std::string_view text, const trl_r
 }
 
 // Reads and gathers one input.
-file_outcome read_one(const inputs::input_file& in, trl_reader::reader& reader, trl_check::checker& ck,
+file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck,
                       file_text& source, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -85,14 +85,14 @@ file_outcome read_one(const inputs::input_file& in, trl_reader::reader& reader, 
     file_view where(out.path, text);
     // A long turn comes in parts, so that no more than a part's elements
     // are held at a time.
-    trl_reader::read_options options;
+    trl::read_options options;
     options.elements_per_part = elements_per_part;
-    const trl_reader::read_result r = reader.read(
-        text, [&](const trl_reader::turn& t) { g->turn(t, where); }, options);
+    const trl::read_result r = reader.read(
+        text, [&](const trl::turn& t) { g->turn(t, where); }, options);
     if (r.too_large) {
         g.reset();
         out.what = file_outcome::status::unreadable;
-        out.message = "too large to read (" + std::to_string(trl_reader::max_text_size) + " bytes at most)";
+        out.message = "too large to read (" + std::to_string(trl::max_text_size) + " bytes at most)";
         return out;
     }
     out.turns = r.turns;
@@ -106,7 +106,7 @@ file_outcome read_one(const inputs::input_file& in, trl_reader::reader& reader, 
     return out;
 }
 
-file_outcome read_safely(const inputs::input_file& in, trl_reader::reader& reader, trl_check::checker& ck,
+file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck,
                          file_text& text, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -163,8 +163,8 @@ void read_corpus(const options& o, const make_gatherer& make,
     const unsigned threads = worker_count(o, n);
     const unsigned spare = (job_count(o) - threads) / threads;
     if (threads == 1) {
-        trl_reader::reader reader;
-        trl_check::checker ck;
+        trl::reader reader;
+        trl::checker ck;
         file_text text;
         for (std::size_t i = 0; i < n; ++i) {
             std::unique_ptr<gatherer> g;
@@ -187,8 +187,8 @@ void read_corpus(const options& o, const make_gatherer& make,
     std::atomic<std::size_t> next{0};
     std::atomic<bool> cancel{false};
     auto work = [&] {
-        trl_reader::reader reader;
-        trl_check::checker ck;
+        trl::reader reader;
+        trl::checker ck;
         file_text text;
         for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
             std::unique_ptr<gatherer> g;

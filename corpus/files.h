@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "big_array.h"
-#include "options.h"
-#include "parallel.h"
-#include "reader.h"
+#include "corpus/big_array.h"
+#include "corpus/options.h"
+#include "corpus/parallel.h"
+#include "language/reader.h"
 
 namespace corpus {
 
@@ -46,7 +46,7 @@ public:
     // A turn, or a part of a long one (turn::part, turn::last_part): the
     // parts of a turn come one after the other, each with the next
     // elements.
-    virtual void turn(const trl_reader::turn& t, file_view& where) = 0;
+    virtual void turn(const trl::turn& t, file_view& where) = 0;
     // The file has been read to its end without an error.
     virtual void finish() {}
 };

@@ -1,5 +1,5 @@
 // quenda-corpus: a checked corpus as data.  Reads transliterations with the
-// reader (checker/reader) and, for files with errors, names the first as
+// reader (language/reader.h) and, for files with errors, names the first as
 // trl-check does; writes word lists and tag inventories, statistics, the
 // pairing of turns with recordings, exports for speech recognition and an
 // HTML report.
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "options.h"
-#include "output.h"
-#include "std_fds.h"
+#include "corpus/commands.h"
+#include "corpus/options.h"
+#include "corpus/output.h"
+#include "common/std_fds.h"
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,9 @@
-#include "options.h"
+#include "corpus/options.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "command_line.h"
+#include "common/command_line.h"
 
 namespace corpus {
 
@@ -90,7 +90,7 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
         else
             return bad("speaker or dialog");
     } else if (name == "kinds") {
-        using trl_reader::kind;
+        using trl::kind;
         // The kinds whose elements are tags.
         constexpr kind tagged[] = {kind::hesitation, kind::speaker_noise, kind::technical_noise, kind::breathing,
                                    kind::event,      kind::pause,         kind::silence};
@@ -100,7 +100,7 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
         while (true) {
             const std::size_t comma = rest.find(',');
             const std::string_view k = rest.substr(0, comma);
-            const auto named = trl_reader::kind_named(k);
+            const auto named = trl::kind_named(k);
             if (k == "all") {
                 o.kinds.assign(std::begin(tagged), std::end(tagged));
                 o.marks = true;

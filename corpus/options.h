@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "reader.h"
-#include "version.h"
+#include "language/reader.h"
+#include "common/version.h"
 
 namespace corpus {
 
@@ -30,7 +30,7 @@ struct options {
     // words
     form letters = form::written;
     grouping by = grouping::none;
-    std::vector<trl_reader::kind> kinds;     // --kinds: the tag inventory of these kinds
+    std::vector<trl::kind> kinds;     // --kinds: the tag inventory of these kinds
     bool marks = false;                      // --kinds with initial-mark/final-mark
     std::string lexicon;                     // --lexicon FILE
     // export

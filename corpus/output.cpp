@@ -1,4 +1,4 @@
-#include "output.h"
+#include "corpus/output.h"
 
 #include <cerrno>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "text.h"
+#include "common/text.h"
 
 namespace corpus {
 

@@ -1,7 +1,7 @@
 // quenda-corpus pair: the turns and recordings that do not pair.
-#include "commands.h"
-#include "stats.h"
-#include "text.h"
+#include "corpus/commands.h"
+#include "corpus/stats.h"
+#include "common/text.h"
 
 namespace corpus {
 

@@ -1,4 +1,4 @@
-#include "parallel.h"
+#include "corpus/parallel.h"
 
 #include <atomic>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "recordings.h"
+#include "corpus/recordings.h"
 
 #include <sys/stat.h>
 
@@ -10,10 +10,10 @@
 #include <map>
 #include <system_error>
 
-#include "files.h"
-#include "header.h"
-#include "info.h"
-#include "inputs.h"
+#include "corpus/files.h"
+#include "header/header.h"
+#include "header/info.h"
+#include "common/inputs.h"
 
 namespace corpus {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "options.h"
+#include "corpus/options.h"
 
 namespace corpus {
 

@@ -7,10 +7,10 @@
 #include <map>
 #include <system_error>
 
-#include "catalogue.h"
-#include "commands.h"
-#include "stats.h"
-#include "text.h"
+#include "language/catalogue.h"
+#include "corpus/commands.h"
+#include "corpus/stats.h"
+#include "common/text.h"
 
 namespace corpus {
 
@@ -262,7 +262,7 @@ int run_report(const options& o, checked_stdout& out)
         std::vector<std::vector<std::string>> code_rows;
         std::vector<bar> code_bars;
         for (const auto& [code, n] : codes) {
-            const trl_check::code_info* info = trl_check::find_code(code);
+            const trl::code_info* info = trl::find_code(code);
             code_rows.push_back({code, info ? info->title : "", number(n)});
             code_bars.push_back({code, static_cast<double>(n), number(n)});
         }

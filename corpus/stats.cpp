@@ -1,8 +1,8 @@
 // quenda-corpus stats: counts per corpus, dialog and speaker, with the
 // recordings when they are given.
-#include "commands.h"
-#include "stats.h"
-#include "text.h"
+#include "corpus/commands.h"
+#include "corpus/stats.h"
+#include "common/text.h"
 
 namespace corpus {
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "commands.h"
-#include "output.h"
-#include "recordings.h"
-#include "survey.h"
+#include "corpus/commands.h"
+#include "corpus/output.h"
+#include "corpus/recordings.h"
+#include "corpus/survey.h"
 
 namespace corpus {
 

@@ -1,13 +1,13 @@
-#include "survey.h"
+#include "corpus/survey.h"
 
 namespace corpus {
 
-using trl_reader::kind;
+using trl::kind;
 
-void tally::add_turn(const trl_reader::turn& t)
+void tally::add_turn(const trl::turn& t)
 {
     turns += t.part == 0;
-    for (const trl_reader::element& e : t.elements) {
+    for (const trl::element& e : t.elements) {
         switch (e.what) {
         case kind::word:
         case kind::noise_word:
@@ -30,7 +30,7 @@ void tally::add_turn(const trl_reader::turn& t)
         case kind::repair: ++repairs; break;
         case kind::false_start: ++false_starts; break;
         }
-        if (trl_reader::is_lexical(e.what)) {
+        if (trl::is_lexical(e.what)) {
             ++words;
             foreign += e.language.size > 0;
             spelled += e.spelled;
@@ -47,16 +47,16 @@ void tally::add(const tally& o)
     rates.insert(o.rates.begin(), o.rates.end());
 }
 
-void append_form(std::string& out, const trl_reader::turn& t, const trl_reader::element& e, form f)
+void append_form(std::string& out, const trl::turn& t, const trl::element& e, form f)
 {
     switch (f) {
     case form::written: out.append(t.text(e.letters)); break;
-    case form::utf8: trl_reader::append_utf8_form(out, t.text(e.letters)); break;
-    case form::echo: trl_reader::append_echo_form(out, t.text(e.echo)); break;
+    case form::utf8: trl::append_utf8_form(out, t.text(e.letters)); break;
+    case form::echo: trl::append_echo_form(out, t.text(e.echo)); break;
     }
 }
 
-void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
+void survey_gatherer::turn(const trl::turn& t, file_view& where)
 {
     if (!t.complete)
         return;
@@ -73,8 +73,8 @@ void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
     tally& s = part(speakers_, speaker);
     d.add_turn(t);
     s.add_turn(t);
-    for (const trl_reader::element& e : t.elements) {
-        if (trl_reader::is_lexical(e.what)) {
+    for (const trl::element& e : t.elements) {
+        if (trl::is_lexical(e.what)) {
             const std::string_view w = t.text(e.letters);
             if (needs_.vocabulary) {
                 for (const auto& [mark, part] : {std::pair<char, std::string_view>{'\1', {}},
@@ -93,7 +93,7 @@ void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
                 words_.add(scratch_);
             }
         } else if (needs_.tags && e.tag.size > 0 && e.what != kind::pronunciation) {
-            scratch_.assign(trl_reader::kind_name(e.what)).append("\37").append(t.text(e.tag));
+            scratch_.assign(trl::kind_name(e.what)).append("\37").append(t.text(e.tag));
             tags_.add(scratch_);
         }
     }
@@ -108,8 +108,8 @@ void survey_gatherer::turn(const trl_reader::turn& t, file_view& where)
         }
         if (needs_.texts) {
             std::string& words = texts_.back(); // a later part goes on with its turn's words
-            for (const trl_reader::element& e : t.elements) {
-                if (!trl_reader::is_lexical(e.what))
+            for (const trl::element& e : t.elements) {
+                if (!trl::is_lexical(e.what))
                     continue;
                 if (!words.empty())
                     words += ' ';

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "counter.h"
-#include "files.h"
-#include "options.h"
-#include "recordings.h"
+#include "corpus/counter.h"
+#include "corpus/files.h"
+#include "corpus/options.h"
+#include "corpus/recordings.h"
 
 namespace corpus {
 
@@ -37,7 +37,7 @@ struct tally {
     std::set<std::int32_t> rates;
 
     // A turn's elements, or a part's (the turn counted with its first).
-    void add_turn(const trl_reader::turn& t);
+    void add_turn(const trl::turn& t);
     void add(const tally& other);
 };
 
@@ -75,7 +75,7 @@ struct survey_needs {
 class survey_gatherer : public gatherer {
 public:
     explicit survey_gatherer(const survey_needs& needs) : needs_(needs) {}
-    void turn(const trl_reader::turn& t, file_view& where) override;
+    void turn(const trl::turn& t, file_view& where) override;
 
 private:
     friend struct survey;
@@ -113,6 +113,6 @@ struct survey {
 };
 
 // The words of a lexical element in a form.
-void append_form(std::string& out, const trl_reader::turn& t, const trl_reader::element& e, form f);
+void append_form(std::string& out, const trl::turn& t, const trl::element& e, form f);
 
 } // namespace corpus

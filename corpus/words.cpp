@@ -9,15 +9,15 @@
 #include <system_error>
 #include <thread>
 
-#include "commands.h"
-#include "counter.h"
-#include "text.h"
+#include "corpus/commands.h"
+#include "corpus/counter.h"
+#include "common/text.h"
 
 namespace corpus {
 
 namespace {
 
-using trl_reader::kind;
+using trl::kind;
 
 constexpr char group_end = '\37';   // after the speaker or dialog in a key
 constexpr char kind_end = '\37';    // after the kind in a tag's key
@@ -147,11 +147,11 @@ public:
             beside_->close();
     }
 
-    void turn(const trl_reader::turn& t, file_view&) override
+    void turn(const trl::turn& t, file_view&) override
     {
         if (plain()) {   // the common case without a copy
-            for (const trl_reader::element& e : t.elements)
-                if (trl_reader::is_lexical(e.what)) {
+            for (const trl::element& e : t.elements)
+                if (trl::is_lexical(e.what)) {
                     if (beside_)
                         beside_->add(t.text(e.letters));
                     else
@@ -167,9 +167,9 @@ public:
             key_ += group_end;
             group = key_.size();
         }
-        for (const trl_reader::element& e : t.elements) {
+        for (const trl::element& e : t.elements) {
             if (!tags) {
-                if (trl_reader::is_lexical(e.what)) {
+                if (trl::is_lexical(e.what)) {
                     key_.resize(group);
                     append_form(key_, t, e, o_.letters);
                     counts.add(key_);
@@ -177,8 +177,8 @@ public:
                 continue;
             }
             if (std::binary_search(o_.kinds.begin(), o_.kinds.end(), e.what) && e.tag.size > 0)
-                add_tag(group, trl_reader::kind_name(e.what), t.text(e.tag));
-            if (o_.marks && trl_reader::is_lexical(e.what)) {
+                add_tag(group, trl::kind_name(e.what), t.text(e.tag));
+            if (o_.marks && trl::is_lexical(e.what)) {
                 if (e.init_mark.size > 0)
                     add_tag(group, initial_mark, t.text(e.init_mark));
                 if (e.final_mark.size > 0)

@@ -4,8 +4,8 @@
 // same variant.  The check before a reader runs must let through exactly
 // the inputs from which the host's reader gets a header, and what the
 // header implies must add up to the input's size.
-#include "header.h"
-#include "info.h"
+#include "header/header.h"
+#include "header/info.h"
 
 #include <cstdint>
 #include <cstdio>

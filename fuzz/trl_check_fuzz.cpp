@@ -18,13 +18,13 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
-#include "fix.h"
-#include "lex.trl.h"
-#include "lex.trl.text.h"
-#include "report.h"
-#include "text.h"
-#include "velmar.h"
+#include "language/check.h"
+#include "language/fix.h"
+#include "checker/lex.trl.h"
+#include "language/text_scanner.h"
+#include "checker/trl-check/report.h"
+#include "common/text.h"
+#include "checker/velmar.h"
 
 namespace {
 
@@ -40,25 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;   // velmar echoes
     (void)quiet;
-    static trl_check::checker checker;
+    static trl::checker checker;
     if (size > 1u << 20)
         return 0;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    trl_check::check_options options;
+    trl::check_options options;
     options.max_errors = 8;
-    const trl_check::file_report report = checker.check(text, options);
+    const trl::file_report report = checker.check(text, options);
 
     int errors = 0;
     int warnings = 0;
     std::size_t last = 0;
     bool consistency = false;   // the warnings about the corpus come last, in their own order
-    for (const trl_check::diagnostic& d : report.diagnostics) {
+    for (const trl::diagnostic& d : report.diagnostics) {
         const bool warning = d.warning;
         errors += !warning;
         warnings += warning;
-        if (trl_check::info(d.kind).consistency && !consistency)
+        if (trl::info(d.kind).consistency && !consistency)
             consistency = true, last = 0;
-        require(trl_check::info(d.kind).consistency == consistency);
+        require(trl::info(d.kind).consistency == consistency);
         require(d.offset <= size && d.length <= size - d.offset && d.offset >= last);
         require((d.length == 0) == (d.offset == size));
         require(d.span_begin <= d.offset && d.span_end >= d.offset + d.length && d.span_end <= size);
@@ -76,18 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (d.span_begin == d.span_end)
             require(d.line == line && d.column == d.end_column);
         require(!d.message.empty() && !d.context.empty());
-        require(warning || !d.expected.empty() || d.kind == trl_check::code::no_turn);
+        require(warning || !d.expected.empty() || d.kind == trl::code::no_turn);
     }
     require(errors == report.errors && warnings == report.warnings && errors <= 8);
 
     // The human report is lines of printable bytes (and colours); the JSON
     // report is UTF-8 whatever the text's bytes.
     std::string out;
-    trl_check::format_human(out, "fuzz.trl", text, report, true);
+    trl::cli::format_human(out, "fuzz.trl", text, report, true);
     for (const char c : out)
         require(c == '\n' || c == '\033' || static_cast<unsigned char>(c) >= 0x20);
     out.clear();
-    trl_check::format_json(out, "fuzz.trl", report);
+    trl::cli::format_json(out, "fuzz.trl", report);
     require(text::is_utf8(out));
 
     // velmar on the same bytes.
@@ -97,15 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t offset = static_cast<std::size_t>(trltext - b->chars);
     trl_delete_buffer(b);
     require(status >= 0 && status <= 2);
-    const trl_check::diagnostic* first = nullptr;
-    for (const trl_check::diagnostic& d : report.diagnostics)
-        if (!first && !trl_check::info(d.kind).consistency)
+    const trl::diagnostic* first = nullptr;
+    for (const trl::diagnostic& d : report.diagnostics)
+        if (!first && !trl::info(d.kind).consistency)
             first = &d;
     if (status == 0) {
         require(!first);
     } else {
         require(first && first->velmar_stops);
-        require(trl_check::info(first->kind).warning == (status == 2));
+        require(trl::info(first->kind).warning == (status == 2));
         require(first->offset == offset && first->velmar_line == lineno);
     }
 
@@ -113,21 +113,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1u << 16)
         return 0;
     const bool unsafe = size > 0 && (data[0] & 1);
-    trl_check::check_options all;
+    trl::check_options all;
     all.max_errors = 0;
-    const trl_check::fix_outcome once = trl_check::fix_text(text, unsafe, checker, all);
+    const trl::fix_outcome once = trl::fix_text(text, unsafe, checker, all);
     const std::size_t same = static_cast<std::size_t>(
         std::mismatch(text.begin(), text.end(), once.text.begin(), once.text.end()).first - text.begin());
     require(once.text != text || same == size);
-    const trl_check::file_report before = checker.check(text, all);
-    for (const trl_check::diagnostic& d : once.report.diagnostics) {
+    const trl::file_report before = checker.check(text, all);
+    for (const trl::diagnostic& d : once.report.diagnostics) {
         if (d.warning || d.span_end >= same)
             break;
         require(std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
-                            [&](const trl_check::diagnostic& b) { return b.offset == d.offset && b.kind == d.kind; }));
+                            [&](const trl::diagnostic& b) { return b.offset == d.offset && b.kind == d.kind; }));
     }
     if (once.settled) {
-        const trl_check::fix_outcome twice = trl_check::fix_text(once.text, unsafe, checker, all);
+        const trl::fix_outcome twice = trl::fix_text(once.text, unsafe, checker, all);
         require(twice.text == once.text);
     }
     return 0;

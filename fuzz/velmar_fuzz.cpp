@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "lex.trl.h"
-#include "velmar.h"
+#include "checker/lex.trl.h"
+#include "checker/velmar.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

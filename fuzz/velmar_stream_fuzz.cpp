@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lex.trl.h"
-#include "velmar.h"
+#include "checker/lex.trl.h"
+#include "checker/velmar.h"
 
 namespace {
 

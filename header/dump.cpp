@@ -1,6 +1,6 @@
 // Header dump: one line per field of the record on standard output.
-#include "header.h"
-#include "layout.h"
+#include "header/header.h"
+#include "header/layout.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 // What a header implies, and the checks before a reader runs.
-#include "info.h"
-#include "layout.h"
+#include "header/info.h"
+#include "header/layout.h"
 
 #include <fcntl.h>
 #include <unistd.h>

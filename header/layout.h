@@ -10,8 +10,8 @@
 // on a little-endian host), `Sun` reverses them (right on a big-endian host).
 #pragma once
 
-#include "header.h"
-#include "info.h"
+#include "header/header.h"
+#include "header/info.h"
 
 #include <bit>
 #include <cstddef>

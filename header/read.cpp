@@ -1,6 +1,6 @@
 // Header readers and byte reversal.
-#include "header.h"
-#include "layout.h"
+#include "header/header.h"
+#include "header/layout.h"
 
 #if defined(__linux__)
 #include <sys/sysinfo.h>

@@ -1,6 +1,6 @@
 // Header writers.
-#include "header.h"
-#include "layout.h"
+#include "header/header.h"
+#include "header/layout.h"
 
 #include <cstdint>
 #include <cstring>

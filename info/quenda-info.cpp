@@ -7,13 +7,13 @@
 // stays on its own line: in the text view and in the texts alone, bytes that
 // cannot be shown as they are follow common/text's escaping rule; in JSON
 // every string is written by text::json_string.
-#include "header.h"
-#include "info.h"
-#include "inputs.h"
-#include "layout.h"
-#include "std_fds.h"
-#include "text.h"
-#include "version.h"
+#include "header/header.h"
+#include "header/info.h"
+#include "common/inputs.h"
+#include "header/layout.h"
+#include "common/std_fds.h"
+#include "common/text.h"
+#include "common/version.h"
 
 #include <sys/stat.h>
 

@@ -1,10 +1,10 @@
-#include "diff.h"
+#include "checker/trl-check/diff.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-namespace trl_check {
+namespace trl::cli {
 
 namespace {
 
@@ -239,4 +239,4 @@ std::string unified_diff(std::string_view path, std::string_view before, std::st
     return out;
 }
 
-} // namespace trl_check
+} // namespace trl::cli

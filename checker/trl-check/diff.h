@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace trl_check {
+namespace trl::cli {
 
 // The hunks that turn `before` into `after`, with three lines of context,
 // under the header "--- PATH" and "+++ PATH"; nothing when they are the
@@ -17,4 +17,4 @@ namespace trl_check {
 // place.
 std::string unified_diff(std::string_view path, std::string_view before, std::string_view after);
 
-} // namespace trl_check
+} // namespace trl::cli

@@ -23,23 +23,24 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue.h"
-#include "check.h"
-#include "consistency.h"
-#include "diff.h"
-#include "fix.h"
-#include "inputs.h"
-#include "options.h"
-#include "lsp/server.h"
-#include "replace_file.h"
-#include "report.h"
-#include "source.h"
-#include "std_fds.h"
-#include "text.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "language/consistency.h"
+#include "checker/trl-check/diff.h"
+#include "language/fix.h"
+#include "common/inputs.h"
+#include "checker/trl-check/options.h"
+#include "checker/trl-check/lsp/server.h"
+#include "checker/trl-check/replace_file.h"
+#include "checker/trl-check/report.h"
+#include "checker/trl-check/source.h"
+#include "common/std_fds.h"
+#include "common/text.h"
 
 namespace {
 
-using namespace trl_check;
+using namespace trl;
+using namespace trl::cli;
 using inputs::collect_inputs;
 using inputs::input_file;
 using inputs::shown_path;
@@ -501,7 +502,7 @@ int main(int argc, char** argv)
         status = run_check(o, out);
         break;
     case options::action::lsp:
-        return trl_check::lsp::serve(0, 1);
+        return trl::lsp::serve(0, 1);
     }
     if (!out.close())
         return 2;

@@ -1,12 +1,12 @@
-#include "options.h"
+#include "checker/trl-check/options.h"
 
 #include <climits>
 #include <string>
 #include <string_view>
 
-#include "command_line.h"
+#include "common/command_line.h"
 
-namespace trl_check {
+namespace trl::cli {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::string usage_text()
     return text;
 }
 
-} // namespace trl_check
+} // namespace trl::cli

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "version.h"
+#include "common/version.h"
 
-namespace trl_check {
+namespace trl::cli {
 
 // The most files checked in parallel (-j).
 inline constexpr unsigned max_jobs = 4096;
@@ -44,4 +44,4 @@ std::string usage_text();
 
 inline constexpr const char* version_text = "trl-check (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 
-} // namespace trl_check
+} // namespace trl::cli

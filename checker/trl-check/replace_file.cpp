@@ -1,4 +1,4 @@
-#include "replace_file.h"
+#include "checker/trl-check/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-namespace trl_check {
+namespace trl::cli {
 
 namespace {
 
@@ -219,4 +219,4 @@ std::string replace_file(const std::string& path, const source_text& as_read, st
     return {};
 }
 
-} // namespace trl_check
+} // namespace trl::cli

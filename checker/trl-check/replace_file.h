@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "source.h"
+#include "checker/trl-check/source.h"
 
-namespace trl_check {
+namespace trl::cli {
 
 // Writes `bytes` as the new content of the file at `path`, whose text
 // `as_read` holds: into a new file in the same folder, given the old
@@ -26,4 +26,4 @@ namespace trl_check {
 // one removed, and the reason returned; on success the result is empty.
 std::string replace_file(const std::string& path, const source_text& as_read, std::string_view bytes);
 
-} // namespace trl_check
+} // namespace trl::cli

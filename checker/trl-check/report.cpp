@@ -1,12 +1,12 @@
-#include "report.h"
+#include "checker/trl-check/report.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "text.h"
+#include "common/text.h"
 
-namespace trl_check {
+namespace trl::cli {
 
 namespace {
 
@@ -416,4 +416,4 @@ void format_summary_json(std::string& out, const totals& t)
            ",\"seconds\":" + seconds + "}\n";
 }
 
-} // namespace trl_check
+} // namespace trl::cli

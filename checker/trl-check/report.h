@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue.h"
-#include "check.h"
+#include "language/catalogue.h"
+#include "language/check.h"
 
-namespace trl_check {
+namespace trl::cli {
 
 struct totals {
     long files = 0;               // files checked
@@ -70,4 +70,4 @@ void format_path_json(std::string& out, path_problem problem, std::string_view p
 void format_summary_human(std::string& out, const totals& t, bool color);
 void format_summary_json(std::string& out, const totals& t);
 
-} // namespace trl_check
+} // namespace trl::cli

@@ -1,4 +1,4 @@
-#include "source.h"
+#include "checker/trl-check/source.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -11,7 +11,7 @@
 #include <new>
 #include <system_error>
 
-namespace trl_check {
+namespace trl::cli {
 
 namespace {
 
@@ -161,4 +161,4 @@ bool source_text::read_all(int fd, std::size_t expected, bool regular)
     return true;
 }
 
-} // namespace trl_check
+} // namespace trl::cli

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace trl_check {
+namespace trl::cli {
 
 // Why a path is neither read for its fixes nor written: a pipe, a device,
 // standard input.
@@ -65,4 +65,4 @@ private:
     file_identity identity_;
 };
 
-} // namespace trl_check
+} // namespace trl::cli

@@ -1,7 +1,7 @@
 // Argument library: parsing, conversions, messages, usage text and listing.
 // Every path that ends the process runs in a forked child whose standard
 // error is captured byte for byte.
-#include "kestargs.h"
+#include "args/kestargs.h"
 
 #include <gtest/gtest.h>
 

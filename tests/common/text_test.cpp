@@ -1,14 +1,14 @@
 // The text helpers against facts that do not come from them: UTF-8 has one
 // encoding per code point, a JSON parser reads what json_string writes, and
 // the escaping rule can be undone.
-#include "text.h"
+#include "common/text.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "json.h"
+#include "tests/support/json.h"
 
 namespace {
 

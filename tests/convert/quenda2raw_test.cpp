@@ -2,9 +2,9 @@
 // in a temporary folder, its status, standard error and output checked.
 // The Quenda files come from tests/support/quenda_maker.h, not from the
 // header library.
-#include "process.h"
-#include "quenda_maker.h"
-#include "version.h"
+#include "tests/support/process.h"
+#include "tests/support/quenda_maker.h"
+#include "common/version.h"
 
 #include <gtest/gtest.h>
 

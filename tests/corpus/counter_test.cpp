@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "counter.h"
+#include "corpus/counter.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "json.h"
-#include "process.h"
-#include "quenda_maker.h"
-#include "support.h"
+#include "tests/support/json.h"
+#include "tests/support/process.h"
+#include "tests/support/quenda_maker.h"
+#include "tests/support/corpus.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "big_array.h"
-#include "files.h"
-#include "parallel.h"
-#include "process.h"
+#include "corpus/big_array.h"
+#include "corpus/files.h"
+#include "corpus/parallel.h"
+#include "tests/support/process.h"
 
 namespace {
 

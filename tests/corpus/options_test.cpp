@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
+#include "corpus/options.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ std::string summary(const options& o)
         add("by", o.by == grouping::speaker ? "speaker" : "dialog");
     if (!o.kinds.empty()) {
         std::vector<std::string> names;
-        for (const trl_reader::kind k : o.kinds)
-            names.emplace_back(trl_reader::kind_name(k));
+        for (const trl::kind k : o.kinds)
+            names.emplace_back(trl::kind_name(k));
         add("kinds", list(names));
     }
     if (o.marks)

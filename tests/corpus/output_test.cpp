@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "json.h"
-#include "output.h"
+#include "tests/support/json.h"
+#include "corpus/output.h"
 
 namespace {
 

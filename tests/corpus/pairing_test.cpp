@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "recordings.h"
+#include "corpus/recordings.h"
 
 namespace {
 

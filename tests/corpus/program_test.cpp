@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "json.h"
-#include "process.h"
-#include "quenda_maker.h"
-#include "reader.h"
-#include "running_text.h"
-#include "support.h"
-#include "version.h"
+#include "tests/support/acceptance.h"
+#include "tests/support/json.h"
+#include "tests/support/process.h"
+#include "tests/support/quenda_maker.h"
+#include "language/reader.h"
+#include "tests/support/running_text.h"
+#include "tests/support/corpus.h"
+#include "common/version.h"
 
 namespace {
 
@@ -271,13 +271,13 @@ TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
                              "g071ach1_002_XYZ_004711: ja <P> so .\n\n" +
                              "g071ach1_003_ABC_004711: " + test_support::running_text(30, 5) + " .\n\n";
     const std::string file = dir.write("g071ach1.trl", text);
-    const trl_reader::document doc = trl_reader::read_document(text);
+    const trl::document doc = trl::read_document(text);
     ASSERT_TRUE(doc.result.ok());
     std::map<std::string, std::string> expected;
-    for (const trl_reader::turn& t : doc.turns) {
+    for (const trl::turn& t : doc.turns) {
         std::string words;
-        for (const trl_reader::element& e : t.elements) {
-            if (!trl_reader::is_lexical(e.what))
+        for (const trl::element& e : t.elements) {
+            if (!trl::is_lexical(e.what))
                 continue;
             if (!words.empty())
                 words += ' ';

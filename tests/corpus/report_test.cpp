@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "process.h"
-#include "support.h"
+#include "tests/support/acceptance.h"
+#include "tests/support/process.h"
+#include "tests/support/corpus.h"
 
 namespace {
 

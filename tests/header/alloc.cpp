@@ -1,7 +1,7 @@
 // calloc as seen by the library under test: the test binary is linked with
 // --wrap=calloc, so every call from the library's (and the tests') objects
 // lands here first.
-#include "support.h"
+#include "tests/support/header_tests.h"
 
 extern "C" void* __real_calloc(std::size_t n, std::size_t size);
 

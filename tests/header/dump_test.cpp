@@ -1,5 +1,5 @@
 // The dump: every line to the byte.
-#include "fixtures.h"
+#include "tests/support/header_fixtures.h"
 
 namespace {
 

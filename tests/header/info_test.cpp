@@ -1,7 +1,7 @@
 // What a header implies and the checks before a reader runs: against files
 // laid out by the maker, the size and block count told apart at each bound.
-#include "fixtures.h"
-#include "info.h"
+#include "tests/support/header_fixtures.h"
+#include "header/info.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

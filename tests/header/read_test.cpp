@@ -1,6 +1,6 @@
 // Readers: hand-laid files of both versions through both host variants, the
 // version decision, and every failure.
-#include "fixtures.h"
+#include "tests/support/header_fixtures.h"
 
 #include <sys/sysinfo.h>
 

@@ -1,6 +1,6 @@
 // Writers: byte-exact output against hand-laid files, the block count they
 // set, padding, refusals, short writes, and round trips through the readers.
-#include "fixtures.h"
+#include "tests/support/header_fixtures.h"
 
 using namespace std::string_literals;
 

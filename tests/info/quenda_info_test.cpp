@@ -1,10 +1,10 @@
 // quenda-info run on hand-laid files: the text view and the JSON lines (read
 // back by a strict parser) against data files, the texts alone, files that
 // are no Quenda files, usage errors and output that cannot be written.
-#include "json.h"
-#include "process.h"
-#include "quenda_maker.h"
-#include "version.h"
+#include "tests/support/json.h"
+#include "tests/support/process.h"
+#include "tests/support/quenda_maker.h"
+#include "common/version.h"
 
 #include <gtest/gtest.h>
 

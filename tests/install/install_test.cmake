@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix, checks what is there, and builds a
 # small program against the installed package, with find_package and with
-# pkg-config.  Variables: BUILD, PREFIX, SOURCE (the consumer), EXAMPLE (a
-# Quenda file), EXPECTED (the consumer's output), FLAGS (compile and link
+# pkg-config.  Variables: BUILD, PREFIX, SOURCE (the consumers), EXAMPLE (a
+# Quenda file), EXPECTED (the header consumer's output), TEXT (a
+# transliteration), TURNS (the language consumer's output), FLAGS (compile and link
 # flags the libraries need, such as sanitizers), BINDIR, INCLUDEDIR, MANDIR,
 # LIBDIR (the build's install folders).
 file(REMOVE_RECURSE ${PREFIX} ${PREFIX}-consumer)
@@ -17,7 +18,7 @@ foreach(program quenda2raw quenda2wav quenda-info velmar trl-check quenda-corpus
     endif()
   endforeach()
 endforeach()
-foreach(header header.h info.h kestargs.h)
+foreach(header header.h info.h kestargs.h language/reader.h)
   if(NOT EXISTS ${PREFIX}/${INCLUDEDIR}/quenda_tools/${header})
     message(FATAL_ERROR "not installed: ${INCLUDEDIR}/quenda_tools/${header}")
   endif()
@@ -41,27 +42,47 @@ execute_process(COMMAND ${PREFIX}-consumer/consumer quendafile=${EXAMPLE} RESULT
 if(rc OR NOT out STREQUAL "${EXPECTED}\n")
   message(FATAL_ERROR "the consumer gave ${rc}: ${out}")
 endif()
+execute_process(COMMAND ${PREFIX}-consumer/turns ${TEXT} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(rc OR NOT out STREQUAL "${TURNS}\n")
+  message(FATAL_ERROR "the language consumer gave ${rc}: ${out}")
+endif()
 
 # pkg-config, where the machine has it
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
   set(ENV{PKG_CONFIG_PATH} ${PREFIX}/${LIBDIR}/pkgconfig)
-  execute_process(COMMAND ${PKG_CONFIG} --cflags --libs quenda_tools RESULT_VARIABLE rc OUTPUT_VARIABLE pc
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(rc)
-    message(FATAL_ERROR "pkg-config does not know quenda_tools")
-  endif()
-  separate_arguments(pc UNIX_COMMAND "${pc}")
   separate_arguments(flags UNIX_COMMAND "${FLAGS}")
-  execute_process(COMMAND ${CXX} -std=c++20 ${flags} ${SOURCE}/main.cpp ${pc} -o ${PREFIX}-consumer/pc-consumer
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(rc)
-    message(FATAL_ERROR "building with pkg-config's flags failed:\n${out}")
-  endif()
-  execute_process(COMMAND ${PREFIX}-consumer/pc-consumer quendafile=${EXAMPLE} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
-  if(rc OR NOT out STREQUAL "${EXPECTED}\n")
-    message(FATAL_ERROR "the pkg-config consumer gave ${rc}: ${out}")
-  endif()
+  foreach(consumer consumer turns)
+    if(consumer STREQUAL "consumer")
+      set(package quenda_tools)
+      set(arguments quendafile=${EXAMPLE})
+      set(expected "${EXPECTED}")
+    else()
+      set(package quenda_tools_language)
+      set(arguments ${TEXT})
+      set(expected "${TURNS}")
+    endif()
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs ${package} RESULT_VARIABLE rc OUTPUT_VARIABLE pc
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(rc)
+      message(FATAL_ERROR "pkg-config does not know ${package}")
+    endif()
+    separate_arguments(pc UNIX_COMMAND "${pc}")
+    if(consumer STREQUAL "consumer")
+      set(source main.cpp)
+    else()
+      set(source turns.cpp)
+    endif()
+    execute_process(COMMAND ${CXX} -std=c++20 ${flags} ${SOURCE}/${source} ${pc} -o ${PREFIX}-consumer/pc-${consumer}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(rc)
+      message(FATAL_ERROR "building ${source} with pkg-config's flags failed:\n${out}")
+    endif()
+    execute_process(COMMAND ${PREFIX}-consumer/pc-${consumer} ${arguments} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+    if(rc OR NOT out STREQUAL "${expected}\n")
+      message(FATAL_ERROR "the pkg-config ${consumer} gave ${rc}: ${out}")
+    endif()
+  endforeach()
 else()
   message(STATUS "pkg-config not found: its file was installed but not tried")
 endif()

@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "support.h"
+#include "tests/support/lalrgen.h"
 
 using lalrgen_test::build;
 using lalrgen_test::lookaheads;

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "support.h"
+#include "tests/support/lalrgen.h"
 
 using lalrgen::grammar_error;
 using lalrgen::read_grammar;

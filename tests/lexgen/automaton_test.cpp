@@ -1,5 +1,5 @@
 // Automata built from small rule sets.
-#include "matchers.h"
+#include "tests/support/matchers.h"
 #include "scan_engine.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Reading rule files: what the notation means, and what is refused.
-#include "matchers.h"
+#include "tests/support/matchers.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "glob.h"
-#include "process.h"
+#include "tests/support/glob.h"
+#include "tests/support/process.h"
 
 namespace {
 

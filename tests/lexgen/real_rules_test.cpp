@@ -1,7 +1,7 @@
 // The scanner's own rule file: the automaton against a backtracking matcher,
 // the token examples, and the generated header and actions.
-#include "matchers.h"
-#include "process.h"
+#include "tests/support/matchers.h"
+#include "tests/support/process.h"
 
 #include "real_tables.h"
 #include "scan_engine.h"

@@ -15,9 +15,9 @@
 
 #include <filesystem>
 
-#include "acceptance.h"
-#include "json.h"
-#include "process.h"
+#include "tests/support/acceptance.h"
+#include "tests/support/json.h"
+#include "tests/support/process.h"
 
 namespace {
 

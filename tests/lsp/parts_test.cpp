@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "catalogue.h"
-#include "check.h"
-#include "lsp/document.h"
-#include "lsp/features.h"
-#include "lsp/on_disk.h"
-#include "lsp/positions.h"
-#include "text.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "checker/trl-check/lsp/document.h"
+#include "checker/trl-check/lsp/features.h"
+#include "checker/trl-check/lsp/on_disk.h"
+#include "checker/trl-check/lsp/positions.h"
+#include "common/text.h"
 
 namespace {
 
-using namespace trl_check::lsp;
+using namespace trl::lsp;
 
 TEST(LspParts, FileUrisBecomePaths)
 {
@@ -117,14 +117,14 @@ TEST(LspParts, WhatIsSaidOfAFileIsTheCommandLines)
         // The first CR, in the comment, is no error; the turn's is.
         {"CR LF first in a comment", "; a\r\n" + crlf_turn, "; a\n" + turn, {{hidden::crlf, 5 + crlf_turn.find('\r')}}},
     };
-    trl_check::checker ck;
+    trl::checker ck;
     for (const note_case& c : cases) {
         SCOPED_TRACE(c.name);
         const file_bytes file{c.file, hidden_in(c.file, c.text)};
         ASSERT_FALSE(file.hides.empty());
-        trl_check::check_options every;
+        trl::check_options every;
         every.max_errors = 0;
-        const trl_check::file_report report = ck.check(c.file, every);
+        const trl::file_report report = ck.check(c.file, every);
         const std::vector<file_note> notes = file_notes(file, ck);
         ASSERT_EQ(notes.size(), c.notes.size());
         for (std::size_t i = 0; i < notes.size(); ++i) {
@@ -234,7 +234,7 @@ TEST(LspParts, ExplanationsAreEscapedForMarkdown)
 {
     const std::string_view markup = "\\`*_[]<>";
     int marked = 0;
-    for (const trl_check::code_info& entry : trl_check::catalogue()) {
+    for (const trl::code_info& entry : trl::catalogue()) {
         SCOPED_TRACE(entry.id);
         const std::string markdown = explanation_markdown(entry);
         std::string plain;
@@ -268,7 +268,7 @@ TEST(LspParts, ExplanationsAreEscapedForMarkdown)
             plain += '\n';
         }
         EXPECT_FALSE(in_code);
-        EXPECT_EQ(plain, trl_check::explain(entry));
+        EXPECT_EQ(plain, trl::explain(entry));
     }
     EXPECT_GT(marked, 0); // the explanations hold such characters
 }

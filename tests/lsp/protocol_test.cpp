@@ -14,10 +14,10 @@
 #include <tuple>
 #include <sstream>
 
-#include "acceptance.h"
-#include "check.h"
-#include "client.h"
-#include "text.h"
+#include "tests/support/acceptance.h"
+#include "language/check.h"
+#include "tests/support/lsp_client.h"
+#include "common/text.h"
 
 namespace {
 
@@ -75,9 +75,9 @@ triples published_triples(const json& diagnostics)
 triples checker_triples(std::string_view text, bool utf8)
 {
     triples out;
-    for (const trl_check::diagnostic& d : trl_check::checker().check(text).diagnostics) {
+    for (const trl::diagnostic& d : trl::checker().check(text).diagnostics) {
         const auto [line, character] = model_position(text, d.span_begin, utf8);
-        out.emplace_back(line, character, trl_check::info(d.kind).id);
+        out.emplace_back(line, character, trl::info(d.kind).id);
     }
     return out;
 }

@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "acceptance.h"
-#include "lex.trl.text.h"
+#include "tests/support/acceptance.h"
+#include "language/text_scanner.h"
 #include "parse_engine.h"
-#include "parse_support.h"
-#include "process.h"
+#include "tests/support/parse.h"
+#include "tests/support/process.h"
 #include "velmar.tab.h"
 
 namespace {

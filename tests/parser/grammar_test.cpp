@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "parse_support.h"
-#include "process.h"
-#include "lex.trl.h"
+#include "tests/support/parse.h"
+#include "tests/support/process.h"
+#include "checker/lex.trl.h"
 #include "parse_engine.h"
-#include "stack_limit.h"
-#include "velmar.h"
+#include "checker/stack_limit.h"
+#include "checker/velmar.h"
 #include "velmar.tab.h"
 
 namespace {

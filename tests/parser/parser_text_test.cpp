@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "lex.trl.h"
-#include "parse_support.h"
-#include "stack_limit.h"
-#include "velmar.h"
+#include "checker/lex.trl.h"
+#include "tests/support/parse.h"
+#include "checker/stack_limit.h"
+#include "checker/velmar.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "glob.h"
-#include "parse_support.h"
-#include "process.h"
-#include "stack_limit.h"
+#include "tests/support/glob.h"
+#include "tests/support/parse.h"
+#include "tests/support/process.h"
+#include "checker/stack_limit.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "acceptance.h"
-#include "lex.trl.text.h"
+#include "tests/support/acceptance.h"
+#include "language/text_scanner.h"
 #include "parse_engine.h"
-#include "process.h"
+#include "tests/support/process.h"
 #include "velmar.tab.h"
 
 namespace {

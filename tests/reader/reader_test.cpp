@@ -10,18 +10,18 @@
 #include <tuple>
 #include <vector>
 
-#include "acceptance.h"
-#include "check.h"
-#include "lex.trl.text.h"
-#include "process.h"
-#include "reader.h"
-#include "running_text.h"
+#include "tests/support/acceptance.h"
+#include "language/check.h"
+#include "language/text_scanner.h"
+#include "tests/support/process.h"
+#include "language/reader.h"
+#include "tests/support/running_text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using test_support::read_file;
-using trl_reader::kind;
+using trl::kind;
 
 // The acceptance cases with the given status, sorted.
 std::vector<fs::path> cases_with_status(const fs::path& dir, const std::string& status)
@@ -79,7 +79,7 @@ TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
     REQUIRE_ACCEPTANCE_CASES(dir);
     const std::vector<fs::path> accepted = cases_with_status(dir, "0");
     ASSERT_GT(accepted.size(), 500u);
-    trl_reader::reader reader;
+    trl::reader reader;
     for (const fs::path& path : accepted) {
         SCOPED_TRACE(path.string());
         const std::string text = read_file(path);
@@ -87,7 +87,7 @@ TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
         out.replace_extension(".out");
         const std::vector<echoed_turn> expected = velmar_turns(read_file(out));
         std::vector<echoed_turn> got;
-        const auto r = reader.read(text, [&](const trl_reader::turn& t) {
+        const auto r = reader.read(text, [&](const trl::turn& t) {
             echoed_turn e;
             // velmar's header: the turn number and the speaker when the
             // speaker code ends in a capital; else nothing.
@@ -95,13 +95,13 @@ TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
             if (last >= 'A' && last <= 'Z')
                 e.header = std::string(t.number()) + "_" + std::string(t.speaker());
             // velmar prints a lexical element's line where it ends.
-            std::vector<const trl_reader::element*> lexical;
+            std::vector<const trl::element*> lexical;
             for (const auto& el : t.elements)
-                if (trl_reader::is_lexical(el.what))
+                if (trl::is_lexical(el.what))
                     lexical.push_back(&el);
             std::stable_sort(lexical.begin(), lexical.end(), [](auto* a, auto* b) { return a->end < b->end; });
             for (const auto* el : lexical)
-                e.lines.push_back(trl_reader::echo_form(t.text(el->echo)));
+                e.lines.push_back(trl::echo_form(t.text(el->echo)));
             got.push_back(std::move(e));
 
             // What holds everywhere: reading order, nesting, letters.
@@ -116,7 +116,7 @@ TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
                     const auto& holder = t.elements[static_cast<std::size_t>(el.parent)];
                     EXPECT_TRUE(holder.begin <= el.begin && el.end <= holder.end);
                 }
-                if (trl_reader::is_lexical(el.what)) {
+                if (trl::is_lexical(el.what)) {
                     const std::string_view letters = t.text(el.letters);
                     EXPECT_FALSE(letters.empty());
                     EXPECT_TRUE(std::all_of(letters.begin(), letters.end(), is_letter_byte)) << letters;
@@ -169,12 +169,12 @@ std::map<std::string, long> speakers_written(const std::string& text)
 TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
-    trl_reader::reader reader;
+    trl::reader reader;
     long compared = 0;
     for (const fs::path& path : cases_with_status(dir, "0")) {
         const std::string text = read_file(path);
         std::map<std::string, long> read;
-        reader.read(text, [&](const trl_reader::turn& t) {
+        reader.read(text, [&](const trl::turn& t) {
             ++read[std::string(t.speaker())];
             EXPECT_EQ(t.key(), t.identification().substr(0, 16));
             EXPECT_EQ(text[t.begin], t.dialog()[0]) << path;
@@ -193,16 +193,16 @@ TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
 TEST(Reader, FirstErrorIsTrlChecksOnEveryRejectedCase)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
-    trl_reader::reader reader;
-    trl_check::checker ck;
+    trl::reader reader;
+    trl::checker ck;
     for (const fs::path& path : cases_with_status(dir, "1")) {
         const std::string text = read_file(path);
-        const auto r = reader.read(text, [](const trl_reader::turn& t) { EXPECT_TRUE(t.complete); });
+        const auto r = reader.read(text, [](const trl::turn& t) { EXPECT_TRUE(t.complete); });
         const auto report = ck.check(text);
         ASSERT_FALSE(r.ok()) << path;
         ASSERT_TRUE(r.first_error.has_value());
         const auto first = std::find_if(report.diagnostics.begin(), report.diagnostics.end(),
-                                        [](const auto& d) { return !trl_check::info(d.kind).warning; });
+                                        [](const auto& d) { return !trl::info(d.kind).warning; });
         ASSERT_NE(first, report.diagnostics.end()) << path;
         EXPECT_EQ(r.first_error->offset, first->offset) << path;
         EXPECT_EQ(r.first_error->velmar_line, first->velmar_line) << path;
@@ -212,9 +212,9 @@ TEST(Reader, FirstErrorIsTrlChecksOnEveryRejectedCase)
 TEST(Reader, OutlineOfATextWithErrors)
 {
     const std::string text = read_file(fs::path(TRL_EXAMPLES) / "errors.trl");
-    trl_reader::read_options recover;
+    trl::read_options recover;
     recover.recover = true;
-    const auto doc = trl_reader::read_document(text, recover);
+    const auto doc = trl::read_document(text, recover);
     std::vector<std::pair<std::string, bool>> outline;
     for (const auto& t : doc.turns) {
         outline.emplace_back(std::string(t.key()), t.complete);
@@ -231,7 +231,7 @@ TEST(Reader, OutlineOfATextWithErrors)
     EXPECT_EQ(outline, expected);
     EXPECT_EQ(doc.result.errors, 4);
     // Without recovery the reading ends at the first error.
-    const auto first_only = trl_reader::read_document(text);
+    const auto first_only = trl::read_document(text);
     EXPECT_EQ(first_only.turns.size(), 2u);
     EXPECT_EQ(first_only.result.errors, 1);
 }
@@ -245,7 +245,7 @@ struct expected_element {
     int parent = -1;
 };
 
-std::string marks_of(const trl_reader::turn& t, const trl_reader::element& e)
+std::string marks_of(const trl::turn& t, const trl::element& e)
 {
     return std::string(t.text(e.init_mark)) + "|" + std::string(t.text(e.final_mark)) + "|" +
            std::string(t.text(e.language)) + "|" + std::string(t.text(e.speaker_mark));
@@ -278,16 +278,16 @@ struct flat_turn {
 // Reads `text` in parts of `per_part` elements (0: whole turns); the sizes
 // of the parts go to `sizes`.
 std::vector<flat_turn> read_flat(const std::string& text, std::size_t per_part, bool recover,
-                                 std::vector<std::size_t>* sizes = nullptr, trl_reader::read_result* result = nullptr)
+                                 std::vector<std::size_t>* sizes = nullptr, trl::read_result* result = nullptr)
 {
-    trl_reader::read_options options;
+    trl::read_options options;
     options.elements_per_part = per_part;
     options.recover = recover;
     std::vector<flat_turn> turns;
-    trl_reader::reader reader;
+    trl::reader reader;
     const auto r = reader.read(
         text,
-        [&](const trl_reader::turn& t) {
+        [&](const trl::turn& t) {
             if (t.part == 0) {
                 turns.emplace_back();
                 flat_turn& f = turns.back();
@@ -302,8 +302,8 @@ std::vector<flat_turn> read_flat(const std::string& text, std::size_t per_part, 
             EXPECT_EQ(t.identification(), f.id);
             ++f.parts;
             const long offset = static_cast<long>(f.elements.size());
-            for (const trl_reader::element& e : t.elements)
-                f.elements.push_back({std::string(trl_reader::kind_name(e.what)), std::string(t.text(e.letters)),
+            for (const trl::element& e : t.elements)
+                f.elements.push_back({std::string(trl::kind_name(e.what)), std::string(t.text(e.letters)),
                                       std::string(t.text(e.echo)), std::string(t.text(e.tag)), marks_of(t, e), e.begin,
                                       e.end, e.parent < 0 ? -1 : offset + e.parent, e.spelled});
             if (t.last_part) {
@@ -344,11 +344,11 @@ TEST(Reader, PartsOfATurnPutTogetherAreTheWholeTurn)
     long cut = 0;
     for (const auto& [text, recover] : texts) {
         SCOPED_TRACE(text.substr(0, 200));
-        trl_reader::read_result whole_result;
+        trl::read_result whole_result;
         const std::vector<flat_turn> whole = read_flat(text, 0, recover, nullptr, &whole_result);
         for (const std::size_t per_part : {1, 2, 7}) {
             std::vector<std::size_t> sizes;
-            trl_reader::read_result parts_result;
+            trl::read_result parts_result;
             EXPECT_EQ(read_flat(text, per_part, recover, &sizes, &parts_result), whole) << per_part;
             EXPECT_EQ(parts_result.turns, whole_result.turns);
             EXPECT_EQ(parts_result.errors, whole_result.errors);
@@ -367,7 +367,7 @@ TEST(Reader, ALongTurnComesInPartsOfTheSizeAskedFor)
     const std::string text = ident + test_support::running_text(20000) + " .\n\n";
     for (const std::size_t per_part : {1, 16, 1000}) {
         std::vector<std::size_t> sizes;
-        trl_reader::read_result r;
+        trl::read_result r;
         const std::vector<flat_turn> turns = read_flat(text, per_part, false, &sizes, &r);
         ASSERT_TRUE(r.ok());
         ASSERT_EQ(turns.size(), 1u);
@@ -434,7 +434,7 @@ TEST(Reader, ElementsOfEachConstruct)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const std::string text = ident + c.text + "\n\n";
-        const auto doc = trl_reader::read_document(text);
+        const auto doc = trl::read_document(text);
         ASSERT_TRUE(doc.result.ok());
         ASSERT_EQ(doc.turns.size(), 1u);
         const auto& t = doc.turns[0];
@@ -442,9 +442,9 @@ TEST(Reader, ElementsOfEachConstruct)
         for (std::size_t i = 0; i < c.elements.size(); ++i) {
             const auto& e = t.elements[i];
             const auto& x = c.elements[i];
-            EXPECT_EQ(trl_reader::kind_name(e.what), trl_reader::kind_name(x.what)) << i;
+            EXPECT_EQ(trl::kind_name(e.what), trl::kind_name(x.what)) << i;
             EXPECT_EQ(text.substr(e.begin, e.end - e.begin), x.source) << i;
-            EXPECT_EQ(trl_reader::is_lexical(e.what) || e.what == kind::pronunciation ? t.text(e.letters) : t.text(e.tag),
+            EXPECT_EQ(trl::is_lexical(e.what) || e.what == kind::pronunciation ? t.text(e.letters) : t.text(e.tag),
                       x.letters)
                 << i;
             EXPECT_EQ(marks_of(t, e), x.marks) << i;
@@ -458,7 +458,7 @@ TEST(Reader, TurnIdentificationAndEchoOfADisconnectedWord)
     const std::string text = "; a comment line\n"
                              "g071ach1_001_AB1_004711: <*tGER> Jt\"ohn\"aEc_ +/m/+ _int ca .\n\n"
                              "k002xyz9_017_XYZ_000000: ja .\n\n";
-    const auto doc = trl_reader::read_document(text);
+    const auto doc = trl::read_document(text);
     ASSERT_TRUE(doc.result.ok());
     ASSERT_EQ(doc.turns.size(), 2u);
     const auto& t = doc.turns[0];
@@ -477,9 +477,9 @@ TEST(Reader, TurnIdentificationAndEchoOfADisconnectedWord)
     // before the interruption on the line of the word inside it.
     ASSERT_EQ(t.elements.size(), 4u);
     EXPECT_EQ(t.text(t.elements[0].letters), "Jt\"ohn\"aEcint");
-    EXPECT_EQ(trl_reader::echo_form(t.text(t.elements[0].echo)), "int");
+    EXPECT_EQ(trl::echo_form(t.text(t.elements[0].echo)), "int");
     EXPECT_EQ(t.text(t.elements[2].letters), "m");
-    EXPECT_EQ(trl_reader::echo_form(t.text(t.elements[2].echo)), "Jt\"hn\"Ecm");
+    EXPECT_EQ(trl::echo_form(t.text(t.elements[2].echo)), "Jt\"hn\"Ecm");
 }
 
 TEST(Reader, Forms)
@@ -493,12 +493,12 @@ TEST(Reader, Forms)
         {"", "", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(trl_reader::echo_form(c.written), c.echo);
-        EXPECT_EQ(trl_reader::utf8_form(c.written), c.utf8);
+        EXPECT_EQ(trl::echo_form(c.written), c.echo);
+        EXPECT_EQ(trl::utf8_form(c.written), c.utf8);
     }
-    for (int k = 0; k < trl_reader::kind_count; ++k)
-        EXPECT_EQ(trl_reader::kind_named(trl_reader::kind_name(static_cast<kind>(k))), static_cast<kind>(k));
-    EXPECT_FALSE(trl_reader::kind_named("words").has_value());
+    for (int k = 0; k < trl::kind_count; ++k)
+        EXPECT_EQ(trl::kind_named(trl::kind_name(static_cast<kind>(k))), static_cast<kind>(k));
+    EXPECT_FALSE(trl::kind_named("words").has_value());
 }
 
 } // namespace

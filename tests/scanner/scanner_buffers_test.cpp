@@ -17,8 +17,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "process.h"
-#include "scan_support.h"
+#include "tests/support/process.h"
+#include "tests/support/scan.h"
 
 using namespace std::string_literals;
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "scan_support.h"
+#include "tests/support/scan.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "lex.trl.text.h"
+#include "language/text_scanner.h"
 #include "scan_engine.h"
-#include "scan_support.h"
+#include "tests/support/scan.h"
 
 using namespace std::string_literals;
 
@@ -153,7 +153,7 @@ TEST(LinearMatch, MatchesAfterARecordedFailureAcrossRefillsOfEverySize)
         ASSERT_EQ(scan_memory(text), expected) << text;
         for (int size = 1; size <= 300; ++size) {
             ASSERT_EQ(scan_file(text, size), expected) << "buffer " << size << ": " << text;
-            ASSERT_EQ(scan_reader(text, size), without_text(expected)) << "buffer " << size << ": " << text;
+            ASSERT_EQ(scan_inline(text, size), without_text(expected)) << "buffer " << size << ": " << text;
         }
     }
 }

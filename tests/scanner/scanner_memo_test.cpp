@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scan_support.h"
+#include "tests/support/scan.h"
 
 namespace {
 

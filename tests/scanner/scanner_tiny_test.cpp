@@ -2,7 +2,7 @@
 // match of nothing finds no action.
 #include <gtest/gtest.h>
 
-#include "scan_support.h"
+#include "tests/support/scan.h"
 
 namespace {
 

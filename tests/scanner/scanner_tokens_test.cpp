@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "acceptance.h"
-#include "scan_support.h"
+#include "tests/support/acceptance.h"
+#include "tests/support/scan.h"
 
 using namespace std::string_literals;
 
@@ -211,22 +211,22 @@ TEST(TextScanner, AgreesWithTrllexOnTheAcceptanceCases)
         const std::vector<Tok> plain = scan_plain(text);
         ASSERT_EQ(scan_text(text), plain) << file.path();
         ASSERT_EQ(scan_memory(text), plain) << file.path();
-        ASSERT_EQ(scan_reader(text), without_text(plain)) << file.path();
+        ASSERT_EQ(scan_inline(text), without_text(plain)) << file.path();
         ++cases;
     }
     EXPECT_GT(cases, 1000);
 }
 
-// The parse loop's token reader, which finds longer tokens inline within
+// The parse loop's inline token path, which finds longer tokens inline within
 // the bytes at hand, against trllex: tags and speaker marks across every
 // place of a refill's boundary, and after a run that leaves a memo of
 // failures (when trllex finds the longer tokens).
-TEST(TokenReader, AgreesWithTrllexAcrossRefills)
+TEST(InlineTokenPath, AgreesWithTrllexAcrossRefills)
 {
     const std::string tokens = "<Husten> 12@ @34 <*tGER> <P> <;x y> <#Klopfen> 1234 \"a <*T>t\n";
     std::string text;
     for (int k = 0; k < 40; ++k)
         text += std::string(static_cast<std::size_t>(TRL_READ_MAX - 20 + k), 'x') + tokens;
     text += std::string(300, '7') + " " + tokens + "<;" + std::string(200, 'c') + tokens;
-    EXPECT_EQ(scan_reader(text), without_text(scan_file(text)));
+    EXPECT_EQ(scan_inline(text), without_text(scan_file(text)));
 }

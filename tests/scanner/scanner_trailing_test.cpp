@@ -2,7 +2,7 @@
 // (trailing.trl.l): a byte that its context makes a token, or that makes a
 // longer match without it, comes out as the rules say through every
 // shortcut (the table of one-byte matches, the matches that two bytes
-// decide, the token reader's inline match loop) as through longest_match,
+// decide, the inline token path's inline match loop) as through longest_match,
 // the automaton alone and the backtracking matcher.
 #include <random>
 #include <string>
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scan_support.h"
+#include "tests/support/scan.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ void expect_rules_tokens(const std::string& text)
     // Refills of one byte and of two put the context in the next refill.
     for (const int size : {2, 3, int{TRL_BUF_SIZE}})
         EXPECT_EQ(scan_file(text, size), expected) << "file, buffer " << size << ": " << testing::PrintToString(text);
-    EXPECT_EQ(scan_reader(text), without_text(expected)) << "token reader: " << testing::PrintToString(text);
+    EXPECT_EQ(scan_inline(text), without_text(expected)) << "inline token path: " << testing::PrintToString(text);
 }
 
 TEST(TrailingContext, OneByteRulesGiveTheRulesTokens)

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "acceptance_cases.h"
+#include "tests/support/acceptance_cases.h"
 
 #include <cstdlib>
 #include <filesystem>

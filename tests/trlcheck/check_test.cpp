@@ -8,22 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "catalogue.h"
-#include "check.h"
-#include "lex.trl.text.h"
-#include "support.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "language/text_scanner.h"
+#include "tests/support/trl_check.h"
 #include "velmar.tab.h"
-#include "wording.h"
+#include "language/wording.h"
 
 namespace {
 
-using trl_check::check_options;
-using trl_check::diagnostic;
-using trl_check::file_report;
+using trl::check_options;
+using trl::diagnostic;
+using trl::file_report;
 
 file_report check(std::string_view text, int max_errors = 100)
 {
-    trl_check::checker c;
+    trl::checker c;
     check_options options;
     options.max_errors = max_errors;
     return c.check(text, options);
@@ -47,7 +47,7 @@ std::vector<seen> seen_in(const file_report& r)
 {
     std::vector<seen> v;
     for (const diagnostic& d : r.diagnostics)
-        v.push_back({d.line, d.column, d.velmar_line, trl_check::info(d.kind).id});
+        v.push_back({d.line, d.column, d.velmar_line, trl::info(d.kind).id});
     return v;
 }
 
@@ -107,7 +107,7 @@ TEST(TrlCheckRecovery, NoCascades)
     for (const auto& c : cases) {
         std::vector<std::string> got;
         for (const diagnostic& d : check(c.text, 0).diagnostics)
-            got.push_back(trl_check::info(d.kind).id);
+            got.push_back(trl::info(d.kind).id);
         EXPECT_EQ(got, c.codes) << c.text;
     }
 }
@@ -351,7 +351,7 @@ TEST(TrlCheckExpected, EverythingThatWouldHaveBeenTakenAndNothingElse)
         "g012abc3_001_ABC_000000: <:<Husten> & so .\n\n",
         "g012abc3_001_ABC_000000: ja <!1 & so .\n\n",
     };
-    trl_check::checker checker;
+    trl::checker checker;
     for (const std::string& text : cases) {
         const file_report r = checker.check(text);
         ASSERT_FALSE(r.diagnostics.empty()) << text;
@@ -359,7 +359,7 @@ TEST(TrlCheckExpected, EverythingThatWouldHaveBeenTakenAndNothingElse)
         const std::string before = text.substr(0, d.offset);
         std::set<std::string> model;
         if (checker.check(before).diagnostics.empty())
-            model.insert(std::string(trl_check::terminal_words(0)));
+            model.insert(std::string(trl::terminal_words(0)));
         for (const std::string& sample : one_token_texts()) {
             const std::string tried = before + sample + "\x01";
             // The first token from the offset must end where the sample
@@ -374,7 +374,7 @@ TEST(TrlCheckExpected, EverythingThatWouldHaveBeenTakenAndNothingElse)
                 continue;
             const file_report t = checker.check(tried);
             if (t.diagnostics.empty() || t.diagnostics[0].offset >= before.size() + sample.size())
-                model.insert(std::string(trl_check::terminal_words(trl_lalr::tables::translate(code))));
+                model.insert(std::string(trl::terminal_words(trl_lalr::tables::translate(code))));
         }
         const std::set<std::string> listed(d.expected.begin(), d.expected.end());
         EXPECT_EQ(listed.size(), d.expected.size()) << "listed twice: " << text;
@@ -459,12 +459,12 @@ TEST(TrlCheckCodes, CodesAndHints)
         const file_report r = check(c.text);
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
         const diagnostic& d = r.diagnostics[0];
-        EXPECT_EQ(trl_check::info(d.kind).id, c.code) << c.text << "\n" << d.message;
+        EXPECT_EQ(trl::info(d.kind).id, c.code) << c.text << "\n" << d.message;
         bool found = c.hint.empty() ? d.hints.empty() : false;
         for (const std::string& h : d.hints)
             found = found || h.find(c.hint) != std::string::npos;
         EXPECT_TRUE(found) << c.text << "\nhints: " << (d.hints.empty() ? "" : d.hints[0]);
-        EXPECT_EQ(d.message.rfind(trl_check::info(d.kind).title, 0), 0u) << d.message;
+        EXPECT_EQ(d.message.rfind(trl::info(d.kind).title, 0), 0u) << d.message;
     }
 }
 
@@ -482,14 +482,14 @@ TEST(TrlCheckCodes, WordsForTranscribers)
                                   "<*tGER> ", "<*T>t", "\t", "\r", "\xC3\xB6", "\xFC", "&", ";", "<;x> ", "0", "_",
                                   "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0')};
     std::mt19937 random(515);
-    trl_check::checker checker;
+    trl::checker checker;
     std::set<std::string> codes;
     for (int i = 0; i < 3000; ++i) {
         std::string text;
         for (int n = static_cast<int>(random() % 12); n > 0; --n)
             text += pieces[random() % std::size(pieces)];
         for (const diagnostic& d : checker.check(text).diagnostics) {
-            codes.insert(trl_check::info(d.kind).id);
+            codes.insert(trl::info(d.kind).id);
             EXPECT_TRUE(plain(d.message)) << d.message;
             EXPECT_TRUE(plain(d.context)) << d.context;
             for (const std::string_view w : d.expected)
@@ -499,8 +499,8 @@ TEST(TrlCheckCodes, WordsForTranscribers)
         }
     }
     EXPECT_GE(codes.size(), 11u);   // the random texts meet most kinds of error
-    for (const trl_check::code_info& e : trl_check::catalogue())
-        EXPECT_TRUE(plain(trl_check::explain(e))) << trl_check::explain(e);
+    for (const trl::code_info& e : trl::catalogue())
+        EXPECT_TRUE(plain(trl::explain(e))) << trl::explain(e);
 }
 
 // Each code's --explain examples: the incorrect one gets the code first,
@@ -509,30 +509,30 @@ TEST(TrlCheckCodes, WordsForTranscribers)
 // says so in words.  The figures an explanation names are filled in.
 TEST(TrlCheckCodes, CatalogueExamplesHold)
 {
-    for (const trl_check::code_info& e : trl_check::catalogue()) {
-        const std::string explanation = trl_check::explain(e);
+    for (const trl::code_info& e : trl::catalogue()) {
+        const std::string explanation = trl::explain(e);
         EXPECT_EQ(explanation.rfind(std::string(e.id) + " (", 0), 0u);
-        EXPECT_EQ(trl_check::find_code(e.id), &e);
+        EXPECT_EQ(trl::find_code(e.id), &e);
         EXPECT_EQ(explanation.find('{'), std::string::npos) << explanation;
         if (!*e.incorrect) {
             EXPECT_TRUE(e.warning) << e.id;
             EXPECT_NE(std::string(e.example_note), "") << e.id;
             continue;
         }
-        trl_check::checker checker;
+        trl::checker checker;
         check_options in_file;
         in_file.file_name = e.example_file;
         const file_report bad = checker.check(e.incorrect, in_file);
         ASSERT_FALSE(bad.diagnostics.empty()) << e.id;
-        EXPECT_STREQ(trl_check::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
+        EXPECT_STREQ(trl::info(bad.diagnostics[0].kind).id, e.id) << e.incorrect;
         EXPECT_TRUE(checker.check(e.correct, in_file).diagnostics.empty()) << e.id << ": " << e.correct;
         EXPECT_NE(explanation.find("\nIncorrect"), std::string::npos);
     }
-    const std::string stack = trl_check::explain(trl_check::info(trl_check::code::velmar_stack));
+    const std::string stack = trl::explain(trl::info(trl::code::velmar_stack));
     EXPECT_NE(stack.find("reaches 10000 entries: a turn of about 5000 words"), std::string::npos) << stack;
-    EXPECT_EQ(trl_check::find_code("t004"), &trl_check::info(trl_check::code::foreign_character));
-    EXPECT_EQ(trl_check::find_code("T0"), nullptr);
-    EXPECT_EQ(trl_check::find_code("X001"), nullptr);
+    EXPECT_EQ(trl::find_code("t004"), &trl::info(trl::code::foreign_character));
+    EXPECT_EQ(trl::find_code("T0"), nullptr);
+    EXPECT_EQ(trl::find_code("X001"), nullptr);
 }
 
 // The messages about tags, identifications and characters, and the
@@ -585,7 +585,7 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
         const file_report r = check(c.text);
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
         const diagnostic& d = r.diagnostics.front();
-        EXPECT_STREQ(trl_check::info(d.kind).id, c.code.c_str()) << c.text << "\n" << d.message;
+        EXPECT_STREQ(trl::info(d.kind).id, c.code.c_str()) << c.text << "\n" << d.message;
         if (c.message.ends_with("..."))
             EXPECT_EQ(d.message.rfind(c.message.substr(0, c.message.size() - 3), 0), 0u) << d.message;
         else
@@ -605,7 +605,7 @@ TEST(TrlCheckPositions, EndJustAfterTheOffendingText)
                                   "<Hust> ", "<Lachen ", "<P> ", "+/", "/+ ", "<!1 ", "\t", "\r", "\xC3\xB6", "&",
                                   "<;x> ", "\"x", "~", "<:", ":> ", std::string(1, '\0')};
     std::mt19937 random(77);
-    trl_check::checker checker;
+    trl::checker checker;
     int spans = 0;
     for (int i = 0; i < 3000; ++i) {
         std::string text;
@@ -649,7 +649,7 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     EXPECT_EQ(r.warnings, 1);
     EXPECT_EQ(r.errors, 0);
     const diagnostic& w = r.diagnostics[0];
-    EXPECT_STREQ(trl_check::info(w.kind).id, "W001");
+    EXPECT_STREQ(trl::info(w.kind).id, "W001");
     EXPECT_EQ(w.offset, 25u + 2 * 4997 + 1);   // the blank after the last word
     EXPECT_EQ(long_turn.substr(w.offset, w.length), " ");
     EXPECT_EQ(w.velmar_line, 0);
@@ -754,14 +754,14 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
         {"; notes\n" + t("g012abc3_002_ABC_000000") + "g012abc3_001_ABC_000000: ja.\n\n", "", {{"W003", 4, 2}}},
     };
     for (const auto& c : cases) {
-        trl_check::checker checker;
+        trl::checker checker;
         check_options o;
         o.file_name = c.file;
         const file_report r = checker.check(c.text, o);
         std::vector<warning> got;
         for (const diagnostic& d : r.diagnostics)
-            if (trl_check::info(d.kind).consistency) {
-                got.push_back({trl_check::info(d.kind).id, d.line, d.related.line});
+            if (trl::info(d.kind).consistency) {
+                got.push_back({trl::info(d.kind).id, d.line, d.related.line});
                 EXPECT_TRUE(d.warning);
                 EXPECT_EQ(c.text.substr(d.span_begin, d.span_end - d.span_begin), c.text.substr(d.offset, 23));
             }
@@ -819,7 +819,7 @@ TEST(TrlCheckConsistency, TurnOrderWarnedWhereItBreaks)
         const file_report r = check(text);
         std::vector<const diagnostic*> order;
         for (const diagnostic& d : r.diagnostics)
-            if (d.kind == trl_check::code::turn_order)
+            if (d.kind == trl::code::turn_order)
                 order.push_back(&d);
         ASSERT_EQ(order.size(), 1u) << text;
         EXPECT_EQ(order[0]->line, c.line) << text;
@@ -830,7 +830,7 @@ TEST(TrlCheckConsistency, TurnOrderWarnedWhereItBreaks)
 // One checker for many texts, as a worker thread uses it.
 TEST(TrlCheckText, CheckerIsReusable)
 {
-    trl_check::checker c;
+    trl::checker c;
     const file_report first = c.check(turn("001_ABC", words(6000) + "."));
     const file_report second = c.check(turn("001_ABC", "ja."));
     const file_report third = c.check(ok1);

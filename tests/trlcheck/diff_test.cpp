@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "diff.h"
-#include "support.h"
+#include "tests/support/acceptance.h"
+#include "checker/trl-check/diff.h"
+#include "tests/support/trl_check.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST(TrlCheckDiff, HunksAsDiffCutsThemAndPatchApplies)
     };
     const temp_dir dir;
     for (const case_& c : cases) {
-        const std::string diff = trl_check::unified_diff("a.trl", c.before, c.after);
+        const std::string diff = trl::cli::unified_diff("a.trl", c.before, c.after);
         EXPECT_EQ(diff.rfind("--- a.trl\n+++ a.trl\n@@", 0), 0u) << diff;
         EXPECT_EQ(hunk_heads(diff), c.heads) << diff;
         std::string after;
@@ -96,7 +96,7 @@ TEST(TrlCheckDiff, HunksAsDiffCutsThemAndPatchApplies)
             GTEST_SKIP() << "no patch program";
         EXPECT_EQ(after, c.after) << diff;
     }
-    EXPECT_EQ(trl_check::unified_diff("a.trl", numbered(), numbered()), "");
+    EXPECT_EQ(trl::cli::unified_diff("a.trl", numbered(), numbered()), "");
 }
 
 // What the program prints for a file whose fixes are 4 to 8 lines apart:
@@ -193,7 +193,7 @@ TEST(TrlCheckDiff, ShortestDiffOfLinesMovedApart)
     cases.emplace_back(corpus, fixed);
 
     for (const auto& [before, after] : cases) {
-        const std::string diff = trl_check::unified_diff("a.trl", before, after);
+        const std::string diff = trl::cli::unified_diff("a.trl", before, after);
         const std::string old_file = dir.write("old.trl", before);
         const std::string new_file = dir.write("new.trl", after);
         const test_support::run_result model = run_shell("diff --minimal -u " + shell_line({old_file, new_file}));
@@ -206,7 +206,7 @@ TEST(TrlCheckDiff, ShortestDiffOfLinesMovedApart)
         EXPECT_EQ(patched_text, after) << diff;
     }
     // Three empty lines put into the long text: three hunks of one line each.
-    EXPECT_EQ(changed_lines(trl_check::unified_diff("a.trl", corpus, fixed)), std::make_pair(0, 3));
+    EXPECT_EQ(changed_lines(trl::cli::unified_diff("a.trl", corpus, fixed)), std::make_pair(0, 3));
 }
 
 } // namespace

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "check.h"
-#include "json.h"
-#include "lex.trl.h"
-#include "support.h"
-#include "velmar.h"
+#include "tests/support/acceptance.h"
+#include "language/check.h"
+#include "tests/support/json.h"
+#include "checker/lex.trl.h"
+#include "tests/support/trl_check.h"
+#include "checker/velmar.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
     const std::vector<std::string> files = trl_files(cases);
-    trl_check::checker checker;
+    trl::checker checker;
     int statuses[3] = {0, 0, 0};
     std::vector<std::string> failures;
     {
@@ -92,9 +92,9 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
         for (const std::string& file : files) {
             const std::string text = read_file(file);
             const velmar_run v = run_velmar_here(text);
-            trl_check::file_report r = checker.check(text);
+            trl::file_report r = checker.check(text);
             std::erase_if(r.diagnostics,
-                          [](const trl_check::diagnostic& d) { return trl_check::info(d.kind).consistency; });
+                          [](const trl::diagnostic& d) { return trl::info(d.kind).consistency; });
             ++statuses[v.status];
             std::ostringstream why;
             if (v.status == 0) {
@@ -103,11 +103,11 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
             } else if (r.diagnostics.empty()) {
                 why << "velmar stops (" << v.status << "), trl-check reports nothing";
             } else {
-                const trl_check::diagnostic& d = r.diagnostics[0];
-                const bool warning = trl_check::info(d.kind).warning;
+                const trl::diagnostic& d = r.diagnostics[0];
+                const bool warning = trl::info(d.kind).warning;
                 if (warning != (v.status == 2) || d.offset != v.offset || d.velmar_line != v.line || !d.velmar_stops)
                     why << "velmar: status " << v.status << " at byte " << v.offset << " line " << v.line
-                        << "; trl-check: " << trl_check::info(d.kind).id << " at byte " << d.offset << " line "
+                        << "; trl-check: " << trl::info(d.kind).id << " at byte " << d.offset << " line "
                         << d.velmar_line;
             }
             if (!why.str().empty())
@@ -149,7 +149,7 @@ TEST(TrlCheckDifferential, ProgramsAgree)
     for (const json& v : test_support::parse_json_lines(check.out)) {
         const std::string file = v.value("file", "");
         if (v.at("type") == "diagnostic" && !first.count(file) &&
-            !trl_check::find_code(v.at("code").get<std::string>())->consistency)
+            !trl::find_code(v.at("code").get<std::string>())->consistency)
             first[file] = v;
         if (v.at("type") == "summary")
             summarised_errors = v.at("errors").get<long>();

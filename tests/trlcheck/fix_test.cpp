@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "check.h"
-#include "fix.h"
-#include "json.h"
-#include "lex.trl.text.h"
-#include "support.h"
-#include "tags.h"
-#include "umlauts.h"
+#include "tests/support/acceptance.h"
+#include "language/check.h"
+#include "language/fix.h"
+#include "tests/support/json.h"
+#include "language/text_scanner.h"
+#include "tests/support/trl_check.h"
+#include "language/tags.h"
+#include "language/umlauts.h"
 
 namespace {
 
-using trl_check::check_options;
-using trl_check::code;
-using trl_check::file_report;
+using trl::check_options;
+using trl::code;
+using trl::file_report;
 
 std::vector<std::string> acceptance_texts(const std::filesystem::path& dir, bool accepted_only)
 {
@@ -46,7 +46,7 @@ std::vector<std::string> acceptance_texts(const std::filesystem::path& dir, bool
     return texts;
 }
 
-long total(const trl_check::code_counts& c)
+long total(const trl::code_counts& c)
 {
     long n = 0;
     for (const long x : c)
@@ -54,12 +54,12 @@ long total(const trl_check::code_counts& c)
     return n;
 }
 
-trl_check::fix_outcome fixed(const std::string& text, bool unsafe)
+trl::fix_outcome fixed(const std::string& text, bool unsafe)
 {
-    trl_check::checker ck;
+    trl::checker ck;
     check_options o;
     o.max_errors = 0;
-    return trl_check::fix_text(text, unsafe, ck, o);
+    return trl::fix_text(text, unsafe, ck, o);
 }
 
 // Correct texts (in ASCII: bytes in comments would decide how umlauts are
@@ -88,7 +88,7 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
         std::string faulty;
         long faults = 0;
         if (!latin1 && random() % 3 == 0) {
-            faulty = trl_check::utf8_byte_order_mark;
+            faulty = trl::utf8_byte_order_mark;
             ++faults;
         }
         // Umlauts are tokens of their own; line ends outside comments.
@@ -99,8 +99,8 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
             if ((token == UML_L || token == UML_MC) && random() % 2) {
                 faulty.append(copied, s.token);
                 const char letter = s.token[1];
-                const trl_check::umlaut* u = nullptr;
-                for (const trl_check::umlaut& candidate : trl_check::umlauts)
+                const trl::umlaut* u = nullptr;
+                for (const trl::umlaut& candidate : trl::umlauts)
                     if (candidate.written[1] == letter)
                         u = &candidate;
                 ASSERT_NE(u, nullptr);
@@ -138,7 +138,7 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
             }
             faulty = crlf;
         }
-        const trl_check::fix_outcome f = fixed(faulty, false);
+        const trl::fix_outcome f = fixed(faulty, false);
         ASSERT_EQ(f.text, text) << faulty;
         EXPECT_TRUE(f.settled);
         EXPECT_EQ(f.report.errors, 0) << faulty;
@@ -168,30 +168,30 @@ TEST(TrlCheckFix, FixingTwiceChangesNothing)
             text.insert(at, faults[random() % std::size(faults)]);
         }
         for (const bool unsafe : {false, true}) {
-            const trl_check::fix_outcome once = fixed(text, unsafe);
+            const trl::fix_outcome once = fixed(text, unsafe);
             if (!once.settled) {
                 ++unsettled;
                 continue;
             }
-            const trl_check::fix_outcome twice = fixed(once.text, unsafe);
+            const trl::fix_outcome twice = fixed(once.text, unsafe);
             EXPECT_EQ(twice.text, once.text) << text;
             EXPECT_EQ(total(twice.applied), 0) << text;
             // Nothing that a fix would apply is left.
-            const trl_check::fixer fx(once.text);
+            const trl::fixer fx(once.text);
             EXPECT_TRUE(fx.safe_fixes(once.report).empty()) << text;
             // Before the first byte a fix changed, the text and its errors
             // are as they were.
             const std::size_t same = static_cast<std::size_t>(
                 std::mismatch(text.begin(), text.end(), once.text.begin(), once.text.end()).first - text.begin());
-            trl_check::checker ck;
+            trl::checker ck;
             check_options o;
             o.max_errors = 0;
             const file_report before = ck.check(text, o);
-            for (const trl_check::diagnostic& d : once.report.diagnostics) {
+            for (const trl::diagnostic& d : once.report.diagnostics) {
                 if (d.warning || d.span_end >= same)
                     break;
                 EXPECT_TRUE(std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
-                                        [&](const trl_check::diagnostic& b) {
+                                        [&](const trl::diagnostic& b) {
                                             return b.offset == d.offset && b.kind == d.kind;
                                         }))
                     << text;
@@ -227,25 +227,25 @@ TEST(TrlCheckFix, TheFixOfEachKind)
          "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so .\n\n"},
     };
     for (const auto& c : cases) {
-        trl_check::checker ck;
+        trl::checker ck;
         const file_report r = ck.check(c.text);
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
-        const trl_check::diagnostic& d = r.diagnostics.front();
-        EXPECT_STREQ(trl_check::info(d.kind).id, c.code.c_str()) << c.text;
-        const std::optional<trl_check::fix> f = trl_check::fixer(c.text).fix_for(d);
+        const trl::diagnostic& d = r.diagnostics.front();
+        EXPECT_STREQ(trl::info(d.kind).id, c.code.c_str()) << c.text;
+        const std::optional<trl::fix> f = trl::fixer(c.text).fix_for(d);
         ASSERT_TRUE(f) << c.text;
-        EXPECT_EQ(f->tier == trl_check::fix_tier::safe, c.safe) << c.text;
+        EXPECT_EQ(f->tier == trl::fix_tier::safe, c.safe) << c.text;
         EXPECT_EQ(f->kind, d.kind);
-        EXPECT_EQ(trl_check::apply_edits(c.text, f->edits), c.result) << f->title;
+        EXPECT_EQ(trl::apply_edits(c.text, f->edits), c.result) << f->title;
     }
     // No fix: a lone carriage return, a blank missing before a word, a
     // character outside the alphabet, a tag with no single nearest one.
     for (const std::string text : {"g012abc3_001_ABC_000000: ja\r .\n\n", "g012abc3_001_ABC_000000: ja .so .\n\n",
                                    "g012abc3_001_ABC_000000: ja & so .\n\n", "g012abc3_001_ABC_000000: <T> .\n\n"}) {
-        trl_check::checker ck;
+        trl::checker ck;
         const file_report r = ck.check(text);
         ASSERT_FALSE(r.diagnostics.empty()) << text;
-        EXPECT_FALSE(trl_check::fixer(text).fix_for(r.diagnostics.front())) << text;
+        EXPECT_FALSE(trl::fixer(text).fix_for(r.diagnostics.front())) << text;
     }
 }
 
@@ -255,7 +255,7 @@ TEST(TrlCheckFix, CommentAfterAByteOrderMarkStays)
 {
     const std::string comment = "; sch\xC3\xB6n\n";
     const std::string text = "g012abc3_001_ABC_000000: sch\xC3\xB6n .\n\n";
-    const trl_check::fix_outcome f = fixed("\xEF\xBB\xBF" + comment + text, false);
+    const trl::fix_outcome f = fixed("\xEF\xBB\xBF" + comment + text, false);
     EXPECT_EQ(f.text, comment + "g012abc3_001_ABC_000000: sch\"on .\n\n");
     EXPECT_EQ(f.applied[static_cast<std::size_t>(code::non_ascii_byte)], 2);
     EXPECT_EQ(total(f.applied), 2);
@@ -283,7 +283,7 @@ TEST(TrlCheckFix, WindowsLineEndsMendedInTheWholeText)
         {"; comment\r\n" + id + "sch\xC3\xB6n .\n\n", "; comment\r\n" + id + "sch\"on .\n\n", 0},
     };
     for (const auto& c : cases) {
-        const trl_check::fix_outcome f = fixed(c.text, false);
+        const trl::fix_outcome f = fixed(c.text, false);
         EXPECT_EQ(f.text, c.result) << c.text;
         EXPECT_EQ(f.applied[static_cast<std::size_t>(code::control_character)], c.line_ends) << c.text;
         EXPECT_EQ(f.report.errors, 0) << c.text;
@@ -323,7 +323,7 @@ TEST(TrlCheckFix, UnsafeFixesOnlyWhereTheTurnIsCleanAfterwards)
          "g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_000000: so ja .\n; c\n\ng012abc3_003_ABC_000000: ja .\n\n"},
     };
     for (const auto& c : cases) {
-        const trl_check::fix_outcome safe_only = fixed(c.text, false);
+        const trl::fix_outcome safe_only = fixed(c.text, false);
         EXPECT_EQ(safe_only.text, c.text);
         EXPECT_EQ(fixed(c.text, true).text, c.result) << c.text;
     }
@@ -344,7 +344,7 @@ TEST(TrlCheckFix, SuggestedTags)
         {"<tGER>", "<*tGER>"},       // a language marker without its blank
     };
     for (const auto& c : cases) {
-        const trl_check::tag_info* t = trl_check::suggest_tag(c.written);
+        const trl::tag_info* t = trl::suggest_tag(c.written);
         if (!c.meant) {
             EXPECT_EQ(t, nullptr) << c.written << " -> " << (t ? t->text : "");
             continue;
@@ -356,7 +356,7 @@ TEST(TrlCheckFix, SuggestedTags)
         EXPECT_EQ(text, c.meant) << c.written;
     }
     // In a check: the message names it, and so does the JSON field.
-    trl_check::checker ck;
+    trl::checker ck;
     const file_report r = ck.check("g012abc3_001_ABC_000000: ja <Hust> so .\n\n");
     ASSERT_EQ(r.diagnostics.size(), 1u);
     EXPECT_EQ(r.diagnostics[0].suggestion, "<Husten>");

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "inputs.h"
-#include "process.h"
+#include "common/inputs.h"
+#include "tests/support/process.h"
 
 namespace {
 

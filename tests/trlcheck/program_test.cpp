@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "json.h"
-#include "support.h"
-#include "version.h"
+#include "tests/support/json.h"
+#include "tests/support/trl_check.h"
+#include "common/version.h"
 
 namespace {
 

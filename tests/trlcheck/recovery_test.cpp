@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "acceptance.h"
-#include "catalogue.h"
-#include "check.h"
-#include "support.h"
+#include "tests/support/acceptance.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "tests/support/trl_check.h"
 
 namespace {
 
-using trl_check::diagnostic;
-using trl_check::file_report;
+using trl::diagnostic;
+using trl::file_report;
 
 // Well-formed turns, made at random from the elements of the conventions:
 // words with their marks, events, pauses, repairs, false starts, noise
@@ -191,9 +191,9 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
 {
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    trl_check::checker checker;
+    trl::checker checker;
     auto errors_of = [&](const std::string& text) {
-        trl_check::check_options o;
+        trl::check_options o;
         o.max_errors = 0;
         return checker.check(text, o);
     };
@@ -267,7 +267,7 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
             std::printf("--- %s / %s: expected at %zu and %zu\n%s", first.name, second.name, at1, at2,
                         text_both.c_str());
             for (const diagnostic& d : r.diagnostics)
-                std::printf("   %zu %s %s\n", d.offset, trl_check::info(d.kind).id, d.message.c_str());
+                std::printf("   %zu %s %s\n", d.offset, trl::info(d.kind).id, d.message.c_str());
         }
     }
     return f;

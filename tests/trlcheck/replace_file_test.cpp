@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "replace_file.h"
-#include "source.h"
-#include "support.h"
+#include "checker/trl-check/replace_file.h"
+#include "checker/trl-check/source.h"
+#include "tests/support/trl_check.h"
 
 namespace {
 
@@ -52,10 +52,10 @@ std::vector<std::string> names_in(const fs::path& dir)
 // what replace_file returned.
 std::string load_and_replace(const std::string& path, const std::string& bytes)
 {
-    trl_check::source_text src;
+    trl::cli::source_text src;
     if (!src.load(path, true))
         return "not loaded: " + src.error();
-    return trl_check::replace_file(path, src, bytes);
+    return trl::cli::replace_file(path, src, bytes);
 }
 
 struct stat stat_of(const std::string& path)
@@ -137,10 +137,10 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     for (const case_& c : cases) {
         const temp_dir dir;
         const std::string path = dir.write("a.trl", old_text);
-        trl_check::source_text src;
+        trl::cli::source_text src;
         ASSERT_TRUE(src.load(path, true)) << src.error();
         c.change(dir, path);
-        EXPECT_EQ(trl_check::replace_file(path, src, new_text), c.expected == new_text ? "" : changed) << c.what;
+        EXPECT_EQ(trl::cli::replace_file(path, src, new_text), c.expected == new_text ? "" : changed) << c.what;
         EXPECT_EQ(read_file(path), c.expected) << c.what;
         EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"a.trl"}) << c.what;
     }
@@ -149,10 +149,10 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     // file it led to and the one it leads to are as they were.
     const temp_dir dir;
     const std::string removed = dir.write("removed.trl", old_text);
-    trl_check::source_text src;
+    trl::cli::source_text src;
     ASSERT_TRUE(src.load(removed, true)) << src.error();
     fs::remove(removed);
-    EXPECT_EQ(trl_check::replace_file(removed, src, new_text), changed);
+    EXPECT_EQ(trl::cli::replace_file(removed, src, new_text), changed);
     EXPECT_TRUE(names_in(dir.path()).empty());
 
     const std::string first = dir.write("first.trl", old_text);
@@ -162,7 +162,7 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     ASSERT_TRUE(src.load(link, true)) << src.error();
     fs::remove(link);
     fs::create_symlink("second.trl", link);
-    EXPECT_EQ(trl_check::replace_file(link, src, new_text), changed);
+    EXPECT_EQ(trl::cli::replace_file(link, src, new_text), changed);
     EXPECT_EQ(read_file(first), old_text);
     EXPECT_EQ(read_file(second), old_text);
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"first.trl", "link.trl", "second.trl"}));
@@ -173,7 +173,7 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
     const temp_dir dir;
     const std::string null_link = (dir / "null.trl").string();
     fs::create_symlink("/dev/null", null_link);
-    trl_check::source_text src;
+    trl::cli::source_text src;
     for (const std::string& path : {std::string("-"), std::string("/dev/null"), null_link}) {
         EXPECT_FALSE(src.load(path, true)) << path;
         EXPECT_TRUE(src.not_regular()) << path;
@@ -182,7 +182,7 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
         if (path != "-") {
             ASSERT_TRUE(src.load(path)) << path;
             EXPECT_FALSE(src.not_regular());
-            EXPECT_EQ(trl_check::replace_file(path, src, new_text), "not a regular file") << path;
+            EXPECT_EQ(trl::cli::replace_file(path, src, new_text), "not a regular file") << path;
         }
     }
     // A link to a pipe through /proc, as /dev/stdin is to standard input.
@@ -194,7 +194,7 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
     fs::create_symlink("/proc/self/fd/" + std::to_string(pipe_fds[0]), pipe_link);
     ASSERT_TRUE(src.load(pipe_link)) << src.error();
     EXPECT_EQ(src.text(), old_text);
-    EXPECT_EQ(trl_check::replace_file(pipe_link, src, new_text), "not a regular file");
+    EXPECT_EQ(trl::cli::replace_file(pipe_link, src, new_text), "not a regular file");
     ::close(pipe_fds[0]);
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_TRUE(fs::is_symlink(null_link));

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "check.h"
-#include "json.h"
-#include "report.h"
-#include "support.h"
+#include "language/check.h"
+#include "tests/support/json.h"
+#include "checker/trl-check/report.h"
+#include "tests/support/trl_check.h"
 
 namespace {
 
@@ -45,13 +45,13 @@ TEST(TrlCheckReport, CaretStandsUnderTheEscapedByte)
         {"g012abc3_001_ABC_000000: ja\t<Husten> .\n\n", "g012abc3_001_ABC_000000: ja", R"(\t)"},
     };
     for (const auto& c : cases) {
-        trl_check::checker checker;
-        const trl_check::file_report r = checker.check(c.text);
+        trl::checker checker;
+        const trl::file_report r = checker.check(c.text);
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
-        trl_check::file_report first = r;
+        trl::file_report first = r;
         first.diagnostics.resize(1);
         std::string out;
-        trl_check::format_human(out, "f.trl", c.text, first, false);
+        trl::cli::format_human(out, "f.trl", c.text, first, false);
         const std::vector<std::string> lines = lines_of(out);
         ASSERT_GE(lines.size(), 3u) << out;
         const std::string gutter = " 1 | ";
@@ -87,16 +87,16 @@ TEST(TrlCheckReport, TagsStandAtTheirAngle)
         {"<PP>x", "<PP>"},
     };
     const std::string before[] = {"ja ", "", "ja", "ja\n", "ja <;c> ", "ja <;\n> "};
-    trl_check::checker checker;
+    trl::checker checker;
     int n = 0;
     for (const auto& t : tags)
         for (const std::string& b : before) {
             const std::string text = "g012abc3_001_ABC_000000: " + b + t.written + " so .\n\n";
             SCOPED_TRACE(text);
-            trl_check::file_report r = checker.check(text);
+            trl::file_report r = checker.check(text);
             ASSERT_FALSE(r.diagnostics.empty());
             r.diagnostics.resize(1);
-            const trl_check::diagnostic& d = r.diagnostics[0];
+            const trl::diagnostic& d = r.diagnostics[0];
             const std::size_t angle = text.find(t.tag, 25);
             EXPECT_EQ(text.substr(d.span_begin, d.span_end - d.span_begin), t.tag);
             const std::size_t line_start = text.rfind('\n', angle) + 1; // npos + 1: the first line
@@ -106,14 +106,14 @@ TEST(TrlCheckReport, TagsStandAtTheirAngle)
             EXPECT_EQ(d.column, column);
 
             std::string json;
-            trl_check::format_json(json, "f.trl", r);
+            trl::cli::format_json(json, "f.trl", r);
             const std::vector<test_support::json> records = test_support::parse_json_lines(json);
             ASSERT_EQ(records.size(), 1u);
             EXPECT_EQ(records[0].at("line"), line);
             EXPECT_EQ(records[0].at("column"), column);
 
             std::string out;
-            trl_check::format_human(out, "f.trl", text, r, false);
+            trl::cli::format_human(out, "f.trl", text, r, false);
             const std::vector<std::string> lines = lines_of(out);
             ASSERT_GE(lines.size(), 3u) << out;
             const std::string gutter = std::string(" ").append(std::to_string(line)).append(" | ");
@@ -130,14 +130,14 @@ TEST(TrlCheckReport, TagsStandAtTheirAngle)
 // one line; other UTF-8 is kept.
 TEST(TrlCheckReport, PathsShownPrintable)
 {
-    trl_check::checker checker;
+    trl::checker checker;
     const std::string text = turn("001_ABC", "ja.");
-    const trl_check::file_report r = checker.check(text);
+    const trl::file_report r = checker.check(text);
     std::string out;
-    trl_check::format_human(out, "a\nb\x1B\xFF" "\xC3\xB6.trl", text, r, false);
+    trl::cli::format_human(out, "a\nb\x1B\xFF" "\xC3\xB6.trl", text, r, false);
     EXPECT_EQ(out.rfind("a\\nb\\x1B\\xFF\xC3\xB6.trl:1:28: error[T009]", 0), 0u) << out;
     out.clear();
-    trl_check::format_path_human(out, "a\tb", "No such file or directory");
+    trl::cli::format_path_human(out, "a\tb", "No such file or directory");
     EXPECT_EQ(out, "trl-check: a\\tb: No such file or directory\n");
 }
 
@@ -158,17 +158,17 @@ TEST(TrlCheckReport, ExpectedInPlainWords)
         {"g012abc3_001_ABC_000000: ja <!1 ja>.\n\n", "= expected: a blank"},
     };
     for (const auto& c : cases) {
-        trl_check::checker checker;
-        trl_check::file_report r = checker.check(c.text);
+        trl::checker checker;
+        trl::file_report r = checker.check(c.text);
         ASSERT_FALSE(r.diagnostics.empty()) << c.text;
         r.diagnostics.resize(1);
         std::string out;
-        trl_check::format_human(out, "f.trl", c.text, r, false);
+        trl::cli::format_human(out, "f.trl", c.text, r, false);
         const std::size_t at = out.find("= expected: ");
         ASSERT_NE(at, std::string::npos) << out;
         EXPECT_EQ(out.substr(at, out.find('\n', at) - at), c.shown) << c.text;
         std::string json;
-        trl_check::format_json(json, "f.trl", r);
+        trl::cli::format_json(json, "f.trl", r);
         EXPECT_NE(json.find("\"expected\":[\""), std::string::npos);
         EXPECT_GE(r.diagnostics[0].expected.size(), r.diagnostics[0].expected_plain.size());
     }

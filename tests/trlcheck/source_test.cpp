@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "process.h"
-#include "source.h"
+#include "tests/support/process.h"
+#include "checker/trl-check/source.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ std::string pattern(std::size_t size)
 TEST(TrlCheckSource, ReadsFilesWholeWhateverTheirSize)
 {
     const temp_dir dir;
-    trl_check::source_text src;   // one object for all, as a worker keeps it
+    trl::cli::source_text src;   // one object for all, as a worker keeps it
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{65536},
                                    std::size_t{65537}, std::size_t{3} << 20, std::size_t{100}}) {
         const std::string bytes = pattern(size);
@@ -52,7 +52,7 @@ TEST(TrlCheckSource, TextStaysAsReadWhenTheFileShrinks)
     const temp_dir dir;
     const std::string bytes = pattern(std::size_t{4} << 20);
     const std::string path = dir.write("big.trl", bytes);
-    trl_check::source_text src;
+    trl::cli::source_text src;
     ASSERT_TRUE(src.load(path)) << src.error();
     ASSERT_EQ(truncate(path.c_str(), 0), 0);
     test_support::write_file(path, "g012abc3_001_ABC_000000: ja .\n\n");
@@ -79,7 +79,7 @@ TEST(TrlCheckSource, ReadsUntilTheEndWhateverTheSizeSaid)
             std::fwrite(bytes.data() + at, 1, std::min<std::size_t>(1000, bytes.size() - at), f);
         std::fclose(f);
     });
-    trl_check::source_text src;
+    trl::cli::source_text src;
     const bool loaded = src.load(fifo);
     writer.join();
     ASSERT_TRUE(loaded) << src.error();

@@ -1,11 +1,11 @@
 // quenda2wav run on hand-laid files: the WAV files it writes (header bytes
 // as wav_test pins them, frames as quenda2raw would copy them), the rate
 // from isf or rate=, swap, pipes and a fifo as output, and every refusal.
-#include "glob.h"
-#include "process.h"
-#include "quenda_maker.h"
-#include "wav.h"
-#include "version.h"
+#include "tests/support/glob.h"
+#include "tests/support/process.h"
+#include "tests/support/quenda_maker.h"
+#include "convert/wav.h"
+#include "common/version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The WAV header's bytes, stated by hand.  Runs on the big-endian host too
 // (.ci/bigendian.sh): the header is little-endian everywhere.
-#include "wav.h"
+#include "convert/wav.h"
 
 #include <gtest/gtest.h>
 

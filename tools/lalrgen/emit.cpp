@@ -6,8 +6,8 @@
 #include <cctype>
 #include <map>
 
-#include "lalrgen.h"
-#include "runtime/parse_engine.h"
+#include "tools/lalrgen/lalrgen.h"
+#include "parse_engine.h"
 
 namespace lalrgen {
 

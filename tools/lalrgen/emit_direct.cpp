@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "lalrgen.h"
+#include "tools/lalrgen/lalrgen.h"
 
 namespace lalrgen {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "lalrgen.h"
+#include "tools/lalrgen/lalrgen.h"
 
 namespace lalrgen {
 namespace {

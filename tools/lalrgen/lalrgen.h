@@ -1,5 +1,5 @@
 // lalrgen: a parser-table generator for grammars in yacc notation.  The
-// library reads a grammar (reader.cpp), builds the LR(0) automaton and its
+// library reads a grammar (grammar_file.cpp), builds the LR(0) automaton and its
 // LALR(1) look-aheads, resolves conflicts and chooses default reductions
 // (lalr.cpp), lays out the tables that the parse engine runs and writes them
 // as a C++ header, and the token codes as another (emit.cpp).
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/parse_engine.h"
+#include "parse_engine.h"
 
 namespace lalrgen {
 

@@ -11,8 +11,8 @@
 #include <iostream>
 #include <string>
 
-#include "common/generator_cli.h"
-#include "lalrgen.h"
+#include "tools/common/generator_cli.h"
+#include "tools/lalrgen/lalrgen.h"
 
 namespace {
 

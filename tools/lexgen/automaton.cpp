@@ -1,6 +1,6 @@
 // From pattern trees to a minimal DFA over byte classes: Thompson NFA, subset
 // construction, minimisation, byte classes merged.
-#include "lexgen.h"
+#include "tools/lexgen/lexgen.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,9 +1,9 @@
 // The tables the scanner runs and the header that holds them with the
 // rules' actions.  The encoding is described once, in the runtime that reads
 // it (runtime/scan_engine.h), whose version the header carries.
-#include "lexgen.h"
+#include "tools/lexgen/lexgen.h"
 
-#include "runtime/scan_engine.h"
+#include "scan_engine.h"
 
 #include <algorithm>
 #include <bit>

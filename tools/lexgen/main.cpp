@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string>
 
-#include "common/generator_cli.h"
-#include "lexgen.h"
+#include "tools/common/generator_cli.h"
+#include "tools/lexgen/lexgen.h"
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,5 @@
 // Reader for rule files in lex-like notation: definitions, %%, rules, and their patterns.
-#include "lexgen.h"
+#include "tools/lexgen/lexgen.h"
 
 #include <algorithm>
 #include <cctype>

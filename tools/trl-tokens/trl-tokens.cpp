@@ -3,7 +3,7 @@
 // last line is the call that returned 0.
 #include <cstdio>
 
-#include "lex.trl.h"
+#include "checker/lex.trl.h"
 
 int main()
 {

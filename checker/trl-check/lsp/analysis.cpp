@@ -1,11 +1,11 @@
-#include "analysis.h"
+#include "checker/trl-check/lsp/analysis.h"
 
 #include <algorithm>
 
-#include "lex.trl.text.h"
+#include "language/text_scanner.h"
 #include "velmar.tab.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -69,16 +69,16 @@ scanned_token token_at(std::string_view text, std::size_t offset)
     return found;
 }
 
-std::vector<trl_reader::turn> read_turns(std::string_view text)
+std::vector<trl::turn> read_turns(std::string_view text)
 {
-    trl_reader::read_options options;
+    trl::read_options options;
     options.recover = true;
-    return trl_reader::read_document(text, options).turns;
+    return trl::read_document(text, options).turns;
 }
 
 std::vector<span> semantic_spans(std::string_view text)
 {
-    const std::vector<trl_reader::turn> turns = read_turns(text);
+    const std::vector<trl::turn> turns = read_turns(text);
     std::vector<span> out;
     auto turn = turns.begin();
     std::size_t done = 0; // the end of the last token
@@ -105,4 +105,4 @@ std::vector<span> semantic_spans(std::string_view text)
     return out;
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -13,14 +13,14 @@
 #include <string_view>
 #include <vector>
 
-#include "reader.h"
-#include "tags.h"
+#include "language/reader.h"
+#include "language/tags.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
-using trl_check::find_tag;
-using trl_check::known_tags;
-using trl_check::tag_info;
+using trl::find_tag;
+using trl::known_tags;
+using trl::tag_info;
 
 // A token of the scanner: its code (as velmar.tokens.h and single bytes)
 // and its bytes in the text.
@@ -34,12 +34,12 @@ struct scanned_token {
 // offset is in a comment, a skipped line end, or past the end).
 scanned_token token_at(std::string_view text, std::size_t offset);
 
-// The turns of a text as the reader reads them (checker/reader): each from
+// The turns of a text as the reader reads them (language/reader.h): each from
 // its identification to its empty line (or the text's end), with the end of
 // its identification.  The reader goes on after an error with the next turn,
 // so a text being edited still has all its turns but those whose
 // identification is malformed.
-std::vector<trl_reader::turn> read_turns(std::string_view text);
+std::vector<trl::turn> read_turns(std::string_view text);
 
 // What an editor colours, and the semantic token type it is reported as.
 enum class span_kind { identification, tag, comment, speaker_mark, punctuation };
@@ -55,4 +55,4 @@ struct span {
 // "<; ... >") are what the scanner skips between its tokens.
 std::vector<span> semantic_spans(std::string_view text);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

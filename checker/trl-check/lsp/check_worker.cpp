@@ -1,11 +1,11 @@
-#include "check_worker.h"
+#include "checker/trl-check/lsp/check_worker.h"
 
 #include <chrono>
 #include <cstdio>
 #include <exception>
 #include <utility>
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 check_worker::check_worker(publish_fn publish) : publish_(std::move(publish)), thread_([this] { run(); }) {}
 
@@ -120,4 +120,4 @@ void check_worker::run()
     checked_.notify_all();
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -28,11 +28,11 @@
 #include <string>
 #include <thread>
 
-#include "check.h"
-#include "document.h"
-#include "on_disk.h"
+#include "language/check.h"
+#include "checker/trl-check/lsp/document.h"
+#include "checker/trl-check/lsp/on_disk.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 // The check of one version of a document: the checker's report on the
 // editor's text, and what the editor hides of the document's file.
@@ -81,4 +81,4 @@ private:
     std::thread thread_; // last: starts when everything else is there
 };
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

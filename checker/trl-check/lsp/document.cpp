@@ -1,8 +1,8 @@
-#include "document.h"
+#include "checker/trl-check/lsp/document.h"
 
 #include <utility>
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 std::shared_ptr<const snapshot> make_snapshot(std::string uri, long version, std::uint64_t generation, encoding units,
                                               std::string text, std::shared_ptr<const file_bytes> file)
@@ -44,4 +44,4 @@ void apply_change(std::string& text, const json& change, encoding units)
     text.replace(from, to - from, replacement);
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "on_disk.h"
-#include "positions.h"
-#include "transport.h"
+#include "checker/trl-check/lsp/on_disk.h"
+#include "checker/trl-check/lsp/positions.h"
+#include "checker/trl-check/lsp/transport.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 struct snapshot {
     std::string uri;
@@ -39,4 +39,4 @@ position read_position(const json& p);
 // encoding `units`; a range given end first is taken start first).
 void apply_change(std::string& text, const json& change, encoding units);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

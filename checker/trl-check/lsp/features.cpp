@@ -1,14 +1,14 @@
-#include "features.h"
+#include "checker/trl-check/lsp/features.h"
 
 #include <algorithm>
 #include <set>
 #include <string_view>
 #include <vector>
 
-#include "analysis.h"
-#include "fixes.h"
+#include "checker/trl-check/lsp/analysis.h"
+#include "checker/trl-check/lsp/fixes.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -226,7 +226,7 @@ json document_symbols_json(const snapshot& doc)
 {
     position_map map = doc.positions();
     json out = json::array();
-    for (const trl_reader::turn& t : read_turns(doc.text)) {
+    for (const trl::turn& t : read_turns(doc.text)) {
         // Ascending offsets for the map: the selection first.
         const json selection = range_json(map, t.begin, t.identification_end);
         out.push_back({{"name", t.identification()},
@@ -330,4 +330,4 @@ json code_actions_json(const snapshot& doc, const check_result& result, const js
     return actions;
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -5,13 +5,13 @@
 #include <cstddef>
 #include <string>
 
-#include "catalogue.h"
-#include "check.h"
-#include "check_worker.h"
-#include "document.h"
-#include "transport.h"
+#include "language/catalogue.h"
+#include "language/check.h"
+#include "checker/trl-check/lsp/check_worker.h"
+#include "checker/trl-check/lsp/document.h"
+#include "checker/trl-check/lsp/transport.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 // The bytes a diagnostic covers in its text: the offending text as the
 // checker gives it (diagnostic::span_begin and span_end; a whole tag for an
@@ -57,4 +57,4 @@ inline constexpr const char* write_file_command = "trl-check.writeFile";
 json code_actions_json(const snapshot& doc, const check_result& result, const json& range, const json& only,
                        bool client_writes_files);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

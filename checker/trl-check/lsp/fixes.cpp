@@ -1,6 +1,6 @@
-#include "fixes.h"
+#include "checker/trl-check/lsp/fixes.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 std::vector<quick_fix> quick_fixes(const diagnostic& d, std::string_view text)
 {
@@ -23,4 +23,4 @@ std::vector<edit> safe_edits(std::string_view text, const file_report& report, s
     return out;
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

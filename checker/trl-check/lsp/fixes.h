@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "check.h"
-#include "fix.h"
+#include "language/check.h"
+#include "language/fix.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
-using trl_check::edit;
+using trl::edit;
 
 struct quick_fix {
     std::string title;
@@ -30,4 +30,4 @@ std::vector<quick_fix> quick_fixes(const diagnostic& d, std::string_view text);
 // with `only`, those of the diagnostics of that code.
 std::vector<edit> safe_edits(std::string_view text, const file_report& report, std::optional<code> only = {});
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -1,13 +1,13 @@
-#include "on_disk.h"
+#include "checker/trl-check/lsp/on_disk.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 
-#include "text.h"
-#include "umlauts.h"
+#include "common/text.h"
+#include "language/umlauts.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -164,7 +164,7 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text)
     return out;
 }
 
-std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, source_text& buffer)
+std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, cli::source_text& buffer)
 {
     const std::optional<std::string> path = file_path(uri);
     if (!path)
@@ -198,4 +198,4 @@ std::vector<file_note> file_notes(const file_bytes& file, checker& ck)
     return out;
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "check.h"
-#include "source.h"
-#include "transport.h"
+#include "language/check.h"
+#include "checker/trl-check/source.h"
+#include "checker/trl-check/lsp/transport.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 // The path of a file: URI of this machine (no host, or "localhost"), its
 // percent escapes decoded ("file:///a%20b/%C3%B6.trl" is "/a b/ö.trl");
@@ -51,7 +51,7 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text);
 // the URI names no local file, the file cannot be read (deleted, no
 // permission, not a regular file), or the editor hides nothing of it.
 // `buffer` is kept from read to read.
-std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, source_text& buffer);
+std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, cli::source_text& buffer);
 
 // One thing the editor hides, said as the command line says it.
 struct file_note {
@@ -73,4 +73,4 @@ struct file_note {
 // for each thing hidden whose bytes the command line reports an error at.
 std::vector<file_note> file_notes(const file_bytes& file, checker& ck);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

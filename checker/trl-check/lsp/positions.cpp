@@ -1,11 +1,11 @@
-#include "positions.h"
+#include "checker/trl-check/lsp/positions.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "text.h"
+#include "common/text.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::size_t position_map::offset(position p) const
     return at;
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 enum class encoding { utf8, utf16 };
 
@@ -73,4 +73,4 @@ private:
     std::size_t cursor_units_ = 0;
 };
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -1,4 +1,4 @@
-#include "server.h"
+#include "checker/trl-check/lsp/server.h"
 
 #include <csignal>
 #include <cstdio>
@@ -10,14 +10,14 @@
 #include <string_view>
 #include <utility>
 
-#include "check_worker.h"
-#include "document.h"
-#include "features.h"
-#include "text.h"
-#include "transport.h"
-#include "version.h"
+#include "checker/trl-check/lsp/check_worker.h"
+#include "checker/trl-check/lsp/document.h"
+#include "checker/trl-check/lsp/features.h"
+#include "common/text.h"
+#include "checker/trl-check/lsp/transport.h"
+#include "common/version.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -80,7 +80,7 @@ private:
     encoding units_ = encoding::utf16;
     bool bytes_protected_ = false;     // the message being handled was not UTF-8
     bool client_writes_files_ = false; // the client runs write_file_command itself
-    source_text file_buffer_;          // for reading the documents' files
+    cli::source_text file_buffer_;          // for reading the documents' files
     std::uint64_t generation_ = 0;
     std::map<std::string, std::shared_ptr<const snapshot>> documents_;
     check_worker worker_; // last: its thread publishes through the members above
@@ -396,4 +396,4 @@ int serve(int in, int out)
     }
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

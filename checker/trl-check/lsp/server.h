@@ -10,10 +10,10 @@
 // for people go to standard error.
 #pragma once
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 // Serves the client on `in` and `out` until it says exit or its input
 // ends.  Returns the exit status: 0 after a shutdown request, 1 without.
 int serve(int in, int out);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -1,4 +1,4 @@
-#include "transport.h"
+#include "checker/trl-check/lsp/transport.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 #include <charconv>
 #include <cstring>
 
-#include "text.h"
+#include "common/text.h"
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 namespace {
 
@@ -239,4 +239,4 @@ void restore_bytes(std::string& s)
     s.resize(to);
 }
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace trl_check::lsp {
+namespace trl::lsp {
 
 using json = nlohmann::json;
 
@@ -90,4 +90,4 @@ private:
 std::string protect_bytes(std::string_view body);
 void restore_bytes(std::string& text);
 
-} // namespace trl_check::lsp
+} // namespace trl::lsp

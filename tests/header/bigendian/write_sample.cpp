@@ -2,7 +2,7 @@
 // (write_header_sun on a big-endian host, write_header_vms on a
 // little-endian one) to the file named by the argument.  The files written
 // on two hosts of different byte order must be identical.
-#include "header.h"
+#include "header/header.h"
 
 #include <bit>
 #include <cstdio>

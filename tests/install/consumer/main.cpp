@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "header.h"
-#include "info.h"
-#include "kestargs.h"
+#include <quenda_tools/header.h>
+#include <quenda_tools/info.h>
+#include <quenda_tools/kestargs.h>
 
 int main(int argc, char** argv)
 {

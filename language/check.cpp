@@ -1,0 +1,578 @@
+// The bookkeeping of a check: the parse of a text with its watch on
+// velmar's stack limit, the replay of a turn at an error, the probes of
+// what could have come instead, and the recovery inside a turn.  It finds
+// what is wrong where (finding.h); wording.h says it.
+#include "language/check.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "language/consistency.h"
+#include "language/grammar.h"
+#include "language/text_scanner.h"
+#include "language/lines.h"
+#include "language/read_log.h"
+#include "language/recovery.h"
+#include "checker/stack_limit.h"
+#include "language/umlauts.h"
+#include "language/wording.h"
+
+namespace trl {
+
+namespace {
+
+using grammar::tables;
+using trl_engine::entry;
+using trl_engine::error_outcome;
+using trl_engine::parse_state;
+
+// An entry that no parse writes: placed at the stack slot that velmar's
+// limit would not let it fill, it shows when the parse gets there.
+constexpr entry sentinel{-1, INT_MIN};
+
+bool is_sentinel(const entry& e)
+{
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, &e, sizeof a);
+    std::memcpy(&b, &sentinel, sizeof b);
+    return a == b;
+}
+static_assert(sizeof(entry) == sizeof(std::uint64_t));
+
+constexpr int initial_capacity = 16384;   // above velmar's limit: its slot is always there
+static_assert(initial_capacity > velmar_stack_limit);
+
+// Tokens read after the parse has resumed within a turn before an error is
+// reported again: an error at the first token after the look-ahead it
+// resumed with is taken for a consequence of the one before (see the note
+// in recovery.h).
+constexpr int quiet_reads = 2;
+
+// What every parse here shares: the check of a text, the replay of a turn
+// at an error and the probes all run on the checker's one stack, without
+// the grammar's actions, and the stack grows without limit (with one spare
+// entry above its capacity).
+struct on_stack {
+    static constexpr bool run_actions = false;
+
+    std::vector<entry>& storage;
+
+    // A parse from the start state; the entries above it stay as they are.
+    parse_state started() const
+    {
+        parse_state p;
+        p.stack = storage.data();
+        p.capacity = static_cast<int>(storage.size()) - 1;
+        trl_engine::start(p);
+        return p;
+    }
+
+    bool grow(parse_state& p)
+    {
+        const std::size_t size = static_cast<std::size_t>(p.capacity) * 2;
+        storage.resize(size + 1);
+        p.stack = storage.data();
+        p.capacity = static_cast<int>(size);
+        return true;
+    }
+};
+
+// What could have followed the stack stack[0..depth), where f's token was
+// read: the terminals, the construct being read, the place, and whether
+// the token would have been taken after a blank.  The stack is left as it
+// is.
+void expect(const entry* stack, int depth, finding& f)
+{
+    for (int t = 0; t < tables::num_terminals; ++t)
+        if (grammar::produced[static_cast<std::size_t>(t)] && t != tables::error_terminal &&
+            trl_engine::takes<tables>(stack, depth, t))
+            f.expected.push_back(t);
+    for (int i = depth - 1; i >= 0 && f.construct == 0; --i)
+        f.construct = tables::state_construct[stack[i].state];
+    if (grammar::is_identification_part(f.construct)) {
+        for (const int t : f.expected)
+            if (std::find(grammar::identification_tokens.begin(), grammar::identification_tokens.end(), t) ==
+                grammar::identification_tokens.end())
+                f.construct = grammar::turn_symbol;
+    }
+    f.where = depth == 1                                                   ? finding::place::start_of_text
+              : depth == 2 && stack[1].state == grammar::between_turns_state ? finding::place::between_turns
+                                                                             : finding::place::in_turn;
+    if (f.token > 0 && f.token != WS) {
+        virtual_stack v(stack, depth);
+        f.after_blank = v.take(grammar::blank_terminal) && v.take(tables::translate(f.token));
+    }
+}
+
+// Runs the parse of one turn again, from its start, watching the reads, up
+// to the error at f's token; there it puts the stack back as it was when
+// that token was read and finds what could have followed.  The stack is
+// left so: its first read_depth entries.
+struct replay : on_stack, read_log {
+    static constexpr bool watches_reads = true;
+
+    trl_text_scanner scan;
+    finding& f;
+    const char* target;
+    int reads = 0;
+    bool hit = false;
+
+    replay(std::vector<entry>& s, const trl_text_scanner& from, finding& at)
+        : on_stack{s}, scan(from), f(at), target(from.text + at.offset)
+    {
+    }
+
+    [[gnu::always_inline]] int lex(int& value)
+    {
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        ++reads;
+        return code;
+    }
+    error_outcome syntax_error(parse_state& p)
+    {
+        // The replay takes the steps the parse took, so it stops at the
+        // same token; were it not so, nothing would be said of what was
+        // expected.
+        hit = scan.token == target;
+        if (!hit)
+            return error_outcome::not_recovered;
+        // The entries above the top are as they were: only those written
+        // since the read need to come back.
+        restore(p.stack);
+        f.turn_tokens = reads - 1;
+        expect(p.stack, read_depth, f);
+        return error_outcome::not_recovered;
+    }
+};
+
+// The end of a diagnostic's offending text as a position, from its start.
+void locate_end(std::string_view text, diagnostic& d)
+{
+    d.end_line = d.line;
+    std::size_t line_start = d.line_start;
+    for (std::size_t i = d.span_begin; i < d.span_end; ++i)
+        if (text[i] == '\n')
+            ++d.end_line, line_start = i + 1;
+    d.end_column = static_cast<long>(d.span_end - line_start) + 1;
+}
+
+// One check of one text: the hooks of the parse and what it found.
+//
+// The parse runs in one of two modes.  Fast, it reads the tokens and
+// nothing else: the first error of a turn is described by parsing the turn
+// again (replay).  After an error inside a turn the parse resumes in the
+// turn (recovery.h) and watches every read and every entry it overwrites
+// (watched_run), so that a later error of the same turn has the stack as it
+// was when its token was read at once; the turn's empty line brings the
+// fast mode back.  A change of mode leaves the parse loop and enters it
+// again with the other hooks.
+struct file_run : on_stack {
+    static constexpr bool watches_reads = false;
+
+    // What the watched stack entry stands for.  lex() reads the entry on
+    // every token, and anything there but the sentinel sends the read down
+    // the slow path, which does what the state asks for.
+    enum class watch_state {
+        // The next read begins a turn (or ends the text); the entry watched
+        // is never the sentinel.
+        before_turn,
+        // In a turn below velmar's limit: the limit's slot is watched, and
+        // holds the sentinel until the parse fills it.
+        in_turn,
+        // The empty line ending such a turn has been read: the slot is
+        // looked at once more (the last pushes may have filled it), then
+        // the next turn begins; the entry watched is never the sentinel.
+        turn_read,
+        // The turn has been warned about, or its stack used for a replay:
+        // nothing to look at up to its empty line; a sentinel is watched.
+        quiet,
+    };
+    static constexpr entry turn_mark{0, 0};   // not the sentinel
+
+    // Read on every token.  The scanner is the caller's, not a part of
+    // this record: so the compiler keeps its fields where the parse loop
+    // reads them without copies (measured: a tenth fewer instructions per
+    // token).
+    trl_text_scanner& scan;
+    const entry* watch = &turn_mark;
+
+    watch_state state = watch_state::before_turn;
+    std::string_view text;
+    const check_options& options;
+    file_report& report;
+    line_counter lines;
+    trl_text_scanner turn_start;   // the scanner before the current turn's first token
+    int turn_start_depth = 1;      // the stack then: [0], or [0, between_turns_state]
+    bool first_turn = true;        // no turn has begun, no error been skipped
+
+    // How the parse goes on when its loop has returned.
+    enum class mode { fast, watched };
+    mode current = mode::fast;
+    bool done = false;        // the parse is over
+    bool switching = false;   // go on in `next`, from `pending`
+    mode next = mode::fast;
+    parse_state pending;
+
+    // The watched mode: the depth at the last read, the entries written
+    // below it since, the reads since the parse resumed, the last code read.
+    read_log log;
+    int reads_since_resume = 0;
+    int last_code = 0;
+    bool turn_over = false;   // the stop token has been handed out
+
+    file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt,
+             file_report& r)
+        : on_stack{s}, scan(sc), text(t), options(opt), report(r), lines{t}
+    {
+        trl_text_scanner_start(scan, t.data(), t.size());
+        scan.pos += after_byte_order_mark(t);
+        turn_start = scan;
+    }
+
+    // A byte order mark, before the parse: the error at its first byte is
+    // where velmar stops, and the parse begins after it (the scanner does:
+    // a comment line after it is a comment).  The parse is done at once
+    // when the error limit is reached with it.
+    void byte_order_mark(const parse_state& p)
+    {
+        if (scan.pos == text.data())
+            return;
+        finding f;
+        f.offset = 0;
+        f.length = 1;
+        f.velmar_line = scan.lineno;
+        f.token = static_cast<unsigned char>(text[0]);
+        expect(p.stack, p.depth, f);
+        add(f);
+        if (options.max_errors > 0 && report.errors >= options.max_errors) {
+            trl_text_scanner rest = scan;
+            report.stopped = trl_text_scan(rest) != 0;
+            done = true;
+        }
+    }
+
+    entry& limit_slot() { return storage[velmar_stack_limit - 1]; }
+
+    void set(watch_state s)
+    {
+        state = s;
+        aim();
+    }
+    // Points `watch` at the entry the state watches.
+    void aim()
+    {
+        switch (state) {
+        case watch_state::before_turn:
+        case watch_state::turn_read: watch = &turn_mark; break;
+        case watch_state::in_turn: watch = &limit_slot(); break;
+        case watch_state::quiet: watch = &sentinel; break;
+        }
+    }
+
+    [[gnu::always_inline]] int lex(int& value)
+    {
+        if (!is_sentinel(*watch)) [[unlikely]]
+            return lex_slow(value);
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        if (code == END) [[unlikely]]
+            turn_ends();
+        return code;
+    }
+
+    void turn_ends() { set(state == watch_state::in_turn ? watch_state::turn_read : watch_state::before_turn); }
+
+    int lex_slow(int& value)
+    {
+        check_limit();
+        const bool turn_begins = state == watch_state::before_turn || state == watch_state::turn_read;
+        if (turn_begins) {
+            // The stack is [0] or [0, between_turns_state], far below the
+            // limit's slot.
+            turn_start = scan;
+            turn_start_depth = first_turn ? 1 : 2;
+            first_turn = false;
+            limit_slot() = sentinel;
+            set(watch_state::in_turn);
+        }
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        if (turn_begins && code != 0 && code != END) {
+            ++report.turns;
+            report.turn_starts.push_back({static_cast<std::size_t>(scan.token - text.data()), scan.lineno});
+        }
+        if (code == END)
+            turn_ends();
+        return code;
+    }
+
+    // The watched mode's read.  The empty line that ends a turn has been
+    // taken when the next token is asked for: the fast mode takes over
+    // there, stopping the loop with a token that no state takes.
+    int lex_watched(int& value)
+    {
+        if (last_code == END) {
+            value = 0;
+            last_code = 0;
+            turn_over = true;
+            return TRL_UNDEFINED_TOKEN;
+        }
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        last_code = code;
+        ++reads_since_resume;
+        return code;
+    }
+
+    // The last token read, as a finding.
+    finding at_last_token(finding::kind what) const
+    {
+        finding f;
+        f.what = what;
+        f.offset = scan.token ? static_cast<std::size_t>(scan.token - text.data()) : 0;
+        f.length = static_cast<std::size_t>(scan.length);
+        f.velmar_line = scan.lineno;
+        return f;
+    }
+
+    // If the parse has filled the limit's slot since the turn began,
+    // velmar stops there, at the last token read: a warning.
+    void check_limit()
+    {
+        if ((state != watch_state::in_turn && state != watch_state::turn_read) || is_sentinel(limit_slot()))
+            return;
+        set(state == watch_state::in_turn ? watch_state::quiet : watch_state::before_turn);
+        finding f = at_last_token(finding::kind::velmar_stack);
+        f.construct = grammar::turn_symbol;
+        add(f);
+    }
+
+    void add(const finding& f)
+    {
+        diagnostic d;
+        d.offset = f.offset;
+        d.length = f.length;
+        d.velmar_line = f.velmar_line;
+        word(f, text, d, options.lean);
+        // Placed where the offending text begins: a tag at its '<', which
+        // the parse may have taken before it stopped.
+        const line_counter::position at = lines.at(d.span_begin);
+        d.line = at.line;
+        d.column = at.column;
+        d.line_start = at.line_start;
+        ++(d.warning ? report.warnings : report.errors);
+        report.diagnostics.push_back(std::move(d));
+    }
+
+    bool grow(parse_state& p)
+    {
+        on_stack::grow(p);
+        aim();   // the limit's slot has moved
+        return true;
+    }
+
+    // The fast mode's error: the first of its turn.
+    error_outcome syntax_error(parse_state& p)
+    {
+        check_limit();
+        finding f = at_last_token(finding::kind::syntax_error);
+        f.token = p.lookahead;   // held: the offending token (0 at the end of the text)
+        const int depth = find_expected(f, p);
+        add(f);
+        return after_error(p, f, depth, true);
+    }
+
+    // The watched mode's error: the stack is put back as it was when the
+    // token was read.  Reported unless it comes too soon after the place
+    // the parse resumed at.
+    error_outcome watched_error(parse_state& p)
+    {
+        log.restore(p.stack);
+        if (turn_over) {
+            // The turn's empty line has been taken and the turn reduced to
+            // the list of turns: the next turn begins in the fast mode.
+            turn_over = false;
+            return to_next_turn(p);
+        }
+        finding f = at_last_token(finding::kind::syntax_error);
+        f.token = p.lookahead;
+        if (reads_since_resume >= quiet_reads) {
+            expect(p.stack, log.read_depth, f);
+            add(f);
+        }
+        return after_error(p, f, log.read_depth, reads_since_resume > 0);
+    }
+
+    // What the parse expected when it read f's token, found by parsing the
+    // turn again; the stack is left as it was then, and its depth is
+    // returned (0 if the replay did not get there).  Kept out of the parse
+    // loop: inlined there, its own parse and scanner would take registers
+    // that the loop needs on every token.
+    [[gnu::noinline]] int find_expected(finding& f, parse_state& p)
+    {
+        // The replay runs on the parse's own stack, from the turn's start:
+        // what the parse had on it since is what the replay puts back.  It
+        // fills the limit's slot like the parse did (already reported), and
+        // may move the stack.
+        set(watch_state::quiet);
+        replay r(storage, turn_start, f);
+        parse_state rp = r.started();
+        if (turn_start_depth == 2) {
+            rp.stack[1] = entry{grammar::between_turns_state, 0};
+            rp.depth = 2;
+        }
+        trl_engine::parse<tables, replay, false>(rp, r);
+        p.stack = storage.data();
+        p.capacity = static_cast<int>(storage.size()) - 1;
+        return r.hit ? r.read_depth : 0;
+    }
+
+    // After an error (reported or not) at f's token, with the stack as it
+    // was when the token was read (`depth` entries; 0: not known): the
+    // parse resumes in the turn, or between turns, or ends.
+    error_outcome after_error(parse_state& p, const finding& f, int depth, bool may_stay)
+    {
+        if (f.token == 0)
+            return finish_parse();
+        if (options.max_errors > 0 && report.errors >= options.max_errors) {
+            // Something is left unchecked unless the turn's empty line
+            // ends the text.
+            trl_text_scanner rest = scan;
+            int code = f.token == END ? END : trl_text_scan(rest);
+            if (code == END)
+                code = trl_text_scan(rest);
+            report.stopped = code != 0;
+            return finish_parse();
+        }
+        if (f.token == END)
+            return to_next_turn(p);
+        if (!f.expected.empty() && choose_code(f, text) == code::missing_empty_line) {
+            // The token begins a turn: the one before is taken as ended,
+            // as if its empty line were there, and the token read again
+            // as the new turn's first.
+            scan.pos = scan.token;
+            scan.at_line_start = true;
+            return to_next_turn(p);
+        }
+        if (depth == 0) {
+            if (!trl_text_skip_turn(scan))
+                return finish_parse();
+            return to_next_turn(p);
+        }
+        const resume r = find_resume(p.stack, depth, f.token, p.lval, scan, may_stay);
+        switch (r.what) {
+        case resume::kind::end_of_text: return finish_parse();
+        case resume::kind::next_turn: scan = r.scanner; return to_next_turn(p);
+        case resume::kind::in_turn: break;
+        }
+        scan = r.scanner;
+        int new_depth = r.depth;
+        while (new_depth + static_cast<int>(r.above.size()) + 1 >= p.capacity)
+            grow(p);
+        for (const int state : r.above)
+            p.stack[new_depth++] = entry{state, 0};
+        log.read_depth = new_depth;
+        reads_since_resume = 0;
+        last_code = r.lookahead;
+        return go_on(p, mode::watched, new_depth, r.lookahead, r.value);
+    }
+
+    // Between turns, after an empty line (taken, or the offending token):
+    // the stack is a list of turns.
+    error_outcome to_next_turn(parse_state& p)
+    {
+        p.stack[0] = entry{0, 0};
+        p.stack[1] = entry{grammar::between_turns_state, 0};
+        set(watch_state::before_turn);
+        return go_on(p, mode::fast, 2, trl_engine::no_token, 0);
+    }
+
+    // The parse goes on in mode `m` with the stack `depth` entries deep and
+    // the look-ahead given (or none): at once in the same mode, else when
+    // the loop has returned.
+    error_outcome go_on(parse_state& p, mode m, int depth, int lookahead, int value)
+    {
+        parse_state& to = m == current ? p : pending;
+        to.stack = storage.data();
+        to.capacity = static_cast<int>(storage.size()) - 1;
+        to.depth = depth;
+        to.lookahead = lookahead;
+        to.symbol = lookahead == trl_engine::no_token ? 0 : tables::translate(lookahead);
+        to.lval = value;
+        if (m == current)
+            return error_outcome::recovered;
+        switching = true;
+        next = m;
+        return error_outcome::not_recovered;
+    }
+
+    error_outcome finish_parse()
+    {
+        done = true;
+        return error_outcome::not_recovered;
+    }
+
+    void finish() { check_limit(); }
+};
+
+// The hooks of the watched mode.
+struct watched_run {
+    static constexpr bool run_actions = false;
+    static constexpr bool watches_reads = true;
+
+    file_run& run;
+
+    int lex(int& value) { return run.lex_watched(value); }
+    void read(int depth) { run.log.read(depth); }
+    void overwrite(int index, entry old) { run.log.overwrite(index, old); }
+    bool grow(parse_state& p) { return run.grow(p); }
+    error_outcome syntax_error(parse_state& p) { return run.watched_error(p); }
+};
+
+// The fast mode's parse, on its own: inlined into check(), where it runs
+// once, the compiler took the whole direct-coded parser for cold code and
+// laid it out for size.
+[[gnu::noinline, gnu::hot]] void parse_fast(parse_state& p, file_run& run)
+{
+    trl_engine::parse<tables, file_run, false>(p, run);
+}
+
+} // namespace
+
+checker::checker() : stack_(initial_capacity + 1) {}
+
+file_report checker::check(std::string_view text, const check_options& options)
+{
+    file_report report;
+    trl_text_scanner scan;
+    file_run run(stack_, scan, text, options, report);
+    parse_state p = run.started();
+    run.byte_order_mark(p);
+    while (!run.done) {
+        if (run.current == file_run::mode::fast) {
+            parse_fast(p, run);
+        } else {
+            watched_run w{run};
+            trl_engine::parse<tables, watched_run, false>(p, w);
+        }
+        if (run.done || !run.switching)
+            break;
+        run.switching = false;
+        run.current = run.next;
+        p = run.pending;
+    }
+    run.finish();
+    if (!report.diagnostics.empty())
+        report.diagnostics.front().velmar_stops = true;
+    for (diagnostic& d : report.diagnostics)
+        locate_end(text, d);
+    check_consistency(text, options, report);
+    return report;
+}
+
+} // namespace trl
