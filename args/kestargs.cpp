@@ -39,8 +39,7 @@ static const char* shown(const char* s)
 
 [[noreturn]] static void internal_error(FILE* stream, const arg_entry& row, const char* progname)
 {
-    fprintf(stream, "Internal error!! unknown arg type %d for arg %s!\n", static_cast<int>(row.type),
-            shown(row.name));
+    fprintf(stream, "Internal error!! unknown arg type %d for arg %s!\n", static_cast<int>(row.type), shown(row.name));
     fprintf(stream, " This should not happen!! contact %s maintainer!\n", shown(progname));
     exit(1);
 }
@@ -120,8 +119,8 @@ static void usage_on(FILE* stream, const char* progname, const arg_entry* table)
         }
         const char* tn = type_name(row->type);
         const bool named = tn[0] != '\0';
-        fprintf(stream, "  %s\t%s %s%s%s%s", shown(row->name), shown(row->text), named ? "(" : "", tn,
-                named ? ")" : "", row->required ? " (*REQ*)" : "");
+        fprintf(stream, "  %s\t%s %s%s%s%s", shown(row->name), shown(row->text), named ? "(" : "", tn, named ? ")" : "",
+                row->required ? " (*REQ*)" : "");
         if (!row->required) {
             if (!has_value(row->type))
                 internal_error(stream, *row, progname);
@@ -228,12 +227,8 @@ int kestargs(arg_entry* table, int* argc, char*** argv, char** progname_slot)
         }
         if (!store_value(*row, value)) {
             static constexpr const char* warnings[] = {
-                nullptr, nullptr,
-                "Warning: arg %s should be an int!\n",
-                "Warning: arg %s should be a long int!\n",
-                nullptr, nullptr,
-                "Warning: arg %s should be a float!\n",
-                "Warning: arg %s should be a double!\n",
+                nullptr, nullptr, "Warning: arg %s should be an int!\n",  "Warning: arg %s should be a long int!\n",
+                nullptr, nullptr, "Warning: arg %s should be a float!\n", "Warning: arg %s should be a double!\n",
             };
             fprintf(stderr, warnings[row->type], name);
             fail(flags, progname, table);

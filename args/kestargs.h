@@ -6,23 +6,23 @@
 
 // Type codes of an argument table row.
 enum : int32_t {
-    ARG_END = 0,     // terminator of the table
-    ARG_USAGE = 1,   // a line of usage text, no argument
-    ARG_INT = 2,     // int
-    ARG_LONG = 3,    // long
-    ARG_STRING = 4,  // char*, a newly allocated copy of the value
-    ARG_BOOL = 5,    // int, 0 or 1
-    ARG_FLOAT = 6,   // float
-    ARG_DOUBLE = 7,  // double
+    ARG_END = 0,    // terminator of the table
+    ARG_USAGE = 1,  // a line of usage text, no argument
+    ARG_INT = 2,    // int
+    ARG_LONG = 3,   // long
+    ARG_STRING = 4, // char*, a newly allocated copy of the value
+    ARG_BOOL = 5,   // int, 0 or 1
+    ARG_FLOAT = 6,  // float
+    ARG_DOUBLE = 7, // double
 };
 
 // One row of an argument table; a table ends at the first row of type 0.
 struct arg_entry {
-    const char* name;   // as typed before the "="; null rows are never matched
-    const char* text;   // description, or the usage text of a type-1 row
-    int32_t type;       // one of the type codes above
-    void* target;       // the caller's variable
-    int32_t required;   // nonzero: the argument must be given
+    const char* name; // as typed before the "="; null rows are never matched
+    const char* text; // description, or the usage text of a type-1 row
+    int32_t type;     // one of the type codes above
+    void* target;     // the caller's variable
+    int32_t required; // nonzero: the argument must be given
 };
 
 // Parses the name=value words after the program name into the table's
@@ -35,8 +35,7 @@ int kestargs(arg_entry* table, int* argc, char*** argv, char** progname_slot /* 
 
 // Lists every argument with its current value on `stream` (standard error
 // when null).
-void printargs(FILE* stream /* null: standard error */, const char* progname /* may be null */,
-               const arg_entry* table);
+void printargs(FILE* stream /* null: standard error */, const char* progname /* may be null */, const arg_entry* table);
 
 // Prints the usage text that an argument error or help= shows, on `stream`
 // (standard error when null): for a program's --help.

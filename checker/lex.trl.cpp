@@ -26,11 +26,11 @@ using tables = trl_dfa::tables;
 
 // Buffer state and the scanner's own bookkeeping.
 int yy_init = 1;
-char yy_hold_char;   // the byte that the terminator of trltext displaced
+char yy_hold_char; // the byte that the terminator of trltext displaced
 trl_buffer* yy_current_buffer;
-char* yy_c_buf_p;            // the scan position in the current buffer
-std::ptrdiff_t yy_n_chars;   // the text bytes held in the current buffer
-trl_buffer* yy_own_buffer;   // the buffer the scanner made for itself, if any
+char* yy_c_buf_p;          // the scan position in the current buffer
+std::ptrdiff_t yy_n_chars; // the text bytes held in the current buffer
+trl_buffer* yy_own_buffer; // the buffer the scanner made for itself, if any
 // Where long matches of the current buffer's text are known to fail, by
 // their position in the text that the buffer has held since it became
 // current; yy_origin is the position of its first byte.
@@ -55,7 +55,7 @@ std::ptrdiff_t read_input(char* buf, std::ptrdiff_t max)
 {
     FILE* in = yy_current_buffer->stream;
     if (!in)
-        return 0;   // a buffer without a stream has nothing more to give
+        return 0; // a buffer without a stream has nothing more to give
     if (yy_current_buffer->interactive) {
         int c = '*';
         std::ptrdiff_t n = 0;
@@ -127,7 +127,7 @@ refilled refill(const char* kept_begin, std::ptrdiff_t kept)
         return kept == 0 ? refilled::end_of_file : refilled::last_match;
     }
 
-    if (kept_begin != b->chars) {   // a long match stays at the front through many refills
+    if (kept_begin != b->chars) { // a long match stays at the front through many refills
         yy_origin += kept_begin - b->chars;
         std::memmove(b->chars, kept_begin, static_cast<std::size_t>(kept));
     }
@@ -172,7 +172,7 @@ struct stream_input {
     const char* base = yy_current_buffer->chars;
     const char* end = yy_current_buffer->chars + yy_n_chars;
     std::int64_t origin = yy_origin;
-    std::int64_t begin_position;   // where the match began
+    std::int64_t begin_position; // where the match began
     bool nothing_left = false;
 
     explicit stream_input(const char* begin) : begin_position(origin + (begin - base)) {}
@@ -180,7 +180,7 @@ struct stream_input {
     const scan_engine::failures* known_failures()
     {
         if (!yy_failures.empty() && yy_failures.end() <= begin_position)
-            yy_failures.clear();   // the scan has gone past it
+            yy_failures.clear(); // the scan has gone past it
         return &yy_failures;
     }
     scan_engine::failures& record_failures()
@@ -222,10 +222,10 @@ int trllex()
 
     for (;;) {
         char* cp = yy_c_buf_p;
-        *cp = yy_hold_char;   // undo the terminator of the previous match
+        *cp = yy_hold_char; // undo the terminator of the previous match
         const bool at_line_start = yy_current_buffer->at_line_start != 0;
         const auto& one = tables::one_byte[at_line_start][static_cast<unsigned char>(*cp)];
-        if (one.code > 0) [[likely]] {   // a token of one byte
+        if (one.code > 0) [[likely]] { // a token of one byte
             trltext = cp;
             trlleng = 1;
             yy_current_buffer->at_line_start = *cp == '\n';
@@ -251,7 +251,7 @@ int trllex()
                 yy_c_buf_p = trltext;
                 if (trlwrap())
                     return 0;
-                continue;   // more input was arranged
+                continue; // more input was arranged
             }
             if (m.rule == 0)
                 fatal("fatal flex scanner internal error--no action found");
@@ -277,7 +277,7 @@ trl_inline_scanner trl_inline_start()
 {
     if (yy_init) [[unlikely]]
         initialize();
-    *yy_c_buf_p = yy_hold_char;   // undo the terminator of the last match
+    *yy_c_buf_p = yy_hold_char; // undo the terminator of the last match
     const char* const limit = yy_failures.empty() ? yy_current_buffer->chars + yy_n_chars : nullptr;
     return {yy_c_buf_p, nullptr, nullptr, yy_current_buffer->at_line_start != 0, limit};
 }

@@ -7,16 +7,16 @@
 #include "velmar.tokens.h"
 
 struct trl_buffer {
-    FILE* stream;            // refilled from here; null for a buffer over memory
-    char* chars;             // capacity bytes of text room + 2 bytes of end-of-buffer mark
-    char* pos;               // scan position, saved while the buffer is not current
-    std::size_t capacity;    // text room without the mark
-    std::ptrdiff_t count;    // text bytes held, saved while the buffer is not current
-    int owns_chars;          // chars was allocated here: freed on delete, may grow
-    int interactive;         // a terminal: refill one line at a time
-    int at_line_start;       // the next match starts at the beginning of a line
-    int refill;              // read more from stream at the end of the text
-    int status;              // TRL_BUFFER_NEW, TRL_BUFFER_NORMAL or TRL_BUFFER_EOF_PENDING
+    FILE* stream;         // refilled from here; null for a buffer over memory
+    char* chars;          // capacity bytes of text room + 2 bytes of end-of-buffer mark
+    char* pos;            // scan position, saved while the buffer is not current
+    std::size_t capacity; // text room without the mark
+    std::ptrdiff_t count; // text bytes held, saved while the buffer is not current
+    int owns_chars;       // chars was allocated here: freed on delete, may grow
+    int interactive;      // a terminal: refill one line at a time
+    int at_line_start;    // the next match starts at the beginning of a line
+    int refill;           // read more from stream at the end of the text
+    int status;           // TRL_BUFFER_NEW, TRL_BUFFER_NORMAL or TRL_BUFFER_EOF_PENDING
 };
 
 enum : int { TRL_BUFFER_NEW = 0, TRL_BUFFER_NORMAL = 1, TRL_BUFFER_EOF_PENDING = 2 };

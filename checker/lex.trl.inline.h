@@ -11,7 +11,7 @@
 #include "scan_engine.h"
 
 struct trl_inline_scanner {
-    char* cp = nullptr;          // where the next match starts
+    char* cp = nullptr; // where the next match starts
     // The last token of more than one byte read inline, while it is the
     // last token read (token_end == cp); else the last was one byte.
     char* token = nullptr;
@@ -54,12 +54,12 @@ trl_inline_action_result trl_inline_action(int rule, char* cp, std::ptrdiff_t le
         // The end of the buffered text is a NUL, which no one-byte rule takes
         // and which the second byte of a short match may not be.
         const auto& one = tables::one_byte[r.at_line_start][static_cast<unsigned char>(*cp)];
-        if (one.code > 0) [[likely]] {   // a token of one byte
+        if (one.code > 0) [[likely]] { // a token of one byte
             r.cp = cp + 1;
             r.at_line_start = *cp == '\n';
             return scan_engine::one_byte_token(one, *cp, value);
         }
-        if (one.rule != 0) {   // a byte whose rule is code (a newline's count)
+        if (one.rule != 0) { // a byte whose rule is code (a newline's count)
             r.cp = cp + 1;
             r.at_line_start = *cp == '\n';
             const trl_inline_action_result acted = trl_inline_action(one.rule, cp, 1, value);

@@ -59,8 +59,7 @@ struct velmar_hooks {
 
 // One parse, with hooks of its own (so that the untraced parse, the one
 // that counts, holds them in registers).
-template <bool trace>
-int parse(parse_state& p)
+template <bool trace> int parse(parse_state& p)
 {
     velmar_hooks hooks{trl_inline_start()};
     const int result = trl_engine::parse<tables, velmar_hooks, trace>(p, hooks);

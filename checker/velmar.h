@@ -10,7 +10,7 @@
 // status 2, as the scanner's input buffer does.
 extern char* linebuf;
 extern int bp;
-extern int line_size;   // bytes at linebuf
+extern int line_size; // bytes at linebuf
 
 // Makes room for at least one more character and the terminating NUL.
 void grow_line();

@@ -23,19 +23,18 @@ namespace {
 
 constexpr const char* usage_line = "usage: velmar [FILE]\n";
 
-constexpr const char* help_text =
-    "Checks that a dialogue transliteration follows the corpus conventions.\n"
-    "Reads FILE, or standard input when no FILE (or -) is given, and writes for\n"
-    "every turn an empty line and the turn number, then the letters of each word,\n"
-    "one word a line.  The first syntax error ends the check with\n"
-    "\"parse error in line N\".\n"
-    "\n"
-    "  -h, --help   this text\n"
-    "  --version    the program's version\n"
-    "\n"
-    "Exit status: 0 for a well-formed transliteration, 1 for a syntax error, 2 for\n"
-    "a turn too long for the parser's stack, a FILE that cannot be read, a usage\n"
-    "error or a failed write.\n";
+constexpr const char* help_text = "Checks that a dialogue transliteration follows the corpus conventions.\n"
+                                  "Reads FILE, or standard input when no FILE (or -) is given, and writes for\n"
+                                  "every turn an empty line and the turn number, then the letters of each word,\n"
+                                  "one word a line.  The first syntax error ends the check with\n"
+                                  "\"parse error in line N\".\n"
+                                  "\n"
+                                  "  -h, --help   this text\n"
+                                  "  --version    the program's version\n"
+                                  "\n"
+                                  "Exit status: 0 for a well-formed transliteration, 1 for a syntax error, 2 for\n"
+                                  "a turn too long for the parser's stack, a FILE that cannot be read, a usage\n"
+                                  "error or a failed write.\n";
 
 constexpr const char* version_text = "velmar (quenda tools) " QUENDA_TOOLS_VERSION "\n";
 

@@ -13,16 +13,16 @@
 namespace command_line {
 
 struct option {
-    std::string_view name;    // the long name
+    std::string_view name; // the long name
     bool takes_value;
-    char letter = 0;          // its one-letter form; 0: none
+    char letter = 0; // its one-letter form; 0: none
 };
 
 // One option or operand, as read.
 struct item {
-    const option* opt = nullptr;   // null: an operand
-    std::string_view value;        // the operand, or the option's value (empty for one that takes none)
-    std::string_view written;      // the option as written: "--jobs", "-j" (valid during the call)
+    const option* opt = nullptr; // null: an operand
+    std::string_view value;      // the operand, or the option's value (empty for one that takes none)
+    std::string_view written;    // the option as written: "--jobs", "-j" (valid during the call)
 };
 
 // Calls take(item) for every option and operand of args[first...], in

@@ -57,7 +57,7 @@ std::size_t walk(const fs::path& dir, std::string_view suffix, std::vector<input
             continue;
         bool regular = !link && e.is_regular_file(own);
         if (link) {
-            const fs::file_status st = e.status(own);   // what the link leads to
+            const fs::file_status st = e.status(own); // what the link leads to
             if (fs::is_directory(st))
                 continue;
             regular = fs::is_regular_file(st);
@@ -102,9 +102,9 @@ std::vector<input_file> collect_inputs(const std::vector<std::string>& paths, st
         out.push_back({path, input_file::kind::file, {}});
     }
     std::stable_sort(out.begin(), out.end(), [](const input_file& a, const input_file& b) { return a.path < b.path; });
-    out.erase(std::unique(out.begin(), out.end(),
-                          [](const input_file& a, const input_file& b) { return a.path == b.path; }),
-              out.end());
+    out.erase(
+        std::unique(out.begin(), out.end(), [](const input_file& a, const input_file& b) { return a.path == b.path; }),
+        out.end());
     return out;
 }
 

@@ -12,13 +12,13 @@ namespace inputs {
 
 struct input_file {
     enum class kind {
-        file,           // to be read ("-": standard input)
-        unusable,       // `error` says why it cannot be read
-        empty_folder,   // a folder without one file of the suffix
+        file,         // to be read ("-": standard input)
+        unusable,     // `error` says why it cannot be read
+        empty_folder, // a folder without one file of the suffix
     };
-    std::string path;    // as it is shown; "-" is standard input
+    std::string path; // as it is shown; "-" is standard input
     kind what = kind::file;
-    std::string error;   // for unusable paths and empty folders
+    std::string error; // for unusable paths and empty folders
 
     bool usable() const { return what == kind::file; }
 };

@@ -26,11 +26,11 @@ inline void keep_std_fds(bool stdout_is_product = false)
             continue;
         // The lowest free number is fd itself, as every lower one is open.
         const int got = fd == 1 && stdout_is_product ? open("/", O_RDONLY | O_DIRECTORY)
-                                                      : open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+                                                     : open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         if (got != fd) {
             if (got >= 0)
                 close(got);
-            _exit(127);   // nowhere to report it, and nothing opened yet
+            _exit(127); // nowhere to report it, and nothing opened yet
         }
     }
 }

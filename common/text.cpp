@@ -25,7 +25,10 @@ utf8_char decode_utf8(std::string_view s)
     const auto b0 = static_cast<unsigned char>(s[0]);
     if (b0 < 0x80)
         return {b0, 1};
-    const std::size_t length = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+    const std::size_t length = b0 >= 0xC2 && b0 <= 0xDF   ? 2
+                               : b0 >= 0xE0 && b0 <= 0xEF ? 3
+                               : b0 >= 0xF0 && b0 <= 0xF4 ? 4
+                                                          : 0;
     if (length == 0 || s.size() < length)
         return {};
     char32_t c = b0 & (0x7F >> length);
@@ -88,11 +91,21 @@ std::string hex_byte(unsigned char b)
 void append_escaped(std::string& out, unsigned char b)
 {
     switch (b) {
-    case '\\': out += "\\\\"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    case '\0': out += "\\0"; return;
+    case '\\':
+        out += "\\\\";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    case '\0':
+        out += "\\0";
+        return;
     default:
         if (printable_ascii(b)) {
             out += static_cast<char>(b);
@@ -145,11 +158,21 @@ void append_json_string(std::string& out, std::string_view s)
         const auto b = static_cast<unsigned char>(s[0]);
         if (b < 0x80) {
             switch (b) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (b < 0x20 || b == 0x7F) {
                     out += "\\u00";
@@ -167,7 +190,7 @@ void append_json_string(std::string& out, std::string_view s)
             out.append(s.substr(0, n));
             s.remove_prefix(n);
         } else {
-            out += "\\\\x";   // the escaping rule's \xHH, its backslash escaped for JSON
+            out += "\\\\x"; // the escaping rule's \xHH, its backslash escaped for JSON
             out += hex_digits[b >> 4];
             out += hex_digits[b & 15];
             s.remove_prefix(1);

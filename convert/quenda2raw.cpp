@@ -35,7 +35,6 @@ static_assert(block_bytes % 2 == 0);
 constexpr off_t kernel_chunk = off_t{1} << 30;
 static_assert(kernel_chunk % 2 == 0);
 
-
 // True when both names lead to one existing file (path, hard link or symbolic link).
 bool same_file(const char* a, const char* b)
 {
@@ -82,8 +81,14 @@ bool drop_half_sample()
     exit(-1);
 }
 
-[[noreturn]] void write_failed() { copy_failed("%s: could not write to file %s\n", rawfile); }
-[[noreturn]] void read_failed() { copy_failed("%s: could not read from file %s\n", quendafile); }
+[[noreturn]] void write_failed()
+{
+    copy_failed("%s: could not write to file %s\n", rawfile);
+}
+[[noreturn]] void read_failed()
+{
+    copy_failed("%s: could not read from file %s\n", quendafile);
+}
 
 // Exchanges the two bytes of each of the `n` / 2 samples at `p`.  On x86-64
 // a version for AVX2 is built beside the baseline one and chosen at start
@@ -195,7 +200,7 @@ void read_header(FILE* in)
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -35,7 +35,7 @@ constexpr size_t block_bytes = 65536;
 int verbose = 0;
 int swap = 0;
 char rate_zero[] = "0";
-char* rate_text = rate_zero;  // as given; checked by rate_of()
+char* rate_text = rate_zero; // as given; checked by rate_of()
 int rate = 0;
 char* wavfile = nullptr;
 char* quendafile = nullptr;
@@ -106,7 +106,7 @@ int rate_of(const char* text)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

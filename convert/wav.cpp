@@ -22,7 +22,7 @@ struct Writer {
     }
 };
 
-}  // namespace
+} // namespace
 
 std::array<unsigned char, header_size> header(std::uint32_t rate, std::uint32_t data_size)
 {
@@ -33,19 +33,19 @@ std::array<unsigned char, header_size> header(std::uint32_t rate, std::uint32_t 
     std::array<unsigned char, header_size> h{};
     Writer w{h.data()};
     w.tag("RIFF");
-    w.le(36 + data_size, 4);  // what follows this field
+    w.le(36 + data_size, 4); // what follows this field
     w.tag("WAVE");
     w.tag("fmt ");
-    w.le(16, 4);              // size of the fmt chunk's body
-    w.le(1, 2);               // PCM
+    w.le(16, 4); // size of the fmt chunk's body
+    w.le(1, 2);  // PCM
     w.le(channels, 2);
     w.le(rate, 4);
-    w.le(rate * frame_bytes, 4);  // bytes per second
-    w.le(frame_bytes, 2);         // block align
+    w.le(rate * frame_bytes, 4); // bytes per second
+    w.le(frame_bytes, 2);        // block align
     w.le(bits, 2);
     w.tag("data");
     w.le(data_size, 4);
     return h;
 }
 
-}  // namespace wav
+} // namespace wav

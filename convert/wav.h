@@ -20,4 +20,4 @@ inline constexpr std::uint64_t max_data_size = (0xffffffffu - 36u) & ~std::uint6
 // `data_size` at most max_data_size.
 std::array<unsigned char, header_size> header(std::uint32_t rate, std::uint32_t data_size);
 
-}  // namespace wav
+} // namespace wav

@@ -17,8 +17,7 @@
 
 namespace corpus {
 
-template <class T>
-class big_array {
+template <class T> class big_array {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
@@ -67,7 +66,7 @@ public:
         if (p == MAP_FAILED)
             throw std::bad_alloc();
         if (bytes >= huge_page)
-            ::madvise(p, bytes, MADV_HUGEPAGE);   // a hint: without it, small pages
+            ::madvise(p, bytes, MADV_HUGEPAGE); // a hint: without it, small pages
         data_ = static_cast<T*>(p);
         bytes_ = bytes;
     }

@@ -27,8 +27,8 @@ public:
 
     long files_read = 0;
     long turns = 0;
-    std::vector<file_outcome> left_out;   // with their first errors and codes
-    bool path_error = false;              // a path that could not be read, a folder without files
+    std::vector<file_outcome> left_out; // with their first errors and codes
+    bool path_error = false;            // a path that could not be read, a folder without files
 
     // 2 after a path error or a failed write; 1 when a file was left out
     // (without --keep-going) or `reported`; else 0.

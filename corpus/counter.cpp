@@ -15,7 +15,7 @@ namespace {
 
 std::uint32_t hash_of(std::string_view s)
 {
-    std::uint64_t h = 0xcbf29ce484222325u;   // FNV-1a
+    std::uint64_t h = 0xcbf29ce484222325u; // FNV-1a
     for (const char c : s) {
         h ^= static_cast<unsigned char>(c);
         h *= 0x100000001b3u;
@@ -45,8 +45,7 @@ constexpr std::uint32_t small_counts = 256;
 
 // Puts the elements of a[0..n) in order of bucket(e), a number below 256,
 // in place (by cycles of swaps); returns where each bucket begins, and n.
-template <class T, class Bucket>
-std::vector<std::size_t> distribute(T* a, std::size_t n, Bucket&& bucket)
+template <class T, class Bucket> std::vector<std::size_t> distribute(T* a, std::size_t n, Bucket&& bucket)
 {
     std::vector<std::size_t> begin(257, 0);
     for (std::size_t i = 0; i < n; ++i)
@@ -70,7 +69,7 @@ std::vector<std::size_t> distribute(T* a, std::size_t n, Bucket&& bucket)
 
 void counter::grow()
 {
-    big_array<slot> fresh;   // zero bytes: empty slots
+    big_array<slot> fresh; // zero bytes: empty slots
     fresh.resize(slots_.empty() ? 1024 : slots_.size() * 2);
     slots_ = std::move(fresh);
     for (std::size_t i = 0; i < entries_.size(); ++i)
@@ -99,8 +98,8 @@ void counter::add(std::string_view key, std::int64_t n)
         if (sl.index == 0) {
             if (arena_.size() + key.size() > std::numeric_limits<std::uint32_t>::max())
                 throw std::length_error("more distinct words than a word list holds (4 GiB of letters)");
-            entries_.push_back(entry{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(key.size()), h,
-                                     static_cast<std::uint32_t>(n)});
+            entries_.push_back(entry{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(key.size()),
+                                     h, static_cast<std::uint32_t>(n)});
             arena_.append(key.data(), key.size());
             slots_[s] = slot{h, static_cast<std::uint32_t>(entries_.size())};
             return;
@@ -145,8 +144,8 @@ big_array<counter::ranked> counter::sorted(unsigned threads) const
     big_array<ranked> keys;
     keys.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i)
-        keys.push_back({prefix_of(key_of(entries_[i])), arena_.data() + entries_[i].at, entries_[i].size,
-                        entries_[i].count});
+        keys.push_back(
+            {prefix_of(key_of(entries_[i])), arena_.data() + entries_[i].at, entries_[i].size, entries_[i].count});
     const auto before = [&](const ranked& a, const ranked& b) {
         if (a.count != b.count)
             return a.count > b.count;
@@ -157,21 +156,22 @@ big_array<counter::ranked> counter::sorted(unsigned threads) const
     // See "Sorting a word list" above: small counts first put in place,
     // then first bytes, then each run sorted on its own.
     std::vector<std::pair<std::size_t, std::size_t>> runs;
-    const std::vector<std::size_t> by_count =
-        distribute(keys.data(), keys.size(), [](const ranked& r) { return r.count >= small_counts ? 0 : small_counts - r.count; });
+    const std::vector<std::size_t> by_count = distribute(
+        keys.data(), keys.size(), [](const ranked& r) { return r.count >= small_counts ? 0 : small_counts - r.count; });
     for (std::size_t b = 0; b < small_counts; ++b) {
         const std::size_t from = by_count[b];
         const std::size_t to = by_count[b + 1];
-        if (b == 0 || to - from < 64) {   // the large counts, few: sorted whole
+        if (b == 0 || to - from < 64) { // the large counts, few: sorted whole
             runs.emplace_back(from, to);
             continue;
         }
-        const std::vector<std::size_t> by_byte =
-            distribute(keys.data() + from, to - from, [](const ranked& r) { return static_cast<std::size_t>(r.prefix >> 56); });
+        const std::vector<std::size_t> by_byte = distribute(
+            keys.data() + from, to - from, [](const ranked& r) { return static_cast<std::size_t>(r.prefix >> 56); });
         for (std::size_t c = 0; c < 256; ++c)
             runs.emplace_back(from + by_byte[c], from + by_byte[c + 1]);
     }
-    const auto threads_used = static_cast<unsigned>(std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1));
+    const auto threads_used =
+        static_cast<unsigned>(std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1));
     parallel_for(runs.size(), threads_used, [&](std::size_t i) {
         std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
     });

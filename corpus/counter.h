@@ -21,7 +21,7 @@ public:
     };
     // A place in the sorted order: a string and its count.
     struct ranked {
-        std::uint64_t prefix;   // its first eight bytes, which decide most comparisons
+        std::uint64_t prefix; // its first eight bytes, which decide most comparisons
         const char* key;
         std::uint32_t size;
         std::uint32_t count;
@@ -53,8 +53,7 @@ public:
         return {{room.bytes, r.size}, r.count};
     }
 
-    template <class F>
-    void for_each(F&& f) const
+    template <class F> void for_each(F&& f) const
     {
         for (const entry& e : entries_)
             f(item{key_of(e), e.count});
@@ -62,14 +61,14 @@ public:
 
 private:
     struct entry {
-        std::uint32_t at;   // in the arena
+        std::uint32_t at; // in the arena
         std::uint32_t size;
         std::uint32_t hash;
         std::uint32_t count;
     };
     struct slot {
         std::uint32_t hash = 0;
-        std::uint32_t index = 0;   // entry + 1; 0: empty
+        std::uint32_t index = 0; // entry + 1; 0: empty
     };
 
     std::string_view key_of(const entry& e) const { return {arena_.data() + e.at, e.size}; }

@@ -27,7 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string describe_errno(int e) { return std::error_code(e, std::generic_category()).message(); }
+std::string describe_errno(int e)
+{
+    return std::error_code(e, std::generic_category()).message();
+}
 
 // A word for the shell: in single quotes, a quote inside as '\''.
 std::string shell_word(std::string_view s)
@@ -55,11 +58,11 @@ std::string shell_program(std::string_view s)
 
 // One turn to export.
 struct utterance {
-    std::string id;        // speaker "-" key
-    std::string_view key;  // "g071ach1_001_ABC"
+    std::string id;       // speaker "-" key
+    std::string_view key; // "g071ach1_001_ABC"
     const std::string* words;
     const recording* rec;
-    std::string audio;     // the recording's path made absolute, or the WAV written
+    std::string audio; // the recording's path made absolute, or the WAV written
 };
 
 // Files written under temporary names and renamed together.
@@ -231,7 +234,7 @@ std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<u
 {
     std::string text, utt2spk, wav_scp, utt2dur;
     std::map<std::string_view, std::vector<std::string_view>> speakers;
-    for (const utterance& u : utts) {   // sorted by id
+    for (const utterance& u : utts) { // sorted by id
         const std::string_view speaker = u.key.substr(13, 3);
         text += kaldi_line(u.id, *u.words);
         utt2spk += kaldi_line(u.id, speaker);
@@ -375,12 +378,10 @@ int run_export(const options& o, checked_stdout& out)
         complain(error + " (nothing written)");
         return 2;
     }
-    const std::string summary = counted(static_cast<long>(utts.size()), "turn", "turns") + " exported to " +
-                                text::printable(o.folder) + "; " +
-                                counted(static_cast<long>(p.turns_without_recording), "turn", "turns") +
-                                " without a recording, " +
-                                counted(static_cast<long>(p.recordings_without_turn), "recording", "recordings") +
-                                " without a turn";
+    const std::string summary =
+        counted(static_cast<long>(utts.size()), "turn", "turns") + " exported to " + text::printable(o.folder) + "; " +
+        counted(static_cast<long>(p.turns_without_recording), "turn", "turns") + " without a recording, " +
+        counted(static_cast<long>(p.recordings_without_turn), "recording", "recordings") + " without a turn";
     if (o.output == format::json)
         out.put(json_object()
                     .field("type", "summary")
@@ -390,7 +391,7 @@ int run_export(const options& o, checked_stdout& out)
                     .line());
     else
         out.put(summary + "\n");
-    return seen.status(false);   // what was named has stopped the export unless --keep-going
+    return seen.status(false); // what was named has stopped the export unless --keep-going
 }
 
 } // namespace corpus

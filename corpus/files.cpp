@@ -25,7 +25,10 @@ namespace corpus {
 
 namespace {
 
-std::string describe_errno(int e) { return std::error_code(e, std::generic_category()).message(); }
+std::string describe_errno(int e)
+{
+    return std::error_code(e, std::generic_category()).message();
+}
 
 // The elements of a turn handed to a gatherer at a time, at most (and a
 // construct's more).
@@ -33,8 +36,7 @@ constexpr std::size_t elements_per_part = 4096;
 
 // The first error of a text with errors, as trl-check reports it, and the
 // counts of its codes.
-void name_first_error(trl::checker& ck, std::string_view text, const trl::read_result& read,
-                      file_outcome& out)
+void name_first_error(trl::checker& ck, std::string_view text, const trl::read_result& read, file_outcome& out)
 {
     const trl::file_report report = ck.check(text);
     std::map<std::string, long> codes;
@@ -58,19 +60,20 @@ void name_first_error(trl::checker& ck, std::string_view text, const trl::read_r
     const std::size_t offset = read.first_error ? read.first_error->offset : 0;
     out.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
     const std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-    out.column = static_cast<long>(offset - (line_start == std::string_view::npos || offset == 0 ? 0 : line_start + 1)) + 1;
+    out.column =
+        static_cast<long>(offset - (line_start == std::string_view::npos || offset == 0 ? 0 : line_start + 1)) + 1;
     out.message = "syntax error";
 }
 
 // Reads and gathers one input.
-file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck,
-                      file_text& source, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
+file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& source,
+                      const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
     out.path = inputs::shown_path(in.path);
     if (in.what != inputs::input_file::kind::file) {
         out.what = in.what == inputs::input_file::kind::empty_folder ? file_outcome::status::empty_folder
-                                                                       : file_outcome::status::unreadable;
+                                                                     : file_outcome::status::unreadable;
         out.message = in.error;
         return out;
     }
@@ -106,8 +109,8 @@ file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::ch
     return out;
 }
 
-file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck,
-                         file_text& text, const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
+file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& text,
+                         const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
     try {
@@ -256,7 +259,7 @@ bool file_text::load(const std::string& path, std::string& error)
         return false;
     }
     if (!standard_input && !S_ISREG(st.st_mode)) {
-        error = "not a regular file";   // a FIFO is not waited on
+        error = "not a regular file"; // a FIFO is not waited on
         return false;
     }
     if (!standard_input) {

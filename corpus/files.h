@@ -26,7 +26,7 @@ namespace corpus {
 class file_view {
 public:
     file_view(std::string_view path, std::string_view text) : path_(path), text_(text) {}
-    std::string_view path() const { return path_; }   // as shown
+    std::string_view path() const { return path_; } // as shown
     std::string_view text() const { return text_; }
     // The physical line (1-based) of a byte; counted forward from the last
     // asked for.
@@ -54,14 +54,14 @@ public:
 struct file_outcome {
     enum class status { read, left_out, unreadable, empty_folder };
     status what = status::read;
-    std::string path;       // as shown ("<stdin>" for standard input)
-    std::string message;    // unreadable, empty folder: why; left out: the first error
+    std::string path;    // as shown ("<stdin>" for standard input)
+    std::string message; // unreadable, empty folder: why; left out: the first error
     // Left out: the first error as trl-check reports it.
     long line = 0;
     long column = 0;
-    std::string code;       // "T009"
-    std::vector<std::pair<std::string, long>> codes;   // every error's code, counted, in code order
-    long turns = 0;         // turns read (files read)
+    std::string code;                                // "T009"
+    std::vector<std::pair<std::string, long>> codes; // every error's code, counted, in code order
+    long turns = 0;                                  // turns read (files read)
 };
 
 // Reads the files that o.paths name (o.suffix in folders) on o.jobs

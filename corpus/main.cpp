@@ -17,7 +17,7 @@
 int main(int argc, char** argv)
 {
     keep_std_fds(true);
-    std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is a failed write
 
     using namespace corpus;
     options o;
@@ -30,13 +30,27 @@ int main(int argc, char** argv)
     int status = 0;
     try {
         switch (o.what) {
-        case command::help: out.put(usage_text()); break;
-        case command::version: out.put(version_text); break;
-        case command::words: status = run_words(o, out); break;
-        case command::stats: status = run_stats(o, out); break;
-        case command::pair: status = run_pair(o, out); break;
-        case command::export_: status = run_export(o, out); break;
-        case command::report: status = run_report(o, out); break;
+        case command::help:
+            out.put(usage_text());
+            break;
+        case command::version:
+            out.put(version_text);
+            break;
+        case command::words:
+            status = run_words(o, out);
+            break;
+        case command::stats:
+            status = run_stats(o, out);
+            break;
+        case command::pair:
+            status = run_pair(o, out);
+            break;
+        case command::export_:
+            status = run_export(o, out);
+            break;
+        case command::report:
+            status = run_report(o, out);
+            break;
         }
     } catch (const std::bad_alloc&) {
         complain("not enough memory");

@@ -10,10 +10,10 @@ namespace corpus {
 namespace {
 
 constexpr command_line::option known_options[] = {
-    {"jobs", true, 'j'},   {"format", true},     {"keep-going", false}, {"ext", true},     {"audio", true},
-    {"audio-ext", true},   {"form", true},       {"by", true},          {"kinds", true},   {"lexicon", true},
-    {"to", true},          {"write-wav", false}, {"force", false},      {"quenda2wav", true},
-    {"output", true, 'o'}, {"help", false, 'h'}, {"version", false},
+    {"jobs", true, 'j'},  {"format", true},     {"keep-going", false}, {"ext", true},        {"audio", true},
+    {"audio-ext", true},  {"form", true},       {"by", true},          {"kinds", true},      {"lexicon", true},
+    {"to", true},         {"write-wav", false}, {"force", false},      {"quenda2wav", true}, {"output", true, 'o'},
+    {"help", false, 'h'}, {"version", false},
 };
 
 // The options that only some subcommands take; the others, all take.
@@ -117,7 +117,7 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
             rest = rest.substr(comma + 1);
         }
         if (o.kinds.empty() && !o.marks)
-            o.marks = true;   // "marks" alone
+            o.marks = true; // "marks" alone
         std::sort(o.kinds.begin(), o.kinds.end());
         o.kinds.erase(std::unique(o.kinds.begin(), o.kinds.end()), o.kinds.end());
     } else if (name == "lexicon") {
@@ -180,7 +180,7 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
     }
     const command c = static_cast<command>(name - std::begin(command_names));
     o.what = c;
-    bool answered = false;   // --help or --version: the rest is not read
+    bool answered = false; // --help or --version: the rest is not read
     const bool read = command_line::read(
         args, 1, known_options,
         [&](const command_line::item& it) {

@@ -14,34 +14,34 @@ inline constexpr unsigned max_jobs = 4096;
 
 enum class command { words, stats, pair, export_, report, help, version };
 enum class format { text, json, tsv };
-enum class form { written, utf8, echo };   // how a lexical element's letters are written
+enum class form { written, utf8, echo }; // how a lexical element's letters are written
 enum class grouping { none, speaker, dialog };
 enum class target { kaldi, jsonl };
 
 struct options {
     command what = command::help;
-    std::vector<std::string> paths;          // transliterations: files and folders
-    std::vector<std::string> audio;          // recordings: files and folders (--audio)
-    std::string suffix = ".trl";             // --ext
-    std::string audio_suffix = ".qnd";       // --audio-ext
-    unsigned jobs = 0;                       // 0: one per processor
+    std::vector<std::string> paths;    // transliterations: files and folders
+    std::vector<std::string> audio;    // recordings: files and folders (--audio)
+    std::string suffix = ".trl";       // --ext
+    std::string audio_suffix = ".qnd"; // --audio-ext
+    unsigned jobs = 0;                 // 0: one per processor
     format output = format::text;
     bool keep_going = false;
     // words
     form letters = form::written;
     grouping by = grouping::none;
-    std::vector<trl::kind> kinds;     // --kinds: the tag inventory of these kinds
-    bool marks = false;                      // --kinds with initial-mark/final-mark
-    std::string lexicon;                     // --lexicon FILE
+    std::vector<trl::kind> kinds; // --kinds: the tag inventory of these kinds
+    bool marks = false;           // --kinds with initial-mark/final-mark
+    std::string lexicon;          // --lexicon FILE
     // export
     target to = target::kaldi;
     bool to_given = false;
-    std::string folder;                      // the folder written
+    std::string folder; // the folder written
     bool write_wav = false;
     bool force = false;
-    std::string quenda2wav = "quenda2wav";   // the program in wav.scp's pipes
+    std::string quenda2wav = "quenda2wav"; // the program in wav.scp's pipes
     // report
-    std::string html;                        // -o FILE
+    std::string html; // -o FILE
 };
 
 // Reads the arguments after the program name: the subcommand first (or

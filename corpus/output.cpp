@@ -44,7 +44,10 @@ void complain(std::string_view message)
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-checked_stdout::checked_stdout() { buffer_.reserve(flush_size * 2); }
+checked_stdout::checked_stdout()
+{
+    buffer_.reserve(flush_size * 2);
+}
 
 void checked_stdout::fail()
 {
@@ -80,8 +83,7 @@ bool checked_stdout::close()
     if (std::fclose(stdout) != 0)
         fail();
     if (failed_ && error_ != EPIPE)
-        complain("write error on standard output: " +
-                 std::error_code(error_, std::generic_category()).message());
+        complain("write error on standard output: " + std::error_code(error_, std::generic_category()).message());
     return !failed_;
 }
 

@@ -44,8 +44,8 @@ public:
     explicit table(std::vector<std::string> header) : header_(std::move(header)) {}
     void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
     bool empty() const { return rows_.empty(); }
-    std::string text() const;     // aligned, with the header
-    std::string tsv() const;      // the header and the rows, tab-separated
+    std::string text() const; // aligned, with the header
+    std::string tsv() const;  // the header and the rows, tab-separated
 
 private:
     std::vector<std::string> header_;
@@ -68,8 +68,7 @@ class json_object {
 public:
     json_object& field(std::string_view name, std::string_view text);
     json_object& field(std::string_view name, const char* text) { return field(name, std::string_view(text)); }
-    template <std::integral I>
-    json_object& field(std::string_view name, I n)
+    template <std::integral I> json_object& field(std::string_view name, I n)
     {
         return integer(name, static_cast<std::int64_t>(n));
     }

@@ -10,12 +10,18 @@ namespace {
 std::string_view problem_words(pair_problem::kind k)
 {
     switch (k) {
-    case pair_problem::kind::turn_without_recording: return "turn without recording";
-    case pair_problem::kind::recording_without_turn: return "recording without turn";
-    case pair_problem::kind::key_twice: return "key found twice";
-    case pair_problem::kind::unreadable_recording: return "unreadable recording";
-    case pair_problem::kind::empty_recording: return "recording without samples";
-    case pair_problem::kind::rate_differs: return "sample rate differs";
+    case pair_problem::kind::turn_without_recording:
+        return "turn without recording";
+    case pair_problem::kind::recording_without_turn:
+        return "recording without turn";
+    case pair_problem::kind::key_twice:
+        return "key found twice";
+    case pair_problem::kind::unreadable_recording:
+        return "unreadable recording";
+    case pair_problem::kind::empty_recording:
+        return "recording without samples";
+    case pair_problem::kind::rate_differs:
+        return "sample rate differs";
     }
     return "";
 }

@@ -19,7 +19,7 @@ void parallel_for(std::size_t n, unsigned threads, const std::function<void(std:
         try {
             workers.emplace_back(run);
         } catch (const std::system_error&) {
-            break;   // as many as the system gives
+            break; // as many as the system gives
         }
     }
     run();

@@ -94,12 +94,18 @@ void read_recording(recording& r)
 std::string_view problem_name(pair_problem::kind k)
 {
     switch (k) {
-    case pair_problem::kind::turn_without_recording: return "turn-without-recording";
-    case pair_problem::kind::recording_without_turn: return "recording-without-turn";
-    case pair_problem::kind::key_twice: return "key-twice";
-    case pair_problem::kind::unreadable_recording: return "unreadable-recording";
-    case pair_problem::kind::empty_recording: return "empty-recording";
-    case pair_problem::kind::rate_differs: return "rate-differs";
+    case pair_problem::kind::turn_without_recording:
+        return "turn-without-recording";
+    case pair_problem::kind::recording_without_turn:
+        return "recording-without-turn";
+    case pair_problem::kind::key_twice:
+        return "key-twice";
+    case pair_problem::kind::unreadable_recording:
+        return "unreadable-recording";
+    case pair_problem::kind::empty_recording:
+        return "empty-recording";
+    case pair_problem::kind::rate_differs:
+        return "rate-differs";
     }
     return "";
 }
@@ -144,9 +150,7 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
         if (n > most)
             most = n, p.common_rate = rate;
 
-    auto turn_place_text = [&](std::size_t i) {
-        return files[turns[i].file] + ":" + std::to_string(turns[i].line);
-    };
+    auto turn_place_text = [&](std::size_t i) { return files[turns[i].file] + ":" + std::to_string(turns[i].line); };
     for (const auto& [key, list] : turn_keys) {
         if (list.size() > 1) {
             pair_problem pr{pair_problem::kind::key_twice, std::string(key), {}, "turns"};
@@ -157,8 +161,8 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
         const auto r = rec_keys.find(key);
         if (r == rec_keys.end()) {
             ++p.turns_without_recording;
-            p.problems.push_back({pair_problem::kind::turn_without_recording, std::string(key),
-                                  {turn_place_text(list.front())}, ""});
+            p.problems.push_back(
+                {pair_problem::kind::turn_without_recording, std::string(key), {turn_place_text(list.front())}, ""});
         } else if (list.size() == 1 && r->second.size() == 1 && recs[r->second.front()].usable() &&
                    recs[r->second.front()].rate == p.common_rate) {
             p.paired.emplace_back(list.front(), r->second.front());
@@ -174,7 +178,8 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
         if (!turn_keys.contains(key)) {
             ++p.recordings_without_turn;
             for (std::size_t i : list)
-                p.problems.push_back({pair_problem::kind::recording_without_turn, std::string(key), {recs[i].path}, ""});
+                p.problems.push_back(
+                    {pair_problem::kind::recording_without_turn, std::string(key), {recs[i].path}, ""});
         }
         for (std::size_t i : list) {
             const recording& r = recs[i];
@@ -183,12 +188,16 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
             else if (r.samples == 0)
                 p.problems.push_back({pair_problem::kind::empty_recording, r.key, {r.path}, ""});
             else if (!r.rate_plausible)
-                p.problems.push_back({pair_problem::kind::rate_differs, r.key, {r.path},
+                p.problems.push_back({pair_problem::kind::rate_differs,
+                                      r.key,
+                                      {r.path},
                                       "isf " + std::to_string(r.rate) + " is not a plausible rate"});
             else if (r.rate != p.common_rate)
-                p.problems.push_back({pair_problem::kind::rate_differs, r.key, {r.path},
-                                      std::to_string(r.rate) + " Hz, most recordings " +
-                                          std::to_string(p.common_rate) + " Hz"});
+                p.problems.push_back(
+                    {pair_problem::kind::rate_differs,
+                     r.key,
+                     {r.path},
+                     std::to_string(r.rate) + " Hz, most recordings " + std::to_string(p.common_rate) + " Hz"});
         }
     }
     std::stable_sort(p.problems.begin(), p.problems.end(), [](const pair_problem& a, const pair_problem& b) {

@@ -14,14 +14,14 @@
 namespace corpus {
 
 struct recording {
-    std::string path;        // as found
-    std::string key;         // the file name without the suffix
-    std::string problem;     // why its header cannot be read; empty when it can
-    std::int64_t header_bytes = 0;   // where the samples begin
+    std::string path;              // as found
+    std::string key;               // the file name without the suffix
+    std::string problem;           // why its header cannot be read; empty when it can
+    std::int64_t header_bytes = 0; // where the samples begin
     std::int64_t samples = 0;
-    std::int32_t rate = 0;   // the header's isf
+    std::int32_t rate = 0; // the header's isf
     bool rate_plausible = false;
-    double seconds = 0;      // when the rate is plausible
+    double seconds = 0; // when the rate is plausible
 
     bool usable() const { return problem.empty() && samples > 0 && rate_plausible; }
 };
@@ -38,7 +38,7 @@ recordings find_recordings(const options& o);
 // A turn as pairing sees it.
 struct turn_place {
     std::array<char, 16> key{};
-    std::uint32_t file = 0;   // index in the files read
+    std::uint32_t file = 0; // index in the files read
     long line = 0;
     std::string_view key_view() const { return {key.data(), key.size()}; }
 };
@@ -48,22 +48,22 @@ struct pair_problem {
     enum class kind {
         turn_without_recording,
         recording_without_turn,
-        key_twice,              // two turns, or two recordings, with one key
-        unreadable_recording,   // its header cannot be read
-        empty_recording,        // no samples
-        rate_differs,           // not the corpus's most common rate (or no plausible rate)
+        key_twice,            // two turns, or two recordings, with one key
+        unreadable_recording, // its header cannot be read
+        empty_recording,      // no samples
+        rate_differs,         // not the corpus's most common rate (or no plausible rate)
     };
     kind what;
     std::string key;
-    std::vector<std::string> places;   // "FILE:LINE" of turns, paths of recordings
+    std::vector<std::string> places; // "FILE:LINE" of turns, paths of recordings
     std::string detail;
 };
 std::string_view problem_name(pair_problem::kind k);
 
 struct pairing {
-    std::vector<pair_problem> problems;                   // by kind, then key
-    std::vector<std::pair<std::size_t, std::size_t>> paired;   // (turn, recording), in key order
-    std::int32_t common_rate = 0;                         // the most common rate (0: none)
+    std::vector<pair_problem> problems;                      // by kind, then key
+    std::vector<std::pair<std::size_t, std::size_t>> paired; // (turn, recording), in key order
+    std::int32_t common_rate = 0;                            // the most common rate (0: none)
     std::size_t turns_without_recording = 0;
     std::size_t recordings_without_turn = 0;
 };

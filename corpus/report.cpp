@@ -24,12 +24,23 @@ std::string html(std::string_view s)
     std::string out;
     for (const char c : text::printable(s)) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -50,9 +61,9 @@ std::string duration_text(double seconds)
 }
 
 struct bar {
-    std::string label;   // as it is, escaped when written
+    std::string label; // as it is, escaped when written
     double value;
-    std::string shown;   // the value as written beside the bar
+    std::string shown; // the value as written beside the bar
 };
 
 // A horizontal bar chart as inline SVG: a label, a bar and its value on
@@ -211,18 +222,18 @@ int run_report(const options& o, checked_stdout& out)
         words.push_back({name, static_cast<double>(t.words), number(t.words)});
         minutes.push_back({name, t.seconds / 60.0, minutes_text(t.seconds)});
     }
-    std::string charts = "<div class=\"charts\">\n" + bar_chart("Turns per speaker", turns) +
-                         bar_chart("Words per speaker", words);
+    std::string charts =
+        "<div class=\"charts\">\n" + bar_chart("Turns per speaker", turns) + bar_chart("Words per speaker", words);
     if (audio)
         charts += bar_chart("Recorded minutes per speaker", minutes);
     charts += "</div>\n";
     page += section("Speakers", charts);
-    page += section("Words",
-                    bar_chart("The 30 most frequent words", top(s.words, 30, [](std::string_view w) { return std::string(w); })));
+    page += section("Words", bar_chart("The 30 most frequent words",
+                                       top(s.words, 30, [](std::string_view w) { return std::string(w); })));
     page += section("Tags", bar_chart("The tags, most frequent first", top(s.tags, 30, [](std::string_view k) {
                                           const std::size_t sep = k.find('\37');
-                                          return std::string(k.substr(sep + 1)) + " (" +
-                                                 std::string(k.substr(0, sep)) + ")";
+                                          return std::string(k.substr(sep + 1)) + " (" + std::string(k.substr(0, sep)) +
+                                                 ")";
                                       })));
 
     // The counts.
@@ -258,7 +269,8 @@ int run_report(const options& o, checked_stdout& out)
             for (const auto& [code, n] : f.codes)
                 codes[code] += n;
         }
-        std::string body = html_table({"file", "line:column", "code", "first error"}, rows, {false, true, false, false});
+        std::string body =
+            html_table({"file", "line:column", "code", "first error"}, rows, {false, true, false, false});
         std::vector<std::vector<std::string>> code_rows;
         std::vector<bar> code_bars;
         for (const auto& [code, n] : codes) {
@@ -303,7 +315,8 @@ int run_report(const options& o, checked_stdout& out)
     if (ok && std::rename(temp.c_str(), o.html.c_str()) != 0)
         ok = false;
     if (!ok) {
-        complain(text::printable(o.html) + ": " + std::error_code(errno ? errno : err, std::generic_category()).message());
+        complain(text::printable(o.html) + ": " +
+                 std::error_code(errno ? errno : err, std::generic_category()).message());
         std::remove(temp.c_str());
         return 2;
     }

@@ -14,7 +14,7 @@
 namespace corpus {
 
 struct stats_row {
-    std::string_view part;   // "corpus", "dialog", "speaker"
+    std::string_view part; // "corpus", "dialog", "speaker"
     std::string_view name;
     const tally* counts;
 };

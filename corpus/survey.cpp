@@ -18,17 +18,29 @@ void tally::add_turn(const trl::turn& t)
         case kind::disconnected:
             ++broken_off;
             break;
-        case kind::hesitation: ++hesitations; break;
-        case kind::speaker_noise: ++speaker_noises; break;
-        case kind::technical_noise: ++technical_noises; break;
+        case kind::hesitation:
+            ++hesitations;
+            break;
+        case kind::speaker_noise:
+            ++speaker_noises;
+            break;
+        case kind::technical_noise:
+            ++technical_noises;
+            break;
         case kind::breathing:
         case kind::event:
         case kind::silence:
         case kind::pronunciation:
             break;
-        case kind::pause: ++pauses; break;
-        case kind::repair: ++repairs; break;
-        case kind::false_start: ++false_starts; break;
+        case kind::pause:
+            ++pauses;
+            break;
+        case kind::repair:
+            ++repairs;
+            break;
+        case kind::false_start:
+            ++false_starts;
+            break;
         }
         if (trl::is_lexical(e.what)) {
             ++words;
@@ -50,9 +62,15 @@ void tally::add(const tally& o)
 void append_form(std::string& out, const trl::turn& t, const trl::element& e, form f)
 {
     switch (f) {
-    case form::written: out.append(t.text(e.letters)); break;
-    case form::utf8: trl::append_utf8_form(out, t.text(e.letters)); break;
-    case form::echo: trl::append_echo_form(out, t.text(e.echo)); break;
+    case form::written:
+        out.append(t.text(e.letters));
+        break;
+    case form::utf8:
+        trl::append_utf8_form(out, t.text(e.letters));
+        break;
+    case form::echo:
+        trl::append_echo_form(out, t.text(e.echo));
+        break;
     }
 }
 
@@ -77,9 +95,9 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
         if (trl::is_lexical(e.what)) {
             const std::string_view w = t.text(e.letters);
             if (needs_.vocabulary) {
-                for (const auto& [mark, part] : {std::pair<char, std::string_view>{'\1', {}},
-                                                 std::pair<char, std::string_view>{'\2', dialog},
-                                                 std::pair<char, std::string_view>{'\3', speaker}}) {
+                for (const auto& [mark, part] :
+                     {std::pair<char, std::string_view>{'\1', {}}, std::pair<char, std::string_view>{'\2', dialog},
+                      std::pair<char, std::string_view>{'\3', speaker}}) {
                     scratch_.assign(1, mark);
                     if (!part.empty())
                         scratch_.append(part).append(1, '\37');

@@ -21,7 +21,7 @@ namespace corpus {
 // The counts of a part of the corpus.
 struct tally {
     long turns = 0;
-    long words = 0;   // lexical elements
+    long words = 0; // lexical elements
     long distinct = 0;
     long hesitations = 0;
     long speaker_noises = 0;
@@ -29,9 +29,9 @@ struct tally {
     long pauses = 0;
     long repairs = 0;
     long false_starts = 0;
-    long broken_off = 0;   // disconnected words
+    long broken_off = 0; // disconnected words
     long foreign = 0;
-    long spelled = 0;      // spelled letters
+    long spelled = 0; // spelled letters
     long recordings = 0;
     double seconds = 0;
     std::set<std::int32_t> rates;
@@ -43,8 +43,8 @@ struct tally {
 
 // The columns of the counts, one place for their names.
 struct tally_column {
-    const char* header;   // for people
-    const char* name;     // in JSON and TSV
+    const char* header; // for people
+    const char* name;   // in JSON and TSV
     long tally::*field;
 };
 inline constexpr std::array<tally_column, 12> tally_columns = {{
@@ -63,11 +63,11 @@ inline constexpr std::array<tally_column, 12> tally_columns = {{
 }};
 
 struct survey_needs {
-    bool vocabulary = false;   // distinct words per corpus, dialog and speaker
-    bool words = false;        // the words' counts (report)
-    bool tags = false;         // the tags' counts (report)
-    bool places = false;       // where each turn is (pairing)
-    bool texts = false;        // each turn's words (export)
+    bool vocabulary = false; // distinct words per corpus, dialog and speaker
+    bool words = false;      // the words' counts (report)
+    bool tags = false;       // the tags' counts (report)
+    bool places = false;     // where each turn is (pairing)
+    bool texts = false;      // each turn's words (export)
     form letters = form::written;
 };
 
@@ -83,9 +83,9 @@ private:
     tally corpus_;
     std::map<std::string, tally, std::less<>> dialogs_;
     std::map<std::string, tally, std::less<>> speakers_;
-    counter vocabulary_;   // "\1" word, "\2" dialog "\37" word, "\3" speaker "\37" word
+    counter vocabulary_; // "\1" word, "\2" dialog "\37" word, "\3" speaker "\37" word
     counter words_;
-    counter tags_;         // kind name "\37" tag
+    counter tags_; // kind name "\37" tag
     std::vector<turn_place> places_;
     std::vector<std::string> texts_;
     std::string scratch_;
@@ -100,8 +100,8 @@ struct survey {
     counter words;
     counter tags;
     std::vector<turn_place> places;
-    std::vector<std::string> texts;   // beside places
-    std::vector<std::string> files;   // the files read, as shown
+    std::vector<std::string> texts; // beside places
+    std::vector<std::string> files; // the files read, as shown
 
     // Takes in one file's gathering (the file read as files.size()).
     void merge(survey_gatherer& g, std::string_view path);

@@ -19,8 +19,8 @@ namespace {
 
 using trl::kind;
 
-constexpr char group_end = '\37';   // after the speaker or dialog in a key
-constexpr char kind_end = '\37';    // after the kind in a tag's key
+constexpr char group_end = '\37'; // after the speaker or dialog in a key
+constexpr char kind_end = '\37';  // after the kind in a tag's key
 
 // The name a mark is listed under in the tag inventory.
 constexpr std::string_view initial_mark = "initial-mark";
@@ -93,7 +93,7 @@ private:
             const std::lock_guard<std::mutex> hold(lock_);
             failure_ = std::current_exception();
             waiting_.clear();
-            closed_ = true;   // what is sent now is dropped
+            closed_ = true; // what is sent now is dropped
         }
         changed_.notify_all();
     }
@@ -149,7 +149,7 @@ public:
 
     void turn(const trl::turn& t, file_view&) override
     {
-        if (plain()) {   // the common case without a copy
+        if (plain()) { // the common case without a copy
             for (const trl::element& e : t.elements)
                 if (trl::is_lexical(e.what)) {
                     if (beside_)
@@ -206,7 +206,7 @@ private:
 
     const options& o_;
     std::string key_;
-    std::optional<counting_thread> beside_;   // last: it counts into `counts`
+    std::optional<counting_thread> beside_; // last: it counts into `counts`
 };
 
 // The words of a lexicon: the first field of each line (up to a blank or
@@ -290,7 +290,7 @@ int run_words(const options& o, checked_stdout& out)
     big_array<counter::ranked> items = counts.sorted(job_count(o));
     // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
     auto split = [&](std::string_view key) {
-        std::array<std::string_view, 3> parts;   // group, kind, word or tag
+        std::array<std::string_view, 3> parts; // group, kind, word or tag
         if (grouped) {
             const std::size_t g = key.find(group_end);
             parts[0] = key.substr(0, g);
@@ -320,7 +320,7 @@ int run_words(const options& o, checked_stdout& out)
     std::size_t kind_width = 0;
     if (o.output == format::text) {
         if (!items.empty())
-            count_width = digits(items[0].count);   // the largest, unless grouped
+            count_width = digits(items[0].count); // the largest, unless grouped
         if (grouped || tags) {
             for (const counter::ranked& r : items) {
                 const auto p = split(counter::at(r).key);

@@ -17,22 +17,26 @@ namespace {
 using Reader = Quenda_header_2* (*)(FILE*, char**, char**);
 using Writer = int (*)(FILE*, Quenda_header_2*, const char*, const char*);
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
+void check(bool ok)
+{
+    if (!ok)
+        __builtin_trap();
 }
 
-FILE* open_input(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return std::tmpfile();
+FILE* open_input(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return std::tmpfile();
     return fmemopen(const_cast<std::uint8_t*>(data), size, "r");
 }
 
-void round_trip(const Quenda_header_2* h, const char* ort, const char* kan, Reader read,
-                Writer write) {
+void round_trip(const Quenda_header_2* h, const char* ort, const char* kan, Reader read, Writer write)
+{
     char* buf = nullptr;
     std::size_t len = 0;
     FILE* out = open_memstream(&buf, &len);
     Quenda_header_2 copy;
-    std::memcpy(&copy, h, sizeof copy);  // with its padding, for memcmp
+    std::memcpy(&copy, h, sizeof copy); // with its padding, for memcmp
     check(write(out, &copy, ort, kan) == 1);
     std::fclose(out);
 
@@ -58,7 +62,8 @@ void round_trip(const Quenda_header_2* h, const char* ort, const char* kan, Read
     std::free(buf);
 }
 
-void exercise(const std::uint8_t* data, std::size_t size, Reader read, Writer write) {
+void exercise(const std::uint8_t* data, std::size_t size, Reader read, Writer write)
+{
     FILE* f = open_input(data, size);
     char* ort = reinterpret_cast<char*>(1);
     char* kan = reinterpret_cast<char*>(1);
@@ -82,7 +87,8 @@ void exercise(const std::uint8_t* data, std::size_t size, Reader read, Writer wr
     std::free(kan);
 }
 
-void agree_with_check(const std::uint8_t* data, std::size_t size) {
+void agree_with_check(const std::uint8_t* data, std::size_t size)
+{
     const auto file_bytes = static_cast<std::int64_t>(size);
     const quenda::file_check c = quenda::check_fixed_header(data, file_bytes);
     FILE* f = open_input(data, size);
@@ -102,15 +108,17 @@ void agree_with_check(const std::uint8_t* data, std::size_t size) {
     std::free(kan);
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
     // The dump's output is of no interest here.
     check(std::freopen("/dev/null", "w", stdout) != nullptr);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     // The _vms variant reads numbers in the host's order, _sun reversed.
     // Any block count: the readers take memory as the bytes arrive, never
     // what the count claims.

@@ -38,7 +38,7 @@ void require(bool ok)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;   // velmar echoes
+    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr; // velmar echoes
     (void)quiet;
     static trl::checker checker;
     if (size > 1u << 20)
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int errors = 0;
     int warnings = 0;
     std::size_t last = 0;
-    bool consistency = false;   // the warnings about the corpus come last, in their own order
+    bool consistency = false; // the warnings about the corpus come last, in their own order
     for (const trl::diagnostic& d : report.diagnostics) {
         const bool warning = d.warning;
         errors += !warning;

@@ -18,7 +18,7 @@ struct chunks {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t at;
-    unsigned pattern;   // chunk sizes cycle through 1 .. pattern + 1
+    unsigned pattern; // chunk sizes cycle through 1 .. pattern + 1
     unsigned turn;
 };
 
@@ -45,9 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* in = fopencookie(&c, "r", cookie_io_functions_t{read_chunk, nullptr, nullptr, nullptr});
     if (!in)
         std::abort();
-    std::setvbuf(in, nullptr, _IONBF, 0);   // each of the scanner's reads reaches the chunks
+    std::setvbuf(in, nullptr, _IONBF, 0); // each of the scanner's reads reaches the chunks
     trlin = in;
-    velmar_reset();   // the scanner makes its own buffer on trlin, as for standard input
+    velmar_reset(); // the scanner makes its own buffer on trlin, as for standard input
     const int status = trlparse();
     std::fclose(in);
     trlin = nullptr;

@@ -10,13 +10,15 @@ namespace {
 constexpr std::size_t longest_text = [] {
     std::size_t n = 0;
     for (const quenda::Field& f : quenda::fields)
-        if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text) n = f.count > n ? f.count : n;
+        if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text)
+            n = f.count > n ? f.count : n;
     return n;
 }();
 
-}  // namespace
+} // namespace
 
-void disp_header_v2(const Quenda_header_2* h) {
+void disp_header_v2(const Quenda_header_2* h)
+{
     using namespace quenda;
     std::printf("%s", dump_title);
     for (const Field& f : fields) {

@@ -16,8 +16,8 @@
 
 struct Quenda_header_2 {
     int32_t not_used1[5];
-    int32_t nspbk;       // 512-byte sample blocks after the header
-    int32_t anz_header;  // 512-byte blocks of the whole header
+    int32_t nspbk;      // 512-byte sample blocks after the header
+    int32_t anz_header; // 512-byte blocks of the whole header
     int32_t not_used2[5];
     char sprk[2];
     int16_t swdh;

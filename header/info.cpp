@@ -8,7 +8,8 @@
 #include <cerrno>
 #include <type_traits>
 
-Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan) {
+Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan)
+{
     if constexpr (std::is_same_v<quenda::Host, quenda::Vms>)
         return read_header_vms(f, ort, kan);
     else
@@ -21,9 +22,10 @@ namespace {
 
 constexpr auto block = static_cast<std::int64_t>(block_size);
 
-}  // namespace
+} // namespace
 
-file_check check_fixed_header(const unsigned char* fixed, std::int64_t file_bytes) {
+file_check check_fixed_header(const unsigned char* fixed, std::int64_t file_bytes)
+{
     file_check c;
     if (file_bytes != unknown_size && file_bytes < block) {
         c.problem = "not a Quenda file: too short for a header (" + std::to_string(file_bytes) + " bytes)";
@@ -41,12 +43,14 @@ file_check check_fixed_header(const unsigned char* fixed, std::int64_t file_byte
     return c;
 }
 
-file_check check_quenda_file(FILE* f, std::int64_t file_bytes) {
+file_check check_quenda_file(FILE* f, std::int64_t file_bytes)
+{
     unsigned char fixed[block_size] = {};
     if (file_bytes == unknown_size || file_bytes >= block) {
         std::rewind(f);
         if (std::fread(fixed, 1, block_size, f) != block_size) {
-            if (!std::ferror(f)) errno = EIO;  // shorter than its size a moment ago
+            if (!std::ferror(f))
+                errno = EIO; // shorter than its size a moment ago
             file_check c;
             c.read_error = true;
             return c;
@@ -55,25 +59,29 @@ file_check check_quenda_file(FILE* f, std::int64_t file_bytes) {
     return check_fixed_header(fixed, file_bytes);
 }
 
-file_info describe_file(const Quenda_header_2& h, std::int64_t file_bytes) {
+file_info describe_file(const Quenda_header_2& h, std::int64_t file_bytes)
+{
     file_info i;
     i.version = h.anz_header > 1 ? 2 : 1;
     i.header_bytes = std::int64_t{h.anz_header} * block;
     const std::int64_t after = file_bytes > i.header_bytes ? file_bytes - i.header_bytes : 0;
     i.samples = after / 2;
     i.odd_byte = after % 2 != 0;
-    i.announced_samples = std::int64_t{h.nspbk} * (block / 2);  // 16-bit samples
+    i.announced_samples = std::int64_t{h.nspbk} * (block / 2); // 16-bit samples
     i.rate_plausible = plausible_rate(h.isf);
-    if (i.rate_plausible) i.seconds = static_cast<double>(i.samples) / h.isf;
+    if (i.rate_plausible)
+        i.seconds = static_cast<double>(i.samples) / h.isf;
     return i;
 }
 
-open_status open_regular_file(const char* path, FILE*& f, struct stat& st) {
+open_status open_regular_file(const char* path, FILE*& f, struct stat& st)
+{
     f = nullptr;
     // Without O_NONBLOCK, opening a FIFO waits for a writer; a regular file
     // reads the same either way, but the flag is cleared all the same.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return open_status::cannot_open;
+    if (fd < 0)
+        return open_status::cannot_open;
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
         ::close(fd);
@@ -94,4 +102,4 @@ open_status open_regular_file(const char* path, FILE*& f, struct stat& st) {
     return open_status::opened;
 }
 
-}  // namespace quenda
+} // namespace quenda

@@ -31,7 +31,8 @@ inline constexpr std::size_t block_size = 512;
 inline constexpr std::int32_t min_plausible_rate = 1000;
 inline constexpr std::int32_t max_plausible_rate = 384000;
 
-constexpr bool plausible_rate(std::int64_t hz) {
+constexpr bool plausible_rate(std::int64_t hz)
+{
     return hz >= min_plausible_rate && hz <= max_plausible_rate;
 }
 
@@ -40,10 +41,10 @@ constexpr bool plausible_rate(std::int64_t hz) {
 // Judged before a reader runs, so that a program can say in plain words why
 // a file is no Quenda file, and read the header only of one that can be.
 struct file_check {
-    std::int32_t anz_header = 0;     // as this host reads it; 0 without a fixed header
-    std::int64_t header_bytes = 0;   // anz_header x 512
-    std::string problem;             // empty, or "not a Quenda file: " and the reason
-    bool read_error = false;         // the fixed header could not be read; errno says why
+    std::int32_t anz_header = 0;   // as this host reads it; 0 without a fixed header
+    std::int64_t header_bytes = 0; // anz_header x 512
+    std::string problem;           // empty, or "not a Quenda file: " and the reason
+    bool read_error = false;       // the fixed header could not be read; errno says why
 
     bool ok() const { return problem.empty() && !read_error; }
 };
@@ -62,13 +63,13 @@ file_check check_quenda_file(FILE* f, std::int64_t file_bytes);
 
 // What the header `h` implies about its file of `file_bytes` bytes.
 struct file_info {
-    int version = 1;                     // 2 when anz_header > 1: what the readers take it for
-    std::int64_t header_bytes = 0;       // anz_header x 512: the first sample's place
-    std::int64_t samples = 0;            // whole 16-bit samples after the header
-    bool odd_byte = false;               // a last byte that is no whole sample
-    std::int64_t announced_samples = 0;  // nspbk x 256
-    bool rate_plausible = false;         // isf lies in the plausible range
-    double seconds = 0;                  // samples / isf, when the rate is plausible
+    int version = 1;                    // 2 when anz_header > 1: what the readers take it for
+    std::int64_t header_bytes = 0;      // anz_header x 512: the first sample's place
+    std::int64_t samples = 0;           // whole 16-bit samples after the header
+    bool odd_byte = false;              // a last byte that is no whole sample
+    std::int64_t announced_samples = 0; // nspbk x 256
+    bool rate_plausible = false;        // isf lies in the plausible range
+    double seconds = 0;                 // samples / isf, when the rate is plausible
 };
 
 file_info describe_file(const Quenda_header_2& h, std::int64_t file_bytes);
@@ -80,4 +81,4 @@ file_info describe_file(const Quenda_header_2& h, std::int64_t file_bytes);
 enum class open_status { opened, cannot_open, not_regular };
 open_status open_regular_file(const char* path, FILE*& f, struct stat& st);
 
-}  // namespace quenda
+} // namespace quenda

@@ -15,7 +15,8 @@
 namespace quenda {
 namespace {
 
-void report_no_space(const char* name, const char* what) {
+void report_no_space(const char* name, const char* what)
+{
     std::fprintf(stderr, "%s: cannot allocate space for %s\n", name, what);
     errno = ENOMEM;
     std::perror(name);
@@ -23,8 +24,8 @@ void report_no_space(const char* name, const char* what) {
 
 // Rewinds, reads the fixed block and builds a new record from it.  With
 // `want` not 0 the version byte must equal it.
-template <class Order>
-Quenda_header_2* read_fixed(FILE* f, const char* name, int want) {
+template <class Order> Quenda_header_2* read_fixed(FILE* f, const char* name, int want)
+{
     std::rewind(f);
     auto* h = static_cast<Quenda_header_2*>(std::calloc(1, sizeof(Quenda_header_2)));
     if (h == nullptr) {
@@ -50,21 +51,24 @@ constexpr std::size_t not_found = SIZE_MAX;
 
 // First position at or after `from` where the four bytes of `tag` stand
 // wholly inside the buffer.
-std::size_t find_tag(const unsigned char* buf, std::size_t size, std::size_t from,
-                     const char (&tag)[4]) {
+std::size_t find_tag(const unsigned char* buf, std::size_t size, std::size_t from, const char (&tag)[4])
+{
     for (std::size_t i = from; i + 4 <= size; ++i)
-        if (std::memcmp(buf + i, tag, 4) == 0) return i;
+        if (std::memcmp(buf + i, tag, 4) == 0)
+            return i;
     return not_found;
 }
 
 // The text after the tag at `pos`, up to the next NUL or the end of the
 // buffer.  Sets `*end` to the position of that NUL (or the buffer's size).
-char* copy_text(const unsigned char* buf, std::size_t size, std::size_t pos, std::size_t* end) {
+char* copy_text(const unsigned char* buf, std::size_t size, std::size_t pos, std::size_t* end)
+{
     const std::size_t start = pos + 4;
     const std::size_t len = text_length(buf + start, size - start);
     *end = start + len;
     auto* text = static_cast<char*>(std::calloc(len + 1, 1));
-    if (text != nullptr) std::memcpy(text, buf + start, len);
+    if (text != nullptr)
+        std::memcpy(text, buf + start, len);
     return text;
 }
 
@@ -130,8 +134,8 @@ unsigned char* read_part(FILE* f, std::size_t size, const char* name)
 
 // Reads the dynamic part behind the fixed header `h` and hands out the two
 // texts.  Takes ownership of `h`: returns it, or releases it and returns null.
-Quenda_header_2* read_dynamic(FILE* f, Quenda_header_2* h, const char* name, char** ort,
-                              char** kan) {
+Quenda_header_2* read_dynamic(FILE* f, Quenda_header_2* h, const char* name, char** ort, char** kan)
+{
     const std::int64_t blocks = std::int64_t{h->anz_header} - 1;
     if (blocks < 0 || static_cast<std::uint64_t>(blocks) > SIZE_MAX / block_size ||
         !fits_in_memory(static_cast<std::size_t>(blocks) * block_size)) {
@@ -165,13 +169,13 @@ Quenda_header_2* read_dynamic(FILE* f, Quenda_header_2* h, const char* name, cha
     return h;
 }
 
-template <class Order>
-Quenda_header_2* read_v1(FILE* f, const char* name) {
+template <class Order> Quenda_header_2* read_v1(FILE* f, const char* name)
+{
     return read_fixed<Order>(f, name, 1);
 }
 
-template <class Order>
-Quenda_header_2* read_v2(FILE* f, char** ort, char** kan, const char* name) {
+template <class Order> Quenda_header_2* read_v2(FILE* f, char** ort, char** kan, const char* name)
+{
     *ort = nullptr;
     *kan = nullptr;
     Quenda_header_2* h = read_fixed<Order>(f, name, 2);
@@ -180,53 +184,64 @@ Quenda_header_2* read_v2(FILE* f, char** ort, char** kan, const char* name) {
 
 // The version follows `anz_header`: one block is version 1, more are
 // version 2; fewer leave no room for any header.
-template <class Order>
-Quenda_header_2* read_any(FILE* f, char** ort, char** kan, const char* name) {
+template <class Order> Quenda_header_2* read_any(FILE* f, char** ort, char** kan, const char* name)
+{
     *ort = nullptr;
     *kan = nullptr;
     Quenda_header_2* h = read_fixed<Order>(f, name, 0);
-    if (h == nullptr) return nullptr;
+    if (h == nullptr)
+        return nullptr;
     if (h->anz_header == 1) {
         if (h->version != 1)
-            std::fprintf(stderr, "%s: header information inconsistent\n assuming header version 1\n",
-                         name);
+            std::fprintf(stderr, "%s: header information inconsistent\n assuming header version 1\n", name);
         return h;
     }
     if (h->anz_header > 1 && h->version != 2)
-        std::fprintf(stderr, "%s: header information inconsistent\n assuming header version 2\n",
-                     name);
+        std::fprintf(stderr, "%s: header information inconsistent\n assuming header version 2\n", name);
     return read_dynamic(f, h, name, ort, kan);
 }
 
-}  // namespace
-}  // namespace quenda
+} // namespace
+} // namespace quenda
 
 using quenda::Sun;
 using quenda::Vms;
 
-Quenda_header_2* read_header_1_sun(FILE* f) { return quenda::read_v1<Sun>(f, "read_header_1_sun"); }
-Quenda_header_2* read_header_1_vms(FILE* f) { return quenda::read_v1<Vms>(f, "read_header_1_vms"); }
+Quenda_header_2* read_header_1_sun(FILE* f)
+{
+    return quenda::read_v1<Sun>(f, "read_header_1_sun");
+}
+Quenda_header_2* read_header_1_vms(FILE* f)
+{
+    return quenda::read_v1<Vms>(f, "read_header_1_vms");
+}
 
-Quenda_header_2* read_header_2_sun(FILE* f, char** ort, char** kan) {
+Quenda_header_2* read_header_2_sun(FILE* f, char** ort, char** kan)
+{
     return quenda::read_v2<Sun>(f, ort, kan, "read_header_2_sun");
 }
-Quenda_header_2* read_header_2_vms(FILE* f, char** ort, char** kan) {
+Quenda_header_2* read_header_2_vms(FILE* f, char** ort, char** kan)
+{
     return quenda::read_v2<Vms>(f, ort, kan, "read_header_2_vms");
 }
 
-Quenda_header_2* read_header_sun(FILE* f, char** ort, char** kan) {
+Quenda_header_2* read_header_sun(FILE* f, char** ort, char** kan)
+{
     return quenda::read_any<Sun>(f, ort, kan, "read_header_sun");
 }
-Quenda_header_2* read_header_vms(FILE* f, char** ort, char** kan) {
+Quenda_header_2* read_header_vms(FILE* f, char** ort, char** kan)
+{
     return quenda::read_any<Vms>(f, ort, kan, "read_header_vms");
 }
 
-void shortvms2sun(void* item) {
+void shortvms2sun(void* item)
+{
     auto* p = static_cast<unsigned char*>(item);
     std::swap(p[0], p[1]);
 }
 
-void longvms2sun(void* item) {
+void longvms2sun(void* item)
+{
     auto* p = static_cast<unsigned char*>(item);
     std::swap(p[0], p[3]);
     std::swap(p[1], p[2]);

@@ -158,8 +158,7 @@ std::string inspect(Info& info)
         problem("an odd byte after the last sample");
     if (!i.rate_plausible)
         problem("isf " + std::to_string(h.isf) + " is not a plausible sample rate (" +
-                std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) +
-                ")");
+                std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) + ")");
     if (h.version != i.version)
         problem("version byte " + std::to_string(h.version) + ", but anz_header " + std::to_string(h.anz_header) +
                 " means version " + std::to_string(i.version));
@@ -177,8 +176,8 @@ std::string field_line(const Quenda_header_2& h, const quenda::Field& f)
     const std::string_view format = f.dump;
     std::string line(format.substr(0, format.find('%')));
     if (f.kind != quenda::Kind::chars && f.kind != quenda::Kind::text)
-        line += std::to_string(quenda::field_number(h, f));  // an array by its first element
-    else if (f.count == 1)  // one character, whatever it is
+        line += std::to_string(quenda::field_number(h, f)); // an array by its first element
+    else if (f.count == 1)                                  // one character, whatever it is
         line += latin1_line({reinterpret_cast<const char*>(&h) + f.member, 1});
     else
         line += latin1_line(quenda::field_text(h, f));
@@ -205,9 +204,9 @@ void show_text(const Info& info, bool first)
     if (info.kan != nullptr)
         add("kan:", latin1_line(info.kan));
     const std::string block = std::to_string(quenda::block_size);
-    const std::string block_samples = std::to_string(quenda::block_size / 2);  // of 16 bits
-    add("header bytes:", std::to_string(i.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x " +
-                             block + ")");
+    const std::string block_samples = std::to_string(quenda::block_size / 2); // of 16 bits
+    add("header bytes:",
+        std::to_string(i.header_bytes) + " (anz_header " + std::to_string(h.anz_header) + " x " + block + ")");
     add("samples:", std::to_string(i.samples) + " (" + std::to_string(i.samples * 2) + " bytes after the header)");
     add("announced samples:",
         std::to_string(i.announced_samples) + " (nspbk " + std::to_string(h.nspbk) + " x " + block_samples + ")");
@@ -319,7 +318,7 @@ Options parse(int argc, char** argv)
     Options o;
     bool options_end = false;
     Output format = Output::text;
-    Output only = Output::text;  // text: no --text given
+    Output only = Output::text; // text: no --text given
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (options_end || arg.size() < 2 || arg[0] != '-') {
@@ -359,7 +358,7 @@ Options parse(int argc, char** argv)
     return o;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -395,7 +394,7 @@ int main(int argc, char** argv)
                 break;
             }
             first = false;
-            flush_output();  // each file's lines before the next file's messages
+            flush_output(); // each file's lines before the next file's messages
         }
     }
     if (fclose(stdout) != 0) {

@@ -10,7 +10,6 @@ namespace trl {
 
 namespace {
 
-
 // One line of an example, indented, its bytes by the escaping rule.
 void show_line(std::string& out, std::string_view line)
 {

@@ -14,34 +14,34 @@
 namespace trl {
 
 enum class code : unsigned char {
-    unexpected_token,       // T001
-    end_inside_turn,        // T002
-    no_turn,                // T003
-    foreign_character,      // T004
-    non_ascii_byte,         // T005
-    control_character,      // T006
-    bad_identification,     // T007
-    misplaced_empty_line,   // T008
-    missing_blank,          // T009
-    extra_blank,            // T010
-    unknown_tag,            // T011
-    unclosed_tag,           // T012
-    missing_empty_line,     // T013
-    velmar_stack,           // W001
-    repeated_turn,          // W002
-    turn_order,             // W003
-    several_dialogs,        // W004
-    file_name,              // W005
+    unexpected_token,     // T001
+    end_inside_turn,      // T002
+    no_turn,              // T003
+    foreign_character,    // T004
+    non_ascii_byte,       // T005
+    control_character,    // T006
+    bad_identification,   // T007
+    misplaced_empty_line, // T008
+    missing_blank,        // T009
+    extra_blank,          // T010
+    unknown_tag,          // T011
+    unclosed_tag,         // T012
+    missing_empty_line,   // T013
+    velmar_stack,         // W001
+    repeated_turn,        // W002
+    turn_order,           // W003
+    several_dialogs,      // W004
+    file_name,            // W005
 };
 
 struct code_info {
     code kind;
-    const char* id;            // "T001"
-    bool warning;              // reported as a warning, not an error
+    const char* id; // "T001"
+    bool warning;   // reported as a warning, not an error
     // A finding about the corpus rather than the grammar: reported after a
     // file's other diagnostics, and as an error with --strict.
     bool consistency;
-    const char* title;         // a few words
+    const char* title; // a few words
     // Paragraphs, lines ending in '\n'.  Figures that follow from velmar's
     // stack limit are named, and explain() fills them in: {limit} (the
     // entries of the stack), {words} (the words of a turn that fills it),
@@ -52,7 +52,7 @@ struct code_info {
     // a file named `example_file`.
     const char* incorrect;
     const char* correct;
-    const char* example_note;   // said instead of the examples when they are empty
+    const char* example_note; // said instead of the examples when they are empty
     const char* example_file = "example.trl";
 };
 

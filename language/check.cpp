@@ -43,7 +43,7 @@ bool is_sentinel(const entry& e)
 }
 static_assert(sizeof(entry) == sizeof(std::uint64_t));
 
-constexpr int initial_capacity = 16384;   // above velmar's limit: its slot is always there
+constexpr int initial_capacity = 16384; // above velmar's limit: its slot is always there
 static_assert(initial_capacity > velmar_stack_limit);
 
 // Tokens read after the parse has resumed within a turn before an error is
@@ -99,7 +99,7 @@ void expect(const entry* stack, int depth, finding& f)
                 grammar::identification_tokens.end())
                 f.construct = grammar::turn_symbol;
     }
-    f.where = depth == 1                                                   ? finding::place::start_of_text
+    f.where = depth == 1                                                     ? finding::place::start_of_text
               : depth == 2 && stack[1].state == grammar::between_turns_state ? finding::place::between_turns
                                                                              : finding::place::in_turn;
     if (f.token > 0 && f.token != WS) {
@@ -123,8 +123,7 @@ struct replay : on_stack, read_log {
 
     replay(std::vector<entry>& s, const trl_text_scanner& from, finding& at)
         : on_stack{s}, scan(from), f(at), target(from.text + at.offset)
-    {
-    }
+    {}
 
     [[gnu::always_inline]] int lex(int& value)
     {
@@ -192,7 +191,7 @@ struct file_run : on_stack {
         // nothing to look at up to its empty line; a sentinel is watched.
         quiet,
     };
-    static constexpr entry turn_mark{0, 0};   // not the sentinel
+    static constexpr entry turn_mark{0, 0}; // not the sentinel
 
     // Read on every token.  The scanner is the caller's, not a part of
     // this record: so the compiler keeps its fields where the parse loop
@@ -206,15 +205,15 @@ struct file_run : on_stack {
     const check_options& options;
     file_report& report;
     line_counter lines;
-    trl_text_scanner turn_start;   // the scanner before the current turn's first token
-    int turn_start_depth = 1;      // the stack then: [0], or [0, between_turns_state]
-    bool first_turn = true;        // no turn has begun, no error been skipped
+    trl_text_scanner turn_start; // the scanner before the current turn's first token
+    int turn_start_depth = 1;    // the stack then: [0], or [0, between_turns_state]
+    bool first_turn = true;      // no turn has begun, no error been skipped
 
     // How the parse goes on when its loop has returned.
     enum class mode { fast, watched };
     mode current = mode::fast;
-    bool done = false;        // the parse is over
-    bool switching = false;   // go on in `next`, from `pending`
+    bool done = false;      // the parse is over
+    bool switching = false; // go on in `next`, from `pending`
     mode next = mode::fast;
     parse_state pending;
 
@@ -223,10 +222,9 @@ struct file_run : on_stack {
     read_log log;
     int reads_since_resume = 0;
     int last_code = 0;
-    bool turn_over = false;   // the stop token has been handed out
+    bool turn_over = false; // the stop token has been handed out
 
-    file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt,
-             file_report& r)
+    file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt, file_report& r)
         : on_stack{s}, scan(sc), text(t), options(opt), report(r), lines{t}
     {
         trl_text_scanner_start(scan, t.data(), t.size());
@@ -268,9 +266,15 @@ struct file_run : on_stack {
     {
         switch (state) {
         case watch_state::before_turn:
-        case watch_state::turn_read: watch = &turn_mark; break;
-        case watch_state::in_turn: watch = &limit_slot(); break;
-        case watch_state::quiet: watch = &sentinel; break;
+        case watch_state::turn_read:
+            watch = &turn_mark;
+            break;
+        case watch_state::in_turn:
+            watch = &limit_slot();
+            break;
+        case watch_state::quiet:
+            watch = &sentinel;
+            break;
         }
     }
 
@@ -372,7 +376,7 @@ struct file_run : on_stack {
     bool grow(parse_state& p)
     {
         on_stack::grow(p);
-        aim();   // the limit's slot has moved
+        aim(); // the limit's slot has moved
         return true;
     }
 
@@ -381,7 +385,7 @@ struct file_run : on_stack {
     {
         check_limit();
         finding f = at_last_token(finding::kind::syntax_error);
-        f.token = p.lookahead;   // held: the offending token (0 at the end of the text)
+        f.token = p.lookahead; // held: the offending token (0 at the end of the text)
         const int depth = find_expected(f, p);
         add(f);
         return after_error(p, f, depth, true);
@@ -466,9 +470,13 @@ struct file_run : on_stack {
         }
         const resume r = find_resume(p.stack, depth, f.token, p.lval, scan, may_stay);
         switch (r.what) {
-        case resume::kind::end_of_text: return finish_parse();
-        case resume::kind::next_turn: scan = r.scanner; return to_next_turn(p);
-        case resume::kind::in_turn: break;
+        case resume::kind::end_of_text:
+            return finish_parse();
+        case resume::kind::next_turn:
+            scan = r.scanner;
+            return to_next_turn(p);
+        case resume::kind::in_turn:
+            break;
         }
         scan = r.scanner;
         int new_depth = r.depth;

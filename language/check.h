@@ -27,8 +27,8 @@ namespace trl {
 // A place in a file that a diagnostic names besides its own (the first
 // use of a turn identification, say).
 struct place {
-    std::string file;   // empty: the same file
-    long line = 0;      // 1-based, as a diagnostic's
+    std::string file; // empty: the same file
+    long line = 0;    // 1-based, as a diagnostic's
     long column = 0;
 };
 
@@ -38,7 +38,7 @@ enum class fix_tier { safe, unsafe };
 
 struct diagnostic {
     code kind = code::unexpected_token;
-    bool warning = false;   // reported as a warning (the catalogue's, unless --strict)
+    bool warning = false; // reported as a warning (the catalogue's, unless --strict)
     // Where the parse stands: the offending token's first byte and length in
     // the text; at the end of the input, the text's size and 0.
     std::size_t offset = 0;
@@ -46,10 +46,10 @@ struct diagnostic {
     // The position of the diagnostic, where its offending text begins
     // (span_begin): the report's line and caret, JSON's line and column and
     // an editor's range all start here.
-    long line = 0;                // physical line, 1-based
-    long column = 0;              // byte column, 1-based
-    std::size_t line_start = 0;   // offset of the first byte of that line
-    long long velmar_line = 0;    // the line velmar prints for the token at offset
+    long line = 0;              // physical line, 1-based
+    long column = 0;            // byte column, 1-based
+    std::size_t line_start = 0; // offset of the first byte of that line
+    long long velmar_line = 0;  // the line velmar prints for the token at offset
     // The offending text, for editors: the bytes [span_begin, span_end).
     // Mostly the token; a whole tag for an unknown tag, whose token may be
     // a byte of it.  end_line and end_column are the position of span_end:
@@ -58,16 +58,16 @@ struct diagnostic {
     std::size_t span_end = 0;
     long end_line = 0;
     long end_column = 0;
-    bool velmar_stops = false;    // the first error (or W001) of the text: velmar stops here
-    std::string found;            // the offending text, bytes escaped (text::escape_bytes)
+    bool velmar_stops = false; // the first error (or W001) of the text: velmar stops here
+    std::string found;         // the offending text, bytes escaped (text::escape_bytes)
     std::string message;
-    std::vector<int> expected_terminals;        // what could have come, terminals of the grammar in its order
-    std::vector<std::string_view> expected;     // the same in the grammar's words
-    std::vector<std::string_view> expected_plain;   // in a transcriber's words, grouped, the likeliest first
-    std::string_view context;                   // the construct being read, in words
+    std::vector<int> expected_terminals;          // what could have come, terminals of the grammar in its order
+    std::vector<std::string_view> expected;       // the same in the grammar's words
+    std::vector<std::string_view> expected_plain; // in a transcriber's words, grouped, the likeliest first
+    std::string_view context;                     // the construct being read, in words
     std::vector<std::string> hints;
-    std::string suggestion;       // the known tag meant (unknown tags), or empty
-    place related;                // another place named (line 0: none)
+    std::string suggestion; // the known tag meant (unknown tags), or empty
+    place related;          // another place named (line 0: none)
     // The tier of the fix that would mend it, where a report asks
     // (mark_fixable in fix.h); none otherwise.
     std::optional<fix_tier> fixable;
@@ -94,20 +94,20 @@ struct file_report {
     // The diagnostics of the grammar in the order of the text, then those
     // of the corpus's consistency (W002-W005) in the order of the text.
     std::vector<diagnostic> diagnostics;
-    long turns = 0;                        // turns begun
+    long turns = 0; // turns begun
     int errors = 0;
     int warnings = 0;
-    bool stopped = false;   // the error limit was reached before the end
-    std::vector<turn_start> turn_starts;   // every turn begun
+    bool stopped = false;                // the error limit was reached before the end
+    std::vector<turn_start> turn_starts; // every turn begun
     // With check_options::keep_identifications: every turn whose
     // identification was read without an error, in order.
     std::vector<turn_identification> identifications;
 };
 
 struct check_options {
-    int max_errors = 100;   // errors per text before the check stops; 0: no limit
-    std::string_view file_name;   // the file's path, for W005; empty: none
-    bool strict = false;          // W002-W005 are errors
+    int max_errors = 100;       // errors per text before the check stops; 0: no limit
+    std::string_view file_name; // the file's path, for W005; empty: none
+    bool strict = false;        // W002-W005 are errors
     bool keep_identifications = false;
     // Diagnostics for a program rather than a person: the code, the
     // position, the offending text and a suggestion, but no message,

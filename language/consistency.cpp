@@ -14,7 +14,7 @@ namespace trl {
 
 namespace {
 
-constexpr std::size_t identification_size = 23;   // "g012abc3_001_ABC_000000"
+constexpr std::size_t identification_size = 23; // "g012abc3_001_ABC_000000"
 static_assert(identification_size == std::tuple_size_v<decltype(turn_identification::text)>);
 
 bool small(char c)
@@ -91,8 +91,7 @@ private:
         h ^= h >> 33;
         return static_cast<std::size_t>(h);
     }
-    template <class Hash>
-    void grow(Hash&& hash_of)
+    template <class Hash> void grow(Hash&& hash_of)
     {
         std::vector<slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
         old.swap(slots_);
@@ -166,8 +165,8 @@ std::optional<identification> read_identification(std::string_view text, std::si
     const char* p = text.data() + begin;
     const bool shaped = is_dialog_name(std::string_view(p, 8)) && p[8] == '_' && digit(p[9]) && digit(p[10]) &&
                         digit(p[11]) && p[12] == '_' && capital(p[13]) && capital(p[14]) &&
-                        (capital(p[15]) || digit(p[15])) && p[16] == '_' &&
-                        std::all_of(p + 17, p + 23, digit) && p[23] == ':';
+                        (capital(p[15]) || digit(p[15])) && p[16] == '_' && std::all_of(p + 17, p + 23, digit) &&
+                        p[23] == ':';
     if (!shaped)
         return std::nullopt;
     identification id;
@@ -181,8 +180,8 @@ std::optional<identification> read_identification(std::string_view text, std::si
 
 bool is_dialog_name(std::string_view n)
 {
-    return n.size() == 8 && small(n[0]) && digit(n[1]) && digit(n[2]) && digit(n[3]) && small(n[4]) &&
-           small(n[5]) && small(n[6]) && digit(n[7]);
+    return n.size() == 8 && small(n[0]) && digit(n[1]) && digit(n[2]) && digit(n[3]) && small(n[4]) && small(n[5]) &&
+           small(n[6]) && digit(n[7]);
 }
 
 void check_consistency(std::string_view text, const check_options& options, file_report& report)
@@ -218,7 +217,7 @@ void check_consistency(std::string_view text, const check_options& options, file
     };
     std::vector<dialog_state> dialogs;
     flat_index dialog_index;
-    std::size_t current = 0;   // the dialog of the last turn, an index into dialogs
+    std::size_t current = 0; // the dialog of the last turn, an index into dialogs
     bool several_warned = false;
     bool name_warned = false;
     // For each turn, the turn of its dialog before it (or none), for the
@@ -243,12 +242,12 @@ void check_consistency(std::string_view text, const check_options& options, file
     std::vector<diagnostic> found;
     struct pending_place {
         std::size_t diagnostic;
-        std::size_t turn;   // the turn it names
+        std::size_t turn; // the turn it names
     };
     std::vector<pending_place> related;
     auto warn = [&](code kind, const turn& t, std::string message, std::string hint) {
-        found.push_back(warning_at(kind, whole(t), t.offset, t.velmar_line, options.strict, std::move(message),
-                                   std::move(hint)));
+        found.push_back(
+            warning_at(kind, whole(t), t.offset, t.velmar_line, options.strict, std::move(message), std::move(hint)));
     };
 
     for (const turn_start& start : report.turn_starts) {
@@ -366,7 +365,7 @@ void check_consistency(std::string_view text, const check_options& options, file
     }
 
     // Positions: of the turns warned about and named, or of all of them.
-    std::vector<std::size_t> wanted;   // indices into turns, ascending
+    std::vector<std::size_t> wanted; // indices into turns, ascending
     if (options.keep_identifications) {
         wanted.resize(turns.size());
         for (std::size_t i = 0; i < turns.size(); ++i)
@@ -434,8 +433,8 @@ void check_consistency(std::string_view text, const check_options& options, file
     }
 }
 
-std::vector<diagnostic> corpus_identifications::add(std::string_view path, const std::vector<turn_identification>& turns,
-                                                    bool strict)
+std::vector<diagnostic> corpus_identifications::add(std::string_view path,
+                                                    const std::vector<turn_identification>& turns, bool strict)
 {
     std::vector<diagnostic> out;
     const std::size_t file = files_.size();
@@ -451,11 +450,11 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path, const
         if (is_new || it->second.file == file)
             continue;
         const first_use& first = it->second;
-        diagnostic d = warning_at(code::repeated_turn, key, t.offset, t.velmar_line, strict,
-                                  std::string(key) + " is also the identification of a turn in " +
-                                      text::printable(files_[first.file]) + " (line " + std::to_string(first.line) +
-                                      ")",
-                                  "each turn of a dialog has a turn number of its own");
+        diagnostic d =
+            warning_at(code::repeated_turn, key, t.offset, t.velmar_line, strict,
+                       std::string(key) + " is also the identification of a turn in " +
+                           text::printable(files_[first.file]) + " (line " + std::to_string(first.line) + ")",
+                       "each turn of a dialog has a turn number of its own");
         d.line = t.line;
         d.column = t.column;
         d.line_start = t.offset - static_cast<std::size_t>(t.column - 1);

@@ -20,11 +20,11 @@ namespace trl {
 // A turn identification: "g012abc3_001_ABC_000000", the dialog name, the
 // turn number, the speaker code and the CD-ROM number.
 struct identification {
-    std::string_view whole;     // without the ':'
-    std::string_view dialog;    // "g012abc3"
-    int number = 0;             // 1 for "001"
-    std::string_view speaker;   // "ABC"
-    std::string_view cdrom;     // "000000"
+    std::string_view whole;   // without the ':'
+    std::string_view dialog;  // "g012abc3"
+    int number = 0;           // 1 for "001"
+    std::string_view speaker; // "ABC"
+    std::string_view cdrom;   // "000000"
 };
 
 // The identification of the turn whose first byte is at `begin`, read from

@@ -28,7 +28,7 @@ std::optional<made> end_of_text(const context& c, const diagnostic& d)
 {
     // The text ends where its last turn could end: its empty line is missing.
     if (d.offset != c.text.size() || std::find(d.expected_terminals.begin(), d.expected_terminals.end(),
-                                                grammar::end_terminal) == d.expected_terminals.end())
+                                               grammar::end_terminal) == d.expected_terminals.end())
         return std::nullopt;
     return made{"end the text with a line end and the empty line that ends its last turn",
                 {{c.text.size(), 0, c.text.ends_with('\n') ? "\n" : "\n\n"}}};
@@ -109,14 +109,10 @@ struct rule {
 // The fixes, by the code of what they mend.  code_of() stops the build at
 // an id the catalogue does not have.
 constexpr rule rules[] = {
-    {code_of("T002"), fix_tier::safe, &end_of_text},
-    {code_of("T005"), fix_tier::safe, &byte_order_mark},
-    {code_of("T005"), fix_tier::safe, &umlaut_letter},
-    {code_of("T006"), fix_tier::safe, &carriage_return},
-    {code_of("T006"), fix_tier::unsafe, &tab},
-    {code_of("T009"), fix_tier::unsafe, &blank_before_punctuation},
-    {code_of("T010"), fix_tier::unsafe, &second_blank},
-    {code_of("T011"), fix_tier::unsafe, &meant_tag},
+    {code_of("T002"), fix_tier::safe, &end_of_text},    {code_of("T005"), fix_tier::safe, &byte_order_mark},
+    {code_of("T005"), fix_tier::safe, &umlaut_letter},  {code_of("T006"), fix_tier::safe, &carriage_return},
+    {code_of("T006"), fix_tier::unsafe, &tab},          {code_of("T009"), fix_tier::unsafe, &blank_before_punctuation},
+    {code_of("T010"), fix_tier::unsafe, &second_blank}, {code_of("T011"), fix_tier::unsafe, &meant_tag},
     {code_of("T013"), fix_tier::unsafe, &empty_line},
 };
 
@@ -139,8 +135,8 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
         std::optional<fix> f = fx.fix_for(d);
         if (!f || f->tier != fix_tier::unsafe || f->edits.empty())
             continue;
-        if (!candidates.empty() && f->edits.front().offset <
-                                       candidates.back().edits.back().offset + candidates.back().edits.back().length)
+        if (!candidates.empty() &&
+            f->edits.front().offset < candidates.back().edits.back().offset + candidates.back().edits.back().length)
             continue;
         candidates.push_back(std::move(*f));
     }
@@ -164,8 +160,8 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
     alone.lean = true;
     std::vector<fix> accepted;
     std::pair<std::size_t, std::size_t> turn_at{0, 0};
-    std::string turn;   // the turn with the fixes accepted so far
-    long shift = 0;     // what they moved its bytes
+    std::string turn; // the turn with the fixes accepted so far
+    long shift = 0;   // what they moved its bytes
     // Whether the fixes [first, last] keep the turn clean where they change
     // it; if so the turn takes them.
     auto try_fixes = [&](std::size_t first, std::size_t last) {
@@ -202,11 +198,11 @@ std::vector<fix> verified_unsafe_fixes(std::string_view text, const file_report&
         }
         if (try_fixes(i, i))
             continue;
-        const bool next_beside = i + 1 < candidates.size() && turn_of(candidates[i + 1]) == where &&
-                                 candidates[i + 1].edits.back().offset + candidates[i + 1].edits.back().length <=
-                                     where.second &&
-                                 candidates[i + 1].edits.front().offset <=
-                                     candidates[i].edits.back().offset + candidates[i].edits.back().length + 1;
+        const bool next_beside =
+            i + 1 < candidates.size() && turn_of(candidates[i + 1]) == where &&
+            candidates[i + 1].edits.back().offset + candidates[i + 1].edits.back().length <= where.second &&
+            candidates[i + 1].edits.front().offset <=
+                candidates[i].edits.back().offset + candidates[i].edits.back().length + 1;
         if (next_beside && try_fixes(i, i + 1))
             ++i;
     }
@@ -315,12 +311,12 @@ std::string apply_edits(std::string_view text, const std::vector<edit>& edits)
 fix_outcome fix_text(std::string_view text, bool unsafe, checker& ck, const check_options& options)
 {
     fix_outcome out;
-    check_options every = options;   // for fixing: every error, no words
+    check_options every = options; // for fixing: every error, no words
     every.max_errors = 0;
     every.lean = true;
     std::string current(text);
     file_report report = ck.check(current, options);
-    bool as_asked = true;   // report is the check with `options`
+    bool as_asked = true; // report is the check with `options`
     for (int pass = 0;; ++pass) {
         if (report.errors == 0)
             break;

@@ -34,10 +34,10 @@ struct edit {
 };
 
 struct fix {
-    code kind = code::unexpected_token;   // the code of what it mends
+    code kind = code::unexpected_token; // the code of what it mends
     fix_tier tier = fix_tier::safe;
-    std::string title;                    // what it does, for a person
-    std::vector<edit> edits;              // in the order of the text, not overlapping
+    std::string title;       // what it does, for a person
+    std::vector<edit> edits; // in the order of the text, not overlapping
 };
 
 // The fixes of one text.
@@ -71,10 +71,10 @@ std::string apply_edits(std::string_view text, const std::vector<edit>& edits);
 
 // What --fix makes of a text.
 struct fix_outcome {
-    std::string text;        // the fixed text (the text itself when nothing was fixed)
-    code_counts applied{};   // the fixes applied, by the code of what they mended
-    bool settled = true;     // a check found nothing more to fix (false: the passes ran out)
-    file_report report;      // the check of the fixed text, with the options given
+    std::string text;      // the fixed text (the text itself when nothing was fixed)
+    code_counts applied{}; // the fixes applied, by the code of what they mended
+    bool settled = true;   // a check found nothing more to fix (false: the passes ran out)
+    file_report report;    // the check of the fixed text, with the options given
 };
 
 // Fixes the text until a check finds nothing more to fix, at most 8 passes:

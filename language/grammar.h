@@ -49,8 +49,8 @@ constexpr bool is_identification_part(int symbol)
 // with any other, the identification is complete (only its optional
 // language marker may still come) and the turn's text is being read.
 inline constexpr std::array<int, 8> identification_tokens = {
-    tables::translate(L),   tables::translate(N),   tables::translate('0'), tables::translate('_'),
-    tables::translate(MC),  tables::translate(':'), tables::translate(WS),  tables::translate(MRKA)};
+    tables::translate(L),  tables::translate(N),   tables::translate('0'), tables::translate('_'),
+    tables::translate(MC), tables::translate(':'), tables::translate(WS),  tables::translate(MRKA)};
 
 inline constexpr int end_terminal = tables::translate(END);
 inline constexpr int blank_terminal = tables::translate(WS);

@@ -12,9 +12,9 @@ namespace trl {
 // for in order, cost one pass over it.
 struct line_counter {
     struct position {
-        long line;                 // 1-based
-        long column;               // byte column, 1-based
-        std::size_t line_start;    // offset of the line's first byte
+        long line;              // 1-based
+        long column;            // byte column, 1-based
+        std::size_t line_start; // offset of the line's first byte
     };
 
     std::string_view text;

@@ -94,25 +94,28 @@ TRL_READER_SYMBOL(pronunc_comment);
 #undef TRL_READER_SYMBOL
 } // namespace sym
 
-constexpr int terminal(int code) { return tables::translate(code); }
+constexpr int terminal(int code)
+{
+    return tables::translate(code);
+}
 
 // What a rule means to the reader.
 enum class role : std::uint8_t {
     none,
-    dialog_name,       // the identification's parts
+    dialog_name, // the identification's parts
     turn_number,
     cdrom_number,
     language_marker,
-    identification,    // a turn begins; its ':' is the right side's symbol `at`
-    turn,              // and ends
-    letters,           // a run of letters that velmar appends, one by one
-    spelled_letter,    // a letter of a spelled letter (the right side's symbol `at`)
-    language,          // the language of a foreign word's initial tag
+    identification, // a turn begins; its ':' is the right side's symbol `at`
+    turn,           // and ends
+    letters,        // a run of letters that velmar appends, one by one
+    spelled_letter, // a letter of a spelled letter (the right side's symbol `at`)
+    language,       // the language of a foreign word's initial tag
     init_mark,
     final_mark,
-    speaker_mark,      // of a word (the terminal `at`)
+    speaker_mark, // of a word (the terminal `at`)
     lexical_element,
-    noise_bracket,     // its noise tags
+    noise_bracket, // its noise tags
     event,
     pause,
     silence,
@@ -126,11 +129,13 @@ struct rule_role {
     std::int8_t at = 0;
 };
 
-constexpr int rhs_symbol(int rule, int i) { return tables::rule_rhs[tables::rule_rhs_begin[rule] + i]; }
+constexpr int rhs_symbol(int rule, int i)
+{
+    return tables::rule_rhs[tables::rule_rhs_begin[rule] + i];
+}
 
 // The first symbol of the rule's right side for which `is` holds; -1: none.
-template <class P>
-constexpr int find_in_rhs(int rule, P is)
+template <class P> constexpr int find_in_rhs(int rule, P is)
 {
     for (int i = 0; i < tables::rules[rule].length; ++i)
         if (is(rhs_symbol(rule, i)))
@@ -143,7 +148,9 @@ constexpr std::array<rule_role, tables::num_rules> roles = [] {
     for (int rule = 1; rule < tables::num_rules; ++rule) {
         const int lhs = tables::rule_lhs[rule];
         const bool empty = tables::rules[rule].length == 0;
-        auto set = [&](role what, int at = 0) { r[static_cast<std::size_t>(rule)] = {what, static_cast<std::int8_t>(at)}; };
+        auto set = [&](role what, int at = 0) {
+            r[static_cast<std::size_t>(rule)] = {what, static_cast<std::int8_t>(at)};
+        };
         const auto is_speaker_mark = [](int s) { return s == terminal(SPA) || s == terminal(SPP); };
         if (lhs == sym::dialog_name)
             set(role::dialog_name);
@@ -238,8 +245,8 @@ constexpr std::array<bool, tables::num_rules> observed_rules = [] {
         const rule_role r = roles[static_cast<std::size_t>(rule)];
         if (r.what == role::none || tables::rules[rule].length == 0)
             continue;
-        const bool whole = r.what == role::dialog_name || r.what == role::turn_number ||
-                           r.what == role::cdrom_number || r.what == role::language || r.what == role::pronunciation;
+        const bool whole = r.what == role::dialog_name || r.what == role::turn_number || r.what == role::cdrom_number ||
+                           r.what == role::language || r.what == role::pronunciation;
         for (int i = 0; i < tables::rules[rule].length; ++i)
             if (i == 0 || i == r.at || whole)
                 read[static_cast<std::size_t>(rhs_symbol(rule, i))] = true;
@@ -266,13 +273,16 @@ constexpr std::array<bool, tables::num_rules> observed_rules = [] {
 constexpr int between_turns_state = tables::goto_state(0, sym::multiple_turns);
 
 constexpr std::array<std::string_view, kind_count> kind_names = {
-    "word",     "spelled", "foreign", "noise-word", "disconnected", "hesitation",  "speaker-noise", "technical-noise",
-    "breathing", "event",  "pause",   "silence",    "repair",       "false-start", "pronunciation",
+    "word",      "spelled", "foreign", "noise-word", "disconnected", "hesitation",  "speaker-noise", "technical-noise",
+    "breathing", "event",   "pause",   "silence",    "repair",       "false-start", "pronunciation",
 };
 
 } // namespace
 
-std::string_view kind_name(kind k) { return kind_names[static_cast<std::size_t>(k)]; }
+std::string_view kind_name(kind k)
+{
+    return kind_names[static_cast<std::size_t>(k)];
+}
 
 std::optional<kind> kind_named(std::string_view name)
 {
@@ -293,9 +303,9 @@ struct reader::state {
     // A mark read for the lexical element around it.
     struct mark {
         enum class type : std::uint8_t { spelled_letter, language, init_mark, final_mark, speaker_mark };
-        std::uint32_t at;   // where it begins
+        std::uint32_t at; // where it begins
         type what;
-        std::uint32_t end;  // and ends (language: its three letters)
+        std::uint32_t end; // and ends (language: its three letters)
     };
 
     // The parse stack.  A turn's segments nest to its right, so a long
@@ -331,12 +341,12 @@ struct reader::state {
     // each with where it was read (`read_at`: its offset and its place in
     // `written`); `echo_from` is where velmar's echo buffer begins in it.
     std::string written;
-    std::size_t written_size = 0;   // bytes of `written` in use; it is kept at least two longer
+    std::size_t written_size = 0; // bytes of `written` in use; it is kept at least two longer
     std::vector<std::pair<std::uint32_t, std::uint32_t>> read_at;
     std::size_t echo_from = 0;
     std::vector<mark> marks;
     turn current;
-    bool in_turn = false;   // its identification has been read
+    bool in_turn = false; // its identification has been read
     // Repairs and false starts begun ('+/', '-/' shifted) and not yet
     // reduced: while there are any, the elements read may still get a
     // holder, and the turn is not cut into a part.
@@ -443,7 +453,7 @@ struct reader::state {
     void reduced(int rule, entry* rhs, int& value)
     {
         const rule_role r = roles[static_cast<std::size_t>(rule)];
-        if (tables::rules[rule].length == 0)   // where the next token begins
+        if (tables::rules[rule].length == 0) // where the next token begins
             value = static_cast<int>(held ? held_begin : shifted_end);
         else
             act(rule, r, rhs);
@@ -490,7 +500,7 @@ struct reader::state {
             to[i] = from[i];
             plain &= letter_byte[static_cast<unsigned char>(from[i])];
         }
-        if (plain) {   // letters alone: their bytes
+        if (plain) { // letters alone: their bytes
             written_size += end - first;
             return;
         }
@@ -513,12 +523,12 @@ struct reader::state {
         case role::letters:
             letters(first, shifted_end);
             break;
-        case role::dialog_name:   // L z z z L L L z '_'
+        case role::dialog_name: // L z z z L L L z '_'
             for (int i = 0; i < 8; ++i)
                 current.id[static_cast<std::size_t>(i)] = text[at(rhs[i])];
             current.id[8] = '_';
             break;
-        case role::turn_number:   // z z z '_' MC MC (MC or z) '_'
+        case role::turn_number: // z z z '_' MC MC (MC or z) '_'
             for (int i = 0; i < 3; ++i) {
                 current.id[static_cast<std::size_t>(9 + i)] = text[at(rhs[i])];
                 current.id[static_cast<std::size_t>(13 + i)] = text[at(rhs[4 + i])];
@@ -529,7 +539,7 @@ struct reader::state {
             for (int i = 0; i < 6; ++i)
                 current.id[static_cast<std::size_t>(17 + i)] = text[at(rhs[i])];
             break;
-        case role::language_marker:   // "<*tGER> "
+        case role::language_marker: // "<*tGER> "
             if (shifted_end >= first + 6) {
                 std::copy_n(text.data() + first + 3, 3, current.language_marker.begin());
                 current.has_language_marker = true;
@@ -551,7 +561,7 @@ struct reader::state {
             letters(o, token_end(o));
             break;
         }
-        case role::language: {   // MC MC MC
+        case role::language: { // MC MC MC
             std::uint32_t letters = 0;
             for (int i = 0; i < 3; ++i)
                 letters |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[at(rhs[i])])) << (8 * i);
@@ -596,7 +606,7 @@ struct reader::state {
             add(kind::false_start, first, shifted_end);
             --open_agrammatical;
             break;
-        case role::pronunciation: {   // AKA N space words '>' space
+        case role::pronunciation: { // AKA N space words '>' space
             const std::uint32_t close = at(rhs[4]);
             const piece digit = store(at(rhs[1]), token_end(at(rhs[1])));
             const piece words = store(at(rhs[3]), close);
@@ -621,17 +631,32 @@ struct reader::state {
             const auto end = begin + static_cast<std::uint32_t>(s.length);
             kind k;
             switch (code) {
-            case HSALL: k = kind::hesitation; break;
-            case MGER: k = kind::speaker_noise; break;
-            case TGER: k = kind::technical_noise; break;
-            case ATM: k = kind::breathing; break;
-            case UVS: k = kind::event; break;
-            case PAU: k = kind::pause; break;
+            case HSALL:
+                k = kind::hesitation;
+                break;
+            case MGER:
+                k = kind::speaker_noise;
+                break;
+            case TGER:
+                k = kind::technical_noise;
+                break;
+            case ATM:
+                k = kind::breathing;
+                break;
+            case UVS:
+                k = kind::event;
+                break;
+            case PAU:
+                k = kind::pause;
+                break;
             case SPA:
-            case SPP: speaker_mark = store(begin, end); continue;
-            default: continue;
+            case SPP:
+                speaker_mark = store(begin, end);
+                continue;
+            default:
+                continue;
             }
-            if (r == role::noise_bracket) {   // each tag an element of its own
+            if (r == role::noise_bracket) { // each tag an element of its own
                 const piece p = store(begin, end);
                 add(k, begin, end).tag = p;
                 continue;
@@ -792,7 +817,8 @@ document read_document(std::string_view text, const read_options& options)
 {
     document d;
     reader r;
-    d.result = r.read(text, [&](const turn& t) { d.turns.push_back(t); }, options);
+    d.result = r.read(
+        text, [&](const turn& t) { d.turns.push_back(t); }, options);
     return d;
 }
 
@@ -801,7 +827,7 @@ void append_echo_form(std::string& out, std::string_view letters)
     for (std::size_t i = 0; i < letters.size(); ++i) {
         out.push_back(letters[i]);
         if (letters[i] == '"')
-            ++i;   // the umlaut's vowel
+            ++i; // the umlaut's vowel
     }
 }
 
@@ -816,7 +842,7 @@ void append_utf8_form(std::string& out, std::string_view letters)
         // "a "o "u "A "O "U "s, the scanner's umlauts: ä ö ü Ä Ö Ü ß.
         static constexpr std::string_view from = "aouAOUs";
         static constexpr std::array<const char*, 7> to = {"\xC3\xA4", "\xC3\xB6", "\xC3\xBC", "\xC3\x84",
-                                                                  "\xC3\x96", "\xC3\x9C", "\xC3\x9F"};
+                                                          "\xC3\x96", "\xC3\x9C", "\xC3\x9F"};
         const std::size_t k = from.find(letters[i + 1]);
         if (k == std::string_view::npos) {
             out.push_back(c);

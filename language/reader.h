@@ -36,25 +36,28 @@ namespace trl {
 
 // What an element is.  The lexical elements come first.
 enum class kind : std::uint8_t {
-    word,             // a word (also with initial and final marks)
-    spelled,          // spelled letters only ("$B", "$B-$Ks")
-    foreign,          // a word marked with its language ("<*ENG>hello")
-    noise_word,       // a word in a noise bracket ("<:<Lachen> prima:>")
-    disconnected,     // a word broken off and resumed after an interruption ("aus_ <A> _machen")
-    hesitation,       // a hesitation tag ("<ah>")
-    speaker_noise,    // a speaker-noise tag ("<Husten>"), as an event or in a noise bracket
-    technical_noise,  // a technical-noise tag ("<#Klopfen>"), likewise
-    breathing,        // "<A>" or "<B>"
-    event,            // "<%>"
-    pause,            // "<P>", "<P>2@>"
-    silence,          // "<*T>" between elements
-    repair,           // "+/ ... /+"
-    false_start,      // "-/ ... /-"
-    pronunciation,    // a pronunciation comment "<!1 ...>" after a lexical element
+    word,            // a word (also with initial and final marks)
+    spelled,         // spelled letters only ("$B", "$B-$Ks")
+    foreign,         // a word marked with its language ("<*ENG>hello")
+    noise_word,      // a word in a noise bracket ("<:<Lachen> prima:>")
+    disconnected,    // a word broken off and resumed after an interruption ("aus_ <A> _machen")
+    hesitation,      // a hesitation tag ("<ah>")
+    speaker_noise,   // a speaker-noise tag ("<Husten>"), as an event or in a noise bracket
+    technical_noise, // a technical-noise tag ("<#Klopfen>"), likewise
+    breathing,       // "<A>" or "<B>"
+    event,           // "<%>"
+    pause,           // "<P>", "<P>2@>"
+    silence,         // "<*T>" between elements
+    repair,          // "+/ ... /+"
+    false_start,     // "-/ ... /-"
+    pronunciation,   // a pronunciation comment "<!1 ...>" after a lexical element
 };
 inline constexpr int kind_count = static_cast<int>(kind::pronunciation) + 1;
 
-constexpr bool is_lexical(kind k) { return k <= kind::disconnected; }
+constexpr bool is_lexical(kind k)
+{
+    return k <= kind::disconnected;
+}
 
 // The name of a kind as programs write it: "word", "noise-word",
 // "false-start", ...
@@ -70,9 +73,9 @@ struct piece {
 
 struct element {
     kind what = kind::word;
-    std::size_t begin = 0;   // its bytes in the text: [begin, end)
+    std::size_t begin = 0; // its bytes in the text: [begin, end)
     std::size_t end = 0;
-    int parent = -1;         // the turn's element that holds it (repair, disconnected or noise word); -1: none
+    int parent = -1; // the turn's element that holds it (repair, disconnected or noise word); -1: none
     // Lexical elements: the letters, as written (an umlaut with its vowel:
     // "M\"uller"; no length marks, apostrophes, hyphens or tags), and the
     // line velmar echoes for it.  The two differ by the umlauts' vowels,
@@ -80,27 +83,28 @@ struct element {
     // echoes the letters before the interruption on the line of the first
     // element in it.  Pronunciation comments: their words as written.
     piece letters;
-    piece echo;           // the letters of velmar's line as written: the line is echo_form(text(echo))
-    piece tag;            // events, noise tags, pauses, silences: the tag ("<ah>", "<P>", "<*T>"); pronunciation comments: their digit
-    piece init_mark;      // lexical elements: the initial tag as written ("*", "<*ENG>", "<T_>", "#", "~", "--")
-    piece final_mark;     // lexical elements: the final tag ("=", "%", "--", "<_T>")
-    piece language;       // foreign words: the language ("ENG")
-    piece speaker_mark;   // words, events, pauses: "@1" before or "1@" after
-    std::uint16_t spelled = 0;   // spelled letters in a lexical element
+    piece echo; // the letters of velmar's line as written: the line is echo_form(text(echo))
+    piece tag;  // events, noise tags, pauses, silences: the tag ("<ah>", "<P>", "<*T>"); pronunciation comments: their
+                // digit
+    piece init_mark;           // lexical elements: the initial tag as written ("*", "<*ENG>", "<T_>", "#", "~", "--")
+    piece final_mark;          // lexical elements: the final tag ("=", "%", "--", "<_T>")
+    piece language;            // foreign words: the language ("ENG")
+    piece speaker_mark;        // words, events, pauses: "@1" before or "1@" after
+    std::uint16_t spelled = 0; // spelled letters in a lexical element
 };
 
 // One turn.  Its identification "g071ach1_001_ABC_004711" is kept whole:
 // dialog name, turn number, speaker code and CD-ROM number.
 struct turn {
     std::array<char, 23> id{};
-    std::array<char, 3> language_marker{};   // "GER" for "<*tGER> "; empty when none
+    std::array<char, 3> language_marker{}; // "GER" for "<*tGER> "; empty when none
     bool has_language_marker = false;
-    std::size_t begin = 0;   // from the identification to the end of the empty line: [begin, end)
+    std::size_t begin = 0; // from the identification to the end of the empty line: [begin, end)
     std::size_t end = 0;
-    std::size_t identification_end = 0;   // just after the identification's ':'
-    bool complete = false;   // read to its end without an error
-    std::vector<element> elements;   // in reading order: by begin, an element before those it holds
-    std::string chars;               // where the elements' pieces are
+    std::size_t identification_end = 0; // just after the identification's ':'
+    bool complete = false;              // read to its end without an error
+    std::vector<element> elements;      // in reading order: by begin, an element before those it holds
+    std::string chars;                  // where the elements' pieces are
     // A turn read in parts (read_options::elements_per_part): the part's
     // number, from 0, and whether it is the turn's last.  A part before the
     // last has end = 0 and complete = true (no error so far); a reading
@@ -136,9 +140,9 @@ struct read_options {
 };
 
 struct read_error {
-    std::size_t offset = 0;   // the offending token: its first byte, or the text's size at its end
+    std::size_t offset = 0; // the offending token: its first byte, or the text's size at its end
     std::size_t length = 0;
-    long long velmar_line = 0;   // the line velmar reports it in
+    long long velmar_line = 0; // the line velmar reports it in
 };
 
 // The largest text a reader reads: every place in it fits the parse
@@ -146,10 +150,10 @@ struct read_error {
 inline constexpr std::size_t max_text_size = 0x7fffffff;
 
 struct read_result {
-    long turns = 0;                       // turns given to the caller, complete or not, each once
-    int errors = 0;                       // syntax errors met
+    long turns = 0; // turns given to the caller, complete or not, each once
+    int errors = 0; // syntax errors met
     std::optional<read_error> first_error;
-    bool too_large = false;               // longer than max_text_size: not read
+    bool too_large = false; // longer than max_text_size: not read
 
     bool ok() const { return errors == 0 && !too_large; }
 };

@@ -26,7 +26,7 @@ constexpr int most_pops = 64;
 // read, the turn's segments to come), at the start of the text and between
 // turns, and the terminals that can begin a turn's segments.
 struct fresh_configurations {
-    std::vector<entry> after_identification[2];   // [0]: the first turn, [1]: a later one
+    std::vector<entry> after_identification[2]; // [0]: the first turn, [1]: a later one
     std::array<bool, tables::num_terminals> starts_segments{};
 };
 
@@ -117,11 +117,11 @@ bool virtual_stack::take(int terminal)
         if (x == 0) {
             const int act = tables::step[state][terminal];
             if (act > 0)
-                return push(act);   // the final state: the text is accepted
+                return push(act); // the final state: the text is accepted
             if (act == 0)
                 return false;
             x = -act;
-            if ((x & trl_engine::fused_bit) && !push(0))   // the empty rule's entry, then the rule
+            if ((x & trl_engine::fused_bit) && !push(0)) // the empty rule's entry, then the rule
                 return false;
         }
         const auto& rule = tables::rules[x & trl_engine::rule_mask];
@@ -154,7 +154,7 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
         int code;
         int terminal;
         int value;
-        trl_text_scanner after;   // the scanner after the token
+        trl_text_scanner after; // the scanner after the token
     };
     // The tokens from the offending one on, as far as they are looked at.
     // The search below only moves forward and drops the tokens behind it,
@@ -193,7 +193,7 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
     enum class variant { as_is, as_word, as_event, without_blank };
     static constexpr variant variants[] = {variant::as_is, variant::as_word, variant::as_event, variant::without_blank};
     static constexpr int word = tables::translate(L);
-    static constexpr int event = tables::translate(MGER);   // an event, or a noise in a noise bracket
+    static constexpr int event = tables::translate(MGER); // an event, or a noise in a noise bracket
 
     // The best configuration to take the tokens from ahead[from] on (the
     // first of them a blank unless `at_token`): its score (the tokens it

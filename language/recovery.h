@@ -21,15 +21,12 @@
 // wins, ties going to the least popped and then in the order above.  The
 // parse resumes there, with the blank (or the token after it) as its
 // look-ahead.  The offending token itself is such a place too, when a
-// popped configuration takes it and what follows (",  ," for ",").  An empty line before such a place ends the turn as before:
-// the parse resumes between turns.  Since the configuration chosen takes
-// what follows, the next error found is where the text itself goes wrong
-// again, at the position it would have if it were the only error; an
-// error within the first few tokens after the place is taken for a
-// consequence of the last one and passed over (the parse recovers again,
-// silently).  The figures: tests/trlcheck/recovery_test.cpp measures how
-// often the second of two independent errors of a turn is found where it
-// is found alone, and how many diagnostics belong to neither.
+// popped configuration takes it and what follows (",  ," for ",").  An empty line before such a place ends the turn as
+// before: the parse resumes between turns.  Since the configuration chosen takes what follows, the next error found is
+// where the text itself goes wrong again, at the position it would have if it were the only error; an error within the
+// first few tokens after the place is taken for a consequence of the last one and passed over (the parse recovers
+// again, silently).  The figures: tests/trlcheck/recovery_test.cpp measures how often the second of two independent
+// errors of a turn is found where it is found alone, and how many diagnostics belong to neither.
 #pragma once
 
 #include <array>
@@ -58,7 +55,7 @@ public:
     std::vector<int> above() const { return {above_.begin(), above_.begin() + added_}; }
 
 private:
-    static constexpr int room = 128;   // far above what a stretch of tokens pushes
+    static constexpr int room = 128; // far above what a stretch of tokens pushes
     int top() const { return added_ ? above_[added_ - 1] : base_[kept_ - 1].state; }
     bool push(int state);
 
@@ -75,18 +72,18 @@ int taken(virtual_stack& v, const std::vector<int>& terminals);
 // What the parse does after an error.
 struct resume {
     enum class kind {
-        in_turn,       // the stack and look-ahead below
-        next_turn,     // between turns, the scanner after the empty line
-        end_of_text,   // nothing left to check
+        in_turn,     // the stack and look-ahead below
+        next_turn,   // between turns, the scanner after the empty line
+        end_of_text, // nothing left to check
     };
     kind what = kind::end_of_text;
     // For in_turn: the stack is the first `depth` entries of the stack at
     // the error, then the states `above`.
     int depth = 0;
     std::vector<int> above;
-    int lookahead = 0;   // its code
-    int value = 0;       // and value
-    trl_text_scanner scanner;   // after the look-ahead (next_turn: after the empty line)
+    int lookahead = 0;        // its code
+    int value = 0;            // and value
+    trl_text_scanner scanner; // after the look-ahead (next_turn: after the empty line)
 };
 
 // Where to resume after an error at a token with code `code` and value

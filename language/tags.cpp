@@ -89,9 +89,7 @@ int half_edits(std::string_view a, std::string_view b, int limit)
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const char x = a[i - 1];
             const char y = b[j - 1];
-            const int replace = x == y                                                   ? 0
-                                : is_letter(x) && is_letter(y) && (x ^ y) == ('a' ^ 'A') ? 1
-                                                                                          : 2;
+            const int replace = x == y ? 0 : is_letter(x) && is_letter(y) && (x ^ y) == ('a' ^ 'A') ? 1 : 2;
             const int best = std::min({row[j] + 2, row[j - 1] + 2, diagonal + replace});
             diagonal = row[j];
             row[j] = best;
@@ -118,13 +116,13 @@ const tag_info* find_tag(std::string_view text)
 
 const tag_info* suggest_tag(std::string_view written)
 {
-    constexpr int limit = 4;   // 2 edits
+    constexpr int limit = 4; // 2 edits
     const tag_info* best = nullptr;
     int best_distance = limit + 1;
     bool tie = false;
     for (const tag_info& t : known_tags()) {
         std::string_view text = t.text;
-        if (text.ends_with(' '))   // a language marker with its blank
+        if (text.ends_with(' ')) // a language marker with its blank
             text.remove_suffix(1);
         const int d = half_edits(written, text, limit);
         if (d < best_distance) {

@@ -15,14 +15,14 @@
 
 // The text needs no terminator and may hold NUL bytes; it is not changed.
 struct trl_text_scanner {
-    const char* text = nullptr;    // the whole input
+    const char* text = nullptr; // the whole input
     const char* end = nullptr;
-    const char* pos = nullptr;     // where the next match starts
+    const char* pos = nullptr; // where the next match starts
     bool at_line_start = true;
-    long long lineno = 0;          // as trllex counts it (lineno)
-    int value = 0;                 // as trllex leaves it (trllval)
-    const char* token = nullptr;   // the text of the last token returned (at the end: end)
-    std::ptrdiff_t length = 0;     // its length
+    long long lineno = 0;        // as trllex counts it (lineno)
+    int value = 0;               // as trllex leaves it (trllval)
+    const char* token = nullptr; // the text of the last token returned (at the end: end)
+    std::ptrdiff_t length = 0;   // its length
     // Where long matches of this text are known to fail, once one has
     // failed (see scan_engine.h).  Copies of the scanner share it, as they
     // scan the same text; a scanner and its copies belong to one thread.
@@ -75,7 +75,7 @@ struct text_input {
         // loop, which ends a match at the end of the text as trllex does at
         // the end of the input.
         const auto& one = tables::one_byte[s.at_line_start][static_cast<unsigned char>(*begin)];
-        if (one.code > 0) [[likely]] {   // a token of one byte
+        if (one.code > 0) [[likely]] { // a token of one byte
             s.token = begin;
             s.length = 1;
             s.pos = begin + 1;
@@ -93,7 +93,7 @@ struct text_input {
             trl_text_detail::text_input in{s, s.text, s.end};
             const scan_engine::match m = scan_engine::longest_match<tables>(in, begin, tables::start(s.at_line_start));
             rule = m.rule;
-            if (rule == 0) {   // no rule takes the byte (no rule set of ours leaves one)
+            if (rule == 0) { // no rule takes the byte (no rule set of ours leaves one)
                 s.token = begin;
                 s.length = 1;
                 s.pos = begin + 1;

@@ -9,9 +9,9 @@
 namespace trl {
 
 struct umlaut {
-    char32_t code_point;       // also the Latin-1 byte
-    std::string_view utf8;     // the letter in UTF-8
-    std::string_view written;  // as the conventions write it
+    char32_t code_point;      // also the Latin-1 byte
+    std::string_view utf8;    // the letter in UTF-8
+    std::string_view written; // as the conventions write it
 };
 
 inline constexpr umlaut umlauts[] = {{0xE4, "\xC3\xA4", "\"a"}, {0xF6, "\xC3\xB6", "\"o"}, {0xFC, "\xC3\xBC", "\"u"},

@@ -56,7 +56,7 @@ void byte_hints(std::string_view source, std::size_t offset, std::vector<std::st
     }
     if (b == 0) {
         hints.push_back(starts_utf16(source) ? "the file is UTF-16 encoded: save it as plain ASCII text"
-                                           : "a NUL byte: is this a binary file?");
+                                             : "a NUL byte: is this a binary file?");
         return;
     }
     if (b < 0x80)
@@ -107,8 +107,8 @@ bool is_letter(char c)
 // "<Hust>" (closed) or "<Lachen" (up to a blank, a line end or another
 // '<').
 struct written_tag {
-    std::size_t begin = 0;   // the '<'
-    std::size_t end = 0;     // after the '>', or after the last byte of an unclosed tag
+    std::size_t begin = 0; // the '<'
+    std::size_t end = 0;   // after the '>', or after the last byte of an unclosed tag
     bool closed = false;
     // Known, but only with a blank after it ("<PP> "): the scanner skips
     // it whole, so it stands for nothing without its blank.
@@ -122,7 +122,7 @@ struct written_tag {
 // token is a token of its own.
 std::optional<written_tag> tag_at(const finding& f, std::string_view source)
 {
-    constexpr std::size_t longest = 64;   // longer is no tag
+    constexpr std::size_t longest = 64; // longer is no tag
     std::size_t lt;
     if (f.length == 1 && source[f.offset] == '<')
         lt = f.offset;
@@ -209,7 +209,7 @@ std::string_view identification_part(int index)
 // word" where one begins.
 struct plain_group {
     std::string_view words;
-    std::array<int, 10> codes;   // token codes; -1 fills
+    std::array<int, 10> codes; // token codes; -1 fills
 };
 
 constexpr int none = -1;
@@ -246,7 +246,7 @@ std::vector<std::string_view> plain_expected(const finding& f, std::string_view 
         std::vector<std::string_view> out;
         for (const int t : f.expected) {
             const std::string_view w = t == tables::translate(N) || t == tables::translate('0') ? "a digit"
-                                       : t == tables::translate(L)                             ? "a small letter"
+                                       : t == tables::translate(L)                              ? "a small letter"
                                                                                                 : terminal_words(t);
             if (std::find(out.begin(), out.end(), w) == out.end())
                 out.push_back(w);
@@ -367,7 +367,7 @@ classified classify(const finding& f, std::string_view source)
     }
     if (tables::translate(f.token) == tables::undefined_terminal) {
         const auto b = static_cast<unsigned char>(source[f.offset]);
-        return {b >= 0x80                                                  ? code::non_ascii_byte
+        return {b >= 0x80                                                 ? code::non_ascii_byte
                 : b < 0x20 || b == 0x7F || f.token == TRL_UNDEFINED_TOKEN ? code::control_character
                                                                           : code::foreign_character,
                 {}};
@@ -492,11 +492,10 @@ void word(const finding& f, std::string_view source, diagnostic& d, bool lean)
     } else if (d.kind == code::bad_identification && !identification_part(f.turn_tokens).empty()) {
         d.message = title + ": " + std::string(identification_part(f.turn_tokens)) + ": " + found;
     } else if (d.kind == code::foreign_character && bytes == "\"") {
-        d.message = title + ": a double quote writes an umlaut only before a, o, u, s, A, O or U: found " +
-                    found_words(source.substr(f.offset, f.offset + 1 < source.size() && source[f.offset + 1] != '\n'
-                                                            ? 2
-                                                            : 1)) +
-                    where;
+        d.message =
+            title + ": a double quote writes an umlaut only before a, o, u, s, A, O or U: found " +
+            found_words(source.substr(f.offset, f.offset + 1 < source.size() && source[f.offset + 1] != '\n' ? 2 : 1)) +
+            where;
     } else {
         d.message = title + ": " + found + where;
     }

@@ -95,28 +95,28 @@ int usage_error(const std::string& message)
 // What the run as a whole decides for each file.
 struct run_setting {
     bool color = false;
-    bool several_files = false;   // identifications are compared across files
+    bool several_files = false; // identifications are compared across files
 };
 
 // What checking one input gave.
 struct result {
-    std::string out;         // the report of the file (standard output, or standard error with --fix -)
-    std::string tail;        // what ends it, after any warning found across files
-    std::string err;         // for standard error
-    std::string fixed_text;  // for standard output: standard input fixed
+    std::string out;        // the report of the file (standard output, or standard error with --fix -)
+    std::string tail;       // what ends it, after any warning found across files
+    std::string err;        // for standard error
+    std::string fixed_text; // for standard output: standard input fixed
     bool has_fixed_text = false;
-    bool checked = false;    // the file was read and checked
+    bool checked = false; // the file was read and checked
     bool unreadable = false;
     bool empty_folder = false;
-    bool not_written = false;   // its fixes could not be written
-    bool fixed = false;         // its fixes were written (with --diff: would be)
+    bool not_written = false; // its fixes could not be written
+    bool fixed = false;       // its fixes were written (with --diff: would be)
     long turns = 0;
     long errors = 0;
     long warnings = 0;
-    code_counts counts{};       // the diagnostics, by code
-    code_counts fixes{};        // the fixes applied, by code
-    long fixable = 0;           // errors that --fix would mend (not counted with --fix)
-    long fixable_unsafe = 0;    // and the more that --unsafe-fixes may mend
+    code_counts counts{};    // the diagnostics, by code
+    code_counts fixes{};     // the fixes applied, by code
+    long fixable = 0;        // errors that --fix would mend (not counted with --fix)
+    long fixable_unsafe = 0; // and the more that --unsafe-fixes may mend
     std::vector<turn_identification> identifications;
 };
 
@@ -179,7 +179,7 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
     co.keep_identifications = run.several_files;
 
     file_report report;
-    std::string fixed;              // the text the report is about, when fixed
+    std::string fixed; // the text the report is about, when fixed
     std::string_view reported = text;
     if (o.fix || o.diff) {
         fix_outcome f = fix_text(text, o.unsafe_fixes, ck, co);
@@ -267,8 +267,7 @@ class progress_line {
 public:
     progress_line(std::chrono::steady_clock::time_point started, std::size_t total)
         : on_(isatty(2)), started_(started), total_(total)
-    {
-    }
+    {}
     void show(std::size_t done)
     {
         if (!on_ || (shown_ && done == done_))
@@ -314,8 +313,7 @@ int run_check(const options& o, checked_stdout& out)
     // and standard input, standard output is the fixed text: the report
     // goes to standard error.
     const bool reporting = !o.diff && !o.files_with_errors;
-    const bool fixed_text_out =
-        o.fix && !o.diff && std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
+    const bool fixed_text_out = o.fix && !o.diff && std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
     auto write_report = [&](const std::string& s) {
         if (s.empty())
             return !out.failed();
@@ -329,7 +327,7 @@ int run_check(const options& o, checked_stdout& out)
     t.fixes_ran = o.fix || o.diff;
     code_counts counts{};
     corpus_identifications corpus;
-    std::size_t reported = 0;   // the files reported so far
+    std::size_t reported = 0; // the files reported so far
     progress_line progress(started, n);
     // Writes the report of the next file in path order; false once standard
     // output has failed.  Its turn identifications are compared here with
@@ -415,11 +413,11 @@ int run_check(const options& o, checked_stdout& out)
             try {
                 workers.emplace_back(work);
             } catch (const std::system_error&) {
-                break;   // as many as the system gives
+                break; // as many as the system gives
             }
         }
         if (workers.empty())
-            work();   // none at all: every file here, then the reports
+            work(); // none at all: every file here, then the reports
         for (std::size_t i = 0; i < n; ++i) {
             result r;
             {
@@ -470,8 +468,8 @@ int run_check(const options& o, checked_stdout& out)
 int main(int argc, char** argv)
 {
     keep_std_fds(true);
-    std::signal(SIGPIPE, SIG_IGN);   // a closed pipe is a failed write
-    std::signal(SIGXFSZ, SIG_IGN);   // a file too large to write is a failed write
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is a failed write
+    std::signal(SIGXFSZ, SIG_IGN); // a file too large to write is a failed write
 
     options o;
     std::string error;

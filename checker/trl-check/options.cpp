@@ -13,10 +13,12 @@ namespace {
 using command_line::read_number;
 
 constexpr command_line::option known_options[] = {
-    {"jobs", true, 'j'},    {"format", true},      {"max-errors", true},        {"explain", true},
-    {"color", true},        {"ext", true},         {"quiet", false, 'q'},       {"help", false, 'h'},
-    {"version", false, 'V'}, {"lsp", false},       {"fix", false},              {"unsafe-fixes", false},
-    {"diff", false},        {"strict", false},     {"files-with-errors", false, 'l'}, {"statistics", false},
+    {"jobs", true, 'j'},   {"format", true},     {"max-errors", true},
+    {"explain", true},     {"color", true},      {"ext", true},
+    {"quiet", false, 'q'}, {"help", false, 'h'}, {"version", false, 'V'},
+    {"lsp", false},        {"fix", false},       {"unsafe-fixes", false},
+    {"diff", false},       {"strict", false},    {"files-with-errors", false, 'l'},
+    {"statistics", false},
 };
 
 // Applies one option (its long name) with its value.
@@ -125,48 +127,50 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
 std::string usage_text()
 {
     std::string text = "Usage: trl-check [OPTION]... PATH...\n"
-           "Check transliterations against the corpus conventions: every error of\n"
-           "every file, with its position, what was found and what was expected.\n"
-           "\n"
-           "PATH is a file, a folder (searched recursively for files ending in .trl,\n"
-           "in capitals or not), or - for standard input.  Files are reported in\n"
-           "sorted path order.\n"
-           "\n"
-           "  -j, --jobs=N          check N files in parallel, 1 to " + std::to_string(max_jobs) + " (default: the\n"
-           "                        number of processors)\n"
-           "      --format=FORMAT   human (default; text is the same) or json (JSON\n"
-           "                        Lines)\n"
-           "      --max-errors=N    errors reported per file before moving on to the\n"
-           "                        next file (default 100; 0: no limit)\n"
-           "      --ext=SUFFIX      suffix of the files searched for in folders\n"
-           "                        (default .trl)\n"
-           "      --color=WHEN      auto (default: on a terminal, unless NO_COLOR is\n"
-           "                        set), always or never\n"
-           "  -q, --quiet           print the summary only\n"
-           "  -l, --files-with-errors\n"
-           "                        print only the names of the files with errors\n"
-           "      --statistics      count the diagnostics by code, most frequent first\n"
-           "      --strict          count the warnings about the corpus (W002-W005) as\n"
-           "                        errors\n"
-           "      --fix             write the safe fixes into the files (line ends, byte\n"
-           "                        order mark, umlauts, the end of the text); with -,\n"
-           "                        the fixed text on standard output, the report on\n"
-           "                        standard error\n"
-           "      --unsafe-fixes    with --fix or --diff: the unsafe fixes too (blanks,\n"
-           "                        tabs, misspelled tags)\n"
-           "      --diff            print what --fix would write, as a unified diff;\n"
-           "                        write no file\n"
-           "      --explain CODE    explain an error code (such as T001), with a correct\n"
-           "                        and an incorrect example\n"
-           "      --lsp             serve an editor as a language server on standard\n"
-           "                        input and output\n"
-           "  -h, --help            print this help and exit\n"
-           "  -V, --version         print the version and exit\n"
-           "\n"
-           "Exit status: 0 no errors (warnings allowed), 1 errors found (after --fix:\n"
-           "errors left), 2 a usage error, a path that could not be read, a folder\n"
-           "without files to check, a file that could not be fixed, or output that\n"
-           "could not be written.\n";
+                       "Check transliterations against the corpus conventions: every error of\n"
+                       "every file, with its position, what was found and what was expected.\n"
+                       "\n"
+                       "PATH is a file, a folder (searched recursively for files ending in .trl,\n"
+                       "in capitals or not), or - for standard input.  Files are reported in\n"
+                       "sorted path order.\n"
+                       "\n"
+                       "  -j, --jobs=N          check N files in parallel, 1 to " +
+                       std::to_string(max_jobs) +
+                       " (default: the\n"
+                       "                        number of processors)\n"
+                       "      --format=FORMAT   human (default; text is the same) or json (JSON\n"
+                       "                        Lines)\n"
+                       "      --max-errors=N    errors reported per file before moving on to the\n"
+                       "                        next file (default 100; 0: no limit)\n"
+                       "      --ext=SUFFIX      suffix of the files searched for in folders\n"
+                       "                        (default .trl)\n"
+                       "      --color=WHEN      auto (default: on a terminal, unless NO_COLOR is\n"
+                       "                        set), always or never\n"
+                       "  -q, --quiet           print the summary only\n"
+                       "  -l, --files-with-errors\n"
+                       "                        print only the names of the files with errors\n"
+                       "      --statistics      count the diagnostics by code, most frequent first\n"
+                       "      --strict          count the warnings about the corpus (W002-W005) as\n"
+                       "                        errors\n"
+                       "      --fix             write the safe fixes into the files (line ends, byte\n"
+                       "                        order mark, umlauts, the end of the text); with -,\n"
+                       "                        the fixed text on standard output, the report on\n"
+                       "                        standard error\n"
+                       "      --unsafe-fixes    with --fix or --diff: the unsafe fixes too (blanks,\n"
+                       "                        tabs, misspelled tags)\n"
+                       "      --diff            print what --fix would write, as a unified diff;\n"
+                       "                        write no file\n"
+                       "      --explain CODE    explain an error code (such as T001), with a correct\n"
+                       "                        and an incorrect example\n"
+                       "      --lsp             serve an editor as a language server on standard\n"
+                       "                        input and output\n"
+                       "  -h, --help            print this help and exit\n"
+                       "  -V, --version         print the version and exit\n"
+                       "\n"
+                       "Exit status: 0 no errors (warnings allowed), 1 errors found (after --fix:\n"
+                       "errors left), 2 a usage error, a path that could not be read, a folder\n"
+                       "without files to check, a file that could not be fixed, or output that\n"
+                       "could not be written.\n";
     return text;
 }
 

@@ -18,19 +18,19 @@ struct options {
 
     action what = action::check;
     std::vector<std::string> paths;
-    unsigned jobs = 0;   // 0: the number of processors
+    unsigned jobs = 0; // 0: the number of processors
     format output = format::human;
-    int max_errors = 100;   // 0: no limit
+    int max_errors = 100; // 0: no limit
     std::string suffix = ".trl";
     color colors = color::automatic;
     bool quiet = false;
     std::string explain_code;
-    bool fix = false;            // write the safe fixes into the files
-    bool unsafe_fixes = false;   // and the unsafe ones
-    bool diff = false;           // show what --fix would write, write nothing
-    bool strict = false;         // W002-W005 count as errors
-    bool files_with_errors = false;   // -l: the names of the files with errors, nothing else
-    bool statistics = false;     // the diagnostics counted by code
+    bool fix = false;               // write the safe fixes into the files
+    bool unsafe_fixes = false;      // and the unsafe ones
+    bool diff = false;              // show what --fix would write, write nothing
+    bool strict = false;            // W002-W005 count as errors
+    bool files_with_errors = false; // -l: the names of the files with errors, nothing else
+    bool statistics = false;        // the diagnostics counted by code
 };
 
 // Reads the arguments after the program name, GNU style: short options may

@@ -34,8 +34,8 @@ palette colors(bool on)
 // window around the token.
 void show_source(std::string& out, std::string_view source, const diagnostic& d, const palette& c)
 {
-    constexpr std::size_t before = 60;   // bytes shown before the token on a long line
-    constexpr std::size_t after = 60;    // and after it
+    constexpr std::size_t before = 60; // bytes shown before the token on a long line
+    constexpr std::size_t after = 60;  // and after it
     const std::size_t eol_at = source.find('\n', d.line_start);
     const std::size_t eol = eol_at == std::string_view::npos ? source.size() : eol_at;
     // The marked bytes: the offending text on this line.
@@ -192,7 +192,7 @@ void format_human(std::string& out, std::string_view path, std::string_view sour
         out += d.message;
         out += c.reset;
         out += '\n';
-        if (!source.empty() || !e.consistency)   // without the text, a warning about the corpus stands alone
+        if (!source.empty() || !e.consistency) // without the text, a warning about the corpus stands alone
             show_source(out, source, d, c);
         const std::string pad(std::to_string(d.line).size(), ' ');
         auto note = [&](const char* what, const std::string& words) {
@@ -267,9 +267,8 @@ void format_json(std::string& out, std::string_view path, std::span<const diagno
         const code_info& e = info(d.kind);
         out += "{\"type\":\"diagnostic\",\"file\":" + file + ",\"line\":" + std::to_string(d.line) +
                ",\"column\":" + std::to_string(d.column) + ",\"end_line\":" + std::to_string(d.end_line) +
-               ",\"end_column\":" + std::to_string(d.end_column) + ",\"velmar_line\":" +
-               std::to_string(d.velmar_line) + ",\"severity\":" + (d.warning ? "\"warning\"" : "\"error\"") +
-               ",\"code\":\"" + e.id + "\",\"message\":";
+               ",\"end_column\":" + std::to_string(d.end_column) + ",\"velmar_line\":" + std::to_string(d.velmar_line) +
+               ",\"severity\":" + (d.warning ? "\"warning\"" : "\"error\"") + ",\"code\":\"" + e.id + "\",\"message\":";
         text::append_json_string(out, d.message);
         out += ",\"found\":";
         text::append_json_string(out, d.found);
@@ -288,8 +287,8 @@ void format_json(std::string& out, std::string_view path, std::span<const diagno
         if (d.related.line > 0) {
             out += "{\"file\":";
             text::append_json_string(out, d.related.file.empty() ? path : std::string_view(d.related.file));
-            out += ",\"line\":" + std::to_string(d.related.line) + ",\"column\":" +
-                   std::to_string(d.related.column) + '}';
+            out +=
+                ",\"line\":" + std::to_string(d.related.line) + ",\"column\":" + std::to_string(d.related.column) + '}';
         } else {
             out += "null";
         }

@@ -14,16 +14,16 @@
 namespace trl::cli {
 
 struct totals {
-    long files = 0;               // files checked
+    long files = 0; // files checked
     long turns = 0;
     long files_with_errors = 0;
     long errors = 0;
     long warnings = 0;
-    long file_errors = 0;         // paths that could not be read
-    long empty_folders = 0;       // folders without a file to check
-    long not_written = 0;         // files whose fixes could not be written
-    long files_fixed = 0;         // files written (or to be written) with fixes
-    code_counts fixes{};          // fixes applied, by the code of what they fixed
+    long file_errors = 0;   // paths that could not be read
+    long empty_folders = 0; // folders without a file to check
+    long not_written = 0;   // files whose fixes could not be written
+    long files_fixed = 0;   // files written (or to be written) with fixes
+    code_counts fixes{};    // fixes applied, by the code of what they fixed
     // The errors that --fix would mend, and the more that --fix with
     // --unsafe-fixes may mend (diagnostic::fixable); not counted when the
     // fixes ran.

@@ -72,7 +72,7 @@ void source_text::reserve(std::size_t size, std::size_t used)
     if (grown == MAP_FAILED)
         throw std::bad_alloc();
     if (bytes >= huge_page)
-        ::madvise(grown, bytes, MADV_HUGEPAGE);   // a hint: without it, ordinary pages
+        ::madvise(grown, bytes, MADV_HUGEPAGE); // a hint: without it, ordinary pages
     if (used > 0)
         std::memcpy(grown, buffer_, used);
     if (buffer_)

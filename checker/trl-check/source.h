@@ -57,7 +57,7 @@ private:
     // Makes the buffer hold at least `size` bytes, keeping the first `used`.
     void reserve(std::size_t size, std::size_t used);
 
-    char* buffer_ = nullptr;   // pages of their own (mmap), `capacity_` bytes
+    char* buffer_ = nullptr; // pages of their own (mmap), `capacity_` bytes
     std::size_t capacity_ = 0;
     std::size_t size_ = 0;
     std::string error_;

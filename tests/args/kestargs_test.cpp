@@ -41,13 +41,12 @@ private:
 };
 
 struct Outcome {
-    int status;  // exit status, or 1000 + signal number
+    int status; // exit status, or 1000 + signal number
     std::string err;
 };
 
 // Runs `body` in a child process; its standard error is captured.
-template <class Body>
-Outcome in_child(Body body)
+template <class Body> Outcome in_child(Body body)
 {
     fflush(nullptr);
     int fds[2];
@@ -76,8 +75,7 @@ Outcome in_child(Body body)
 }
 
 // What `body` writes to a stream it is handed.
-template <class Body>
-std::string written_to_stream(Body body)
+template <class Body> std::string written_to_stream(Body body)
 {
     FILE* f = tmpfile();
     body(f);
@@ -119,16 +117,15 @@ struct Demo {
     }
 };
 
-const std::string demo_usage =
-    "prog:\n"
-    "  demo: usage line\n"
-    "  n\ta number (int) (7)\n"
-    "  file\tinput file (string) (*REQ*)\n"
-    "  flag\ta flag (boolean) (false)\n"
-    "  ratio\ta ratio (double) (1.5)\n"
-    "  big\ta long (long) (-3)\n"
-    "  f\ta float (float) (1e+06)\n"
-    "  name\ta name (string) (null)\n";
+const std::string demo_usage = "prog:\n"
+                               "  demo: usage line\n"
+                               "  n\ta number (int) (7)\n"
+                               "  file\tinput file (string) (*REQ*)\n"
+                               "  flag\ta flag (boolean) (false)\n"
+                               "  ratio\ta ratio (double) (1.5)\n"
+                               "  big\ta long (long) (-3)\n"
+                               "  f\ta float (float) (1e+06)\n"
+                               "  name\ta name (string) (null)\n";
 
 // Parses `words` with the demo table in a child process.
 Outcome parse_demo(std::initializer_list<const char*> words)
@@ -171,8 +168,7 @@ struct Converter {
 TEST(KestargsParse, ConvertsEveryTypeAndReportsTheCount)
 {
     Demo d;
-    Words w{"prog", "n=42", "big=-9000000000", "file=in.qnd", "flag=yes", "ratio=-0.125", "f=2.5e3",
-            "name=x"};
+    Words w{"prog", "n=42", "big=-9000000000", "file=in.qnd", "flag=yes", "ratio=-0.125", "f=2.5e3", "name=x"};
     char* progname = nullptr;
     EXPECT_EQ(kestargs(d.table, &w.argc, &w.argv, &progname), 7);
     EXPECT_STREQ(progname, "prog");
@@ -223,9 +219,15 @@ TEST(KestargsParse, IntValuesConvertLikeDecimalStrtolClampedToInt)
     const struct {
         const char* value;
         int expected;
-    } cases[] = {{"12abc", 12},          {"  -7", -7},         {"+3", 3},
-                 {"0x1F", 0},            {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
-                 {"99999999999", INT_MAX}, {"-2147483649", INT_MIN}, {"-99999999999999999999999", INT_MIN}};
+    } cases[] = {{"12abc", 12},
+                 {"  -7", -7},
+                 {"+3", 3},
+                 {"0x1F", 0},
+                 {"2147483647", INT_MAX},
+                 {"2147483648", INT_MAX},
+                 {"99999999999", INT_MAX},
+                 {"-2147483649", INT_MIN},
+                 {"-99999999999999999999999", INT_MIN}};
     for (const auto& c : cases) {
         int n = 99;
         arg_entry table[] = {{"n", "", ARG_INT, &n, 0}, {nullptr, nullptr, ARG_END, nullptr, 0}};
@@ -254,12 +256,9 @@ TEST(KestargsParse, FloatingValues)
 {
     float f = 4.0f, g = 4.0f;
     double d = 8.0, e = 8.0, h = 8.0;
-    arg_entry table[] = {{"f", "", ARG_FLOAT, &f, 0},
-                         {"g", "", ARG_FLOAT, &g, 0},
-                         {"d", "", ARG_DOUBLE, &d, 0},
-                         {"e", "", ARG_DOUBLE, &e, 0},
-                         {"h", "", ARG_DOUBLE, &h, 0},
-                         {nullptr, nullptr, ARG_END, nullptr, 0}};
+    arg_entry table[] = {{"f", "", ARG_FLOAT, &f, 0},  {"g", "", ARG_FLOAT, &g, 0},
+                         {"d", "", ARG_DOUBLE, &d, 0}, {"e", "", ARG_DOUBLE, &e, 0},
+                         {"h", "", ARG_DOUBLE, &h, 0}, {nullptr, nullptr, ARG_END, nullptr, 0}};
     // Letters after a number are ignored; empty or blank values keep the start value.
     Words w{"prog", "f=1e3x", "g=", "d=-2.5E-2abc", "e=   ", "h=0.1"};
     EXPECT_EQ(kestargs(table, &w.argc, &w.argv, nullptr), 5);
@@ -267,7 +266,7 @@ TEST(KestargsParse, FloatingValues)
     EXPECT_FLOAT_EQ(g, 4.0f);
     EXPECT_DOUBLE_EQ(d, -0.025);
     EXPECT_DOUBLE_EQ(e, 8.0);
-    EXPECT_DOUBLE_EQ(h, 0.1);  // scanned in double precision
+    EXPECT_DOUBLE_EQ(h, 0.1); // scanned in double precision
 }
 
 TEST(KestargsParse, BooleansTakeTheFirstCharacterOnly)
@@ -318,24 +317,22 @@ TEST(KestargsErrors, HelpInAnyCasePrintsTheUsageAlone)
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "x:\n  help\town help (boolean) (false)\n");
     // The bare word ends the parse; the required check decides.
-    EXPECT_EQ(parse_demo({"prog", "help", "file=a"}).err,
-              "Argument \"file\" is required, but not set!\n" + demo_usage);
+    EXPECT_EQ(parse_demo({"prog", "help", "file=a"}).err, "Argument \"file\" is required, but not set!\n" + demo_usage);
 }
 
 TEST(KestargsErrors, UsageShowsValuesSetByEarlierWords)
 {
     const Outcome o = parse_demo({"prog", "flag=1", "name=abc", "f=0.5", "n=-4", "big=12", "ratio=3", "HELP="});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "prog:\n"
-              "  demo: usage line\n"
-              "  n\ta number (int) (-4)\n"
-              "  file\tinput file (string) (*REQ*)\n"
-              "  flag\ta flag (boolean) (true)\n"
-              "  ratio\ta ratio (double) (3)\n"
-              "  big\ta long (long) (12)\n"
-              "  f\ta float (float) (0.5)\n"
-              "  name\ta name (string) (abc)\n");
+    EXPECT_EQ(o.err, "prog:\n"
+                     "  demo: usage line\n"
+                     "  n\ta number (int) (-4)\n"
+                     "  file\tinput file (string) (*REQ*)\n"
+                     "  flag\ta flag (boolean) (true)\n"
+                     "  ratio\ta ratio (double) (3)\n"
+                     "  big\ta long (long) (12)\n"
+                     "  f\ta float (float) (0.5)\n"
+                     "  name\ta name (string) (abc)\n");
 }
 
 TEST(KestargsErrors, RepeatedNameIsRefusedBeforeItsValue)
@@ -369,24 +366,22 @@ TEST(KestargsErrors, MalformedNumbersEndWithTheirWarning)
 TEST(KestargsErrors, RequiredRowsAreReportedInTableOrder)
 {
     // The converter's table: the usage of its worked example, byte for byte.
-    const std::string usage =
-        "quenda2raw:\n"
-        "  1.0 : transforms a Quenda file into a raw soundfile, \n"
-        "  usage: quenda2raw quendafile=<quendaf> rawfile=<rawf> [options]\n"
-        "  v\tverbose mode (boolean) (false)\n"
-        "  rawfile\traw file name (string) (*REQ*)\n"
-        "  quendafile\tQuenda file name (string) (*REQ*)\n"
-        "  swap\tswapping short samples (boolean) (false)\n";
+    const std::string usage = "quenda2raw:\n"
+                              "  1.0 : transforms a Quenda file into a raw soundfile, \n"
+                              "  usage: quenda2raw quendafile=<quendaf> rawfile=<rawf> [options]\n"
+                              "  v\tverbose mode (boolean) (false)\n"
+                              "  rawfile\traw file name (string) (*REQ*)\n"
+                              "  quendafile\tQuenda file name (string) (*REQ*)\n"
+                              "  swap\tswapping short samples (boolean) (false)\n";
     const Outcome o = in_child([] {
         Converter c;
         Words w{"quenda2raw"};
         kestargs(c.table, &w.argc, &w.argv, nullptr);
     });
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "Argument \"rawfile\" is required, but not set!\n"
-              "Argument \"quendafile\" is required, but not set!\n" +
-                  usage);
+    EXPECT_EQ(o.err, "Argument \"rawfile\" is required, but not set!\n"
+                     "Argument \"quendafile\" is required, but not set!\n" +
+                         usage);
 
     // After v was set, stopped by a word without "=".
     const Outcome late = in_child([] {
@@ -441,9 +436,8 @@ TEST(KestargsErrors, UnknownTypeCodesGiveTheInternalError)
         kestargs(table, &w.argc, &w.argv, nullptr);
     });
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "Internal error!! unknown arg type 1 for arg odd!\n"
-              " This should not happen!! contact tool maintainer!\n");
+    EXPECT_EQ(o.err, "Internal error!! unknown arg type 1 for arg odd!\n"
+                     " This should not happen!! contact tool maintainer!\n");
 
     // In the usage, an optional row of an unknown code ends the process after its line's start;
     // a required one shows no value and passes.
@@ -457,11 +451,10 @@ TEST(KestargsErrors, UnknownTypeCodesGiveTheInternalError)
         kestargs(table, &w.argc, &w.argv, nullptr);
     });
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "tool:\n"
-              "  req\tneeded  (*REQ*)\n"
-              "  bad\tstrange Internal error!! unknown arg type 9 for arg bad!\n"
-              " This should not happen!! contact tool maintainer!\n");
+    EXPECT_EQ(o.err, "tool:\n"
+                     "  req\tneeded  (*REQ*)\n"
+                     "  bad\tstrange Internal error!! unknown arg type 9 for arg bad!\n"
+                     " This should not happen!! contact tool maintainer!\n");
 }
 
 TEST(KestargsErrors, EmptyTableUsageIsTheHeadingAlone)
@@ -517,7 +510,7 @@ TEST(Printargs, ListsEveryValueRowInTableOrder)
 
     Words w{"prog", "file=in", "flag=t", "ratio=0.1", "n=-12", "big=5000000000", "f=3.25", "name="};
     kestargs(d.table, &w.argc, &w.argv, nullptr);
-    d.flag = 17;  // any nonzero value shows as true
+    d.flag = 17; // any nonzero value shows as true
     EXPECT_EQ(written_to_stream([&](FILE* f) { printargs(f, nullptr, d.table); }),
               "This was invoked with the following argument values\n"
               " (some of which may be defaults):\n"
@@ -591,11 +584,10 @@ TEST(Printargs, UnknownCodeStopsTheListingOnTheSameStream)
         printargs(stderr, nullptr, table);
     });
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "This was invoked with the following argument values\n (some of which may be defaults):\n"
-              "  x=3\n"
-              "  odd=Internal error!! unknown arg type 8 for arg odd!\n"
-              " This should not happen!! contact its maintainer!\n");
+    EXPECT_EQ(o.err, "This was invoked with the following argument values\n (some of which may be defaults):\n"
+                     "  x=3\n"
+                     "  odd=Internal error!! unknown arg type 8 for arg odd!\n"
+                     " This should not happen!! contact its maintainer!\n");
 }
 
-}  // namespace
+} // namespace

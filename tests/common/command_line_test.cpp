@@ -20,7 +20,7 @@ std::string read_back(const std::vector<std::string>& args, std::size_t first = 
     const bool ok = command_line::read(
         args, first, table,
         [&](const command_line::item& it) {
-            if (it.opt && it.opt->name == "fix" && !out.empty()) {   // refused by the caller
+            if (it.opt && it.opt->name == "fix" && !out.empty()) { // refused by the caller
                 error = "refused";
                 return false;
             }
@@ -41,7 +41,7 @@ TEST(CommandLine, OptionsAndOperandsAsWritten)
         {{"a", "-", "b"}, "a - b "},
         {{"--jobs=4", "--jobs", "5", "-j6", "-j", "7"}, "jobs=4 jobs=5 jobs=6 jobs=7 "},
         {{"-qlj8", "x"}, "quiet= list= jobs=8 x "},
-        {{"--format=", "y"}, "format= y "},   // an empty value is a value
+        {{"--format=", "y"}, "format= y "}, // an empty value is a value
         {{"--", "--jobs", "-q"}, "--jobs -q "},
         {{"--jobs=1", "--", "--"}, "jobs=1 -- "},
         {{"--frobnicate"}, "error: unknown option '--frobnicate'"},

@@ -37,7 +37,7 @@ std::string random_bytes(std::mt19937& rng, std::size_t n)
 {
     // Mostly bytes that start or continue UTF-8 sequences, so that
     // well-formed and broken sequences both come up often.
-    static constexpr unsigned char pool[] = {'a', ' ', '\\', '"', '\n', 0x00, 0x1B, 0x7F, 0x80, 0x9B, 0xA0, 0xBF,
+    static constexpr unsigned char pool[] = {'a',  ' ',  '\\', '"',  '\n', 0x00, 0x1B, 0x7F, 0x80, 0x9B, 0xA0, 0xBF,
                                              0xC0, 0xC2, 0xC3, 0xE0, 0xE2, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
     std::string s;
     for (std::size_t i = 0; i < n; ++i)
@@ -82,9 +82,9 @@ TEST(Utf8, EveryCodePointHasExactlyOneWellFormedEncoding)
     }
     EXPECT_EQ(two, 0x800 - 0x80);
     EXPECT_EQ(three, 0x10000 - 0x800 - 0x800);
-    EXPECT_FALSE(text::is_utf8("\xF4\x90\x80\x80"));   // above U+10FFFF
+    EXPECT_FALSE(text::is_utf8("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_TRUE(text::is_utf8("\xF4\x8F\xBF\xBF"));
-    EXPECT_FALSE(text::is_utf8("ab\xC3"));              // cut short
+    EXPECT_FALSE(text::is_utf8("ab\xC3")); // cut short
 }
 
 TEST(Text, EscapingAndJsonOfTypicalBytes)
@@ -95,10 +95,10 @@ TEST(Text, EscapingAndJsonOfTypicalBytes)
     const example examples[] = {
         {"sch\xC3\xB6n", "sch\\xC3\\xB6n", "sch\xC3\xB6n", "\"sch\xC3\xB6n\""},
         {std::string("a\tb\r\n\0c", 7), "a\\tb\\r\\n\\0c", "a\\tb\\r\\n\\0c", "\"a\\tb\\r\\n\\u0000c\""},
-        {"\xED\xA0\x80", "\\xED\\xA0\\x80", "\\xED\\xA0\\x80", "\"\\\\xED\\\\xA0\\\\x80\""},   // a surrogate
-        {"\xC0\xAF", "\\xC0\\xAF", "\\xC0\\xAF", "\"\\\\xC0\\\\xAF\""},                     // overlong '/'
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80", "\\xED\\xA0\\x80", "\"\\\\xED\\\\xA0\\\\x80\""}, // a surrogate
+        {"\xC0\xAF", "\\xC0\\xAF", "\\xC0\\xAF", "\"\\\\xC0\\\\xAF\""},                      // overlong '/'
         {"\x1B[31m\xC2\x9B", "\\x1B[31m\\xC2\\x9B", "\\x1B[31m\\xC2\\x9B", "\"\\u001B[31m\xC2\x9B\""},
-        {"M\xFCller", "M\\xFCller", "M\\xFCller", "\"M\\\\xFCller\""},                     // Latin-1
+        {"M\xFCller", "M\\xFCller", "M\\xFCller", "\"M\\\\xFCller\""}, // Latin-1
         {"a\\\"b\x7F", "a\\\\\"b\\x7F", "a\\\\\"b\\x7F", "\"a\\\\\\\"b\\u007F\""},
     };
     for (const example& e : examples) {

@@ -20,14 +20,13 @@ using namespace quenda_maker;
 using test_support::run_options;
 using test_support::run_result;
 
-const std::string usage =
-    "quenda2raw:\n"
-    "  1.0 : transforms a Quenda file into a raw soundfile, \n"
-    "  usage: quenda2raw quendafile=<quendaf> rawfile=<rawf> [options]\n"
-    "  v\tverbose mode (boolean) (false)\n"
-    "  rawfile\traw file name (string) (*REQ*)\n"
-    "  quendafile\tQuenda file name (string) (*REQ*)\n"
-    "  swap\tswapping short samples (boolean) (false)\n";
+const std::string usage = "quenda2raw:\n"
+                          "  1.0 : transforms a Quenda file into a raw soundfile, \n"
+                          "  usage: quenda2raw quendafile=<quendaf> rawfile=<rawf> [options]\n"
+                          "  v\tverbose mode (boolean) (false)\n"
+                          "  rawfile\traw file name (string) (*REQ*)\n"
+                          "  quendafile\tQuenda file name (string) (*REQ*)\n"
+                          "  swap\tswapping short samples (boolean) (false)\n";
 
 // The environment that preloads the read faults (tests/convert/read_faults.cpp):
 // `after` bytes delivered before reads fail (< 0: never), at most `chunk`
@@ -72,10 +71,9 @@ TEST_F(Quenda2raw, NoArgumentsNamesBothRequiredOnesAndShowsTheUsage)
 {
     const run_result r = run({});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "Argument \"rawfile\" is required, but not set!\n"
-              "Argument \"quendafile\" is required, but not set!\n" +
-                  usage);
+    EXPECT_EQ(r.err, "Argument \"rawfile\" is required, but not set!\n"
+                     "Argument \"quendafile\" is required, but not set!\n" +
+                         usage);
     EXPECT_EQ(r.out, "");
 
     // A word without "=" before the file names ends the arguments.
@@ -132,16 +130,15 @@ TEST_F(Quenda2raw, VerboseRunReportsInOrder)
     write("in.qnd", version2(3, 2, "hello", "h@l@U", sample_data(700)));
     const run_result r = run({"v=yes", "quendafile=in.qnd", "swap=1", "rawfile=out.raw", "ignored", "x=1"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              "quenda2raw was invoked with the following argument values\n"
-              " (some of which may be defaults):\n"
-              "  v=true\n"
-              "  rawfile=out.raw\n"
-              "  quendafile=in.qnd\n"
-              "  swap=true\n"
-              "quenda2raw: swapping\n"
-              "quenda2raw: written 1400 bytes\n"
-              "quenda2raw: warning - counted samples incorrect (700 != 768)\n");
+    EXPECT_EQ(r.err, "quenda2raw was invoked with the following argument values\n"
+                     " (some of which may be defaults):\n"
+                     "  v=true\n"
+                     "  rawfile=out.raw\n"
+                     "  quendafile=in.qnd\n"
+                     "  swap=true\n"
+                     "quenda2raw: swapping\n"
+                     "quenda2raw: written 1400 bytes\n"
+                     "quenda2raw: warning - counted samples incorrect (700 != 768)\n");
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(read("out.raw") == swapped(sample_data(700)));
 }
@@ -196,7 +193,7 @@ TEST_F(Quenda2raw, BundledExampleConvertsCleanly)
     write("dialog.qnd", example);
     const run_result r = run({"quendafile=dialog.qnd", "rawfile=dialog.raw"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");  // the header announces exactly the samples it holds
+    EXPECT_EQ(r.err, ""); // the header announces exactly the samples it holds
     const std::string raw = read("dialog.raw");
     EXPECT_GT(raw.size(), 0u);
     EXPECT_TRUE(raw == example.substr(example.size() - raw.size()));
@@ -211,12 +208,11 @@ TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
     write("v8.qnd", version2(275, 8, "o", "k", data + "\x7f"));
     const struct {
         bool swap;
-        long long after;  // bytes read before the error; < 0: none
-        long long chunk;  // at most so many bytes per read; < 0: no limit
+        long long after; // bytes read before the error; < 0: none
+        long long chunk; // at most so many bytes per read; < 0: no limit
     } cases[] = {
-        {false, -1, -1}, {false, -1, 999}, {true, -1, 999}, {true, -1, 3},
-        {false, 0, -1}, {false, 100000, -1}, {true, 100001, -1},
-        {false, 1001, 1001}, {false, 5001, 999}, {true, 5001, 999},
+        {false, -1, -1},     {false, -1, 999},   {true, -1, 999},     {true, -1, 3},      {false, 0, -1},
+        {false, 100000, -1}, {true, 100001, -1}, {false, 1001, 1001}, {false, 5001, 999}, {true, 5001, 999},
     };
     for (const std::string input : {"v1.qnd", "v8.qnd"}) {
         for (const auto& c : cases) {
@@ -224,8 +220,7 @@ TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
                          ", chunk " + std::to_string(c.chunk));
             run_options faults;
             faults.env = read_faults(c.after, c.chunk);
-            const run_result r =
-                run({"quendafile=" + input, "rawfile=out.raw", c.swap ? "swap=1" : "swap=0"}, faults);
+            const run_result r = run({"quendafile=" + input, "rawfile=out.raw", c.swap ? "swap=1" : "swap=0"}, faults);
             const std::string copied = c.after < 0 ? data : data.substr(0, static_cast<size_t>(c.after & ~1LL));
             EXPECT_TRUE(read("out.raw") == (c.swap ? swapped(copied) : copied));
             if (c.after < 0) {
@@ -233,8 +228,8 @@ TEST_F(Quenda2raw, ReadsEndingInsideSamplesAndReadErrors)
                 EXPECT_EQ(r.err, "");
             } else {
                 EXPECT_EQ(r.status, 255);
-                EXPECT_EQ(r.err, "quenda2raw: could not read from file " + input +
-                                     "\nquenda2raw: Input/output error\n");
+                EXPECT_EQ(r.err,
+                          "quenda2raw: could not read from file " + input + "\nquenda2raw: Input/output error\n");
             }
         }
     }
@@ -282,11 +277,11 @@ TEST_F(Quenda2raw, OutputNamingTheInputIsRefusedBeforeAnythingIsOpened)
     fs::create_symlink("in.qnd", path("soft.qnd"));
 
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"in.qnd", "in.qnd"},         // the same path
-        {"./in.qnd", "in.qnd"},       // another spelling
-        {"hard.qnd", "in.qnd"},       // a hard link
-        {"soft.qnd", "in.qnd"},       // a symbolic link as output
-        {"in.qnd", "soft.qnd"},       // a symbolic link as input
+        {"in.qnd", "in.qnd"},   // the same path
+        {"./in.qnd", "in.qnd"}, // another spelling
+        {"hard.qnd", "in.qnd"}, // a hard link
+        {"soft.qnd", "in.qnd"}, // a symbolic link as output
+        {"in.qnd", "soft.qnd"}, // a symbolic link as input
     };
     for (const auto& [raw, quenda] : cases) {
         const run_result r = run({"rawfile=" + raw, "quendafile=" + quenda, "v=1"});
@@ -307,17 +302,15 @@ TEST_F(Quenda2raw, FailedFinalFlushIsAnError)
     write("small.qnd", version1(1, sample_data(256)));
     run_result r = run({"quendafile=small.qnd", "rawfile=/dev/full"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err,
-              "quenda2raw: could not write to file /dev/full\n"
-              "quenda2raw: No space left on device\n");
+    EXPECT_EQ(r.err, "quenda2raw: could not write to file /dev/full\n"
+                     "quenda2raw: No space left on device\n");
 
     // Large enough to fail inside the copy.
     write("large.qnd", version1(512, sample_data(512 * 256)));
     r = run({"quendafile=large.qnd", "rawfile=/dev/full", "v=1"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")),
-              "quenda2raw: could not write to file /dev/full\n"
-              "quenda2raw: No space left on device\n");
+    EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")), "quenda2raw: could not write to file /dev/full\n"
+                                                             "quenda2raw: No space left on device\n");
 }
 
 TEST_F(Quenda2raw, FailedWriteLeavesTheSamplesWrittenBefore)
@@ -327,9 +320,8 @@ TEST_F(Quenda2raw, FailedWriteLeavesTheSamplesWrittenBefore)
     const rlim_t limit = 100000;
     const run_result r = run_limited({"quendafile=in.qnd", "rawfile=out.raw", "swap=1"}, limit);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err,
-              "quenda2raw: could not write to file out.raw\n"
-              "quenda2raw: File too large\n");
+    EXPECT_EQ(r.err, "quenda2raw: could not write to file out.raw\n"
+                     "quenda2raw: File too large\n");
     const std::string raw = read("out.raw");
     EXPECT_EQ(raw.size(), limit);
     EXPECT_TRUE(raw == swapped(data).substr(0, raw.size()));
@@ -339,13 +331,12 @@ TEST_F(Quenda2raw, FailedWriteWithoutSwapLeavesTheSamplesWrittenBefore)
 {
     const std::string data = sample_data(3 * 32768);
     write("v1.qnd", version1(384, data));
-    write("v8.qnd", version2(384, 8, "o", "k", data));  // through the kernel's copy
+    write("v8.qnd", version2(384, 8, "o", "k", data)); // through the kernel's copy
     for (const std::string input : {"v1.qnd", "v8.qnd"}) {
         const run_result r = run_limited({"quendafile=" + input, "rawfile=out.raw", "v=1"}, 100000);
         EXPECT_EQ(r.status, 255) << input;
-        EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")),
-                  "quenda2raw: could not write to file out.raw\n"
-                  "quenda2raw: File too large\n")
+        EXPECT_EQ(r.err.substr(r.err.find("quenda2raw: could")), "quenda2raw: could not write to file out.raw\n"
+                                                                 "quenda2raw: File too large\n")
             << input;
         EXPECT_TRUE(read("out.raw") == data.substr(0, 100000)) << input;
     }
@@ -454,9 +445,11 @@ TEST_F(Quenda2raw, HelpAndVersionAlone)
         {{"--version"}, "", 0, "quenda2raw (quenda tools) " QUENDA_TOOLS_VERSION "\n", ""},
         {{"--version"}, "-", 255, "", "quenda2raw: could not write to standard output: Bad file descriptor\n"},
         // Among other words, a word without "=" that ends the arguments.
-        {{"--help", "quendafile=in.qnd"}, "", 1, "",
-         "Argument \"rawfile\" is required, but not set!\nArgument \"quendafile\" is required, but not set!\n" +
-             usage},
+        {{"--help", "quendafile=in.qnd"},
+         "",
+         1,
+         "",
+         "Argument \"rawfile\" is required, but not set!\nArgument \"quendafile\" is required, but not set!\n" + usage},
     };
     for (const auto& c : cases) {
         run_options o;
@@ -475,4 +468,4 @@ TEST_F(Quenda2raw, UncreatableOutputNeverOpensTheInput)
     EXPECT_EQ(r.err, "quenda2raw: error - could not open rawfile no/such/folder/out.raw\n");
 }
 
-}  // namespace
+} // namespace

@@ -40,13 +40,12 @@ long long allowance(size_t want)
     return n;
 }
 
-template <class F>
-F next(const char* name)
+template <class F> F next(const char* name)
 {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-}  // namespace
+} // namespace
 
 extern "C" ssize_t read(int fd, void* buf, size_t count)
 {
@@ -62,11 +61,9 @@ extern "C" ssize_t read(int fd, void* buf, size_t count)
     return got;
 }
 
-extern "C" ssize_t copy_file_range(int in, off64_t* in_off, int out, off64_t* out_off, size_t len,
-                                   unsigned flags)
+extern "C" ssize_t copy_file_range(int in, off64_t* in_off, int out, off64_t* out_off, size_t len, unsigned flags)
 {
-    static const auto real =
-        next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
+    static const auto real = next<ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned)>("copy_file_range");
     const long long n = len == 0 ? 0 : allowance(len);
     if (n < 0) {
         errno = EIO;

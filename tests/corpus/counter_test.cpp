@@ -28,7 +28,7 @@ std::string random_word(std::mt19937& rng)
 
 std::vector<std::pair<std::string, std::int64_t>> model_order(const std::map<std::string, std::int64_t>& m)
 {
-    std::vector<std::pair<std::string, std::int64_t>> v(m.begin(), m.end());   // in byte order
+    std::vector<std::pair<std::string, std::int64_t>> v(m.begin(), m.end()); // in byte order
     std::stable_sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     return v;
 }
@@ -37,7 +37,7 @@ std::vector<std::pair<std::string, std::int64_t>> counted(const counter& c, unsi
 {
     std::vector<std::pair<std::string, std::int64_t>> v;
     for (const counter::ranked& r : c.sorted(threads)) {
-        counter::spelled room;   // short strings come from their prefix
+        counter::spelled room; // short strings come from their prefix
         const counter::item i = counter::at(r, room);
         v.emplace_back(std::string(i.key), i.count);
     }
@@ -65,7 +65,7 @@ TEST(Counter, CountsAndOrdersAsAMapDoes)
         EXPECT_EQ(a.count("not counted"), 0);
         const auto expected = model_order(model);
         EXPECT_EQ(counted(a, 1), expected) << words;
-        EXPECT_EQ(counted(a, 4), expected) << words;   // 300000 strings: sorted in parts, merged
+        EXPECT_EQ(counted(a, 4), expected) << words; // 300000 strings: sorted in parts, merged
     }
 }
 

@@ -41,7 +41,7 @@ std::string recording(std::size_t n, std::int32_t rate = 16000)
 struct gapped_corpus {
     temp_dir dir;
     std::string trl, audio;
-    std::map<std::string, std::size_t> samples;   // of the recordings that pair
+    std::map<std::string, std::size_t> samples; // of the recordings that pair
     gapped_corpus()
     {
         dir.write("trl/a.trl", turn("g100abc1_001_ABC", "ja") + turn("g100abc1_002_XYZ", "guten Tag") +
@@ -79,20 +79,27 @@ TEST(CorpusPair, ReportsEachGap)
         else
             summary = j;
     }
-    const std::multiset<std::pair<std::string, std::string>> expected = {
-        {"turn-without-recording", "g100abc1_006_XYZ"}, {"recording-without-turn", "g300zzz3_001_ABC"},
-        {"key-twice", "g100abc1_001_ABC"},               {"key-twice", "g200xyz2_001_ABC"},
-        {"unreadable-recording", "g100abc1_005_ABC"},     {"empty-recording", "g200xyz2_002_DEF"},
-        {"rate-differs", "g100abc1_004_XYZ"}};
+    const std::multiset<std::pair<std::string, std::string>> expected = {{"turn-without-recording", "g100abc1_006_XYZ"},
+                                                                         {"recording-without-turn", "g300zzz3_001_ABC"},
+                                                                         {"key-twice", "g100abc1_001_ABC"},
+                                                                         {"key-twice", "g200xyz2_001_ABC"},
+                                                                         {"unreadable-recording", "g100abc1_005_ABC"},
+                                                                         {"empty-recording", "g200xyz2_002_DEF"},
+                                                                         {"rate-differs", "g100abc1_004_XYZ"}};
     EXPECT_EQ(problems, expected);
-    EXPECT_EQ(summary, (json{{"type", "summary"}, {"turns", 10}, {"recordings", 10}, {"paired", 3}, {"problems", 7},
+    EXPECT_EQ(summary, (json{{"type", "summary"},
+                             {"turns", 10},
+                             {"recordings", 10},
+                             {"paired", 3},
+                             {"problems", 7},
                              {"sample_rate", 16000}}));
     // For people: one line each, and the count.
     const auto text = run_corpus({"pair", c.trl, "--audio", c.audio});
     EXPECT_NE(text.out.find("turn without recording: g100abc1_006_XYZ (" + c.trl + "/a.trl:11)\n"), std::string::npos)
         << text.out;
-    EXPECT_NE(text.out.find("key found twice: g100abc1_001_ABC in turns (" + c.trl + "/a.trl:1, " + c.trl + "/b.trl:7)\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.out.find("key found twice: g100abc1_001_ABC in turns (" + c.trl + "/a.trl:1, " + c.trl + "/b.trl:7)\n"),
+        std::string::npos);
     EXPECT_NE(text.out.find("sample rate differs: g100abc1_004_XYZ (" + c.audio +
                             "/one/g100abc1_004_XYZ.qnd): 8000 Hz, most recordings 16000 Hz\n"),
               std::string::npos);
@@ -179,12 +186,14 @@ TEST(CorpusExport, KaldiFolderFollowsTheToolkitsRules)
     const auto r = run_corpus({"export", "--to=kaldi", "--keep-going", "--quenda2wav=" QUENDA2WAV_PATH, out.string(),
                                c.trl, "--audio", c.audio});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "3 turns exported to " + out.string() + "; 1 turn without a recording, 1 recording without a turn\n");
+    EXPECT_EQ(r.out,
+              "3 turns exported to " + out.string() + "; 1 turn without a recording, 1 recording without a turn\n");
     EXPECT_EQ(kaldi_rule_breaks(out), std::vector<std::string>{});
     EXPECT_EQ(read_file(out / "text"), "ABC-g100abc1_003_ABC M\"uller bitte\n"
                                        "ABC-g200xyz2_003_ABC drei vier\n"
                                        "XYZ-g100abc1_002_XYZ guten Tag\n");
-    EXPECT_EQ(read_file(out / "utt2dur"), "ABC-g100abc1_003_ABC 0.064\nABC-g200xyz2_003_ABC 0.128\nXYZ-g100abc1_002_XYZ 0.048\n");
+    EXPECT_EQ(read_file(out / "utt2dur"),
+              "ABC-g100abc1_003_ABC 0.064\nABC-g200xyz2_003_ABC 0.128\nXYZ-g100abc1_002_XYZ 0.048\n");
     // Each pipe of wav.scp gives the recording's samples as a WAV file.
     for (const auto& row : fields_of(out / "wav.scp")) {
         const std::string id = row.at(0);
@@ -203,17 +212,17 @@ TEST(CorpusExport, KaldiFolderFollowsTheToolkitsRules)
     const auto again = run_corpus({"export", "--to=kaldi", "--keep-going", out.string(), c.trl, "--audio", c.audio});
     EXPECT_EQ(again.status, 2);
     EXPECT_NE(again.err.find("the folder is not empty"), std::string::npos);
-    EXPECT_EQ(run_corpus({"export", "--to=kaldi", "--keep-going", "--force", out.string(), c.trl, "--audio", c.audio})
-                  .status,
-              0);
+    EXPECT_EQ(
+        run_corpus({"export", "--to=kaldi", "--keep-going", "--force", out.string(), c.trl, "--audio", c.audio}).status,
+        0);
 }
 
 TEST(CorpusExport, ManifestAndWavFiles)
 {
     const gapped_corpus c;
     const fs::path out = c.dir / "manifest";
-    const auto r = run_corpus(
-        {"export", "--to=jsonl", "--write-wav", "--keep-going", "--form=utf8", out.string(), c.trl, "--audio", c.audio});
+    const auto r = run_corpus({"export", "--to=jsonl", "--write-wav", "--keep-going", "--form=utf8", out.string(),
+                               c.trl, "--audio", c.audio});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = parse_json_lines(read_file(out / "manifest.jsonl"));
     ASSERT_EQ(lines.size(), 3u);
@@ -422,10 +431,9 @@ TEST(CorpusExport, AllOrNothing)
     const fs::path out = c.dir / "data";
     fs::create_directories(out);
     test_support::run_options limited;
-    limited.file_limit = 3000;   // less than the largest WAV file
-    const auto r = run_corpus({"export", "--to=kaldi", "--write-wav", "--keep-going", out.string(), c.trl, "--audio",
-                               c.audio},
-                              limited);
+    limited.file_limit = 3000; // less than the largest WAV file
+    const auto r = run_corpus(
+        {"export", "--to=kaldi", "--write-wav", "--keep-going", out.string(), c.trl, "--audio", c.audio}, limited);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("(nothing written)"), std::string::npos) << r.err;
     std::vector<std::string> left;

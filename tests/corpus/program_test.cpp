@@ -33,7 +33,7 @@ using test_support::temp_dir;
 std::map<std::string, long> tsv_counts(const std::string& out)
 {
     std::map<std::string, long> counts;
-    std::size_t from = out.find('\n') + 1;   // the header
+    std::size_t from = out.find('\n') + 1; // the header
     for (std::size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1) {
         const std::string line = out.substr(from, nl - from);
         const std::size_t tab = line.find('\t');
@@ -97,11 +97,14 @@ TEST(CorpusWords, TheExampleCountedByHand)
     const std::string lexicon = dir.write("lexicon.txt", "ich\nam\tAH M\n\nDienstag\r\nM\"uller x\n");
     const struct {
         std::vector<std::string> args;
-        std::vector<std::string> lines;   // lines that must be in the output
-        std::vector<std::string> absent;  // ... and that must not
+        std::vector<std::string> lines;  // lines that must be in the output
+        std::vector<std::string> absent; // ... and that must not
     } cases[] = {
         {{"words"}, {"2 M\"uller", "2 einen", "1 BK", "1 gehts", "1 ausmachen", "1 tsch\"uss"}, {"Maier", "<P>"}},
-        {{"words", "--form=utf8"}, {"2 M\xC3\xBCller", "1 n\xC3\xA4" "chste"}, {"M\"uller"}},
+        {{"words", "--form=utf8"},
+         {"2 M\xC3\xBCller", "1 n\xC3\xA4"
+                             "chste"},
+         {"M\"uller"}},
         {{"words", "--form=echo"}, {"2 M\"ller", "1 f\"r"}, {"M\"uller"}},
         {{"words", "--by=speaker", "--format=tsv"},
          {"speaker\tcount\tword", "ABC\t2\teinen", "XYZ\t2\tam", "XYZ\t1\ttsch\"uss"},
@@ -112,8 +115,7 @@ TEST(CorpusWords, TheExampleCountedByHand)
         {{"stats", "--format=tsv"},
          {"part\tname\tturns\twords\tdistinct\thesitations\tspeaker noises\ttechnical noises\tpauses\trepairs\tfalse "
           "starts\tbroken off\tforeign\tspelled",
-          "corpus\t\t6\t40\t35\t1\t2\t1\t3\t1\t1\t1\t0\t2",
-          "speaker\tABC\t3\t22\t21\t0\t2\t0\t1\t1\t0\t1\t0\t2",
+          "corpus\t\t6\t40\t35\t1\t2\t1\t3\t1\t1\t1\t0\t2", "speaker\tABC\t3\t22\t21\t0\t2\t0\t1\t1\t0\t1\t0\t2",
           "speaker\tXYZ\t3\t18\t17\t1\t0\t1\t2\t0\t1\t0\t0\t0"},
          {}},
     };
@@ -203,7 +205,7 @@ TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quenda-corpus: " + first + " (file left out)\n");
     const auto alone = run_corpus({"words", "--format=tsv", dialog});
-    EXPECT_EQ(r.out, alone.out);   // the other file's words, and no more
+    EXPECT_EQ(r.out, alone.out); // the other file's words, and no more
     EXPECT_EQ(run_corpus({"words", "--keep-going", errors, dialog}).status, 0);
 
     const auto j = run_corpus({"stats", "--format=json", errors, dialog});
@@ -211,7 +213,11 @@ TEST(CorpusFiles, ErrorsNamedAsTrlCheckNamesThem)
     EXPECT_EQ(j.err, "");
     const auto records = parse_json_lines(j.out);
     ASSERT_FALSE(records.empty());
-    EXPECT_EQ(records[0], (json{{"type", "left_out"}, {"file", errors}, {"line", 6}, {"column", 50}, {"code", "T009"},
+    EXPECT_EQ(records[0], (json{{"type", "left_out"},
+                                {"file", errors},
+                                {"line", 6},
+                                {"column", 50},
+                                {"code", "T009"},
                                 {"message", "missing blank: found '.' in the word"}}));
     EXPECT_EQ(records.back()["type"], "stats");
 }
@@ -350,8 +356,8 @@ TEST(CorpusProgram, CommandLineAndStatuses)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;   // the start of standard output
-        std::string err;   // the start of standard error; empty: none
+        std::string out; // the start of standard output
+        std::string err; // the start of standard error; empty: none
     } cases[] = {
         {{}, 2, "", "quenda-corpus: no subcommand (words, stats, pair, export or report)\n"},
         {{"--help"}, 0, "usage: quenda-corpus SUBCOMMAND", ""},
@@ -405,7 +411,8 @@ TEST(CorpusProgram, FailedOutput)
     const auto full = test_support::run_shell(corpus + " words " + file + " > /dev/full");
     EXPECT_EQ(full.status, 2);
     EXPECT_EQ(full.err, "quenda-corpus: write error on standard output: No space left on device\n");
-    const auto gone = test_support::run_shell(corpus + " words " + file + " | head -1 > /dev/null; echo \"${PIPESTATUS[0]}\"");
+    const auto gone =
+        test_support::run_shell(corpus + " words " + file + " | head -1 > /dev/null; echo \"${PIPESTATUS[0]}\"");
     EXPECT_EQ(gone.out, "2\n");
     EXPECT_EQ(gone.err, "");
     run_options closed;

@@ -16,24 +16,24 @@ namespace {
 
 const std::string not_quenda = "not a Quenda file: ";
 
-TEST(Check, SizeAndBlockCountAtEachBound) {
+TEST(Check, SizeAndBlockCountAtEachBound)
+{
     struct Case {
         std::int32_t anz;
-        std::int64_t size;  // or quenda::unknown_size
+        std::int64_t size; // or quenda::unknown_size
         std::string problem;
     };
     const Case cases[] = {
         {1, 0, "too short for a header (0 bytes)"},
         {1, 511, "too short for a header (511 bytes)"},
-        {1, 512, ""},  // exactly its header
+        {1, 512, ""}, // exactly its header
         {0, 4096, "anz_header is 0, below 1"},
         {-1, 4096, "anz_header is -1, below 1"},
         {INT_MIN, 4096, "anz_header is -2147483648, below 1"},
         {2, 1023, "header larger than the file (anz_header 2 is 1024 bytes, the file 1023)"},
         {2, 1024, ""},
-        {INT32_MAX, 1024,
-         "header larger than the file (anz_header 2147483647 is 1099511627264 bytes, the file 1024)"},
-        {INT32_MAX, quenda::unknown_size, ""},  // only the block count is judged
+        {INT32_MAX, 1024, "header larger than the file (anz_header 2147483647 is 1099511627264 bytes, the file 1024)"},
+        {INT32_MAX, quenda::unknown_size, ""}, // only the block count is judged
         {0, quenda::unknown_size, "anz_header is 0, below 1"},
     };
     for (const Case& c : cases) {
@@ -54,7 +54,8 @@ TEST(Check, SizeAndBlockCountAtEachBound) {
               1 << 24);
 }
 
-TEST(Check, StreamReadFromItsStart) {
+TEST(Check, StreamReadFromItsStart)
+{
     Input in(v2_file(Order::little));
     std::fseek(in.get(), 700, SEEK_SET);
     const quenda::file_check c = quenda::check_quenda_file(in.get(), 1024);
@@ -72,7 +73,8 @@ TEST(Check, StreamReadFromItsStart) {
     EXPECT_EQ(quenda::check_quenda_file(cut.get(), 300).problem, not_quenda + "too short for a header (300 bytes)");
 }
 
-TEST(Describe, WhatTheHeaderImplies) {
+TEST(Describe, WhatTheHeaderImplies)
+{
     struct Case {
         std::int32_t anz, nspbk, isf;
         std::int64_t size;
@@ -82,9 +84,9 @@ TEST(Describe, WhatTheHeaderImplies) {
         bool plausible;
     };
     const Case cases[] = {
-        {1, 2, 16000, 512, 1, 0, false, true},          // exactly its header
+        {1, 2, 16000, 512, 1, 0, false, true}, // exactly its header
         {2, 2, 16000, 1024, 2, 0, false, true},
-        {1, 2, 999, 512 + 2001, 1, 1000, true, false},  // the plausible rates' bounds
+        {1, 2, 999, 512 + 2001, 1, 1000, true, false}, // the plausible rates' bounds
         {1, 2, 1000, 512 + 2000, 1, 1000, false, true},
         {3, 2, 384000, 1536 + 768000, 2, 384000, false, true},
         {3, 2, 384001, 1536 + 768000, 2, 384000, false, false},
@@ -106,7 +108,8 @@ TEST(Describe, WhatTheHeaderImplies) {
     }
 }
 
-TEST(HostReader, PlainNumbersAndBothTexts) {
+TEST(HostReader, PlainNumbersAndBothTexts)
+{
     Input in(v2_file(Order::little));
     Texts t;
     Record h(read_header_of_this_host(in.get(), &t.ort, &t.kan));
@@ -120,14 +123,16 @@ TEST(HostReader, PlainNumbersAndBothTexts) {
 // A folder of its own, removed with what it holds.
 struct Folder {
     std::string path;
-    Folder() {
+    Folder()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "quenda-header-XXXXXX").string();
         path = mkdtemp(pattern.data());
     }
     ~Folder() { std::filesystem::remove_all(path); }
 };
 
-TEST(OpenRegularFile, RegularFilesOnlyAndNoWaitOnAFifo) {
+TEST(OpenRegularFile, RegularFilesOnlyAndNoWaitOnAFifo)
+{
     Folder dir;
     const std::string file = dir.path + "/a.qnd", fifo = dir.path + "/fifo.qnd";
     {
@@ -164,4 +169,4 @@ TEST(OpenRegularFile, RegularFilesOnlyAndNoWaitOnAFifo) {
     EXPECT_EQ(opened.get(), quenda::open_status::not_regular);
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,8 @@ struct Read {
     std::string err;
     long position = -1;
 
-    Read(Quenda_header_2* (*reader)(FILE*, char**, char**), Bytes file, long start = 0) {
+    Read(Quenda_header_2* (*reader)(FILE*, char**, char**), Bytes file, long start = 0)
+    {
         Input in(std::move(file));
         std::fseek(in.get(), start, SEEK_SET);
         err = stderr_of([&] {
@@ -30,12 +31,22 @@ struct Read {
     }
 };
 
-Read read_native(Bytes file) { return Read(native().read, std::move(file)); }
+Read read_native(Bytes file)
+{
+    return Read(native().read, std::move(file));
+}
 
-std::string text(const char* s) { return s == nullptr ? "(null)" : s; }
+std::string text(const char* s)
+{
+    return s == nullptr ? "(null)" : s;
+}
 
-TEST(Read, Version1FixtureBothReaders) {
-    for (auto reader : {+[](FILE* f, char** o, char** k) { *o = *k = nullptr; return native().read1(f); },
+TEST(Read, Version1FixtureBothReaders)
+{
+    for (auto reader : {+[](FILE*f, char**o, char**k) {
+                            *o = *k = nullptr;
+                            return native().read1(f);
+                        },
                         native().read}) {
         Read r(reader, v1_file(Order::little, Extras::junk), 300);
         ASSERT_NE(r.rec.get(), nullptr);
@@ -54,7 +65,8 @@ TEST(Read, Version1FixtureBothReaders) {
     }
 }
 
-TEST(Read, Version2FixtureBothReaders) {
+TEST(Read, Version2FixtureBothReaders)
+{
     for (auto reader : {native().read2, native().read}) {
         Read r(reader, v2_file(Order::little, Extras::junk), 700);
         ASSERT_NE(r.rec.get(), nullptr);
@@ -68,7 +80,8 @@ TEST(Read, Version2FixtureBothReaders) {
     }
 }
 
-TEST(Read, OtherVariantGivesReversedNumbers) {
+TEST(Read, OtherVariantGivesReversedNumbers)
+{
     Input in(v1_file(Order::little));
     Record got(foreign().read1(in.get()));
     ASSERT_NE(got.get(), nullptr);
@@ -81,10 +94,11 @@ TEST(Read, OtherVariantGivesReversedNumbers) {
     EXPECT_EQ(std::string(got->sprk, 2), "de");
 }
 
-TEST(Read, OtherVariantReadsFileOfTheOtherOrder) {
+TEST(Read, OtherVariantReadsFileOfTheOtherOrder)
+{
     // A file with big-endian numbers is what the other variant reads
     // correctly; its dynamic part and texts are the same.
-    const Order other = Order::big;  // what the other variant reads on either host
+    const Order other = Order::big; // what the other variant reads on either host
     for (auto reader : {foreign().read2, foreign().read}) {
         Read r(reader, fixed_block(other, Extras::none, 2, 2) + dynamic_part(sample_ort, sample_kan));
         ASSERT_NE(r.rec.get(), nullptr);
@@ -96,7 +110,8 @@ TEST(Read, OtherVariantReadsFileOfTheOtherOrder) {
     }
 }
 
-TEST(Read, DynamicPart) {
+TEST(Read, DynamicPart)
+{
     // The tags need not open the part, and the buffer is exactly
     // (anz_header - 1) * 512 bytes.
     Bytes file = fixed_block(Order::little, Extras::none, 3, 2) + dynamic_part("", "x", 0, std::string(600, 'q'));
@@ -114,7 +129,8 @@ TEST(Read, DynamicPart) {
     EXPECT_EQ(text(r2.texts.kan), "");
 }
 
-TEST(Read, VersionDecidedByBlockCount) {
+TEST(Read, VersionDecidedByBlockCount)
+{
     // One block with version byte 2: version 1, the byte kept.
     {
         Read r = read_native(fixed_block(Order::little, Extras::none, 1, 2));
@@ -138,7 +154,8 @@ TEST(Read, VersionDecidedByBlockCount) {
     EXPECT_EQ(r.position, 1536);
 }
 
-TEST(Read, IflOfFullLengthStaysUnterminated) {
+TEST(Read, IflOfFullLengthStaysUnterminated)
+{
     Bytes file = v1_file(Order::little);
     put_text(file, 256, std::string(32, 'L'));
     Input in(file);
@@ -152,7 +169,8 @@ TEST(Read, IflOfFullLengthStaysUnterminated) {
 // Failures, in both variants.
 class ReadFailure : public testing::TestWithParam<const Variant*> {};
 
-TEST_P(ReadFailure, ShortFixedHeader) {
+TEST_P(ReadFailure, ShortFixedHeader)
+{
     const Variant& v = *GetParam();
     Bytes file = v1_file(Order::little);
     file.resize(511);
@@ -172,7 +190,8 @@ TEST_P(ReadFailure, ShortFixedHeader) {
     EXPECT_EQ(err, v.name("read_header_1") + ": read error for 512 bytes (fixed header)\n");
 }
 
-TEST_P(ReadFailure, WrongVersionByte) {
+TEST_P(ReadFailure, WrongVersionByte)
+{
     const Variant& v = *GetParam();
     Input in(v2_file(Order::little));
     std::string err = stderr_of([&] { EXPECT_EQ(v.read1(in.get()), nullptr); });
@@ -187,12 +206,14 @@ TEST_P(ReadFailure, WrongVersionByte) {
 
 // A fixed block whose numbers this variant reads as stored: the native
 // variant reads little-endian files, the other one big-endian files.
-Bytes fixed_for(const Variant& v, std::int32_t anz, std::int8_t version) {
+Bytes fixed_for(const Variant& v, std::int32_t anz, std::int8_t version)
+{
     const Order o = &v == &native() ? Order::little : Order::big;
     return fixed_block(o, Extras::none, anz, version);
 }
 
-TEST_P(ReadFailure, DynamicPartShorterThanAnnounced) {
+TEST_P(ReadFailure, DynamicPartShorterThanAnnounced)
+{
     const Variant& v = *GetParam();
     Bytes file = fixed_for(v, 3, 2) + dynamic_part("a", "b");
     for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
@@ -204,12 +225,13 @@ TEST_P(ReadFailure, DynamicPartShorterThanAnnounced) {
     }
 }
 
-TEST_P(ReadFailure, MissingTags) {
+TEST_P(ReadFailure, MissingTags)
+{
     const Variant& v = *GetParam();
     // No orthographic tag: the record with both texts null.
     Bytes block(512, 0);
-    put_text(block, 0, "or");  // a tag cut short is no tag
-    put_text(block, 509, "ort");  // its NUL would lie behind the part
+    put_text(block, 0, "or");    // a tag cut short is no tag
+    put_text(block, 509, "ort"); // its NUL would lie behind the part
     for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
         Read r(reader, fixed_for(v, 2, 2) + block);
         ASSERT_NE(r.rec.get(), nullptr);
@@ -220,7 +242,7 @@ TEST_P(ReadFailure, MissingTags) {
     // No canonical tag behind the orthographic text: that text is kept.
     block.assign(512, 0);
     put_text(block, 0, "ort\0text\0"s);
-    put_text(block, 509, "kan");  // its NUL would lie behind the part
+    put_text(block, 509, "kan"); // its NUL would lie behind the part
     Read r(v.read2, fixed_for(v, 2, 2) + block);
     ASSERT_NE(r.rec.get(), nullptr);
     EXPECT_EQ(r.err, v.name("read_header_2") + ": can't find canonical text\n");
@@ -234,7 +256,8 @@ TEST_P(ReadFailure, MissingTags) {
     EXPECT_EQ(r2.texts.kan, nullptr);
 }
 
-TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart) {
+TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart)
+{
     const Variant& v = *GetParam();
     Bytes block(512, 'o');
     put_text(block, 0, "ort\0"s);
@@ -253,12 +276,13 @@ TEST_P(ReadFailure, TextWithoutNulIsCutAtEndOfPart) {
     EXPECT_EQ(r2.err, "");
 }
 
-TEST_P(ReadFailure, TagsFlushWithTheEndOfThePart) {
+TEST_P(ReadFailure, TagsFlushWithTheEndOfThePart)
+{
     // A tag whose NUL is the part's last byte is found; its text is empty.
     const Variant& v = *GetParam();
     const struct {
-        std::string head;  // from the part's start
-        std::string tail;  // ending at the part's end
+        std::string head; // from the part's start
+        std::string tail; // ending at the part's end
         const char* ort;
         const char* kan;
         const char* err;
@@ -279,18 +303,19 @@ TEST_P(ReadFailure, TagsFlushWithTheEndOfThePart) {
     }
 }
 
-TEST_P(ReadFailure, BlockCountBelowOne) {
+TEST_P(ReadFailure, BlockCountBelowOne)
+{
     const Variant& v = *GetParam();
     for (std::int32_t anz : {0, -1, INT_MIN}) {
         for (std::int8_t version : {1, 2}) {
-            for (auto [base, reader] :
-                 {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
-                if (version == 1 && reader == v.read2) continue;
-                            errno = 0;
+            for (auto [base, reader] : {std::pair{"read_header_2", v.read2}, {"read_header", v.read}}) {
+                if (version == 1 && reader == v.read2)
+                    continue;
+                errno = 0;
                 Read r(reader, fixed_for(v, anz, version) + dynamic_part("a", "b"));
                 EXPECT_EQ(r.rec.get(), nullptr) << anz;
-                EXPECT_EQ(r.err, v.name(base) + ": cannot allocate space for rest of header\n" +
-                                     no_memory_line(v.name(base)))
+                EXPECT_EQ(r.err,
+                          v.name(base) + ": cannot allocate space for rest of header\n" + no_memory_line(v.name(base)))
                     << anz;
                 EXPECT_EQ(r.texts.ort, nullptr);
                 EXPECT_EQ(r.texts.kan, nullptr);
@@ -368,7 +393,8 @@ TEST_P(ReadFailure, LongHeaderReadInSteps)
     }
 }
 
-TEST_P(ReadFailure, AllocationFailures) {
+TEST_P(ReadFailure, AllocationFailures)
+{
     const Variant& v = *GetParam();
     const Bytes file = fixed_for(v, 2, 2) + dynamic_part(sample_ort, sample_kan);
     const std::string name = v.name("read_header");
@@ -379,12 +405,10 @@ TEST_P(ReadFailure, AllocationFailures) {
         bool ort;
     };
     for (Case c : {Case{1, "fixed header", false, false}, Case{2, "rest of header", false, false},
-                   Case{3, "orthographic text", true, false},
-                   Case{4, "canonical text", true, true}}) {
-            alloc::fail_call(c.call);
+                   Case{3, "orthographic text", true, false}, Case{4, "canonical text", true, true}}) {
+        alloc::fail_call(c.call);
         Read r(v.read, file);
-        EXPECT_EQ(r.err, name + ": cannot allocate space for " + c.what + "\n" +
-                             no_memory_line(name));
+        EXPECT_EQ(r.err, name + ": cannot allocate space for " + c.what + "\n" + no_memory_line(name));
         EXPECT_EQ(r.rec.get() != nullptr, c.record) << c.what;
         EXPECT_EQ(r.texts.ort != nullptr, c.ort) << c.what;
         EXPECT_EQ(r.texts.kan, nullptr) << c.what;
@@ -407,7 +431,8 @@ TEST_P(ReadFailure, AllocationFailures) {
 INSTANTIATE_TEST_SUITE_P(BothVariants, ReadFailure, testing::Values(&sun_variant, &vms_variant),
                          [](const auto& info) { return std::string(info.param->suffix + 1); });
 
-TEST(ByteReversal, ReversesInPlaceAndUndoes) {
+TEST(ByteReversal, ReversesInPlaceAndUndoes)
+{
     unsigned char s[2] = {0x12, 0x34};
     shortvms2sun(s);
     EXPECT_EQ(s[0], 0x34);
@@ -421,4 +446,4 @@ TEST(ByteReversal, ReversesInPlaceAndUndoes) {
     EXPECT_EQ(Bytes(l, l + 4), (Bytes{1, 2, 3, 4}));
 }
 
-}  // namespace
+} // namespace

@@ -12,9 +12,9 @@ struct Written {
     std::string err;
 };
 
-Written write_with(int (*writer)(FILE*, Quenda_header_2*, const char*, const char*),
-                   Quenda_header_2* h, const char* ort, const char* kan,
-                   std::size_t limit = SIZE_MAX) {
+Written write_with(int (*writer)(FILE*, Quenda_header_2*, const char*, const char*), Quenda_header_2* h,
+                   const char* ort, const char* kan, std::size_t limit = SIZE_MAX)
+{
     Output out(limit);
     Written w;
     w.err = stderr_of([&] { w.result = writer(out.get(), h, ort, kan); });
@@ -22,8 +22,8 @@ Written write_with(int (*writer)(FILE*, Quenda_header_2*, const char*, const cha
     return w;
 }
 
-Written write1_with(int (*writer)(FILE*, Quenda_header_2*), Quenda_header_2* h,
-                    std::size_t limit = SIZE_MAX) {
+Written write1_with(int (*writer)(FILE*, Quenda_header_2*), Quenda_header_2* h, std::size_t limit = SIZE_MAX)
+{
     Output out(limit);
     Written w;
     w.err = stderr_of([&] { w.result = writer(out.get(), h); });
@@ -31,7 +31,8 @@ Written write1_with(int (*writer)(FILE*, Quenda_header_2*), Quenda_header_2* h,
     return w;
 }
 
-TEST(Write, NativeVariantLaysTheFixtures) {
+TEST(Write, NativeVariantLaysTheFixtures)
+{
     // Reserved fields and not_usedb of the record never reach the file.
     Record h;
     fill_sample(h.get(), 5, 1);
@@ -56,10 +57,11 @@ TEST(Write, NativeVariantLaysTheFixtures) {
     EXPECT_EQ(w.err, "");
 }
 
-TEST(Write, OtherVariantReversesEveryNumber) {
+TEST(Write, OtherVariantReversesEveryNumber)
+{
     Record h;
     fill_sample(h.get(), 1, 1);
-    const Order other = Order::big;  // what the other variant writes on either host
+    const Order other = Order::big; // what the other variant writes on either host
     EXPECT_EQ(write1_with(foreign().write1, h.get()).bytes, v1_file(other));
     fill_sample(h.get(), 2, 2);
     Written w = write_with(foreign().write, h.get(), sample_ort.c_str(), sample_kan.c_str());
@@ -67,20 +69,20 @@ TEST(Write, OtherVariantReversesEveryNumber) {
     EXPECT_EQ(h->nspbk, 74565) << "the record's own numbers are never reversed";
 }
 
-TEST(Write, BlockCountAndPadding) {
+TEST(Write, BlockCountAndPadding)
+{
     struct Case {
         std::size_t lo, lc;
         std::int32_t anz;
         std::size_t padding;
     };
     for (const Variant* v : {&sun_variant, &vms_variant}) {
-        for (Case c : {Case{0, 0, 2, 488}, Case{488, 0, 2, 0}, Case{200, 288, 2, 0},
-                       Case{489, 0, 3, 511}, Case{0, 489, 3, 511}, Case{976, 24, 3, 0}}) {
+        for (Case c : {Case{0, 0, 2, 488}, Case{488, 0, 2, 0}, Case{200, 288, 2, 0}, Case{489, 0, 3, 511},
+                       Case{0, 489, 3, 511}, Case{976, 24, 3, 0}}) {
             Record h;
             fill_sample(h.get(), 77, 2);
             const std::string ort(c.lo, 'o'), kan(c.lc, 'k');
-            Written w = write_with(v->write, h.get(), c.lo ? ort.c_str() : nullptr,
-                                   c.lc ? kan.c_str() : nullptr);
+            Written w = write_with(v->write, h.get(), c.lo ? ort.c_str() : nullptr, c.lc ? kan.c_str() : nullptr);
             EXPECT_EQ(w.result, 1);
             EXPECT_EQ(h->anz_header, c.anz) << c.lo << "+" << c.lc;
             ASSERT_EQ(w.bytes.size(), std::size_t(c.anz) * 512) << c.lo << "+" << c.lc;
@@ -93,7 +95,8 @@ TEST(Write, BlockCountAndPadding) {
     }
 }
 
-TEST(Write, OtherVersions) {
+TEST(Write, OtherVersions)
+{
     for (const Variant* v : {&sun_variant, &vms_variant}) {
         Record h;
         fill_sample(h.get(), 7, 3);
@@ -118,7 +121,8 @@ TEST(Write, OtherVersions) {
     }
 }
 
-TEST(Write, NullRecord) {
+TEST(Write, NullRecord)
+{
     for (const Variant* v : {&sun_variant, &vms_variant}) {
         Written w = write1_with(v->write1, nullptr);
         EXPECT_EQ(w.result, 0);
@@ -130,15 +134,15 @@ TEST(Write, NullRecord) {
     }
 }
 
-TEST(Write, ShortWrites) {
+TEST(Write, ShortWrites)
+{
     for (const Variant* v : {&sun_variant, &vms_variant}) {
         const std::string first = v->name("write_header") + ": cannot write first item\n";
         const std::string rest = v->name("write_header") + ": cannot write header\n";
         for (std::size_t limit : {0, 1, 19, 20, 21, 300, 511, 512, 515, 600, 1023, 1024}) {
             Record h;
             fill_sample(h.get(), 9, 2);
-            Written w = write_with(v->write, h.get(), sample_ort.c_str(), sample_kan.c_str(),
-                                   limit);
+            Written w = write_with(v->write, h.get(), sample_ort.c_str(), sample_kan.c_str(), limit);
             EXPECT_EQ(h->anz_header, 2) << "set before anything is written";
             EXPECT_EQ(w.bytes.size(), limit);
             EXPECT_EQ(w.result, limit == 1024 ? 1 : 0) << limit;
@@ -158,10 +162,11 @@ TEST(Write, ShortWrites) {
     }
 }
 
-TEST(Write, FullLengthIfl) {
+TEST(Write, FullLengthIfl)
+{
     Record h;
     fill_sample(h.get(), 1, 1);
-    std::memset(h->ifl, 'L', 32);  // no terminator; day follows in the record
+    std::memset(h->ifl, 'L', 32); // no terminator; day follows in the record
     Written w = write1_with(native().write1, h.get());
     Bytes want = v1_file(Order::little);
     put_text(want, 256, std::string(32, 'L'));
@@ -170,7 +175,8 @@ TEST(Write, FullLengthIfl) {
 
 // Everything a writer puts down comes back through the reader of the same
 // variant: the record (less what is never written) and both texts.
-TEST(Write, RoundTrips) {
+TEST(Write, RoundTrips)
+{
     struct Texts2 {
         const char* ort;
         const char* kan;
@@ -178,8 +184,8 @@ TEST(Write, RoundTrips) {
         const char* kan_back;
     };
     for (const Variant* v : {&sun_variant, &vms_variant}) {
-        for (Texts2 t : {Texts2{"guten tag kan", "kan", "guten tag kan", "kan"},
-                         Texts2{nullptr, nullptr, "", ""}, Texts2{"", "x", "", "x"}}) {
+        for (Texts2 t : {Texts2{"guten tag kan", "kan", "guten tag kan", "kan"}, Texts2{nullptr, nullptr, "", ""},
+                         Texts2{"", "x", "", "x"}}) {
             Record h;
             fill_sample(h.get(), 0, 2);
             soil_reserved(h.get());
@@ -208,4 +214,4 @@ TEST(Write, RoundTrips) {
     }
 }
 
-}  // namespace
+} // namespace

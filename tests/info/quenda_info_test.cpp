@@ -25,13 +25,26 @@ using test_support::run_result;
 std::string v1_file()
 {
     std::string b = fixed_header(2, 1, 1, 0);
-    for (const auto& [offset, v, n] :
-         {std::tuple{at::swdh, -3, 2}, {at::ifld1, 1, 4}, {at::ifld1 + 4, -2, 4}, {at::ifld1 + 8, 3, 4},
-          {at::flagtype, 7, 4}, {at::flaginit, -1, 4}, {at::day, 24, 1}, {at::month, 12, 1}, {at::year, 1996, 2},
-          {at::adc_bits, 12, 2}, {at::words, 5, 2}, {at::wdh, -300, 2}, {at::abs_ampl, 32767, 2}})
+    for (const auto& [offset, v, n] : {std::tuple{at::swdh, -3, 2},
+                                       {at::ifld1, 1, 4},
+                                       {at::ifld1 + 4, -2, 4},
+                                       {at::ifld1 + 8, 3, 4},
+                                       {at::flagtype, 7, 4},
+                                       {at::flaginit, -1, 4},
+                                       {at::day, 24, 1},
+                                       {at::month, 12, 1},
+                                       {at::year, 1996, 2},
+                                       {at::adc_bits, 12, 2},
+                                       {at::words, 5, 2},
+                                       {at::wdh, -300, 2},
+                                       {at::abs_ampl, 32767, 2}})
         put(b, offset, v, n);
-    for (const auto& [offset, s] : {std::pair{at::sprk, "DE"}, {at::kenn1, "k1"}, {at::kenn4, "k4"},
-                                    {at::ifl, "speaker.ifl"}, {at::sex, "m"}, {at::not_usedb, "nb"}})
+    for (const auto& [offset, s] : {std::pair{at::sprk, "DE"},
+                                    {at::kenn1, "k1"},
+                                    {at::kenn4, "k4"},
+                                    {at::ifl, "speaker.ifl"},
+                                    {at::sex, "m"},
+                                    {at::not_usedb, "nb"}})
         put_text(b, offset, s);
     return b + sample_data(300) + "\x7f";
 }
@@ -43,7 +56,11 @@ std::string v2_file()
     std::string b = fixed_header(1, 2, 2, 22050);
     put_text(b, at::sprk, "de");
     put_text(b, at::sex, "f");
-    return b + dynamic_part("Gr\xfc\xdf" "e\tdort", "g r y: s @", 2) + sample_data(256);
+    return b +
+           dynamic_part("Gr\xfc\xdf"
+                        "e\tdort",
+                        "g r y: s @", 2) +
+           sample_data(256);
 }
 
 // The program run as "quenda-info" in a temporary folder that holds the
@@ -66,7 +83,7 @@ protected:
         o.cwd = dir_.path();
         o.argv0 = "quenda-info";
         o.out_to = stdout_to;
-        o.timeout_seconds = 60;  // a program waiting on a FIFO fails the test instead of stalling it
+        o.timeout_seconds = 60; // a program waiting on a FIFO fails the test instead of stalling it
         return test_support::run(QUENDA_INFO_PATH, args, o);
     }
 
@@ -123,7 +140,8 @@ TEST_F(QuendaInfo, FileNamesInJsonAreUtf8)
 
 TEST_F(QuendaInfo, TextsAloneOneLinePerFile)
 {
-    EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f" "e\\tdort\nv1.qnd\t\n");
+    EXPECT_EQ(info({"--text=ort", "v2.qnd", "v1.qnd"}).out, "v2.qnd\tGr\xc3\xbc\xc3\x9f"
+                                                            "e\\tdort\nv1.qnd\t\n");
     EXPECT_EQ(info({"--format=json", "--text", "kan", "v2.qnd"}).out, "v2.qnd\tg r y: s @\n");
 }
 
@@ -140,9 +158,9 @@ TEST_F(QuendaInfo, ControlBytesAreShownEscaped)
 
     const run_result text_view = info({name});
     EXPECT_EQ(text_view.status, 0);
-    for (const char* line : {"==> we\\nird\\t.qnd <==\n", "\nifl[32]:            a\\nb\\x1B[31m\n",
-                             "\nsprk:               \\x01\\\\\n", "\nsex:                \\0\n",
-                             "\nort:                x\\ry\xc3\xa9\n", "\nkan:                \\x85\n"})
+    for (const char* line :
+         {"==> we\\nird\\t.qnd <==\n", "\nifl[32]:            a\\nb\\x1B[31m\n", "\nsprk:               \\x01\\\\\n",
+          "\nsex:                \\0\n", "\nort:                x\\ry\xc3\xa9\n", "\nkan:                \\x85\n"})
         EXPECT_NE(text_view.out.find(line), std::string::npos) << line;
     for (const char c : text_view.out)
         EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << static_cast<int>(c);
@@ -252,7 +270,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out_start;  // all of it when there is no error message
+        std::string out_start; // all of it when there is no error message
         std::string err;
     } cases[] = {
         {{}, 2, "", "quenda-info: no file given\n" + usage},
@@ -285,4 +303,4 @@ TEST_F(QuendaInfo, OutputThatCannotBeWrittenIsAnError)
     }
 }
 
-}  // namespace
+} // namespace

@@ -19,59 +19,58 @@ namespace {
 
 constexpr int ID = 258;
 
-const char* const expression_grammar =
-    "%token ID 258\n%%\n"
-    "e : e '+' t | t ;\n"
-    "t : t '*' f | f ;\n"
-    "f : '(' e ')' | ID ;\n";
+const char* const expression_grammar = "%token ID 258\n%%\n"
+                                       "e : e '+' t | t ;\n"
+                                       "t : t '*' f | f ;\n"
+                                       "f : '(' e ')' | ID ;\n";
 
 // LALR(1) but not SLR(1): '=' is in FOLLOW(r), yet not a look-ahead of r: l.
 // after an l at the start of a sentence.
-const char* const assignment_grammar =
-    "%token ID 258\n%%\n"
-    "s : l '=' r | r ;\n"
-    "l : '*' r | ID ;\n"
-    "r : l ;\n";
+const char* const assignment_grammar = "%token ID 258\n%%\n"
+                                       "s : l '=' r | r ;\n"
+                                       "l : '*' r | ID ;\n"
+                                       "r : l ;\n";
 
 // LR(1) but not LALR(1): the two states after 'a' 'e' and 'b' 'e' merge.
-const char* const merged_grammar =
-    "%%\n"
-    "s : 'a' e 'c' | 'a' f 'd' | 'b' f 'c' | 'b' e 'd' ;\n"
-    "e : 'e' ;\n"
-    "f : 'e' ;\n";
+const char* const merged_grammar = "%%\n"
+                                   "s : 'a' e 'c' | 'a' f 'd' | 'b' f 'c' | 'b' e 'd' ;\n"
+                                   "e : 'e' ;\n"
+                                   "f : 'e' ;\n";
 
-const char* const dangling_else_grammar =
-    "%token IF 258 ELSE 259 X 260\n%expect 1\n%%\n"
-    "stmt : IF '(' X ')' stmt\n"
-    "     | IF '(' X ')' stmt ELSE stmt\n"
-    "     | X ';'\n"
-    "     ;\n";
+const char* const dangling_else_grammar = "%token IF 258 ELSE 259 X 260\n%expect 1\n%%\n"
+                                          "stmt : IF '(' X ')' stmt\n"
+                                          "     | IF '(' X ')' stmt ELSE stmt\n"
+                                          "     | X ';'\n"
+                                          "     ;\n";
 
 // Empty rules in chains: exercises the reads relation and nullable tails.
-const char* const nullable_grammar =
-    "%%\n"
-    "s : a b c 'x' | b 'y' c | c 'z' ;\n"
-    "a : 'a' | ;\n"
-    "b : 'b' | a ;\n"
-    "c : 'c' | a b ;\n";
+const char* const nullable_grammar = "%%\n"
+                                     "s : a b c 'x' | b 'y' c | c 'z' ;\n"
+                                     "a : 'a' | ;\n"
+                                     "b : 'b' | a ;\n"
+                                     "c : 'c' | a b ;\n";
 
-std::string velmar_grammar() {
+std::string velmar_grammar()
+{
     std::ifstream f(VELMAR_GRAMMAR);
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
 }
 
-void expect_reference_lookaheads(const lalrgen_test::built& b) {
+void expect_reference_lookaheads(const lalrgen_test::built& b)
+{
     const auto ref = lalrgen_test::reference_lookaheads(b.a);
     std::size_t checked = 0;
     for (std::size_t s = 0; s < b.a.states.size(); ++s) {
         const auto& st = b.a.states[s];
         for (std::size_t i = 0; i < st.reductions.size(); ++i) {
-            if (st.reductions[i] == 0) continue;
+            if (st.reductions[i] == 0)
+                continue;
             std::set<int> mine;
             for (int t = 0; t < b.g.num_terminals; ++t)
-                if (st.lookaheads[i][t]) mine.insert(t);
+                if (st.lookaheads[i][t])
+                    mine.insert(t);
             auto it = ref.find({static_cast<int>(s), st.reductions[i]});
             ASSERT_NE(it, ref.end()) << "state " << s << " rule " << st.reductions[i];
             EXPECT_EQ(mine, it->second) << "state " << s << " rule " << st.reductions[i];
@@ -84,16 +83,19 @@ void expect_reference_lookaheads(const lalrgen_test::built& b) {
 // Sentences derived at random from the grammar, and variants with a token
 // dropped, doubled or replaced: the engine's tables must take each exactly
 // as the decisions do (lalrgen_test::run compares them).
-void expect_tables_agree(const lalrgen_test::built& b, int sentences, bool all_accepted) {
+void expect_tables_agree(const lalrgen_test::built& b, int sentences, bool all_accepted)
+{
     const auto& g = b.g;
     // Shortest derivation length of each symbol, to end deep derivations.
     std::vector<int> shortest(g.symbols.size(), 1 << 20);
-    for (int t = 0; t < g.num_terminals; ++t) shortest[static_cast<std::size_t>(t)] = 1;
+    for (int t = 0; t < g.num_terminals; ++t)
+        shortest[static_cast<std::size_t>(t)] = 1;
     for (bool changed = true; changed;) {
         changed = false;
         for (const auto& r : g.rules) {
             long n = 0;
-            for (int x : r.rhs) n += shortest[static_cast<std::size_t>(x)];
+            for (int x : r.rhs)
+                n += shortest[static_cast<std::size_t>(x)];
             if (n < shortest[static_cast<std::size_t>(r.lhs)]) {
                 shortest[static_cast<std::size_t>(r.lhs)] = static_cast<int>(n);
                 changed = true;
@@ -108,62 +110,76 @@ void expect_tables_agree(const lalrgen_test::built& b, int sentences, bool all_a
         }
         std::vector<int> choices;
         for (std::size_t r = 1; r < g.rules.size(); ++r)
-            if (g.rules[r].lhs == symbol) choices.push_back(static_cast<int>(r));
+            if (g.rules[r].lhs == symbol)
+                choices.push_back(static_cast<int>(r));
         int rule = choices[rng() % choices.size()];
-        if (depth > 12)   // the shortest alternative from here on
+        if (depth > 12) // the shortest alternative from here on
             for (int r : choices) {
                 long n = 0, m = 0;
-                for (int x : g.rules[static_cast<std::size_t>(r)].rhs) n += shortest[static_cast<std::size_t>(x)];
-                for (int x : g.rules[static_cast<std::size_t>(rule)].rhs) m += shortest[static_cast<std::size_t>(x)];
-                if (n < m) rule = r;
+                for (int x : g.rules[static_cast<std::size_t>(r)].rhs)
+                    n += shortest[static_cast<std::size_t>(x)];
+                for (int x : g.rules[static_cast<std::size_t>(rule)].rhs)
+                    m += shortest[static_cast<std::size_t>(x)];
+                if (n < m)
+                    rule = r;
             }
-        for (int x : g.rules[static_cast<std::size_t>(rule)].rhs) self(self, x, depth + 1, out);
+        for (int x : g.rules[static_cast<std::size_t>(rule)].rhs)
+            self(self, x, depth + 1, out);
     };
     int accepted = 0;
     for (int i = 0; i < sentences; ++i) {
         std::vector<int> codes;
         derive(derive, g.start, 0, codes);
         accepted += run(b.g, b.a, b.t, codes).accepted;
-        if (codes.empty()) continue;
+        if (codes.empty())
+            continue;
         const std::size_t at = rng() % codes.size();
         std::vector<int> dropped = codes, doubled = codes, replaced = codes;
         dropped.erase(dropped.begin() + static_cast<long>(at));
         doubled.insert(doubled.begin() + static_cast<long>(at), codes[at]);
         replaced[at] = g.symbols[static_cast<std::size_t>(3 + rng() % static_cast<unsigned>(g.num_terminals - 3))].code;
-        for (const auto& variant : {dropped, doubled, replaced}) run(b.g, b.a, b.t, variant);
+        for (const auto& variant : {dropped, doubled, replaced})
+            run(b.g, b.a, b.t, variant);
     }
     if (all_accepted) {
-        EXPECT_EQ(accepted, sentences);   // every derived sentence is one of the grammar's
+        EXPECT_EQ(accepted, sentences); // every derived sentence is one of the grammar's
     }
 }
 
 // States are numbered breadth first; a state's new successors get numbers
 // in ascending order of the symbol that leads to them.
-void expect_breadth_first_numbering(const lalrgen::automaton& a) {
+void expect_breadth_first_numbering(const lalrgen::automaton& a)
+{
     std::vector<int> number(a.states.size(), -1);
     number[0] = 0;
     int next = 1;
     for (std::size_t s = 0; s < a.states.size(); ++s) {
         std::vector<lalrgen::transition> all = a.states[s].shifts;
         all.insert(all.end(), a.states[s].gotos.begin(), a.states[s].gotos.end());
-        for (std::size_t k = 1; k < all.size(); ++k) ASSERT_LT(all[k - 1].symbol, all[k].symbol);
+        for (std::size_t k = 1; k < all.size(); ++k)
+            ASSERT_LT(all[k - 1].symbol, all[k].symbol);
         for (const auto& tr : all)
-            if (number[tr.target] < 0) number[tr.target] = next++;
+            if (number[tr.target] < 0)
+                number[tr.target] = next++;
     }
-    for (std::size_t s = 0; s < a.states.size(); ++s) EXPECT_EQ(number[s], static_cast<int>(s));
+    for (std::size_t s = 0; s < a.states.size(); ++s)
+        EXPECT_EQ(number[s], static_cast<int>(s));
 }
 
-std::vector<std::string> rule_names(const lalrgen_test::built& b, const std::vector<int>& rules) {
+std::vector<std::string> rule_names(const lalrgen_test::built& b, const std::vector<int>& rules)
+{
     std::vector<std::string> v;
     for (int r : rules) {
         std::string s = b.g.symbols[b.g.rules[r].lhs].name + ":";
-        for (int x : b.g.rules[r].rhs) s += " " + b.g.symbols[x].name;
+        for (int x : b.g.rules[r].rhs)
+            s += " " + b.g.symbols[x].name;
         v.push_back(s);
     }
     return v;
 }
 
-TEST(Automaton, ExpressionGrammarSizeAndParses) {
+TEST(Automaton, ExpressionGrammarSizeAndParses)
+{
     auto b = build(expression_grammar);
     // The twelve LR(0) states of the textbook plus the state after $end.
     EXPECT_EQ(b->a.states.size(), 13u);
@@ -176,18 +192,18 @@ TEST(Automaton, ExpressionGrammarSizeAndParses) {
 
     auto r = run(b->g, b->a, b->t, {ID, '+', ID, '*', ID});
     EXPECT_TRUE(r.accepted);
-    EXPECT_EQ(rule_names(*b, r.rules),
-              (std::vector<std::string>{"f: ID", "t: f", "e: t", "f: ID", "t: f", "f: ID", "t: t '*' f",
-                                        "e: e '+' t"}));
+    EXPECT_EQ(rule_names(*b, r.rules), (std::vector<std::string>{"f: ID", "t: f", "e: t", "f: ID", "t: f", "f: ID",
+                                                                 "t: t '*' f", "e: e '+' t"}));
     EXPECT_TRUE(run(b->g, b->a, b->t, {'(', ID, '+', ID, ')', '*', ID}).accepted);
     EXPECT_FALSE(run(b->g, b->a, b->t, {ID, '+', '*', ID}).accepted);
     EXPECT_FALSE(run(b->g, b->a, b->t, {'(', ID}).accepted);
     EXPECT_FALSE(run(b->g, b->a, b->t, {}).accepted);
     EXPECT_FALSE(run(b->g, b->a, b->t, {ID, ID}).accepted);
-    EXPECT_FALSE(run(b->g, b->a, b->t, {ID, 300}).accepted);   // undeclared code
+    EXPECT_FALSE(run(b->g, b->a, b->t, {ID, 300}).accepted); // undeclared code
 }
 
-TEST(Automaton, LalrButNotSlr) {
+TEST(Automaton, LalrButNotSlr)
+{
     auto b = build(assignment_grammar);
     EXPECT_EQ(b->a.conflicts.size(), 0u);
     EXPECT_EQ(b->a.states.size(), 11u);
@@ -209,7 +225,8 @@ TEST(Automaton, LalrButNotSlr) {
     EXPECT_FALSE(run(b->g, b->a, b->t, {ID, '=', ID, '=', ID}).accepted);
 }
 
-TEST(Automaton, LrButNotLalrReportsReduceReduce) {
+TEST(Automaton, LrButNotLalrReportsReduceReduce)
+{
     auto b = build(merged_grammar);
     EXPECT_EQ(b->a.sr_conflicts, 0);
     EXPECT_EQ(b->a.rr_conflicts, 2);
@@ -225,13 +242,14 @@ TEST(Automaton, LrButNotLalrReportsReduceReduce) {
     EXPECT_EQ(b->a.states[s].default_rule, 5);
     EXPECT_FALSE(b->a.states[s].reads_lookahead);
     expect_reference_lookaheads(*b);
-    expect_tables_agree(*b, 200, false);   // the conflict loses sentences
+    expect_tables_agree(*b, 200, false); // the conflict loses sentences
     // a e c parses; a e d (needs f) is misread as e and rejected.
     EXPECT_TRUE(run(b->g, b->a, b->t, {'a', 'e', 'c'}).accepted);
     EXPECT_FALSE(run(b->g, b->a, b->t, {'a', 'e', 'd'}).accepted);
 }
 
-TEST(Automaton, DanglingElseShifts) {
+TEST(Automaton, DanglingElseShifts)
+{
     auto b = build(dangling_else_grammar);
     EXPECT_EQ(b->g.expect, 1);
     EXPECT_EQ(b->a.sr_conflicts, 1);
@@ -251,7 +269,7 @@ TEST(Automaton, DanglingElseShifts) {
     // The reduction keeps $end and becomes the default.
     EXPECT_EQ(b->a.states[s].default_rule, 1);
     expect_reference_lookaheads(*b);
-    expect_tables_agree(*b, 200, true);   // shifting ELSE loses no sentence
+    expect_tables_agree(*b, 200, true); // shifting ELSE loses no sentence
     // The else goes with the inner if.
     const int IF = 258, ELSE = 259, X = 260;
     auto r = run(b->g, b->a, b->t, {IF, '(', X, ')', IF, '(', X, ')', X, ';', ELSE, X, ';'});
@@ -259,7 +277,8 @@ TEST(Automaton, DanglingElseShifts) {
     EXPECT_EQ(r.rules, (std::vector<int>{3, 3, 2, 1}));
 }
 
-TEST(Automaton, DefaultReductionCoversMostLookaheads) {
+TEST(Automaton, DefaultReductionCoversMostLookaheads)
+{
     // p: 'x'. sees {a}, q: 'x'. sees {b, c, d}: q is the default although
     // it is the later rule; 'a' keeps an explicit reduction.
     auto b = build("%%\ns : p 'a' | q 'b' | q 'c' | q 'd' ;\np : 'x' ;\nq : 'x' ;\n");
@@ -280,7 +299,8 @@ TEST(Automaton, DefaultReductionCoversMostLookaheads) {
     EXPECT_EQ(r.rules, (std::vector<int>{6}));
 }
 
-TEST(Automaton, DefaultReductionTieGoesToEarlierRule) {
+TEST(Automaton, DefaultReductionTieGoesToEarlierRule)
+{
     auto b = build("%%\ns : p 'a' | q 'b' ;\np : 'x' ;\nq : 'x' ;\n");
     int s = state_with_kernel(b->a, {"p: 'x' .", "q: 'x' ."});
     ASSERT_GE(s, 0);
@@ -297,7 +317,8 @@ TEST(Automaton, DefaultReductionTieGoesToEarlierRule) {
     EXPECT_EQ(c->a.states[static_cast<std::size_t>(s)].actions[static_cast<std::size_t>(symbol(c->g, "'a'"))], -4);
 }
 
-TEST(Automaton, DefaultReductionCountsAfterShiftWins) {
+TEST(Automaton, DefaultReductionCountsAfterShiftWins)
+{
     // p sees {a, b} and q {c, d}, but 'a' is shifted: p keeps one token and
     // q, with two, becomes the default.
     auto b = build("%expect 1\n%%\ns : p 'a' | p 'b' | q 'c' | q 'd' | 'x' 'a' ;\np : 'x' ;\nq : 'x' ;\n");
@@ -311,7 +332,8 @@ TEST(Automaton, DefaultReductionCountsAfterShiftWins) {
     expect_tables_agree(*b, 200, b->a.conflicts.empty());
 }
 
-TEST(Automaton, NoDefaultWithoutReductionsOrWhenShiftTakesAll) {
+TEST(Automaton, NoDefaultWithoutReductionsOrWhenShiftTakesAll)
+{
     // After 'x', r: 'x'. sees only 'a', which is shifted: no default.
     auto b = build("%expect 1\n%%\ns : r 'a' | 'x' 'a' 'b' ;\nr : 'x' ;\n");
     int s = state_with_kernel(b->a, {"r: 'x' .", "s: 'x' . 'a' 'b'"});
@@ -323,7 +345,8 @@ TEST(Automaton, NoDefaultWithoutReductionsOrWhenShiftTakesAll) {
     expect_tables_agree(*b, 200, b->a.conflicts.empty());
 }
 
-TEST(Automaton, ReductionWithoutLookaheadHappensBeforeReading) {
+TEST(Automaton, ReductionWithoutLookaheadHappensBeforeReading)
+{
     // After 'y' the only action is a: 'y'., taken before 'x' is read; after
     // 'x' the state shifts 'z' or reduces, so it reads.
     auto b = build("%%\ns : a 'x' | a 'x' 'z' ;\na : 'y' ;\n");
@@ -334,10 +357,11 @@ TEST(Automaton, ReductionWithoutLookaheadHappensBeforeReading) {
     auto r = run(b->g, b->a, b->t, {'y', 'x'});
     EXPECT_TRUE(r.accepted);
     EXPECT_EQ(r.rules, (std::vector<int>{3, 1}));
-    EXPECT_EQ(r.tokens_read, (std::vector<int>{1, 3}));   // a: 'y' after one token
+    EXPECT_EQ(r.tokens_read, (std::vector<int>{1, 3})); // a: 'y' after one token
 }
 
-TEST(Automaton, EmbeddedActionReducedBeforeFollowingSymbolIsShifted) {
+TEST(Automaton, EmbeddedActionReducedBeforeFollowingSymbolIsShifted)
+{
     auto b = build("%%\ns : 'a' { m(); } 'b' | 'a' 'c' ;\n");
     // $@1: . competes with shifting 'c' after 'a': look-ahead needed; after
     // 'b' the rule is reduced without one.
@@ -352,14 +376,16 @@ TEST(Automaton, EmbeddedActionReducedBeforeFollowingSymbolIsShifted) {
     EXPECT_EQ(r.tokens_read, (std::vector<int>{2, 3}));
 }
 
-TEST(Automaton, NullableChainsMatchCanonicalLr1) {
+TEST(Automaton, NullableChainsMatchCanonicalLr1)
+{
     auto b = build(nullable_grammar);
     expect_reference_lookaheads(*b);
     expect_tables_agree(*b, 200, b->a.conflicts.empty());
     expect_breadth_first_numbering(b->a);
 }
 
-TEST(Automaton, ErrorShiftSuppressesDefault) {
+TEST(Automaton, ErrorShiftSuppressesDefault)
+{
     auto b = build("%%\ns : 'a' t ;\nt : 'b' | error 'c' | ;\n");
     int s = state_with_kernel(b->a, {"s: 'a' . t"});
     ASSERT_GE(s, 0);
@@ -375,7 +401,8 @@ TEST(Automaton, ErrorShiftSuppressesDefault) {
 // The grammar the checker is built from: its one declared conflict is the
 // one the generator finds, the look-aheads agree with canonical LR(1) and
 // the tables parse what the automaton parses.
-TEST(VelmarGrammar, ConflictAndTables) {
+TEST(VelmarGrammar, ConflictAndTables)
+{
     const std::string text = velmar_grammar();
     ASSERT_FALSE(text.empty()) << "no grammar at " << VELMAR_GRAMMAR;
     auto b = build(text);
@@ -386,7 +413,7 @@ TEST(VelmarGrammar, ConflictAndTables) {
     EXPECT_EQ(b->g.symbols[b->g.rules[b->a.conflicts[0].rejected].lhs].name, "space");
     EXPECT_EQ(b->g.symbols[b->g.num_terminals + 1].name, "dialog");
     expect_reference_lookaheads(*b);
-    expect_tables_agree(*b, 200, true);   // both readings of the conflict accept
+    expect_tables_agree(*b, 200, true); // both readings of the conflict accept
     expect_breadth_first_numbering(b->a);
 }
 

@@ -37,7 +37,7 @@ TEST(LalrgenProgram, ConflictsAsDeclaredAreQuiet)
         "lalrgen: dangling_else.y: state *: shift/reduce conflict on ELSE (shift to state *, not reduce by rule 1)\n";
     const struct {
         std::vector<std::string> args;
-        std::string out;   // patterns ('*' for any text)
+        std::string out; // patterns ('*' for any text)
         std::string err;
     } cases[] = {
         {{"dangling_else.y", "t.h"}, "", ""},
@@ -73,7 +73,7 @@ TEST(LalrgenProgram, RefusedGrammarsAndArguments)
                               "[--token-prefix PREFIX] [--report FILE] [--verbose] [--stats]\n";
     const struct {
         std::vector<std::string> args;
-        std::string err;   // a pattern ('*' for any text)
+        std::string err; // a pattern ('*' for any text)
     } cases[] = {
         {{"two_conflicts.y", "t.h", "--tokens", "k.h"},
          "lalrgen: two_conflicts.y: 2 shift/reduce conflicts, but %expect declares 1\n"

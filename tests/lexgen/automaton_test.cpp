@@ -159,8 +159,7 @@ long constant_value(const std::string& text, const std::string& name)
     return eq == std::string::npos ? -1 : std::strtol(text.c_str() + eq + 1, nullptr, 10);
 }
 
-template <class Seq>
-std::vector<std::string> as_text(const Seq& values)
+template <class Seq> std::vector<std::string> as_text(const Seq& values)
 {
     std::vector<std::string> v;
     for (const auto x : values)

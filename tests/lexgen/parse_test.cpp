@@ -50,7 +50,8 @@ TEST(Patterns, EscapesInStringsAndCharacters)
 
     built c = build(rule_file({R"(\x7\.\*"x"\xe4)"}));
     EXPECT_TRUE(matches_whole(c, "\x07.*x\xe4"));
-    EXPECT_FALSE(matches_whole(c, "\x07" "a*x\xe4"));
+    EXPECT_FALSE(matches_whole(c, "\x07"
+                                  "a*x\xe4"));
 }
 
 TEST(Patterns, MetacharactersInsideQuotesAreLiteral)
@@ -152,7 +153,7 @@ TEST(RuleFile, SectionsCommentsActionsAndPrologue)
     EXPECT_EQ(case_code(header, 5), "") << header;
     EXPECT_NE(header.find("#line 10 \"f.l\"\n            return 1;"), std::string::npos) << header;
     EXPECT_NE(header.find("#line 2 \"f.l\"\n#include <cstdio>"), std::string::npos) << header;
-    EXPECT_EQ(header.find("dir/"), std::string::npos);   // files are named without their folders
+    EXPECT_EQ(header.find("dir/"), std::string::npos); // files are named without their folders
     EXPECT_EQ(header.find("out/"), std::string::npos);
 }
 
@@ -198,60 +199,44 @@ TEST_P(RefusedSyntax, NamesTheLine)
 INSTANTIATE_TEST_SUITE_P(
     Patterns, RefusedSyntax,
     testing::Values(
-        refused{"%%\na { }\nb$ { }\n", 3, "'$'"},
-        refused{"%%\na { }\n\nb{2,3} { }\n", 4, "repetition"},
-        refused{"%%\n<COMMENT>a { }\n", 2, "start conditions"},
-        refused{"%%\na/b* { }\n", 2, "fixed length"},
-        refused{"%%\na/(b|cd) { }\n", 2, "fixed length"},
-        refused{"%%\na/b/c { }\n", 2, "more than one"},
-        refused{"%%\n(a/b)c { }\n", 2, "inside parentheses"},
-        refused{"%%\nx^y { }\n", 2, "'^'"},
+        refused{"%%\na { }\nb$ { }\n", 3, "'$'"}, refused{"%%\na { }\n\nb{2,3} { }\n", 4, "repetition"},
+        refused{"%%\n<COMMENT>a { }\n", 2, "start conditions"}, refused{"%%\na/b* { }\n", 2, "fixed length"},
+        refused{"%%\na/(b|cd) { }\n", 2, "fixed length"}, refused{"%%\na/b/c { }\n", 2, "more than one"},
+        refused{"%%\n(a/b)c { }\n", 2, "inside parentheses"}, refused{"%%\nx^y { }\n", 2, "'^'"},
         refused{"%%\n\"abc { }\n", 2, "unterminated quoted string"},
-        refused{"%%\n[abc { }\n", 2, "unterminated character class"},
-        refused{"%%\n[z-a] { }\n", 2, "reversed range"},
+        refused{"%%\n[abc { }\n", 2, "unterminated character class"}, refused{"%%\n[z-a] { }\n", 2, "reversed range"},
         refused{"%%\n[^\\x00-\\xff] { }\n", 2, "matches nothing"},
-        refused{"%%\n[[:alpha:]] { }\n", 2, "named character classes"},
-        refused{"%%\n(ab { }\n", 2, "missing ')'"},
-        refused{"%%\nab) { }\n", 2, "unbalanced ')'"},
-        refused{"%%\n() { }\n", 2, "empty"},
-        refused{"%%\n*a { }\n", 2, "nothing to repeat"},
-        refused{"%%\na||b { }\n", 2, "empty alternative"},
+        refused{"%%\n[[:alpha:]] { }\n", 2, "named character classes"}, refused{"%%\n(ab { }\n", 2, "missing ')'"},
+        refused{"%%\nab) { }\n", 2, "unbalanced ')'"}, refused{"%%\n() { }\n", 2, "empty"},
+        refused{"%%\n*a { }\n", 2, "nothing to repeat"}, refused{"%%\na||b { }\n", 2, "empty alternative"},
         refused{"%%\na|(|b) { }\n", 2, "empty alternative"},
-        refused{"%%\n{NOPE} { }\n", 2, "undefined definition 'NOPE'"},
-        refused{"%%\n{} { }\n", 2, "malformed"},
-        refused{"%%\nab} { }\n", 2, "'}'"},
-        refused{"%%\n\\x { }\n", 2, "hexadecimal"},
-        refused{"%%\n\\400 { }\n", 2, "octal"},
-        refused{"%%\na* { }\n", 2, "empty text"},
-        refused{"%%\n\"\"/a { }\n", 2, "empty text"},
-        refused{"%%\n/a { }\n", 2, "before '/'"},
+        refused{"%%\n{NOPE} { }\n", 2, "undefined definition 'NOPE'"}, refused{"%%\n{} { }\n", 2, "malformed"},
+        refused{"%%\nab} { }\n", 2, "'}'"}, refused{"%%\n\\x { }\n", 2, "hexadecimal"},
+        refused{"%%\n\\400 { }\n", 2, "octal"}, refused{"%%\na* { }\n", 2, "empty text"},
+        refused{"%%\n\"\"/a { }\n", 2, "empty text"}, refused{"%%\n/a { }\n", 2, "before '/'"},
         refused{"%%\na/ { }\n", 2, "without a tail"}));
 
 INSTANTIATE_TEST_SUITE_P(
     File, RefusedSyntax,
-    testing::Values(
-        refused{"A  a\nB  b/c\n%%\na { }\n", 2, "only allowed in rules"},
-        refused{"A  a\nA  b\n%%\na { }\n", 2, "given twice"},
-        refused{"A\n%%\na { }\n", 1, "expected a definition"},
-        refused{"A  a b\n%%\na { }\n", 1, "text after the pattern"},
-        refused{"%option noyywrap\n%%\na { }\n", 1, "unsupported directive '%option'"},
-        refused{"%nul_token\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
-        refused{"%nul_token 1X\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
-        refused{"%nul_token X Y\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
-        refused{"%nul_token X\n%nul_token Y\n%%\na { }\n", 2, "given twice"},
-        refused{"%%\na { }\n. => byte\n", 3, "needs '%nul_token NAME'"},
-        refused{"%{\nint x;\n%%\na { }\n", 1, "'%{' without '%}'"},
-        refused{"  int x;\n%%\na { }\n", 1, "indented text"},
-        refused{"A  a\n", 1, "missing '%%'"},
-        refused{"%%\n\n", 2, "no rules"},
-        refused{"%%\na { }\n  x = 1;\n", 3, "indented text"},
-        refused{"%%\na\n", 2, "missing action"},
-        refused{"%%\na return 1;\n", 2, "'{ ... }' block"},
-        refused{"%%\na =>\n", 2, "a token name must follow"},
-        refused{"%%\na => 9X\n", 2, "a token name must follow"},
-        refused{"%%\na => X value 1\n", 2, "only 'value' may follow"},
-        refused{"%%\na { }\nb { if (x) {\n  y(); }\nc { }\n", 3, "unterminated action"},
-        refused{"%%\na { \"x }\n", 2, "unterminated literal"},
-        refused{"%%\na { }\nb { x; } y\n", 3, "text after the action"},
-        refused{"%%\na { }\nb { x;\n } y\n", 4, "text after the action"},
-        refused{"%%\n    /* never closed\na { }\n", 2, "unterminated comment"}));
+    testing::Values(refused{"A  a\nB  b/c\n%%\na { }\n", 2, "only allowed in rules"},
+                    refused{"A  a\nA  b\n%%\na { }\n", 2, "given twice"},
+                    refused{"A\n%%\na { }\n", 1, "expected a definition"},
+                    refused{"A  a b\n%%\na { }\n", 1, "text after the pattern"},
+                    refused{"%option noyywrap\n%%\na { }\n", 1, "unsupported directive '%option'"},
+                    refused{"%nul_token\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+                    refused{"%nul_token 1X\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+                    refused{"%nul_token X Y\n%%\na { }\n", 1, "a token name must follow '%nul_token'"},
+                    refused{"%nul_token X\n%nul_token Y\n%%\na { }\n", 2, "given twice"},
+                    refused{"%%\na { }\n. => byte\n", 3, "needs '%nul_token NAME'"},
+                    refused{"%{\nint x;\n%%\na { }\n", 1, "'%{' without '%}'"},
+                    refused{"  int x;\n%%\na { }\n", 1, "indented text"}, refused{"A  a\n", 1, "missing '%%'"},
+                    refused{"%%\n\n", 2, "no rules"}, refused{"%%\na { }\n  x = 1;\n", 3, "indented text"},
+                    refused{"%%\na\n", 2, "missing action"}, refused{"%%\na return 1;\n", 2, "'{ ... }' block"},
+                    refused{"%%\na =>\n", 2, "a token name must follow"},
+                    refused{"%%\na => 9X\n", 2, "a token name must follow"},
+                    refused{"%%\na => X value 1\n", 2, "only 'value' may follow"},
+                    refused{"%%\na { }\nb { if (x) {\n  y(); }\nc { }\n", 3, "unterminated action"},
+                    refused{"%%\na { \"x }\n", 2, "unterminated literal"},
+                    refused{"%%\na { }\nb { x; } y\n", 3, "text after the action"},
+                    refused{"%%\na { }\nb { x;\n } y\n", 4, "text after the action"},
+                    refused{"%%\n    /* never closed\na { }\n", 2, "unterminated comment"}));

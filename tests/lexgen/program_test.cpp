@@ -21,16 +21,18 @@ TEST(LexgenProgram, CommandLine)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;   // patterns ('*' for any text)
+        std::string out; // patterns ('*' for any text)
         std::string err;
-        bool written;      // t.h exists afterwards
+        bool written; // t.h exists afterwards
     } cases[] = {
         // Quiet unless asked.
         {{"good.l", "t.h"}, 0, "", "", true},
-        {{"--stats", "good.l", "t.h"}, 0,
+        {{"--stats", "good.l", "t.h"},
+         0,
          "lexgen: good.l: 2 rules, * NFA states, * DFA states before minimisation, * states, * byte classes, "
          "* table bytes\n",
-         "", true},
+         "",
+         true},
         {{"--help"}, 0, usage + "*\n", "", false},
         {{"bad.l", "t.h"}, 1, "", "lexgen: bad.l:4: repetition counts *\n", false},
         {{"missing.l", "t.h"}, 1, "", "lexgen: cannot read missing.l\n", false},

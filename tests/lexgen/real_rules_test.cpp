@@ -224,7 +224,9 @@ TEST(RealRules, OneClassForTheBytesOnlyRule35Takes)
     const lexgen::automaton& d = real().dfa;
     const int other = d.byte_class[1];
     for (int c = 1; c < 256; ++c) {
-        bool lone = c < 32 ? c != '\n' : c >= 0x7f || std::string_view("$&'(),.=?[\\]^`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+        bool lone = c < 32 ? c != '\n'
+                           : c >= 0x7f || std::string_view("$&'(),.=?[\\]^`{|}~").find(static_cast<char>(c)) !=
+                                              std::string_view::npos;
         EXPECT_EQ(d.byte_class[c] == other, lone) << c;
     }
     EXPECT_NE(d.byte_class[0], other);
@@ -284,7 +286,7 @@ TEST(RealRules, GeneratedHeaderHoldsTheAutomaton)
     EXPECT_EQ(T::rule_value[5], 1);
     EXPECT_EQ(T::rule_token[34], WS);
     EXPECT_EQ(T::rule_value[34], 0);
-    EXPECT_EQ(T::rule_token[35], -1);   // the byte itself
+    EXPECT_EQ(T::rule_token[35], -1); // the byte itself
     EXPECT_EQ(T::rule_value[35], 1);
     for (int r : {1, 2, 3, 32})
         EXPECT_EQ(T::rule_token[r], 0) << r;

@@ -69,9 +69,15 @@ TEST(DirectCode, SameParseAsTheTables)
             std::string changed = text;
             const std::size_t at = random() % (changed.size() - 1);
             switch (i) {
-            case 0: changed.erase(at, 1); break;
-            case 1: changed.insert(at, 1, changed[at]); break;
-            default: std::swap(changed[at], changed[at + 1]); break;
+            case 0:
+                changed.erase(at, 1);
+                break;
+            case 1:
+                changed.insert(at, 1, changed[at]);
+                break;
+            default:
+                std::swap(changed[at], changed[at + 1]);
+                break;
             }
             expect_same_parse(changed, name + " changed at " + std::to_string(at));
         }
@@ -80,7 +86,7 @@ TEST(DirectCode, SameParseAsTheTables)
     }
     EXPECT_GT(texts, 1000);
     std::string words;
-    for (int i = 0; i < 300; ++i)   // beyond the first stack
+    for (int i = 0; i < 300; ++i) // beyond the first stack
         words += "ja ";
     expect_same_parse(turn("001_ABC", words + "."), "300 words");
 }

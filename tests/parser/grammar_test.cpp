@@ -27,12 +27,13 @@ TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
 {
     using tables = trl_lalr::tables;
     const std::vector<std::pair<std::string, std::string>> examples = {
-        {"--", "KOM"}, {"<*", "FS"}, {"12@", "SPP"}, {"@3", "SPA"}, {"7", "N"}, {" ", "WS"},
-        {"Q", "MC"}, {"\"O", "UML_MC"}, {"q", "L"}, {"\"s", "UML_L"}, {"<hm>", "HSALL"},
-        {"<Laugh>", "MGER"}, {"<#>", "TGER"}, {"<!", "AKA"}, {"<*tJAP> ", "MRKA"}, {"<*T>", "TAB"},
-        {"<*T>t", "TABT"}, {"<B>", "ATM"}, {"<%>", "UVS"}, {":>", "KLE"}, {"<:", "KLA"}, {"+/", "WHA"},
-        {"/+", "WHE"}, {"-/", "NSA"}, {"/-", "NSE"}, {"<P>", "PAU"}, {"<Z>", "ZOG"}, {"<T_>", "TAA"},
-        {"<_T>", "TAE"}, {"\n", "END"}, {"_", "'_'"}, {"'", "'\\''"}};
+        {"--", "KOM"},     {"<*", "FS"},        {"12@", "SPP"},    {"@3", "SPA"},   {"7", "N"},
+        {" ", "WS"},       {"Q", "MC"},         {"\"O", "UML_MC"}, {"q", "L"},      {"\"s", "UML_L"},
+        {"<hm>", "HSALL"}, {"<Laugh>", "MGER"}, {"<#>", "TGER"},   {"<!", "AKA"},   {"<*tJAP> ", "MRKA"},
+        {"<*T>", "TAB"},   {"<*T>t", "TABT"},   {"<B>", "ATM"},    {"<%>", "UVS"},  {":>", "KLE"},
+        {"<:", "KLA"},     {"+/", "WHA"},       {"/+", "WHE"},     {"-/", "NSA"},   {"/-", "NSE"},
+        {"<P>", "PAU"},    {"<Z>", "ZOG"},      {"<T_>", "TAA"},   {"<_T>", "TAE"}, {"\n", "END"},
+        {"_", "'_'"},      {"'", "'\\''"}};
     for (const auto& [text, name] : examples) {
         velmar_reset();
         trl_buffer* b = trl_scan_string(text.c_str());
@@ -190,22 +191,20 @@ TEST(Trace, FollowsTheEngineStepByStep)
     EXPECT_EQ(r.out, "parse error in line 0\n");
 
     const int z_line = grammar_line("z                        : '0'");
-    const std::string expected_start =
-        "Starting parse\n"
-        "Entering state 0\n"
-        "Reading a token: Next token is 268 (L)\n"
-        "Shifting token 268 (L), Entering state 1\n"
-        "Reading a token: Next token is 48 ('0')\n"
-        "Shifting token 48 ('0'), Entering state ";
+    const std::string expected_start = "Starting parse\n"
+                                       "Entering state 0\n"
+                                       "Reading a token: Next token is 268 (L)\n"
+                                       "Shifting token 268 (L), Entering state 1\n"
+                                       "Reading a token: Next token is 48 ('0')\n"
+                                       "Shifting token 48 ('0'), Entering state ";
     ASSERT_EQ(r.err.substr(0, expected_start.size()), expected_start);
     const std::string expected_reduce = "\nReducing via rule 12 (line " + std::to_string(z_line) +
                                         "), '0'  -> z\n"
                                         "state stack now 0 1\n";
     EXPECT_NE(r.err.find(expected_reduce), std::string::npos) << r.err;
-    const std::string expected_end =
-        "Reading a token: Now at end of input.\n"
-        "Error: state stack now 0 1\n"
-        "Error: state stack now 0\n";
+    const std::string expected_end = "Reading a token: Now at end of input.\n"
+                                     "Error: state stack now 0 1\n"
+                                     "Error: state stack now 0\n";
     ASSERT_GE(r.err.size(), expected_end.size());
     EXPECT_EQ(r.err.substr(r.err.size() - expected_end.size()), expected_end) << r.err;
 }
@@ -220,7 +219,8 @@ TEST(Trace, ReductionsNameTheEmbeddedActionsAndTheirLines)
     const int turn_line = grammar_line("turn                     :");
     const int ident_line = grammar_line("turn_identification      :");
     EXPECT_NE(r.err.find("Reducing via rule 4 (line " + std::to_string(turn_line) + "),  -> $@1\n"), std::string::npos);
-    EXPECT_NE(r.err.find("Reducing via rule 6 (line " + std::to_string(ident_line) + "),  -> $@2\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Reducing via rule 6 (line " + std::to_string(ident_line) + "),  -> $@2\n"),
+              std::string::npos);
     EXPECT_NE(r.err.find("Reducing via rule 7 (line " + std::to_string(ident_line) +
                          "), dialog_name turn_number $@2 cdrom_number ':' WS turn_language  -> turn_identification\n"),
               std::string::npos);

@@ -38,10 +38,10 @@ TEST(Turns, MinimalTextIsTheTokenSequenceOfTheGrammar)
     // The minimal text scans to exactly the token sequence that the grammar's
     // minimal example is written in, and is accepted with its echo.
     const std::vector<std::pair<int, int>> tokens = {
-        {L, 'g'}, {'0', '0'}, {N, '1'}, {N, '2'}, {L, 'a'}, {L, 'b'}, {L, 'c'}, {N, '3'}, {'_', '_'},
-        {'0', '0'}, {'0', '0'}, {N, '1'}, {'_', '_'}, {MC, 'A'}, {MC, 'B'}, {MC, 'C'}, {'_', '_'},
-        {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {':', ':'},
-        {WS, -1}, {L, 'h'}, {L, 'i'}, {WS, -1}, {'.', '.'}, {END, -1}};
+        {L, 'g'},   {'0', '0'}, {N, '1'},   {N, '2'},   {L, 'a'},   {L, 'b'},   {L, 'c'},   {N, '3'},
+        {'_', '_'}, {'0', '0'}, {'0', '0'}, {N, '1'},   {'_', '_'}, {MC, 'A'},  {MC, 'B'},  {MC, 'C'},
+        {'_', '_'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {'0', '0'}, {':', ':'},
+        {WS, -1},   {L, 'h'},   {L, 'i'},   {WS, -1},   {'.', '.'}, {END, -1}};
     trl_buffer* b = trl_scan_string(minimal.c_str());
     lineno = 0;
     for (const auto& [code, value] : tokens) {
@@ -89,7 +89,8 @@ TEST(Turns, OnlyTheFirstErrorIsReportedWhateverFollows)
     expect_rejected(text, "\n001_ABC\nhi\nparse error in line 0\n");
     // After the last complete turn.
     expect_rejected(minimal + "ab\n\ncd\n", "\n001_ABC\nhi\nparse error in line 1\n");
-    expect_rejected(minimal + "g012abc3_002_ABC_000000: ja .\n", "\n001_ABC\nhi\n\n002_ABC\nja\nparse error in line 2\n");
+    expect_rejected(minimal + "g012abc3_002_ABC_000000: ja .\n",
+                    "\n001_ABC\nhi\n\n002_ABC\nja\nparse error in line 2\n");
 }
 
 // The line count goes on past 2^31 (a text of more lines than an int
@@ -182,8 +183,7 @@ TEST(Errors, EchoLinesComeBeforeTheReport)
     // The word is complete when '.' arrives: its line is printed, then the error.
     expect_rejected(turn("001_ABC", "hi."), "\n001_ABC\nhi\nparse error in line 0\n");
     expect_rejected(turn("001_ABC", "hi  so ."), "\n001_ABC\nhi\nparse error in line 0\n");
-    expect_rejected(";comment\n;another\n" + turn("001_ABC", "ja , hi."),
-                    "\n001_ABC\nja\nhi\nparse error in line 2\n");
+    expect_rejected(";comment\n;another\n" + turn("001_ABC", "ja , hi."), "\n001_ABC\nja\nhi\nparse error in line 2\n");
     // Characters that no rule takes, and the bytes of the decided mend.
     expect_rejected(turn("001_ABC", "hi\t."), "\n001_ABC\nhi\nparse error in line 0\n");
     expect_rejected(minimal + std::string(1, '\0'), "\n001_ABC\nhi\nparse error in line 1\n");
@@ -194,8 +194,8 @@ TEST(Errors, EchoLinesComeBeforeTheReport)
 TEST(Events, TheThreeTurnEndingsOfTheConflict)
 {
     // event WS END (shifted), event END, event WS TABT END, and the TABT forms.
-    for (const char* ending : {"<A> \n\n", "<A>\n\n", "<A> <*T>t\n\n", "<A><*T>t\n\n", "<A><*T>t \n\n",
-                               "<A> <*T>t \n\n"}) {
+    for (const char* ending :
+         {"<A> \n\n", "<A>\n\n", "<A> <*T>t\n\n", "<A><*T>t\n\n", "<A><*T>t \n\n", "<A> <*T>t \n\n"}) {
         expect_accepted(std::string("g012abc3_001_ABC_000000: ja ") + ending, "\n001_ABC\nja\n");
         expect_accepted(std::string("g012abc3_001_ABC_000000: ") + ending, "\n001_ABC\n");
     }

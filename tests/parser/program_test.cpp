@@ -64,9 +64,9 @@ TEST(Program, FailedOutputIsAnError)
         std::string reason;
     } cases[] = {
         {"/dev/full", small, "No space left on device"},
-        {"/dev/full", "", "No space left on device"},   // the error report itself
+        {"/dev/full", "", "No space left on device"}, // the error report itself
         {"/dev/full", large, "No space left on device"},
-        {"-", small, "Bad file descriptor"},            // standard output closed
+        {"-", small, "Bad file descriptor"}, // standard output closed
         {"-", large, "Bad file descriptor"},
     };
     for (const auto& c : cases) {
@@ -84,7 +84,7 @@ TEST(Program, FailedOutputIsAnError)
 TEST(Program, ReaderThatIsGone)
 {
     test_support::temp_dir dir;
-    const std::string in = dir.write("in.trl", large_text());   // more than a pipe holds
+    const std::string in = dir.write("in.trl", large_text()); // more than a pipe holds
     const std::string pipeline = test_support::shell_line({VELMAR_PATH, in}) + " | true; echo ${PIPESTATUS[0]}";
 
     test_support::run_result r = test_support::run_shell(pipeline);
@@ -142,8 +142,8 @@ TEST(Program, Arguments)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string out;   // a pattern ('*' for any text)
-        std::string err;   // likewise
+        std::string out; // a pattern ('*' for any text)
+        std::string err; // likewise
     } cases[] = {
         {{"--help"}, 0, "usage: velmar [FILE]\n*\n", ""},
         {{"-h"}, 0, "usage: velmar [FILE]\n*\n", ""},

@@ -69,8 +69,7 @@ struct observing_hooks : scanning_hooks {
 
 // With `direct` false, the tables' loop runs even where the direct code
 // would.
-template <class Hooks, bool trace, bool direct = true>
-int parse(Hooks& hooks)
+template <class Hooks, bool trace, bool direct = true> int parse(Hooks& hooks)
 {
     trl_engine::parse_state p;
     p.stack = hooks.storage.data();

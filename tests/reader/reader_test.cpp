@@ -52,7 +52,7 @@ std::vector<echoed_turn> velmar_turns(const std::string& out)
         lines.push_back(out.substr(from, nl - from));
     std::vector<echoed_turn> turns;
     for (std::size_t i = 0; i < lines.size();) {
-        if (lines[i].empty() && i + 1 < lines.size()) {   // an empty line, then the header
+        if (lines[i].empty() && i + 1 < lines.size()) { // an empty line, then the header
             turns.push_back({lines[i + 1], {}});
             i += 2;
         } else {
@@ -62,7 +62,10 @@ std::vector<echoed_turn> velmar_turns(const std::string& out)
     return turns;
 }
 
-bool is_letter_byte(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '"'; }
+bool is_letter_byte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '"';
+}
 
 // Whether `small` is a subsequence of `big`.
 bool subsequence(std::string_view small, std::string_view big)
@@ -226,8 +229,8 @@ TEST(Reader, OutlineOfATextWithErrors)
     }
     // Turn 5's identification is wrong (five digits): it has no key.
     const std::vector<std::pair<std::string, bool>> expected = {
-        {"g012abc3_001_ABC", true},  {"g012abc3_002_ABC", true},  {"g012abc3_003_ABC", false},
-        {"g012abc3_004_ABC", true},  {"g012abc3_006_ABC", false}, {"g012abc3_007_ABC", false}};
+        {"g012abc3_001_ABC", true}, {"g012abc3_002_ABC", true},  {"g012abc3_003_ABC", false},
+        {"g012abc3_004_ABC", true}, {"g012abc3_006_ABC", false}, {"g012abc3_007_ABC", false}};
     EXPECT_EQ(outline, expected);
     EXPECT_EQ(doc.result.errors, 4);
     // Without recovery the reading ends at the first error.
@@ -239,9 +242,9 @@ TEST(Reader, OutlineOfATextWithErrors)
 // Elements written out by hand from the conventions.
 struct expected_element {
     kind what;
-    std::string source;   // the element's bytes in the text
-    std::string letters;  // or the tag
-    std::string marks;    // "init|final|language|speaker", empty parts for none
+    std::string source;  // the element's bytes in the text
+    std::string letters; // or the tag
+    std::string marks;   // "init|final|language|speaker", empty parts for none
     int parent = -1;
 };
 
@@ -388,12 +391,13 @@ TEST(Reader, ALongTurnComesInPartsOfTheSizeAskedFor)
 TEST(Reader, ElementsOfEachConstruct)
 {
     const struct {
-        std::string text;   // a turn's text after its identification
+        std::string text; // a turn's text after its identification
         std::vector<expected_element> elements;
     } cases[] = {
         {"M\"uller .", {{kind::word, "M\"uller", "M\"uller", "|||"}}},
         {"*tsch\"u<Z>ss <#Klingeln>",
-         {{kind::word, "*tsch\"u<Z>ss", "tsch\"uss", "*|||"}, {kind::technical_noise, "<#Klingeln>", "<#Klingeln>", "|||"}}},
+         {{kind::word, "*tsch\"u<Z>ss", "tsch\"uss", "*|||"},
+          {kind::technical_noise, "<#Klingeln>", "<#Klingeln>", "|||"}}},
         {"<*ENG>hello ja= ?",
          {{kind::foreign, "<*ENG>hello", "hello", "<*ENG>||ENG|"}, {kind::word, "ja=", "ja", "|=||"}}},
         {"$B-$Ks geht's .", {{kind::spelled, "$B-$Ks", "BK", "|||"}, {kind::word, "geht's", "gehts", "|||"}}},

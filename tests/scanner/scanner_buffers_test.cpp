@@ -37,9 +37,16 @@ bool has_whole(const std::vector<Tok>& toks, const std::string& text)
 TEST(Refill, TokenAcrossTheReadBoundary)
 {
     const std::vector<std::pair<std::string, std::string>> pieces = {
-        {"<#Klingeln>", "<#Klingeln>"}, {"<R\"auspern>", "<R\"auspern>"}, {"<*tGER> ", "<*tGER> "},
-        {"123@", "123@"}, {"<*T>t", "<*T>t"}, {"--", "--"}, {"\0"s, "\0"s},
-        {";com\0ment\xFF\n"s, ""}, {"<;a\0b\nc>\n "s, ""}, {"<PP> ", ""},
+        {"<#Klingeln>", "<#Klingeln>"},
+        {"<R\"auspern>", "<R\"auspern>"},
+        {"<*tGER> ", "<*tGER> "},
+        {"123@", "123@"},
+        {"<*T>t", "<*T>t"},
+        {"--", "--"},
+        {"\0"s, "\0"s},
+        {";com\0ment\xFF\n"s, ""},
+        {"<;a\0b\nc>\n "s, ""},
+        {"<PP> ", ""},
     };
     for (const auto& [piece, token] : pieces) {
         for (std::size_t k = 0; k <= piece.size() + 1; ++k) {
@@ -63,13 +70,14 @@ TEST(Refill, TokenAcrossTheReadBoundary)
 std::string random_text(std::mt19937& rng, std::size_t size)
 {
     static const std::vector<std::string> pieces = {
-        "a", "Z", "1", "12@", "@7", "0", " ", " ", "\n", "\n\n", "<hm>", "<#Klopfen>", "<#Klo", "<*T>t", "<*T>",
-        "<*tENG> ", "<*tEN", "<PP> ", "<PP>", ";x y\n", ";", "<;c>\n ", "<;c>", "\"a", "\"", "<", ">", "\0"s,
-        "\xE4", "\r", "-/", "/+", "<:", ":>", "<A>", "<!", "@", "9",
+        "a",    "Z",          "1",     "12@",   "@7",   "0",        " ",     " ",     "\n",   "\n\n",
+        "<hm>", "<#Klopfen>", "<#Klo", "<*T>t", "<*T>", "<*tENG> ", "<*tEN", "<PP> ", "<PP>", ";x y\n",
+        ";",    "<;c>\n ",    "<;c>",  "\"a",   "\"",   "<",        ">",     "\0"s,   "\xE4", "\r",
+        "-/",   "/+",         "<:",    ":>",    "<A>",  "<!",       "@",     "9",
     };
     std::string text;
     while (text.size() < size) {
-        if (rng() % 200 == 0)   // now and then a long comment, possibly unterminated
+        if (rng() % 200 == 0) // now and then a long comment, possibly unterminated
             text += "<;" + std::string(rng() % 20000, 'x') + (rng() % 2 ? "> " : "");
         else
             text += pieces[rng() % pieces.size()];
@@ -99,7 +107,7 @@ TEST(Refill, BlocksOfAtMost8192FromFiles)
     EXPECT_EQ(b->count, TRL_READ_MAX);
     for (int i = 1; i < TRL_READ_MAX; ++i)
         trllex();
-    EXPECT_EQ(trllex(), L);   // the first byte of the second block
+    EXPECT_EQ(trllex(), L); // the first byte of the second block
     EXPECT_EQ(b->count, TRL_READ_MAX);
     trl_delete_buffer(b);
     std::fclose(f);
@@ -115,7 +123,7 @@ TEST(Refill, LongCommentDoublesTheBuffer)
         FILE* f = file_with("<;" + std::string(length - 2, 'x'));
         trl_buffer* b = trl_create_buffer(f, TRL_BUF_SIZE);
         trl_switch_to_buffer(b);
-        EXPECT_EQ(trllex(), '<');   // never closed: "<" alone, then the rest
+        EXPECT_EQ(trllex(), '<'); // never closed: "<" alone, then the rest
         EXPECT_EQ(b->capacity, capacity) << length;
         EXPECT_EQ(trllex(), ';');
         std::size_t letters = 0;
@@ -145,7 +153,7 @@ TEST(Refill, MatchesSpanningManyRefills)
         ASSERT_EQ(scan_pipe(text, {8191, 1, 65536, 3}), mem);
         ASSERT_EQ(scan_file(text), mem);
     }
-    EXPECT_EQ(scan_memory(digits).size(), digits.size() + 1);   // "1" as N, each "0", "x", the end
+    EXPECT_EQ(scan_memory(digits).size(), digits.size() + 1); // "1" as N, each "0", "x", the end
     EXPECT_EQ(codes(scan_memory(comment + "> q")), std::vector<int>{L});
 }
 
@@ -161,13 +169,13 @@ TEST(EndOfInput, NoFinalNewline)
     trl_buffer* b = trl_create_buffer(f, TRL_BUF_SIZE);
     trl_switch_to_buffer(b);
     EXPECT_EQ(b->status, TRL_BUFFER_NEW);
-    EXPECT_EQ(trllex(), N);   // "12" might have become "12@": backed up at the end
+    EXPECT_EQ(trllex(), N); // "12" might have become "12@": backed up at the end
     EXPECT_EQ(b->status, TRL_BUFFER_EOF_PENDING);
     EXPECT_EQ(trllex(), N);
     EXPECT_EQ(trllex(), 0);
-    EXPECT_EQ(b->status, TRL_BUFFER_NEW);   // re-initialised on the same stream
+    EXPECT_EQ(b->status, TRL_BUFFER_NEW); // re-initialised on the same stream
     EXPECT_EQ(b->stream, f);
-    EXPECT_EQ(trllex(), 0);   // and it stays at the end
+    EXPECT_EQ(trllex(), 0); // and it stays at the end
     trl_delete_buffer(b);
     std::fclose(f);
 
@@ -192,8 +200,8 @@ TEST(Refill, TerminalLineByLine)
 
     std::mutex m;
     std::condition_variable cv;
-    int lines_done = 0;               // lines whose tokens the scanner has handed out
-    std::vector<bool> before_next;    // per line: its tokens came before the next line was written
+    int lines_done = 0;            // lines whose tokens the scanner has handed out
+    std::vector<bool> before_next; // per line: its tokens came before the next line was written
     std::thread typist([&] {
         for (const char* line : {"ab\n", "\n", "cd\n", "\x04"}) {
             const int written = static_cast<int>(before_next.size());
@@ -219,10 +227,10 @@ TEST(Refill, TerminalLineByLine)
         cv.notify_all();
     };
     EXPECT_EQ(trllex(), L);
-    EXPECT_EQ(b->count, 3);   // one line read, not a block
+    EXPECT_EQ(b->count, 3); // one line read, not a block
     EXPECT_EQ(trllex(), L);
     line_done();
-    EXPECT_EQ(trllex(), END);   // complete without looking past its newline
+    EXPECT_EQ(trllex(), END); // complete without looking past its newline
     line_done();
     EXPECT_EQ(trllex(), L);
     EXPECT_EQ(trllex(), L);
@@ -242,9 +250,9 @@ TEST(MemoryBuffers, ScanBufferRefusals)
     char area[] = {'a', 'b', '\0', 'x'};
     EXPECT_EQ(trl_scan_buffer(area, 0), nullptr);
     EXPECT_EQ(trl_scan_buffer(area, 1), nullptr);
-    EXPECT_EQ(trl_scan_buffer(area, 4), nullptr);   // ends in "\0x"
-    EXPECT_EQ(trl_scan_buffer(area, 2), nullptr);   // ends in "ab"
-    EXPECT_EQ(trl_scan_buffer(area + 1, 2), nullptr);   // ends in "b\0"
+    EXPECT_EQ(trl_scan_buffer(area, 4), nullptr);     // ends in "\0x"
+    EXPECT_EQ(trl_scan_buffer(area, 2), nullptr);     // ends in "ab"
+    EXPECT_EQ(trl_scan_buffer(area + 1, 2), nullptr); // ends in "b\0"
     EXPECT_EQ(alloc_calls, calls);
     EXPECT_EQ(trl_current_buffer(), current);
 
@@ -260,7 +268,7 @@ TEST(MemoryBuffers, ScanBufferRefusals)
     EXPECT_EQ(b->stream, nullptr);
     EXPECT_EQ(b->at_line_start, 1);
     EXPECT_EQ(codes(scan_current()), (std::vector<int>{L, L}));
-    trl_delete_buffer(b);   // leaves ok alone: it lives on the stack
+    trl_delete_buffer(b); // leaves ok alone: it lives on the stack
 
     char empty[] = {'\0', '\0'};
     b = trl_scan_buffer(empty, 2);
@@ -274,19 +282,19 @@ TEST(MemoryBuffers, SwitchingKeepsEachBuffersPlace)
     trl_buffer* a = trl_scan_string("x\n\ny");
     EXPECT_EQ(trllex(), L);
     trl_buffer* b = trl_scan_string("\nqr");
-    EXPECT_STREQ(a->chars, "x\n\ny");   // the terminator was taken back out
+    EXPECT_STREQ(a->chars, "x\n\ny"); // the terminator was taken back out
     EXPECT_EQ(a->pos, a->chars + 1);
-    EXPECT_EQ(trllex(), END);   // b starts at the beginning of a line
+    EXPECT_EQ(trllex(), END); // b starts at the beginning of a line
     EXPECT_EQ(trllex(), L);
 
     const char* at = trltext;
-    trl_switch_to_buffer(b);   // already current: nothing changes
+    trl_switch_to_buffer(b); // already current: nothing changes
     EXPECT_EQ(trltext, at);
-    EXPECT_EQ(trltext[trlleng], '\0');   // q's terminator still in place of r
+    EXPECT_EQ(trltext[trlleng], '\0'); // q's terminator still in place of r
 
     trl_switch_to_buffer(a);
     lineno = 0;
-    EXPECT_EQ(trllex(), END);   // a's first newline is skipped, not an END
+    EXPECT_EQ(trllex(), END); // a's first newline is skipped, not an END
     EXPECT_EQ(lineno, 1);
     EXPECT_EQ(trllex(), L);
     EXPECT_EQ(trllex(), 0);
@@ -317,7 +325,7 @@ TEST(MemoryBuffers, RestartAndFlush)
     trl_buffer* b = trl_scan_string("abc");
     EXPECT_EQ(trllex(), L);
     FILE* f = file_with("\n<hm>");
-    trlrestart(f);   // the rest of "abc" is dropped; f is read into the small array, which grows
+    trlrestart(f); // the rest of "abc" is dropped; f is read into the small array, which grows
     EXPECT_EQ(trl_current_buffer(), b);
     EXPECT_EQ(b->refill, 1);
     EXPECT_EQ(codes(scan_current()), (std::vector<int>{END, HSALL}));
@@ -354,7 +362,8 @@ TEST(TrlTokens, PrintsOneLinePerCall)
               "277 5 60 0\n268 1 97 1\n268 1 98 1\n291 1 98 2\n268 1 99 2\n268 1 100 2\n"
               "259 2 60 3\n268 1 116 3\n266 1 69 3\n266 1 78 3\n0 1 78 3\n");
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(run_trl_tokens("a\0\xE4 <hm>"s, status), "268 1 97 0\n257 1 0 0\n228 1 -28 0\n265 1 -28 0\n270 4 -28 0\n0 4 -28 0\n");
+    EXPECT_EQ(run_trl_tokens("a\0\xE4 <hm>"s, status),
+              "268 1 97 0\n257 1 0 0\n228 1 -28 0\n265 1 -28 0\n270 4 -28 0\n0 4 -28 0\n");
     EXPECT_EQ(run_trl_tokens("", status), "0 0 0 0\n");
 }
 

@@ -41,7 +41,7 @@ TEST(Fatal, BufferOverflow)
 
 TEST(Fatal, ReadError)
 {
-    FILE* dir = std::fopen(".", "r");   // reading a directory fails
+    FILE* dir = std::fopen(".", "r"); // reading a directory fails
     ASSERT_NE(dir, nullptr);
     expect_fatal(
         [dir] {
@@ -52,7 +52,7 @@ TEST(Fatal, ReadError)
     expect_fatal(
         [dir] {
             trl_switch_to_buffer(trl_create_buffer(dir, TRL_BUF_SIZE));
-            trl_current_buffer()->interactive = 1;   // the byte-by-byte reading
+            trl_current_buffer()->interactive = 1; // the byte-by-byte reading
             trllex();
         },
         "input in flex scanner failed");
@@ -63,13 +63,13 @@ TEST(Fatal, OutOfMemory)
 {
     expect_fatal(
         [] {
-            fail_allocation(0);   // the record
+            fail_allocation(0); // the record
             trl_create_buffer(stdin, TRL_BUF_SIZE);
         },
         "out of dynamic memory in yy_create_buffer()");
     expect_fatal(
         [] {
-            fail_allocation(1);   // the array
+            fail_allocation(1); // the array
             trl_create_buffer(stdin, TRL_BUF_SIZE);
         },
         "out of dynamic memory in yy_create_buffer()");
@@ -82,13 +82,13 @@ TEST(Fatal, OutOfMemory)
         "out of dynamic memory in yy_scan_buffer()");
     expect_fatal(
         [] {
-            fail_allocation(0);   // the copy
+            fail_allocation(0); // the copy
             trl_scan_string("ab");
         },
         "out of dynamic memory in yy_scan_bytes()");
     expect_fatal(
         [] {
-            fail_allocation(1);   // the record over the copy
+            fail_allocation(1); // the record over the copy
             trl_scan_string("ab");
         },
         "out of dynamic memory in yy_scan_buffer()");
@@ -111,7 +111,7 @@ TEST(FirstCall, BufferOnStandardInput)
         close(fds[1]);
         dup2(fds[0], 0);
         clearerr(stdin);
-        trl_scanner_reset();   // as in a fresh process
+        trl_scanner_reset(); // as in a fresh process
         trlin = trlout = nullptr;
         const bool ok = trllex() == L && trlin == stdin && trlout == stdout && trl_current_buffer() &&
                         trl_current_buffer()->stream == stdin &&

@@ -210,7 +210,7 @@ TEST(LinearMatch, PathologicalMegabytesInBoundedTime)
         while (trl_text_scan(s) != 0)
             ++tokens;
         const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_EQ(tokens, text->size());   // every byte alone
+        EXPECT_EQ(tokens, text->size()); // every byte alone
         EXPECT_LT(took, 20.0);
 
         const auto stream_start = std::chrono::steady_clock::now();

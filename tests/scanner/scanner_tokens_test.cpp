@@ -20,7 +20,7 @@ namespace {
 struct Example {
     std::string text;
     std::vector<int> codes;
-    int lines = 0;   // lineno at the end
+    int lines = 0; // lineno at the end
 };
 
 // Scans from memory, file and pipe; the three must agree to the byte.
@@ -44,14 +44,45 @@ void check(const std::vector<Example>& examples)
 TEST(Tokens, SingleTokenRules)
 {
     check({
-        {"<*tENG> ", {MRKA}}, {"<*tGER> ", {MRKA}}, {"<*tJAP> ", {MRKA}},
-        {"A", {MC}}, {"Z", {MC}}, {"a", {L}}, {"z", {L}}, {"9", {N}}, {"1", {N}}, {" ", {WS}},
-        {"\"A", {UML_MC}}, {"\"O", {UML_MC}}, {"\"U", {UML_MC}},
-        {"\"a", {UML_L}}, {"\"o", {UML_L}}, {"\"s", {UML_L}}, {"\"u", {UML_L}}, {"\"e", {'"', L}},
-        {"<!", {AKA}}, {"<*T>", {TAB}}, {"<A>", {ATM}}, {"<B>", {ATM}}, {"<%>", {UVS}},
-        {":>", {KLE}}, {"<:", {KLA}}, {"+/", {WHA}}, {"/+", {WHE}}, {"-/", {NSA}}, {"/-", {NSE}},
-        {"<P>", {PAU}}, {"<L>", {ZOG}}, {"<Z>", {ZOG}}, {"<T_>", {TAA}}, {"<_T>", {TAE}},
-        {"@1", {SPA}}, {"9@", {SPP}}, {"<*", {FS}}, {"<*T>t", {TABT}}, {"--", {KOM}},
+        {"<*tENG> ", {MRKA}},
+        {"<*tGER> ", {MRKA}},
+        {"<*tJAP> ", {MRKA}},
+        {"A", {MC}},
+        {"Z", {MC}},
+        {"a", {L}},
+        {"z", {L}},
+        {"9", {N}},
+        {"1", {N}},
+        {" ", {WS}},
+        {"\"A", {UML_MC}},
+        {"\"O", {UML_MC}},
+        {"\"U", {UML_MC}},
+        {"\"a", {UML_L}},
+        {"\"o", {UML_L}},
+        {"\"s", {UML_L}},
+        {"\"u", {UML_L}},
+        {"\"e", {'"', L}},
+        {"<!", {AKA}},
+        {"<*T>", {TAB}},
+        {"<A>", {ATM}},
+        {"<B>", {ATM}},
+        {"<%>", {UVS}},
+        {":>", {KLE}},
+        {"<:", {KLA}},
+        {"+/", {WHA}},
+        {"/+", {WHE}},
+        {"-/", {NSA}},
+        {"/-", {NSE}},
+        {"<P>", {PAU}},
+        {"<L>", {ZOG}},
+        {"<Z>", {ZOG}},
+        {"<T_>", {TAA}},
+        {"<_T>", {TAE}},
+        {"@1", {SPA}},
+        {"9@", {SPP}},
+        {"<*", {FS}},
+        {"<*T>t", {TABT}},
+        {"--", {KOM}},
         {":_0.?,>*#~$'-=%<", {':', '_', '0', '.', '?', ',', '>', '*', '#', '~', '$', '\'', '-', '=', '%', '<'}},
     });
 }
@@ -83,12 +114,15 @@ TEST(Tokens, LongestMatchAndPriority)
 TEST(Tokens, TagGroups)
 {
     const std::vector<std::pair<int, std::vector<std::string>>> groups = {
-        {HSALL, {"<\"ah>", "<\"ahm>", "<ah>", "<ahm>", "<ano>", "<e>", "<eeto>", "<eto>", "<h\"as>", "<hes>", "<hm>",
-                 "<ma>", "<uh>", "<uhm>"}},
-        {MGER, {"<Cough>", "<Ger\"ausch>", "<Husten>", "<Lachen>", "<Laugh>", "<Noise>", "<R\"auspern>",
-                "<Schlucken>", "<Schmatzen>", "<Smack>", "<Swallow>", "<Throat>"}},
-        {TGER, {"<#>", "<#Klicken>", "<#Klingeln>", "<#Klopfen>", "<#Knock>", "<#Mikrobe>", "<#Mikrowind>",
-                "<#Quietschen>", "<#Rascheln>", "<#Rustle>", "<#Squeak>"}},
+        {HSALL,
+         {"<\"ah>", "<\"ahm>", "<ah>", "<ahm>", "<ano>", "<e>", "<eeto>", "<eto>", "<h\"as>", "<hes>", "<hm>", "<ma>",
+          "<uh>", "<uhm>"}},
+        {MGER,
+         {"<Cough>", "<Ger\"ausch>", "<Husten>", "<Lachen>", "<Laugh>", "<Noise>", "<R\"auspern>", "<Schlucken>",
+          "<Schmatzen>", "<Smack>", "<Swallow>", "<Throat>"}},
+        {TGER,
+         {"<#>", "<#Klicken>", "<#Klingeln>", "<#Klopfen>", "<#Knock>", "<#Mikrobe>", "<#Mikrowind>", "<#Quietschen>",
+          "<#Rascheln>", "<#Rustle>", "<#Squeak>"}},
     };
     for (const auto& [token, tags] : groups) {
         for (const std::string& tag : tags) {
@@ -186,12 +220,12 @@ TEST(Tokens, TextAndLengthStayInTheBuffer)
 {
     trl_buffer* b = trl_scan_string("<Schlucken>xy");
     EXPECT_EQ(trllex(), MGER);
-    EXPECT_STREQ(trltext, "<Schlucken>");   // terminated in place
+    EXPECT_STREQ(trltext, "<Schlucken>"); // terminated in place
     EXPECT_EQ(trlleng, 11);
     EXPECT_EQ(trltext, b->chars);
     EXPECT_EQ(trllex(), L);
     EXPECT_EQ(trltext, b->chars + 11);
-    EXPECT_STREQ(b->chars, "<Schlucken>x");   // the terminator moved on
+    EXPECT_STREQ(b->chars, "<Schlucken>x"); // the terminator moved on
     trl_delete_buffer(b);
 }
 

@@ -11,7 +11,7 @@ constexpr bool glob_match(std::string_view text, std::string_view pattern)
 {
     constexpr std::size_t none = std::string_view::npos;
     std::size_t t = 0, p = 0;
-    std::size_t star = none, resume = 0;   // the last '*' and where its run ends so far
+    std::size_t star = none, resume = 0; // the last '*' and where its run ends so far
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
@@ -19,7 +19,7 @@ constexpr bool glob_match(std::string_view text, std::string_view pattern)
         } else if (p < pattern.size() && pattern[p] == text[t]) {
             ++p;
             ++t;
-        } else if (star != none) {   // the last '*' takes one character more
+        } else if (star != none) { // the last '*' takes one character more
             p = star + 1;
             t = ++resume;
         } else {

@@ -12,18 +12,20 @@ inline const std::string sample_kan = "g u: t @ n";
 
 // Which bytes the fixed block holds besides the carried fields.
 enum class Extras {
-    none,  // zero bytes, as the writers lay them
-    junk,  // bytes in the reserved places, behind the NULs of ifl and in not_usedb
+    none, // zero bytes, as the writers lay them
+    junk, // bytes in the reserved places, behind the NULs of ifl and in not_usedb
 };
 
 // The 512-byte fixed block of the sample header, numbers stored in order `o`.
-inline Bytes fixed_block(Order o, Extras extras, std::int32_t anz_header, std::int8_t version) {
+inline Bytes fixed_block(Order o, Extras extras, std::int32_t anz_header, std::int8_t version)
+{
     using namespace quenda_maker;
     Bytes b(block, 0);
     if (extras == Extras::junk) {
-        for (auto [from, to] : {std::pair{0, 20}, {28, 48}, {64, 88}, {90, 92}, {94, 96},
-                                {98, 100}, {102, 244}, {298, 498}})
-            for (int i = from; i < to; ++i) b[i] = static_cast<char>(0xa5);
+        for (auto [from, to] :
+             {std::pair{0, 20}, {28, 48}, {64, 88}, {90, 92}, {94, 96}, {98, 100}, {102, 244}, {298, 498}})
+            for (int i = from; i < to; ++i)
+                b[i] = static_cast<char>(0xa5);
         put_text(b, at::ifl + 12, "junk");
         put_text(b, at::not_usedb, std::string("abcde\0zz", 8));
     }
@@ -55,18 +57,21 @@ inline Bytes fixed_block(Order o, Extras extras, std::int32_t anz_header, std::i
 }
 
 // Version 1: the fixed block alone.  Version 2: with the sample texts.
-inline Bytes v1_file(Order o, Extras extras = Extras::none) {
+inline Bytes v1_file(Order o, Extras extras = Extras::none)
+{
     return fixed_block(o, extras, 1, 1);
 }
-inline Bytes v2_file(Order o, Extras extras = Extras::none) {
+inline Bytes v2_file(Order o, Extras extras = Extras::none)
+{
     return fixed_block(o, extras, 2, 2) + dynamic_part(sample_ort, sample_kan);
 }
 
 // The sample record.  `reversed`: every 16- and 32-bit number with its
 // bytes reversed, as the variant that does not match the file's order
 // yields it.  `usedb`: not_usedb as read from the junk block.
-inline void fill_sample(Quenda_header_2* h, std::int32_t anz_header, std::int8_t version,
-                        bool reversed = false, bool usedb = false) {
+inline void fill_sample(Quenda_header_2* h, std::int32_t anz_header, std::int8_t version, bool reversed = false,
+                        bool usedb = false)
+{
     auto n32 = [&](std::uint32_t v) { return static_cast<std::int32_t>(reversed ? rev32(v) : v); };
     auto n16 = [&](std::uint16_t v) { return static_cast<std::int16_t>(reversed ? rev16(v) : v); };
     h->nspbk = n32(74565);
@@ -93,12 +98,14 @@ inline void fill_sample(Quenda_header_2* h, std::int32_t anz_header, std::int8_t
     h->words = n16(0x1234);
     h->wdh = n16(static_cast<std::uint16_t>(-300));
     h->abs_ampl = n16(32767);
-    if (usedb) std::memcpy(h->not_usedb, "abcde", 5);
+    if (usedb)
+        std::memcpy(h->not_usedb, "abcde", 5);
 }
 
 // Puts values into every reserved field and not_usedb: the writers must
 // lay zero bytes there whatever the record holds.
-inline void soil_reserved(Quenda_header_2* h) {
+inline void soil_reserved(Quenda_header_2* h)
+{
     h->not_used1[0] = h->not_used1[4] = 0x11111111;
     h->not_used2[2] = 0x22222222;
     h->not_used3[5] = 0x33333333;

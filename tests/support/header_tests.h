@@ -36,19 +36,27 @@ struct Variant {
     std::string name(const char* base) const { return std::string(base) + suffix; }
 };
 
-inline const Variant sun_variant{"_sun", read_header_1_sun, read_header_2_sun, read_header_sun,
-                                 write_header_1_sun, write_header_sun};
-inline const Variant vms_variant{"_vms", read_header_1_vms, read_header_2_vms, read_header_vms,
-                                 write_header_1_vms, write_header_vms};
+inline const Variant sun_variant{"_sun",          read_header_1_sun,  read_header_2_sun,
+                                 read_header_sun, write_header_1_sun, write_header_sun};
+inline const Variant vms_variant{"_vms",          read_header_1_vms,  read_header_2_vms,
+                                 read_header_vms, write_header_1_vms, write_header_vms};
 
 // The variant that gives plain numbers on this host, and the other one.
-inline const Variant& native() { return big_host ? sun_variant : vms_variant; }
-inline const Variant& foreign() { return big_host ? vms_variant : sun_variant; }
+inline const Variant& native()
+{
+    return big_host ? sun_variant : vms_variant;
+}
+inline const Variant& foreign()
+{
+    return big_host ? vms_variant : sun_variant;
+}
 
-inline std::uint32_t rev32(std::uint32_t v) {
+inline std::uint32_t rev32(std::uint32_t v)
+{
     return (v >> 24) | ((v >> 8) & 0xff00u) | ((v << 8) & 0xff0000u) | (v << 24);
 }
-inline std::uint16_t rev16(std::uint16_t v) {
+inline std::uint16_t rev16(std::uint16_t v)
+{
     return static_cast<std::uint16_t>((v >> 8) | (v << 8));
 }
 
@@ -64,27 +72,32 @@ struct Record {
     Quenda_header_2* get() const { return h; }
 };
 
-inline bool same_record(const Quenda_header_2* a, const Quenda_header_2* b) {
+inline bool same_record(const Quenda_header_2* a, const Quenda_header_2* b)
+{
     return std::memcmp(a, b, sizeof(Quenda_header_2)) == 0;
 }
 
 // Texts handed out by a reader.
 struct Texts {
-    char* ort = reinterpret_cast<char*>(1);  // readers must overwrite both
+    char* ort = reinterpret_cast<char*>(1); // readers must overwrite both
     char* kan = reinterpret_cast<char*>(1);
     Texts() = default;
     Texts(const Texts&) = delete;
     Texts& operator=(const Texts&) = delete;
-    ~Texts() {
-        if (ort != reinterpret_cast<char*>(1)) std::free(ort);
-        if (kan != reinterpret_cast<char*>(1)) std::free(kan);
+    ~Texts()
+    {
+        if (ort != reinterpret_cast<char*>(1))
+            std::free(ort);
+        if (kan != reinterpret_cast<char*>(1))
+            std::free(kan);
     }
 };
 
 // A read stream over a copy of `data`.
 class Input {
 public:
-    explicit Input(Bytes data) : data_(std::move(data)) {
+    explicit Input(Bytes data) : data_(std::move(data))
+    {
         f_ = data_.empty() ? std::tmpfile() : fmemopen(data_.data(), data_.size(), "r");
     }
     Input(const Input&) = delete;
@@ -103,7 +116,8 @@ private:
 // write reaches it at once.
 class Output {
 public:
-    explicit Output(std::size_t limit = SIZE_MAX) : limit_(limit) {
+    explicit Output(std::size_t limit = SIZE_MAX) : limit_(limit)
+    {
         cookie_io_functions_t io{nullptr, &Output::take, nullptr, nullptr};
         f_ = fopencookie(this, "w", io);
         std::setvbuf(f_, nullptr, _IONBF, 0);
@@ -115,7 +129,8 @@ public:
     const Bytes& bytes() const { return data_; }
 
 private:
-    static ssize_t take(void* cookie, const char* buf, std::size_t n) {
+    static ssize_t take(void* cookie, const char* buf, std::size_t n)
+    {
         auto* self = static_cast<Output*>(cookie);
         const std::size_t room = self->limit_ - self->data_.size();
         const std::size_t k = n < room ? n : room;
@@ -128,15 +143,16 @@ private:
 };
 
 // Standard error while `fn` runs.
-template <class Fn>
-std::string stderr_of(Fn fn) {
+template <class Fn> std::string stderr_of(Fn fn)
+{
     testing::internal::CaptureStderr();
     fn();
     return testing::internal::GetCapturedStderr();
 }
 
 // The line that perror(name) prints for a failed allocation.
-inline std::string no_memory_line(const std::string& name) {
+inline std::string no_memory_line(const std::string& name)
+{
     return name + ": " + std::strerror(ENOMEM) + "\n";
 }
 
@@ -146,9 +162,9 @@ inline std::string no_memory_line(const std::string& name) {
 // sizes, and puts the failure planned with fail_call() in force; stop()
 // ends that.
 namespace alloc {
-void fail_call(int n);     // the n-th call after the next watch() returns null
-void watch();              // count from zero from now on
-void stop();               // count no more; nothing fails
-int calls();               // calls since watch()
-std::size_t size(int i);   // bytes asked for by call i (0-based) since watch()
-}  // namespace alloc
+void fail_call(int n);   // the n-th call after the next watch() returns null
+void watch();            // count from zero from now on
+void stop();             // count no more; nothing fails
+int calls();             // calls since watch()
+std::size_t size(int i); // bytes asked for by call i (0-based) since watch()
+} // namespace alloc

@@ -12,9 +12,9 @@
 namespace lexgen_test {
 
 struct match {
-    int rule = 0;       // 0: nothing matches
-    int total = 0;      // bytes matched including trailing context
-    int length = 0;     // bytes kept as the match (total minus the tail)
+    int rule = 0;   // 0: nothing matches
+    int total = 0;  // bytes matched including trailing context
+    int length = 0; // bytes kept as the match (total minus the tail)
     bool operator==(const match&) const = default;
 };
 

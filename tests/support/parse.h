@@ -9,9 +9,9 @@
 #include "tests/support/process.h"
 
 struct parse_run {
-    int status;        // trlparse's result, or the program's exit status
-    std::string out;   // standard output
-    std::string err;   // standard error
+    int status;      // trlparse's result, or the program's exit status
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // Scans `text` from memory with trl_scan_bytes and parses it once, as the

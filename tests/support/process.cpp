@@ -131,8 +131,8 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
             close(1);
         } else if (!o.out_to.empty()) {
             const bool append = o.out_to.starts_with(">>");
-            const int out = open(o.out_to.c_str() + (append ? 2 : 0), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC),
-                                 0644);
+            const int out =
+                open(o.out_to.c_str() + (append ? 2 : 0), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
             if (out < 0)
                 _exit(123);
             move_fd(out, 1);
@@ -194,7 +194,7 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
             using std::chrono::milliseconds;
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
-                kill(pid, SIGKILL);   // its pipes close as it ends
+                kill(pid, SIGKILL); // its pipes close as it ends
                 killed = true;
                 r.timed_out = true;
             } else {
@@ -215,7 +215,7 @@ run_result run(const std::string& program, const std::vector<std::string>& args,
                 if (w > 0)
                     fed += static_cast<std::size_t>(w);
                 else if (errno != EINTR && errno != EAGAIN)
-                    in_pipe.close_end(1);   // the program does not read it all
+                    in_pipe.close_end(1); // the program does not read it all
                 continue;
             }
             const ssize_t got = ::read(fds[i].fd, buf, sizeof buf);

@@ -37,26 +37,26 @@ void write_file(const fs::path& path, std::string_view bytes);
 
 // How a program is started besides its arguments.
 struct run_options {
-    std::string in;              // standard input: these bytes
-    bool in_is_pipe = false;     // through a pipe rather than a file (which can seek)
-    fs::path cwd;                // where it runs; empty: here
-    std::string argv0;           // its name in argv[0]; empty: the program's path
+    std::string in;          // standard input: these bytes
+    bool in_is_pipe = false; // through a pipe rather than a file (which can seek)
+    fs::path cwd;            // where it runs; empty: here
+    std::string argv0;       // its name in argv[0]; empty: the program's path
     // Standard output: captured when empty; "-" closed; otherwise a file,
     // emptied, or appended to when the name begins with ">>".
     std::string out_to;
-    std::vector<int> closed;     // descriptors closed before the start
-    std::vector<std::string> env;   // NAME=value words added to the environment
-    rlim_t file_limit = 0;       // > 0: the largest file it may write (SIGXFSZ ignored)
-    rlim_t address_limit = 0;    // > 0: the most address space it may map, in bytes (RLIMIT_AS)
+    std::vector<int> closed;      // descriptors closed before the start
+    std::vector<std::string> env; // NAME=value words added to the environment
+    rlim_t file_limit = 0;        // > 0: the largest file it may write (SIGXFSZ ignored)
+    rlim_t address_limit = 0;     // > 0: the most address space it may map, in bytes (RLIMIT_AS)
     bool sigpipe_ignored = false;
-    int timeout_seconds = 0;     // > 0: killed (SIGKILL) when still running after so many seconds
+    int timeout_seconds = 0; // > 0: killed (SIGKILL) when still running after so many seconds
 };
 
 struct run_result {
-    int status = -1;   // the exit status, or 1000 + the number of the signal that ended it
-    std::string out;   // standard output, when captured
-    std::string err;   // standard error
-    bool timed_out = false;   // killed at timeout_seconds
+    int status = -1;        // the exit status, or 1000 + the number of the signal that ended it
+    std::string out;        // standard output, when captured
+    std::string err;        // standard error
+    bool timed_out = false; // killed at timeout_seconds
 };
 
 run_result run(const std::string& program, const std::vector<std::string>& args, const run_options& options = {});

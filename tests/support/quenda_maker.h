@@ -17,9 +17,9 @@ inline constexpr std::size_t block = 512;
 // Where the fixed header's fields begin.
 namespace at {
 inline constexpr std::size_t nspbk = 20, anz_header = 24, sprk = 48, swdh = 50, ifld1 = 52, kenn1 = 88, kenn2 = 92,
-                             kenn3 = 96, kenn4 = 100, isf = 244, flagtype = 248, flaginit = 252, ifl = 256,
-                             day = 288, month = 289, year = 290, sex = 292, version = 293, adc_bits = 294,
-                             words = 296, wdh = 498, abs_ampl = 500, not_usedb = 502;
+                             kenn3 = 96, kenn4 = 100, isf = 244, flagtype = 248, flaginit = 252, ifl = 256, day = 288,
+                             month = 289, year = 290, sex = 292, version = 293, adc_bits = 294, words = 296, wdh = 498,
+                             abs_ampl = 500, not_usedb = 502;
 } // namespace at
 
 // How numbers are stored: the file's little-endian order, or the other one.
@@ -62,10 +62,9 @@ inline std::string dynamic_part(std::string_view ort, std::string_view kan, std:
                                 std::string_view lead = {})
 {
     using namespace std::string_literals;
-    std::string d = std::string(lead) + "ort\0"s + std::string(ort) + "\0oend::\0"s + "kan\0"s + std::string(kan) +
-                    "\0kend::\0"s;
-    d.resize(blocks > 0 ? static_cast<std::size_t>(blocks - 1) * block : (d.size() + block - 1) / block * block,
-             '\0');
+    std::string d =
+        std::string(lead) + "ort\0"s + std::string(ort) + "\0oend::\0"s + "kan\0"s + std::string(kan) + "\0kend::\0"s;
+    d.resize(blocks > 0 ? static_cast<std::size_t>(blocks - 1) * block : (d.size() + block - 1) / block * block, '\0');
     return d;
 }
 

@@ -35,7 +35,8 @@ std::vector<Tok> scan_current()
     for (;;) {
         const int code = trllex();
         // The end of the input: no text (trlleng keeps the last match's).
-        toks.push_back({code, code ? trlleng : 0, trllval, lineno, code ? std::string(trltext, trlleng) : std::string()});
+        toks.push_back(
+            {code, code ? trlleng : 0, trllval, lineno, code ? std::string(trltext, trlleng) : std::string()});
         if (code == 0)
             return toks;
     }
@@ -254,7 +255,7 @@ ChildResult in_child(const std::function<void()>& f)
     const pid_t pid = fork();
     if (pid == 0) {
 #if defined(__SANITIZE_ADDRESS__)
-        __lsan_disable();   // a fatal error ends the process with what it holds
+        __lsan_disable(); // a fatal error ends the process with what it holds
 #endif
         dup2(fds[1], 2);
         close(fds[0]);

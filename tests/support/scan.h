@@ -76,8 +76,8 @@ std::vector<int> codes(const std::vector<Tok>& toks);
 
 // Runs f in a forked child; a child that comes back from f exits with 99.
 struct ChildResult {
-    int status;        // exit status, -1 when killed by a signal
-    std::string err;   // everything written on standard error
+    int status;      // exit status, -1 when killed by a signal
+    std::string err; // everything written on standard error
 };
 ChildResult in_child(const std::function<void()>& f);
 

@@ -62,9 +62,7 @@ TEST(TrlCheckRecovery, FindsTheErrorOfEveryTurn)
         long turns;
     } cases[] = {
         // Errors in the first and the third turn; the second is fine.
-        {turn("001_ABC", "hi.") + ok2 + turn("003_ABC", "ja  so ."),
-         {{1, 28, 0, "T009"}, {5, 29, 2, "T010"}},
-         3},
+        {turn("001_ABC", "hi.") + ok2 + turn("003_ABC", "ja  so ."), {{1, 28, 0, "T009"}, {5, 29, 2, "T010"}}, 3},
         // Every error of a turn, where it stands.
         {turn("001_ABC", "ja. so. hm.") + ok2, {{1, 28, 0, "T009"}, {1, 32, 0, "T009"}, {1, 36, 0, "T009"}}, 2},
         // The offending token is the empty line itself: it ends the turn.
@@ -100,7 +98,9 @@ TEST(TrlCheckRecovery, NoCascades)
         {turn("001_ABC", "<ah>  <:<Husten> ja:> so ."), {"T001"}},
         {turn("001_ABC", "ja <!1 ja & so> ."), {"T004"}},
         {turn("001_ABC", "ja\tso , ha"
-                         "llo.") + turn("002_ABC", "ja ."), {"T006", "T009"}},
+                         "llo.") +
+             turn("002_ABC", "ja ."),
+         {"T006", "T009"}},
         // CR LF line ends: each turn's carriage return, once.
         {"g012abc3_001_ABC_000000: ja .\r\n\r\ng012abc3_002_ABC_000000: so .\r\n\r\n", {"T006", "T006"}},
     };
@@ -119,7 +119,7 @@ TEST(TrlCheckRecovery, LinearInTurnsFullOfErrors)
 {
     std::string one_turn = "g012abc3_001_ABC_000000: ";
     for (int i = 0; i < 20000; ++i)
-        one_turn += "ja& so ";   // two words and an error, 7 bytes
+        one_turn += "ja& so "; // two words and an error, 7 bytes
     one_turn += ".\n\n";
     std::string crlf;
     for (int i = 0; i < 4000; ++i)
@@ -139,10 +139,10 @@ TEST(TrlCheckRecovery, StopsAtTheErrorLimit)
     EXPECT_EQ(r.errors, 2);
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(r.diagnostics.size(), 2u);
-    r = check(text, 0);   // no limit
+    r = check(text, 0); // no limit
     EXPECT_EQ(r.errors, 5);
     EXPECT_FALSE(r.stopped);
-    r = check(text, 5);   // the limit reached with the last turn: nothing was left out
+    r = check(text, 5); // the limit reached with the last turn: nothing was left out
     EXPECT_EQ(r.errors, 5);
     EXPECT_FALSE(r.stopped);
 }
@@ -316,9 +316,9 @@ std::vector<std::string> one_token_texts()
     std::vector<std::string> v;
     for (int b = 1; b < 0x7F; ++b)
         v.emplace_back(1, static_cast<char>(b));
-    for (const char* s : {"--", "<*", "1@", "@1", "\"A", "\"a", "<ah>", "<Laugh>", "<#>", "<!", "<*tGER> ", "<*T>",
-                          "<*T>t", "<A>", "<%>", ":>", "<:", "+/", "/+", "-/", "/-", "<P>", "<L>", "<T_>", "<_T>",
-                          "\n\n"})
+    for (const char* s :
+         {"--",  "<*",  "1@", "@1", "\"A", "\"a", "<ah>", "<Laugh>", "<#>", "<!",  "<*tGER> ", "<*T>", "<*T>t",
+          "<A>", "<%>", ":>", "<:", "+/",  "/+",  "-/",   "/-",      "<P>", "<L>", "<T_>",     "<_T>", "\n\n"})
         v.emplace_back(s);
     return v;
 }
@@ -414,7 +414,7 @@ TEST(TrlCheckCodes, CodesAndHints)
     const struct {
         std::string text;
         std::string code;
-        std::string hint;   // a part of one of the hints; empty: no hint
+        std::string hint; // a part of one of the hints; empty: no hint
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", "Windows line ends"},
         {"g012abc3_001_ABC_000000: ja\r .\n\n", "T006", "a carriage return"},
@@ -424,7 +424,9 @@ TEST(TrlCheckCodes, CodesAndHints)
         {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", "a tab"},
         {std::string("g012abc3_001_ABC_000000: j\0a .\n\n", 33), "T006", "NUL byte"},
         {"g012abc3_001_ABC_000000: \x01 .\n\n", "T006", ""},
-        {"g012abc3_001_ABC_000000: gr\xC3\xBC\xC3\x9F" "e .\n\n", "T005", "letter \xC3\xBC in UTF-8; the conventions write \"u"},
+        {"g012abc3_001_ABC_000000: gr\xC3\xBC\xC3\x9F"
+         "e .\n\n",
+         "T005", "letter \xC3\xBC in UTF-8; the conventions write \"u"},
         {"g012abc3_001_ABC_000000: \xC3\x84rger .\n\n", "T005", "write \"A"},
         {"g012abc3_001_ABC_000000: gro\xDF .\n\n", "T005", "letter \xC3\x9F in Latin-1; the conventions write \"s"},
         {"g012abc3_001_ABC_000000: ja \xE2\x82\xAC .\n\n", "T005", "U+20AC in UTF-8"},
@@ -476,11 +478,49 @@ TEST(TrlCheckCodes, WordsForTranscribers)
     auto plain = [](std::string_view words) {
         return words.find("token") == std::string_view::npos && words.find("input") == std::string_view::npos;
     };
-    const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "?", ",", "\n", "\n\n",
-                                  "<Husten> ", "<Hust> ", "<Lachen ", "<P> ", "+/", "/+ ", "-/", "/- ", "<:", ":> ", "<!1 ",
-                                  "1@", "@1",
-                                  "<*tGER> ", "<*T>t", "\t", "\r", "\xC3\xB6", "\xFC", "&", ";", "<;x> ", "0", "_",
-                                  "--", "\"a", "$A ", "'", "~", "<A> ", "<L>", "=", "%", std::string(1, '\0')};
+    const std::string pieces[] = {"g012abc3_001_ABC_000000: ",
+                                  "ja ",
+                                  "so",
+                                  " ",
+                                  ".",
+                                  "?",
+                                  ",",
+                                  "\n",
+                                  "\n\n",
+                                  "<Husten> ",
+                                  "<Hust> ",
+                                  "<Lachen ",
+                                  "<P> ",
+                                  "+/",
+                                  "/+ ",
+                                  "-/",
+                                  "/- ",
+                                  "<:",
+                                  ":> ",
+                                  "<!1 ",
+                                  "1@",
+                                  "@1",
+                                  "<*tGER> ",
+                                  "<*T>t",
+                                  "\t",
+                                  "\r",
+                                  "\xC3\xB6",
+                                  "\xFC",
+                                  "&",
+                                  ";",
+                                  "<;x> ",
+                                  "0",
+                                  "_",
+                                  "--",
+                                  "\"a",
+                                  "$A ",
+                                  "'",
+                                  "~",
+                                  "<A> ",
+                                  "<L>",
+                                  "=",
+                                  "%",
+                                  std::string(1, '\0')};
     std::mt19937 random(515);
     trl::checker checker;
     std::set<std::string> codes;
@@ -498,7 +538,7 @@ TEST(TrlCheckCodes, WordsForTranscribers)
                 EXPECT_TRUE(plain(h)) << h;
         }
     }
-    EXPECT_GE(codes.size(), 11u);   // the random texts meet most kinds of error
+    EXPECT_GE(codes.size(), 11u); // the random texts meet most kinds of error
     for (const trl::code_info& e : trl::catalogue())
         EXPECT_TRUE(plain(trl::explain(e))) << trl::explain(e);
 }
@@ -542,8 +582,8 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
     const struct {
         std::string text;
         std::string code;
-        std::string message;   // the whole message, or a part of it when it ends with "..."
-        std::string span;      // the offending text
+        std::string message; // the whole message, or a part of it when it ends with "..."
+        std::string span;    // the offending text
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja <Hust> so .\n\n", "T011", "unknown tag <Hust>: did you mean <Husten>?", "<Hust>"},
         {"g012abc3_001_ABC_000000: ja <p> so .\n\n", "T011", "unknown tag <p>: did you mean <P>?", "<p>"},
@@ -554,7 +594,8 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
          "<Lachen"},
         {"g012abc3_001_ABC_000000: ja <Lachen\n\n", "T012", "unclosed tag: the tag <Lachen is not closed with '>'",
          "<Lachen"},
-        {"g012abc3_001_ABC_000000: ja<PP>x .\n\n", "T009", "missing blank: the tag <PP> is followed by a blank", "<PP>"},
+        {"g012abc3_001_ABC_000000: ja<PP>x .\n\n", "T009", "missing blank: the tag <PP> is followed by a blank",
+         "<PP>"},
         {"g012abc3_001_ABC_000000: ja .\n; note\ng012abc3_002_ABC_000000: so .\n\n", "T013",
          "missing empty line: the turn before this line has no end (the empty line that ends a turn is missing)", "g"},
         {"g012abc3_001_ABC_000000: ja \"x so .\n\n", "T004",
@@ -575,8 +616,9 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
          "malformed turn identification: the CD-ROM number is six digits: found ':'", ":"},
         {"g012abc3_001_ABC_0000000: ja .\n\n", "T007",
          "malformed turn identification: ':' follows the six digits of the CD-ROM number: found '0'", "0"},
-        {"g012abc3_001_ABC_000000:ja .\n\n", "T007", "malformed turn identification: one blank follows the ':': "
-                                                     "found 'j'",
+        {"g012abc3_001_ABC_000000:ja .\n\n", "T007",
+         "malformed turn identification: one blank follows the ':': "
+         "found 'j'",
          "j"},
         {"g012abc3_001_ABC_000000: ja .\n\ng012abc3_002_ABC_00000: ja .\n\n", "T007",
          "malformed turn identification: the CD-ROM number is six digits: found ':'", ":"},
@@ -601,9 +643,30 @@ TEST(TrlCheckCodes, MessagesSayWhatIsWrong)
 // afresh), and the text covers the token.
 TEST(TrlCheckPositions, EndJustAfterTheOffendingText)
 {
-    const std::string pieces[] = {"g012abc3_001_ABC_000000: ", "ja ", "so", " ", ".", "\n", "\n\n", "<Husten> ",
-                                  "<Hust> ", "<Lachen ", "<P> ", "+/", "/+ ", "<!1 ", "\t", "\r", "\xC3\xB6", "&",
-                                  "<;x> ", "\"x", "~", "<:", ":> ", std::string(1, '\0')};
+    const std::string pieces[] = {"g012abc3_001_ABC_000000: ",
+                                  "ja ",
+                                  "so",
+                                  " ",
+                                  ".",
+                                  "\n",
+                                  "\n\n",
+                                  "<Husten> ",
+                                  "<Hust> ",
+                                  "<Lachen ",
+                                  "<P> ",
+                                  "+/",
+                                  "/+ ",
+                                  "<!1 ",
+                                  "\t",
+                                  "\r",
+                                  "\xC3\xB6",
+                                  "&",
+                                  "<;x> ",
+                                  "\"x",
+                                  "~",
+                                  "<:",
+                                  ":> ",
+                                  std::string(1, '\0')};
     std::mt19937 random(77);
     trl::checker checker;
     int spans = 0;
@@ -625,7 +688,7 @@ TEST(TrlCheckPositions, EndJustAfterTheOffendingText)
             spans += d.span_end - d.span_begin > d.length;
         }
     }
-    EXPECT_GT(spans, 50);   // tags wider than their token were among them
+    EXPECT_GT(spans, 50); // tags wider than their token were among them
 }
 
 std::string words(int n)
@@ -650,7 +713,7 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     EXPECT_EQ(r.errors, 0);
     const diagnostic& w = r.diagnostics[0];
     EXPECT_STREQ(trl::info(w.kind).id, "W001");
-    EXPECT_EQ(w.offset, 25u + 2 * 4997 + 1);   // the blank after the last word
+    EXPECT_EQ(w.offset, 25u + 2 * 4997 + 1); // the blank after the last word
     EXPECT_EQ(long_turn.substr(w.offset, w.length), " ");
     EXPECT_EQ(w.velmar_line, 0);
     EXPECT_EQ(w.message, "turn too long for velmar: velmar's parser stack (10000 entries) overflows at a blank; "
@@ -719,7 +782,7 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
     struct warning {
         std::string code;
         long line;
-        long related_line;   // 0: none
+        long related_line; // 0: none
         bool operator==(const warning&) const = default;
     };
     const struct {

@@ -93,8 +93,7 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
             const std::string text = read_file(file);
             const velmar_run v = run_velmar_here(text);
             trl::file_report r = checker.check(text);
-            std::erase_if(r.diagnostics,
-                          [](const trl::diagnostic& d) { return trl::info(d.kind).consistency; });
+            std::erase_if(r.diagnostics, [](const trl::diagnostic& d) { return trl::info(d.kind).consistency; });
             ++statuses[v.status];
             std::ostringstream why;
             if (v.status == 0) {
@@ -144,7 +143,7 @@ TEST(TrlCheckDifferential, ProgramsAgree)
     }
 
     const auto check = run_trl_check({"--format=json", "-j3", cases.string()});
-    std::map<std::string, json> first;   // file -> its first diagnostic
+    std::map<std::string, json> first; // file -> its first diagnostic
     long summarised_errors = -1;
     for (const json& v : test_support::parse_json_lines(check.out)) {
         const std::string file = v.value("file", "");
@@ -169,8 +168,8 @@ TEST(TrlCheckDifferential, ProgramsAgree)
         ASSERT_NE(it, first.end()) << files[i];
         const json& d = it->second;
         const std::string said = status == 1 ? "parse error" : "parser stack overflow";
-        EXPECT_EQ(line, std::to_string(status) + " " + said + " in line " +
-                            std::to_string(d.at("velmar_line").get<int>()))
+        EXPECT_EQ(line,
+                  std::to_string(status) + " " + said + " in line " + std::to_string(d.at("velmar_line").get<int>()))
             << files[i];
         EXPECT_EQ(d.at("severity"), status == 1 ? "error" : "warning") << files[i];
     }
@@ -183,7 +182,7 @@ TEST(TrlCheckDifferential, ParallelRunsMatchOneThread)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
     auto without_time = [](const std::string& out) {
-        const std::size_t at = out.rfind(" (");   // the summary's time
+        const std::size_t at = out.rfind(" ("); // the summary's time
         return at == std::string::npos ? out : out.substr(0, at);
     };
     const auto one = run_trl_check({"-j1", cases.string()});

@@ -115,7 +115,7 @@ TEST(TrlCheckFix, SafeFixesUndoFaultsOfWriting)
         faulty.append(copied, text.data() + text.size());
         if (const int dropped = static_cast<int>(random() % 3)) {
             faulty.resize(faulty.size() - static_cast<std::size_t>(dropped));
-            ++faults;   // the end of the text
+            ++faults; // the end of the text
         }
         // CR LF line ends, where an empty line ends a turn: a text whose
         // only line ends are in a comment has no error to mend.
@@ -161,7 +161,7 @@ TEST(TrlCheckFix, FixingTwiceChangesNothing)
     int n = 0;
     for (std::string text : acceptance_texts(cases, false)) {
         if (text.size() > 100000)
-            continue;   // the few huge ones: turns of thousands of words, a comment of megabytes
+            continue; // the few huge ones: turns of thousands of words, a comment of megabytes
         ++n;
         for (int k = 0; k < 4 && !text.empty(); ++k) {
             const std::size_t at = random() % text.size();
@@ -190,10 +190,9 @@ TEST(TrlCheckFix, FixingTwiceChangesNothing)
             for (const trl::diagnostic& d : once.report.diagnostics) {
                 if (d.warning || d.span_end >= same)
                     break;
-                EXPECT_TRUE(std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
-                                        [&](const trl::diagnostic& b) {
-                                            return b.offset == d.offset && b.kind == d.kind;
-                                        }))
+                EXPECT_TRUE(
+                    std::any_of(before.diagnostics.begin(), before.diagnostics.end(),
+                                [&](const trl::diagnostic& b) { return b.offset == d.offset && b.kind == d.kind; }))
                     << text;
             }
         }
@@ -209,7 +208,7 @@ TEST(TrlCheckFix, TheFixOfEachKind)
         std::string text;
         std::string code;
         bool safe;
-        std::string result;   // the text with the fix of the first diagnostic applied
+        std::string result; // the text with the fix of the first diagnostic applied
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "T006", true, "g012abc3_001_ABC_000000: ja .\n\r\n"},
         {"g012abc3_001_ABC_000000: ja\tso .\n\n", "T006", false, "g012abc3_001_ABC_000000: ja so .\n\n"},
@@ -333,15 +332,20 @@ TEST(TrlCheckFix, SuggestedTags)
 {
     const struct {
         const char* written;
-        const char* meant;   // null: none
+        const char* meant; // null: none
     } cases[] = {
-        {"<Hust>", "<Husten>"},      {"<Lachn>", "<Lachen>"},   {"<#Klopfn>", "<#Klopfen>"},
-        {"<p>", "<P>"},              {"<laugh>", "<Laugh>"},    {"<Gerausch>", "<Ger\"ausch>"},
-        {"<Ger\xC3\xA4usch>", "<Ger\"ausch>"}, {"<ahmm>", "<ahm>"},
-        {"<ahh>", nullptr},          // <ah> and <ahm> are as near
-        {"<T>", nullptr},            // <P>, <A>, <L>, ... are as near
-        {"<Quatsch>", nullptr},      // nothing within two edits
-        {"<tGER>", "<*tGER>"},       // a language marker without its blank
+        {"<Hust>", "<Husten>"},
+        {"<Lachn>", "<Lachen>"},
+        {"<#Klopfn>", "<#Klopfen>"},
+        {"<p>", "<P>"},
+        {"<laugh>", "<Laugh>"},
+        {"<Gerausch>", "<Ger\"ausch>"},
+        {"<Ger\xC3\xA4usch>", "<Ger\"ausch>"},
+        {"<ahmm>", "<ahm>"},
+        {"<ahh>", nullptr},     // <ah> and <ahm> are as near
+        {"<T>", nullptr},       // <P>, <A>, <L>, ... are as near
+        {"<Quatsch>", nullptr}, // nothing within two edits
+        {"<tGER>", "<*tGER>"},  // a language marker without its blank
     };
     for (const auto& c : cases) {
         const trl::tag_info* t = trl::suggest_tag(c.written);
@@ -393,7 +397,7 @@ TEST(TrlCheckFixProgram, FixWritesFilesAndLeavesCorrectOnesAlone)
     std::filesystem::last_write_time(b, old_time);
 
     test_support::run_result r = run_trl_check({"--fix", dir.path().string()});
-    EXPECT_EQ(r.status, 1) << r.out << r.err;   // the two blanks and the unknown tag are left
+    EXPECT_EQ(r.status, 1) << r.out << r.err; // the two blanks and the unknown tag are left
     EXPECT_EQ(test_support::read_file(a), windows_fixed);
     EXPECT_EQ(std::filesystem::status(a).permissions(), std::filesystem::perms(0640));
     EXPECT_EQ(std::filesystem::last_write_time(b), old_time);
@@ -402,14 +406,15 @@ TEST(TrlCheckFixProgram, FixWritesFilesAndLeavesCorrectOnesAlone)
     EXPECT_NE(r.out.find(a + ": note: 8 fixes written (T005 4, T006 3, T002 1)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(a + ":3:38: error[T010]"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("8 fixes in 1 file (T005 4, T006 3, T002 1)"), std::string::npos) << r.out;
-    EXPECT_EQ(files_in(dir.path()).size(), 2u);   // nothing else left in the folder
+    EXPECT_EQ(files_in(dir.path()).size(), 2u); // nothing else left in the folder
 
     r = run_trl_check({"--fix", "--unsafe-fixes", "--format=json", dir.path().string()});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(test_support::read_file(a), windows_fixed_unsafe);
     const std::vector<test_support::json> lines = test_support::parse_json_lines(r.out);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), test_support::json({{"type", "fixed"}, {"file", a}, {"fixes", {{"T010", 1}, {"T011", 1}}}}));
+    EXPECT_EQ(lines.front(),
+              test_support::json({{"type", "fixed"}, {"file", a}, {"fixes", {{"T010", 1}, {"T011", 1}}}}));
     EXPECT_EQ(lines.back().at("fixes"), test_support::json({{"T010", 1}, {"T011", 1}}));
 
     std::filesystem::last_write_time(a, old_time);
@@ -557,8 +562,9 @@ TEST(TrlCheckFixProgram, UnwritableFilesAreLeftAsTheyWere)
     if (r.status == 127 && !test_support::under_ci())
         GTEST_SKIP() << "no setpriv";
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_NE(r.err.find("trl-check: " + a + ": the fixes could not be written, the file is as it was: Permission denied"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("trl-check: " + a + ": the fixes could not be written, the file is as it was: Permission denied"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.out.find("1 file not written"), std::string::npos) << r.out;
     // The report is of the file as it is.

@@ -19,7 +19,7 @@ using inputs::input_file;
 using kind = input_file::kind;
 
 struct seen {
-    std::string path;   // below the temporary folder
+    std::string path; // below the temporary folder
     kind what;
     std::string error;
     bool operator==(const seen&) const = default;
@@ -51,7 +51,9 @@ TEST(Inputs, SuffixInAnyCaseSortedOnce)
     for (const char* name : {"c/z.trl", "c/B.TRL", "c/a.Trl", "c/sub/y.tRl", "c/x.trl.txt", "c/trl", "c/w.tr"})
         dir.write(name, "x");
     const std::vector<seen> expected = {
-        {"c/B.TRL", kind::file, ""},   {"c/a.Trl", kind::file, ""}, {"c/sub/y.tRl", kind::file, ""},
+        {"c/B.TRL", kind::file, ""},
+        {"c/a.Trl", kind::file, ""},
+        {"c/sub/y.tRl", kind::file, ""},
         {"c/z.trl", kind::file, ""},
     };
     EXPECT_EQ(collect(dir, {"c"}, ".trl"), expected);

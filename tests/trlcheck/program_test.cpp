@@ -71,7 +71,7 @@ TEST(TrlCheckProgram, ExitStatuses)
     const struct {
         std::vector<std::string> args;
         int status;
-        std::string err;   // a part of standard error; empty: none at all
+        std::string err; // a part of standard error; empty: none at all
     } cases[] = {
         {{ok}, 0, ""},
         {{warned}, 0, ""},
@@ -148,9 +148,12 @@ TEST(TrlCheckProgram, OptionForms)
     const std::string dash = dir.write("-b.trl", good);
     const run_result base = run_trl_check({"-j", "2", "-q", a});
     EXPECT_EQ(base.status, 1);
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"-j2", "-q", a}, {"--jobs=2", "--quiet", a}, {"--jobs", "2", "-q", a},
-                                                {"-qj2", a}, {"-qj", "2", a}, {"-q", "--", a}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-j2", "-q", a},
+                                                                                      {"--jobs=2", "--quiet", a},
+                                                                                      {"--jobs", "2", "-q", a},
+                                                                                      {"-qj2", a},
+                                                                                      {"-qj", "2", a},
+                                                                                      {"-q", "--", a}}) {
         const run_result r = run_trl_check(args);
         EXPECT_EQ(r.status, base.status) << shell_line(args);
         EXPECT_EQ(without_time(r.out), without_time(base.out)) << shell_line(args);
@@ -212,7 +215,8 @@ TEST(TrlCheckProgram, SuffixInAnyCaseAndFoldersWithoutFiles)
     EXPECT_EQ(r.err, "");
     const std::vector<json> lines = parse_json_lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
-    EXPECT_EQ(lines[0], json({{"type", "file_error"}, {"file", d + "/missing"}, {"message", "No such file or directory"}}));
+    EXPECT_EQ(lines[0],
+              json({{"type", "file_error"}, {"file", d + "/missing"}, {"message", "No such file or directory"}}));
     EXPECT_EQ(lines[1], json({{"type", "empty_folder"},
                               {"file", d + "/none"},
                               {"message", "no files ending in '.trl' in this folder"}}));
@@ -342,7 +346,8 @@ TEST(TrlCheckProgram, JsonLinesParseBack)
 {
     const temp_dir dir;
     // A name that is not UTF-8, and a text with bytes that are not either.
-    const std::string odd = dir.write("\xFF\xFE.trl", "g012abc3_001_ABC_000000: gr\xFC\x00" "e .\n\n");
+    const std::string odd = dir.write("\xFF\xFE.trl", "g012abc3_001_ABC_000000: gr\xFC\x00"
+                                                      "e .\n\n");
     dir.write("b.trl", bad);
     const std::string d = dir.path().string();
     const run_result r = run_trl_check({"--format=json", d, d + "/missing"});
@@ -430,7 +435,7 @@ TEST(TrlCheckProgram, CorpusWarningsNamesAndStatistics)
     EXPECT_EQ(across[0].at("line"), 1);
     EXPECT_EQ(across[0].at("severity"), "warning");
     EXPECT_EQ(across[0].at("related"), json({{"file", a}, {"line", 3}, {"column", 1}}));
-    EXPECT_EQ(across[1].at("file"), c);   // within the file: the place is its own
+    EXPECT_EQ(across[1].at("file"), c); // within the file: the place is its own
     EXPECT_EQ(across[1].at("related"), json({{"file", c}, {"line", 1}, {"column", 1}}));
 
     r = run_trl_check({"-l", d});
@@ -439,7 +444,7 @@ TEST(TrlCheckProgram, CorpusWarningsNamesAndStatistics)
     r = run_trl_check({"-l", "--strict", d});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, a + "\n" + b + "\n" + c + "\n");
-    r = run_trl_check({"--files-with-errors", "--strict", b});   // alone, b names no turn twice
+    r = run_trl_check({"--files-with-errors", "--strict", b}); // alone, b names no turn twice
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
 
@@ -474,7 +479,7 @@ TEST(TrlCheckProgram, ErrorLimitAndColors)
     r = run_trl_check({"--color=always", a});
     EXPECT_NE(r.out.find("\033[1;31merror[T009]: \033[0m"), std::string::npos) << r.out;
     for (const char* when : {"--color=never", "--color=auto"}) {
-        r = run_trl_check({when, a});   // auto: standard output is not a terminal
+        r = run_trl_check({when, a}); // auto: standard output is not a terminal
         EXPECT_EQ(r.out.find('\033'), std::string::npos) << when;
     }
 }
@@ -495,7 +500,7 @@ TEST(TrlCheckProgram, FailedOutputIsReported)
     const std::string corpus = shell_line({(dir / "corpus").string()});
     const struct {
         std::string command;
-        std::string err;   // all of standard error
+        std::string err; // all of standard error
     } cases[] = {
         {program + " " + shell_line({a}) + " > /dev/full",
          "trl-check: write error on standard output: No space left on device\n"},

@@ -40,16 +40,28 @@ public:
         const int n = 5 + pick(12);
         for (int i = 0; i < n; ++i) {
             switch (pick(14)) {
-            case 0: e.push_back(event()); break;
-            case 1: e.push_back(pick(2) ? "<P>" : "<*T>"); break;
-            case 2: e.push_back("+/" + word() + " " + word() + "/+"); break;
-            case 3: e.push_back("-/" + word() + "/-"); break;
-            case 4: e.push_back("<:<Husten> " + letters() + ":>"); break;
+            case 0:
+                e.push_back(event());
+                break;
+            case 1:
+                e.push_back(pick(2) ? "<P>" : "<*T>");
+                break;
+            case 2:
+                e.push_back("+/" + word() + " " + word() + "/+");
+                break;
+            case 3:
+                e.push_back("-/" + word() + "/-");
+                break;
+            case 4:
+                e.push_back("<:<Husten> " + letters() + ":>");
+                break;
             case 5:
                 e.push_back(word());
                 e.push_back(pick(2) ? "," : ".");
                 break;
-            default: e.push_back(word()); break;
+            default:
+                e.push_back(word());
+                break;
             }
         }
         e.push_back(word());
@@ -83,25 +95,37 @@ public:
     {
         std::string w = letters();
         switch (pick(16)) {
-        case 0: return "*" + w;
-        case 1: return "--" + w;
-        case 2: return w + "=";
-        case 3: return "#" + w;
-        case 4: return "~" + w + "%";
-        case 5: return "<T_>" + w;
-        case 6: return w + "<_T>";
-        case 7: return "@1" + w;
-        case 8: return w + "2@";
-        case 9: return w + "-" + letters();
-        case 10: return w + "'s";
-        default: return w;
+        case 0:
+            return "*" + w;
+        case 1:
+            return "--" + w;
+        case 2:
+            return w + "=";
+        case 3:
+            return "#" + w;
+        case 4:
+            return "~" + w + "%";
+        case 5:
+            return "<T_>" + w;
+        case 6:
+            return w + "<_T>";
+        case 7:
+            return "@1" + w;
+        case 8:
+            return w + "2@";
+        case 9:
+            return w + "-" + letters();
+        case 10:
+            return w + "'s";
+        default:
+            return w;
         }
     }
 
     std::string event()
     {
-        static const char* const events[] = {"<A>", "<ah>", "<Husten>", "<#Klopfen>", "<%>", "<@1<B>", "<\"ahm>",
-                                             "<Lachen>1@>", "<#>", "<Laugh>", "<hm>"};
+        static const char* const events[] = {"<A>",     "<ah>",        "<Husten>", "<#Klopfen>", "<%>", "<@1<B>",
+                                             "<\"ahm>", "<Lachen>1@>", "<#>",      "<Laugh>",    "<hm>"};
         return events[pick(static_cast<int>(std::size(events)))];
     }
 
@@ -161,13 +185,13 @@ const std::vector<injection>& injections()
 
 struct figures {
     int cases = 0;
-    int found = 0;          // the second error where it is found alone
-    int same_code = 0;      // and with the same code
-    int extra = 0;          // diagnostics of neither error
-    int first_right = 0;    // the first diagnostic is the first error's, alone
-    int single = 0;         // texts with one error
-    int single_extra = 0;   // their diagnostics besides the error's
-    std::map<std::string, int> missed;   // by kind of the second error
+    int found = 0;                     // the second error where it is found alone
+    int same_code = 0;                 // and with the same code
+    int extra = 0;                     // diagnostics of neither error
+    int first_right = 0;               // the first diagnostic is the first error's, alone
+    int single = 0;                    // texts with one error
+    int single_extra = 0;              // their diagnostics besides the error's
+    std::map<std::string, int> missed; // by kind of the second error
 };
 
 // A turn split into its identification (up to ": ") and the elements of
@@ -203,7 +227,7 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
         const split_turn base = next_turn();
         const int n = static_cast<int>(base.elements.size());
         if (n < 6 || !errors_of(base.text()).diagnostics.empty())
-            continue;   // too short, or not well-formed: not a case
+            continue; // too short, or not well-formed: not a case
         const injection& first = kinds[static_cast<std::size_t>(pick(static_cast<int>(kinds.size())))];
         const injection& second = kinds[static_cast<std::size_t>(pick(static_cast<int>(kinds.size())))];
         // Two elements with one untouched between them, neither the last.
@@ -223,7 +247,7 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
         const file_report alone_one = errors_of(text_one);
         const file_report alone_two = errors_of(text_two);
         if (alone_one.diagnostics.empty() || alone_two.diagnostics.empty())
-            continue;   // an injection that happens to be right there: not a case
+            continue; // an injection that happens to be right there: not a case
         // One error alone: anything more is a cascade of it.
         ++f.single;
         f.single_extra += static_cast<int>(alone_one.diagnostics.size()) - 1;
@@ -244,11 +268,11 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
         for (std::size_t m = 0; m < j; ++m)
             second_element += both.elements[m].size() + 1;
         if (at1 >= second_element) {
-            --f.cases;   // the first error found only at the second's element: not independent
+            --f.cases; // the first error found only at the second's element: not independent
             continue;
         }
-        f.first_right += !r.diagnostics.empty() && r.diagnostics.front().offset == at1 &&
-                         r.diagnostics.front().kind == e1.kind;
+        f.first_right +=
+            !r.diagnostics.empty() && r.diagnostics.front().offset == at1 && r.diagnostics.front().kind == e1.kind;
         bool found = false;
         for (const diagnostic& d : r.diagnostics) {
             if (d.offset == at2 && !found) {
@@ -261,8 +285,8 @@ figures measure(const std::function<split_turn()>& next_turn, unsigned seed, int
         f.found += found;
         if (!found)
             ++f.missed[second.name];
-        const bool first_ok = !r.diagnostics.empty() && r.diagnostics.front().offset == at1 &&
-                              r.diagnostics.front().kind == e1.kind;
+        const bool first_ok =
+            !r.diagnostics.empty() && r.diagnostics.front().offset == at1 && r.diagnostics.front().kind == e1.kind;
         if (std::getenv("TRL_RECOVERY_DUMP") && (!found || r.diagnostics.size() > 2 || !first_ok)) {
             std::printf("--- %s / %s: expected at %zu and %zu\n%s", first.name, second.name, at1, at2,
                         text_both.c_str());

@@ -30,8 +30,8 @@ TEST(TrlCheckReport, CaretStandsUnderTheEscapedByte)
 {
     const struct {
         std::string text;
-        std::string shown_before;   // the line up to the offending byte, as shown
-        std::string shown_token;    // the offending token, as shown
+        std::string shown_before; // the line up to the offending byte, as shown
+        std::string shown_token;  // the offending token, as shown
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja\tso .\n\n", "g012abc3_001_ABC_000000: ja", R"(\t)"},
         {"g012abc3_001_ABC_000000: ja .\r\n\r\n", "g012abc3_001_ABC_000000: ja .", R"(\r)"},
@@ -134,7 +134,10 @@ TEST(TrlCheckReport, PathsShownPrintable)
     const std::string text = turn("001_ABC", "ja.");
     const trl::file_report r = checker.check(text);
     std::string out;
-    trl::cli::format_human(out, "a\nb\x1B\xFF" "\xC3\xB6.trl", text, r, false);
+    trl::cli::format_human(out,
+                           "a\nb\x1B\xFF"
+                           "\xC3\xB6.trl",
+                           text, r, false);
     EXPECT_EQ(out.rfind("a\\nb\\x1B\\xFF\xC3\xB6.trl:1:28: error[T009]", 0), 0u) << out;
     out.clear();
     trl::cli::format_path_human(out, "a\tb", "No such file or directory");
@@ -147,7 +150,7 @@ TEST(TrlCheckReport, ExpectedInPlainWords)
 {
     const struct {
         std::string text;
-        std::string shown;   // the "expected" line without its gutter
+        std::string shown; // the "expected" line without its gutter
     } cases[] = {
         {"g012abc3_001_ABC_000000: ja.\n\n",
          "= expected: a blank, a letter, a length mark (<L> or <Z>), a speaker mark (such as @1 or 1@), a mark of the "

@@ -29,7 +29,7 @@ std::string pattern(std::size_t size)
 TEST(TrlCheckSource, ReadsFilesWholeWhateverTheirSize)
 {
     const temp_dir dir;
-    trl::cli::source_text src;   // one object for all, as a worker keeps it
+    trl::cli::source_text src; // one object for all, as a worker keeps it
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{65536},
                                    std::size_t{65537}, std::size_t{3} << 20, std::size_t{100}}) {
         const std::string bytes = pattern(size);
@@ -59,8 +59,8 @@ TEST(TrlCheckSource, TextStaysAsReadWhenTheFileShrinks)
     ASSERT_EQ(truncate(path.c_str(), 10), 0);
     const std::string_view text = src.text();
     ASSERT_EQ(text.size(), bytes.size());
-    EXPECT_TRUE(text.substr(1 << 20) == std::string_view(bytes).substr(1 << 20));   // past the file's end now
-    EXPECT_TRUE(text.substr(0, 1 << 20) == std::string_view(bytes).substr(0, 1 << 20));   // overwritten
+    EXPECT_TRUE(text.substr(1 << 20) == std::string_view(bytes).substr(1 << 20));       // past the file's end now
+    EXPECT_TRUE(text.substr(0, 1 << 20) == std::string_view(bytes).substr(0, 1 << 20)); // overwritten
 }
 
 // A file whose size is not known before it is read: a pipe written in

@@ -24,7 +24,7 @@ using namespace quenda_maker;
 using test_support::run_options;
 using test_support::run_result;
 
-const std::string data = sample_data(1024);  // as nspbk 4 announces
+const std::string data = sample_data(1024); // as nspbk 4 announces
 
 std::string wav_of(std::uint32_t rate, const std::string& frames)
 {
@@ -48,7 +48,7 @@ protected:
         o.argv0 = "quenda2wav";
         o.out_to = stdout_to;
         o.in_is_pipe = stdin_is_pipe;
-        o.timeout_seconds = 60;  // a program waiting on a FIFO fails the test instead of stalling it
+        o.timeout_seconds = 60; // a program waiting on a FIFO fails the test instead of stalling it
         return test_support::run(QUENDA2WAV_PATH, args, o);
     }
 
@@ -77,7 +77,7 @@ TEST_F(Quenda2wav, FramesAreTheSamplesAtTheRateFromIsfOrRate)
         {{"quendafile=v2.qnd", "swap=1"}, 22050, swapped(data), ""},
         {{"quendafile=v2.qnd", "rate=44100"}, 44100, data, ""},
         {{"rate=11025", "quendafile=norate.qnd", "swap=yes"}, 11025, swapped(data), ""},
-        {{"quendafile=norate.qnd", "rate=1000"}, 1000, data, ""},  // the plausible rates' bounds
+        {{"quendafile=norate.qnd", "rate=1000"}, 1000, data, ""}, // the plausible rates' bounds
         {{"quendafile=norate.qnd", "rate=384000"}, 384000, data, ""},
         {{"quendafile=isf_min.qnd"}, 1000, data, ""},
         {{"quendafile=isf_max.qnd", "rate=0"}, 384000, data, ""},
@@ -119,7 +119,7 @@ TEST_F(Quenda2wav, PipesAndFifosAsOutput)
         done = true;
     });
     const run_result r = wav({"quendafile=in.qnd", "wavfile=fifo"});
-    while (!done) {  // should the program never have opened the fifo, let the reader go
+    while (!done) { // should the program never have opened the fifo, let the reader go
         const int fd = open(path("fifo").c_str(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0)
             close(fd);
@@ -140,7 +140,7 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
     write("isf_low.qnd", version1(4, data, 999));
     write("isf_high.qnd", version1(4, data, 384001));
     ASSERT_EQ(mkfifo(path("fifo.qnd").c_str(), 0600), 0);
-    write("huge.qnd", version1(4, data, 16000));  // made sparse: too much for a WAV file, no disk space taken
+    write("huge.qnd", version1(4, data, 16000)); // made sparse: too much for a WAV file, no disk space taken
     std::filesystem::resize_file(path("huge.qnd"), 512 + (std::uint64_t{1} << 32));
 
     // Each message names the input.
@@ -165,9 +165,9 @@ TEST_F(Quenda2wav, RefusalsWriteNothing)
                                "header's isf");
     for (const auto& [arg, err] : cases) {
         const std::size_t blank = arg.find(' ');
-        const run_result r = wav({arg.substr(0, blank), "wavfile=out.wav",
-                                  blank == std::string::npos ? "v=0" : arg.substr(blank + 1)},
-                                 "", true);
+        const run_result r =
+            wav({arg.substr(0, blank), "wavfile=out.wav", blank == std::string::npos ? "v=0" : arg.substr(blank + 1)},
+                "", true);
         EXPECT_EQ(r.status, 255) << arg;
         EXPECT_EQ(r.err, "quenda2wav: error - " + err + "\n");
         EXPECT_FALSE(std::filesystem::exists(path("out.wav"))) << arg;
@@ -196,7 +196,7 @@ TEST_F(Quenda2wav, FailedWritesAreErrors)
     const std::string full = ": No space left on device\n";
     const struct {
         std::string wavfile;
-        std::string stdout_to;  // "-": closed
+        std::string stdout_to; // "-": closed
         std::string err;
     } cases[] = {
         {"/dev/full", "", "quenda2wav: error - in.qnd: could not write to wavfile /dev/full" + full},
@@ -250,21 +250,21 @@ TEST_F(Quenda2wav, EveryWarningAndErrorNamesItsInput)
 
 TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
 {
-    const std::string usage =
-        "quenda2wav:\n"
-        "  1.0 : transforms a Quenda file into a WAV soundfile, \n"
-        "  usage: quenda2wav quendafile=<quendaf> wavfile=<wavf> [options]\n"
-        "  v\tverbose mode (boolean) (false)\n"
-        "  wavfile\tWAV file name, - for standard output (string) (*REQ*)\n"
-        "  quendafile\tQuenda file name (string) (*REQ*)\n"
-        "  rate\tsample rate in Hz, 0 for the header's isf (string) (0)\n"
-        "  swap\tswapping short samples (boolean) (false)\n";
+    const std::string usage = "quenda2wav:\n"
+                              "  1.0 : transforms a Quenda file into a WAV soundfile, \n"
+                              "  usage: quenda2wav quendafile=<quendaf> wavfile=<wavf> [options]\n"
+                              "  v\tverbose mode (boolean) (false)\n"
+                              "  wavfile\tWAV file name, - for standard output (string) (*REQ*)\n"
+                              "  quendafile\tQuenda file name (string) (*REQ*)\n"
+                              "  rate\tsample rate in Hz, 0 for the header's isf (string) (0)\n"
+                              "  swap\tswapping short samples (boolean) (false)\n";
     EXPECT_EQ(wav({"help=1"}).err, usage);
     const run_result r = wav({"wavfile=x.wav"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Argument \"quendafile\" is required, but not set!\n" + usage);
-    for (const auto& [word, out] : {std::pair{"--version", std::string("quenda2wav (quenda tools) " QUENDA_TOOLS_VERSION "\n")},
-                                    {"--help", usage}}) {
+    for (const auto& [word, out] :
+         {std::pair{"--version", std::string("quenda2wav (quenda tools) " QUENDA_TOOLS_VERSION "\n")},
+          {"--help", usage}}) {
         const run_result alone = wav({word});
         EXPECT_EQ(alone.status, 0) << word;
         EXPECT_EQ(alone.out, out);
@@ -272,4 +272,4 @@ TEST_F(Quenda2wav, ArgumentsInTheLibrarysManner)
     }
 }
 
-}  // namespace
+} // namespace

@@ -15,14 +15,17 @@ namespace {
 
 // The chain of folded unit reductions that starts by entering state `top`
 // above state `below`: the state where it ends.
-int fold(const automaton& a, const std::vector<bool>& foldable, int below, int top) {
+int fold(const automaton& a, const std::vector<bool>& foldable, int below, int top)
+{
     const grammar& g = *a.g;
     for (std::size_t n = 0; n < a.states.size() && top > 0 && foldable[top]; ++n) {
         const int lhs = g.rules[a.states[top].default_rule].lhs;
         int next = 0;
         for (const auto& tr : a.states[below].gotos)
-            if (tr.symbol == lhs) next = tr.target;
-        if (next == 0 || next == a.final_state) break;
+            if (tr.symbol == lhs)
+                next = tr.target;
+        if (next == 0 || next == a.final_state)
+            break;
         top = next;
     }
     return top;
@@ -30,7 +33,8 @@ int fold(const automaton& a, const std::vector<bool>& foldable, int below, int t
 
 // What state s does with terminal t after conflict resolution, its default
 // reduction included: >0 shift, <0 reduce, 0 error.
-int decision(const state_info& st, int t) {
+int decision(const state_info& st, int t)
+{
     const int v = st.actions[t];
     return v != 0 ? v : -st.default_rule;
 }
@@ -51,28 +55,35 @@ namespace {
 // split tables.  (Splitting for deeper reductions too was tried: it turns
 // known gotos elsewhere into looked-up ones and makes the tables several
 // times larger, and the parse slower.)
-void split_for_known_gotos(const grammar& g, run_tables& t) {
+void split_for_known_gotos(const grammar& g, run_tables& t)
+{
     const int nterm = g.num_terminals;
     const int cols = t.step_columns;
-    const int limit = 2 * t.num_states;   // a bound on the copies; grammars take far fewer
+    const int limit = 2 * t.num_states; // a bound on the copies; grammars take far fewer
     auto row = [&](int s) { return t.step.begin() + static_cast<std::ptrdiff_t>(s) * cols; };
-    auto go = [&](int lhs, int s) -> int& { return t.go_cols[static_cast<std::size_t>(lhs - nterm)][static_cast<std::size_t>(s)]; };
+    auto go = [&](int lhs, int s) -> int& {
+        return t.go_cols[static_cast<std::size_t>(lhs - nterm)][static_cast<std::size_t>(s)];
+    };
     auto depth_of = [&](int x) {
         return static_cast<int>(g.rules[x & run_tables::rule_mask].rhs.size()) - ((x & run_tables::fused_bit) ? 1 : 0);
     };
-    auto reductions_of = [&](int s, auto&& f) {   // f(x) for the reductions of state s
-        if (t.lookahead_free[s]) f(t.lookahead_free[s]);
+    auto reductions_of = [&](int s, auto&& f) { // f(x) for the reductions of state s
+        if (t.lookahead_free[s])
+            f(t.lookahead_free[s]);
         for (int c = 0; c < t.num_terminals; ++c)
-            if (const int v = row(s)[c]; v < 0) f(-v);
+            if (const int v = row(s)[c]; v < 0)
+                f(-v);
     };
     // Which states lie right below each state on the stack.
     auto below_of = [&]() {
         std::vector<std::vector<int>> below(static_cast<std::size_t>(t.num_states));
         for (int p = 0; p < t.num_states; ++p) {
             for (int c = 0; c < t.num_terminals; ++c)
-                if (const int v = row(p)[c]; v > 0) below[v].push_back(p);
+                if (const int v = row(p)[c]; v > 0)
+                    below[v].push_back(p);
             for (const auto& col : t.go_cols)
-                if (const int v = col[static_cast<std::size_t>(p)]; v > 0) below[v].push_back(p);
+                if (const int v = col[static_cast<std::size_t>(p)]; v > 0)
+                    below[v].push_back(p);
         }
         for (auto& b : below) {
             std::sort(b.begin(), b.end());
@@ -90,21 +101,25 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
             // right below it.
             std::vector<int> lhs;
             reductions_of(s, [&](int x) {
-                if (depth_of(x) == 1) lhs.push_back(g.rules[x & run_tables::rule_mask].lhs);
+                if (depth_of(x) == 1)
+                    lhs.push_back(g.rules[x & run_tables::rule_mask].lhs);
             });
             std::sort(lhs.begin(), lhs.end());
             lhs.erase(std::unique(lhs.begin(), lhs.end()), lhs.end());
-            if (lhs.empty()) continue;
-            std::map<std::vector<int>, std::vector<int>> groups;   // gotos -> states below
+            if (lhs.empty())
+                continue;
+            std::map<std::vector<int>, std::vector<int>> groups; // gotos -> states below
             for (int p : below[s]) {
                 std::vector<int> key;
-                for (int l : lhs) key.push_back(go(l, p));
+                for (int l : lhs)
+                    key.push_back(go(l, p));
                 groups[key].push_back(p);
             }
-            if (groups.size() < 2) continue;
+            if (groups.size() < 2)
+                continue;
             bool first = true;
             for (const auto& [key, ps] : groups) {
-                if (first) {   // the first group keeps s itself
+                if (first) { // the first group keeps s itself
                     first = false;
                     continue;
                 }
@@ -113,12 +128,15 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
                 t.lookahead_free.push_back(t.lookahead_free[s]);
                 t.accessing_symbol.push_back(t.accessing_symbol[s]);
                 t.original_state.push_back(t.original_state[s]);
-                for (auto& col : t.go_cols) col.push_back(col[static_cast<std::size_t>(s)]);
+                for (auto& col : t.go_cols)
+                    col.push_back(col[static_cast<std::size_t>(s)]);
                 for (int p : ps) {
                     for (int c = 0; c < t.num_terminals; ++c)
-                        if (row(p)[c] == s) row(p)[c] = copy;
+                        if (row(p)[c] == s)
+                            row(p)[c] = copy;
                     for (auto& col : t.go_cols)
-                        if (col[static_cast<std::size_t>(p)] == s) col[static_cast<std::size_t>(p)] = copy;
+                        if (col[static_cast<std::size_t>(p)] == s)
+                            col[static_cast<std::size_t>(p)] = copy;
                 }
             }
             split = true;
@@ -131,7 +149,8 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
         int target = -1;
         for (int p : states_below(t, s, depth_of(x))) {
             const int to = go(g.rules[x & run_tables::rule_mask].lhs, p);
-            if (to == 0 || (target >= 0 && to != target)) return 0;
+            if (to == 0 || (target >= 0 && to != target))
+                return 0;
             target = to;
         }
         return target > 0 ? target : 0;
@@ -144,22 +163,27 @@ void split_for_known_gotos(const grammar& g, run_tables& t) {
         return bare | target << run_tables::target_shift;
     };
     for (int s = 0; s < t.num_states; ++s) {
-        if (t.lookahead_free[s]) t.lookahead_free[s] = with_known(s, t.lookahead_free[s]);
+        if (t.lookahead_free[s])
+            t.lookahead_free[s] = with_known(s, t.lookahead_free[s]);
         for (int c = 0; c < t.num_terminals; ++c)
-            if (const int v = row(s)[c]; v < 0) row(s)[c] = -with_known(s, -v);
+            if (const int v = row(s)[c]; v < 0)
+                row(s)[c] = -with_known(s, -v);
     }
     // The go table in its emitted form: by nonterminal, then by state.
     t.go.clear();
-    for (const auto& col : t.go_cols) t.go.insert(t.go.end(), col.begin(), col.end());
+    for (const auto& col : t.go_cols)
+        t.go.insert(t.go.end(), col.begin(), col.end());
 }
 
 } // namespace
 
-std::vector<int> states_below(const run_tables& t, int s, int k) {
+std::vector<int> states_below(const run_tables& t, int s, int k)
+{
     std::vector<int> from{s};
     for (; k > 0; --k) {
         std::vector<int> next;
-        for (int q : from) next.insert(next.end(), t.below[q].begin(), t.below[q].end());
+        for (int q : from)
+            next.insert(next.end(), t.below[q].begin(), t.below[q].end());
         std::sort(next.begin(), next.end());
         next.erase(std::unique(next.begin(), next.end()), next.end());
         from = std::move(next);
@@ -167,7 +191,8 @@ std::vector<int> states_below(const run_tables& t, int s, int k) {
     return from;
 }
 
-run_tables make_run_tables(const automaton& a) {
+run_tables make_run_tables(const automaton& a)
+{
     const grammar& g = *a.g;
     const int nterm = g.num_terminals;
     const int nnon = g.num_nonterminals();
@@ -179,14 +204,17 @@ run_tables make_run_tables(const automaton& a) {
     t.num_rules = nrules;
     t.num_terminals = nterm;
     t.num_nonterminals = nnon;
-    if (nrules > run_tables::rule_mask + 1) throw grammar_error(0, "more rules than the step encoding holds");
+    if (nrules > run_tables::rule_mask + 1)
+        throw grammar_error(0, "more rules than the step encoding holds");
     if (static_cast<long>(nstates) << run_tables::target_shift > 0x7fffffffL)
         throw grammar_error(0, "more states than the step encoding holds");
 
-    for (int s = 0; s < nterm; ++s) t.max_code = std::max(t.max_code, g.symbols[s].code);
+    for (int s = 0; s < nterm; ++s)
+        t.max_code = std::max(t.max_code, g.symbols[s].code);
     t.translate.assign(static_cast<std::size_t>(t.max_code + 1), 2);
     t.translate[0] = 0;
-    for (int s = 3; s < nterm; ++s) t.translate[static_cast<std::size_t>(g.symbols[s].code)] = s;
+    for (int s = 3; s < nterm; ++s)
+        t.translate[static_cast<std::size_t>(g.symbols[s].code)] = s;
 
     t.num_lr_states = nstates;
     t.accessing_symbol.assign(static_cast<std::size_t>(nstates), 0);
@@ -203,14 +231,16 @@ run_tables make_run_tables(const automaton& a) {
         const int r = st.reads_lookahead ? 0 : st.default_rule;
         return r > 0 && s != a.final_state && g.rules[r].rhs.size() == 1 && !g.rules[r].has_action ? r : 0;
     };
-    std::map<int, std::vector<int>> unit_states_of;   // right-side symbol -> unit states
+    std::map<int, std::vector<int>> unit_states_of; // right-side symbol -> unit states
     for (int s = 0; s < nstates; ++s)
-        if (int r = unit_rule(s)) unit_states_of[g.rules[r].rhs[0]].push_back(s);
+        if (int r = unit_rule(s))
+            unit_states_of[g.rules[r].rhs[0]].push_back(s);
     std::vector<bool> foldable(static_cast<std::size_t>(nstates), false);
     t.unfold_rule.assign(static_cast<std::size_t>(nsym), 0);
     t.unfold_state.assign(static_cast<std::size_t>(nsym), 0);
     for (const auto& [y, states] : unit_states_of) {
-        if (states.size() != 1) continue;
+        if (states.size() != 1)
+            continue;
         foldable[states[0]] = true;
         t.unfold_rule[y] = unit_rule(states[0]);
         t.unfold_state[y] = states[0];
@@ -220,7 +250,8 @@ run_tables make_run_tables(const automaton& a) {
     // Gotos, with the unit reductions they lead into folded.
     auto raw_goto = [&](int s, int symbol) {
         for (const auto& tr : a.states[s].gotos)
-            if (tr.symbol == symbol) return tr.target;
+            if (tr.symbol == symbol)
+                return tr.target;
         return 0;
     };
     t.go.assign(static_cast<std::size_t>(nnon) * nstates, 0);
@@ -231,14 +262,16 @@ run_tables make_run_tables(const automaton& a) {
     // The empty rule without an action of each nonterminal (for the trace).
     t.empty_rule.assign(static_cast<std::size_t>(nnon), 0);
     for (int r = 1; r < nrules; ++r)
-        if (g.rules[r].rhs.empty() && !g.rules[r].has_action) t.empty_rule[g.rules[r].lhs - nterm] = r;
+        if (g.rules[r].rhs.empty() && !g.rules[r].has_action)
+            t.empty_rule[g.rules[r].lhs - nterm] = r;
 
     // A reduction as step and lookahead_free hold it (see the encoding);
     // the gotos known are filled in at the end.
     auto reduction = [&](int rule, bool fused) { return rule | (fused ? run_tables::fused_bit : 0); };
 
     t.step_columns = 1;
-    while (t.step_columns < nterm) t.step_columns *= 2;
+    while (t.step_columns < nterm)
+        t.step_columns *= 2;
     t.step.assign(static_cast<std::size_t>(nstates) * t.step_columns, 0);
     t.lookahead_free.assign(static_cast<std::size_t>(nstates), 0);
     for (int s = 0; s < nstates; ++s) {
@@ -274,7 +307,7 @@ run_tables make_run_tables(const automaton& a) {
     for (int n = 0; n < nnon; ++n)
         t.go_cols[n].assign(t.go.begin() + static_cast<std::ptrdiff_t>(n) * nstates,
                             t.go.begin() + static_cast<std::ptrdiff_t>(n + 1) * nstates);
-    split_for_known_gotos(g, t);   // and the known gotos
+    split_for_known_gotos(g, t); // and the known gotos
     return t;
 }
 
@@ -285,11 +318,16 @@ struct int_type {
     std::size_t bytes;
 };
 
-int_type type_for(long lo, long hi) {
-    if (lo >= 0 && hi <= 0xff) return {"std::uint8_t", 1};
-    if (lo >= -0x80 && hi <= 0x7f) return {"std::int8_t", 1};
-    if (lo >= 0 && hi <= 0xffff) return {"std::uint16_t", 2};
-    if (lo >= -0x8000 && hi <= 0x7fff) return {"std::int16_t", 2};
+int_type type_for(long lo, long hi)
+{
+    if (lo >= 0 && hi <= 0xff)
+        return {"std::uint8_t", 1};
+    if (lo >= -0x80 && hi <= 0x7f)
+        return {"std::int8_t", 1};
+    if (lo >= 0 && hi <= 0xffff)
+        return {"std::uint16_t", 2};
+    if (lo >= -0x8000 && hi <= 0x7fff)
+        return {"std::int16_t", 2};
     return {"std::int32_t", 4};
 }
 
@@ -299,10 +337,12 @@ std::string base_name(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string c_string(const std::string& s) {
+std::string c_string(const std::string& s)
+{
     std::string out = "\"";
     for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
+        if (c == '"' || c == '\\')
+            out += '\\';
         out += c;
     }
     return out + "\"";
@@ -316,7 +356,8 @@ struct writer {
 
     // `static constexpr TYPE name[rows][columns]`, or one dimension when
     // columns is 0; each row on a line of its own, in braces.
-    void array(const std::string& name, const std::vector<int>& v, std::size_t columns = 0) {
+    void array(const std::string& name, const std::vector<int>& v, std::size_t columns = 0)
+    {
         long lo = 0, hi = 0;
         for (int x : v) {
             lo = std::min<long>(lo, x);
@@ -336,18 +377,22 @@ struct writer {
         const std::size_t per_line = columns ? columns : 16;
         for (std::size_t i = 0; i < v.size(); ++i) {
             if (i % per_line == 0) {
-                if (columns) out += i ? " },\n        {" : "\n        {";
-                else out += "\n       ";
+                if (columns)
+                    out += i ? " },\n        {" : "\n        {";
+                else
+                    out += "\n       ";
             }
             out += ' ';
             out += std::to_string(v[i]);
             out += ',';
         }
-        if (v.empty()) out += "0";
+        if (v.empty())
+            out += "0";
         out += columns ? " },\n    };\n" : "\n    };\n";
     }
 
-    void constant(const std::string& name, long v) {
+    void constant(const std::string& name, long v)
+    {
         out += "    static constexpr int " + name + " = " + std::to_string(v) + ";\n";
     }
 };
@@ -364,16 +409,19 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     w.out += "// The encoding is described in lalrgen's runtime/parse_engine.h.\n";
     bool uses_error = false;
     for (const auto& r : g.rules)
-        for (int sym : r.rhs) uses_error = uses_error || sym == 1;
+        for (int sym : r.rhs)
+            uses_error = uses_error || sym == 1;
     // The direct-coded parser, except for grammars that recover through
     // `error`, which the engine's loop runs.
     const bool direct = !uses_error;
     w.out += "#pragma once\n#include <cstdint>\n";
-    if (direct) w.out += "\n#include \"parse_engine.h\"\n";
+    if (direct)
+        w.out += "\n#include \"parse_engine.h\"\n";
     if (!g.prologue.empty()) {
         w.out += "#line " + std::to_string(g.prologue_line) + " " + c_string(g.file_name) + "\n";
         w.out += g.prologue;
-        if (g.prologue.back() != '\n') w.out += "\n";
+        if (g.prologue.back() != '\n')
+            w.out += "\n";
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
     }
     w.out += "\nnamespace " + name_space + " {\n\nstruct tables {\n";
@@ -506,10 +554,11 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
              "    // value as `value`.\n";
     for (std::size_t r = 0; r < g.rules.size(); ++r) {
         const rule_info& ri = g.rules[r];
-        if (!ri.has_action) continue;
+        if (!ri.has_action)
+            continue;
         w.out += "    template <class Entry>\n"
-                 "    static void action_" + std::to_string(r) +
-                 "([[maybe_unused]] Entry* vsp, [[maybe_unused]] int& yyval) {\n";
+                 "    static void action_" +
+                 std::to_string(r) + "([[maybe_unused]] Entry* vsp, [[maybe_unused]] int& yyval) {\n";
         w.out += "#line " + std::to_string(ri.action_line) + " " + c_string(g.file_name) + "\n";
         w.out += "            {" + ri.action + "}\n";
         w.out += "#line " + std::to_string(w.line() + 1) + " " + c_string(out_name) + "\n";
@@ -528,9 +577,11 @@ std::string emit_tables(const automaton& a, const run_tables& t, const std::stri
     if (!g.epilogue.empty()) {
         w.out += "#line " + std::to_string(g.epilogue_line) + " " + c_string(g.file_name) + "\n";
         w.out += g.epilogue;
-        if (g.epilogue.back() != '\n') w.out += "\n";
+        if (g.epilogue.back() != '\n')
+            w.out += "\n";
     }
-    if (sizes) *sizes = table_sizes{parse_bytes, info_bytes};
+    if (sizes)
+        *sizes = table_sizes{parse_bytes, info_bytes};
     return w.out;
 }
 
@@ -543,8 +594,11 @@ std::string emit_tokens(const grammar& g, const std::string& prefix)
                     ": the codes of its %token lines.  Do not edit.\n"
                     "// Single characters are tokens under their own codes; 256 and 257\n"
                     "// belong to the parser (its error token and its code for an undefined token).\n"
-                    "#pragma once\n\nenum " + enum_name + "token : int {\n"
-                    "    " + prefix + "ERROR_TOKEN = 256,\n    " + prefix + "UNDEFINED_TOKEN = 257,\n";
+                    "#pragma once\n\nenum " +
+                    enum_name +
+                    "token : int {\n"
+                    "    " +
+                    prefix + "ERROR_TOKEN = 256,\n    " + prefix + "UNDEFINED_TOKEN = 257,\n";
     int max_code = 257;
     for (int s = 3; s < g.num_terminals; ++s) {
         const symbol_info& sym = g.symbols[s];
@@ -557,7 +611,8 @@ std::string emit_tokens(const grammar& g, const std::string& prefix)
     return o;
 }
 
-std::string describe_automaton(const automaton& a, const run_tables& t) {
+std::string describe_automaton(const automaton& a, const run_tables& t)
+{
     const grammar& g = *a.g;
     std::string o;
     auto name = [&](int s) { return s == 0 ? std::string("$end") : g.symbols[s].name; };
@@ -568,9 +623,9 @@ std::string describe_automaton(const automaton& a, const run_tables& t) {
             text += ' ';
             text += name(sym);
         }
-        if (g.rules[r].rhs.empty()) text += " /* empty */";
-        o += "  " + std::to_string(r) + " " + text + "   (line " +
-             std::to_string(g.rules[r].line) + ")\n";
+        if (g.rules[r].rhs.empty())
+            text += " /* empty */";
+        o += "  " + std::to_string(r) + " " + text + "   (line " + std::to_string(g.rules[r].line) + ")\n";
     }
     o += "\nTerminals\n\n";
     for (int s = 0; s < g.num_terminals; ++s)
@@ -579,22 +634,27 @@ std::string describe_automaton(const automaton& a, const run_tables& t) {
     for (int s = g.num_terminals; s < static_cast<int>(g.symbols.size()); ++s)
         o += "  " + std::to_string(s) + " " + name(s) + "\n";
     o += "\n";
-    for (const auto& c : describe_conflicts(a)) o += c + "\n";
+    for (const auto& c : describe_conflicts(a))
+        o += c + "\n";
     for (std::size_t s = 0; s < a.states.size(); ++s) {
         const state_info& st = a.states[s];
         o += "\nstate " + std::to_string(s) + "\n\n";
-        for (int item : st.kernel) o += "    " + item_text(a, item) + "\n";
+        for (int item : st.kernel)
+            o += "    " + item_text(a, item) + "\n";
         o += "\n";
         for (int c = 0; c < g.num_terminals; ++c) {
             int v = st.actions[c];
-            if (v > 0) o += "    " + name(c) + "  shift, and go to state " + std::to_string(v) + "\n";
-            else if (v < 0) o += "    " + name(c) + "  reduce using rule " + std::to_string(-v) + "\n";
+            if (v > 0)
+                o += "    " + name(c) + "  shift, and go to state " + std::to_string(v) + "\n";
+            else if (v < 0)
+                o += "    " + name(c) + "  reduce using rule " + std::to_string(-v) + "\n";
         }
         if (st.default_rule)
             o += "    $default  reduce using rule " + std::to_string(st.default_rule) + " (" +
-                 g.symbols[g.rules[st.default_rule].lhs].name + ")" +
-                 (st.reads_lookahead ? "" : "  [no look-ahead]") + "\n";
-        if (static_cast<int>(s) == a.final_state) o += "    $default  accept\n";
+                 g.symbols[g.rules[st.default_rule].lhs].name + ")" + (st.reads_lookahead ? "" : "  [no look-ahead]") +
+                 "\n";
+        if (static_cast<int>(s) == a.final_state)
+            o += "    $default  accept\n";
         for (const auto& c : a.conflicts)
             if (c.state == static_cast<int>(s))
                 o += std::string("    ") + (c.reduce_reduce ? "reduce/reduce" : "shift/reduce") + " conflict on " +
@@ -605,11 +665,11 @@ std::string describe_automaton(const automaton& a, const run_tables& t) {
     table_sizes sz;
     emit_tables(a, t, "tables", "", &sz);
     o += "\nSize: " + std::to_string(a.states.size()) + " states, " + std::to_string(g.rules.size()) + " rules, " +
-         std::to_string(g.num_terminals) + " terminals, " + std::to_string(g.num_nonterminals()) +
-         " nonterminals; " + std::to_string(t.folded_states) + " unit states folded, " + std::to_string(t.fused) +
-         " empty rules fused; " + std::to_string(t.known_gotos) + " reductions with a known goto, " +
-         std::to_string(t.looked_up_gotos) + " with a goto looked up; parse tables " +
-         std::to_string(sz.parse_bytes) + " bytes, trace info " + std::to_string(sz.info_bytes) + " bytes\n";
+         std::to_string(g.num_terminals) + " terminals, " + std::to_string(g.num_nonterminals()) + " nonterminals; " +
+         std::to_string(t.folded_states) + " unit states folded, " + std::to_string(t.fused) + " empty rules fused; " +
+         std::to_string(t.known_gotos) + " reductions with a known goto, " + std::to_string(t.looked_up_gotos) +
+         " with a goto looked up; parse tables " + std::to_string(sz.parse_bytes) + " bytes, trace info " +
+         std::to_string(sz.info_bytes) + " bytes\n";
     return o;
 }
 

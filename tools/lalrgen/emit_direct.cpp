@@ -90,27 +90,26 @@ public:
             out_ += "            case " + std::to_string(s) + ": goto " + need({'h', s}) + ";\n";
         out_ += "            default: break;\n"
                 "            }\n"
-                "        }\n"
-                + save_parse +
+                "        }\n" +
+                save_parse +
                 "        return trl_engine::rejected;   // not a state of these tables\n"
-                "    grow:\n"
-                + save_parse +
+                "    grow:\n" +
+                save_parse +
                 "        if (!hooks.grow(p))\n"
-                "            return trl_engine::stack_exhausted;\n"
-                + load_parse +
+                "            return trl_engine::stack_exhausted;\n" +
+                load_parse +
                 "        goto resume;\n"
                 "    error:\n"
-                "        ++p.nerrs;\n"
-                + save_parse +
+                "        ++p.nerrs;\n" +
+                save_parse +
                 "        if (hooks.syntax_error(p) != trl_engine::error_outcome::recovered)\n"
-                "            return trl_engine::rejected;\n"
-                + load_parse +
+                "            return trl_engine::rejected;\n" +
+                load_parse +
                 "        if (sp >= full)\n"
                 "            goto grow;\n"
                 "        goto resume;\n"
-                "    accept:\n"
-                + save_parse +
-                "        return trl_engine::accepted;\n";
+                "    accept:\n" +
+                save_parse + "        return trl_engine::accepted;\n";
         while (!work_.empty()) {
             const place at = work_.back();
             work_.pop_back();
@@ -142,7 +141,7 @@ private:
     // Where the parse goes on after pushing state g, as `then` says: with
     // no look-ahead, with one held, or with `terminal` held.
     struct continuation {
-        char kind;   // 's', 'h' or 't'
+        char kind; // 's', 'h' or 't'
         int terminal = 0;
     };
     place after(int g, const continuation& then) const { return {then.kind, g, then.terminal}; }
@@ -162,7 +161,8 @@ private:
                         "            p.lookahead = code > 0 ? code : 0;\n"
                         "            symbol = translate(p.lookahead);\n"
                         "        }\n"
-                        "        goto " + need({'h', s}) + ";\n";
+                        "        goto " +
+                        need({'h', s}) + ";\n";
             break;
         case 'h':
             if (free) {
@@ -201,7 +201,8 @@ private:
             if (then.kind != 't')
                 out_ += "            [[maybe_unused]] const int shifted = symbol;\n";
             out_ += "        symbol = -1;\n"
-                    "        *++sp = entry{" + std::to_string(v) + ", lval};\n" +
+                    "        *++sp = entry{" +
+                    std::to_string(v) + ", lval};\n" +
                     observer("shifted", terminal + ", " + std::to_string(v) + ", sp") + room() + "        goto " +
                     need({'s', v}) + ";\n        }\n";
         } else if (v == 0) {
@@ -249,20 +250,22 @@ private:
         const int length = static_cast<int>(r.rhs.size());
         out_ += "        {\n"
                 "            vsp = sp;\n"
-                "            yyval = vsp[" + std::to_string(length > 0 ? 1 - length : 0) + "].value;\n";
+                "            yyval = vsp[" +
+                std::to_string(length > 0 ? 1 - length : 0) + "].value;\n";
         if (length > 0)
             out_ += "            sp -= " + std::to_string(length) + ";\n";
         if (!known)
             out_ += "            const int to = goto_after(rules[" + std::to_string(rule) + "], sp->state);\n";
         if (r.has_action)
             out_ += "            if constexpr (Hooks::run_actions)\n"
-                    "                action_" + std::to_string(rule) + "(vsp, yyval);\n";
+                    "                action_" +
+                    std::to_string(rule) + "(vsp, yyval);\n";
         out_ += observer("reduced", std::to_string(rule) + ", vsp + " + std::to_string(1 - length) + ", yyval");
         const std::string lhs = std::to_string(r.lhs);
         if (known) {
             out_ += "            *++sp = entry{" + std::to_string(known) + ", yyval};\n" +
-                    observer("pushed", lhs + ", " + std::to_string(known) + ", sp") + room() +
-                    "            goto " + need(after(known, then)) + ";\n";
+                    observer("pushed", lhs + ", " + std::to_string(known) + ", sp") + room() + "            goto " +
+                    need(after(known, then)) + ";\n";
         } else {
             std::set<int> targets;
             for (const int u : states_below(t_, s, depth))

@@ -17,7 +17,8 @@ struct bitset {
     explicit bitset(int n = 0) : w(static_cast<std::size_t>((n + 63) / 64), 0) {}
     void set(int i) { w[static_cast<std::size_t>(i) >> 6] |= std::uint64_t{1} << (i & 63); }
     bool test(int i) const { return (w[static_cast<std::size_t>(i) >> 6] >> (i & 63)) & 1; }
-    bool merge(const bitset& o) {
+    bool merge(const bitset& o)
+    {
         bool changed = false;
         for (std::size_t k = 0; k < w.size(); ++k) {
             std::uint64_t n = w[k] | o.w[k];
@@ -30,7 +31,8 @@ struct bitset {
 
 // Closes F over the relation R: F(x) = F'(x) + union of F(y) for x R y,
 // by the strongly-connected-component traversal of DeRemer and Pennello.
-void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f) {
+void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f)
+{
     const int n = static_cast<int>(rel.size());
     constexpr int done = 1 << 30;
     std::vector<int> depth(static_cast<std::size_t>(n), 0);
@@ -40,7 +42,8 @@ void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f) {
         const int d = static_cast<int>(stack.size());
         depth[x] = d;
         for (int y : rel[x]) {
-            if (depth[y] == 0) traverse(y);
+            if (depth[y] == 0)
+                traverse(y);
             depth[x] = std::min(depth[x], depth[y]);
             f[x].merge(f[y]);
         }
@@ -49,18 +52,21 @@ void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f) {
                 int top = stack.back();
                 stack.pop_back();
                 depth[top] = done;
-                if (top == x) break;
+                if (top == x)
+                    break;
                 f[top] = f[x];
             }
         }
     };
     for (int x = 0; x < n; ++x)
-        if (depth[x] == 0) traverse(x);
+        if (depth[x] == 0)
+            traverse(x);
 }
 
 } // namespace
 
-automaton build_automaton(const grammar& g) {
+automaton build_automaton(const grammar& g)
+{
     automaton a;
     a.g = &g;
     const int nsym = static_cast<int>(g.symbols.size());
@@ -86,8 +92,7 @@ automaton build_automaton(const grammar& g) {
     for (bool changed = true; changed;) {
         changed = false;
         for (const auto& r : g.rules)
-            if (!a.nullable[r.lhs] &&
-                std::all_of(r.rhs.begin(), r.rhs.end(), [&](int s) { return a.nullable[s]; })) {
+            if (!a.nullable[r.lhs] && std::all_of(r.rhs.begin(), r.rhs.end(), [&](int s) { return a.nullable[s]; })) {
                 a.nullable[r.lhs] = true;
                 changed = true;
             }
@@ -97,7 +102,8 @@ automaton build_automaton(const grammar& g) {
     // when A follows the dot: the rules of every nonterminal that can begin
     // a leftmost derivation from A (A included).
     std::vector<std::vector<int>> rules_of(static_cast<std::size_t>(nsym));
-    for (int r = 0; r < nrules; ++r) rules_of[g.rules[r].lhs].push_back(r);
+    for (int r = 0; r < nrules; ++r)
+        rules_of[g.rules[r].lhs].push_back(r);
     std::vector<std::vector<bool>> closure_rules(static_cast<std::size_t>(nsym));
     for (int A = nterm; A < nsym; ++A) {
         std::vector<bool> seen(static_cast<std::size_t>(nsym), false);
@@ -122,10 +128,11 @@ automaton build_automaton(const grammar& g) {
     // LR(0) states, numbered in order of creation: each state's successors
     // are created in ascending order of the symbol they are reached by.
     std::map<std::vector<int>, int> state_of_kernel;
-    std::vector<std::vector<int>> next_state;   // [state][symbol] -> state or -1
+    std::vector<std::vector<int>> next_state; // [state][symbol] -> state or -1
     auto get_state = [&](std::vector<int> kernel, int symbol) {
         auto it = state_of_kernel.find(kernel);
-        if (it != state_of_kernel.end()) return it->second;
+        if (it != state_of_kernel.end())
+            return it->second;
         int s = static_cast<int>(a.states.size());
         state_of_kernel.emplace(kernel, s);
         state_info st;
@@ -141,20 +148,24 @@ automaton build_automaton(const grammar& g) {
             int X = after_dot(item);
             if (X >= nterm)
                 for (int r = 0; r < nrules; ++r)
-                    if (closure_rules[X][r]) rs[r] = true;
+                    if (closure_rules[X][r])
+                        rs[r] = true;
         }
         std::vector<int> closure = a.states[s].kernel;
         for (int r = 0; r < nrules; ++r)
-            if (rs[r]) closure.push_back(a.rule_first_item[r]);
+            if (rs[r])
+                closure.push_back(a.rule_first_item[r]);
         std::sort(closure.begin(), closure.end());
         closure.erase(std::unique(closure.begin(), closure.end()), closure.end());
 
-        std::map<int, std::vector<int>> kernels;   // symbol -> successor kernel
+        std::map<int, std::vector<int>> kernels; // symbol -> successor kernel
         std::vector<int> reductions;
         for (int item : closure) {
             int X = after_dot(item);
-            if (X < 0) reductions.push_back(a.item_rule[item]);
-            else kernels[X].push_back(item + 1);
+            if (X < 0)
+                reductions.push_back(a.item_rule[item]);
+            else
+                kernels[X].push_back(item + 1);
         }
         std::vector<int> row(static_cast<std::size_t>(nsym), -1);
         std::vector<transition> shifts, gotos;
@@ -176,7 +187,7 @@ automaton build_automaton(const grammar& g) {
     }
 
     // Nonterminal transitions (p, A) and their relations.
-    std::vector<std::pair<int, int>> ntrans;                       // (state, symbol)
+    std::vector<std::pair<int, int>> ntrans; // (state, symbol)
     std::map<std::pair<int, int>, int> ntrans_index;
     for (int p = 0; p < nstates; ++p)
         for (const auto& t : a.states[p].gotos) {
@@ -188,15 +199,17 @@ automaton build_automaton(const grammar& g) {
     std::vector<std::vector<int>> reads(static_cast<std::size_t>(nt)), includes(static_cast<std::size_t>(nt));
     for (int x = 0; x < nt; ++x) {
         int r = next_state[ntrans[x].first][ntrans[x].second];
-        for (const auto& t : a.states[r].shifts) follow[x].set(t.symbol);   // direct reads
+        for (const auto& t : a.states[r].shifts)
+            follow[x].set(t.symbol); // direct reads
         for (const auto& t : a.states[r].gotos)
-            if (a.nullable[t.symbol]) reads[x].push_back(ntrans_index.at({r, t.symbol}));
+            if (a.nullable[t.symbol])
+                reads[x].push_back(ntrans_index.at({r, t.symbol}));
     }
     digraph(reads, follow);
 
     // includes and lookback: walk each rule of B from every state with a
     // transition on B.
-    std::map<std::pair<int, int>, std::vector<int>> lookback;     // (state, rule) -> transitions
+    std::map<std::pair<int, int>, std::vector<int>> lookback; // (state, rule) -> transitions
     for (int x = 0; x < nt; ++x) {
         const int p0 = ntrans[x].first, B = ntrans[x].second;
         for (int r : rules_of[B]) {
@@ -204,8 +217,8 @@ automaton build_automaton(const grammar& g) {
             int q = p0;
             for (std::size_t i = 0; i < rhs.size(); ++i) {
                 int X = rhs[i];
-                if (X >= nterm &&
-                    std::all_of(rhs.begin() + static_cast<long>(i) + 1, rhs.end(), [&](int s) { return a.nullable[s]; }))
+                if (X >= nterm && std::all_of(rhs.begin() + static_cast<long>(i) + 1, rhs.end(),
+                                              [&](int s) { return a.nullable[s]; }))
                     includes[ntrans_index.at({q, X})].push_back(x);
                 q = next_state[q][X];
             }
@@ -221,9 +234,11 @@ automaton build_automaton(const grammar& g) {
             bitset la(nterm);
             auto it = lookback.find({s, r});
             if (it != lookback.end())
-                for (int x : it->second) la.merge(follow[x]);
+                for (int x : it->second)
+                    la.merge(follow[x]);
             std::vector<bool> v(static_cast<std::size_t>(nterm));
-            for (int t = 0; t < nterm; ++t) v[t] = la.test(t);
+            for (int t = 0; t < nterm; ++t)
+                v[t] = la.test(t);
             st.lookaheads.push_back(std::move(v));
         }
         // A state needs no look-ahead when its one reduction faces no shift.
@@ -235,7 +250,8 @@ automaton build_automaton(const grammar& g) {
             for (int t = 0; t < nterm; ++t) {
                 int first = -1;
                 for (int i = 0; i < nred; ++i) {
-                    if (st.reductions[i] == 0 || !st.lookaheads[i][t]) continue;
+                    if (st.reductions[i] == 0 || !st.lookaheads[i][t])
+                        continue;
                     if (first < 0) {
                         first = i;
                         st.actions[t] = -st.reductions[i];
@@ -253,7 +269,8 @@ automaton build_automaton(const grammar& g) {
                 a.conflicts.push_back(conflict{s, t.symbol, false, t.target, -st.actions[t.symbol]});
             }
             st.actions[t.symbol] = t.target;
-            if (t.symbol == 1) no_default = true;   // a state shifting `error` keeps its errors
+            if (t.symbol == 1)
+                no_default = true; // a state shifting `error` keeps its errors
         }
         // Default reduction: the one that covers the most look-aheads after
         // the resolution; ties go to the earlier rule.
@@ -265,7 +282,8 @@ automaton build_automaton(const grammar& g) {
                 int best = 0;
                 for (int i = 0; i < nred; ++i) {
                     int r = st.reductions[i];
-                    if (r == 0) continue;
+                    if (r == 0)
+                        continue;
                     int count = static_cast<int>(std::count(st.actions.begin(), st.actions.end(), -r));
                     if (count > best) {
                         best = count;
@@ -282,19 +300,23 @@ automaton build_automaton(const grammar& g) {
     return a;
 }
 
-std::string item_text(const automaton& a, int item) {
+std::string item_text(const automaton& a, int item)
+{
     const grammar& g = *a.g;
     const rule_info& r = g.rules[a.item_rule[item]];
     std::string s = g.symbols[r.lhs].name + ":";
     for (std::size_t i = 0; i < r.rhs.size(); ++i) {
-        if (static_cast<int>(i) == a.item_dot[item]) s += " .";
+        if (static_cast<int>(i) == a.item_dot[item])
+            s += " .";
         s += " " + g.symbols[r.rhs[i]].name;
     }
-    if (a.item_dot[item] == static_cast<int>(r.rhs.size())) s += " .";
+    if (a.item_dot[item] == static_cast<int>(r.rhs.size()))
+        s += " .";
     return s;
 }
 
-std::vector<std::string> describe_conflicts(const automaton& a) {
+std::vector<std::string> describe_conflicts(const automaton& a)
+{
     std::vector<std::string> out;
     for (const auto& c : a.conflicts) {
         std::string s = "state " + std::to_string(c.state) + ": " +
@@ -303,7 +325,8 @@ std::vector<std::string> describe_conflicts(const automaton& a) {
         if (c.reduce_reduce)
             s += "reduce by rule " + std::to_string(-c.chosen) + ", not by rule " + std::to_string(c.rejected) + ")";
         else
-            s += "shift to state " + std::to_string(c.chosen) + ", not reduce by rule " + std::to_string(c.rejected) + ")";
+            s += "shift to state " + std::to_string(c.chosen) + ", not reduce by rule " + std::to_string(c.rejected) +
+                 ")";
         out.push_back(std::move(s));
     }
     return out;

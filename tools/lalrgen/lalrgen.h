@@ -25,27 +25,27 @@ struct grammar_error : std::runtime_error {
 // Grammar
 
 struct symbol_info {
-    std::string name;      // as written: identifier, or the char literal with its quotes
+    std::string name; // as written: identifier, or the char literal with its quotes
     bool terminal = false;
-    int code = -1;         // token code of a terminal (-1 for $end's internal use: 0)
-    int line = 0;          // where it was first seen
-    std::string description;   // in words (%token NAME "words", %describe); may be empty
+    int code = -1;           // token code of a terminal (-1 for $end's internal use: 0)
+    int line = 0;            // where it was first seen
+    std::string description; // in words (%token NAME "words", %describe); may be empty
 };
 
 struct rule_info {
-    int lhs = 0;                  // symbol number
-    std::vector<int> rhs;         // symbol numbers
-    int line = 0;                 // line of the alternative in the grammar file
+    int lhs = 0;          // symbol number
+    std::vector<int> rhs; // symbol numbers
+    int line = 0;         // line of the alternative in the grammar file
     bool has_action = false;
-    std::string action;           // code with $$ / $n already substituted
-    int action_line = 0;          // line of the action's opening brace
+    std::string action;  // code with $$ / $n already substituted
+    int action_line = 0; // line of the action's opening brace
 };
 
 struct grammar {
     std::string file_name;
-    std::string prologue;         // text between %{ and %}
-    int prologue_line = 0;        // line of the first prologue line
-    std::string epilogue;         // text after the second %%
+    std::string prologue;  // text between %{ and %}
+    int prologue_line = 0; // line of the first prologue line
+    std::string epilogue;  // text after the second %%
     int epilogue_line = 0;
     // Symbols: 0 $end, 1 error, 2 $undefined., the other terminals, then the
     // nonterminals starting with $accept.
@@ -53,8 +53,8 @@ struct grammar {
     int num_terminals = 0;
     // Rule 0 is $accept: start $end.
     std::vector<rule_info> rules;
-    int start = 0;                // start symbol (the user's)
-    int expect = 0;               // %expect, 0 when absent
+    int start = 0;  // start symbol (the user's)
+    int expect = 0; // %expect, 0 when absent
     std::vector<std::string> warnings;
 
     int num_nonterminals() const { return static_cast<int>(symbols.size()) - num_terminals; }
@@ -74,31 +74,31 @@ struct transition {
 
 struct conflict {
     int state;
-    int token;         // terminal symbol
+    int token; // terminal symbol
     bool reduce_reduce;
-    int chosen;        // >0 shift state, <0 reduce rule (negated)
-    int rejected;      // the rule that lost (rule number)
+    int chosen;   // >0 shift state, <0 reduce rule (negated)
+    int rejected; // the rule that lost (rule number)
 };
 
 struct state_info {
     int accessing_symbol = 0;
-    std::vector<int> kernel;            // item numbers (see automaton::item_rule/item_dot)
-    std::vector<transition> shifts;     // terminals, ascending symbol number
-    std::vector<transition> gotos;      // nonterminals, ascending symbol number
-    std::vector<int> reductions;        // rule numbers, ascending
+    std::vector<int> kernel;                   // item numbers (see automaton::item_rule/item_dot)
+    std::vector<transition> shifts;            // terminals, ascending symbol number
+    std::vector<transition> gotos;             // nonterminals, ascending symbol number
+    std::vector<int> reductions;               // rule numbers, ascending
     std::vector<std::vector<bool>> lookaheads; // per reduction, indexed by terminal
-    bool consistent = false;            // one reduction, no shift: no look-ahead needed
+    bool consistent = false;                   // one reduction, no shift: no look-ahead needed
     // Decisions after conflict resolution:
-    std::vector<int> actions;           // per terminal: >0 shift, <0 reduce, 0 none (default)
-    int default_rule = 0;               // 0: none
+    std::vector<int> actions; // per terminal: >0 shift, <0 reduce, 0 none (default)
+    int default_rule = 0;     // 0: none
     bool reads_lookahead = true;
 };
 
 struct automaton {
     const grammar* g = nullptr;
-    std::vector<int> item_rule, item_dot;     // item number -> (rule, dot)
-    std::vector<int> rule_first_item;         // rule -> item number of dot 0
-    std::vector<bool> nullable;               // per symbol
+    std::vector<int> item_rule, item_dot; // item number -> (rule, dot)
+    std::vector<int> rule_first_item;     // rule -> item number of dot 0
+    std::vector<bool> nullable;           // per symbol
     std::vector<state_info> states;
     int final_state = 0;
     std::vector<conflict> conflicts;
@@ -118,28 +118,32 @@ std::vector<std::string> describe_conflicts(const automaton& a);
 
 struct run_tables {
     int num_states = 0, num_rules = 0, num_terminals = 0, num_nonterminals = 0;
-    int num_lr_states = 0;                    // the automaton's; the rest are copies
-    int max_code = 0;                         // translate covers codes 0..max_code
+    int num_lr_states = 0; // the automaton's; the rest are copies
+    int max_code = 0;      // translate covers codes 0..max_code
     // Reductions in step and lookahead_free.
     static constexpr int rule_mask = trl_engine::rule_mask, fused_bit = trl_engine::fused_bit,
                          target_shift = trl_engine::target_shift;
-    int step_columns = 0;                     // num_terminals rounded up to a power of two
-    std::vector<int> translate;               // code -> terminal
-    std::vector<int> step;                    // num_states x step_columns
-    std::vector<int> lookahead_free;          // per state
-    std::vector<int> go;                      // num_nonterminals x num_states
-    std::vector<std::vector<int>> go_cols;    // the same by nonterminal, while states are split
-    std::vector<int> original_state;          // per state: the automaton's state it copies
-    std::vector<std::vector<int>> below;      // per state: the states that may lie right below it
+    int step_columns = 0;                  // num_terminals rounded up to a power of two
+    std::vector<int> translate;            // code -> terminal
+    std::vector<int> step;                 // num_states x step_columns
+    std::vector<int> lookahead_free;       // per state
+    std::vector<int> go;                   // num_nonterminals x num_states
+    std::vector<std::vector<int>> go_cols; // the same by nonterminal, while states are split
+    std::vector<int> original_state;       // per state: the automaton's state it copies
+    std::vector<std::vector<int>> below;   // per state: the states that may lie right below it
     // For the trace.
-    std::vector<int> accessing_symbol;        // per state
-    std::vector<int> unfold_rule, unfold_state;   // per symbol
-    std::vector<int> empty_rule;              // per nonterminal
+    std::vector<int> accessing_symbol;          // per state
+    std::vector<int> unfold_rule, unfold_state; // per symbol
+    std::vector<int> empty_rule;                // per nonterminal
     // Counts for the report.
     int shifts = 0, folded_states = 0, fused = 0, known_gotos = 0, looked_up_gotos = 0;
 
-    int step_at(int state, int terminal) const { return step[static_cast<std::size_t>(state) * step_columns + terminal]; }
-    int go_at(int nonterminal_symbol, int state) const {
+    int step_at(int state, int terminal) const
+    {
+        return step[static_cast<std::size_t>(state) * step_columns + terminal];
+    }
+    int go_at(int nonterminal_symbol, int state) const
+    {
         return go[static_cast<std::size_t>(nonterminal_symbol - num_terminals) * num_states + state];
     }
 };
@@ -150,8 +154,8 @@ run_tables make_run_tables(const automaton& a);
 std::vector<int> states_below(const run_tables& t, int s, int k);
 
 struct table_sizes {
-    std::size_t parse_bytes = 0;   // what the engine reads
-    std::size_t info_bytes = 0;    // rule and symbol info for the trace
+    std::size_t parse_bytes = 0; // what the engine reads
+    std::size_t info_bytes = 0;  // rule and symbol info for the trace
 };
 
 // The TABLES_H text: struct `tables` in namespace name_space; out_name is

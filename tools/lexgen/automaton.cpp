@@ -13,17 +13,17 @@ namespace {
 // ---- Thompson NFA ---------------------------------------------------------
 
 struct nfa_state {
-    int set = -1;           // index into nfa_graph::sets, or -1: no byte transition
-    int out = -1;           // target of the byte transition
-    std::vector<int> eps;   // empty transitions
-    int accept = 0;         // rule accepted here, 0 for none
+    int set = -1;         // index into nfa_graph::sets, or -1: no byte transition
+    int out = -1;         // target of the byte transition
+    std::vector<int> eps; // empty transitions
+    int accept = 0;       // rule accepted here, 0 for none
 };
 
 struct nfa_graph {
     std::vector<nfa_state> states;
     std::vector<std::bitset<256>> sets;
-    std::vector<int> start;        // entries for a match not at a line start
-    std::vector<int> start_line;   // entries for a match at a line start
+    std::vector<int> start;      // entries for a match not at a line start
+    std::vector<int> start_line; // entries for a match at a line start
 
     int add()
     {
@@ -264,8 +264,8 @@ automaton build_automaton(const rule_set& rules)
     // Number the blocks: dead 0, the two starts 1 and 2 (a start that shares
     // its block with an earlier slot gets a copy of that state), then the
     // others in breadth-first order.
-    std::vector<int> slot_block;                // final state -> block
-    std::vector<int> canonical(nblocks, -1);   // block -> final state
+    std::vector<int> slot_block;             // final state -> block
+    std::vector<int> canonical(nblocks, -1); // block -> final state
     std::deque<int> queue;
     auto place = [&](int b, bool force) {
         if (canonical[b] >= 0 && !force)

@@ -85,9 +85,11 @@ run_tables make_run_tables(const automaton& dfa)
     t.one_byte_rule.assign(2 * 256, 0);
     for (int at_line_start = 0; at_line_start < 2; ++at_line_start)
         for (int b = 1; b < 256; ++b) {
-            const int s = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            const int s =
+                dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
             if (s != 0 && t.stop[s] == 2 && dfa.tail_length[dfa.accept[s]] == 0)
-                t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)] = dfa.accept[s];
+                t.one_byte_rule[static_cast<std::size_t>(at_line_start) * 256 + static_cast<std::size_t>(b)] =
+                    dfa.accept[s];
         }
     // The states that the memo of failures records: those on a loop of the
     // automaton that accept nothing.
@@ -194,7 +196,8 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
                 code = ri.token.empty() ? "0" : ri.token == "byte" ? std::to_string(b) : ri.token;
                 value = ri.sets_value ? 1 : 0;
             }
-            const int state = dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
+            const int state =
+                dfa.step(at_line_start ? automaton::start_line : automaton::start, static_cast<unsigned char>(b));
             out << (b % 8 == 0 ? "\n            " : " ") << '{' << code << ", " << value << ", " << r << ", " << state
                 << "},";
         }
@@ -209,7 +212,8 @@ std::string emit_tables(const rule_set& rules, const automaton& dfa, const std::
         << "        return at_line_start ? start_state_at_line_start : start_state;\n"
         << "    }\n"
         << "    // The state after `state` on `byte`, 0 for none.\n"
-        << "    static constexpr int next_state(int state, unsigned char byte) { return next[state][byte_class[byte]]; }\n\n"
+        << "    static constexpr int next_state(int state, unsigned char byte) { return next[state][byte_class[byte]]; "
+           "}\n\n"
         << "    // The actions of the rules written as code.  `yy` is all that they see\n"
         << "    // of the scanner; an action that does not return skips its match.\n"
         << "    template <class Match>\n"

@@ -32,8 +32,8 @@ using node_ptr = std::shared_ptr<const node>;
 struct node {
     enum kind_type { byte_set, empty, concat, alt, star, plus, opt };
     kind_type kind = empty;
-    std::bitset<256> set;          // byte_set: the bytes matched
-    std::vector<node_ptr> kids;    // concat, alt: the parts; star, plus, opt: one
+    std::bitset<256> set;       // byte_set: the bytes matched
+    std::vector<node_ptr> kids; // concat, alt: the parts; star, plus, opt: one
 };
 
 node_ptr make_set(const std::bitset<256>& set);
@@ -60,9 +60,9 @@ struct rule_info {
 
 struct rule_set {
     std::string file_name;
-    std::string prologue;    // text between %{ and %}
-    int prologue_line = 0;   // line of the prologue's first line
-    std::string nul_token;   // %nul_token NAME: the code of a NUL byte matched by "=> byte"
+    std::string prologue;  // text between %{ and %}
+    int prologue_line = 0; // line of the prologue's first line
+    std::string nul_token; // %nul_token NAME: the code of a NUL byte matched by "=> byte"
     std::map<std::string, node_ptr> definitions;
     std::vector<rule_info> rules;
 };
@@ -80,16 +80,17 @@ struct automaton {
     int num_states = 0;
     int num_classes = 0;
     std::array<int, 256> byte_class{};
-    int nul_class = 0;                 // NUL is alone in its class
-    std::vector<int> accept;           // per state: rule number, 0 for none
-    std::vector<int> next;             // num_states * num_classes, 0 = none
-    std::vector<int> tail_length;      // per rule (index 0 unused)
+    int nul_class = 0;            // NUL is alone in its class
+    std::vector<int> accept;      // per state: rule number, 0 for none
+    std::vector<int> next;        // num_states * num_classes, 0 = none
+    std::vector<int> tail_length; // per rule (index 0 unused)
 
     // Sizes of the intermediate automata, for the statistics.
     int nfa_states = 0;
     int subset_states = 0;
 
-    int step(int state, unsigned char byte) const {
+    int step(int state, unsigned char byte) const
+    {
         return next[static_cast<std::size_t>(state) * num_classes + byte_class[byte]];
     }
 };
@@ -99,14 +100,14 @@ automaton build_automaton(const rule_set& rules);
 // The tables as the scanner runs them (the encoding is described in the
 // runtime, runtime/scan_engine.h).
 struct run_tables {
-    int row_size = 0;                  // num_classes rounded up to a power of two
-    std::vector<int> next;             // num_states * row_size, 0 = none
-    std::vector<int> stop;             // per state: 0, 1 or 2, and loop_bit
-    std::vector<int> loop_exit;        // per state with loop_bit: the byte that leaves it
-    std::vector<int> one_byte_rule;    // 2 * 256: per at-line-start flag and byte
-    std::vector<int> memo_plane;       // per state: 1 + its plane of the memo of failures, or 0
+    int row_size = 0;               // num_classes rounded up to a power of two
+    std::vector<int> next;          // num_states * row_size, 0 = none
+    std::vector<int> stop;          // per state: 0, 1 or 2, and loop_bit
+    std::vector<int> loop_exit;     // per state with loop_bit: the byte that leaves it
+    std::vector<int> one_byte_rule; // 2 * 256: per at-line-start flag and byte
+    std::vector<int> memo_plane;    // per state: 1 + its plane of the memo of failures, or 0
     int memo_planes = 0;
-    std::size_t bytes = 0;             // what all emitted tables take
+    std::size_t bytes = 0; // what all emitted tables take
 };
 
 run_tables make_run_tables(const automaton& dfa);

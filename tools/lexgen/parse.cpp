@@ -89,7 +89,10 @@ std::bitset<256> single(unsigned char c)
     return s;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 // Parses one pattern starting at text[pos]; stops at unquoted white space or
 // the end of the text.
@@ -97,8 +100,7 @@ class pattern_reader {
 public:
     pattern_reader(std::string_view text, std::size_t pos, int line, const std::map<std::string, node_ptr>& defs)
         : s_(text), pos_(pos), line_(line), defs_(defs)
-    {
-    }
+    {}
 
     struct parsed {
         bool line_start = false;
@@ -144,10 +146,7 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& what) const
-    {
-        throw rules_error(line_, what);
-    }
+    [[noreturn]] void fail(const std::string& what) const { throw rules_error(line_, what); }
 
     bool at_end() const { return pos_ >= s_.size() || is_blank(s_[pos_]) || s_[pos_] == '\n'; }
     int peek() const { return at_end() ? -1 : static_cast<unsigned char>(s_[pos_]); }
@@ -156,10 +155,14 @@ private:
     {
         if (!at_end()) {
             switch (s_[pos_]) {
-            case ')': fail("unbalanced ')'");
-            case '$': fail("end-of-line anchor '$' is not supported; quote a literal '$'");
-            case '^': fail("'^' is only allowed at the start of a rule; quote a literal '^'");
-            default: fail(std::string("unexpected '") + s_[pos_] + "'");
+            case ')':
+                fail("unbalanced ')'");
+            case '$':
+                fail("end-of-line anchor '$' is not supported; quote a literal '$'");
+            case '^':
+                fail("'^' is only allowed at the start of a rule; quote a literal '^'");
+            default:
+                fail(std::string("unexpected '") + s_[pos_] + "'");
             }
         }
     }
@@ -269,13 +272,20 @@ private:
             fail("'\\' at the end of the line");
         char c = s_[pos_++];
         switch (c) {
-        case 'n': return '\n';
-        case 't': return '\t';
-        case 'r': return '\r';
-        case 'f': return '\f';
-        case 'v': return '\v';
-        case 'a': return '\a';
-        case 'b': return '\b';
+        case 'n':
+            return '\n';
+        case 't':
+            return '\t';
+        case 'r':
+            return '\r';
+        case 'f':
+            return '\f';
+        case 'v':
+            return '\v';
+        case 'a':
+            return '\a';
+        case 'b':
+            return '\b';
         case 'x': {
             int v = 0, digits = 0;
             while (digits < 2 && pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) {
@@ -448,11 +458,7 @@ std::string_view trim(std::string_view s)
 
 class rule_file_reader {
 public:
-    rule_file_reader(std::string_view text, const std::string& file)
-        : lines_(text)
-    {
-        set_.file_name = file;
-    }
+    rule_file_reader(std::string_view text, const std::string& file) : lines_(text) { set_.file_name = file; }
 
     rule_set run()
     {
@@ -467,10 +473,7 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(int line, const std::string& what) const
-    {
-        throw rules_error(line, what);
-    }
+    [[noreturn]] void fail(int line, const std::string& what) const { throw rules_error(line, what); }
 
     // Skips an indented comment starting at line i; returns false if line i
     // is indented text that is not a comment.

@@ -19,8 +19,8 @@ using trl::edit;
 
 struct quick_fix {
     std::string title;
-    std::vector<edit> edits;   // in the order of the text, not overlapping
-    bool preferred = false;    // safe: it changes how the text is written, not what it says
+    std::vector<edit> edits; // in the order of the text, not overlapping
+    bool preferred = false;  // safe: it changes how the text is written, not what it says
 };
 
 // The fixes for diagnostic `d` of `text`, the best first.

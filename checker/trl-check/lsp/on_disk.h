@@ -51,7 +51,8 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text);
 // the URI names no local file, the file cannot be read (deleted, no
 // permission, not a regular file), or the editor hides nothing of it.
 // `buffer` is kept from read to read.
-std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, cli::source_text& buffer);
+std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text,
+                                                  cli::source_text& buffer);
 
 // One thing the editor hides, said as the command line says it.
 struct file_note {

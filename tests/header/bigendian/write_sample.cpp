@@ -9,14 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s file\n", argv[0]);
         return 2;
     }
     auto* h = static_cast<Quenda_header_2*>(std::calloc(1, sizeof(Quenda_header_2)));
     h->nspbk = 0x01020304;
-    h->anz_header = 99;  // set by the writer
+    h->anz_header = 99; // set by the writer
     std::memcpy(h->sprk, "de", 2);
     h->swdh = -2;
     h->ifld1[0] = -5;
@@ -44,9 +45,10 @@ int main(int argc, char** argv) {
         std::perror(argv[1]);
         return 1;
     }
-    const int ok = big ? write_header_sun(f, h, "guten tag", "g u t @ n")
-                       : write_header_vms(f, h, "guten tag", "g u t @ n");
-    if (std::fclose(f) != 0 || ok != 1) return 1;
+    const int ok =
+        big ? write_header_sun(f, h, "guten tag", "g u t @ n") : write_header_vms(f, h, "guten tag", "g u t @ n");
+    if (std::fclose(f) != 0 || ok != 1)
+        return 1;
     std::printf("%s-endian host: %s wrote %d blocks to %s\n", big ? "big" : "little",
                 big ? "write_header_sun" : "write_header_vms", h->anz_header, argv[1]);
     std::free(h);

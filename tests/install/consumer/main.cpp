@@ -27,8 +27,8 @@ int main(int argc, char** argv)
     }
     char* ort = nullptr;
     char* kan = nullptr;
-    Quenda_header_2* h = std::endian::native == std::endian::little ? read_header_vms(f, &ort, &kan)
-                                                                     : read_header_sun(f, &ort, &kan);
+    Quenda_header_2* h =
+        std::endian::native == std::endian::little ? read_header_vms(f, &ort, &kan) : read_header_sun(f, &ort, &kan);
     if (!h)
         return 3;
     // The reader of this host reads the same.

@@ -146,8 +146,7 @@ inline constexpr int rule_mask = 0x3ff;
 inline constexpr int fused_bit = 0x400;
 inline constexpr int target_shift = 11;
 
-template <class T>
-constexpr bool current_format()
+template <class T> constexpr bool current_format()
 {
     static_assert(T::format == table_format, "the parse tables were written for another version of this engine");
     return true;
@@ -181,10 +180,10 @@ struct parse_state {
     entry* stack = nullptr;
     int capacity = 0;
     int depth = 0;
-    int lookahead = no_token;   // the token held: no_token, 0 (end of input) or its code
-    int symbol = 0;             // the held token as a terminal of the grammar
-    int lval = 0;               // the held token's value
-    int nerrs = 0;              // syntax errors reported
+    int lookahead = no_token; // the token held: no_token, 0 (end of input) or its code
+    int symbol = 0;           // the held token as a terminal of the grammar
+    int lval = 0;             // the held token's value
+    int nerrs = 0;            // syntax errors reported
 };
 
 // Empties the stack of p and puts the start state on it.
@@ -201,13 +200,12 @@ inline void start(parse_state& p)
 // Whether the parser, with the stack stack[0..depth), would go on with the
 // look-ahead `terminal`: takes the reductions it leads to on a scratch copy
 // of the stack's top, and tells whether a shift (or the acceptance) comes.
-template <class T>
-bool takes(const entry* stack, int depth, int terminal)
+template <class T> bool takes(const entry* stack, int depth, int terminal)
 {
     static_assert(current_format<T>());
     constexpr int room = 256;
-    int above[room];     // states replacing or added to the original's top
-    int kept = depth;    // original entries still in place
+    int above[room];  // states replacing or added to the original's top
+    int kept = depth; // original entries still in place
     int added = 0;
     auto top = [&] { return added ? above[added - 1] : stack[kept - 1].state; };
     auto pop = [&](int n) {
@@ -225,7 +223,7 @@ bool takes(const entry* stack, int depth, int terminal)
             if (act == 0)
                 return false;
             x = -act;
-            if (x & fused_bit)   // the empty rule's entry, then the rule
+            if (x & fused_bit) // the empty rule's entry, then the rule
                 above[added++] = 0;
         }
         const auto& r = T::rules[x & rule_mask];
@@ -241,8 +239,7 @@ namespace observe_detail {
 
 // The rules an observer is told of, and the symbols from which the chain
 // of folded unit reductions (as far as it may go) holds one of them.
-template <class T, class Hooks>
-struct observed {
+template <class T, class Hooks> struct observed {
     static constexpr std::array<bool, T::num_rules> rule = [] {
         std::array<bool, T::num_rules> r{};
         for (int x = 0; x < T::num_rules; ++x)
@@ -252,7 +249,8 @@ struct observed {
     static constexpr std::array<bool, T::num_symbols> chain = [] {
         std::array<bool, T::num_symbols> c{};
         for (int y = 0; y < T::num_symbols; ++y)
-            for (int z = y, n = 0; T::unfold_rule[z] != 0 && n < T::num_symbols; z = T::rule_lhs[T::unfold_rule[z]], ++n)
+            for (int z = y, n = 0; T::unfold_rule[z] != 0 && n < T::num_symbols;
+                 z = T::rule_lhs[T::unfold_rule[z]], ++n)
                 c[static_cast<std::size_t>(y)] = c[static_cast<std::size_t>(y)] || rule[T::unfold_rule[z]];
         return c;
     }();
@@ -274,8 +272,7 @@ struct observed {
 
 namespace trace_detail {
 
-template <class T>
-void stack(const char* title, const entry* bottom, const entry* top)
+template <class T> void stack(const char* title, const entry* bottom, const entry* top)
 {
     std::fputs(title, stderr);
     for (const entry* e = bottom; e <= top; ++e)
@@ -283,8 +280,7 @@ void stack(const char* title, const entry* bottom, const entry* top)
     std::fputc('\n', stderr);
 }
 
-template <class T>
-void reduction(int rule)
+template <class T> void reduction(int rule)
 {
     std::fprintf(stderr, "Reducing via rule %d (line %d), ", rule, int{T::rule_line[rule]});
     const int begin = T::rule_rhs_begin[rule];
@@ -296,15 +292,13 @@ void reduction(int rule)
 // The unit reductions that a folded step entering `state` through `symbol`
 // stands for, as the unfolded automaton takes them: enter the unit state,
 // reduce, and go on from the state below.  f(unit state, rule) for each.
-template <class T, class F>
-void unfold(int symbol, int state, F&& f)
+template <class T, class F> void unfold(int symbol, int state, F&& f)
 {
     for (int y = symbol; y != T::accessing_symbol[state] && T::unfold_rule[y] != 0; y = T::rule_lhs[T::unfold_rule[y]])
         f(int{T::unfold_state[y]}, int{T::unfold_rule[y]});
 }
 
-template <class T>
-void lookahead(int code, int symbol)
+template <class T> void lookahead(int code, int symbol)
 {
     if (code == 0)
         std::fputs("Now at end of input.\n", stderr);
@@ -354,8 +348,7 @@ template <class T, class Hooks>
 
 // The empty rule fused before `rule` has pushed its entry (the new top,
 // `sp`, its state never looked at).
-template <class T, class Hooks>
-[[gnu::always_inline]] inline void fused(Hooks& hooks, int rule, entry* sp)
+template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& hooks, int rule, entry* sp)
 {
     if constexpr (observes_steps<Hooks>) {
         if (const int e = observed<T, Hooks>::fused_empty[static_cast<std::size_t>(rule)])
@@ -385,8 +378,7 @@ template <class T, class Hooks>
 // fuzzing defines TRL_ENGINE_TABLES_ONLY: compilers take very long over the
 // direct code with coverage instrumentation, and the tests check the direct
 // code against the loop in the other builds.
-template <class T, class Hooks, bool trace>
-constexpr bool runs_direct_code()
+template <class T, class Hooks, bool trace> constexpr bool runs_direct_code()
 {
 #ifdef TRL_ENGINE_TABLES_ONLY
     return false;
@@ -400,13 +392,11 @@ constexpr bool runs_direct_code()
 #endif
 }
 
-template <class T, class Hooks, bool trace>
-int parse_tables(parse_state& p, Hooks& hooks);
+template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
 
 // Parses until the input is accepted, rejected or the stack is exhausted.
 // p must have been started (see start()).
-template <class T, class Hooks, bool trace>
-[[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
+template <class T, class Hooks, bool trace> [[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     if constexpr (runs_direct_code<T, Hooks, trace>())
@@ -416,35 +406,33 @@ template <class T, class Hooks, bool trace>
 }
 
 // The same parse as the engine's loop over the tables.
-template <class T, class Hooks, bool trace>
-int parse_tables(parse_state& p, Hooks& hooks)
+template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     namespace tr = trace_detail;
-    constexpr int none = -1;   // symbol while no look-ahead is held
+    constexpr int none = -1; // symbol while no look-ahead is held
     constexpr bool observes = observes_steps<Hooks>;
 
     entry* bottom = p.stack;
-    entry* sp = bottom + p.depth - 1;          // the top entry
-    entry* full = bottom + p.capacity - 1;     // the top entry when the stack is full
+    entry* sp = bottom + p.depth - 1;      // the top entry
+    entry* full = bottom + p.capacity - 1; // the top entry when the stack is full
     int state = sp->state;
     int la = p.lookahead;
     int symbol = la == no_token ? none : p.symbol;
     int lval = p.lval;
-    [[maybe_unused]] int errstatus = 0;        // tokens to shift before errors are reported again
-    [[maybe_unused]] int entered_by = T::accessing_symbol[state];   // the symbol the top state was entered by
+    [[maybe_unused]] int errstatus = 0;                           // tokens to shift before errors are reported again
+    [[maybe_unused]] int entered_by = T::accessing_symbol[state]; // the symbol the top state was entered by
 
     // The record gets the locals before a hook runs and when the parse
     // ends, and they come back after a hook.  (Plain statements rather than
     // lambdas that capture the locals: those would keep the locals out of
     // registers.)
-#define TRL_ENGINE_SAVE()                                                                   \
-    (p.stack = bottom, p.depth = static_cast<int>(sp - bottom) + 1,                         \
-     p.lookahead = symbol == none ? no_token : la, p.symbol = symbol == none ? 0 : symbol, \
-     p.lval = lval)
-#define TRL_ENGINE_LOAD()                                                                   \
-    (bottom = p.stack, sp = bottom + p.depth - 1, full = bottom + p.capacity - 1,           \
-     state = sp->state, la = p.lookahead, symbol = la == no_token ? none : p.symbol, lval = p.lval)
+#define TRL_ENGINE_SAVE()                                                                                              \
+    (p.stack = bottom, p.depth = static_cast<int>(sp - bottom) + 1, p.lookahead = symbol == none ? no_token : la,      \
+     p.symbol = symbol == none ? 0 : symbol, p.lval = lval)
+#define TRL_ENGINE_LOAD()                                                                                              \
+    (bottom = p.stack, sp = bottom + p.depth - 1, full = bottom + p.capacity - 1, state = sp->state, la = p.lookahead, \
+     symbol = la == no_token ? none : p.symbol, lval = p.lval)
 
     // The observer's unit reductions folded into the push of the top
     // entry, which was entered through `symbol` (the traced instance tells
@@ -544,7 +532,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
                 entered_by = symbol;
             }
             [[maybe_unused]] const int shifted = symbol;
-            symbol = none;   // only the final state shifts the end of input
+            symbol = none; // only the final state shifts the end of input
             ++sp;
             *sp = entry{act, lval};
             if constexpr (T::uses_error) {
@@ -571,7 +559,7 @@ int parse_tables(parse_state& p, Hooks& hooks)
                 act = -T::empty_rule[empty - T::num_terminals];
                 goto dispatch;
             }
-            ++sp;   // the empty symbol's state is never looked at
+            ++sp; // the empty symbol's state is never looked at
             sp->value = sp[-1].value;
             observe_detail::fused<T>(hooks, rule, sp);
         }

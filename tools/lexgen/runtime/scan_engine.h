@@ -95,8 +95,7 @@ inline constexpr int loop_bit = 4;
 // failed.
 inline constexpr std::ptrdiff_t record_after = 64;
 
-template <class T>
-constexpr bool current_format()
+template <class T> constexpr bool current_format()
 {
     static_assert(T::format == table_format, "the scanner tables were written for another version of this runtime");
     return true;
@@ -116,7 +115,8 @@ public:
     bool has(int plane, std::int64_t pos) const
     {
         const std::vector<run>& r = runs_[static_cast<std::size_t>(plane)];
-        const auto after = std::upper_bound(r.begin(), r.end(), pos, [](std::int64_t p, const run& x) { return p < x.begin; });
+        const auto after =
+            std::upper_bound(r.begin(), r.end(), pos, [](std::int64_t p, const run& x) { return p < x.begin; });
         return after != r.begin() && pos < std::prev(after)->end;
     }
 
@@ -127,12 +127,13 @@ public:
             return;
         std::vector<run>& r = runs_[static_cast<std::size_t>(plane)];
         if (r.empty() || from > r.back().end) {
-            r.push_back({from, to});   // the usual case: after what is known
+            r.push_back({from, to}); // the usual case: after what is known
         } else if (from >= r.back().begin) {
             r.back().end = std::max(r.back().end, to);
         } else {
             // Merge with the runs it touches.
-            auto first = std::lower_bound(r.begin(), r.end(), from, [](const run& x, std::int64_t p) { return x.end < p; });
+            auto first =
+                std::lower_bound(r.begin(), r.end(), from, [](const run& x, std::int64_t p) { return x.end < p; });
             auto last = first;
             run merged{from, to};
             for (; last != r.end() && last->begin <= to; ++last) {
@@ -191,14 +192,13 @@ private:
 struct walk {
     int state;
     const char* cp;
-    int last_state;   // 0: none yet
+    int last_state; // 0: none yet
     const char* last_pos;
 };
 
 // The first byte of [cp, end) that leaves state s, a state with loop_bit;
 // end when none does.
-template <class T>
-inline const char* loop_end(int s, const char* cp, const char* end)
+template <class T> inline const char* loop_end(int s, const char* cp, const char* end)
 {
     const void* exit = std::memchr(cp, T::loop_exit[s], static_cast<std::size_t>(end - cp));
     return exit ? static_cast<const char*>(exit) : end;
@@ -223,8 +223,7 @@ template <class T, bool check>
         state = to;
         ++cp;
         if constexpr (check) {
-            if (const int plane = T::memo_plane[state];
-                plane && memo->has(plane - 1, position_of_cp + (cp - w.cp))) {
+            if (const int plane = T::memo_plane[state]; plane && memo->has(plane - 1, position_of_cp + (cp - w.cp))) {
                 decided = true;
                 break;
             }
@@ -256,8 +255,8 @@ template <class T, bool check>
 // Most longer tokens (tags, speaker marks, digits before a digit) are found
 // so, without longest_match's bookkeeping; false sends the caller there.
 struct quick_result {
-    int rule;           // 0: no rule takes the text at begin
-    const char* end;    // the end of the match
+    int rule;        // 0: no rule takes the text at begin
+    const char* end; // the end of the match
 };
 template <class T>
 [[gnu::always_inline]] inline bool quick_match(const char* begin, const char* end, int start, quick_result& m)
@@ -298,8 +297,7 @@ struct match {
 //                            begin
 // Out of line: most tokens are one byte and never come here, and the
 // caller's own loop keeps its registers.
-template <class T, class Input>
-[[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
+template <class T, class Input> [[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
 {
     static_assert(current_format<T>());
     walk w{start, begin, 0, begin};
@@ -362,8 +360,7 @@ template <class T, class Input>
 
 // The token of a one-byte match m (tables' one_byte) of byte `first`, and
 // the value it leaves in `value`.
-template <class Match>
-[[gnu::always_inline]] inline int one_byte_token(const Match& m, char first, int& value)
+template <class Match> [[gnu::always_inline]] inline int one_byte_token(const Match& m, char first, int& value)
 {
     value = m.value ? static_cast<signed char>(first) : value;
     return m.code;
@@ -400,12 +397,11 @@ template <class T>
 // leaves: the first byte where the rule says so, `value` otherwise.
 // Written without branches: the kinds of tokens follow each other at
 // random.
-template <class T>
-[[gnu::always_inline]] inline int token_code(int rule, char first, int& value)
+template <class T> [[gnu::always_inline]] inline int token_code(int rule, char first, int& value)
 {
     const int named = T::rule_token[rule];
     const int byte = static_cast<unsigned char>(first);
-    int code = named > 0 ? named : byte;   // -1: the byte itself
+    int code = named > 0 ? named : byte; // -1: the byte itself
     code = code != 0 ? code : int{T::nul_token};
     value += (static_cast<signed char>(first) - value) * T::rule_value[rule];
     return code;
@@ -414,8 +410,7 @@ template <class T>
 // The token of a match of `rule`, whose text is yy.text (yy.length bytes),
 // or `skip`: a rule written as a token gives its code and sets yy.value
 // where it says so; one written as code runs its action.
-template <class T, class Match>
-[[gnu::always_inline]] inline int token(int rule, Match& yy)
+template <class T, class Match> [[gnu::always_inline]] inline int token(int rule, Match& yy)
 {
     static_assert(current_format<T>());
     if (T::rule_token[rule])
