@@ -42,7 +42,7 @@ echo "-- WAV header tests on s390x"
 qemu-s390x "$build/wav_tests" || fail "WAV header tests on s390x"
 
 echo "-- sample header: write_header_sun on s390x against write_header_vms here"
-g++ -std=c++20 -Wall -Wextra -O1 -Iheader header/read.cpp header/write.cpp header/dump.cpp \
+g++ -std=c++20 -Wall -Wextra -O1 -I. header/read.cpp header/write.cpp header/dump.cpp \
     tests/header/bigendian/write_sample.cpp -o "$build/write_sample_host" || fail "host build"
 "$build/write_sample_host" "$build/sample.host" || fail "writing on this host"
 qemu-s390x "$build/write_sample" "$build/sample.s390x" || fail "writing on s390x"
