@@ -79,8 +79,8 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     if (!t.complete)
         return;
     corpus_.add_turn(t);
-    const std::string_view dialog = t.dialog();
-    const std::string_view speaker = t.speaker();
+    const std::string_view dialog = t.id.dialog();
+    const std::string_view speaker = t.id.speaker();
     auto part = [](std::map<std::string, tally, std::less<>>& m, std::string_view name) -> tally& {
         auto it = m.find(name);
         if (it == m.end())
@@ -118,7 +118,7 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     if (needs_.places) {
         if (t.part == 0) {
             turn_place p;
-            std::copy_n(t.key().data(), p.key.size(), p.key.begin());
+            std::copy_n(t.id.key().data(), p.key.size(), p.key.begin());
             p.line = where.line_of(t.begin);
             places_.push_back(p);
             if (needs_.texts)
