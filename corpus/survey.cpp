@@ -118,7 +118,7 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     if (needs_.places) {
         if (t.part == 0) {
             turn_place p;
-            std::copy_n(t.id.key().data(), p.key.size(), p.key.begin());
+            p.id = t.id;
             p.line = where.line_of(t.begin);
             places_.push_back(p);
             if (needs_.texts)
@@ -186,9 +186,9 @@ void survey::add_recordings(const std::vector<recording>& recs, const pairing& p
         }
     }
     for (const auto& [turn, rec] : p.paired) {
-        const std::string_view key = places[turn].key_view();
+        const trl::turn_id& id = places[turn].id;
         const recording& r = recs[rec];
-        for (tally* t : {&dialogs[std::string(key.substr(0, 8))], &speakers[std::string(key.substr(13, 3))]}) {
+        for (tally* t : {&dialogs[std::string(id.dialog())], &speakers[std::string(id.speaker())]}) {
             ++t->recordings;
             t->seconds += r.seconds;
             t->rates.insert(r.rate);
