@@ -14,22 +14,6 @@ namespace trl {
 
 namespace {
 
-constexpr std::size_t identification_size = 23; // "g012abc3_001_ABC_000000"
-static_assert(identification_size == std::tuple_size_v<decltype(turn_identification::text)>);
-
-bool small(char c)
-{
-    return c >= 'a' && c <= 'z';
-}
-bool capital(char c)
-{
-    return c >= 'A' && c <= 'Z';
-}
-bool digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // A dialog name as a number, for quick comparison and hashing.
 std::uint64_t packed(std::string_view dialog)
 {
@@ -158,32 +142,6 @@ std::string_view base_name(std::string_view path)
 
 } // namespace
 
-std::optional<identification> read_identification(std::string_view text, std::size_t begin)
-{
-    if (begin > text.size() || text.size() - begin < identification_size + 1)
-        return std::nullopt;
-    const char* p = text.data() + begin;
-    const bool shaped = is_dialog_name(std::string_view(p, 8)) && p[8] == '_' && digit(p[9]) && digit(p[10]) &&
-                        digit(p[11]) && p[12] == '_' && capital(p[13]) && capital(p[14]) &&
-                        (capital(p[15]) || digit(p[15])) && p[16] == '_' && std::all_of(p + 17, p + 23, digit) &&
-                        p[23] == ':';
-    if (!shaped)
-        return std::nullopt;
-    identification id;
-    id.whole = std::string_view(p, identification_size);
-    id.dialog = std::string_view(p, 8);
-    id.number = (p[9] - '0') * 100 + (p[10] - '0') * 10 + (p[11] - '0');
-    id.speaker = std::string_view(p + 13, 3);
-    id.cdrom = std::string_view(p + 17, 6);
-    return id;
-}
-
-bool is_dialog_name(std::string_view n)
-{
-    return n.size() == 8 && small(n[0]) && digit(n[1]) && digit(n[2]) && digit(n[3]) && small(n[4]) && small(n[5]) &&
-           small(n[6]) && digit(n[7]);
-}
-
 void check_consistency(std::string_view text, const check_options& options, file_report& report)
 {
     // A turn takes part when no error of the grammar lies in its
@@ -196,7 +154,7 @@ void check_consistency(std::string_view text, const check_options& options, file
     auto next_error = error_offsets.begin();
 
     const std::string_view named = base_name(options.file_name);
-    const bool file_named_for_dialog = is_dialog_name(named);
+    const bool file_named_for_dialog = turn_id::is_dialog_name(named);
 
     // The turns that take part, small: a file may hold a million.
     struct turn {
@@ -207,8 +165,8 @@ void check_consistency(std::string_view text, const check_options& options, file
     };
     std::vector<turn> turns;
     turns.reserve(report.turn_starts.size());
-    auto whole = [&](const turn& t) { return text.substr(t.offset, identification_size); };
-    auto dialog_of = [&](const turn& t) { return text.substr(t.offset, 8); };
+    auto whole = [&](const turn& t) { return text.substr(t.offset, turn_id::size); };
+    auto dialog_of = [&](const turn& t) { return text.substr(t.offset, turn_id::dialog_part.size); };
 
     // Per dialog: its last turn (an index into turns).
     struct dialog_state {
@@ -253,13 +211,13 @@ void check_consistency(std::string_view text, const check_options& options, file
     for (const turn_start& start : report.turn_starts) {
         while (next_error != error_offsets.end() && *next_error < start.offset)
             ++next_error;
-        if (next_error != error_offsets.end() && *next_error <= start.offset + identification_size + 1)
+        if (next_error != error_offsets.end() && *next_error <= start.offset + turn_id::size + 1)
             continue;
-        const std::optional<identification> id = read_identification(text, start.offset);
+        const std::optional<turn_id> id = turn_id::read(text.substr(start.offset));
         if (!id)
             continue;
         const auto index = static_cast<std::uint32_t>(turns.size());
-        turns.push_back({start.offset, start.velmar_line, id->number, packed(id->dialog)});
+        turns.push_back({start.offset, start.velmar_line, id->number_value(), packed(id->dialog())});
         const turn& t = turns.back();
 
         bool is_new = false;
@@ -280,15 +238,15 @@ void check_consistency(std::string_view text, const check_options& options, file
                 several_warned = true;
                 related.push_back({found.size(), 0});
                 warn(code::several_dialogs, t,
-                     "turn of dialog " + std::string(id->dialog) + " in a file of dialog " +
+                     "turn of dialog " + std::string(id->dialog()) + " in a file of dialog " +
                          std::string(dialog_of(turns.front())),
                      "a file holds the turns of one dialog");
             }
-            if (file_named_for_dialog && !name_warned && id->dialog != named) {
+            if (file_named_for_dialog && !name_warned && id->dialog() != named) {
                 name_warned = true;
                 warn(code::file_name, t,
                      "the file is named for dialog " + std::string(named) + ", this turn is of dialog " +
-                         std::string(id->dialog),
+                         std::string(id->dialog()),
                      "name the file after the dialog of its turns, or correct the dialog name");
             }
         } else {
@@ -308,7 +266,7 @@ void check_consistency(std::string_view text, const check_options& options, file
             if (first != flat_index::empty && !repeat_warned[first]) {
                 repeat_warned[first] = true;
                 related.push_back({found.size(), first});
-                warn(code::repeated_turn, t, std::string(id->whole) + " is also the identification of an earlier turn",
+                warn(code::repeated_turn, t, std::string(id->text()) + " is also the identification of an earlier turn",
                      "each turn of a dialog has a turn number of its own");
             }
         }
@@ -415,8 +373,7 @@ void check_consistency(std::string_view text, const check_options& options, file
         report.identifications.reserve(turns.size());
         for (std::size_t i = 0; i < turns.size(); ++i) {
             turn_identification ti;
-            const std::string_view w = whole(turns[i]);
-            std::copy(w.begin(), w.end(), ti.text.begin());
+            ti.id = turn_id::read(text.substr(turns[i].offset)).value();
             ti.offset = turns[i].offset;
             std::tie(ti.line, ti.column) = where[i];
             ti.velmar_line = turns[i].velmar_line;
@@ -443,10 +400,10 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path,
     // earlier file may have; a later one has its W002 from the file itself.
     std::unordered_set<std::string_view> in_this_file;
     for (const turn_identification& t : turns) {
-        const std::string_view key(t.text.data(), t.text.size());
+        const std::string_view key = t.id.text();
         if (!in_this_file.insert(key).second)
             continue;
-        const auto [it, is_new] = first_.try_emplace(t.text, first_use{file, t.line, t.column});
+        const auto [it, is_new] = first_.try_emplace(t.id, first_use{file, t.line, t.column});
         if (is_new || it->second.file == file)
             continue;
         const first_use& first = it->second;
@@ -459,7 +416,7 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path,
         d.column = t.column;
         d.line_start = t.offset - static_cast<std::size_t>(t.column - 1);
         d.end_line = t.line;
-        d.end_column = t.column + static_cast<long>(t.text.size());
+        d.end_column = t.column + static_cast<long>(key.size());
         d.related = place{files_[first.file], first.line, first.column};
         out.push_back(std::move(d));
     }
