@@ -8,6 +8,7 @@
 
 #include "language/catalogue.h"
 #include "language/lines.h"
+#include "common/hash_table.h"
 #include "common/text.h"
 
 namespace trl {
@@ -22,80 +23,8 @@ std::uint64_t packed(std::string_view dialog)
     return v;
 }
 
-// A hash table of indices (into a list kept by the caller), by a hash of
-// what they stand for and the caller's equality: open addressing over a
-// power of two of slots, each with a part of its hash to compare first, for
-// a million turns without an allocation each.  It grows to keep at most
-// half its slots in use.
-class flat_index {
-public:
-    static constexpr std::uint32_t empty = ~std::uint32_t{0};
-
-    // Room for `n` indices without growing.
-    void reserve(std::size_t n)
-    {
-        std::size_t size = 64;
-        while (size < 2 * n)
-            size *= 2;
-        if (size > slots_.size() && used_ == 0)
-            slots_.assign(size, slot{});
-    }
-
-    // Finds the index that `same` accepts among those with this hash, or
-    // adds `index` (which `hash_of(index)` gives `hash` for).  Returns the
-    // index found, or `empty` if it was added.
-    template <class Same, class Hash>
-    std::uint32_t find_or_add(std::uint64_t hash, std::uint32_t index, Same&& same, Hash&& hash_of)
-    {
-        if (2 * (used_ + 1) > slots_.size())
-            grow(hash_of);
-        const std::size_t mask = slots_.size() - 1;
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t at = mix(hash) & mask;; at = (at + 1) & mask) {
-            slot& s = slots_[at];
-            if (s.index == empty) {
-                s = {index, tag};
-                ++used_;
-                return empty;
-            }
-            if (s.tag == tag && same(s.index))
-                return s.index;
-        }
-    }
-
-private:
-    struct slot {
-        std::uint32_t index = empty;
-        std::uint32_t tag = 0;
-    };
-    static std::size_t mix(std::uint64_t h)
-    {
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        return static_cast<std::size_t>(h);
-    }
-    template <class Hash> void grow(Hash&& hash_of)
-    {
-        std::vector<slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
-        old.swap(slots_);
-        const std::size_t mask = slots_.size() - 1;
-        for (const slot& s : old) {
-            if (s.index == empty)
-                continue;
-            std::size_t at = mix(hash_of(s.index)) & mask;
-            while (slots_[at].index != empty)
-                at = (at + 1) & mask;
-            slots_[at] = s;
-        }
-    }
-
-    std::vector<slot> slots_;
-    std::size_t used_ = 0;
-};
-
-// The 23 bytes of an identification as one number.
-std::uint64_t hash_of(std::string_view whole)
+// The hash of an identification's 23 bytes.
+std::uint32_t hash_of(std::string_view whole)
 {
     std::uint64_t a = 0;
     std::uint64_t b = 0;
@@ -103,7 +32,7 @@ std::uint64_t hash_of(std::string_view whole)
     std::memcpy(&a, whole.data(), 8);
     std::memcpy(&b, whole.data() + 8, 8);
     std::memcpy(&c, whole.data() + whole.size() - 8, 8);
-    return a ^ (b * 0x9E3779B97F4A7C15ull) ^ (c * 0xC2B2AE3D27D4EB4Full);
+    return hash_table::mix(a ^ (b * 0x9E3779B97F4A7C15ull) ^ (c * 0xC2B2AE3D27D4EB4Full));
 }
 
 // A warning at the identification of a turn.
@@ -174,27 +103,27 @@ void check_consistency(std::string_view text, const check_options& options, file
         std::uint32_t last;
     };
     std::vector<dialog_state> dialogs;
-    flat_index dialog_index;
+    hash_table::index<> dialog_index;
     std::size_t current = 0; // the dialog of the last turn, an index into dialogs
     bool several_warned = false;
     bool name_warned = false;
     // For each turn, the turn of its dialog before it (or none), for the
     // order of the turns, which is looked at when all are known.
-    constexpr std::uint32_t no_turn = flat_index::empty;
+    constexpr std::uint32_t no_turn = ~std::uint32_t{0};
     std::vector<std::uint32_t> before_in_dialog;
     before_in_dialog.reserve(report.turn_starts.size());
     // The first turn of each identification (and whether its repetition
     // has been warned about), once two turns of a dialog are out of order:
     // only then can an identification come twice.
-    flat_index first_of;
+    hash_table::index<> first_of;
     std::vector<bool> repeat_warned;
     bool watching_repeats = false;
-    // The turn whose identification `index` repeats, or flat_index::empty.
+    // The turn whose identification `index` repeats, or no_turn.
     auto first_use = [&](std::uint32_t index) {
         const std::string_view w = whole(turns[index]);
-        return first_of.find_or_add(
-            hash_of(w), index, [&](std::uint32_t other) { return whole(turns[other]) == w; },
-            [&](std::uint32_t other) { return hash_of(whole(turns[other])); });
+        const auto first = first_of.find_or_add(
+            hash_of(w), [&](std::uint32_t other) { return whole(turns[other]) == w; }, [&] { return index; });
+        return first.added ? no_turn : first.entry;
     };
 
     std::vector<diagnostic> found;
@@ -222,14 +151,14 @@ void check_consistency(std::string_view text, const check_options& options, file
 
         bool is_new = false;
         if (dialogs.empty() || t.dialog != dialogs[current].dialog) {
-            const auto next = static_cast<std::uint32_t>(dialogs.size());
-            const std::uint32_t known = dialog_index.find_or_add(
-                t.dialog, next, [&](std::uint32_t d) { return dialogs[d].dialog == t.dialog; },
-                [&](std::uint32_t d) { return dialogs[d].dialog; });
-            is_new = known == flat_index::empty;
-            if (is_new)
-                dialogs.push_back({t.dialog, index});
-            current = is_new ? next : known;
+            const auto known = dialog_index.find_or_add(
+                hash_table::mix(t.dialog), [&](std::uint32_t d) { return dialogs[d].dialog == t.dialog; },
+                [&] {
+                    dialogs.push_back({t.dialog, index});
+                    return static_cast<std::uint32_t>(dialogs.size() - 1);
+                });
+            is_new = known.added;
+            current = known.entry;
         }
         dialog_state& state = dialogs[current];
         before_in_dialog.push_back(is_new ? no_turn : state.last);
@@ -263,7 +192,7 @@ void check_consistency(std::string_view text, const check_options& options, file
         if (watching_repeats) {
             // Once for each identification used again.
             const std::uint32_t first = first_use(index);
-            if (first != flat_index::empty && !repeat_warned[first]) {
+            if (first != no_turn && !repeat_warned[first]) {
                 repeat_warned[first] = true;
                 related.push_back({found.size(), first});
                 warn(code::repeated_turn, t, std::string(id->text()) + " is also the identification of an earlier turn",
