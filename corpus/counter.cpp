@@ -67,66 +67,25 @@ template <class T, class Bucket> std::vector<std::size_t> distribute(T* a, std::
 
 } // namespace
 
-void counter::grow()
-{
-    big_array<slot> fresh; // zero bytes: empty slots
-    fresh.resize(slots_.empty() ? 1024 : slots_.size() * 2);
-    slots_ = std::move(fresh);
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        insert(entries_[i], i);
-}
-
-void counter::insert(const entry& e, std::size_t index)
-{
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = e.hash & mask;; s = (s + 1) & mask) {
-        if (slots_[s].index == 0) {
-            slots_[s] = slot{e.hash, static_cast<std::uint32_t>(index + 1)};
-            return;
-        }
-    }
-}
-
 void counter::add(std::string_view key, std::int64_t n)
 {
-    if ((entries_.size() + 1) * 10 > slots_.size() * 7)
-        grow();
-    const std::uint32_t h = hash_of(key);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
-        const slot sl = slots_[s];
-        if (sl.index == 0) {
+    const auto found = index_.find_or_add(
+        hash_of(key), [&](std::uint32_t e) { return key_of(entries_[e]) == key; },
+        [&] {
             if (arena_.size() + key.size() > std::numeric_limits<std::uint32_t>::max())
                 throw std::length_error("more distinct words than a word list holds (4 GiB of letters)");
-            entries_.push_back(entry{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(key.size()),
-                                     h, static_cast<std::uint32_t>(n)});
+            entries_.push_back(
+                entry{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(key.size()), 0});
             arena_.append(key.data(), key.size());
-            slots_[s] = slot{h, static_cast<std::uint32_t>(entries_.size())};
-            return;
-        }
-        if (sl.hash == h) {
-            entry& e = entries_[sl.index - 1];
-            if (key_of(e) == key) {
-                e.count += static_cast<std::uint32_t>(n);
-                return;
-            }
-        }
-    }
+            return static_cast<std::uint32_t>(entries_.size() - 1);
+        });
+    entries_[found.entry].count += static_cast<std::uint32_t>(n);
 }
 
 std::int64_t counter::count(std::string_view key) const
 {
-    if (slots_.empty())
-        return 0;
-    const std::uint32_t h = hash_of(key);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = h & mask;; s = (s + 1) & mask) {
-        const slot sl = slots_[s];
-        if (sl.index == 0)
-            return 0;
-        if (sl.hash == h && key_of(entries_[sl.index - 1]) == key)
-            return entries_[sl.index - 1].count;
-    }
+    const std::uint32_t e = index_.find(hash_of(key), [&](std::uint32_t e) { return key_of(entries_[e]) == key; });
+    return e == decltype(index_)::none ? 0 : entries_[e].count;
 }
 
 void counter::merge(counter&& other)

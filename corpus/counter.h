@@ -1,6 +1,6 @@
-// Counts of byte strings (words, tags): an open-addressing hash table of
-// small slots, with the strings in one arena.  It grows with the number of
-// distinct strings, not with the number counted.
+// Counts of byte strings (words, tags): a list of entries indexed by hash
+// (common/hash_table.h), with the strings in one arena.  It grows with the
+// number of distinct strings, not with the number counted.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/hash_table.h"
 #include "corpus/big_array.h"
 
 namespace corpus {
@@ -63,19 +64,12 @@ private:
     struct entry {
         std::uint32_t at; // in the arena
         std::uint32_t size;
-        std::uint32_t hash;
         std::uint32_t count;
-    };
-    struct slot {
-        std::uint32_t hash = 0;
-        std::uint32_t index = 0; // entry + 1; 0: empty
     };
 
     std::string_view key_of(const entry& e) const { return {arena_.data() + e.at, e.size}; }
-    void grow();
-    void insert(const entry& e, std::size_t index);
 
-    big_array<slot> slots_;
+    hash_table::index<big_array<hash_table::slot>> index_{1024};
     big_array<entry> entries_;
     big_array<char> arena_;
 };

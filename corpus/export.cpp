@@ -58,8 +58,8 @@ std::string shell_program(std::string_view s)
 
 // One turn to export.
 struct utterance {
-    std::string id;       // speaker "-" key
-    std::string_view key; // "g071ach1_001_ABC"
+    std::string id; // speaker "-" key
+    const trl::turn_id* turn;
     const std::string* words;
     const recording* rec;
     std::string audio; // the recording's path made absolute, or the WAV written
@@ -235,7 +235,7 @@ std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<u
     std::string text, utt2spk, wav_scp, utt2dur;
     std::map<std::string_view, std::vector<std::string_view>> speakers;
     for (const utterance& u : utts) { // sorted by id
-        const std::string_view speaker = u.key.substr(13, 3);
+        const std::string_view speaker = u.turn->speaker();
         text += kaldi_line(u.id, *u.words);
         utt2spk += kaldi_line(u.id, speaker);
         speakers[speaker].push_back(u.id);
@@ -265,9 +265,9 @@ std::string manifest(const std::vector<utterance>& utts)
                  .number_field("duration", seconds_text(u.rec->seconds))
                  .field("text", *u.words)
                  .field("id", u.id)
-                 .field("dialog", u.key.substr(0, 8))
-                 .field("turn", u.key.substr(9, 3))
-                 .field("speaker", u.key.substr(13, 3))
+                 .field("dialog", u.turn->dialog())
+                 .field("turn", u.turn->number())
+                 .field("speaker", u.turn->speaker())
                  .field("sample_rate", u.rec->rate)
                  .field("samples", u.rec->samples)
                  .line();
@@ -328,8 +328,8 @@ int run_export(const options& o, checked_stdout& out)
     std::vector<utterance> utts;
     for (const auto& [turn, rec] : p.paired) {
         utterance u;
-        u.key = s.places[turn].key_view();
-        u.id = std::string(u.key.substr(13, 3)) + "-" + std::string(u.key);
+        u.turn = &s.places[turn].id;
+        u.id = std::string(u.turn->speaker()) + "-" + std::string(u.turn->key());
         u.words = &s.texts[turn];
         u.rec = &recs.found[rec];
         std::error_code ec;
@@ -359,9 +359,9 @@ int run_export(const options& o, checked_stdout& out)
     if (o.write_wav) {
         const fs::path wav_dir = fs::absolute(o.folder, ec).lexically_normal() / "wav";
         for (utterance& u : utts) {
-            const std::string name = "wav/" + std::string(u.key) + ".wav";
+            const std::string name = "wav/" + std::string(u.turn->key()) + ".wav";
             ok = ok && w.write_wav(name, *u.rec, error);
-            u.audio = (wav_dir / (std::string(u.key) + ".wav")).string();
+            u.audio = (wav_dir / (std::string(u.turn->key()) + ".wav")).string();
         }
     }
     if (o.to == target::kaldi) {

@@ -3,13 +3,13 @@
 // CD-ROM number) is its file name without the suffix.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "corpus/options.h"
+#include "language/turn_id.h"
 
 namespace corpus {
 
@@ -37,10 +37,10 @@ recordings find_recordings(const options& o);
 
 // A turn as pairing sees it.
 struct turn_place {
-    std::array<char, 16> key{};
+    trl::turn_id id;
     std::uint32_t file = 0; // index in the files read
     long line = 0;
-    std::string_view key_view() const { return {key.data(), key.size()}; }
+    std::string_view key_view() const { return id.key(); }
 };
 
 // What pairing reports.

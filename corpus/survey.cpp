@@ -79,8 +79,8 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     if (!t.complete)
         return;
     corpus_.add_turn(t);
-    const std::string_view dialog = t.dialog();
-    const std::string_view speaker = t.speaker();
+    const std::string_view dialog = t.id.dialog();
+    const std::string_view speaker = t.id.speaker();
     auto part = [](std::map<std::string, tally, std::less<>>& m, std::string_view name) -> tally& {
         auto it = m.find(name);
         if (it == m.end())
@@ -118,7 +118,7 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     if (needs_.places) {
         if (t.part == 0) {
             turn_place p;
-            std::copy_n(t.key().data(), p.key.size(), p.key.begin());
+            p.id = t.id;
             p.line = where.line_of(t.begin);
             places_.push_back(p);
             if (needs_.texts)
@@ -186,9 +186,9 @@ void survey::add_recordings(const std::vector<recording>& recs, const pairing& p
         }
     }
     for (const auto& [turn, rec] : p.paired) {
-        const std::string_view key = places[turn].key_view();
+        const trl::turn_id& id = places[turn].id;
         const recording& r = recs[rec];
-        for (tally* t : {&dialogs[std::string(key.substr(0, 8))], &speakers[std::string(key.substr(13, 3))]}) {
+        for (tally* t : {&dialogs[std::string(id.dialog())], &speakers[std::string(id.speaker())]}) {
             ++t->recordings;
             t->seconds += r.seconds;
             t->rates.insert(r.rate);

@@ -163,7 +163,7 @@ public:
         std::size_t group = 0;
         key_.clear();
         if (o_.by != grouping::none) {
-            key_.append(o_.by == grouping::speaker ? t.speaker() : t.dialog());
+            key_.append(o_.by == grouping::speaker ? t.id.speaker() : t.id.dialog());
             key_ += group_end;
             group = key_.size();
         }

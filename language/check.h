@@ -12,7 +12,6 @@
 // different threads are independent.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "language/catalogue.h"
+#include "language/turn_id.h"
 #include "parse_engine.h"
 
 namespace trl {
@@ -80,10 +80,10 @@ struct turn_start {
     long long velmar_line = 0;
 };
 
-// A turn identification as the corpus-wide checks compare it: its 23 bytes
-// ("g012abc3_001_ABC_000000") and where it stands.
+// A turn identification as the corpus-wide checks compare it, and where it
+// stands.
 struct turn_identification {
-    std::array<char, 23> text{};
+    turn_id id;
     std::size_t offset = 0;
     long line = 0;
     long column = 0;

@@ -8,27 +8,12 @@
 
 #include "language/catalogue.h"
 #include "language/lines.h"
+#include "common/hash_table.h"
 #include "common/text.h"
 
 namespace trl {
 
 namespace {
-
-constexpr std::size_t identification_size = 23; // "g012abc3_001_ABC_000000"
-static_assert(identification_size == std::tuple_size_v<decltype(turn_identification::text)>);
-
-bool small(char c)
-{
-    return c >= 'a' && c <= 'z';
-}
-bool capital(char c)
-{
-    return c >= 'A' && c <= 'Z';
-}
-bool digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // A dialog name as a number, for quick comparison and hashing.
 std::uint64_t packed(std::string_view dialog)
@@ -38,80 +23,8 @@ std::uint64_t packed(std::string_view dialog)
     return v;
 }
 
-// A hash table of indices (into a list kept by the caller), by a hash of
-// what they stand for and the caller's equality: open addressing over a
-// power of two of slots, each with a part of its hash to compare first, for
-// a million turns without an allocation each.  It grows to keep at most
-// half its slots in use.
-class flat_index {
-public:
-    static constexpr std::uint32_t empty = ~std::uint32_t{0};
-
-    // Room for `n` indices without growing.
-    void reserve(std::size_t n)
-    {
-        std::size_t size = 64;
-        while (size < 2 * n)
-            size *= 2;
-        if (size > slots_.size() && used_ == 0)
-            slots_.assign(size, slot{});
-    }
-
-    // Finds the index that `same` accepts among those with this hash, or
-    // adds `index` (which `hash_of(index)` gives `hash` for).  Returns the
-    // index found, or `empty` if it was added.
-    template <class Same, class Hash>
-    std::uint32_t find_or_add(std::uint64_t hash, std::uint32_t index, Same&& same, Hash&& hash_of)
-    {
-        if (2 * (used_ + 1) > slots_.size())
-            grow(hash_of);
-        const std::size_t mask = slots_.size() - 1;
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t at = mix(hash) & mask;; at = (at + 1) & mask) {
-            slot& s = slots_[at];
-            if (s.index == empty) {
-                s = {index, tag};
-                ++used_;
-                return empty;
-            }
-            if (s.tag == tag && same(s.index))
-                return s.index;
-        }
-    }
-
-private:
-    struct slot {
-        std::uint32_t index = empty;
-        std::uint32_t tag = 0;
-    };
-    static std::size_t mix(std::uint64_t h)
-    {
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        return static_cast<std::size_t>(h);
-    }
-    template <class Hash> void grow(Hash&& hash_of)
-    {
-        std::vector<slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
-        old.swap(slots_);
-        const std::size_t mask = slots_.size() - 1;
-        for (const slot& s : old) {
-            if (s.index == empty)
-                continue;
-            std::size_t at = mix(hash_of(s.index)) & mask;
-            while (slots_[at].index != empty)
-                at = (at + 1) & mask;
-            slots_[at] = s;
-        }
-    }
-
-    std::vector<slot> slots_;
-    std::size_t used_ = 0;
-};
-
-// The 23 bytes of an identification as one number.
-std::uint64_t hash_of(std::string_view whole)
+// The hash of an identification's 23 bytes.
+std::uint32_t hash_of(std::string_view whole)
 {
     std::uint64_t a = 0;
     std::uint64_t b = 0;
@@ -119,12 +32,15 @@ std::uint64_t hash_of(std::string_view whole)
     std::memcpy(&a, whole.data(), 8);
     std::memcpy(&b, whole.data() + 8, 8);
     std::memcpy(&c, whole.data() + whole.size() - 8, 8);
-    return a ^ (b * 0x9E3779B97F4A7C15ull) ^ (c * 0xC2B2AE3D27D4EB4Full);
+    return hash_table::mix(a ^ (b * 0x9E3779B97F4A7C15ull) ^ (c * 0xC2B2AE3D27D4EB4Full));
 }
+
+// The words a repeated identification is warned about with.
+constexpr std::string_view repeated_hint = "each turn of a dialog has a turn number of its own";
 
 // A warning at the identification of a turn.
 diagnostic warning_at(code kind, std::string_view whole, std::size_t offset, long long velmar_line, bool strict,
-                      std::string message, std::string hint)
+                      std::string message, std::string_view hint)
 {
     diagnostic d;
     d.kind = kind;
@@ -136,14 +52,18 @@ diagnostic warning_at(code kind, std::string_view whole, std::size_t offset, lon
     d.found = text::escape_bytes(whole);
     d.message = std::string(info(kind).title) + ": " + std::move(message);
     d.context = "turn identification";
-    d.hints.push_back(std::move(hint));
+    d.hints.emplace_back(hint);
     return d;
 }
 
-std::string three_digits(int n)
+// Puts a warning at the identification in line `line`, column `column`.
+void place_at(diagnostic& d, long line, long column)
 {
-    std::string s = std::to_string(n);
-    return std::string(3 - std::min<std::size_t>(3, s.size()), '0') + s;
+    d.line = line;
+    d.column = column;
+    d.line_start = d.offset - static_cast<std::size_t>(column - 1);
+    d.end_line = line;
+    d.end_column = column + static_cast<long>(d.length);
 }
 
 // The name of a file without its folders and its suffix.
@@ -156,188 +76,158 @@ std::string_view base_name(std::string_view path)
     return path;
 }
 
-} // namespace
+constexpr std::uint32_t no_turn = ~std::uint32_t{0};
 
-std::optional<identification> read_identification(std::string_view text, std::size_t begin)
-{
-    if (begin > text.size() || text.size() - begin < identification_size + 1)
-        return std::nullopt;
-    const char* p = text.data() + begin;
-    const bool shaped = is_dialog_name(std::string_view(p, 8)) && p[8] == '_' && digit(p[9]) && digit(p[10]) &&
-                        digit(p[11]) && p[12] == '_' && capital(p[13]) && capital(p[14]) &&
-                        (capital(p[15]) || digit(p[15])) && p[16] == '_' && std::all_of(p + 17, p + 23, digit) &&
-                        p[23] == ':';
-    if (!shaped)
-        return std::nullopt;
-    identification id;
-    id.whole = std::string_view(p, identification_size);
-    id.dialog = std::string_view(p, 8);
-    id.number = (p[9] - '0') * 100 + (p[10] - '0') * 10 + (p[11] - '0');
-    id.speaker = std::string_view(p + 13, 3);
-    id.cdrom = std::string_view(p + 17, 6);
-    return id;
-}
+// A turn that takes part, small: a file may hold a million.
+struct turn {
+    std::size_t offset; // of its identification
+    long long velmar_line;
+    int number;
+    std::uint64_t dialog; // packed
+};
 
-bool is_dialog_name(std::string_view n)
-{
-    return n.size() == 8 && small(n[0]) && digit(n[1]) && digit(n[2]) && digit(n[3]) && small(n[4]) && small(n[5]) &&
-           small(n[6]) && digit(n[7]);
-}
+// A warning found, at a turn and naming another, before the lines of the
+// turns are known.
+struct warning {
+    diagnostic d;
+    std::uint32_t named;    // the turn its message names ("(line 12)"); no_turn: none
+    std::string after_line; // said after that
+};
 
-void check_consistency(std::string_view text, const check_options& options, file_report& report)
+// What the checks of a text share: its turns that take part, in order, and
+// the warnings found.
+struct consistency_run {
+    std::string_view text;
+    bool strict;
+    std::vector<turn> turns;
+    std::vector<warning> warnings;
+
+    std::string_view whole(std::uint32_t t) const { return text.substr(turns[t].offset, turn_id::size); }
+    std::string_view dialog(std::uint32_t t) const
+    {
+        return text.substr(turns[t].offset + turn_id::dialog_part.at, turn_id::dialog_part.size);
+    }
+    std::string_view number(std::uint32_t t) const
+    {
+        return text.substr(turns[t].offset + turn_id::number_part.at, turn_id::number_part.size);
+    }
+
+    // A warning at turn `at`.  Its message ends with the line of turn
+    // `named`, if any.
+    warning& warn(code kind, std::uint32_t at, std::string message, std::string_view hint, std::uint32_t named)
+    {
+        const turn& t = turns[at];
+        warnings.push_back(
+            {warning_at(kind, whole(at), t.offset, t.velmar_line, strict, std::move(message), hint), named, {}});
+        return warnings.back();
+    }
+};
+
+// The turns of a checked text that take part: those whose identification
+// was read without an error of the grammar in it (up to the blank after
+// its ':').  A missing empty line stands at a turn's first byte, but is an
+// error of the turn before.
+std::vector<turn> turns_taking_part(std::string_view text, const file_report& report)
 {
-    // A turn takes part when no error of the grammar lies in its
-    // identification (up to the blank after its ':').  A missing empty line
-    // stands at its first byte, but is an error of the turn before.
     std::vector<std::size_t> error_offsets;
     for (const diagnostic& d : report.diagnostics)
         if (d.kind != code::velmar_stack && d.kind != code::missing_empty_line)
             error_offsets.push_back(d.offset);
     auto next_error = error_offsets.begin();
-
-    const std::string_view named = base_name(options.file_name);
-    const bool file_named_for_dialog = is_dialog_name(named);
-
-    // The turns that take part, small: a file may hold a million.
-    struct turn {
-        std::size_t offset;
-        long long velmar_line;
-        int number;
-        std::uint64_t dialog;
-    };
     std::vector<turn> turns;
     turns.reserve(report.turn_starts.size());
-    auto whole = [&](const turn& t) { return text.substr(t.offset, identification_size); };
-    auto dialog_of = [&](const turn& t) { return text.substr(t.offset, 8); };
-
-    // Per dialog: its last turn (an index into turns).
-    struct dialog_state {
-        std::uint64_t dialog;
-        std::uint32_t last;
-    };
-    std::vector<dialog_state> dialogs;
-    flat_index dialog_index;
-    std::size_t current = 0; // the dialog of the last turn, an index into dialogs
-    bool several_warned = false;
-    bool name_warned = false;
-    // For each turn, the turn of its dialog before it (or none), for the
-    // order of the turns, which is looked at when all are known.
-    constexpr std::uint32_t no_turn = flat_index::empty;
-    std::vector<std::uint32_t> before_in_dialog;
-    before_in_dialog.reserve(report.turn_starts.size());
-    // The first turn of each identification (and whether its repetition
-    // has been warned about), once two turns of a dialog are out of order:
-    // only then can an identification come twice.
-    flat_index first_of;
-    std::vector<bool> repeat_warned;
-    bool watching_repeats = false;
-    // The turn whose identification `index` repeats, or flat_index::empty.
-    auto first_use = [&](std::uint32_t index) {
-        const std::string_view w = whole(turns[index]);
-        return first_of.find_or_add(
-            hash_of(w), index, [&](std::uint32_t other) { return whole(turns[other]) == w; },
-            [&](std::uint32_t other) { return hash_of(whole(turns[other])); });
-    };
-
-    std::vector<diagnostic> found;
-    struct pending_place {
-        std::size_t diagnostic;
-        std::size_t turn; // the turn it names
-    };
-    std::vector<pending_place> related;
-    auto warn = [&](code kind, const turn& t, std::string message, std::string hint) {
-        found.push_back(
-            warning_at(kind, whole(t), t.offset, t.velmar_line, options.strict, std::move(message), std::move(hint)));
-    };
-
     for (const turn_start& start : report.turn_starts) {
         while (next_error != error_offsets.end() && *next_error < start.offset)
             ++next_error;
-        if (next_error != error_offsets.end() && *next_error <= start.offset + identification_size + 1)
+        if (next_error != error_offsets.end() && *next_error <= start.offset + turn_id::size + 1)
             continue;
-        const std::optional<identification> id = read_identification(text, start.offset);
-        if (!id)
-            continue;
-        const auto index = static_cast<std::uint32_t>(turns.size());
-        turns.push_back({start.offset, start.velmar_line, id->number, packed(id->dialog)});
-        const turn& t = turns.back();
-
-        bool is_new = false;
-        if (dialogs.empty() || t.dialog != dialogs[current].dialog) {
-            const auto next = static_cast<std::uint32_t>(dialogs.size());
-            const std::uint32_t known = dialog_index.find_or_add(
-                t.dialog, next, [&](std::uint32_t d) { return dialogs[d].dialog == t.dialog; },
-                [&](std::uint32_t d) { return dialogs[d].dialog; });
-            is_new = known == flat_index::empty;
-            if (is_new)
-                dialogs.push_back({t.dialog, index});
-            current = is_new ? next : known;
-        }
-        dialog_state& state = dialogs[current];
-        before_in_dialog.push_back(is_new ? no_turn : state.last);
-        if (is_new) {
-            if (index > 0 && !several_warned) {
-                several_warned = true;
-                related.push_back({found.size(), 0});
-                warn(code::several_dialogs, t,
-                     "turn of dialog " + std::string(id->dialog) + " in a file of dialog " +
-                         std::string(dialog_of(turns.front())),
-                     "a file holds the turns of one dialog");
-            }
-            if (file_named_for_dialog && !name_warned && id->dialog != named) {
-                name_warned = true;
-                warn(code::file_name, t,
-                     "the file is named for dialog " + std::string(named) + ", this turn is of dialog " +
-                         std::string(id->dialog),
-                     "name the file after the dialog of its turns, or correct the dialog name");
-            }
-        } else {
-            const turn& before = turns[state.last];
-            if (t.number <= before.number && !watching_repeats) {
-                watching_repeats = true;
-                first_of.reserve(report.turn_starts.size());
-                repeat_warned.assign(report.turn_starts.size(), false);
-                for (std::uint32_t u = 0; u < index; ++u)
-                    first_use(u);
-            }
-            state.last = index;
-        }
-        if (watching_repeats) {
-            // Once for each identification used again.
-            const std::uint32_t first = first_use(index);
-            if (first != flat_index::empty && !repeat_warned[first]) {
-                repeat_warned[first] = true;
-                related.push_back({found.size(), first});
-                warn(code::repeated_turn, t, std::string(id->whole) + " is also the identification of an earlier turn",
-                     "each turn of a dialog has a turn number of its own");
-            }
-        }
+        if (const std::optional<turn_id> id = turn_id::read(text.substr(start.offset)))
+            turns.push_back({start.offset, start.velmar_line, id->number_value(), packed(id->dialog())});
     }
+    return turns;
+}
 
-    // The order of the turns: where a turn's number is not greater than that
-    // of the turn of its dialog before it, the order breaks.  The first break
-    // is warned about, the others counted.  The warning stands at the turn
-    // after the break, unless the turn before it alone stands out of an
-    // order that holds without it (004 typed as 040 in 003 040 005 006):
-    // then at that one.
+// For each turn, the turn of its dialog before it (no_turn: it is the
+// first of its dialog).  The dialogs are looked up only where the dialog
+// changes from turn to turn.
+std::vector<std::uint32_t> turns_before_in_dialog(const std::vector<turn>& turns)
+{
+    std::vector<std::uint32_t> last_of_dialog; // each dialog's last turn so far
+    hash_table::index<> dialogs;               // of last_of_dialog, by the dialog's name
+    std::vector<std::uint32_t> before(turns.size(), no_turn);
+    std::uint32_t current = 0; // the dialog of the turn before, in last_of_dialog
+    for (std::uint32_t i = 0; i < turns.size(); ++i) {
+        const std::uint64_t dialog = turns[i].dialog;
+        if (i == 0 || dialog != turns[i - 1].dialog) {
+            const auto found = dialogs.find_or_add(
+                hash_table::mix(dialog), [&](std::uint32_t d) { return turns[last_of_dialog[d]].dialog == dialog; },
+                [&] {
+                    last_of_dialog.push_back(no_turn);
+                    return static_cast<std::uint32_t>(last_of_dialog.size() - 1);
+                });
+            current = found.entry;
+        }
+        before[i] = last_of_dialog[current];
+        last_of_dialog[current] = i;
+    }
+    return before;
+}
+
+// W002: a turn whose identification an earlier turn of the file has,
+// warned about once for each identification, at its second use, naming
+// the first.  Only where the numbers of a dialog's turns do not increase
+// can an identification come twice: the identifications are compared when
+// they do not.
+void check_repeated_turns(consistency_run& run, const std::vector<std::uint32_t>& before_in_dialog)
+{
+    const std::vector<turn>& turns = run.turns;
+    bool order_breaks = false;
+    for (std::uint32_t i = 0; i < turns.size() && !order_breaks; ++i)
+        order_breaks = before_in_dialog[i] != no_turn && turns[i].number <= turns[before_in_dialog[i]].number;
+    if (!order_breaks)
+        return;
+    hash_table::index<> first_use; // the first turn of each identification
+    first_use.reserve(turns.size());
+    std::vector<bool> warned(turns.size(), false);
+    for (std::uint32_t i = 0; i < turns.size(); ++i) {
+        const std::string_view whole = run.whole(i);
+        const auto first = first_use.find_or_add(
+            hash_of(whole), [&](std::uint32_t other) { return run.whole(other) == whole; }, [&] { return i; });
+        if (first.added || warned[first.entry])
+            continue;
+        warned[first.entry] = true;
+        run.warn(code::repeated_turn, i, std::string(whole) + " is also the identification of an earlier turn",
+                 repeated_hint, first.entry);
+    }
+}
+
+// W003: the order of the turns.  Where a turn's number is not greater than
+// that of the turn of its dialog before it, the order breaks.  The first
+// break is warned about, the others counted.  The warning stands at the
+// turn after the break, unless the turn before it alone stands out of an
+// order that holds without it (004 typed as 040 in 003 040 005 006): then
+// at that one.
+void check_turn_order(consistency_run& run, const std::vector<std::uint32_t>& before_in_dialog)
+{
+    const std::vector<turn>& turns = run.turns;
     std::vector<std::uint32_t> after_in_dialog(turns.size(), no_turn);
     for (std::uint32_t i = 0; i < turns.size(); ++i)
         if (before_in_dialog[i] != no_turn)
             after_in_dialog[before_in_dialog[i]] = i;
+    // Whether `middle` fits between the turns `low` and `high` (either may
+    // be none).
+    auto fits = [&](std::uint32_t low, std::uint32_t middle, std::uint32_t high) {
+        return (low == no_turn || turns[low].number < turns[middle].number) &&
+               (high == no_turn || turns[middle].number < turns[high].number);
+    };
     long breaks = 0;
-    std::size_t order_warning = 0;
+    warning* first_break = nullptr;
     for (std::uint32_t i = 0; i < turns.size(); ++i) {
         const std::uint32_t b = before_in_dialog[i];
         if (b == no_turn || turns[i].number > turns[b].number)
             continue;
         if (breaks++ > 0)
             continue;
-        // Whether `middle` fits between the turns `low` and `high` (either
-        // may be none).
-        auto fits = [&](std::uint32_t low, std::uint32_t middle, std::uint32_t high) {
-            return (low == no_turn || turns[low].number < turns[middle].number) &&
-                   (high == no_turn || turns[middle].number < turns[high].number);
-        };
         const std::uint32_t first = before_in_dialog[b];
         const std::uint32_t last = after_in_dialog[i];
         // The turn before the break stands out when the turns around it fit
@@ -345,92 +235,147 @@ void check_consistency(std::string_view text, const check_options& options, file
         // stands out all the same if a turn comes before it to go by: this
         // turn, the smaller, keeps closer to that one.
         const bool stands_out = fits(first, i, last) && (first != no_turn || !fits(first, b, last));
-        const std::string dialog(dialog_of(turns[i]));
-        order_warning = found.size();
-        if (stands_out) {
-            related.push_back({found.size(), i});
-            warn(code::turn_order, turns[b],
-                 "turn " + three_digits(turns[b].number) + " of dialog " + dialog + " is out of order: " +
-                     (first == no_turn ? "turn " + three_digits(turns[i].number) + " follows it"
-                                       : "it stands between turns " + three_digits(turns[first].number) + " and " +
-                                             three_digits(turns[i].number)),
-                 "the turns around it are in order without it: is its number mistyped?");
-        } else {
-            related.push_back({found.size(), b});
-            warn(code::turn_order, turns[i],
-                 "turn " + three_digits(turns[i].number) + " of dialog " + dialog + " comes after turn " +
-                     three_digits(turns[b].number),
-                 "turn numbers increase from turn to turn within a dialog");
+        const std::string dialog(run.dialog(i));
+        if (stands_out)
+            first_break =
+                &run.warn(code::turn_order, b,
+                          "turn " + std::string(run.number(b)) + " of dialog " + dialog + " is out of order: " +
+                              (first == no_turn ? "turn " + std::string(run.number(i)) + " follows it"
+                                                : "it stands between turns " + std::string(run.number(first)) +
+                                                      " and " + std::string(run.number(i))),
+                          "the turns around it are in order without it: is its number mistyped?", i);
+        else
+            first_break = &run.warn(code::turn_order, i,
+                                    "turn " + std::string(run.number(i)) + " of dialog " + dialog +
+                                        " comes after turn " + std::string(run.number(b)),
+                                    "turn numbers increase from turn to turn within a dialog", b);
+    }
+    if (breaks > 1)
+        first_break->after_line = "; " + std::to_string(breaks - 1) +
+                                  (breaks == 2 ? " more turn of the file comes" : " more turns of the file come") +
+                                  " after a turn of their dialog with a number as high or higher";
+}
+
+// W004: a turn of another dialog than the file's first turn, the first
+// such; W005: a turn of another dialog than the one the file is named for
+// (when its name is a dialog's), the first such.
+void check_dialogs(consistency_run& run, std::string_view file_name)
+{
+    for (std::uint32_t i = 1; i < run.turns.size(); ++i) {
+        if (run.turns[i].dialog != run.turns[0].dialog) {
+            run.warn(code::several_dialogs, i,
+                     "turn of dialog " + std::string(run.dialog(i)) + " in a file of dialog " +
+                         std::string(run.dialog(0)),
+                     "a file holds the turns of one dialog", 0);
+            break;
         }
     }
+    const std::string_view named = base_name(file_name);
+    if (!turn_id::is_dialog_name(named))
+        return;
+    for (std::uint32_t i = 0; i < run.turns.size(); ++i) {
+        if (run.dialog(i) != named) {
+            run.warn(code::file_name, i,
+                     "the file is named for dialog " + std::string(named) + ", this turn is of dialog " +
+                         std::string(run.dialog(i)),
+                     "name the file after the dialog of its turns, or correct the dialog name", no_turn);
+            break;
+        }
+    }
+}
 
-    // Positions: of the turns warned about and named, or of all of them.
-    std::vector<std::size_t> wanted; // indices into turns, ascending
+// The lines and columns of some of the turns, counted in one pass.
+class turn_places {
+public:
+    // Of the turns `wanted`, ascending.
+    turn_places(const consistency_run& run, std::vector<std::uint32_t> wanted) : wanted_(std::move(wanted))
+    {
+        line_counter lines{run.text};
+        places_.reserve(wanted_.size());
+        for (const std::uint32_t t : wanted_) {
+            const line_counter::position at = lines.at(run.turns[t].offset);
+            places_.emplace_back(at.line, at.column);
+        }
+    }
+    // The line and column of a wanted turn.
+    std::pair<long, long> of(std::uint32_t t) const
+    {
+        return places_[static_cast<std::size_t>(std::lower_bound(wanted_.begin(), wanted_.end(), t) - wanted_.begin())];
+    }
+
+private:
+    std::vector<std::uint32_t> wanted_;
+    std::vector<std::pair<long, long>> places_;
+};
+
+// The turn whose identification is at `offset`.
+std::uint32_t turn_at(const std::vector<turn>& turns, std::size_t offset)
+{
+    return static_cast<std::uint32_t>(std::lower_bound(turns.begin(), turns.end(), offset,
+                                                       [](const turn& u, std::size_t at) { return u.offset < at; }) -
+                                      turns.begin());
+}
+
+// The warnings into the report, each with its place and the line of the
+// turn it names, in the order of the turns (several at one turn by code);
+// and, when the options ask for them, every turn's identification.
+void hand_over(consistency_run& run, const check_options& options, file_report& report)
+{
+    // Places: of the turns warned about and named, or of all of them.
+    std::vector<std::uint32_t> wanted;
     if (options.keep_identifications) {
-        wanted.resize(turns.size());
-        for (std::size_t i = 0; i < turns.size(); ++i)
+        wanted.resize(run.turns.size());
+        for (std::uint32_t i = 0; i < run.turns.size(); ++i)
             wanted[i] = i;
-    } else if (!found.empty()) {
-        for (const pending_place& r : related)
-            wanted.push_back(r.turn);
-        for (const diagnostic& d : found)
-            wanted.push_back(static_cast<std::size_t>(
-                std::lower_bound(turns.begin(), turns.end(), d.offset,
-                                 [](const turn& u, std::size_t offset) { return u.offset < offset; }) -
-                turns.begin()));
+    } else {
+        for (const warning& w : run.warnings) {
+            wanted.push_back(turn_at(run.turns, w.d.offset));
+            if (w.named != no_turn)
+                wanted.push_back(w.named);
+        }
         std::sort(wanted.begin(), wanted.end());
         wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     }
-    std::vector<std::pair<long, long>> where(wanted.size());
-    line_counter lines{text};
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const line_counter::position at = lines.at(turns[wanted[i]].offset);
-        where[i] = {at.line, at.column};
+    const turn_places places(run, std::move(wanted));
+    for (warning& w : run.warnings) {
+        const auto [line, column] = places.of(turn_at(run.turns, w.d.offset));
+        place_at(w.d, line, column);
+        if (w.named != no_turn) {
+            std::tie(w.d.related.line, w.d.related.column) = places.of(w.named);
+            w.d.message += " (line " + std::to_string(w.d.related.line) + ")";
+        }
+        w.d.message += w.after_line;
     }
-    auto position = [&](std::size_t turn_index) {
-        return where[static_cast<std::size_t>(std::lower_bound(wanted.begin(), wanted.end(), turn_index) -
-                                              wanted.begin())];
-    };
-    for (diagnostic& d : found) {
-        const std::size_t index = static_cast<std::size_t>(
-            std::lower_bound(turns.begin(), turns.end(), d.offset,
-                             [](const turn& u, std::size_t offset) { return u.offset < offset; }) -
-            turns.begin());
-        std::tie(d.line, d.column) = position(index);
-        d.line_start = d.offset - static_cast<std::size_t>(d.column - 1);
-        d.end_line = d.line;
-        d.end_column = d.column + static_cast<long>(d.length);
-    }
-    for (const pending_place& r : related) {
-        diagnostic& d = found[r.diagnostic];
-        std::tie(d.related.line, d.related.column) = position(r.turn);
-        d.message += " (line " + std::to_string(d.related.line) + ")";
-    }
-    if (breaks > 1)
-        found[order_warning].message +=
-            "; " + std::to_string(breaks - 1) +
-            (breaks == 2 ? " more turn of the file comes" : " more turns of the file come") +
-            " after a turn of their dialog with a number as high or higher";
     if (options.keep_identifications) {
-        report.identifications.reserve(turns.size());
-        for (std::size_t i = 0; i < turns.size(); ++i) {
+        report.identifications.reserve(run.turns.size());
+        for (std::uint32_t i = 0; i < run.turns.size(); ++i) {
             turn_identification ti;
-            const std::string_view w = whole(turns[i]);
-            std::copy(w.begin(), w.end(), ti.text.begin());
-            ti.offset = turns[i].offset;
-            std::tie(ti.line, ti.column) = where[i];
-            ti.velmar_line = turns[i].velmar_line;
+            ti.id = turn_id::read(run.text.substr(run.turns[i].offset)).value();
+            ti.offset = run.turns[i].offset;
+            std::tie(ti.line, ti.column) = places.of(i);
+            ti.velmar_line = run.turns[i].velmar_line;
             report.identifications.push_back(ti);
         }
     }
-    // Found in the order of the turns; several at one turn by code.
-    std::stable_sort(found.begin(), found.end(), [](const diagnostic& a, const diagnostic& b) {
-        return a.offset < b.offset || (a.offset == b.offset && a.kind < b.kind);
+    std::stable_sort(run.warnings.begin(), run.warnings.end(), [](const warning& a, const warning& b) {
+        return a.d.offset < b.d.offset || (a.d.offset == b.d.offset && a.d.kind < b.d.kind);
     });
-    for (diagnostic& d : found) {
-        ++(d.warning ? report.warnings : report.errors);
-        report.diagnostics.push_back(std::move(d));
+    for (warning& w : run.warnings) {
+        ++(w.d.warning ? report.warnings : report.errors);
+        report.diagnostics.push_back(std::move(w.d));
     }
+}
+
+} // namespace
+
+void check_consistency(std::string_view text, const check_options& options, file_report& report)
+{
+    consistency_run run{text, options.strict, turns_taking_part(text, report), {}};
+    const std::vector<std::uint32_t> before_in_dialog = turns_before_in_dialog(run.turns);
+    check_repeated_turns(run, before_in_dialog);
+    check_turn_order(run, before_in_dialog);
+    check_dialogs(run, options.file_name);
+    hand_over(run, options, report);
 }
 
 std::vector<diagnostic> corpus_identifications::add(std::string_view path,
@@ -443,10 +388,10 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path,
     // earlier file may have; a later one has its W002 from the file itself.
     std::unordered_set<std::string_view> in_this_file;
     for (const turn_identification& t : turns) {
-        const std::string_view key(t.text.data(), t.text.size());
+        const std::string_view key = t.id.text();
         if (!in_this_file.insert(key).second)
             continue;
-        const auto [it, is_new] = first_.try_emplace(t.text, first_use{file, t.line, t.column});
+        const auto [it, is_new] = first_.try_emplace(t.id, first_use{file, t.line, t.column});
         if (is_new || it->second.file == file)
             continue;
         const first_use& first = it->second;
@@ -454,12 +399,8 @@ std::vector<diagnostic> corpus_identifications::add(std::string_view path,
             warning_at(code::repeated_turn, key, t.offset, t.velmar_line, strict,
                        std::string(key) + " is also the identification of a turn in " +
                            text::printable(files_[first.file]) + " (line " + std::to_string(first.line) + ")",
-                       "each turn of a dialog has a turn number of its own");
-        d.line = t.line;
-        d.column = t.column;
-        d.line_start = t.offset - static_cast<std::size_t>(t.column - 1);
-        d.end_line = t.line;
-        d.end_column = t.column + static_cast<long>(t.text.size());
+                       repeated_hint);
+        place_at(d, t.line, t.column);
         d.related = place{files_[first.file], first.line, first.column};
         out.push_back(std::move(d));
     }

@@ -5,9 +5,7 @@
 // dialog than that of its turns.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,27 +14,6 @@
 #include "language/check.h"
 
 namespace trl {
-
-// A turn identification: "g012abc3_001_ABC_000000", the dialog name, the
-// turn number, the speaker code and the CD-ROM number.
-struct identification {
-    std::string_view whole;   // without the ':'
-    std::string_view dialog;  // "g012abc3"
-    int number = 0;           // 1 for "001"
-    std::string_view speaker; // "ABC"
-    std::string_view cdrom;   // "000000"
-};
-
-// The identification of the turn whose first byte is at `begin`, read from
-// its first bytes: when it has been read without an error it has a fixed
-// shape (nine bytes of dialog name with its '_', three digits and '_',
-// three of speaker code and '_', six digits, ':'), and bytes of any other
-// shape (a comment between its parts) give none.
-std::optional<identification> read_identification(std::string_view text, std::size_t begin);
-
-// Whether a name has the shape of a dialog name: a small letter, three
-// digits, three small letters, a digit ("g012abc3").
-bool is_dialog_name(std::string_view name);
 
 // Adds W002-W005 for the turns of a checked text to its report, after its
 // other diagnostics, and fills report.identifications when the options ask
@@ -60,14 +37,14 @@ private:
         long line;
         long column;
     };
-    struct key_hash {
-        std::size_t operator()(const std::array<char, 23>& k) const noexcept
-        {
-            return std::hash<std::string_view>{}(std::string_view(k.data(), k.size()));
-        }
+    // Two turns are the same turn when their identifications are, whatever
+    // their languages.
+    struct same_turn {
+        std::size_t operator()(const turn_id& id) const noexcept { return std::hash<std::string_view>{}(id.text()); }
+        bool operator()(const turn_id& a, const turn_id& b) const noexcept { return a.text() == b.text(); }
     };
     std::vector<std::string> files_;
-    std::unordered_map<std::array<char, 23>, first_use, key_hash> first_;
+    std::unordered_map<turn_id, first_use, same_turn, same_turn> first_;
 };
 
 } // namespace trl

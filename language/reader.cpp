@@ -225,6 +225,20 @@ static_assert([] {
     return true;
 }());
 
+// The identification's rules take one token a byte, from where their part
+// begins to where the next one does (the '_' after it with it).
+static_assert([] {
+    for (int rule = 1; rule < tables::num_rules; ++rule) {
+        const role what = roles[static_cast<std::size_t>(rule)].what;
+        const auto length = static_cast<std::size_t>(tables::rules[rule].length);
+        if ((what == role::dialog_name && length != turn_id::number_part.at - turn_id::dialog_part.at) ||
+            (what == role::turn_number && length != turn_id::cdrom_part.at - turn_id::number_part.at) ||
+            (what == role::cdrom_number && length != turn_id::size - turn_id::cdrom_part.at))
+            return false;
+    }
+    return true;
+}());
+
 // The bytes that are letter tokens on their own or in an umlaut's two.
 constexpr std::array<bool, 256> letter_byte = [] {
     std::array<bool, 256> b{};
@@ -345,6 +359,11 @@ struct reader::state {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> read_at;
     std::size_t echo_from = 0;
     std::vector<mark> marks;
+    // The identification's bytes and the marker's language, as their
+    // tokens are read (a comment may stand between them).
+    std::array<char, turn_id::size> id_bytes{};
+    std::array<char, turn_id::language_size> language{};
+    bool has_language = false;
     turn current;
     bool in_turn = false; // its identification has been read
     // Repairs and false starts begun ('+/', '-/' shifted) and not yet
@@ -374,9 +393,8 @@ struct reader::state {
 
     void clear_turn()
     {
-        current.id.fill('\0');
-        current.has_language_marker = false;
-        current.language_marker.fill('\0');
+        current.id = turn_id{};
+        has_language = false;
         current.begin = current.end = current.identification_end = 0;
         current.complete = false;
         current.elements.clear();
@@ -523,29 +541,24 @@ struct reader::state {
         case role::letters:
             letters(first, shifted_end);
             break;
-        case role::dialog_name: // L z z z L L L z '_'
-            for (int i = 0; i < 8; ++i)
-                current.id[static_cast<std::size_t>(i)] = text[at(rhs[i])];
-            current.id[8] = '_';
-            break;
-        case role::turn_number: // z z z '_' MC MC (MC or z) '_'
-            for (int i = 0; i < 3; ++i) {
-                current.id[static_cast<std::size_t>(9 + i)] = text[at(rhs[i])];
-                current.id[static_cast<std::size_t>(13 + i)] = text[at(rhs[4 + i])];
-            }
-            current.id[12] = current.id[16] = '_';
-            break;
-        case role::cdrom_number:
-            for (int i = 0; i < 6; ++i)
-                current.id[static_cast<std::size_t>(17 + i)] = text[at(rhs[i])];
+        case role::dialog_name:  // L z z z L L L z '_'
+        case role::turn_number:  // z z z '_' MC MC (MC or z) '_'
+        case role::cdrom_number: // z z z z z z
+            identification_part(r.what, rhs, tables::rules[rule].length);
             break;
         case role::language_marker: // "<*tGER> "
             if (shifted_end >= first + 6) {
-                std::copy_n(text.data() + first + 3, 3, current.language_marker.begin());
-                current.has_language_marker = true;
+                std::copy_n(text.data() + first + 3, language.size(), language.begin());
+                has_language = true;
             }
             break;
         case role::identification:
+            // The grammar has taken the parts in the shape of an
+            // identification.
+            current.id =
+                turn_id::parse(std::string_view(id_bytes.data(), id_bytes.size()),
+                               has_language ? std::string_view(language.data(), language.size()) : std::string_view())
+                    .value_or(turn_id{});
             current.begin = first;
             current.identification_end = at(rhs[r.at]) + 1;
             in_turn = true;
@@ -616,6 +629,18 @@ struct reader::state {
             break;
         }
         }
+    }
+
+    // A part of the identification, one byte a token: the dialog name and
+    // its '_', the turn number and the speaker code with theirs, or the
+    // CD-ROM number.
+    void identification_part(role r, const entry* rhs, int tokens)
+    {
+        const std::size_t from = r == role::dialog_name   ? turn_id::dialog_part.at
+                                 : r == role::turn_number ? turn_id::number_part.at
+                                                          : turn_id::cdrom_part.at;
+        for (int i = 0; i < tokens; ++i)
+            id_bytes[from + static_cast<std::size_t>(i)] = text[at(rhs[i])];
     }
 
     // Events and pauses, and the tags in a noise bracket: their tags and

@@ -1,7 +1,7 @@
 // The reader: a transliteration as turns and elements, read in one parse
 // with velmar's grammar tables and the shared parse engine.
 //
-// For each turn it gives the parts of its identification, its byte range
+// For each turn it gives its identification (turn_id.h), its byte range
 // and its elements in reading order: lexical elements (words, spelled
 // letters, foreign words, noise words, disconnected words) with their
 // letters and the marks written around them, events, pauses, silences,
@@ -22,7 +22,6 @@
 // objects on different threads are independent.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,6 +30,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "language/turn_id.h"
 
 namespace trl {
 
@@ -93,12 +94,9 @@ struct element {
     std::uint16_t spelled = 0; // spelled letters in a lexical element
 };
 
-// One turn.  Its identification "g071ach1_001_ABC_004711" is kept whole:
-// dialog name, turn number, speaker code and CD-ROM number.
+// One turn.
 struct turn {
-    std::array<char, 23> id{};
-    std::array<char, 3> language_marker{}; // "GER" for "<*tGER> "; empty when none
-    bool has_language_marker = false;
+    turn_id id;            // "g071ach1_001_ABC_004711", and the language of its marker
     std::size_t begin = 0; // from the identification to the end of the empty line: [begin, end)
     std::size_t end = 0;
     std::size_t identification_end = 0; // just after the identification's ':'
@@ -114,17 +112,6 @@ struct turn {
     std::uint32_t part = 0;
     bool last_part = true;
 
-    std::string_view identification() const { return {id.data(), id.size()}; }
-    std::string_view dialog() const { return {id.data(), 8}; }
-    std::string_view number() const { return {id.data() + 9, 3}; }
-    std::string_view speaker() const { return {id.data() + 13, 3}; }
-    std::string_view cdrom() const { return {id.data() + 17, 6}; }
-    // The identification without the CD-ROM number: "g071ach1_001_ABC".
-    std::string_view key() const { return {id.data(), 16}; }
-    std::string_view language() const
-    {
-        return has_language_marker ? std::string_view(language_marker.data(), 3) : std::string_view();
-    }
     std::string_view text(piece p) const { return {chars.data() + p.at, p.size}; }
 };
 

@@ -148,73 +148,137 @@ int taken(virtual_stack& v, const std::vector<int>& terminals)
     return n;
 }
 
-resume find_resume(const entry* stack, int depth, int code, int value, const trl_text_scanner& after, bool may_stay)
-{
-    struct token {
-        int code;
-        int terminal;
-        int value;
-        trl_text_scanner after; // the scanner after the token
-    };
-    // The tokens from the offending one on, as far as they are looked at.
-    // The search below only moves forward and drops the tokens behind it,
-    // so a turn of a million tokens without a place to go on holds a few.
-    class window {
-    public:
-        explicit window(token first) { kept_.push_back(std::move(first)); }
-        std::size_t size() const { return dropped_ + kept_.size(); }
-        token& operator[](std::size_t j) { return kept_[j - dropped_]; }
-        token& back() { return kept_.back(); }
-        void push_back(token t) { kept_.push_back(std::move(t)); }
-        void drop_before(std::size_t j)
-        {
-            for (; dropped_ < j && kept_.size() > 1; ++dropped_)
-                kept_.pop_front();
-        }
+namespace {
 
-    private:
-        std::deque<token> kept_;
-        std::size_t dropped_ = 0;
-    };
-    window ahead(token{code, tables::translate(code), value, after});
-    trl_text_scanner s = after;
-    auto fill = [&](std::size_t n) {
-        while (ahead.size() < n && ahead.back().code != 0) {
-            const int c = trl_text_scan(s);
-            ahead.push_back({c, tables::translate(c), s.value, s});
-        }
-    };
+// How many tokens a configuration must take for the parse to resume at a
+// place (see the note in recovery.h).  At a blank: the blank and the token
+// after it.
+constexpr int enough_at_blank = 2;
+// At the offending token itself: it, the blank after it and the token
+// after that; a token taken only by a configuration that fails at the next
+// is no place to go on.
+constexpr int enough_at_token = 3;
 
-    const fresh_configurations& f = fresh();
-    const int base = depth >= 2 && stack[1].state == grammar::between_turns_state ? 2 : 1;
-    const std::vector<entry>& new_turn = f.after_identification[base - 1];
-    const int blank = grammar::blank_terminal;
+// A token read ahead of the error.
+struct token {
+    int code;
+    int terminal;
+    int value;
+    trl_text_scanner after; // the scanner after the token
+};
+
+// The tokens from the offending one on, read as far as they are looked at.
+// The search only moves forward and drops the tokens behind it, so a turn
+// of a million tokens without a place to go on holds a few.
+class token_window {
+public:
+    token_window(int code, int value, const trl_text_scanner& after) : scanner_(after)
+    {
+        kept_.push_back({code, tables::translate(code), value, after});
+    }
+    // The tokens [0, size()) have been read: ahead[j] for j from the first
+    // kept one.
+    std::size_t size() const { return dropped_ + kept_.size(); }
+    const token& operator[](std::size_t j) const { return kept_[j - dropped_]; }
+    // Reads on until there are n tokens, or up to the end of the text.
+    void fill(std::size_t n)
+    {
+        while (size() < n && kept_.back().code != 0) {
+            const int c = trl_text_scan(scanner_);
+            kept_.push_back({c, tables::translate(c), scanner_.value, scanner_});
+        }
+    }
+    void drop_before(std::size_t j)
+    {
+        for (; dropped_ < j && kept_.size() > 1; ++dropped_)
+            kept_.pop_front();
+    }
+
+private:
+    std::deque<token> kept_;
+    std::size_t dropped_ = 0;
+    trl_text_scanner scanner_;
+};
+
+// The search for the place where the parse resumes after an error, and
+// for the configuration it resumes in there.
+class resume_search {
+public:
+    resume_search(const entry* stack, int depth, int code, int value, const trl_text_scanner& after)
+        : stack_(stack), depth_(depth), after_(after), ahead_(code, value, after),
+          base_(depth >= 2 && stack[1].state == grammar::between_turns_state ? 2 : 1),
+          new_turn_(fresh().after_identification[base_ - 1])
+    {}
+
+    // The first place, from the offending token on (or from the token after
+    // it, without `may_stay`), that a configuration takes enough of.
+    resume find(bool may_stay)
+    {
+        for (std::size_t i = may_stay ? 0 : 1;; ++i) {
+            ahead_.drop_before(i);
+            ahead_.fill(i + 2);
+            if (i >= ahead_.size() || ahead_[i].code == 0)
+                return {};
+            if (ahead_[i].code == END && i > 0) {
+                resume r;
+                r.what = resume::kind::next_turn;
+                r.scanner = ahead_[i].after;
+                return r;
+            }
+            resume r;
+            r.what = resume::kind::in_turn;
+            if (i == 0 && ahead_[0].code != WS && ahead_[0].code != END) {
+                // The offending token itself, when it begins an element (a
+                // blank before it).
+                if (begins_element() && weigh(0, true, r) >= enough_at_token)
+                    return r;
+                continue;
+            }
+            if (ahead_[i].code == WS && i + 1 < ahead_.size() && weigh(i, false, r) >= enough_at_blank)
+                return r;
+        }
+    }
+
+private:
     // What the text skipped may have stood for.
     enum class variant { as_is, as_word, as_event, without_blank };
     static constexpr variant variants[] = {variant::as_is, variant::as_word, variant::as_event, variant::without_blank};
     static constexpr int word = tables::translate(L);
     static constexpr int event = tables::translate(MGER); // an event, or a noise in a noise bracket
+    static constexpr int blank = grammar::blank_terminal;
+
+    bool begins_element() const { return after_.token != after_.text && after_.token[-1] == ' '; }
 
     // The best configuration to take the tokens from ahead[from] on (the
-    // first of them a blank unless `at_token`): its score (the tokens it
-    // takes), and the resume it makes.
-    auto weigh = [&](std::size_t from, bool at_token, resume& r) {
-        fill(from + 1 + horizon);
+    // first of them a blank unless `at_token`), put in `r`: its score, the
+    // tokens it takes (0: none).
+    int weigh(std::size_t from, bool at_token, resume& r)
+    {
+        ahead_.fill(from + 1 + horizon);
         std::vector<int> rest;
-        for (std::size_t j = from; j < ahead.size() && rest.size() < horizon; ++j) {
-            rest.push_back(ahead[j].terminal);
-            if (ahead[j].code == END || ahead[j].code == 0)
+        for (std::size_t j = from; j < ahead_.size() && rest.size() < horizon; ++j) {
+            rest.push_back(ahead_[j].terminal);
+            if (ahead_[j].code == END || ahead_[j].code == 0)
                 break;
         }
         const std::vector<int> after_blank(rest.begin() + (at_token ? 0 : 1), rest.end());
-        const int all = static_cast<int>(rest.size());
+        int best = weigh_popped(from, at_token, after_blank, static_cast<int>(rest.size()), r);
+        if (!at_token)
+            best = std::max(best, weigh_new_turn(from, after_blank, best, r));
+        return best;
+    }
+
+    // The stack popped by 0, 1, 2, ... entries, in each variant, the least
+    // popped first; a better one replaces r.  A configuration whose top
+    // state one less popped had is passed over: over a short stretch the
+    // two go alike, and ties go to the less popped (a long turn holds many
+    // such).  The search stops once one takes all `all` tokens.
+    int weigh_popped(std::size_t from, bool at_token, const std::vector<int>& after_blank, int all, resume& r)
+    {
         int best = 0;
-        // A configuration whose top state one less popped had is passed
-        // over: over a short stretch the two go alike, and ties go to the
-        // less popped (a long turn holds many such).
         std::vector<int> tried;
-        for (int k = depth; k > base && k > depth - most_pops && best < all; --k) {
-            const int top = stack[k - 1].state;
+        for (int k = depth_; k > base_ && k > depth_ - most_pops && best < all; --k) {
+            const int top = stack_[k - 1].state;
             if (std::find(tried.begin(), tried.end(), top) != tried.end())
                 continue;
             tried.push_back(top);
@@ -226,9 +290,9 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
                                   : how == variant::as_is    ? blank
                                   : after_blank.empty()      ? -1
                                                              : after_blank.front();
-                if (first < 0 || !trl_engine::takes<tables>(stack, k, first))
+                if (first < 0 || !trl_engine::takes<tables>(stack_, k, first))
                     continue;
-                virtual_stack v(stack, k);
+                virtual_stack v(stack_, k);
                 if ((how == variant::as_word && !v.take(word)) || (how == variant::as_event && !v.take(event)))
                     continue;
                 const int kept = v.kept();
@@ -239,61 +303,56 @@ resume find_resume(const entry* stack, int depth, int code, int value, const trl
                 const int score = (at_token ? 0 : 1) + taken(v, after_blank);
                 if (score > best) {
                     best = score;
-                    r.depth = kept;
-                    r.above = std::move(above);
-                    const token& look = ahead[keeps_blank ? from : from + (at_token ? 0 : 1)];
-                    r.lookahead = look.code;
-                    r.value = look.value;
-                    r.scanner = look.after;
+                    resume_at(r, keeps_blank ? from : from + (at_token ? 0 : 1), kept, std::move(above));
                 }
             }
         }
-        if (!at_token && f.starts_segments[static_cast<std::size_t>(ahead[from + 1].terminal)]) {
-            virtual_stack v(new_turn.data(), static_cast<int>(new_turn.size()));
-            const int score = 1 + taken(v, after_blank);
-            if (score > best) {
-                best = score;
-                r.depth = 0;
-                r.above.clear();
-                for (const entry& e : new_turn)
-                    r.above.push_back(e.state);
-                const token& look = ahead[from + 1];
-                r.lookahead = look.code;
-                r.value = look.value;
-                r.scanner = look.after;
-            }
-        }
         return best;
-    };
-
-    for (std::size_t i = may_stay ? 0 : 1;; ++i) {
-        ahead.drop_before(i);
-        fill(i + 2);
-        if (i >= ahead.size() || ahead[i].code == 0)
-            return {};
-        if (ahead[i].code == END && i > 0) {
-            resume r;
-            r.what = resume::kind::next_turn;
-            r.scanner = ahead[i].after;
-            return r;
-        }
-        resume r;
-        r.what = resume::kind::in_turn;
-        // At the offending token itself when it begins an element (a blank
-        // before it), or at a blank: it and what follows it taken
-        if (i == 0 && ahead[0].code != WS && ahead[0].code != END) {
-            // (and the blank after it, and more: a token taken only by a
-            // configuration that fails at the next is no place to go on).
-            if (after.token == after.text || after.token[-1] != ' ')
-                continue;
-            if (weigh(0, true, r) >= 3)
-                return r;
-            continue;
-        }
-        // (at least the blank and the token after it).
-        if (ahead[i].code == WS && i + 1 < ahead.size() && weigh(i, false, r) >= 2)
-            return r;
     }
+
+    // A fresh configuration, as right after a turn identification, for the
+    // tokens after the blank at ahead[from] when they can begin a turn's
+    // segments; it replaces r if it does better than `best`.
+    int weigh_new_turn(std::size_t from, const std::vector<int>& after_blank, int best, resume& r)
+    {
+        if (!fresh().starts_segments[static_cast<std::size_t>(ahead_[from + 1].terminal)])
+            return 0;
+        virtual_stack v(new_turn_.data(), static_cast<int>(new_turn_.size()));
+        const int score = 1 + taken(v, after_blank);
+        if (score > best) {
+            std::vector<int> above;
+            for (const entry& e : new_turn_)
+                above.push_back(e.state);
+            resume_at(r, from + 1, 0, std::move(above));
+        }
+        return score;
+    }
+
+    // The parse resumes with ahead[look] as its look-ahead, on the first
+    // `depth` entries of the stack and the states `above`.
+    void resume_at(resume& r, std::size_t look, int depth, std::vector<int> above)
+    {
+        const token& t = ahead_[look];
+        r.depth = depth;
+        r.above = std::move(above);
+        r.lookahead = t.code;
+        r.value = t.value;
+        r.scanner = t.after;
+    }
+
+    const entry* stack_;
+    int depth_;
+    trl_text_scanner after_;
+    token_window ahead_;
+    int base_; // the entries no configuration pops: [0], or [0, between_turns_state]
+    const std::vector<entry>& new_turn_;
+};
+
+} // namespace
+
+resume find_resume(const entry* stack, int depth, int code, int value, const trl_text_scanner& after, bool may_stay)
+{
+    return resume_search(stack, depth, code, value, after).find(may_stay);
 }
 
 } // namespace trl

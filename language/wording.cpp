@@ -4,12 +4,12 @@
 #include <array>
 #include <optional>
 
-#include "language/consistency.h"
 #include "language/grammar.h"
 #include "language/text_scanner.h"
 #include "checker/stack_limit.h"
 #include "language/tags.h"
 #include "common/text.h"
+#include "language/turn_id.h"
 #include "language/umlauts.h"
 
 namespace trl {
@@ -172,34 +172,37 @@ bool word_start_inside_word(const finding& f, std::string_view source)
 // have ended it is missing.
 bool begins_unended_turn(const finding& f, std::string_view source)
 {
-    constexpr std::size_t dialog_name = 8;
+    constexpr std::size_t dialog_name = turn_id::dialog_part.size;
     return f.where == finding::place::in_turn && f.offset > 0 && source[f.offset - 1] == '\n' &&
            expects(f, grammar::end_terminal) && source.size() - f.offset > dialog_name &&
-           is_dialog_name(source.substr(f.offset, dialog_name)) && source[f.offset + dialog_name] == '_';
+           turn_id::is_dialog_name(source.substr(f.offset, dialog_name)) && source[f.offset + dialog_name] == '_';
 }
 
-// The symbols of a turn identification, one token each, and what the part
-// that holds each must look like.
-std::string_view identification_part(int index)
+// What the part of a turn identification that holds the turn's token
+// `token` must look like: the identification is one token a byte, laid out
+// as turn_id says, then ':' and a blank.
+std::string_view identification_part(int token)
 {
-    if (index < 0)
+    if (token < 0)
         return {};
-    if (index <= 8)
+    const auto index = static_cast<std::size_t>(token);
+    const auto end = [](turn_id::part p) { return p.at + p.size; };
+    if (index <= end(turn_id::dialog_part))
         return "the dialog name is a small letter, three digits, three small letters and a digit, then '_' (such as "
                "g012abc3_)";
-    if (index <= 11)
+    if (index < end(turn_id::number_part))
         return "the turn number is three digits (such as 001)";
-    if (index == 12)
+    if (index == end(turn_id::number_part))
         return "'_' follows the turn number";
-    if (index <= 15)
+    if (index < end(turn_id::speaker_part))
         return "the speaker code is three capital letters (or two and a digit)";
-    if (index == 16)
+    if (index == end(turn_id::speaker_part))
         return "'_' follows the speaker code";
-    if (index <= 22)
+    if (index < end(turn_id::cdrom_part))
         return "the CD-ROM number is six digits";
-    if (index == 23)
+    if (index == turn_id::size)
         return "':' follows the six digits of the CD-ROM number";
-    if (index == 24)
+    if (index == turn_id::size + 1)
         return "one blank follows the ':'";
     return {};
 }

@@ -17,7 +17,7 @@ using kind = pair_problem::kind;
 turn_place place(const std::string& key, std::uint32_t file, long line)
 {
     turn_place p;
-    std::copy_n(key.data(), p.key.size(), p.key.begin());
+    p.id = trl::turn_id::parse(key + "_000000").value();
     p.file = file;
     p.line = line;
     return p;

@@ -289,8 +289,8 @@ TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
                 words += ' ';
             words += t.text(e.letters);
         }
-        expected[std::string(t.speaker()) + "-" + std::string(t.key())] = words;
-        dir.write("audio/" + std::string(t.key()) + ".qnd",
+        expected[std::string(t.id.speaker()) + "-" + std::string(t.id.key())] = words;
+        dir.write("audio/" + std::string(t.id.key()) + ".qnd",
                   quenda_maker::version1(1, quenda_maker::sample_data(256), 16000));
     }
     ASSERT_GT(doc.turns[0].elements.size(), 3u * 4096u); // more than one part for quenda-corpus

@@ -18,7 +18,7 @@ foreach(program quenda2raw quenda2wav quenda-info velmar trl-check quenda-corpus
     endif()
   endforeach()
 endforeach()
-foreach(header header.h info.h kestargs.h language/reader.h)
+foreach(header header.h info.h kestargs.h language/reader.h language/turn_id.h)
   if(NOT EXISTS ${PREFIX}/${INCLUDEDIR}/quenda_tools/${header})
     message(FATAL_ERROR "not installed: ${INCLUDEDIR}/quenda_tools/${header}")
   endif()

@@ -94,9 +94,9 @@ TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
             echoed_turn e;
             // velmar's header: the turn number and the speaker when the
             // speaker code ends in a capital; else nothing.
-            const char last = t.speaker()[2];
+            const char last = t.id.speaker()[2];
             if (last >= 'A' && last <= 'Z')
-                e.header = std::string(t.number()) + "_" + std::string(t.speaker());
+                e.header = std::string(t.id.number()) + "_" + std::string(t.id.speaker());
             // velmar prints a lexical element's line where it ends.
             std::vector<const trl::element*> lexical;
             for (const auto& el : t.elements)
@@ -178,9 +178,9 @@ TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
         const std::string text = read_file(path);
         std::map<std::string, long> read;
         reader.read(text, [&](const trl::turn& t) {
-            ++read[std::string(t.speaker())];
-            EXPECT_EQ(t.key(), t.identification().substr(0, 16));
-            EXPECT_EQ(text[t.begin], t.dialog()[0]) << path;
+            ++read[std::string(t.id.speaker())];
+            EXPECT_EQ(t.id.key(), t.id.text().substr(0, 16));
+            EXPECT_EQ(text[t.begin], t.id.dialog()[0]) << path;
             EXPECT_EQ(text[t.end - 1], '\n');
             // The identification's 24 tokens end with its ':'.
             EXPECT_TRUE(t.begin + 24 <= t.identification_end && t.identification_end < t.end) << path;
@@ -220,11 +220,11 @@ TEST(Reader, OutlineOfATextWithErrors)
     const auto doc = trl::read_document(text, recover);
     std::vector<std::pair<std::string, bool>> outline;
     for (const auto& t : doc.turns) {
-        outline.emplace_back(std::string(t.key()), t.complete);
+        outline.emplace_back(std::string(t.id.key()), t.complete);
         // Each turn runs from its identification to its empty line (or the
         // end of the text).
-        EXPECT_EQ(text.substr(t.begin, 16), t.key());
-        EXPECT_EQ(text.substr(t.begin, t.identification_end - t.begin), std::string(t.identification()) + ':');
+        EXPECT_EQ(text.substr(t.begin, 16), t.id.key());
+        EXPECT_EQ(text.substr(t.begin, t.identification_end - t.begin), std::string(t.id.text()) + ':');
         EXPECT_TRUE(t.end == text.size() || text.substr(t.end - 2, 2) == "\n\n");
     }
     // Turn 5's identification is wrong (five digits): it has no key.
@@ -294,15 +294,15 @@ std::vector<flat_turn> read_flat(const std::string& text, std::size_t per_part, 
             if (t.part == 0) {
                 turns.emplace_back();
                 flat_turn& f = turns.back();
-                f.id = t.identification();
-                f.language = t.language();
+                f.id = t.id.text();
+                f.language = t.id.language();
                 f.begin = t.begin;
                 f.identification_end = t.identification_end;
             }
             flat_turn& f = turns.back();
             EXPECT_EQ(t.part, f.parts) << f.id; // the parts in order, each once
             EXPECT_FALSE(f.ended) << f.id;
-            EXPECT_EQ(t.identification(), f.id);
+            EXPECT_EQ(t.id.text(), f.id);
             ++f.parts;
             const long offset = static_cast<long>(f.elements.size());
             for (const trl::element& e : t.elements)
@@ -466,17 +466,17 @@ TEST(Reader, TurnIdentificationAndEchoOfADisconnectedWord)
     ASSERT_TRUE(doc.result.ok());
     ASSERT_EQ(doc.turns.size(), 2u);
     const auto& t = doc.turns[0];
-    EXPECT_EQ(t.identification(), "g071ach1_001_AB1_004711");
-    EXPECT_EQ(t.dialog(), "g071ach1");
-    EXPECT_EQ(t.number(), "001");
-    EXPECT_EQ(t.speaker(), "AB1");
-    EXPECT_EQ(t.cdrom(), "004711");
-    EXPECT_EQ(t.key(), "g071ach1_001_AB1");
-    EXPECT_EQ(t.language(), "GER");
+    EXPECT_EQ(t.id.text(), "g071ach1_001_AB1_004711");
+    EXPECT_EQ(t.id.dialog(), "g071ach1");
+    EXPECT_EQ(t.id.number(), "001");
+    EXPECT_EQ(t.id.speaker(), "AB1");
+    EXPECT_EQ(t.id.cdrom(), "004711");
+    EXPECT_EQ(t.id.key(), "g071ach1_001_AB1");
+    EXPECT_EQ(t.id.language(), "GER");
     EXPECT_EQ(text.substr(t.begin, t.end - t.begin), text.substr(17, text.find("\n\n") + 2 - 17));
     EXPECT_TRUE(t.complete);
-    EXPECT_EQ(doc.turns[1].key(), "k002xyz9_017_XYZ");
-    EXPECT_EQ(doc.turns[1].language(), "");
+    EXPECT_EQ(doc.turns[1].id.key(), "k002xyz9_017_XYZ");
+    EXPECT_EQ(doc.turns[1].id.language(), "");
     // The disconnected word's letters are its own; velmar prints the letters
     // before the interruption on the line of the word inside it.
     ASSERT_EQ(t.elements.size(), 4u);
@@ -484,6 +484,20 @@ TEST(Reader, TurnIdentificationAndEchoOfADisconnectedWord)
     EXPECT_EQ(trl::echo_form(t.text(t.elements[0].echo)), "int");
     EXPECT_EQ(t.text(t.elements[2].letters), "m");
     EXPECT_EQ(trl::echo_form(t.text(t.elements[2].echo)), "Jt\"hn\"Ecm");
+}
+
+// The identification is put together from its tokens, wherever they stand:
+// a comment between its parts is passed over, the language comes from the
+// marker after it.
+TEST(Reader, IdentificationPutTogetherFromItsTokens)
+{
+    const std::string text = "k002xyz9_<;a> 017_XY<;b> 9_0<;c> 00000: <*tENG> ja .\n\n"
+                             "k002xyz9_018_XYZ_000001: <;d> ja .\n\n";
+    const auto doc = trl::read_document(text);
+    ASSERT_TRUE(doc.result.ok());
+    ASSERT_EQ(doc.turns.size(), 2u);
+    EXPECT_EQ(doc.turns[0].id, trl::turn_id::parse("k002xyz9_017_XY9_000000", "ENG"));
+    EXPECT_EQ(doc.turns[1].id, trl::turn_id::parse("k002xyz9_018_XYZ_000001"));
 }
 
 TEST(Reader, Forms)

@@ -10,6 +10,7 @@
 
 #include "language/catalogue.h"
 #include "language/check.h"
+#include "language/consistency.h"
 #include "language/text_scanner.h"
 #include "tests/support/trl_check.h"
 #include "velmar.tab.h"
@@ -834,6 +835,46 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
         o.strict = true;
         const file_report strict = checker.check(c.text, o);
         EXPECT_EQ(strict.errors, r.errors + static_cast<int>(c.expected.size())) << c.text;
+    }
+}
+
+// The files of a run compared: a turn whose identification an earlier file
+// has is warned about at its first use in its own file (the language of a
+// turn's marker is no part of its identification), naming the first file's
+// turn.
+TEST(TrlCheckConsistency, TurnsOfEarlierFiles)
+{
+    const std::string ja = "g012abc3_001_ABC_000000: ja .\n\n";
+    const std::string ja_in_german = "g012abc3_001_ABC_000000: <*tGER> ja .\n\n";
+    const std::string so = "g012abc3_002_ABC_000000: so .\n\n";
+    const struct {
+        std::vector<std::string> files;
+        std::vector<std::pair<std::size_t, long>> expected; // file and line of each W002 across files
+    } cases[] = {
+        {{ja + so, so + ja}, {{1, 1}, {1, 3}}},
+        {{ja, ja_in_german}, {{1, 1}}},
+        {{ja_in_german, so, ja}, {{2, 1}}},
+        {{ja, so}, {}},
+        {{ja, so + ja + ja}, {{1, 3}}}, // once; the third use is the second file's own
+        {{"g012abc3_001_ABC_000001: ja .\n\n", ja}, {}},
+    };
+    for (const auto& c : cases) {
+        trl::checker checker;
+        check_options o;
+        o.keep_identifications = true;
+        trl::corpus_identifications corpus;
+        std::vector<std::pair<std::size_t, long>> got;
+        for (std::size_t f = 0; f < c.files.size(); ++f) {
+            const file_report r = checker.check(c.files[f], o);
+            const std::string path = std::to_string(f) + ".trl";
+            for (const diagnostic& d : corpus.add(path, r.identifications, false)) {
+                got.emplace_back(f, d.line);
+                EXPECT_EQ(d.kind, trl::code::repeated_turn);
+                EXPECT_EQ(d.found, c.files[f].substr(d.offset, 23));
+                EXPECT_NE(d.related.file, path);
+            }
+        }
+        EXPECT_EQ(got, c.expected) << c.files[0] << c.files[1];
     }
 }
 

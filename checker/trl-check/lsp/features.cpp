@@ -229,8 +229,8 @@ json document_symbols_json(const snapshot& doc)
     for (const trl::turn& t : read_turns(doc.text)) {
         // Ascending offsets for the map: the selection first.
         const json selection = range_json(map, t.begin, t.identification_end);
-        out.push_back({{"name", t.identification()},
-                       {"detail", t.speaker()},
+        out.push_back({{"name", t.id.text()},
+                       {"detail", t.id.speaker()},
                        {"kind", symbol_kind_string},
                        {"range", range_json(map, t.begin, t.end)},
                        {"selectionRange", selection}});

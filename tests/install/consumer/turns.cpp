@@ -22,8 +22,8 @@ int main(int argc, char** argv)
             if (e.what != trl::kind::word)
                 continue;
             ++words;
-            if (first.empty() || t.number() == "001")
-                first += (first.empty() ? std::string(t.speaker()) + ":" : std::string()) + " " +
+            if (first.empty() || t.id.number() == "001")
+                first += (first.empty() ? std::string(t.id.speaker()) + ":" : std::string()) + " " +
                          std::string(t.text(e.letters));
         }
     });
