@@ -28,12 +28,6 @@ int hex_value(char c)
     return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-// The byte order marks of UTF-16, little- and big-endian.
-bool starts_utf16(std::string_view s)
-{
-    return s.starts_with("\xFF\xFE") || s.starts_with("\xFE\xFF");
-}
-
 // What is said of each thing hidden, and the settings that mend it.
 struct hidden_words {
     std::string_view advice;
