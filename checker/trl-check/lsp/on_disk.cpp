@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "checker/trl-check/lsp/ascii_case.h"
 #include "common/text.h"
 #include "language/umlauts.h"
 
@@ -11,20 +12,9 @@ namespace trl::lsp {
 
 namespace {
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_letters(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
 int hex_value(char c)
 {
-    c = lower(c);
+    c = ascii_lower(c);
     return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -100,14 +90,14 @@ std::string with_lf(std::string_view s)
 std::optional<std::string> file_path(std::string_view uri)
 {
     constexpr std::string_view scheme = "file:";
-    if (!same_letters(uri.substr(0, scheme.size()), scheme))
+    if (!same_ignoring_case(uri.substr(0, scheme.size()), scheme))
         return std::nullopt;
     uri.remove_prefix(scheme.size());
     if (uri.starts_with("//")) {
         uri.remove_prefix(2);
         const std::size_t slash = uri.find('/');
         const std::string_view host = uri.substr(0, slash);
-        if (slash == std::string_view::npos || !(host.empty() || same_letters(host, "localhost")))
+        if (slash == std::string_view::npos || !(host.empty() || same_ignoring_case(host, "localhost")))
             return std::nullopt;
         uri.remove_prefix(slash);
     }
