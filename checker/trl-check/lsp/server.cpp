@@ -48,8 +48,6 @@ private:
 
     std::optional<int> handle(std::string_view body);
     void answer(const json& id, json& message, bool is_request);
-    void send_result(const json& id, json result);
-    void send_error(const json& id, int code, const std::string& message);
     void publish(const snapshot& doc, const check_result& result, double ms);
 
     // Requests.
@@ -115,11 +113,11 @@ int server::run()
             return phase_ == phase::shut_down ? 0 : 1;
         case message_reader::message::kind::bad_header:
             log(m.problem);
-            send_error(nullptr, error_code::parse_error, m.problem);
+            writer_.respond_error(nullptr, error_code::parse_error, m.problem);
             break;
         case message_reader::message::kind::too_large:
             log(m.problem);
-            send_error(nullptr, error_code::invalid_request, m.problem);
+            writer_.respond_error(nullptr, error_code::invalid_request, m.problem);
             break;
         case message_reader::message::kind::body:
             if (const std::optional<int> status = handle(m.body))
@@ -136,24 +134,24 @@ std::optional<int> server::handle(std::string_view body)
     try {
         message = json::parse(bytes_protected_ ? std::string_view(protect_bytes(body)) : body);
     } catch (const json::parse_error& e) {
-        send_error(nullptr, error_code::parse_error, std::string("the message is no JSON: ") + e.what());
+        writer_.respond_error(nullptr, error_code::parse_error, std::string("the message is no JSON: ") + e.what());
         return std::nullopt;
     }
     if (!message.is_object()) {
-        send_error(nullptr, error_code::invalid_request, "a message is a JSON object");
+        writer_.respond_error(nullptr, error_code::invalid_request, "a message is a JSON object");
         return std::nullopt;
     }
     const bool is_request = message.contains("id");
     const json id = is_request ? message["id"] : json();
     if (is_request && !id.is_string() && !id.is_number_integer()) {
-        send_error(nullptr, error_code::invalid_request, "a request's id is a number or a string");
+        writer_.respond_error(nullptr, error_code::invalid_request, "a request's id is a number or a string");
         return std::nullopt;
     }
     if (!message.contains("method") && is_request && (message.contains("result") || message.contains("error")))
         return std::nullopt; // an answer to a request of ours: we send none
     const json* version = message.contains("jsonrpc") ? &message["jsonrpc"] : nullptr;
-    if (!version || *version != "2.0" || !message.contains("method") || !message["method"].is_string()) {
-        send_error(id, error_code::invalid_request, "a message has \"jsonrpc\": \"2.0\" and a method name");
+    if (!version || *version != jsonrpc_version || !message.contains("method") || !message["method"].is_string()) {
+        writer_.respond_error(id, error_code::invalid_request, "a message has \"jsonrpc\": \"2.0\" and a method name");
         return std::nullopt;
     }
     if (message["method"] == "exit") {
@@ -171,12 +169,12 @@ void server::answer(const json& id, json& message, bool is_request)
     if (message.contains("params") && !message["params"].is_null() && !message["params"].is_object() &&
         !message["params"].is_array()) {
         if (is_request)
-            send_error(id, error_code::invalid_params, "params are an object or an array");
+            writer_.respond_error(id, error_code::invalid_params, "params are an object or an array");
         return;
     }
     json& params = message["params"]; // null when there are none
     if (is_request && phase_ == phase::waiting && name != "initialize") {
-        send_error(id, error_code::server_not_initialized, "the server is not initialised yet");
+        writer_.respond_error(id, error_code::server_not_initialized, "the server is not initialised yet");
         return;
     }
     const method* found = nullptr;
@@ -196,41 +194,29 @@ void server::answer(const json& id, json& message, bool is_request)
         return;
     }
     if (!found || !found->request) {
-        send_error(id, error_code::method_not_found, "unknown method '" + name + "'");
+        writer_.respond_error(id, error_code::method_not_found, "unknown method '" + name + "'");
         return;
     }
     if (phase_ == phase::shut_down) {
-        send_error(id, error_code::invalid_request, "the server has been shut down");
+        writer_.respond_error(id, error_code::invalid_request, "the server has been shut down");
         return;
     }
     try {
-        send_result(id, (this->*found->request)(params));
+        writer_.respond(id, (this->*found->request)(params));
     } catch (const rpc_error& e) {
-        send_error(id, e.code, e.what());
+        writer_.respond_error(id, e.code, e.what());
     } catch (const json::exception& e) {
-        send_error(id, error_code::invalid_params, std::string("bad params: ") + e.what());
+        writer_.respond_error(id, error_code::invalid_params, std::string("bad params: ") + e.what());
     } catch (const std::exception& e) {
         log(name + ": " + e.what());
-        send_error(id, error_code::internal_error, e.what());
+        writer_.respond_error(id, error_code::internal_error, e.what());
     }
-}
-
-void server::send_result(const json& id, json result)
-{
-    writer_.send({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
-}
-
-void server::send_error(const json& id, int code, const std::string& message)
-{
-    writer_.send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
 }
 
 void server::publish(const snapshot& doc, const check_result& result, double ms)
 {
-    writer_.send(
-        {{"jsonrpc", "2.0"},
-         {"method", "textDocument/publishDiagnostics"},
-         {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, result)}}}});
+    writer_.notify("textDocument/publishDiagnostics",
+                   {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, result)}});
     const file_report& report = result.report;
     std::string hidden;
     if (!result.file_notes.empty())
@@ -376,9 +362,7 @@ void server::did_close(json& params)
     const auto doc = document(params);
     documents_.erase(doc->uri);
     worker_.forget(doc->uri, [&] {
-        writer_.send({{"jsonrpc", "2.0"},
-                      {"method", "textDocument/publishDiagnostics"},
-                      {"params", {{"uri", doc->uri}, {"diagnostics", json::array()}}}});
+        writer_.notify("textDocument/publishDiagnostics", {{"uri", doc->uri}, {"diagnostics", json::array()}});
     });
 }
 

@@ -165,8 +165,9 @@ message_reader::message message_reader::next()
     return m;
 }
 
-bool message_writer::send(const json& message)
+bool message_writer::send(json message)
 {
+    message["jsonrpc"] = jsonrpc_version;
     const std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
     const std::string header = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     const std::lock_guard<std::mutex> hold(lock_);
@@ -185,6 +186,21 @@ bool message_writer::send(const json& message)
         }
     }
     return true;
+}
+
+bool message_writer::respond(const json& id, json result)
+{
+    return send({{"id", id}, {"result", std::move(result)}});
+}
+
+bool message_writer::respond_error(const json& id, int code, const std::string& message)
+{
+    return send({{"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+bool message_writer::notify(std::string_view method, json params)
+{
+    return send({{"method", method}, {"params", std::move(params)}});
 }
 
 std::string protect_bytes(std::string_view body)
