@@ -14,6 +14,7 @@
 #include "checker/trl-check/lsp/features.h"
 #include "checker/trl-check/lsp/on_disk.h"
 #include "checker/trl-check/lsp/positions.h"
+#include "checker/trl-check/lsp/protocol.h"
 #include "common/text.h"
 
 namespace {
@@ -137,7 +138,7 @@ TEST(LspParts, WhatIsSaidOfAFileIsTheCommandLines)
             EXPECT_EQ(notes[i].said.kind, said->kind);
             EXPECT_EQ(notes[i].said.velmar_line, said->velmar_line);
             EXPECT_FALSE(notes[i].advice.empty());
-            EXPECT_EQ(notes[i].settings.is_null(), notes[i].what == hidden::latin1);
+            EXPECT_EQ(!notes[i].settings, notes[i].what == hidden::latin1);
         }
     }
 }
@@ -222,7 +223,8 @@ TEST(LspParts, ChangesWithTheirRangeEndFirst)
     };
     for (const change_case& c : cases) {
         std::string edited = text;
-        apply_change(edited, c.change, encoding::utf16);
+        json change = c.change;
+        apply_change(edited, take_change(change, false), encoding::utf16);
         EXPECT_EQ(edited, c.result) << c.change.dump();
     }
 }

@@ -43,19 +43,19 @@ const hidden_words& words_of(hidden h)
     return words[static_cast<std::size_t>(h)];
 }
 
-json settings_of(hidden h)
+std::optional<file_settings> settings_of(hidden h)
 {
     switch (h) {
     case hidden::byte_order_mark:
-        return {{"bomb", false}};
+        return file_settings{.bomb = false};
     case hidden::utf16:
-        return {{"bomb", false}, {"fileencoding", "utf-8"}};
+        return file_settings{.bomb = false, .fileencoding = "utf-8"};
     case hidden::crlf:
-        return {{"fileformat", "unix"}};
+        return file_settings{.fileformat = "unix"};
     case hidden::latin1:
         break;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Whether the command line's diagnostic `d` is about a hidden thing.

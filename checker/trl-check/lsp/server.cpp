@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,9 +12,9 @@
 #include "checker/trl-check/lsp/check_worker.h"
 #include "checker/trl-check/lsp/document.h"
 #include "checker/trl-check/lsp/features.h"
-#include "common/text.h"
+#include "checker/trl-check/lsp/protocol.h"
 #include "checker/trl-check/lsp/transport.h"
-#include "common/version.h"
+#include "common/text.h"
 
 namespace trl::lsp {
 
@@ -66,21 +65,18 @@ private:
     void did_save(json& params);
     void did_close(json& params);
 
+    // The document that params' "textDocument" names; rpc_error when it
+    // is not open.
     std::shared_ptr<const snapshot> document(const json& params) const;
     std::shared_ptr<const check_result> report(const snapshot& doc);
-    // A new version of a document (its bytes restored), to be checked, with
-    // what the editor hides of its file.
-    void update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file);
 
     message_reader reader_;
     message_writer writer_;
     phase phase_ = phase::waiting;
-    encoding units_ = encoding::utf16;
     bool bytes_protected_ = false;     // the message being handled was not UTF-8
     bool client_writes_files_ = false; // the client runs write_file_command itself
     cli::source_text file_buffer_;     // for reading the documents' files
-    std::uint64_t generation_ = 0;
-    std::map<std::string, std::shared_ptr<const snapshot>> documents_;
+    document_store documents_;
     check_worker worker_; // last: its thread publishes through the members above
 };
 
@@ -216,7 +212,7 @@ void server::answer(const json& id, json& message, bool is_request)
 void server::publish(const snapshot& doc, const check_result& result, double ms)
 {
     writer_.notify("textDocument/publishDiagnostics",
-                   {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, result)}});
+                   published_diagnostics(doc.uri, doc.version, diagnostics_of(doc, result)));
     const file_report& report = result.report;
     std::string hidden;
     if (!result.file_notes.empty())
@@ -232,28 +228,12 @@ json server::initialize(json& params)
         throw rpc_error(error_code::invalid_request, "initialize comes once");
     if (!params.is_object())
         throw rpc_error(error_code::invalid_params, "initialize has params");
-    units_ = encoding::utf16;
-    const json encodings = params.value("/capabilities/general/positionEncodings"_json_pointer, json::array());
-    for (const json& e : encodings)
-        if (e == "utf-8")
-            units_ = encoding::utf8;
-    const json commands = params.value("/initializationOptions/clientCommands"_json_pointer, json::array());
-    client_writes_files_ = false;
-    for (const json& c : commands)
-        if (c == write_file_command)
-            client_writes_files_ = true;
-    const std::string client = params.value("/clientInfo/name"_json_pointer, std::string("a client"));
-    log("initialize from " + client + ", positions in " + encoding_name(units_));
+    const client_settings client = read_client(params);
+    documents_.set_units(client.units);
+    client_writes_files_ = client.writes_files;
+    log("initialize from " + client.name + ", positions in " + encoding_name(client.units));
     phase_ = phase::running;
-    return {{"capabilities",
-             {{"positionEncoding", encoding_name(units_)},
-              {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
-              {"hoverProvider", true},
-              {"completionProvider", {{"triggerCharacters", {"<"}}}},
-              {"documentSymbolProvider", true},
-              {"codeActionProvider", {{"codeActionKinds", {quickfix_kind, fix_all_kind}}}},
-              {"semanticTokensProvider", {{"legend", semantic_tokens_legend()}, {"full", true}}}}},
-            {"serverInfo", {{"name", "trl-check"}, {"version", QUENDA_TOOLS_VERSION}}}};
+    return initialize_result(client.units);
 }
 
 json server::shutdown(json&)
@@ -268,10 +248,10 @@ json server::shutdown(json&)
 std::shared_ptr<const snapshot> server::document(const json& params) const
 {
     const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
-    const auto it = documents_.find(uri);
-    if (it == documents_.end())
+    std::shared_ptr<const snapshot> doc = documents_.find(uri);
+    if (!doc)
         throw rpc_error(error_code::invalid_params, "no open document " + uri);
-    return it->second;
+    return doc;
 }
 
 std::shared_ptr<const check_result> server::report(const snapshot& doc)
@@ -284,60 +264,52 @@ json server::hover(json& params)
 {
     const auto doc = document(params);
     const position at = read_position(params.at("position"));
-    return hover_json(*doc, *report(*doc), at);
+    return hover_json(hover_at(*doc, *report(*doc), at));
 }
 
 json server::completion(json& params)
 {
-    return completion_json(*document(params), read_position(params.at("position")));
+    // The position is read first: a bad one is what an answer says before
+    // a document that is not open.
+    const position at = read_position(params.at("position"));
+    return completion_json(completions_at(*document(params), at));
 }
 
 json server::document_symbols(json& params)
 {
-    return document_symbols_json(*document(params));
+    return symbols_json(turn_symbols(*document(params)));
 }
 
 json server::semantic_tokens(json& params)
 {
-    return semantic_tokens_json(*document(params));
+    return semantic_tokens_json(colours_of(*document(params)));
 }
 
 json server::code_actions(json& params)
 {
     const auto doc = document(params);
-    const json only = params.value("/context/only"_json_pointer, json());
-    return code_actions_json(*doc, *report(*doc), params.at("range"), only, client_writes_files_);
-}
-
-void server::update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file)
-{
-    auto doc = make_snapshot(uri, version, ++generation_, units_, std::move(text), std::move(file));
-    documents_[uri] = doc;
-    worker_.submit(std::move(doc));
+    const auto only = read_kinds(params.value("/context/only"_json_pointer, json()));
+    const range at = read_range(params.at("range"));
+    return code_actions_json(doc->uri, code_actions_for(*doc, *report(*doc), at, only, client_writes_files_));
 }
 
 void server::did_open(json& params)
 {
     json& item = params.at("textDocument");
     const std::string& uri = item.at("uri").get_ref<const std::string&>();
-    std::string& text = item.at("text").get_ref<std::string&>();
-    if (bytes_protected_)
-        restore_bytes(text);
+    std::string text = take_text(item.at("text"), bytes_protected_);
     std::shared_ptr<const file_bytes> file = read_file_bytes(uri, text, file_buffer_);
-    update(uri, item.at("version").get<long>(), std::move(text), std::move(file));
+    worker_.submit(documents_.update(uri, item.at("version").get<long>(), std::move(text), std::move(file)));
 }
 
 void server::did_change(json& params)
 {
     const auto doc = document(params);
     const long version = params.at("textDocument").at("version").get<long>();
-    std::string text = doc->text;
-    for (json& change : params.at("contentChanges")) {
-        if (bytes_protected_ && change.contains("text"))
-            restore_bytes(change.at("text").get_ref<std::string&>());
-        apply_change(text, change, units_);
-    }
-    update(doc->uri, version, std::move(text), doc->file);
+    std::vector<text_change> changes;
+    for (json& change : params.at("contentChanges"))
+        changes.push_back(take_change(change, bytes_protected_));
+    worker_.submit(documents_.change(*doc, version, changes));
 }
 
 void server::did_save(json& params)
@@ -346,23 +318,18 @@ void server::did_save(json& params)
     // (or no more).
     const auto doc = document(params);
     const bool with_text = params.contains("text") && params["text"].is_string();
-    std::string text = doc->text;
-    if (with_text) {
-        text = std::move(params["text"].get_ref<std::string&>());
-        if (bytes_protected_)
-            restore_bytes(text);
-    }
+    std::string text = with_text ? take_text(params["text"], bytes_protected_) : doc->text;
     std::shared_ptr<const file_bytes> file = read_file_bytes(doc->uri, text, file_buffer_);
     if (with_text || file || doc->file)
-        update(doc->uri, doc->version, std::move(text), std::move(file));
+        worker_.submit(documents_.update(doc->uri, doc->version, std::move(text), std::move(file)));
 }
 
 void server::did_close(json& params)
 {
     const auto doc = document(params);
-    documents_.erase(doc->uri);
+    documents_.close(doc->uri);
     worker_.forget(doc->uri, [&] {
-        writer_.notify("textDocument/publishDiagnostics", {{"uri", doc->uri}, {"diagnostics", json::array()}});
+        writer_.notify("textDocument/publishDiagnostics", published_diagnostics(doc->uri, std::nullopt, {}));
     });
 }
 
