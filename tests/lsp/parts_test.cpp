@@ -1,6 +1,7 @@
 // Parts of trl-check --lsp tested alone: file: URIs to paths, what an
 // editor hides of a file, positions converted in any order, a change given
-// end first, and Markdown made of the checker's explanations.
+// end first, Markdown made of the checker's explanations, and what an
+// editor colours.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "language/catalogue.h"
 #include "language/check.h"
+#include "checker/trl-check/lsp/analysis.h"
 #include "checker/trl-check/lsp/document.h"
 #include "checker/trl-check/lsp/features.h"
 #include "checker/trl-check/lsp/on_disk.h"
@@ -273,6 +275,47 @@ TEST(LspParts, ExplanationsAreEscapedForMarkdown)
         EXPECT_EQ(plain, trl::explain(entry));
     }
     EXPECT_GT(marked, 0); // the explanations hold such characters
+}
+
+// What is coloured, as the bytes of each span and its kind: comments of
+// both forms (empty ones, one over two lines, blanks at the end of a comment
+// line, a CR before its line end) without the blank and line end that
+// follow a bracketed one; "<PP> " as a tag without its blank; and no comment
+// where a ';' is not at a line's start or a comment is not closed.
+TEST(LspParts, WhatIsColoured)
+{
+    const std::string id = "g012abc3_001_ABC_000000:";
+    using spans = std::vector<std::pair<std::string, span_kind>>;
+    const auto comment = span_kind::comment;
+    const auto tag = span_kind::tag;
+    const auto dot = span_kind::punctuation;
+    const auto identification = span_kind::identification;
+    const auto speaker = span_kind::speaker_mark;
+    const std::pair<std::string, spans> cases[] = {
+        {"; a  \n" + id + " ja .\n\n", {{"; a  ", comment}, {id, identification}, {".", dot}}},
+        {";\n;x\r\n" + id + " ja .\n\n", {{";", comment}, {";x\r", comment}, {id, identification}, {".", dot}}},
+        {id + " ja <;> so <; two\nlines >\n so .\n\n",
+         {{id, identification}, {"<;>", comment}, {"<; two\nlines >", comment}, {".", dot}}},
+        {id + " ja <PP> so ?\n\n", {{id, identification}, {"<PP>", tag}, {"?", dot}}},
+        {id + " <A> @1ja , <P> so1@ <ah> .\n\n",
+         {{id, identification},
+          {"<A>", tag},
+          {"@1", speaker},
+          {",", dot},
+          {"<P>", tag},
+          {"1@", speaker},
+          {"<ah>", tag},
+          {".", dot}}},
+        {id + " ja ; so .\n\n", {{id, identification}, {".", dot}}},
+        {id + " ja <; open .\n\n", {{id, identification}, {".", dot}}},
+        {";x", {}},
+    };
+    for (const auto& [text, expected] : cases) {
+        spans got;
+        for (const span& s : semantic_spans(text))
+            got.emplace_back(text.substr(s.offset, s.length), s.kind);
+        EXPECT_EQ(got, expected) << text::escape_bytes(text);
+    }
 }
 
 } // namespace
