@@ -18,10 +18,12 @@
 #include "checker/trl-check/lsp/positions.h"
 #include "checker/trl-check/lsp/protocol.h"
 #include "common/text.h"
+#include "tests/support/lsp_client.h"
 
 namespace {
 
 using namespace trl::lsp;
+using lsp_test::model_position;
 
 TEST(LspParts, FileUrisBecomePaths)
 {
@@ -145,22 +147,6 @@ TEST(LspParts, WhatIsSaidOfAFileIsTheCommandLines)
     }
 }
 
-// The line of a byte offset and its code units since the line's start, by
-// counting from the line's start each time.
-position model_position(std::string_view text, std::size_t offset, encoding e)
-{
-    const std::size_t from = text.substr(0, offset).rfind('\n') + 1; // npos + 1 == 0
-    std::size_t units = 0;
-    for (std::size_t i = from; i < offset;) {
-        const text::utf8_char c = text::decode_utf8(text.substr(i, offset - i));
-        const std::size_t bytes = c.length ? c.length : 1;
-        units += e == encoding::utf8 ? bytes : c.code_point > 0xFFFF ? 2 : 1;
-        i += bytes;
-    }
-    return {static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n')),
-            units};
-}
-
 // One map asked for offsets in every order: later then earlier on one
 // line, across lines and back, each character boundary of a line that holds
 // characters outside the BMP (two UTF-16 units), multi-byte UTF-8 and a
@@ -184,8 +170,7 @@ TEST(LspParts, PositionsInAnyOrder)
             for (std::size_t j = 0; j < boundaries.size(); ++j) {
                 for (const std::size_t at : {boundaries[std::max(i, j)], boundaries[std::min(i, j)]}) {
                     const position got = map.at(at);
-                    const position want = model_position(text, at, e);
-                    ASSERT_EQ(std::pair(got.line, got.character), std::pair(want.line, want.character))
+                    ASSERT_EQ(std::pair(got.line, got.character), model_position(text, at, e == encoding::utf8))
                         << "offset " << at << " after " << boundaries[std::max(i, j)];
                     EXPECT_EQ(map.offset(got), at);
                 }
@@ -195,8 +180,8 @@ TEST(LspParts, PositionsInAnyOrder)
         const position start = map.at(emoji + 2);
         const position end = map.at(emoji + 2, true);
         const position before = map.at(emoji + 1);
-        EXPECT_EQ(start.character, model_position(text, emoji, e).character);
-        EXPECT_EQ(end.character, model_position(text, emoji + 4, e).character);
+        EXPECT_EQ(start.character, model_position(text, emoji, e == encoding::utf8).second);
+        EXPECT_EQ(end.character, model_position(text, emoji + 4, e == encoding::utf8).second);
         EXPECT_EQ(before.character, start.character);
     }
 }
