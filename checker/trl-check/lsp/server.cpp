@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "checker/trl-check/lsp/check_worker.h"
 #include "checker/trl-check/lsp/document.h"
