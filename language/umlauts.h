@@ -46,4 +46,11 @@ constexpr std::size_t after_byte_order_mark(std::string_view text)
     return text.starts_with(utf8_byte_order_mark) ? utf8_byte_order_mark.size() : 0;
 }
 
+// Whether a text begins with a byte order mark of UTF-16, little- or
+// big-endian: the whole text is then UTF-16, two bytes a character.
+constexpr bool starts_utf16(std::string_view text)
+{
+    return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+}
+
 } // namespace trl

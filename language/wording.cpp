@@ -18,11 +18,6 @@ namespace {
 
 using grammar::tables;
 
-bool starts_utf16(std::string_view source)
-{
-    return source.starts_with("\xFF\xFE") || source.starts_with("\xFE\xFF");
-}
-
 // "U+20AC": a code point as character tables name it.
 std::string code_point_name(char32_t c)
 {

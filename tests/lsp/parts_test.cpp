@@ -1,6 +1,7 @@
 // Parts of trl-check --lsp tested alone: file: URIs to paths, what an
 // editor hides of a file, positions converted in any order, a change given
-// end first, and Markdown made of the checker's explanations.
+// end first, Markdown made of the checker's explanations, and what an
+// editor colours.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,15 +11,19 @@
 
 #include "language/catalogue.h"
 #include "language/check.h"
+#include "checker/trl-check/lsp/analysis.h"
 #include "checker/trl-check/lsp/document.h"
 #include "checker/trl-check/lsp/features.h"
 #include "checker/trl-check/lsp/on_disk.h"
 #include "checker/trl-check/lsp/positions.h"
+#include "checker/trl-check/lsp/protocol.h"
 #include "common/text.h"
+#include "tests/support/lsp_client.h"
 
 namespace {
 
 using namespace trl::lsp;
+using lsp_test::model_position;
 
 TEST(LspParts, FileUrisBecomePaths)
 {
@@ -137,25 +142,9 @@ TEST(LspParts, WhatIsSaidOfAFileIsTheCommandLines)
             EXPECT_EQ(notes[i].said.kind, said->kind);
             EXPECT_EQ(notes[i].said.velmar_line, said->velmar_line);
             EXPECT_FALSE(notes[i].advice.empty());
-            EXPECT_EQ(notes[i].settings.is_null(), notes[i].what == hidden::latin1);
+            EXPECT_EQ(!notes[i].settings, notes[i].what == hidden::latin1);
         }
     }
-}
-
-// The line of a byte offset and its code units since the line's start, by
-// counting from the line's start each time.
-position model_position(std::string_view text, std::size_t offset, encoding e)
-{
-    const std::size_t from = text.substr(0, offset).rfind('\n') + 1; // npos + 1 == 0
-    std::size_t units = 0;
-    for (std::size_t i = from; i < offset;) {
-        const text::utf8_char c = text::decode_utf8(text.substr(i, offset - i));
-        const std::size_t bytes = c.length ? c.length : 1;
-        units += e == encoding::utf8 ? bytes : c.code_point > 0xFFFF ? 2 : 1;
-        i += bytes;
-    }
-    return {static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n')),
-            units};
 }
 
 // One map asked for offsets in every order: later then earlier on one
@@ -181,8 +170,7 @@ TEST(LspParts, PositionsInAnyOrder)
             for (std::size_t j = 0; j < boundaries.size(); ++j) {
                 for (const std::size_t at : {boundaries[std::max(i, j)], boundaries[std::min(i, j)]}) {
                     const position got = map.at(at);
-                    const position want = model_position(text, at, e);
-                    ASSERT_EQ(std::pair(got.line, got.character), std::pair(want.line, want.character))
+                    ASSERT_EQ(std::pair(got.line, got.character), model_position(text, at, e == encoding::utf8))
                         << "offset " << at << " after " << boundaries[std::max(i, j)];
                     EXPECT_EQ(map.offset(got), at);
                 }
@@ -192,8 +180,8 @@ TEST(LspParts, PositionsInAnyOrder)
         const position start = map.at(emoji + 2);
         const position end = map.at(emoji + 2, true);
         const position before = map.at(emoji + 1);
-        EXPECT_EQ(start.character, model_position(text, emoji, e).character);
-        EXPECT_EQ(end.character, model_position(text, emoji + 4, e).character);
+        EXPECT_EQ(start.character, model_position(text, emoji, e == encoding::utf8).second);
+        EXPECT_EQ(end.character, model_position(text, emoji + 4, e == encoding::utf8).second);
         EXPECT_EQ(before.character, start.character);
     }
 }
@@ -222,7 +210,8 @@ TEST(LspParts, ChangesWithTheirRangeEndFirst)
     };
     for (const change_case& c : cases) {
         std::string edited = text;
-        apply_change(edited, c.change, encoding::utf16);
+        json change = c.change;
+        apply_change(edited, take_change(change, false), encoding::utf16);
         EXPECT_EQ(edited, c.result) << c.change.dump();
     }
 }
@@ -271,6 +260,47 @@ TEST(LspParts, ExplanationsAreEscapedForMarkdown)
         EXPECT_EQ(plain, trl::explain(entry));
     }
     EXPECT_GT(marked, 0); // the explanations hold such characters
+}
+
+// What is coloured, as the bytes of each span and its kind: comments of
+// both forms (empty ones, one over two lines, blanks at the end of a comment
+// line, a CR before its line end) without the blank and line end that
+// follow a bracketed one; "<PP> " as a tag without its blank; and no comment
+// where a ';' is not at a line's start or a comment is not closed.
+TEST(LspParts, WhatIsColoured)
+{
+    const std::string id = "g012abc3_001_ABC_000000:";
+    using spans = std::vector<std::pair<std::string, span_kind>>;
+    const auto comment = span_kind::comment;
+    const auto tag = span_kind::tag;
+    const auto dot = span_kind::punctuation;
+    const auto identification = span_kind::identification;
+    const auto speaker = span_kind::speaker_mark;
+    const std::pair<std::string, spans> cases[] = {
+        {"; a  \n" + id + " ja .\n\n", {{"; a  ", comment}, {id, identification}, {".", dot}}},
+        {";\n;x\r\n" + id + " ja .\n\n", {{";", comment}, {";x\r", comment}, {id, identification}, {".", dot}}},
+        {id + " ja <;> so <; two\nlines >\n so .\n\n",
+         {{id, identification}, {"<;>", comment}, {"<; two\nlines >", comment}, {".", dot}}},
+        {id + " ja <PP> so ?\n\n", {{id, identification}, {"<PP>", tag}, {"?", dot}}},
+        {id + " <A> @1ja , <P> so1@ <ah> .\n\n",
+         {{id, identification},
+          {"<A>", tag},
+          {"@1", speaker},
+          {",", dot},
+          {"<P>", tag},
+          {"1@", speaker},
+          {"<ah>", tag},
+          {".", dot}}},
+        {id + " ja ; so .\n\n", {{id, identification}, {".", dot}}},
+        {id + " ja <; open .\n\n", {{id, identification}, {".", dot}}},
+        {";x", {}},
+    };
+    for (const auto& [text, expected] : cases) {
+        spans got;
+        for (const span& s : semantic_spans(text))
+            got.emplace_back(text.substr(s.offset, s.length), s.kind);
+        EXPECT_EQ(got, expected) << text::escape_bytes(text);
+    }
 }
 
 } // namespace

@@ -29,22 +29,6 @@ std::string example(const std::string& name)
     return test_support::read_file(fs::path(TRL_CHECK_EXAMPLES) / name);
 }
 
-// The model of positions: the line of a byte offset and its code units
-// since the line's start (a byte outside well-formed UTF-8 is one).
-std::pair<std::size_t, std::size_t> model_position(std::string_view text, std::size_t offset, bool utf8)
-{
-    const std::size_t from = text.substr(0, offset).rfind('\n') + 1; // npos + 1 == 0
-    std::size_t units = 0;
-    for (std::size_t i = from; i < offset;) {
-        const text::utf8_char c = text::decode_utf8(text.substr(i, offset - i));
-        const std::size_t bytes = c.length ? c.length : 1;
-        units += utf8 ? bytes : c.code_point > 0xFFFF ? 2 : 1;
-        i += bytes;
-    }
-    return {static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n')),
-            units};
-}
-
 json position_at(std::string_view text, std::string_view needle, std::size_t plus = 0)
 {
     const auto [line, character] = model_position(text, text.find(needle) + plus, true);

@@ -3,12 +3,15 @@
 // framed output read back as JSON values.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "common/text.h"
 #include "tests/support/json.h"
 #include "tests/support/process.h"
 
@@ -26,6 +29,23 @@ inline std::string text_mark(std::size_t n)
 {
     std::string mark(1, '\x01');
     return mark += std::to_string(n);
+}
+
+// The model of positions: the line of a byte offset and its code units
+// since the line's start (a byte outside well-formed UTF-8 is one), by
+// counting from the line's start each time.
+inline std::pair<std::size_t, std::size_t> model_position(std::string_view text, std::size_t offset, bool utf8)
+{
+    const std::size_t from = text.substr(0, offset).rfind('\n') + 1; // npos + 1 == 0
+    std::size_t units = 0;
+    for (std::size_t i = from; i < offset;) {
+        const text::utf8_char c = text::decode_utf8(text.substr(i, offset - i));
+        const std::size_t bytes = c.length ? c.length : 1;
+        units += utf8 ? bytes : c.code_point > 0xFFFF ? 2 : 1;
+        i += bytes;
+    }
+    return {static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n')),
+            units};
 }
 
 struct script {

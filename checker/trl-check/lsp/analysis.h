@@ -41,9 +41,9 @@ scanned_token token_at(std::string_view text, std::size_t offset);
 // identification is malformed.
 std::vector<trl::turn> read_turns(std::string_view text);
 
-// What an editor colours, and the semantic token type it is reported as.
+// What an editor colours (protocol.cpp names the semantic token type of
+// each).
 enum class span_kind { identification, tag, comment, speaker_mark, punctuation };
-inline constexpr const char* span_type_names[] = {"namespace", "keyword", "comment", "parameter", "operator"};
 
 struct span {
     std::size_t offset = 0;

@@ -7,7 +7,9 @@
 
 namespace trl::lsp {
 
-check_worker::check_worker(publish_fn publish) : publish_(std::move(publish)), thread_([this] { run(); }) {}
+check_worker::check_worker(publish_fn publish, checking_fn checking)
+    : publish_(std::move(publish)), checking_(std::move(checking)), thread_([this] { run(); })
+{}
 
 check_worker::~check_worker()
 {
@@ -90,6 +92,8 @@ void check_worker::run()
         busy_ = true;
         hold.unlock();
 
+        if (checking_)
+            checking_(*doc);
         const auto started = std::chrono::steady_clock::now();
         try {
             result->report = ck.check(doc->text);

@@ -46,8 +46,12 @@ public:
     // Called on the worker's thread with a check's result still current,
     // and the milliseconds the check took.
     using publish_fn = std::function<void(const snapshot&, const check_result&, double)>;
+    // Called on the worker's thread, outside its lock, as it begins to
+    // check a version: a test sees what is checked, and can hold the
+    // worker there while it submits and forgets.
+    using checking_fn = std::function<void(const snapshot&)>;
 
-    explicit check_worker(publish_fn publish);
+    explicit check_worker(publish_fn publish, checking_fn checking = {});
     ~check_worker();
     check_worker(const check_worker&) = delete;
     check_worker& operator=(const check_worker&) = delete;
@@ -78,6 +82,7 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     publish_fn publish_;
+    checking_fn checking_;
     std::thread thread_; // last: starts when everything else is there
 };
 

@@ -18,30 +18,42 @@ std::shared_ptr<const snapshot> make_snapshot(std::string uri, long version, std
     return s;
 }
 
-position read_position(const json& p)
+void apply_change(std::string& text, const text_change& change, encoding units)
 {
-    const json& line = p.at("line");
-    const json& character = p.at("character");
-    if (!line.is_number_unsigned() || !character.is_number_unsigned())
-        throw rpc_error(error_code::invalid_params, "a position's line and character are numbers from 0 up");
-    return {line.get<std::size_t>(), character.get<std::size_t>()};
-}
-
-void apply_change(std::string& text, const json& change, encoding units)
-{
-    const std::string& replacement = change.at("text").get_ref<const std::string&>();
-    if (!change.contains("range")) {
-        text = replacement;
+    if (!change.where) {
+        text = change.text;
         return;
     }
-    const json& range = change.at("range");
     const line_index lines(text);
     const position_map map(text, lines, units);
-    std::size_t from = map.offset(read_position(range.at("start")));
-    std::size_t to = map.offset(read_position(range.at("end")));
+    std::size_t from = map.offset(change.where->start);
+    std::size_t to = map.offset(change.where->end);
     if (to < from)
         std::swap(from, to);
-    text.replace(from, to - from, replacement);
+    text.replace(from, to - from, change.text);
+}
+
+std::shared_ptr<const snapshot> document_store::find(const std::string& uri) const
+{
+    const auto it = documents_.find(uri);
+    return it == documents_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<const snapshot> document_store::update(const std::string& uri, long version, std::string text,
+                                                       std::shared_ptr<const file_bytes> file)
+{
+    auto doc = make_snapshot(uri, version, ++generation_, units_, std::move(text), std::move(file));
+    documents_[uri] = doc;
+    return doc;
+}
+
+std::shared_ptr<const snapshot> document_store::change(const snapshot& doc, long version,
+                                                       const std::vector<text_change>& changes)
+{
+    std::string text = doc.text;
+    for (const text_change& c : changes)
+        apply_change(text, c, units_);
+    return update(doc.uri, version, std::move(text), doc.file);
 }
 
 } // namespace trl::lsp

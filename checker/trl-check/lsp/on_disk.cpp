@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "checker/trl-check/lsp/ascii_case.h"
 #include "common/text.h"
 #include "language/umlauts.h"
 
@@ -11,27 +12,10 @@ namespace trl::lsp {
 
 namespace {
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_letters(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
 int hex_value(char c)
 {
-    c = lower(c);
+    c = ascii_lower(c);
     return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-// The byte order marks of UTF-16, little- and big-endian.
-bool starts_utf16(std::string_view s)
-{
-    return s.starts_with("\xFF\xFE") || s.starts_with("\xFE\xFF");
 }
 
 // What is said of each thing hidden, and the settings that mend it.
@@ -59,19 +43,19 @@ const hidden_words& words_of(hidden h)
     return words[static_cast<std::size_t>(h)];
 }
 
-json settings_of(hidden h)
+std::optional<file_settings> settings_of(hidden h)
 {
     switch (h) {
     case hidden::byte_order_mark:
-        return {{"bomb", false}};
+        return file_settings{.bomb = false};
     case hidden::utf16:
-        return {{"bomb", false}, {"fileencoding", "utf-8"}};
+        return file_settings{.bomb = false, .fileencoding = "utf-8"};
     case hidden::crlf:
-        return {{"fileformat", "unix"}};
+        return file_settings{.fileformat = "unix"};
     case hidden::latin1:
         break;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Whether the command line's diagnostic `d` is about a hidden thing.
@@ -106,14 +90,14 @@ std::string with_lf(std::string_view s)
 std::optional<std::string> file_path(std::string_view uri)
 {
     constexpr std::string_view scheme = "file:";
-    if (!same_letters(uri.substr(0, scheme.size()), scheme))
+    if (!same_ignoring_case(uri.substr(0, scheme.size()), scheme))
         return std::nullopt;
     uri.remove_prefix(scheme.size());
     if (uri.starts_with("//")) {
         uri.remove_prefix(2);
         const std::size_t slash = uri.find('/');
         const std::string_view host = uri.substr(0, slash);
-        if (slash == std::string_view::npos || !(host.empty() || same_letters(host, "localhost")))
+        if (slash == std::string_view::npos || !(host.empty() || same_ignoring_case(host, "localhost")))
             return std::nullopt;
         uri.remove_prefix(slash);
     }

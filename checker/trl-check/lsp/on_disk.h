@@ -19,7 +19,6 @@
 
 #include "language/check.h"
 #include "checker/trl-check/source.h"
-#include "checker/trl-check/lsp/transport.h"
 
 namespace trl::lsp {
 
@@ -54,6 +53,15 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text);
 std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text,
                                                   cli::source_text& buffer);
 
+// Settings with which an editor writes a file, as Neovim names them
+// ("bomb", "fileencoding", "fileformat"); those not set are left as they
+// are.
+struct file_settings {
+    std::optional<bool> bomb = std::nullopt;
+    std::string_view fileencoding = {};
+    std::string_view fileformat = {};
+};
+
 // One thing the editor hides, said as the command line says it.
 struct file_note {
     hidden what;
@@ -63,11 +71,11 @@ struct file_note {
     // What to set in the editor so that it writes the file right.
     std::string_view advice;
     // The quick fix: its title, and the settings with which the editor is
-    // to write the file ({"bomb": false}, {"fileformat": "unix"}, ...);
-    // null settings for a Latin-1 file, which is mended by writing its
-    // letters as the conventions do (an edit of the editor's text).
+    // to write the file; none for a Latin-1 file, which is mended by
+    // writing its letters as the conventions do (an edit of the editor's
+    // text).
     std::string_view fix_title;
-    json settings;
+    std::optional<file_settings> settings;
 };
 
 // The notes of a file read by read_file_bytes, in the order of `hides`: one

@@ -26,6 +26,12 @@ struct position {
     std::size_t character = 0; // 0-based, in code units of the encoding
 };
 
+// The characters from `start` up to `end` (not included).
+struct range {
+    position start;
+    position end;
+};
+
 // Where the lines of a text begin.
 class line_index {
 public:

@@ -3,19 +3,19 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "checker/trl-check/lsp/check_worker.h"
 #include "checker/trl-check/lsp/document.h"
 #include "checker/trl-check/lsp/features.h"
-#include "common/text.h"
+#include "checker/trl-check/lsp/protocol.h"
 #include "checker/trl-check/lsp/transport.h"
-#include "common/version.h"
+#include "common/text.h"
 
 namespace trl::lsp {
 
@@ -48,8 +48,6 @@ private:
 
     std::optional<int> handle(std::string_view body);
     void answer(const json& id, json& message, bool is_request);
-    void send_result(const json& id, json result);
-    void send_error(const json& id, int code, const std::string& message);
     void publish(const snapshot& doc, const check_result& result, double ms);
 
     // Requests.
@@ -68,21 +66,18 @@ private:
     void did_save(json& params);
     void did_close(json& params);
 
+    // The document that params' "textDocument" names; rpc_error when it
+    // is not open.
     std::shared_ptr<const snapshot> document(const json& params) const;
     std::shared_ptr<const check_result> report(const snapshot& doc);
-    // A new version of a document (its bytes restored), to be checked, with
-    // what the editor hides of its file.
-    void update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file);
 
     message_reader reader_;
     message_writer writer_;
     phase phase_ = phase::waiting;
-    encoding units_ = encoding::utf16;
     bool bytes_protected_ = false;     // the message being handled was not UTF-8
     bool client_writes_files_ = false; // the client runs write_file_command itself
     cli::source_text file_buffer_;     // for reading the documents' files
-    std::uint64_t generation_ = 0;
-    std::map<std::string, std::shared_ptr<const snapshot>> documents_;
+    document_store documents_;
     check_worker worker_; // last: its thread publishes through the members above
 };
 
@@ -115,11 +110,11 @@ int server::run()
             return phase_ == phase::shut_down ? 0 : 1;
         case message_reader::message::kind::bad_header:
             log(m.problem);
-            send_error(nullptr, error_code::parse_error, m.problem);
+            writer_.respond_error(nullptr, error_code::parse_error, m.problem);
             break;
         case message_reader::message::kind::too_large:
             log(m.problem);
-            send_error(nullptr, error_code::invalid_request, m.problem);
+            writer_.respond_error(nullptr, error_code::invalid_request, m.problem);
             break;
         case message_reader::message::kind::body:
             if (const std::optional<int> status = handle(m.body))
@@ -136,24 +131,24 @@ std::optional<int> server::handle(std::string_view body)
     try {
         message = json::parse(bytes_protected_ ? std::string_view(protect_bytes(body)) : body);
     } catch (const json::parse_error& e) {
-        send_error(nullptr, error_code::parse_error, std::string("the message is no JSON: ") + e.what());
+        writer_.respond_error(nullptr, error_code::parse_error, std::string("the message is no JSON: ") + e.what());
         return std::nullopt;
     }
     if (!message.is_object()) {
-        send_error(nullptr, error_code::invalid_request, "a message is a JSON object");
+        writer_.respond_error(nullptr, error_code::invalid_request, "a message is a JSON object");
         return std::nullopt;
     }
     const bool is_request = message.contains("id");
     const json id = is_request ? message["id"] : json();
     if (is_request && !id.is_string() && !id.is_number_integer()) {
-        send_error(nullptr, error_code::invalid_request, "a request's id is a number or a string");
+        writer_.respond_error(nullptr, error_code::invalid_request, "a request's id is a number or a string");
         return std::nullopt;
     }
     if (!message.contains("method") && is_request && (message.contains("result") || message.contains("error")))
         return std::nullopt; // an answer to a request of ours: we send none
     const json* version = message.contains("jsonrpc") ? &message["jsonrpc"] : nullptr;
-    if (!version || *version != "2.0" || !message.contains("method") || !message["method"].is_string()) {
-        send_error(id, error_code::invalid_request, "a message has \"jsonrpc\": \"2.0\" and a method name");
+    if (!version || *version != jsonrpc_version || !message.contains("method") || !message["method"].is_string()) {
+        writer_.respond_error(id, error_code::invalid_request, "a message has \"jsonrpc\": \"2.0\" and a method name");
         return std::nullopt;
     }
     if (message["method"] == "exit") {
@@ -171,12 +166,12 @@ void server::answer(const json& id, json& message, bool is_request)
     if (message.contains("params") && !message["params"].is_null() && !message["params"].is_object() &&
         !message["params"].is_array()) {
         if (is_request)
-            send_error(id, error_code::invalid_params, "params are an object or an array");
+            writer_.respond_error(id, error_code::invalid_params, "params are an object or an array");
         return;
     }
     json& params = message["params"]; // null when there are none
     if (is_request && phase_ == phase::waiting && name != "initialize") {
-        send_error(id, error_code::server_not_initialized, "the server is not initialised yet");
+        writer_.respond_error(id, error_code::server_not_initialized, "the server is not initialised yet");
         return;
     }
     const method* found = nullptr;
@@ -196,41 +191,29 @@ void server::answer(const json& id, json& message, bool is_request)
         return;
     }
     if (!found || !found->request) {
-        send_error(id, error_code::method_not_found, "unknown method '" + name + "'");
+        writer_.respond_error(id, error_code::method_not_found, "unknown method '" + name + "'");
         return;
     }
     if (phase_ == phase::shut_down) {
-        send_error(id, error_code::invalid_request, "the server has been shut down");
+        writer_.respond_error(id, error_code::invalid_request, "the server has been shut down");
         return;
     }
     try {
-        send_result(id, (this->*found->request)(params));
+        writer_.respond(id, (this->*found->request)(params));
     } catch (const rpc_error& e) {
-        send_error(id, e.code, e.what());
+        writer_.respond_error(id, e.code, e.what());
     } catch (const json::exception& e) {
-        send_error(id, error_code::invalid_params, std::string("bad params: ") + e.what());
+        writer_.respond_error(id, error_code::invalid_params, std::string("bad params: ") + e.what());
     } catch (const std::exception& e) {
         log(name + ": " + e.what());
-        send_error(id, error_code::internal_error, e.what());
+        writer_.respond_error(id, error_code::internal_error, e.what());
     }
-}
-
-void server::send_result(const json& id, json result)
-{
-    writer_.send({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
-}
-
-void server::send_error(const json& id, int code, const std::string& message)
-{
-    writer_.send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
 }
 
 void server::publish(const snapshot& doc, const check_result& result, double ms)
 {
-    writer_.send(
-        {{"jsonrpc", "2.0"},
-         {"method", "textDocument/publishDiagnostics"},
-         {"params", {{"uri", doc.uri}, {"version", doc.version}, {"diagnostics", diagnostics_json(doc, result)}}}});
+    writer_.notify("textDocument/publishDiagnostics",
+                   published_diagnostics(doc.uri, doc.version, diagnostics_of(doc, result)));
     const file_report& report = result.report;
     std::string hidden;
     if (!result.file_notes.empty())
@@ -246,28 +229,12 @@ json server::initialize(json& params)
         throw rpc_error(error_code::invalid_request, "initialize comes once");
     if (!params.is_object())
         throw rpc_error(error_code::invalid_params, "initialize has params");
-    units_ = encoding::utf16;
-    const json encodings = params.value("/capabilities/general/positionEncodings"_json_pointer, json::array());
-    for (const json& e : encodings)
-        if (e == "utf-8")
-            units_ = encoding::utf8;
-    const json commands = params.value("/initializationOptions/clientCommands"_json_pointer, json::array());
-    client_writes_files_ = false;
-    for (const json& c : commands)
-        if (c == write_file_command)
-            client_writes_files_ = true;
-    const std::string client = params.value("/clientInfo/name"_json_pointer, std::string("a client"));
-    log("initialize from " + client + ", positions in " + encoding_name(units_));
+    const client_settings client = read_client(params);
+    documents_.set_units(client.units);
+    client_writes_files_ = client.writes_files;
+    log("initialize from " + client.name + ", positions in " + encoding_name(client.units));
     phase_ = phase::running;
-    return {{"capabilities",
-             {{"positionEncoding", encoding_name(units_)},
-              {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
-              {"hoverProvider", true},
-              {"completionProvider", {{"triggerCharacters", {"<"}}}},
-              {"documentSymbolProvider", true},
-              {"codeActionProvider", {{"codeActionKinds", {quickfix_kind, fix_all_kind}}}},
-              {"semanticTokensProvider", {{"legend", semantic_tokens_legend()}, {"full", true}}}}},
-            {"serverInfo", {{"name", "trl-check"}, {"version", QUENDA_TOOLS_VERSION}}}};
+    return initialize_result(client.units);
 }
 
 json server::shutdown(json&)
@@ -282,10 +249,10 @@ json server::shutdown(json&)
 std::shared_ptr<const snapshot> server::document(const json& params) const
 {
     const std::string& uri = params.at("textDocument").at("uri").get_ref<const std::string&>();
-    const auto it = documents_.find(uri);
-    if (it == documents_.end())
+    std::shared_ptr<const snapshot> doc = documents_.find(uri);
+    if (!doc)
         throw rpc_error(error_code::invalid_params, "no open document " + uri);
-    return it->second;
+    return doc;
 }
 
 std::shared_ptr<const check_result> server::report(const snapshot& doc)
@@ -298,60 +265,52 @@ json server::hover(json& params)
 {
     const auto doc = document(params);
     const position at = read_position(params.at("position"));
-    return hover_json(*doc, *report(*doc), at);
+    return hover_json(hover_at(*doc, *report(*doc), at));
 }
 
 json server::completion(json& params)
 {
-    return completion_json(*document(params), read_position(params.at("position")));
+    // The position is read first: a bad one is what an answer says before
+    // a document that is not open.
+    const position at = read_position(params.at("position"));
+    return completion_json(completions_at(*document(params), at));
 }
 
 json server::document_symbols(json& params)
 {
-    return document_symbols_json(*document(params));
+    return symbols_json(turn_symbols(*document(params)));
 }
 
 json server::semantic_tokens(json& params)
 {
-    return semantic_tokens_json(*document(params));
+    return semantic_tokens_json(colours_of(*document(params)));
 }
 
 json server::code_actions(json& params)
 {
     const auto doc = document(params);
-    const json only = params.value("/context/only"_json_pointer, json());
-    return code_actions_json(*doc, *report(*doc), params.at("range"), only, client_writes_files_);
-}
-
-void server::update(const std::string& uri, long version, std::string text, std::shared_ptr<const file_bytes> file)
-{
-    auto doc = make_snapshot(uri, version, ++generation_, units_, std::move(text), std::move(file));
-    documents_[uri] = doc;
-    worker_.submit(std::move(doc));
+    const auto only = read_kinds(params.value("/context/only"_json_pointer, json()));
+    const range at = read_range(params.at("range"));
+    return code_actions_json(doc->uri, code_actions_for(*doc, *report(*doc), at, only, client_writes_files_));
 }
 
 void server::did_open(json& params)
 {
     json& item = params.at("textDocument");
     const std::string& uri = item.at("uri").get_ref<const std::string&>();
-    std::string& text = item.at("text").get_ref<std::string&>();
-    if (bytes_protected_)
-        restore_bytes(text);
+    std::string text = take_text(item.at("text"), bytes_protected_);
     std::shared_ptr<const file_bytes> file = read_file_bytes(uri, text, file_buffer_);
-    update(uri, item.at("version").get<long>(), std::move(text), std::move(file));
+    worker_.submit(documents_.update(uri, item.at("version").get<long>(), std::move(text), std::move(file)));
 }
 
 void server::did_change(json& params)
 {
     const auto doc = document(params);
     const long version = params.at("textDocument").at("version").get<long>();
-    std::string text = doc->text;
-    for (json& change : params.at("contentChanges")) {
-        if (bytes_protected_ && change.contains("text"))
-            restore_bytes(change.at("text").get_ref<std::string&>());
-        apply_change(text, change, units_);
-    }
-    update(doc->uri, version, std::move(text), doc->file);
+    std::vector<text_change> changes;
+    for (json& change : params.at("contentChanges"))
+        changes.push_back(take_change(change, bytes_protected_));
+    worker_.submit(documents_.change(*doc, version, changes));
 }
 
 void server::did_save(json& params)
@@ -360,25 +319,18 @@ void server::did_save(json& params)
     // (or no more).
     const auto doc = document(params);
     const bool with_text = params.contains("text") && params["text"].is_string();
-    std::string text = doc->text;
-    if (with_text) {
-        text = std::move(params["text"].get_ref<std::string&>());
-        if (bytes_protected_)
-            restore_bytes(text);
-    }
+    std::string text = with_text ? take_text(params["text"], bytes_protected_) : doc->text;
     std::shared_ptr<const file_bytes> file = read_file_bytes(doc->uri, text, file_buffer_);
     if (with_text || file || doc->file)
-        update(doc->uri, doc->version, std::move(text), std::move(file));
+        worker_.submit(documents_.update(doc->uri, doc->version, std::move(text), std::move(file)));
 }
 
 void server::did_close(json& params)
 {
     const auto doc = document(params);
-    documents_.erase(doc->uri);
+    documents_.close(doc->uri);
     worker_.forget(doc->uri, [&] {
-        writer_.send({{"jsonrpc", "2.0"},
-                      {"method", "textDocument/publishDiagnostics"},
-                      {"params", {{"uri", doc->uri}, {"diagnostics", json::array()}}}});
+        writer_.notify("textDocument/publishDiagnostics", published_diagnostics(doc->uri, std::nullopt, {}));
     });
 }
 

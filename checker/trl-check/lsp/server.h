@@ -8,6 +8,12 @@
 // file is read when it is opened and saved, and what the editor's text does
 // not show of it comes first among the diagnostics (on_disk.h).  Messages
 // for people go to standard error.
+//
+// In layers: transport.h reads and writes the messages (and their JSON-RPC
+// envelope); the server checks the envelope and dispatches each method to
+// a handler, which reads its params with protocol.h, asks the document
+// store (document.h), the check worker (check_worker.h) or the features
+// (features.h, on plain values) and writes the answer with protocol.h.
 #pragma once
 
 namespace trl::lsp {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "checker/trl-check/lsp/ascii_case.h"
 #include "common/text.h"
 
 namespace trl::lsp {
@@ -17,17 +18,6 @@ constexpr std::size_t read_size = 1 << 16;
 constexpr std::size_t max_header_line = 8192;
 constexpr std::string_view length_field = "content-length";
 constexpr char32_t byte_marks = 0x10FF00; // + byte, for bytes 0x80..0xFF
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_words(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
 
 std::string_view trim(std::string_view s)
 {
@@ -85,7 +75,7 @@ bool message_reader::resynchronise()
     for (;;) {
         const auto it =
             std::search(buffer_.begin() + static_cast<std::ptrdiff_t>(pos_), buffer_.end(), length_field.begin(),
-                        length_field.end(), [](char x, char y) { return lower(x) == y; });
+                        length_field.end(), [](char x, char y) { return ascii_lower(x) == y; });
         if (it != buffer_.end()) {
             pos_ = static_cast<std::size_t>(it - buffer_.begin());
             resync_ = false;
@@ -140,7 +130,7 @@ message_reader::message message_reader::next()
             resync_ = true;
             return m;
         }
-        if (!same_words(trim(std::string_view(line).substr(0, colon)), length_field))
+        if (!same_ignoring_case(trim(std::string_view(line).substr(0, colon)), length_field))
             continue; // Content-Type and others
         const std::string_view value = trim(std::string_view(line).substr(colon + 1));
         const auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), length);
@@ -175,8 +165,9 @@ message_reader::message message_reader::next()
     return m;
 }
 
-bool message_writer::send(const json& message)
+bool message_writer::send(json message)
 {
+    message["jsonrpc"] = jsonrpc_version;
     const std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
     const std::string header = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     const std::lock_guard<std::mutex> hold(lock_);
@@ -195,6 +186,21 @@ bool message_writer::send(const json& message)
         }
     }
     return true;
+}
+
+bool message_writer::respond(const json& id, json result)
+{
+    return send({{"id", id}, {"result", std::move(result)}});
+}
+
+bool message_writer::respond_error(const json& id, int code, const std::string& message)
+{
+    return send({{"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+bool message_writer::notify(std::string_view method, json params)
+{
+    return send({{"method", method}, {"params", std::move(params)}});
 }
 
 std::string protect_bytes(std::string_view body)

@@ -15,6 +15,9 @@ namespace trl::lsp {
 
 using json = nlohmann::json;
 
+// The version of JSON-RPC that every message names.
+inline constexpr std::string_view jsonrpc_version = "2.0";
+
 // The error codes of JSON-RPC and the protocol.
 namespace error_code {
 inline constexpr int parse_error = -32700;
@@ -66,14 +69,21 @@ private:
     bool resync_ = false;  // the next header must be searched for
 };
 
-// Writes messages from any thread, each whole.
+// Writes messages from any thread, each whole, in JSON-RPC's envelope
+// ("jsonrpc": "2.0" and an id or a method).  Each returns false once a
+// write has failed (the client is gone).
 class message_writer {
 public:
     explicit message_writer(int fd) : fd_(fd) {}
-    // False once a write has failed (the client is gone).
-    bool send(const json& message);
+    // The answer to request `id`: its result, or an error.
+    bool respond(const json& id, json result);
+    bool respond_error(const json& id, int code, const std::string& message);
+    // A notification from the server.
+    bool notify(std::string_view method, json params);
 
 private:
+    bool send(json message); // with the envelope's version added
+
     std::mutex lock_;
     int fd_;
     bool broken_ = false;
