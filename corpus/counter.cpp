@@ -69,7 +69,7 @@ template <class T, class Bucket> std::vector<std::size_t> distribute(T* a, std::
 
 void counter::grow()
 {
-    big_array<slot> fresh; // zero bytes: empty slots
+    memory::big_array<slot> fresh; // zero bytes: empty slots
     fresh.resize(slots_.empty() ? 1024 : slots_.size() * 2);
     slots_ = std::move(fresh);
     for (std::size_t i = 0; i < entries_.size(); ++i)
@@ -139,9 +139,9 @@ void counter::merge(counter&& other)
     other = counter{};
 }
 
-big_array<counter::ranked> counter::sorted(unsigned threads) const
+memory::big_array<counter::ranked> counter::sorted(unsigned threads) const
 {
-    big_array<ranked> keys;
+    memory::big_array<ranked> keys;
     keys.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i)
         keys.push_back(

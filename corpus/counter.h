@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "corpus/big_array.h"
+#include "common/big_array.h"
 
 namespace corpus {
 
@@ -36,7 +36,7 @@ public:
 
     // Every string, most frequent first, equal counts in byte order;
     // sorted on up to `threads` threads.
-    big_array<ranked> sorted(unsigned threads = 1) const;
+    memory::big_array<ranked> sorted(unsigned threads = 1) const;
     static item at(const ranked& r) { return {{r.key, r.size}, r.count}; }
     // The same, with the bytes of a string that fits in its prefix spelled
     // from there into `room`: going through the sorted order then leaves the
@@ -75,9 +75,9 @@ private:
     void grow();
     void insert(const entry& e, std::size_t index);
 
-    big_array<slot> slots_;
-    big_array<entry> entries_;
-    big_array<char> arena_;
+    memory::big_array<slot> slots_;
+    memory::big_array<entry> entries_;
+    memory::big_array<char> arena_;
 };
 
 } // namespace corpus

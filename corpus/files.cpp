@@ -1,12 +1,7 @@
 #include "corpus/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -18,17 +13,13 @@
 
 #include "language/catalogue.h"
 #include "language/check.h"
+#include "common/file_text.h"
 #include "common/inputs.h"
 #include "common/text.h"
 
 namespace corpus {
 
 namespace {
-
-std::string describe_errno(int e)
-{
-    return std::error_code(e, std::generic_category()).message();
-}
 
 // The elements of a turn handed to a gatherer at a time, at most (and a
 // construct's more).
@@ -66,7 +57,7 @@ void name_first_error(trl::checker& ck, std::string_view text, const trl::read_r
 }
 
 // Reads and gathers one input.
-file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& source,
+file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, files::file_text& source,
                       const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -77,10 +68,9 @@ file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::ch
         out.message = in.error;
         return out;
     }
-    std::string error;
-    if (!source.load(in.path, error)) {
+    if (!source.load(in.path, files::file_text::accept::regular_or_stdin)) {
         out.what = file_outcome::status::unreadable;
-        out.message = error;
+        out.message = source.error();
         return out;
     }
     const std::string_view text = source.text();
@@ -109,7 +99,7 @@ file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::ch
     return out;
 }
 
-file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& text,
+file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, files::file_text& text,
                          const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -168,7 +158,7 @@ void read_corpus(const options& o, const make_gatherer& make,
     if (threads == 1) {
         trl::reader reader;
         trl::checker ck;
-        file_text text;
+        files::file_text text;
         for (std::size_t i = 0; i < n; ++i) {
             std::unique_ptr<gatherer> g;
             file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
@@ -192,7 +182,7 @@ void read_corpus(const options& o, const make_gatherer& make,
     auto work = [&] {
         trl::reader reader;
         trl::checker ck;
-        file_text text;
+        files::file_text text;
         for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
             std::unique_ptr<gatherer> g;
             file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
@@ -229,70 +219,6 @@ void read_corpus(const options& o, const make_gatherer& make,
     }
     for (std::thread& w : workers)
         w.join();
-}
-
-bool file_text::load(const std::string& path, std::string& error)
-{
-    data_.clear();
-    const bool standard_input = path == "-";
-    const int fd = standard_input ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = describe_errno(errno);
-        return false;
-    }
-    struct closer {
-        int fd;
-        bool close;
-        ~closer()
-        {
-            if (close)
-                ::close(fd);
-        }
-    } closing{fd, !standard_input};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error = describe_errno(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = describe_errno(EISDIR);
-        return false;
-    }
-    if (!standard_input && !S_ISREG(st.st_mode)) {
-        error = "not a regular file"; // a FIFO is not waited on
-        return false;
-    }
-    if (!standard_input) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0)
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    // A regular file's size and one more byte, to see its end; a pipe's
-    // bytes as they come.
-    data_.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
-    for (;;) {
-        if (data_.size() == data_.capacity())
-            data_.reserve(data_.size() + 1);
-        const std::size_t used = data_.size();
-        const ssize_t got = ::read(fd, data_.data() + used, data_.capacity() - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            error = describe_errno(errno);
-            data_.clear();
-            return false;
-        }
-        if (got == 0)
-            return true;
-        data_.resize(used + static_cast<std::size_t>(got));
-    }
-}
-
-void file_text::release()
-{
-    if (data_.capacity() > (std::size_t{64} << 20))
-        data_ = big_array<char>();
-    data_.clear();
 }
 
 std::string left_out_line(const file_outcome& f)

@@ -11,6 +11,7 @@
 
 #include "corpus/commands.h"
 #include "corpus/counter.h"
+#include "common/file_text.h"
 #include "common/text.h"
 
 namespace corpus {
@@ -213,9 +214,11 @@ private:
 // a tab); empty lines and a carriage return at a line's end are ignored.
 bool load_lexicon(const std::string& path, counter& words, std::string& error)
 {
-    file_text source;
-    if (!source.load(path, error))
+    files::file_text source;
+    if (!source.load(path, files::file_text::accept::regular_or_stdin)) {
+        error = source.error();
         return false;
+    }
     std::string_view rest = source.text();
     while (!rest.empty()) {
         const std::size_t nl = rest.find('\n');
@@ -287,7 +290,7 @@ int run_words(const options& o, checked_stdout& out)
 
     const bool tags = !o.kinds.empty() || o.marks;
     const bool grouped = o.by != grouping::none;
-    big_array<counter::ranked> items = counts.sorted(job_count(o));
+    memory::big_array<counter::ranked> items = counts.sorted(job_count(o));
     // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
     auto split = [&](std::string_view key) {
         std::array<std::string_view, 3> parts; // group, kind, word or tag

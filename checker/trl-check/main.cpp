@@ -28,12 +28,12 @@
 #include "language/consistency.h"
 #include "checker/trl-check/diff.h"
 #include "language/fix.h"
+#include "common/file_text.h"
 #include "common/inputs.h"
 #include "checker/trl-check/options.h"
 #include "checker/trl-check/lsp/server.h"
 #include "checker/trl-check/replace_file.h"
 #include "checker/trl-check/report.h"
-#include "checker/trl-check/source.h"
 #include "common/std_fds.h"
 #include "common/text.h"
 
@@ -142,7 +142,7 @@ void not_written(result& r, std::string_view path, const std::string& why, bool 
         format_path_human(r.err, path, message);
 }
 
-result check_one(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
+result check_one(const input_file& in, checker& ck, files::file_text& src, const options& o, const run_setting& run)
 {
     result r;
     const std::string_view path = shown_path(in.path);
@@ -154,7 +154,8 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
     // Fixes are written into regular files only: a pipe, a device or a
     // link to standard input is refused before it is read.
     const bool rewritten = o.fix && !o.diff && in.path != "-";
-    if (in.usable() && !src.load(in.path, rewritten)) {
+    if (in.usable() &&
+        !src.load(in.path, rewritten ? files::file_text::accept::regular : files::file_text::accept::anything)) {
         if (src.not_regular()) {
             not_written(r, path, src.error(), json_problems);
             return r;
@@ -240,7 +241,7 @@ bool use_color(options::color c)
 }
 
 // Checks one input; whatever goes wrong with it is a problem of that file.
-result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
+result check_safely(const input_file& in, checker& ck, files::file_text& src, const options& o, const run_setting& run)
 {
     result r;
     try {
@@ -376,7 +377,7 @@ int run_check(const options& o, checked_stdout& out)
     if (threads == 1) {
         // One thread: the files are checked here, one after the other.
         checker ck;
-        source_text src;
+        files::file_text src;
         for (std::size_t i = 0; i < n; ++i) {
             result r = check_safely(inputs[i], ck, src, o, run);
             if (!report(r))
@@ -395,7 +396,7 @@ int run_check(const options& o, checked_stdout& out)
         std::atomic<bool> cancel{false};
         auto work = [&] {
             checker ck;
-            source_text src;
+            files::file_text src;
             for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
                 result r = check_safely(inputs[i], ck, src, o, run);
                 {

@@ -80,7 +80,7 @@ private:
     encoding units_ = encoding::utf16;
     bool bytes_protected_ = false;     // the message being handled was not UTF-8
     bool client_writes_files_ = false; // the client runs write_file_command itself
-    cli::source_text file_buffer_;     // for reading the documents' files
+    files::file_text file_buffer_;     // for reading the documents' files
     std::uint64_t generation_ = 0;
     std::map<std::string, std::shared_ptr<const snapshot>> documents_;
     check_worker worker_; // last: its thread publishes through the members above
