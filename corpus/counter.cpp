@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "corpus/parallel.h"
+#include "common/parallel.h"
 
 namespace corpus {
 
@@ -172,7 +172,7 @@ memory::big_array<counter::ranked> counter::sorted(unsigned threads) const
     }
     const auto threads_used =
         static_cast<unsigned>(std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1));
-    parallel_for(runs.size(), threads_used, [&](std::size_t i) {
+    parallel::for_each(runs.size(), threads_used, [&](std::size_t i) {
         std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
     });
     return keys;

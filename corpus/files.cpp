@@ -1,20 +1,17 @@
 #include "corpus/files.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <map>
-#include <mutex>
 #include <new>
 #include <system_error>
-#include <thread>
 
 #include "language/catalogue.h"
 #include "language/check.h"
 #include "common/file_text.h"
 #include "common/inputs.h"
+#include "common/parallel.h"
 #include "common/text.h"
 
 namespace corpus {
@@ -137,88 +134,30 @@ long file_view::line_of(std::size_t offset)
     return line_;
 }
 
-unsigned job_count(const options& o)
-{
-    const unsigned jobs = o.jobs ? o.jobs : std::thread::hardware_concurrency();
-    return jobs ? jobs : 1;
-}
-
-unsigned worker_count(const options& o, std::size_t n)
-{
-    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(job_count(o), n)));
-}
-
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done)
 {
     const std::vector<inputs::input_file> in = inputs::collect_inputs(o.paths, o.suffix);
-    const std::size_t n = in.size();
-    const unsigned threads = worker_count(o, n);
-    const unsigned spare = (job_count(o) - threads) / threads;
-    if (threads == 1) {
+    const unsigned threads = parallel::thread_count(o.jobs, in.size());
+    const unsigned spare = (parallel::job_count(o.jobs) - threads) / threads;
+    // What a reading thread keeps from file to file.
+    struct reading {
         trl::reader reader;
         trl::checker ck;
         files::file_text text;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::unique_ptr<gatherer> g;
-            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
-            if (!done(out, std::move(g)))
-                return;
-        }
-        return;
-    }
-    // Workers take the files in order from a shared counter; their results
-    // are handed on here in that order as they become ready.
-    struct slot {
+    };
+    struct read_file {
         file_outcome out;
         std::unique_ptr<gatherer> g;
-        bool ready = false;
     };
-    std::vector<slot> slots(n);
-    std::mutex lock;
-    std::condition_variable ready;
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> cancel{false};
-    auto work = [&] {
-        trl::reader reader;
-        trl::checker ck;
-        files::file_text text;
-        for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
-            std::unique_ptr<gatherer> g;
-            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
-            {
-                const std::lock_guard<std::mutex> hold(lock);
-                slots[i].out = std::move(out);
-                slots[i].g = std::move(g);
-                slots[i].ready = true;
-            }
-            ready.notify_all();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned k = 0; k < threads; ++k) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    if (workers.empty())
-        work();
-    for (std::size_t i = 0; i < n; ++i) {
-        slot s;
-        {
-            std::unique_lock<std::mutex> hold(lock);
-            ready.wait(hold, [&] { return slots[i].ready; });
-            s = std::move(slots[i]);
-        }
-        if (!done(s.out, std::move(s.g))) {
-            cancel.store(true);
-            break;
-        }
-    }
-    for (std::thread& w : workers)
-        w.join();
+    parallel::in_order<reading>(
+        in.size(), threads,
+        [&](reading& r, std::size_t i) {
+            read_file f;
+            f.out = read_safely(in[i], r.reader, r.ck, r.text, make, spare, f.g);
+            return f;
+        },
+        [&](read_file& f, std::size_t) { return done(f.out, std::move(f.g)); });
 }
 
 std::string left_out_line(const file_outcome& f)

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "corpus/options.h"
-#include "corpus/parallel.h"
 #include "language/reader.h"
 
 namespace corpus {
@@ -72,10 +71,6 @@ struct file_outcome {
 using make_gatherer = std::function<std::unique_ptr<gatherer>(unsigned spare)>;
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done);
-
-// The jobs (-j), one per processor by default; the threads for n items.
-unsigned job_count(const options& o);
-unsigned worker_count(const options& o, std::size_t n);
 
 // What a left-out file's line says on standard error: "PATH:LINE:COLUMN:
 // error[CODE]: MESSAGE (file left out)", the path escaped for a terminal.

@@ -12,6 +12,7 @@
 #include "corpus/commands.h"
 #include "corpus/counter.h"
 #include "common/file_text.h"
+#include "common/parallel.h"
 #include "common/text.h"
 
 namespace corpus {
@@ -290,7 +291,7 @@ int run_words(const options& o, checked_stdout& out)
 
     const bool tags = !o.kinds.empty() || o.marks;
     const bool grouped = o.by != grouping::none;
-    memory::big_array<counter::ranked> items = counts.sorted(job_count(o));
+    memory::big_array<counter::ranked> items = counts.sorted(parallel::job_count(o.jobs));
     // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
     auto split = [&](std::string_view key) {
         std::array<std::string_view, 3> parts; // group, kind, word or tag
