@@ -336,7 +336,7 @@ int run_words(const options& o, checked_stdout& out)
     } else if (o.output == format::tsv) {
         std::string header = grouped ? std::string(group_name) + "\t" : std::string();
         header += tags ? "count\tkind\ttag\n" : "count\tword\n";
-        out.put(header);
+        out.write(header);
     }
     std::string line;
     // The strings are in the arena in the order they were first counted:
@@ -388,7 +388,7 @@ int run_words(const options& o, checked_stdout& out)
             break;
         }
         }
-        out.put(line);
+        out.write(line);
     }
     return seen.status(false);
 }

@@ -8,7 +8,6 @@
 // (common/parallel.h).
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -17,7 +16,6 @@
 #include <exception>
 #include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "language/catalogue.h"
@@ -25,6 +23,7 @@
 #include "language/consistency.h"
 #include "checker/trl-check/diff.h"
 #include "language/fix.h"
+#include "common/checked_stdout.h"
 #include "common/file_text.h"
 #include "common/inputs.h"
 #include "common/parallel.h"
@@ -43,46 +42,7 @@ using inputs::collect_inputs;
 using inputs::input_file;
 using inputs::shown_path;
 
-// Standard output with every write checked: a failed write (a full disk,
-// a closed pipe) is remembered and ends the run with status 2.  A reader
-// that has gone (trl-check ... | head) has all it wanted: that ends the
-// run without a message.
-class checked_stdout {
-public:
-    checked_stdout() { std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16); }
-
-    bool write(std::string_view s)
-    {
-        if (failed_ || s.empty())
-            return !failed_;
-        if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
-            fail();
-        return !failed_;
-    }
-    // Flushes and closes standard output; false if anything failed.
-    bool close()
-    {
-        if (std::fflush(stdout) != 0)
-            fail();
-        if (std::fclose(stdout) != 0)
-            fail();
-        if (failed_ && error_ != EPIPE)
-            std::fprintf(stderr, "trl-check: write error on standard output: %s\n",
-                         std::error_code(error_, std::generic_category()).message().c_str());
-        return !failed_;
-    }
-    bool failed() const { return failed_; }
-
-private:
-    void fail()
-    {
-        if (!failed_)
-            error_ = errno ? errno : EIO;
-        failed_ = true;
-    }
-    bool failed_ = false;
-    int error_ = 0;
-};
+using output::checked_stdout;
 
 int usage_error(const std::string& message)
 {
@@ -455,7 +415,7 @@ int main(int argc, char** argv)
     if (!parse_options(std::vector<std::string>(argv + 1, argv + argc), o, error))
         return usage_error(error);
 
-    checked_stdout out;
+    checked_stdout out("trl-check");
     int status = 0;
     switch (o.what) {
     case options::action::help:
