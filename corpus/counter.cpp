@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "corpus/parallel.h"
+#include "common/parallel.h"
 
 namespace corpus {
 
@@ -98,9 +98,9 @@ void counter::merge(counter&& other)
     other = counter{};
 }
 
-big_array<counter::ranked> counter::sorted(unsigned threads) const
+memory::big_array<counter::ranked> counter::sorted(unsigned threads) const
 {
-    big_array<ranked> keys;
+    memory::big_array<ranked> keys;
     keys.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i)
         keys.push_back(
@@ -131,7 +131,7 @@ big_array<counter::ranked> counter::sorted(unsigned threads) const
     }
     const auto threads_used =
         static_cast<unsigned>(std::min<std::size_t>(threads, keys.size() / (std::size_t{1} << 16) + 1));
-    parallel_for(runs.size(), threads_used, [&](std::size_t i) {
+    parallel::for_each(runs.size(), threads_used, [&](std::size_t i) {
         std::sort(keys.begin() + runs[i].first, keys.begin() + runs[i].second, before);
     });
     return keys;

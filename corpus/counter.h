@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/big_array.h"
 #include "common/hash_table.h"
-#include "corpus/big_array.h"
 
 namespace corpus {
 
@@ -37,7 +37,7 @@ public:
 
     // Every string, most frequent first, equal counts in byte order;
     // sorted on up to `threads` threads.
-    big_array<ranked> sorted(unsigned threads = 1) const;
+    memory::big_array<ranked> sorted(unsigned threads = 1) const;
     static item at(const ranked& r) { return {{r.key, r.size}, r.count}; }
     // The same, with the bytes of a string that fits in its prefix spelled
     // from there into `room`: going through the sorted order then leaves the
@@ -69,9 +69,9 @@ private:
 
     std::string_view key_of(const entry& e) const { return {arena_.data() + e.at, e.size}; }
 
-    hash_table::index<big_array<hash_table::slot>> index_{1024};
-    big_array<entry> entries_;
-    big_array<char> arena_;
+    hash_table::index<memory::big_array<hash_table::slot>> index_{1024};
+    memory::big_array<entry> entries_;
+    memory::big_array<char> arena_;
 };
 
 } // namespace corpus

@@ -383,14 +383,14 @@ int run_export(const options& o, checked_stdout& out)
         counted(static_cast<long>(p.turns_without_recording), "turn", "turns") + " without a recording, " +
         counted(static_cast<long>(p.recordings_without_turn), "recording", "recordings") + " without a turn";
     if (o.output == format::json)
-        out.put(json_object()
-                    .field("type", "summary")
-                    .field("exported", static_cast<long>(utts.size()))
-                    .field("turns_without_recording", static_cast<long>(p.turns_without_recording))
-                    .field("recordings_without_turn", static_cast<long>(p.recordings_without_turn))
-                    .line());
+        out.write(json_object()
+                      .field("type", "summary")
+                      .field("exported", static_cast<long>(utts.size()))
+                      .field("turns_without_recording", static_cast<long>(p.turns_without_recording))
+                      .field("recordings_without_turn", static_cast<long>(p.recordings_without_turn))
+                      .line());
     else
-        out.put(summary + "\n");
+        out.write(summary + "\n");
     return seen.status(false); // what was named has stopped the export unless --keep-going
 }
 

@@ -1,34 +1,22 @@
 #include "corpus/files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <map>
-#include <mutex>
 #include <new>
 #include <system_error>
-#include <thread>
 
 #include "language/catalogue.h"
 #include "language/check.h"
+#include "common/file_text.h"
 #include "common/inputs.h"
+#include "common/parallel.h"
 #include "common/text.h"
 
 namespace corpus {
 
 namespace {
-
-std::string describe_errno(int e)
-{
-    return std::error_code(e, std::generic_category()).message();
-}
 
 // The elements of a turn handed to a gatherer at a time, at most (and a
 // construct's more).
@@ -66,7 +54,7 @@ void name_first_error(trl::checker& ck, std::string_view text, const trl::read_r
 }
 
 // Reads and gathers one input.
-file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& source,
+file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, files::file_text& source,
                       const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -77,10 +65,9 @@ file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::ch
         out.message = in.error;
         return out;
     }
-    std::string error;
-    if (!source.load(in.path, error)) {
+    if (!source.load(in.path, files::file_text::accept::regular_or_stdin)) {
         out.what = file_outcome::status::unreadable;
-        out.message = error;
+        out.message = source.error();
         return out;
     }
     const std::string_view text = source.text();
@@ -109,7 +96,7 @@ file_outcome read_one(const inputs::input_file& in, trl::reader& reader, trl::ch
     return out;
 }
 
-file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, file_text& text,
+file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl::checker& ck, files::file_text& text,
                          const make_gatherer& make, unsigned spare, std::unique_ptr<gatherer>& g)
 {
     file_outcome out;
@@ -147,152 +134,30 @@ long file_view::line_of(std::size_t offset)
     return line_;
 }
 
-unsigned job_count(const options& o)
-{
-    const unsigned jobs = o.jobs ? o.jobs : std::thread::hardware_concurrency();
-    return jobs ? jobs : 1;
-}
-
-unsigned worker_count(const options& o, std::size_t n)
-{
-    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(job_count(o), n)));
-}
-
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done)
 {
     const std::vector<inputs::input_file> in = inputs::collect_inputs(o.paths, o.suffix);
-    const std::size_t n = in.size();
-    const unsigned threads = worker_count(o, n);
-    const unsigned spare = (job_count(o) - threads) / threads;
-    if (threads == 1) {
+    const unsigned threads = parallel::thread_count(o.jobs, in.size());
+    const unsigned spare = (parallel::job_count(o.jobs) - threads) / threads;
+    // What a reading thread keeps from file to file.
+    struct reading {
         trl::reader reader;
         trl::checker ck;
-        file_text text;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::unique_ptr<gatherer> g;
-            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
-            if (!done(out, std::move(g)))
-                return;
-        }
-        return;
-    }
-    // Workers take the files in order from a shared counter; their results
-    // are handed on here in that order as they become ready.
-    struct slot {
+        files::file_text text;
+    };
+    struct read_file {
         file_outcome out;
         std::unique_ptr<gatherer> g;
-        bool ready = false;
     };
-    std::vector<slot> slots(n);
-    std::mutex lock;
-    std::condition_variable ready;
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> cancel{false};
-    auto work = [&] {
-        trl::reader reader;
-        trl::checker ck;
-        file_text text;
-        for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
-            std::unique_ptr<gatherer> g;
-            file_outcome out = read_safely(in[i], reader, ck, text, make, spare, g);
-            {
-                const std::lock_guard<std::mutex> hold(lock);
-                slots[i].out = std::move(out);
-                slots[i].g = std::move(g);
-                slots[i].ready = true;
-            }
-            ready.notify_all();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned k = 0; k < threads; ++k) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    if (workers.empty())
-        work();
-    for (std::size_t i = 0; i < n; ++i) {
-        slot s;
-        {
-            std::unique_lock<std::mutex> hold(lock);
-            ready.wait(hold, [&] { return slots[i].ready; });
-            s = std::move(slots[i]);
-        }
-        if (!done(s.out, std::move(s.g))) {
-            cancel.store(true);
-            break;
-        }
-    }
-    for (std::thread& w : workers)
-        w.join();
-}
-
-bool file_text::load(const std::string& path, std::string& error)
-{
-    data_.clear();
-    const bool standard_input = path == "-";
-    const int fd = standard_input ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = describe_errno(errno);
-        return false;
-    }
-    struct closer {
-        int fd;
-        bool close;
-        ~closer()
-        {
-            if (close)
-                ::close(fd);
-        }
-    } closing{fd, !standard_input};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error = describe_errno(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = describe_errno(EISDIR);
-        return false;
-    }
-    if (!standard_input && !S_ISREG(st.st_mode)) {
-        error = "not a regular file"; // a FIFO is not waited on
-        return false;
-    }
-    if (!standard_input) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0)
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    // A regular file's size and one more byte, to see its end; a pipe's
-    // bytes as they come.
-    data_.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
-    for (;;) {
-        if (data_.size() == data_.capacity())
-            data_.reserve(data_.size() + 1);
-        const std::size_t used = data_.size();
-        const ssize_t got = ::read(fd, data_.data() + used, data_.capacity() - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            error = describe_errno(errno);
-            data_.clear();
-            return false;
-        }
-        if (got == 0)
-            return true;
-        data_.resize(used + static_cast<std::size_t>(got));
-    }
-}
-
-void file_text::release()
-{
-    if (data_.capacity() > (std::size_t{64} << 20))
-        data_ = big_array<char>();
-    data_.clear();
+    parallel::in_order<reading>(
+        in.size(), threads,
+        [&](reading& r, std::size_t i) {
+            read_file f;
+            f.out = read_safely(in[i], r.reader, r.ck, r.text, make, spare, f.g);
+            return f;
+        },
+        [&](read_file& f, std::size_t) { return done(f.out, std::move(f.g)); });
 }
 
 std::string left_out_line(const file_outcome& f)

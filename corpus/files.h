@@ -15,9 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "corpus/big_array.h"
 #include "corpus/options.h"
-#include "corpus/parallel.h"
 #include "language/reader.h"
 
 namespace corpus {
@@ -73,24 +71,6 @@ struct file_outcome {
 using make_gatherer = std::function<std::unique_ptr<gatherer>(unsigned spare)>;
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done);
-
-// The jobs (-j), one per processor by default; the threads for n items.
-unsigned job_count(const options& o);
-unsigned worker_count(const options& o, std::size_t n);
-
-// A file's bytes in memory, in a buffer kept for the next file.
-class file_text {
-public:
-    // The whole file (or standard input for "-"); false with the reason in
-    // `error`.
-    bool load(const std::string& path, std::string& error);
-    std::string_view text() const { return {data_.data(), data_.size()}; }
-    // Forgets the text, and frees the buffer if it has grown large.
-    void release();
-
-private:
-    big_array<char> data_;
-};
 
 // What a left-out file's line says on standard error: "PATH:LINE:COLUMN:
 // error[CODE]: MESSAGE (file left out)", the path escaped for a terminal.

@@ -26,15 +26,15 @@ int main(int argc, char** argv)
         complain(error + "\nTry 'quenda-corpus --help' for more information.");
         return 2;
     }
-    checked_stdout out;
+    checked_stdout out(program);
     int status = 0;
     try {
         switch (o.what) {
         case command::help:
-            out.put(usage_text());
+            out.write(usage_text());
             break;
         case command::version:
-            out.put(version_text);
+            out.write(version_text);
             break;
         case command::words:
             status = run_words(o, out);

@@ -1,18 +1,14 @@
 #include "corpus/output.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <system_error>
 
 #include "common/text.h"
 
 namespace corpus {
 
 namespace {
-
-constexpr std::size_t flush_size = std::size_t{1} << 16;
 
 // The width of a cell in a terminal: its UTF-8 characters (the rest of a
 // character's bytes take no column).
@@ -42,49 +38,6 @@ void complain(std::string_view message)
     line.append(message);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-checked_stdout::checked_stdout()
-{
-    buffer_.reserve(flush_size * 2);
-}
-
-void checked_stdout::fail()
-{
-    if (!failed_)
-        error_ = errno ? errno : EIO;
-    failed_ = true;
-}
-
-void checked_stdout::put(std::string_view s)
-{
-    if (failed_)
-        return;
-    buffer_.append(s);
-    if (buffer_.size() >= flush_size)
-        flush();
-}
-
-bool checked_stdout::flush()
-{
-    if (!failed_ && !buffer_.empty()) {
-        errno = 0;
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size() || std::fflush(stdout) != 0)
-            fail();
-    }
-    buffer_.clear();
-    return !failed_;
-}
-
-bool checked_stdout::close()
-{
-    flush();
-    errno = 0;
-    if (std::fclose(stdout) != 0)
-        fail();
-    if (failed_ && error_ != EPIPE)
-        complain("write error on standard output: " + std::error_code(error_, std::generic_category()).message());
-    return !failed_;
 }
 
 std::string table::text() const

@@ -1,5 +1,4 @@
-// What quenda-corpus writes: standard output with every write checked, and
-// the pieces of its formats (aligned tables for people, tab-separated rows,
+// What quenda-corpus writes: the pieces of its formats (aligned tables for people, tab-separated rows,
 // JSON Lines).
 #pragma once
 
@@ -9,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/checked_stdout.h"
+
 namespace corpus {
 
 inline constexpr const char* program = "quenda-corpus";
@@ -16,27 +17,8 @@ inline constexpr const char* program = "quenda-corpus";
 // A message on standard error: "quenda-corpus: " and the text.
 void complain(std::string_view message);
 
-// Standard output with every write checked.  A failed write (a full disk)
-// is remembered and ends the run with status 2; a reader that has gone
-// (quenda-corpus words ... | head) has all it wanted, and that ends the
-// run without a message.
-class checked_stdout {
-public:
-    checked_stdout();
-    // Appends to the buffer, written out when it is large.
-    void put(std::string_view s);
-    bool flush();
-    // Flushes and closes standard output; false (after the message) if
-    // anything failed.
-    bool close();
-    bool failed() const { return failed_; }
-
-private:
-    void fail();
-    std::string buffer_;
-    bool failed_ = false;
-    int error_ = 0;
-};
+// Standard output with every write checked (common/checked_stdout.h).
+using output::checked_stdout;
 
 // A table for people: columns aligned, numbers to the right.
 class table {

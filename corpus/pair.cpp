@@ -60,21 +60,21 @@ int run_pair(const options& o, checked_stdout& out)
     switch (o.output) {
     case format::text: {
         for (const pair_problem& pr : p.problems)
-            out.put(problem_line(pr) + "\n");
+            out.write(problem_line(pr) + "\n");
         std::string summary = counted(static_cast<long>(s.places.size()), "turn", "turns") + ", " +
                               counted(static_cast<long>(recs.found.size()), "recording", "recordings") + ": " +
                               number(static_cast<long>(p.paired.size())) + " paired, " +
                               counted(static_cast<long>(p.problems.size()), "problem", "problems");
         if (p.common_rate)
             summary += "; most recordings at " + std::to_string(p.common_rate) + " Hz";
-        out.put(summary + "\n");
+        out.write(summary + "\n");
         break;
     }
     case format::tsv: {
         table tb({"problem", "key", "places", "detail"});
         for (const pair_problem& pr : p.problems)
             tb.row({std::string(problem_name(pr.what)), pr.key, joined(pr.places, false), pr.detail});
-        out.put(tb.tsv());
+        out.write(tb.tsv());
         break;
     }
     case format::json:
@@ -85,22 +85,22 @@ int run_pair(const options& o, checked_stdout& out)
                     places += ',';
                 places += text::json_string(pl);
             }
-            out.put(json_object()
-                        .field("type", "problem")
-                        .field("problem", problem_name(pr.what))
-                        .field("key", pr.key)
-                        .raw("places", places + "]")
-                        .field("detail", pr.detail)
-                        .line());
+            out.write(json_object()
+                          .field("type", "problem")
+                          .field("problem", problem_name(pr.what))
+                          .field("key", pr.key)
+                          .raw("places", places + "]")
+                          .field("detail", pr.detail)
+                          .line());
         }
-        out.put(json_object()
-                    .field("type", "summary")
-                    .field("turns", static_cast<long>(s.places.size()))
-                    .field("recordings", static_cast<long>(recs.found.size()))
-                    .field("paired", static_cast<long>(p.paired.size()))
-                    .field("problems", static_cast<long>(p.problems.size()))
-                    .field("sample_rate", p.common_rate)
-                    .line());
+        out.write(json_object()
+                      .field("type", "summary")
+                      .field("turns", static_cast<long>(s.places.size()))
+                      .field("recordings", static_cast<long>(recs.found.size()))
+                      .field("paired", static_cast<long>(p.paired.size()))
+                      .field("problems", static_cast<long>(p.problems.size()))
+                      .field("sample_rate", p.common_rate)
+                      .line());
         break;
     }
     return seen.status(!p.problems.empty());

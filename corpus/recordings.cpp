@@ -14,6 +14,7 @@
 #include "header/header.h"
 #include "header/info.h"
 #include "common/inputs.h"
+#include "common/parallel.h"
 
 namespace corpus {
 
@@ -123,8 +124,8 @@ recordings find_recordings(const options& o)
             out.unusable.emplace_back(in.path, in.error);
         }
     }
-    parallel_for(out.found.size(), worker_count(o, out.found.size()),
-                 [&](std::size_t i) { read_recording(out.found[i]); });
+    parallel::for_each(out.found.size(), parallel::thread_count(o.jobs, out.found.size()),
+                       [&](std::size_t i) { read_recording(out.found[i]); });
     return out;
 }
 

@@ -91,11 +91,11 @@ int run_stats(const options& o, checked_stdout& out)
         std::string head = counted(seen.files_read, "file", "files") + " read";
         if (!seen.left_out.empty())
             head += ", " + counted(static_cast<long>(seen.left_out.size()), "file", "files") + " with errors left out";
-        out.put(head + "\n\n" + stats_table(s, audio).text());
+        out.write(head + "\n\n" + stats_table(s, audio).text());
         break;
     }
     case format::tsv:
-        out.put(stats_table(s, audio).tsv());
+        out.write(stats_table(s, audio).tsv());
         break;
     case format::json:
         for (const stats_row& r : stats_rows(s)) {
@@ -107,7 +107,7 @@ int run_stats(const options& o, checked_stdout& out)
                 j.field("recordings", r.counts->recordings)
                     .number_field("seconds", seconds_text(r.counts->seconds))
                     .raw("rates", json_list(r.counts->rates));
-            out.put(j.line());
+            out.write(j.line());
         }
         break;
     }

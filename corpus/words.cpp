@@ -11,6 +11,8 @@
 
 #include "corpus/commands.h"
 #include "corpus/counter.h"
+#include "common/file_text.h"
+#include "common/parallel.h"
 #include "common/text.h"
 
 namespace corpus {
@@ -213,9 +215,11 @@ private:
 // a tab); empty lines and a carriage return at a line's end are ignored.
 bool load_lexicon(const std::string& path, counter& words, std::string& error)
 {
-    file_text source;
-    if (!source.load(path, error))
+    files::file_text source;
+    if (!source.load(path, files::file_text::accept::regular_or_stdin)) {
+        error = source.error();
         return false;
+    }
     std::string_view rest = source.text();
     while (!rest.empty()) {
         const std::size_t nl = rest.find('\n');
@@ -287,7 +291,7 @@ int run_words(const options& o, checked_stdout& out)
 
     const bool tags = !o.kinds.empty() || o.marks;
     const bool grouped = o.by != grouping::none;
-    big_array<counter::ranked> items = counts.sorted(job_count(o));
+    memory::big_array<counter::ranked> items = counts.sorted(parallel::job_count(o.jobs));
     // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
     auto split = [&](std::string_view key) {
         std::array<std::string_view, 3> parts; // group, kind, word or tag
@@ -332,7 +336,7 @@ int run_words(const options& o, checked_stdout& out)
     } else if (o.output == format::tsv) {
         std::string header = grouped ? std::string(group_name) + "\t" : std::string();
         header += tags ? "count\tkind\ttag\n" : "count\tword\n";
-        out.put(header);
+        out.write(header);
     }
     std::string line;
     // The strings are in the arena in the order they were first counted:
@@ -384,7 +388,7 @@ int run_words(const options& o, checked_stdout& out)
             break;
         }
         }
-        out.put(line);
+        out.write(line);
     }
     return seen.status(false);
 }

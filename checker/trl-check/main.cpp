@@ -4,23 +4,18 @@
 // Files are checked on worker threads taking them from a shared counter
 // over the sorted list (with one job, on the main thread); the main thread
 // writes each file's report as soon as it and every file before it are
-// done, so the output is in path order whatever the number of threads.
+// done, so the output is in path order whatever the number of threads
+// (common/parallel.h).
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
 #include <exception>
-#include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "language/catalogue.h"
@@ -28,12 +23,14 @@
 #include "language/consistency.h"
 #include "checker/trl-check/diff.h"
 #include "language/fix.h"
+#include "common/checked_stdout.h"
+#include "common/file_text.h"
 #include "common/inputs.h"
+#include "common/parallel.h"
 #include "checker/trl-check/options.h"
 #include "checker/trl-check/lsp/server.h"
 #include "checker/trl-check/replace_file.h"
 #include "checker/trl-check/report.h"
-#include "checker/trl-check/source.h"
 #include "common/std_fds.h"
 #include "common/text.h"
 
@@ -45,46 +42,7 @@ using inputs::collect_inputs;
 using inputs::input_file;
 using inputs::shown_path;
 
-// Standard output with every write checked: a failed write (a full disk,
-// a closed pipe) is remembered and ends the run with status 2.  A reader
-// that has gone (trl-check ... | head) has all it wanted: that ends the
-// run without a message.
-class checked_stdout {
-public:
-    checked_stdout() { std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16); }
-
-    bool write(std::string_view s)
-    {
-        if (failed_ || s.empty())
-            return !failed_;
-        if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size())
-            fail();
-        return !failed_;
-    }
-    // Flushes and closes standard output; false if anything failed.
-    bool close()
-    {
-        if (std::fflush(stdout) != 0)
-            fail();
-        if (std::fclose(stdout) != 0)
-            fail();
-        if (failed_ && error_ != EPIPE)
-            std::fprintf(stderr, "trl-check: write error on standard output: %s\n",
-                         std::error_code(error_, std::generic_category()).message().c_str());
-        return !failed_;
-    }
-    bool failed() const { return failed_; }
-
-private:
-    void fail()
-    {
-        if (!failed_)
-            error_ = errno ? errno : EIO;
-        failed_ = true;
-    }
-    bool failed_ = false;
-    int error_ = 0;
-};
+using output::checked_stdout;
 
 int usage_error(const std::string& message)
 {
@@ -142,7 +100,7 @@ void not_written(result& r, std::string_view path, const std::string& why, bool 
         format_path_human(r.err, path, message);
 }
 
-result check_one(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
+result check_one(const input_file& in, checker& ck, files::file_text& src, const options& o, const run_setting& run)
 {
     result r;
     const std::string_view path = shown_path(in.path);
@@ -154,7 +112,8 @@ result check_one(const input_file& in, checker& ck, source_text& src, const opti
     // Fixes are written into regular files only: a pipe, a device or a
     // link to standard input is refused before it is read.
     const bool rewritten = o.fix && !o.diff && in.path != "-";
-    if (in.usable() && !src.load(in.path, rewritten)) {
+    if (in.usable() &&
+        !src.load(in.path, rewritten ? files::file_text::accept::regular : files::file_text::accept::anything)) {
         if (src.not_regular()) {
             not_written(r, path, src.error(), json_problems);
             return r;
@@ -240,7 +199,7 @@ bool use_color(options::color c)
 }
 
 // Checks one input; whatever goes wrong with it is a problem of that file.
-result check_safely(const input_file& in, checker& ck, source_text& src, const options& o, const run_setting& run)
+result check_safely(const input_file& in, checker& ck, files::file_text& src, const options& o, const run_setting& run)
 {
     result r;
     try {
@@ -296,54 +255,85 @@ private:
     bool shown_ = false;
 };
 
-int run_check(const options& o, checked_stdout& out)
-{
-    const auto started = std::chrono::steady_clock::now();
-    const bool color = use_color(o.colors);
-    const std::vector<input_file> inputs = collect_inputs(o.paths, o.suffix);
-    const std::size_t n = inputs.size();
-    unsigned threads = o.jobs ? o.jobs : std::thread::hardware_concurrency();
-    threads = std::max(1u, std::min<unsigned>(threads ? threads : 1, static_cast<unsigned>(n)));
+// One run of checks: the report of each file written in path order as it
+// comes, its turn identifications compared with those of the files before
+// it, and the totals of the summary.
+class check_run {
+public:
+    check_run(const options& o, checked_stdout& out, const run_setting& setting, progress_line& progress)
+        : o_(o), out_(out), setting_(setting), progress_(progress)
+    {
+        totals_.fixes_ran = o.fix || o.diff;
+    }
 
-    run_setting run;
-    run.color = color;
-    run.several_files = n > 1;
-    const bool json = o.output == options::format::json;
-    // The report, unless only names or a diff are asked for.  With --fix
-    // and standard input, standard output is the fixed text: the report
-    // goes to standard error.
-    const bool reporting = !o.diff && !o.files_with_errors;
-    const bool fixed_text_out = o.fix && !o.diff && std::find(o.paths.begin(), o.paths.end(), "-") != o.paths.end();
-    auto write_report = [&](const std::string& s) {
-        if (s.empty())
-            return !out.failed();
-        if (!fixed_text_out)
-            return out.write(s);
-        std::fputs(s.c_str(), stderr);
-        return true;
-    };
+    // Writes the report of the next file, at `path`; false once standard
+    // output has failed.
+    bool report(result& r, std::string_view path)
+    {
+        if (r.checked && setting_.several_files)
+            compare_identifications(r, path);
+        add_to_totals(r);
+        if (o_.files_with_errors && r.errors > 0)
+            r.out = text::printable(path) + '\n';
+        if (r.err.empty() && r.out.empty() && r.tail.empty() && !r.has_fixed_text)
+            return true;
+        progress_.clear();
+        if (!r.err.empty())
+            std::fputs(r.err.c_str(), stderr);
+        if (r.has_fixed_text && !out_.write(r.fixed_text))
+            return false;
+        return write_report(r.out) && write_report(r.tail);
+    }
 
-    totals t;
-    t.fixes_ran = o.fix || o.diff;
-    code_counts counts{};
-    corpus_identifications corpus;
-    std::size_t reported = 0; // the files reported so far
-    progress_line progress(started, n);
-    // Writes the report of the next file in path order; false once standard
-    // output has failed.  Its turn identifications are compared here with
-    // those of the files before it.
-    auto report = [&](result& r) {
-        const std::string_view path = shown_path(inputs[reported++].path);
-        if (r.checked && run.several_files) {
-            const std::vector<diagnostic> across = corpus.add(path, r.identifications, o.strict);
-            count(r, across);
-            if (reporting && !o.quiet) {
-                if (json)
-                    format_json(r.out, path, across);
+    // Writes the summary; the exit status of the run.
+    int finish(std::chrono::steady_clock::time_point started)
+    {
+        if (out_.failed())
+            return 2;
+        totals_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (reporting()) {
+            std::string summary;
+            if (o_.statistics) {
+                if (json())
+                    format_statistics_json(summary, counts_);
                 else
-                    format_human(r.out, path, {}, across, color);
+                    format_statistics_human(summary, counts_, setting_.color);
             }
+            if (json())
+                format_summary_json(summary, totals_);
+            else
+                format_summary_human(summary, totals_, setting_.color);
+            write_report(summary);
         }
+        if (out_.failed())
+            return 2;
+        if (totals_.file_errors > 0 || totals_.empty_folders > 0 || totals_.not_written > 0)
+            return 2;
+        return totals_.errors > 0 ? 1 : 0;
+    }
+
+private:
+    bool json() const { return o_.output == options::format::json; }
+    // The report, unless only names or a diff are asked for.
+    bool reporting() const { return !o_.diff && !o_.files_with_errors; }
+
+    // The warnings about turn identifications that the file shares with
+    // the files before it.
+    void compare_identifications(result& r, std::string_view path)
+    {
+        const std::vector<diagnostic> across = corpus_.add(path, r.identifications, o_.strict);
+        count(r, across);
+        if (!reporting() || o_.quiet)
+            return;
+        if (json())
+            format_json(r.out, path, across);
+        else
+            format_human(r.out, path, {}, across, setting_.color);
+    }
+
+    void add_to_totals(const result& r)
+    {
+        totals& t = totals_;
         if (r.checked) {
             ++t.files;
             t.turns += r.turns;
@@ -353,114 +343,63 @@ int run_check(const options& o, checked_stdout& out)
             t.files_fixed += r.fixed;
             t.fixable += r.fixable;
             t.fixable_unsafe += r.fixable_unsafe;
-            for (std::size_t c = 0; c < counts.size(); ++c) {
-                counts[c] += r.counts[c];
+            for (std::size_t c = 0; c < counts_.size(); ++c) {
+                counts_[c] += r.counts[c];
                 t.fixes[c] += r.fixes[c];
             }
         }
         t.file_errors += r.unreadable;
         t.empty_folders += r.empty_folder;
         t.not_written += r.not_written;
-        if (o.files_with_errors && r.errors > 0)
-            r.out = text::printable(path) + '\n';
-        if (r.err.empty() && r.out.empty() && r.tail.empty() && !r.has_fixed_text)
-            return true;
-        progress.clear();
-        if (!r.err.empty())
-            std::fputs(r.err.c_str(), stderr);
-        if (r.has_fixed_text && !out.write(r.fixed_text))
-            return false;
-        return write_report(r.out) && write_report(r.tail);
-    };
+    }
 
-    if (threads == 1) {
-        // One thread: the files are checked here, one after the other.
+    // With --fix and standard input, standard output is the fixed text:
+    // the report goes to standard error.
+    bool write_report(const std::string& s)
+    {
+        if (s.empty())
+            return !out_.failed();
+        if (!fixed_text_out_)
+            return out_.write(s);
+        std::fputs(s.c_str(), stderr);
+        return true;
+    }
+
+    const options& o_;
+    checked_stdout& out_;
+    const run_setting& setting_;
+    progress_line& progress_;
+    const bool fixed_text_out_ =
+        o_.fix && !o_.diff && std::find(o_.paths.begin(), o_.paths.end(), "-") != o_.paths.end();
+    totals totals_;
+    code_counts counts_{};
+    corpus_identifications corpus_;
+};
+
+// Checks every input on the threads that -j gives (see Note "In order" in
+// common/parallel.h), and writes the reports and the summary.
+int run_check(const options& o, checked_stdout& out)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<input_file> inputs = collect_inputs(o.paths, o.suffix);
+    const std::size_t n = inputs.size();
+    run_setting setting;
+    setting.color = use_color(o.colors);
+    setting.several_files = n > 1;
+    progress_line progress(started, n);
+    check_run run(o, out, setting, progress);
+    // What a checking thread keeps from file to file.
+    struct checking {
         checker ck;
-        source_text src;
-        for (std::size_t i = 0; i < n; ++i) {
-            result r = check_safely(inputs[i], ck, src, o, run);
-            if (!report(r))
-                break;
-            progress.show(i + 1);
-        }
-    } else {
-        // Workers take the files in order from a shared counter; the
-        // reports are written here in that order as they become ready.
-        std::vector<result> results(n);
-        std::vector<char> ready(n, 0);
-        std::mutex lock;
-        std::condition_variable done_one;
-        std::atomic<std::size_t> next{0};
-        std::atomic<std::size_t> done{0};
-        std::atomic<bool> cancel{false};
-        auto work = [&] {
-            checker ck;
-            source_text src;
-            for (std::size_t i; (i = next.fetch_add(1)) < n && !cancel.load();) {
-                result r = check_safely(inputs[i], ck, src, o, run);
-                {
-                    const std::lock_guard<std::mutex> g(lock);
-                    results[i] = std::move(r);
-                    ready[i] = 1;
-                }
-                done.fetch_add(1);
-                done_one.notify_one();
-            }
-        };
-        std::vector<std::thread> workers;
-        workers.reserve(threads);
-        for (unsigned k = 0; k < threads; ++k) {
-            try {
-                workers.emplace_back(work);
-            } catch (const std::system_error&) {
-                break; // as many as the system gives
-            }
-        }
-        if (workers.empty())
-            work(); // none at all: every file here, then the reports
-        for (std::size_t i = 0; i < n; ++i) {
-            result r;
-            {
-                std::unique_lock<std::mutex> g(lock);
-                while (!ready[i]) {
-                    done_one.wait_for(g, std::chrono::milliseconds(100));
-                    progress.show(done.load());
-                }
-                r = std::move(results[i]);
-                results[i] = result{};
-            }
-            if (!report(r)) {
-                cancel.store(true);
-                break;
-            }
-        }
-        for (std::thread& w : workers)
-            w.join();
-    }
+        files::file_text src;
+    };
+    parallel::in_order<checking>(
+        n, parallel::thread_count(o.jobs, n),
+        [&](checking& c, std::size_t i) { return check_safely(inputs[i], c.ck, c.src, o, setting); },
+        [&](result& r, std::size_t i) { return run.report(r, shown_path(inputs[i].path)); },
+        [&](std::size_t done) { progress.show(done); });
     progress.clear();
-    if (out.failed())
-        return 2;
-
-    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (reporting) {
-        std::string summary;
-        if (o.statistics) {
-            if (json)
-                format_statistics_json(summary, counts);
-            else
-                format_statistics_human(summary, counts, color);
-        }
-        if (json)
-            format_summary_json(summary, t);
-        else
-            format_summary_human(summary, t, color);
-        write_report(summary);
-    }
-    if (out.failed())
-        return 2;
-    if (t.file_errors > 0 || t.empty_folders > 0 || t.not_written > 0)
-        return 2;
-    return t.errors > 0 ? 1 : 0;
+    return run.finish(started);
 }
 
 } // namespace
@@ -476,7 +415,7 @@ int main(int argc, char** argv)
     if (!parse_options(std::vector<std::string>(argv + 1, argv + argc), o, error))
         return usage_error(error);
 
-    checked_stdout out;
+    checked_stdout out("trl-check");
     int status = 0;
     switch (o.what) {
     case options::action::help:

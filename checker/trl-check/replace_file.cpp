@@ -80,9 +80,9 @@ bool holds(int fd, std::string_view text)
 // to the nanosecond and bytes.  The bytes are compared too because a time
 // moves only once in a clock tick: an overwrite of the same size within
 // the tick of the read shows in nothing else.
-std::string unchanged(const std::string& target, int fd, const source_text& as_read)
+std::string unchanged(const std::string& target, int fd, const files::file_text& as_read)
 {
-    const file_identity& was = as_read.identity();
+    const files::file_identity& was = as_read.identity();
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return reason(errno);
@@ -149,10 +149,10 @@ std::string copy_attributes(int from, int to)
 
 } // namespace
 
-std::string replace_file(const std::string& path, const source_text& as_read, std::string_view bytes)
+std::string replace_file(const std::string& path, const files::file_text& as_read, std::string_view bytes)
 {
     if (!as_read.identity().regular)
-        return not_regular_reason;
+        return files::not_regular_reason;
     // The file itself, where links lead; gone since it was read, it is not
     // put back.
     char resolved[PATH_MAX];
@@ -163,7 +163,7 @@ std::string replace_file(const std::string& path, const source_text& as_read, st
     if (::lstat(target.c_str(), &st) != 0)
         return errno == ENOENT ? changed_reason : reason(errno);
     if (!S_ISREG(st.st_mode))
-        return not_regular_reason;
+        return files::not_regular_reason;
     // As an editor asks: a writable folder lets the file be replaced, but
     // only one's own rights to the file let it be changed.
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "checker/trl-check/source.h"
+#include "common/file_text.h"
 
 namespace trl::cli {
 
@@ -17,13 +17,13 @@ namespace trl::cli {
 // followed: the file it names is replaced and the link stays.
 //
 // Refused, with nothing written: a path that is not a regular file
-// (not_regular_reason), a file the user may not write ("not writable",
+// (files::not_regular_reason), a file the user may not write ("not writable",
 // whatever the folder allows), a file with other names (hard links, which
 // a new file would part from it), and a file that is no longer as it was
 // read (another file in its place, other bytes, another time: "changed
 // while it was fixed; run again"), which is looked at last, just before
 // the rename.  On failure the old file is left exactly as it was, the new
 // one removed, and the reason returned; on success the result is empty.
-std::string replace_file(const std::string& path, const source_text& as_read, std::string_view bytes);
+std::string replace_file(const std::string& path, const files::file_text& as_read, std::string_view bytes);
 
 } // namespace trl::cli

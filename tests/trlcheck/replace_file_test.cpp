@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "checker/trl-check/replace_file.h"
-#include "checker/trl-check/source.h"
+#include "common/file_text.h"
 #include "tests/support/trl_check.h"
 
 namespace {
@@ -37,6 +37,7 @@ using test_support::write_file;
 const std::string old_text = "g012abc3_001_ABC_000000: ja .\r\n\r\n"; // a carriage return to fix
 const std::string new_text = "g012abc3_001_ABC_000000: ja .\n\n";
 const std::string changed = "changed while it was fixed; run again";
+constexpr auto regular = files::file_text::accept::regular; // as trl-check --fix loads a file
 
 // The names in a folder, sorted; nothing is read (a pipe would wait).
 std::vector<std::string> names_in(const fs::path& dir)
@@ -52,8 +53,8 @@ std::vector<std::string> names_in(const fs::path& dir)
 // what replace_file returned.
 std::string load_and_replace(const std::string& path, const std::string& bytes)
 {
-    trl::cli::source_text src;
-    if (!src.load(path, true))
+    files::file_text src;
+    if (!src.load(path, regular))
         return "not loaded: " + src.error();
     return trl::cli::replace_file(path, src, bytes);
 }
@@ -137,8 +138,8 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     for (const case_& c : cases) {
         const temp_dir dir;
         const std::string path = dir.write("a.trl", old_text);
-        trl::cli::source_text src;
-        ASSERT_TRUE(src.load(path, true)) << src.error();
+        files::file_text src;
+        ASSERT_TRUE(src.load(path, regular)) << src.error();
         c.change(dir, path);
         EXPECT_EQ(trl::cli::replace_file(path, src, new_text), c.expected == new_text ? "" : changed) << c.what;
         EXPECT_EQ(read_file(path), c.expected) << c.what;
@@ -149,8 +150,8 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     // file it led to and the one it leads to are as they were.
     const temp_dir dir;
     const std::string removed = dir.write("removed.trl", old_text);
-    trl::cli::source_text src;
-    ASSERT_TRUE(src.load(removed, true)) << src.error();
+    files::file_text src;
+    ASSERT_TRUE(src.load(removed, regular)) << src.error();
     fs::remove(removed);
     EXPECT_EQ(trl::cli::replace_file(removed, src, new_text), changed);
     EXPECT_TRUE(names_in(dir.path()).empty());
@@ -159,7 +160,7 @@ TEST(TrlCheckReplaceFile, FileChangedAfterItWasReadIsNotReplaced)
     const std::string second = dir.write("second.trl", old_text);
     const std::string link = (dir / "link.trl").string();
     fs::create_symlink("first.trl", link);
-    ASSERT_TRUE(src.load(link, true)) << src.error();
+    ASSERT_TRUE(src.load(link, regular)) << src.error();
     fs::remove(link);
     fs::create_symlink("second.trl", link);
     EXPECT_EQ(trl::cli::replace_file(link, src, new_text), changed);
@@ -173,9 +174,9 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
     const temp_dir dir;
     const std::string null_link = (dir / "null.trl").string();
     fs::create_symlink("/dev/null", null_link);
-    trl::cli::source_text src;
+    files::file_text src;
     for (const std::string& path : {std::string("-"), std::string("/dev/null"), null_link}) {
-        EXPECT_FALSE(src.load(path, true)) << path;
+        EXPECT_FALSE(src.load(path, regular)) << path;
         EXPECT_TRUE(src.not_regular()) << path;
         EXPECT_EQ(src.error(), "not a regular file") << path;
         // Read for a check alone, it is no file to write either.
@@ -201,9 +202,9 @@ TEST(TrlCheckReplaceFile, PathsThatAreNoRegularFileAreNotReadNorWritten)
     EXPECT_TRUE(fs::is_symlink(pipe_link));
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"null.trl", "pipe.trl"}));
     // A regular file loads as one, and a folder says what it is.
-    ASSERT_TRUE(src.load(dir.write("a.trl", old_text), true)) << src.error();
+    ASSERT_TRUE(src.load(dir.write("a.trl", old_text), regular)) << src.error();
     EXPECT_TRUE(src.identity().regular);
-    EXPECT_FALSE(src.load(dir.path().string(), true));
+    EXPECT_FALSE(src.load(dir.path().string(), regular));
     EXPECT_FALSE(src.not_regular());
     EXPECT_EQ(src.error(), "Is a directory");
 }

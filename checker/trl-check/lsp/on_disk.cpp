@@ -148,7 +148,7 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text)
     return out;
 }
 
-std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, cli::source_text& buffer)
+std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text, files::file_text& buffer)
 {
     const std::optional<std::string> path = file_path(uri);
     if (!path)

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "language/check.h"
-#include "checker/trl-check/source.h"
+#include "common/file_text.h"
 
 namespace trl::lsp {
 
@@ -51,7 +51,7 @@ std::vector<hidden> hidden_in(std::string_view file, std::string_view text);
 // permission, not a regular file), or the editor hides nothing of it.
 // `buffer` is kept from read to read.
 std::shared_ptr<const file_bytes> read_file_bytes(std::string_view uri, std::string_view text,
-                                                  cli::source_text& buffer);
+                                                  files::file_text& buffer);
 
 // Settings with which an editor writes a file, as Neovim names them
 // ("bomb", "fileencoding", "fileformat"); those not set are left as they

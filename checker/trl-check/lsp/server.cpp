@@ -76,7 +76,7 @@ private:
     phase phase_ = phase::waiting;
     bool bytes_protected_ = false;     // the message being handled was not UTF-8
     bool client_writes_files_ = false; // the client runs write_file_command itself
-    cli::source_text file_buffer_;     // for reading the documents' files
+    files::file_text file_buffer_;     // for reading the documents' files
     document_store documents_;
     check_worker worker_; // last: its thread publishes through the members above
 };

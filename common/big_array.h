@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace corpus {
+namespace memory {
 
 template <class T> class big_array {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -99,4 +99,4 @@ private:
     std::size_t bytes_ = 0;
 };
 
-} // namespace corpus
+} // namespace memory
