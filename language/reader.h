@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "language/turn_id.h"
+#include "turn_id.h" // beside it, here and where it is installed
 
 namespace trl {
 
