@@ -373,7 +373,7 @@ TEST(CorpusProgram, CommandLineAndStatuses)
         {{"stats", "--lexicon", "x", example}, 2, "", "quenda-corpus: option --lexicon is not for stats"},
         {{"words"}, 2, "", "quenda-corpus: no transliterations given"},
         {{"pair", example}, 2, "", "quenda-corpus: pair needs the recordings: --audio DIR"},
-        {{"export", d + "/out", example, "--audio", d}, 2, "", "quenda-corpus: export needs --to=kaldi or --to=jsonl"},
+        {{"export", d + "/out", example, "--audio", d}, 2, "", "quenda-corpus: export needs --to=kaldi, --to=jsonl or --to=textgrid"},
         {{"report", example}, 2, "", "quenda-corpus: report needs the page to write: -o FILE"},
         {{"words", d + "/missing.trl"}, 2, "", "quenda-corpus: " + d + "/missing.trl: No such file or directory\n"},
         {{"words", d + "/empty"}, 2, "", "quenda-corpus: " + d + "/empty: no files ending in '.trl' in this folder\n"},
