@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/json_writer.h"
 #include "corpus/commands.h"
 #include "corpus/output.h"
 #include "corpus/recordings.h"
@@ -21,7 +22,7 @@ struct stats_row {
 std::vector<stats_row> stats_rows(const survey& s);
 table stats_table(const survey& s, bool audio);
 std::string rates_text(const std::set<std::int32_t>& rates, std::string_view between);
-std::string json_list(const std::set<std::int32_t>& rates);
+json_writer::array json_list(const std::set<std::int32_t>& rates);
 
 // Reads the corpus, and with o.audio the recordings, pairs them, and adds
 // them to the counts.

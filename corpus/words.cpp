@@ -376,7 +376,7 @@ int run_words(const options& o, checked_stdout& out)
             line += '\n';
             break;
         case format::json: {
-            json_object j;
+            json_writer::object j;
             j.field("type", tags ? "tag" : "word");
             if (grouped)
                 j.field(group_name, p[0]);
