@@ -11,6 +11,7 @@
 #include "corpus/commands.h"
 #include "corpus/stats.h"
 #include "common/text.h"
+#include "common/version.h"
 
 namespace corpus {
 
@@ -193,7 +194,7 @@ int run_report(const options& o, checked_stdout& out)
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<title>Corpus report</title>\n<style>" +
                        std::string(style) + "</style>\n</head>\n<body>\n<h1>Corpus report</h1>\n<p class=\"sub\">" +
-                       html(paths) + " &middot; quenda-corpus 1.0</p>\n";
+                       html(paths) + " &middot; quenda-corpus " QUENDA_TOOLS_VERSION "</p>\n";
 
     // At a glance.
     std::string cards = "<div class=\"cards\">\n";

@@ -11,6 +11,7 @@
 #include "tests/support/acceptance.h"
 #include "tests/support/process.h"
 #include "tests/support/corpus.h"
+#include "common/version.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ TEST(CorpusReport, ReadInABrowser)
     EXPECT_EQ(r.status, 1); // errors.trl is left out
     const std::string html = read_file(page);
     ASSERT_TRUE(html.starts_with("<!DOCTYPE html>"));
+    EXPECT_NE(html.find(" &middot; quenda-corpus " QUENDA_TOOLS_VERSION "</p>"), std::string::npos);
     // Self-contained: nothing to run, nothing to fetch.
     for (const char* outside : {"<script", "<link", "<img", "<iframe", "src=", "href=", "url(", "@import"})
         EXPECT_EQ(html.find(outside), std::string::npos) << outside;
