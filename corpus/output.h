@@ -26,6 +26,8 @@ public:
     explicit table(std::vector<std::string> header) : header_(std::move(header)) {}
     void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
     bool empty() const { return rows_.empty(); }
+    const std::vector<std::string>& header() const { return header_; }
+    const std::vector<std::vector<std::string>>& rows() const { return rows_; }
     std::string text() const; // aligned, with the header
     std::string tsv() const;  // the header and the rows, tab-separated
 

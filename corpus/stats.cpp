@@ -36,7 +36,7 @@ std::vector<stats_row> stats_rows(const survey& s)
     return rows;
 }
 
-table stats_table(const survey& s, bool audio)
+table stats_table(const survey& s, bool audio, std::string_view rates_between)
 {
     std::vector<std::string> header = {"part", "name"};
     for (const tally_column& c : tally_columns)
@@ -54,7 +54,7 @@ table stats_table(const survey& s, bool audio)
         if (audio) {
             cells.push_back(number(r.counts->recordings));
             cells.push_back(seconds_text(r.counts->seconds));
-            cells.push_back(rates_text(r.counts->rates, ","));
+            cells.push_back(rates_text(r.counts->rates, rates_between));
         }
         tb.row(std::move(cells));
     }
