@@ -106,9 +106,9 @@ int rate_of(const char* text)
     return value;
 }
 
-// Reads the command line into the globals above; true when it asked for
-// the help or the version, which are written.
-bool read_command_line(int argc, char** argv)
+// Reads the command line into the globals above and checks the rate; true
+// when it asked for the help or the version, which are written.
+bool read_arguments(int argc, char** argv)
 {
     arg_entry table[] = {
         {nullptr,
@@ -122,12 +122,8 @@ bool read_command_line(int argc, char** argv)
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
-    if (answered_help_or_version(argc, argv, table, version_text))
+    if (read_command_line(table, argc, argv, version_text, &progname, verbose))
         return true;
-
-    kestargs(table, &argc, &argv, &progname);
-    if (verbose)
-        printargs(stderr, progname, table);
     rate = rate_of(rate_text);
     if (rate < 0)
         fail(std::string("rate ") + rate_text + " is not a sample rate: a whole number of Hz from " +
@@ -217,7 +213,7 @@ int main(int argc, char** argv)
 {
     // Standard output is written only as the WAV file itself.
     keep_std_fds(true);
-    if (read_command_line(argc, argv))
+    if (read_arguments(argc, argv))
         return 0;
 
     const input in = open_input();
