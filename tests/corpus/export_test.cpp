@@ -26,17 +26,6 @@ using test_support::parse_json_lines;
 using test_support::read_file;
 using test_support::temp_dir;
 
-std::string turn(const std::string& key, const std::string& words)
-{
-    return key + "_000000: " + words + " .\n\n";
-}
-
-// A recording of n samples at `rate`, version 1.
-std::string recording(std::size_t n, std::int32_t rate = 16000)
-{
-    return quenda_maker::version1(static_cast<std::int32_t>(n / 256), quenda_maker::sample_data(n), rate);
-}
-
 // Two transliterations and two folders of recordings, with a gap of each
 // kind that pair reports.
 struct gapped_corpus {

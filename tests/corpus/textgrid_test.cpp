@@ -18,16 +18,6 @@ namespace fs = std::filesystem;
 using test_support::read_file;
 using test_support::temp_dir;
 
-std::string turn(const std::string& key, const std::string& words)
-{
-    return key + "_000000: " + words + " .\n\n";
-}
-
-std::string recording(std::size_t n, std::int32_t rate = 16000)
-{
-    return quenda_maker::version1(static_cast<std::int32_t>(n / 256), quenda_maker::sample_data(n), rate);
-}
-
 // Two dialogs, the turns of the first out of order in its file; one turn's
 // recording at another rate than the corpus's.
 struct two_dialogs {
