@@ -16,6 +16,14 @@ Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan)
         return read_header_sun(f, ort, kan);
 }
 
+int write_header_of_this_host(FILE* f, Quenda_header_2* h, const char* ort, const char* kan)
+{
+    if constexpr (std::is_same_v<quenda::Host, quenda::Vms>)
+        return write_header_vms(f, h, ort, kan);
+    else
+        return write_header_sun(f, h, ort, kan);
+}
+
 namespace quenda {
 
 namespace {

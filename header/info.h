@@ -22,6 +22,11 @@
 // one.
 Quenda_header_2* read_header_of_this_host(FILE* f, char** ort, char** kan);
 
+// The writer that matches it: write_header_vms on a little-endian host,
+// write_header_sun on a big-endian one, so that the file holds every
+// number little-endian.
+int write_header_of_this_host(FILE* f, Quenda_header_2* h, const char* ort, const char* kan);
+
 namespace quenda {
 
 // Bytes of a header block, and of a block of samples (256 of 16 bits).
