@@ -150,15 +150,13 @@ std::string inspect(Info& info)
 
     const Quenda_header_2& h = *info.header;
     const quenda::file_info& i = info.implied = quenda::describe_file(h, st.st_size);
+    quenda::signal_summary signal;
+    if (!quenda::scan_samples(f, i, signal))
+        return strerror(errno);
+    for (quenda::recording_problem& p : quenda::check_recording(h, i, signal))
+        info.problems.push_back(std::move(p.words));
+    // What only a reader of the header itself needs to know.
     auto problem = [&](const std::string& s) { info.problems.push_back(s); };
-    if (i.samples != i.announced_samples)
-        problem(std::to_string(i.samples) + " samples in the file, " + std::to_string(i.announced_samples) +
-                " announced (nspbk " + std::to_string(h.nspbk) + ")");
-    if (i.odd_byte)
-        problem("an odd byte after the last sample");
-    if (!i.rate_plausible)
-        problem("isf " + std::to_string(h.isf) + " is not a plausible sample rate (" +
-                std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) + ")");
     if (h.version != i.version)
         problem("version byte " + std::to_string(h.version) + ", but anz_header " + std::to_string(h.anz_header) +
                 " means version " + std::to_string(i.version));
