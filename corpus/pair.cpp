@@ -22,6 +22,8 @@ std::string_view problem_words(pair_problem::kind k)
         return "recording without samples";
     case pair_problem::kind::rate_differs:
         return "sample rate differs";
+    case pair_problem::kind::faulty_recording:
+        return "faulty recording";
     }
     return "";
 }
