@@ -58,7 +58,8 @@ std::string shell_program(std::string_view s)
 
 // One turn to export.
 struct utterance {
-    std::string id; // speaker "-" key
+    std::string speaker; // the speaker's code, or with --speaker=dialog its dialog "_" code
+    std::string id;      // speaker "-" key
     const trl::turn_id* turn;
     const std::string* words;
     const recording* rec;
@@ -235,7 +236,7 @@ std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<u
     std::string text, utt2spk, wav_scp, utt2dur;
     std::map<std::string_view, std::vector<std::string_view>> speakers;
     for (const utterance& u : utts) { // sorted by id
-        const std::string_view speaker = u.turn->speaker();
+        const std::string_view speaker = u.speaker;
         text += kaldi_line(u.id, *u.words);
         utt2spk += kaldi_line(u.id, speaker);
         speakers[speaker].push_back(u.id);
@@ -267,7 +268,7 @@ std::string manifest(const std::vector<utterance>& utts)
                  .field("id", u.id)
                  .field("dialog", u.turn->dialog())
                  .field("turn", u.turn->number())
-                 .field("speaker", u.turn->speaker())
+                 .field("speaker", u.speaker)
                  .field("sample_rate", u.rec->rate)
                  .field("samples", u.rec->samples)
                  .line();
@@ -309,6 +310,7 @@ int run_export(const options& o, checked_stdout& out)
     survey_needs needs;
     needs.places = needs.texts = true;
     needs.letters = o.letters;
+    needs.text_tags = o.keep_tags;
     recordings recs;
     pairing p;
     const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
@@ -329,7 +331,10 @@ int run_export(const options& o, checked_stdout& out)
     for (const auto& [turn, rec] : p.paired) {
         utterance u;
         u.turn = &s.places[turn].id;
-        u.id = std::string(u.turn->speaker()) + "-" + std::string(u.turn->key());
+        u.speaker = std::string(u.turn->speaker());
+        if (o.speakers == speaker_scope::dialog)
+            u.speaker = std::string(u.turn->dialog()) + "_" + u.speaker;
+        u.id = u.speaker + "-" + std::string(u.turn->key());
         u.words = &s.texts[turn];
         u.rec = &recs.found[rec];
         std::error_code ec;

@@ -74,7 +74,6 @@ TRL_READER_SYMBOL(word);
 TRL_READER_SYMBOL(noise_word);
 TRL_READER_SYMBOL(disconnected_word);
 TRL_READER_SYMBOL(capital_letter);
-TRL_READER_SYMBOL(small_letter);
 TRL_READER_SYMBOL(letter_sequence);
 TRL_READER_SYMBOL(multiple_letter);
 TRL_READER_SYMBOL(spelled_letter);

@@ -294,8 +294,8 @@ TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
                   quenda_maker::version1(1, quenda_maker::sample_data(256), 16000));
     }
     ASSERT_GT(doc.turns[0].elements.size(), 3u * 4096u); // more than one part for quenda-corpus
-    const auto r =
-        run_corpus({"export", "--to=jsonl", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
+    const auto r = run_corpus(
+        {"export", "--to=jsonl", "--form=written", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, std::string> exported;
     for (const json& j : parse_json_lines(read_file(dir / "out" / "manifest.jsonl")))
