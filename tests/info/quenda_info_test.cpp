@@ -239,6 +239,23 @@ TEST_F(QuendaInfo, ProblemsNoneOnlyWhenThereAreNone)
     }
 }
 
+// One line per file, for a folder at a glance; a path that gives no
+// Quenda file is reported on standard error, as in the text view.
+TEST_F(QuendaInfo, LineViewHasOneLinePerFile)
+{
+    write("tree/v1.qnd", v1_file());
+    write("tree/v2.qnd", v2_file());
+    write("tree/bad.qnd", "RIFF");
+    const run_result r = info({"--format=line", "dialog.qnd", "tree"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "dialog.qnd: version 2, 4096 samples, 0.256 s at 16000 Hz, problems: none\n"
+                     "tree/v1.qnd: version 1, 300 samples, no plausible rate (isf 0), problems: 300 samples in the "
+                     "file, 768 announced (nspbk 3); an odd byte after the last sample; isf 0 is not a plausible "
+                     "sample rate (1000 to 384000)\n"
+                     "tree/v2.qnd: version 2, 256 samples, 0.012 s at 22050 Hz, problems: none\n");
+    EXPECT_EQ(r.err, "quenda-info: tree/bad.qnd: not a Quenda file: too short for a header (4 bytes)\n");
+}
+
 // A folder is searched for *.qnd files in any letter case, its subfolders
 // too, sorted by path; the paths on the command line keep their order.
 TEST_F(QuendaInfo, FoldersAreSearched)
@@ -300,7 +317,7 @@ TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
 
 TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
 {
-    const std::string usage = "usage: quenda-info [--format=text|json] [--text=ort|kan] FILE...\n";
+    const std::string usage = "usage: quenda-info [--format=text|json|line] [--text=ort|kan] FILE...\n";
     const struct {
         std::vector<std::string> args;
         int status;
@@ -309,7 +326,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
     } cases[] = {
         {{}, 2, "", "quenda-info: no file given\n" + usage},
         {{"--verbose", "v1.qnd"}, 2, "", "quenda-info: unknown option '--verbose'\n" + usage},
-        {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text or json)\n" + usage},
+        {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text, json or line)\n" + usage},
         {{"v1.qnd", "--text=all"}, 2, "", "quenda-info: unknown text 'all' (ort or kan)\n" + usage},
         {{"v1.qnd", "--format"}, 2, "", "quenda-info: option --format needs a value\n" + usage},
         {{"--help", "v1.qnd"}, 0, usage + "Shows the header", ""},
