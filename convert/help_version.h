@@ -1,7 +1,7 @@
-// --help and --version for the converters, answered before their
+// The converters' arguments: --help and --version, answered before their
 // name=value words are parsed, and only when one of them is the sole
-// argument: --help prints the usage text that help= shows, on standard
-// output; --version prints `version`.
+// argument (--help prints the usage text that help= shows, on standard
+// output; --version prints `version`), then the words themselves.
 #pragma once
 
 #include "args/kestargs.h"
@@ -28,4 +28,19 @@ inline bool answered_help_or_version(int argc, char** argv, const arg_entry* tab
         std::exit(-1);
     }
     return true;
+}
+
+// The converters' start: --help or --version alone answered (true: the
+// program ends with status 0); otherwise the name=value words parsed into
+// `table` (an error ends the process with status 1) and, when they set
+// `verbose`, listed on standard error.
+inline bool read_converter_arguments(int argc, char** argv, arg_entry* table, const char* version, char** progname,
+                                     const int& verbose)
+{
+    if (answered_help_or_version(argc, argv, table, version))
+        return true;
+    kestargs(table, &argc, &argv, progname);
+    if (verbose)
+        printargs(stderr, *progname, table);
+    return false;
 }

@@ -140,12 +140,8 @@ int main(int argc, char** argv)
         {"ifl", "the header's ifl text", ARG_STRING, &ifl_text, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
-    if (answered_help_or_version(argc, argv, table, version_text))
+    if (read_converter_arguments(argc, argv, table, version_text, &progname, verbose))
         return 0;
-
-    kestargs(table, &argc, &argv, &progname);
-    if (verbose)
-        printargs(stderr, progname, table);
 
     FILE* in = nullptr;
     struct stat in_stat {};
