@@ -132,8 +132,10 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
             o.to = target::kaldi;
         else if (value == "jsonl")
             o.to = target::jsonl;
+        else if (value == "textgrid")
+            o.to = target::textgrid;
         else
-            return bad("kaldi or jsonl");
+            return bad("kaldi, jsonl or textgrid");
         o.to_given = true;
     } else if (name == "write-wav" || name == "no-write-wav") {
         o.write_wav = name == "write-wav";
@@ -224,7 +226,7 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
         return false;
     if (c == command::export_) {
         if (!o.to_given) {
-            error = "export needs --to=kaldi or --to=jsonl";
+            error = "export needs --to=kaldi, --to=jsonl or --to=textgrid";
             return false;
         }
         if (o.paths.empty()) {
@@ -234,13 +236,12 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
         o.folder = o.paths.front();
         o.paths.erase(o.paths.begin());
         // A JSON Lines manifest is for toolkits that read WAV files and
-        // UTF-8 text; what it wrote before is one option away each.
-        if (o.to == target::jsonl) {
-            if (!o.write_wav_given)
-                o.write_wav = true;
-            if (!o.form_given)
-                o.letters = form::utf8;
-        }
+        // UTF-8 text; what it wrote before is one option away each.  Praat
+        // reads its TextGrids in UTF-8.
+        if (o.to == target::jsonl && !o.write_wav_given)
+            o.write_wav = true;
+        if (o.to != target::kaldi && !o.form_given)
+            o.letters = form::utf8;
     }
     if (o.paths.empty()) {
         error = "no transliterations given (files or folders)";
@@ -275,14 +276,15 @@ std::string usage_text()
            "      --lexicon FILE            only the words not in FILE (one a line)\n"
            "  stats PATH... [--audio DIR]   counts per corpus, dialog and speaker\n"
            "  pair PATH... --audio DIR      turns and recordings (KEY.qnd) that do not pair\n"
-           "  export --to=kaldi|jsonl DIR PATH... --audio DIR\n"
-           "                                the paired turns as a Kaldi data folder or a\n"
-           "                                JSON Lines manifest\n"
+           "  export --to=kaldi|jsonl|textgrid DIR PATH... --audio DIR\n"
+           "                                the paired turns as a Kaldi data folder, a\n"
+           "                                JSON Lines manifest, or for each dialog a WAV\n"
+           "                                file of its turns and a Praat TextGrid\n"
            "      --write-wav               WAV files in DIR/wav rather than quenda2wav pipes\n"
            "                                (kaldi; jsonl writes them unless --no-write-wav)\n"
            "      --force                   write into a folder that is not empty\n"
            "      --quenda2wav=PROGRAM      the converter in wav.scp (default: quenda2wav)\n"
-           "      --form=written|utf8       the words' letters (kaldi: written, jsonl: utf8)\n"
+           "      --form=written|utf8       the words' letters (kaldi: written, else utf8)\n"
            "      --tags=keep|drop          hesitations, noises, breathing and events as tokens\n"
            "                                of the text, or not (the default)\n"
            "      --speaker=code|dialog     a speaker's id: its code, or its dialog and code\n"

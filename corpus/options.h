@@ -16,7 +16,7 @@ enum class command { words, stats, pair, export_, report, help, version };
 enum class format { text, json, tsv };
 enum class form { written, utf8, echo }; // how a lexical element's letters are written
 enum class grouping { none, speaker, dialog };
-enum class target { kaldi, jsonl };
+enum class target { kaldi, jsonl, textgrid };
 enum class speaker_scope { code, dialog }; // a speaker's id in an export: its code, or its dialog and code
 
 struct options {

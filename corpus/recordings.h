@@ -23,6 +23,7 @@ struct recording {
     std::int32_t rate = 0; // the header's isf
     bool rate_plausible = false;
     double seconds = 0; // when the rate is plausible
+    std::string spoken; // a version-2 recording's orthographic text (ort), as its header holds it
     // What the header library's recording checks find besides no samples
     // and an implausible rate (which `samples` and `rate_plausible` say):
     // truncation, clipping, silence, ...
@@ -57,6 +58,7 @@ struct pair_problem {
         unreadable_recording, // its header cannot be read
         empty_recording,      // no samples
         rate_differs,         // not the corpus's most common rate (or no plausible rate)
+        text_differs,         // a version-2 recording's text says other words than its turn (pair alone)
         faulty_recording,     // one of its faults; the places are the recording's and its turns'
     };
     kind what;

@@ -161,7 +161,7 @@ TEST(CorpusOptions, Refusals)
          "silence, marks, or all)"},
         {{"words", "--ext=", "x"}, "invalid --ext '' (a suffix such as .trl)"},
         {{"stats", "--audio-ext=", "x"}, "invalid --audio-ext '' (a suffix such as .trl)"},
-        {{"export", "--to=wav", "o", "x", "--audio", "a"}, "invalid --to 'wav' (kaldi or jsonl)"},
+        {{"export", "--to=wav", "o", "x", "--audio", "a"}, "invalid --to 'wav' (kaldi, jsonl or textgrid)"},
         {{"export", "--to=kaldi", "--tags=all", "o", "x", "--audio", "a"}, "invalid --tags 'all' (keep or drop)"},
         {{"export", "--to=kaldi", "--speaker=name", "o", "x", "--audio", "a"},
          "invalid --speaker 'name' (code or dialog)"},
@@ -181,7 +181,7 @@ TEST(CorpusOptions, Refusals)
         // What some subcommands need.
         {{"pair", "x"}, "pair needs the recordings: --audio DIR"},
         {{"export", "--to=kaldi", "o", "x"}, "export needs the recordings: --audio DIR"},
-        {{"export", "o", "x", "--audio", "a"}, "export needs --to=kaldi or --to=jsonl"},
+        {{"export", "o", "x", "--audio", "a"}, "export needs --to=kaldi, --to=jsonl or --to=textgrid"},
         {{"export", "--to=jsonl", "--audio", "a"}, "export needs the folder to write, then the transliterations"},
         {{"export", "--to=jsonl", "o", "--audio", "a"}, "no transliterations given (files or folders)"},
         {{"report", "x"}, "report needs the page to write: -o FILE"},
