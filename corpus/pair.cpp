@@ -25,6 +25,8 @@ std::string_view problem_words(pair_problem::kind k)
         return "sample rate differs";
     case pair_problem::kind::text_differs:
         return "text differs";
+    case pair_problem::kind::faulty_recording:
+        return "faulty recording";
     }
     return "";
 }

@@ -84,6 +84,15 @@ void read_recording(recording& r)
         return;
     }
     const quenda::file_info info = quenda::describe_file(*h, st.st_size);
+    quenda::signal_summary signal;
+    if (!quenda::scan_samples(f, info, signal)) {
+        r.problem = std::error_code(errno ? errno : EIO, std::generic_category()).message();
+        std::free(h);
+        return;
+    }
+    for (quenda::recording_problem& p : quenda::check_recording(*h, info, signal))
+        if (p.fault != quenda::recording_fault::no_samples && p.fault != quenda::recording_fault::implausible_rate)
+            r.faults.push_back(std::move(p));
     r.header_bytes = info.header_bytes;
     r.samples = info.samples;
     r.rate = h->isf;
@@ -111,6 +120,8 @@ std::string_view problem_name(pair_problem::kind k)
         return "rate-differs";
     case pair_problem::kind::text_differs:
         return "text-differs";
+    case pair_problem::kind::faulty_recording:
+        return "faulty-recording";
     }
     return "";
 }
@@ -203,6 +214,13 @@ pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::
                      r.key,
                      {r.path},
                      std::to_string(r.rate) + " Hz, most recordings " + std::to_string(p.common_rate) + " Hz"});
+            // Each fault with the recording and the turns it belongs to.
+            std::vector<std::string> places = {r.path};
+            if (const auto t = turn_keys.find(key); t != turn_keys.end())
+                for (std::size_t turn : t->second)
+                    places.push_back(turn_place_text(turn));
+            for (const quenda::recording_problem& fault : r.faults)
+                p.problems.push_back({pair_problem::kind::faulty_recording, r.key, places, fault.words});
         }
     }
     std::stable_sort(p.problems.begin(), p.problems.end(), [](const pair_problem& a, const pair_problem& b) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "corpus/options.h"
+#include "header/info.h"
 #include "language/turn_id.h"
 
 namespace corpus {
@@ -23,8 +24,12 @@ struct recording {
     bool rate_plausible = false;
     double seconds = 0; // when the rate is plausible
     std::string spoken; // a version-2 recording's orthographic text (ort), as its header holds it
+    // What the header library's recording checks find besides no samples
+    // and an implausible rate (which `samples` and `rate_plausible` say):
+    // truncation, clipping, silence, ...
+    std::vector<quenda::recording_problem> faults;
 
-    bool usable() const { return problem.empty() && samples > 0 && rate_plausible; }
+    bool usable() const { return problem.empty() && samples > 0 && rate_plausible && faults.empty(); }
 };
 
 // The recordings that o.audio names (o.audio_suffix in folders), their
@@ -54,6 +59,7 @@ struct pair_problem {
         empty_recording,      // no samples
         rate_differs,         // not the corpus's most common rate (or no plausible rate)
         text_differs,         // a version-2 recording's text says other words than its turn (pair alone)
+        faulty_recording,     // one of its faults; the places are the recording's and its turns'
     };
     kind what;
     std::string key;
@@ -72,8 +78,8 @@ struct pairing {
 
 // Pairs turns with recordings.  Paired are the turns whose key is found
 // once among the turns and once among the recordings, with a recording
-// that has samples at the most common rate; `files` name the turns'
-// places.
+// that has samples at the most common rate and no faults; `files` name the
+// turns' places.
 pairing pair_turns(const std::vector<turn_place>& turns, const std::vector<std::string>& files,
                    const std::vector<recording>& recs);
 

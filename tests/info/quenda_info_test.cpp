@@ -20,11 +20,11 @@ using test_support::json;
 using test_support::read_file;
 using test_support::run_result;
 
-// Version 1 with every carried field set, 300 of 512 announced samples, an
-// odd byte and no usable rate.
+// Version 1 with every carried field set, 300 of 768 announced samples (a
+// block missing), an odd byte and no usable rate.
 std::string v1_file()
 {
-    std::string b = fixed_header(2, 1, 1, 0);
+    std::string b = fixed_header(3, 1, 1, 0);
     for (const auto& [offset, v, n] : {std::tuple{at::swdh, -3, 2},
                                        {at::ifld1, 1, 4},
                                        {at::ifld1 + 4, -2, 4},
@@ -195,14 +195,65 @@ TEST_F(QuendaInfo, RateBoundsAndFilesWithoutSamples)
         const json j = json::parse(r.out);
         EXPECT_EQ(j["header_bytes"], bytes.size());
         EXPECT_EQ(j["samples"], 0);
+        // A file without samples is never without problems.
         const std::string rate_problem = "isf " + isf + " is not a plausible sample rate (1000 to 384000)";
-        EXPECT_EQ(j["problems"], c.plausible ? json::array() : json::array({rate_problem}));
+        json problems = json::array({"no samples after the header"});
+        if (!c.plausible)
+            problems.push_back(rate_problem);
+        EXPECT_EQ(j["problems"], problems);
         const std::string text_view = info({"bare.qnd"}).out;
         EXPECT_NE(text_view.find(c.plausible ? "\nduration:           0.000 s (0 samples at " + isf + " Hz)\n"
                                              : "\nduration:           unknown\n"),
                   std::string::npos)
             << isf;
     }
+}
+
+// "problems: none" only for a recording the checks find nothing wrong
+// with; each problem on a line of its own, in text and JSON alike.
+TEST_F(QuendaInfo, ProblemsNoneOnlyWhenThereAreNone)
+{
+    const std::string tone = samples_of({2000, -2000}, 128); // a block of a quiet tone
+    const struct {
+        std::string file;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {version1(1, tone), {}},
+        {version1(2, tone + tone.substr(0, 88)), {}}, // 300 samples: a short last block
+        {version1(0, ""), {"no samples after the header"}},
+        {version1(64, sample_data(8192)), {"8192 samples in the file, 16384 announced (nspbk 64)"}},
+        {version1(1, samples_of({32767}, 3) + tone.substr(6)),
+         {"clipped: 3 samples in a row at full scale (3 or more are clipping)"}},
+        {version1(1, samples_of({3, -3}, 128)), {"silent: no sample louder than 16 (of 32767)"}},
+        {version1(1, samples_of({3000, 1000}, 128)), {"a DC offset of 2000.0 (the mean sample; beyond 1024 is large)"}},
+    };
+    for (const auto& c : cases) {
+        write("rec.qnd", c.file);
+        const run_result text = info({"rec.qnd"});
+        EXPECT_EQ(text.status, 0);
+        std::string lines;
+        for (const std::string& p : c.problems)
+            lines += "problem:            " + p + "\n";
+        EXPECT_TRUE(text.out.ends_with(c.problems.empty() ? "\nproblems:           none\n" : "\n" + lines)) << text.out;
+        EXPECT_EQ(json::parse(info({"--format=json", "rec.qnd"}).out)["problems"], json(c.problems));
+    }
+}
+
+// One line per file, for a folder at a glance; a path that gives no
+// Quenda file is reported on standard error, as in the text view.
+TEST_F(QuendaInfo, LineViewHasOneLinePerFile)
+{
+    write("tree/v1.qnd", v1_file());
+    write("tree/v2.qnd", v2_file());
+    write("tree/bad.qnd", "RIFF");
+    const run_result r = info({"--format=line", "dialog.qnd", "tree"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "dialog.qnd: version 2, 4096 samples, 0.256 s at 16000 Hz, problems: none\n"
+                     "tree/v1.qnd: version 1, 300 samples, no plausible rate (isf 0), problems: 300 samples in the "
+                     "file, 768 announced (nspbk 3); an odd byte after the last sample; isf 0 is not a plausible "
+                     "sample rate (1000 to 384000)\n"
+                     "tree/v2.qnd: version 2, 256 samples, 0.012 s at 22050 Hz, problems: none\n");
+    EXPECT_EQ(r.err, "quenda-info: tree/bad.qnd: not a Quenda file: too short for a header (4 bytes)\n");
 }
 
 // A folder is searched for *.qnd files in any letter case, its subfolders
@@ -266,7 +317,7 @@ TEST_F(QuendaInfo, FilesThatAreNoQuendaFilesAreReportedAndTheOthersShown)
 
 TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
 {
-    const std::string usage = "usage: quenda-info [--format=text|json] [--text=ort|kan] FILE...\n";
+    const std::string usage = "usage: quenda-info [--format=text|json|line] [--text=ort|kan] FILE...\n";
     const struct {
         std::vector<std::string> args;
         int status;
@@ -275,7 +326,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
     } cases[] = {
         {{}, 2, "", "quenda-info: no file given\n" + usage},
         {{"--verbose", "v1.qnd"}, 2, "", "quenda-info: unknown option '--verbose'\n" + usage},
-        {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text or json)\n" + usage},
+        {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text, json or line)\n" + usage},
         {{"v1.qnd", "--text=all"}, 2, "", "quenda-info: unknown text 'all' (ort or kan)\n" + usage},
         {{"v1.qnd", "--format"}, 2, "", "quenda-info: option --format needs a value\n" + usage},
         {{"--help", "v1.qnd"}, 0, usage + "Shows the header", ""},

@@ -11,7 +11,7 @@ if(rc)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
 
-foreach(program quenda2raw quenda2wav quenda-info velmar trl-check quenda-corpus)
+foreach(program quenda2raw quenda2wav wav2quenda quenda-info velmar trl-check quenda-corpus)
   foreach(path ${BINDIR}/${program} ${MANDIR}/man1/${program}.1)
     if(NOT EXISTS ${PREFIX}/${path})
       message(FATAL_ERROR "not installed: ${path}")

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -68,15 +69,32 @@ inline std::string dynamic_part(std::string_view ort, std::string_view kan, std:
     return d;
 }
 
-// `n` samples whose bytes differ from sample to sample and within one.
+// `n` samples whose bytes differ from sample to sample and within one: a
+// signal that the recording checks find nothing wrong with (loud enough, far
+// from full scale, its mean near zero once there are a few samples), since
+// the samples of one sign alternate with those of the other.
 inline std::string sample_data(std::size_t n)
 {
     std::string s;
     s.reserve(2 * n);
     for (std::size_t i = 0; i < n; ++i) {
-        s.push_back(static_cast<char>(i * 7 + 1));
-        s.push_back(static_cast<char>((i >> 3) ^ 0x5a));
+        const auto magnitude = static_cast<std::uint16_t>(((i * 7 + 1) & 0xff) | (((i >> 3) ^ 0x5a) & 0x3f) << 8);
+        const auto sample = static_cast<std::uint16_t>(i % 2 == 0 ? magnitude : ~magnitude); // ~m is -m - 1
+        s.push_back(static_cast<char>(sample & 0xff));
+        s.push_back(static_cast<char>(sample >> 8));
     }
+    return s;
+}
+
+// The samples given, as the file stores them (little-endian).
+inline std::string samples_of(std::initializer_list<std::int16_t> values, std::size_t times = 1)
+{
+    std::string s;
+    for (std::size_t t = 0; t < times; ++t)
+        for (const std::int16_t v : values) {
+            s.push_back(static_cast<char>(v & 0xff));
+            s.push_back(static_cast<char>(static_cast<std::uint16_t>(v) >> 8));
+        }
     return s;
 }
 
