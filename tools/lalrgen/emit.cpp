@@ -611,22 +611,28 @@ std::string emit_tokens(const grammar& g, const std::string& prefix)
     return o;
 }
 
+std::string rule_text(const grammar& g, int rule)
+{
+    const rule_info& r = g.rules[static_cast<std::size_t>(rule)];
+    std::string text = g.symbols[r.lhs].name + ":";
+    for (int sym : r.rhs) {
+        text += ' ';
+        text += g.symbols[sym].name;
+    }
+    if (r.rhs.empty())
+        text += " /* empty */";
+    return text;
+}
+
 std::string describe_automaton(const automaton& a, const run_tables& t)
 {
     const grammar& g = *a.g;
     std::string o;
-    auto name = [&](int s) { return s == 0 ? std::string("$end") : g.symbols[s].name; };
+    auto name = [&](int s) { return g.symbols[s].name; };
     o += "Grammar\n\n";
-    for (std::size_t r = 0; r < g.rules.size(); ++r) {
-        std::string text = g.symbols[g.rules[r].lhs].name + ":";
-        for (int sym : g.rules[r].rhs) {
-            text += ' ';
-            text += name(sym);
-        }
-        if (g.rules[r].rhs.empty())
-            text += " /* empty */";
-        o += "  " + std::to_string(r) + " " + text + "   (line " + std::to_string(g.rules[r].line) + ")\n";
-    }
+    for (std::size_t r = 0; r < g.rules.size(); ++r)
+        o += "  " + std::to_string(r) + " " + rule_text(g, static_cast<int>(r)) + "   (line " +
+             std::to_string(g.rules[r].line) + ")\n";
     o += "\nTerminals\n\n";
     for (int s = 0; s < g.num_terminals; ++s)
         o += "  " + std::to_string(s) + " " + name(s) + " (" + std::to_string(g.symbols[s].code) + ")\n";
