@@ -133,6 +133,7 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <cstdio>
 #include <type_traits>
@@ -186,6 +187,37 @@ struct parse_state {
     int lval = 0;             // the held token's value
     int nerrs = 0;            // syntax errors reported
 };
+
+// The shape of the hooks described at the top of this file (what each
+// member means is said there): the engine's templates require it, so that
+// hooks that lack a member, or have one of another type, are refused where
+// they are handed to the engine.
+template <class Hooks>
+concept parse_hooks_reading = requires(Hooks& hooks, int& value, parse_state& p)
+{
+    requires std::convertible_to<decltype(hooks.lex(value)), int>;
+    requires std::same_as<decltype(hooks.grow(p)), bool>;
+    requires std::same_as<decltype(hooks.syntax_error(p)), error_outcome>;
+    typename std::bool_constant<Hooks::run_actions>;
+    typename std::bool_constant<Hooks::watches_reads>;
+};
+// read() and overwrite(), where the hooks watch the reads.
+template <class Hooks>
+concept parse_hooks_watching = !Hooks::watches_reads || requires(Hooks & hooks, int depth, entry old)
+{
+    hooks.read(depth);
+    hooks.overwrite(depth, old);
+};
+// shifted(), reduced() and observes(), where the hooks observe the steps.
+template <class Hooks>
+concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks, int rule, entry* rhs, int& value)
+{
+    hooks.shifted();
+    hooks.reduced(rule, rhs, value);
+    typename std::bool_constant<Hooks::observes(0)>;
+};
+template <class Hooks>
+concept parse_hooks = parse_hooks_reading<Hooks> && parse_hooks_watching<Hooks> && parse_hooks_observing<Hooks>;
 
 // Empties the stack of p and puts the start state on it.
 inline void start(parse_state& p)
@@ -389,7 +421,7 @@ template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& 
 //
 // with `grow`, `error`, `accept` and `resume` (which dispatches on the top
 // state) labels of its own calling grow(), syntax_error() and finish().
-template <class T, class Hooks> class direct_run {
+template <class T, parse_hooks Hooks> class direct_run {
 public:
     [[gnu::always_inline]] direct_run(parse_state& p, Hooks& hooks) : p_(p), hooks_(hooks) { load(); }
 
@@ -533,11 +565,11 @@ template <class T, class Hooks, bool trace> constexpr bool runs_direct_code()
 #endif
 }
 
-template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
+template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
 
 // Parses until the input is accepted, rejected or the stack is exhausted.
 // p must have been started (see start()).
-template <class T, class Hooks, bool trace> [[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
+template <class T, parse_hooks Hooks, bool trace> [[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     if constexpr (runs_direct_code<T, Hooks, trace>())
@@ -547,7 +579,7 @@ template <class T, class Hooks, bool trace> [[gnu::always_inline]] inline int pa
 }
 
 // The same parse as the engine's loop over the tables.
-template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
+template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     namespace tr = trace_detail;
