@@ -136,6 +136,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <type_traits>
 
 namespace trl_engine {
@@ -218,6 +219,17 @@ concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks
 };
 template <class Hooks>
 concept parse_hooks = parse_hooks_reading<Hooks> && parse_hooks_watching<Hooks> && parse_hooks_observing<Hooks>;
+
+// The number of T's grammar symbol written `name` in the grammar ("turn",
+// "'_'"), -1 when there is none: for code that looks at constructs of the
+// grammar, which finds them by name so that it follows the grammar.
+template <class T> constexpr int symbol_named(std::string_view name)
+{
+    for (int s = 0; s < T::num_symbols; ++s)
+        if (std::string_view(T::symbol_name[s]) == name)
+            return s;
+    return -1;
+}
 
 // Empties the stack of p and puts the start state on it.
 inline void start(parse_state& p)
