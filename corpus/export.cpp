@@ -1,5 +1,5 @@
-// quenda-corpus export: the paired turns as a Kaldi data folder or a JSON
-// Lines manifest.
+// quenda-corpus export: the paired turns as a Kaldi data folder, a JSON
+// Lines manifest, or each dialog as a recording and a Praat TextGrid.
 //
 // Writing is all or nothing: every file goes to a temporary name in the
 // folder first, and only when all of them are complete are they renamed;
@@ -14,10 +14,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <span>
 #include <system_error>
 
 #include "corpus/commands.h"
 #include "corpus/stats.h"
+#include "corpus/textgrid.h"
 #include "common/text.h"
 #include "convert/wav.h"
 
@@ -58,7 +60,8 @@ std::string shell_program(std::string_view s)
 
 // One turn to export.
 struct utterance {
-    std::string id; // speaker "-" key
+    std::string speaker; // the speaker's code, or with --speaker=dialog its dialog "_" code
+    std::string id;      // speaker "-" key
     const trl::turn_id* turn;
     const std::string* words;
     const recording* rec;
@@ -85,34 +88,34 @@ public:
     // The same for a WAV file of the recording's samples.
     bool write_wav(const std::string& name, const recording& r, std::string& error)
     {
-        const auto data = static_cast<std::uint64_t>(r.samples) * 2;
+        const recording* const parts[] = {&r};
+        return write_wav(name, parts, 0, error);
+    }
+
+    // A WAV file of the samples of `parts` one after another (all at the
+    // first one's rate), `gap` samples of silence between two.
+    bool write_wav(const std::string& name, std::span<const recording* const> parts, std::int64_t gap,
+                   std::string& error)
+    {
+        std::uint64_t data = 0;
+        for (const recording* r : parts)
+            data += static_cast<std::uint64_t>(r->samples) * 2;
+        data += static_cast<std::uint64_t>(gap) * 2 * (parts.size() - 1);
         if (data > wav::max_data_size) {
-            error = text::printable(r.path) + ": too many samples for a WAV file";
-            return false;
-        }
-        FILE* in = std::fopen(r.path.c_str(), "rb");
-        if (!in) {
-            error = text::printable(r.path) + ": " + describe_errno(errno);
+            error = text::printable(parts.size() == 1 ? parts[0]->path : name) + ": too many samples for a WAV file";
             return false;
         }
         FILE* f = open(name, error);
-        if (!f) {
-            std::fclose(in);
+        if (!f)
             return false;
-        }
-        const auto head = wav::header(static_cast<std::uint32_t>(r.rate), static_cast<std::uint32_t>(data));
-        bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size() &&
-                  fseeko(in, static_cast<off_t>(r.header_bytes), SEEK_SET) == 0;
+        const auto head = wav::header(static_cast<std::uint32_t>(parts[0]->rate), static_cast<std::uint32_t>(data));
+        bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size();
         std::vector<char> buffer(std::size_t{1} << 16);
-        for (std::uint64_t left = data; ok && left > 0;) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-            const std::size_t got = std::fread(buffer.data(), 1, want, in);
-            ok = got == want && std::fwrite(buffer.data(), 1, got, f) == got;
-            left -= got;
+        for (std::size_t i = 0; ok && i < parts.size(); ++i) {
+            if (i > 0)
+                ok = write_silence(f, static_cast<std::uint64_t>(gap) * 2, buffer);
+            ok = ok && copy_samples(f, *parts[i], buffer, error);
         }
-        if (!ok && !std::ferror(f))
-            error = text::printable(r.path) + ": shorter than its header says";
-        std::fclose(in);
         return close(f, name, ok, error);
     }
 
@@ -173,6 +176,40 @@ public:
     }
 
 private:
+    // Copies the recording's samples to `f`; false with the reason in
+    // `error` when they cannot be read (a write error is close's to name).
+    static bool copy_samples(FILE* f, const recording& r, std::vector<char>& buffer, std::string& error)
+    {
+        FILE* in = std::fopen(r.path.c_str(), "rb");
+        if (!in) {
+            error = text::printable(r.path) + ": " + describe_errno(errno);
+            return false;
+        }
+        bool ok = fseeko(in, static_cast<off_t>(r.header_bytes), SEEK_SET) == 0;
+        for (auto left = static_cast<std::uint64_t>(r.samples) * 2; ok && left > 0;) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            const std::size_t got = std::fread(buffer.data(), 1, want, in);
+            ok = got == want && std::fwrite(buffer.data(), 1, got, f) == got;
+            left -= got;
+        }
+        if (!ok && !std::ferror(f))
+            error = text::printable(r.path) + ": shorter than its header says";
+        std::fclose(in);
+        return ok;
+    }
+
+    static bool write_silence(FILE* f, std::uint64_t bytes, std::vector<char>& buffer)
+    {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        for (std::uint64_t left = bytes; left > 0;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            if (std::fwrite(buffer.data(), 1, n, f) != n)
+                return false;
+            left -= n;
+        }
+        return true;
+    }
+
     // The name beside `final` that a file is written under, or kept under.
     static fs::path temporary(const fs::path& final, std::string_view ending)
     {
@@ -235,7 +272,7 @@ std::vector<std::pair<std::string, std::string>> kaldi_files(const std::vector<u
     std::string text, utt2spk, wav_scp, utt2dur;
     std::map<std::string_view, std::vector<std::string_view>> speakers;
     for (const utterance& u : utts) { // sorted by id
-        const std::string_view speaker = u.turn->speaker();
+        const std::string_view speaker = u.speaker;
         text += kaldi_line(u.id, *u.words);
         utt2spk += kaldi_line(u.id, speaker);
         speakers[speaker].push_back(u.id);
@@ -267,11 +304,53 @@ std::string manifest(const std::vector<utterance>& utts)
                  .field("id", u.id)
                  .field("dialog", u.turn->dialog())
                  .field("turn", u.turn->number())
-                 .field("speaker", u.turn->speaker())
+                 .field("speaker", u.speaker)
                  .field("sample_rate", u.rec->rate)
                  .field("samples", u.rec->samples)
                  .line();
     return m;
+}
+
+// A dialog of a TextGrid export: its turns in turn order.
+struct dialog_turns {
+    std::string_view name;
+    std::vector<const utterance*> turns;
+};
+
+// The dialogs of the turns, each with its turns in turn order.  Their
+// recordings share one rate: pairing takes only those at the corpus's
+// common rate, and names the others.
+std::vector<dialog_turns> dialogs_of(const std::vector<utterance>& utts)
+{
+    std::map<std::string_view, std::vector<const utterance*>> by_dialog;
+    for (const utterance& u : utts)
+        by_dialog[u.turn->dialog()].push_back(&u);
+    std::vector<dialog_turns> out;
+    for (auto& [name, turns] : by_dialog) {
+        // In a dialog the key orders by turn number.
+        std::sort(turns.begin(), turns.end(),
+                  [](const utterance* a, const utterance* b) { return a->turn->key() < b->turn->key(); });
+        out.push_back({name, std::move(turns)});
+    }
+    return out;
+}
+
+// Each dialog as one WAV file of its turns and a TextGrid of them.
+bool write_dialogs(folder_writer& w, const std::vector<dialog_turns>& dialogs, std::string& error)
+{
+    bool ok = true;
+    for (const dialog_turns& d : dialogs) {
+        std::vector<const recording*> parts;
+        std::vector<timed_turn> turns;
+        for (const utterance* u : d.turns) {
+            parts.push_back(u->rec);
+            turns.push_back({u->turn->key(), u->speaker, *u->words, 0, u->rec->samples});
+        }
+        const timeline t = lay_out(parts.front()->rate, std::move(turns));
+        ok = ok && w.write_wav(std::string(d.name) + ".wav", parts, turn_gap_samples(t.rate), error) &&
+             w.write(std::string(d.name) + ".TextGrid", textgrid_text(t), error);
+    }
+    return ok;
 }
 
 // Whether the folder may be written: missing, empty, or --force.
@@ -309,6 +388,7 @@ int run_export(const options& o, checked_stdout& out)
     survey_needs needs;
     needs.places = needs.texts = true;
     needs.letters = o.letters;
+    needs.text_tags = o.keep_tags;
     recordings recs;
     pairing p;
     const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
@@ -329,7 +409,10 @@ int run_export(const options& o, checked_stdout& out)
     for (const auto& [turn, rec] : p.paired) {
         utterance u;
         u.turn = &s.places[turn].id;
-        u.id = std::string(u.turn->speaker()) + "-" + std::string(u.turn->key());
+        u.speaker = std::string(u.turn->speaker());
+        if (o.speakers == speaker_scope::dialog)
+            u.speaker = std::string(u.turn->dialog()) + "_" + u.speaker;
+        u.id = u.speaker + "-" + std::string(u.turn->key());
         u.words = &s.texts[turn];
         u.rec = &recs.found[rec];
         std::error_code ec;
@@ -356,7 +439,7 @@ int run_export(const options& o, checked_stdout& out)
     }
     folder_writer w{fs::path(o.folder)};
     bool ok = true;
-    if (o.write_wav) {
+    if (o.write_wav && o.to != target::textgrid) {
         const fs::path wav_dir = fs::absolute(o.folder, ec).lexically_normal() / "wav";
         for (utterance& u : utts) {
             const std::string name = "wav/" + std::string(u.turn->key()) + ".wav";
@@ -367,6 +450,8 @@ int run_export(const options& o, checked_stdout& out)
     if (o.to == target::kaldi) {
         for (const auto& [name, bytes] : kaldi_files(utts, o))
             ok = ok && w.write(name, bytes, error);
+    } else if (o.to == target::textgrid) {
+        ok = ok && write_dialogs(w, dialogs_of(utts), error);
     } else {
         ok = ok && w.write("manifest.jsonl", manifest(utts), error);
     }

@@ -10,10 +10,11 @@ namespace corpus {
 namespace {
 
 constexpr command_line::option known_options[] = {
-    {"jobs", true, 'j'},  {"format", true},     {"keep-going", false}, {"ext", true},        {"audio", true},
-    {"audio-ext", true},  {"form", true},       {"by", true},          {"kinds", true},      {"lexicon", true},
-    {"to", true},         {"write-wav", false}, {"force", false},      {"quenda2wav", true}, {"output", true, 'o'},
-    {"help", false, 'h'}, {"version", false},
+    {"jobs", true, 'j'},     {"format", true},      {"keep-going", false}, {"ext", true},
+    {"audio", true},         {"audio-ext", true},   {"form", true},        {"by", true},
+    {"kinds", true},         {"lexicon", true},     {"to", true},          {"write-wav", false},
+    {"no-write-wav", false}, {"tags", true},        {"speaker", true},     {"force", false},
+    {"quenda2wav", true},    {"output", true, 'o'}, {"help", false, 'h'},  {"version", false},
 };
 
 // The options that only some subcommands take; the others, all take.
@@ -33,6 +34,9 @@ const std::vector<only_for>& restricted_options()
         {"lexicon", {command::words}},
         {"to", {command::export_}},
         {"write-wav", {command::export_}},
+        {"no-write-wav", {command::export_}},
+        {"tags", {command::export_}},
+        {"speaker", {command::export_}},
         {"force", {command::export_}},
         {"quenda2wav", {command::export_}},
         {"output", {command::report}},
@@ -74,6 +78,7 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
     } else if (name == "audio") {
         o.audio.emplace_back(value);
     } else if (name == "form") {
+        o.form_given = true;
         if (value == "written")
             o.letters = form::written;
         else if (value == "utf8")
@@ -127,11 +132,28 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
             o.to = target::kaldi;
         else if (value == "jsonl")
             o.to = target::jsonl;
+        else if (value == "textgrid")
+            o.to = target::textgrid;
         else
-            return bad("kaldi or jsonl");
+            return bad("kaldi, jsonl or textgrid");
         o.to_given = true;
-    } else if (name == "write-wav") {
-        o.write_wav = true;
+    } else if (name == "write-wav" || name == "no-write-wav") {
+        o.write_wav = name == "write-wav";
+        o.write_wav_given = true;
+    } else if (name == "tags") {
+        if (value == "keep")
+            o.keep_tags = true;
+        else if (value == "drop")
+            o.keep_tags = false;
+        else
+            return bad("keep or drop");
+    } else if (name == "speaker") {
+        if (value == "code")
+            o.speakers = speaker_scope::code;
+        else if (value == "dialog")
+            o.speakers = speaker_scope::dialog;
+        else
+            return bad("code or dialog");
     } else if (name == "force") {
         o.force = true;
     } else if (name == "quenda2wav") {
@@ -204,7 +226,7 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
         return false;
     if (c == command::export_) {
         if (!o.to_given) {
-            error = "export needs --to=kaldi or --to=jsonl";
+            error = "export needs --to=kaldi, --to=jsonl or --to=textgrid";
             return false;
         }
         if (o.paths.empty()) {
@@ -213,6 +235,13 @@ bool parse_options(const std::vector<std::string>& args, options& o, std::string
         }
         o.folder = o.paths.front();
         o.paths.erase(o.paths.begin());
+        // A JSON Lines manifest is for toolkits that read WAV files and
+        // UTF-8 text; what it wrote before is one option away each.  Praat
+        // reads its TextGrids in UTF-8.
+        if (o.to == target::jsonl && !o.write_wav_given)
+            o.write_wav = true;
+        if (o.to != target::kaldi && !o.form_given)
+            o.letters = form::utf8;
     }
     if (o.paths.empty()) {
         error = "no transliterations given (files or folders)";
@@ -247,13 +276,19 @@ std::string usage_text()
            "      --lexicon FILE            only the words not in FILE (one a line)\n"
            "  stats PATH... [--audio DIR]   counts per corpus, dialog and speaker\n"
            "  pair PATH... --audio DIR      turns and recordings (KEY.qnd) that do not pair\n"
-           "  export --to=kaldi|jsonl DIR PATH... --audio DIR\n"
-           "                                the paired turns as a Kaldi data folder or a\n"
-           "                                JSON Lines manifest\n"
+           "  export --to=kaldi|jsonl|textgrid DIR PATH... --audio DIR\n"
+           "                                the paired turns as a Kaldi data folder, a\n"
+           "                                JSON Lines manifest, or for each dialog a WAV\n"
+           "                                file of its turns and a Praat TextGrid\n"
            "      --write-wav               WAV files in DIR/wav rather than quenda2wav pipes\n"
+           "                                (kaldi; jsonl writes them unless --no-write-wav)\n"
            "      --force                   write into a folder that is not empty\n"
            "      --quenda2wav=PROGRAM      the converter in wav.scp (default: quenda2wav)\n"
-           "      --form=written|utf8       the words' letters\n"
+           "      --form=written|utf8       the words' letters (kaldi: written, else utf8)\n"
+           "      --tags=keep|drop          hesitations, noises, breathing and events as tokens\n"
+           "                                of the text, or not (the default)\n"
+           "      --speaker=code|dialog     a speaker's id: its code, or its dialog and code\n"
+           "                                (for speaker codes that repeat across dialogs)\n"
            "  report PATH... [--audio DIR] -o FILE\n"
            "                                one HTML page: the corpus at a glance\n"
            "\n"

@@ -16,7 +16,8 @@ enum class command { words, stats, pair, export_, report, help, version };
 enum class format { text, json, tsv };
 enum class form { written, utf8, echo }; // how a lexical element's letters are written
 enum class grouping { none, speaker, dialog };
-enum class target { kaldi, jsonl };
+enum class target { kaldi, jsonl, textgrid };
+enum class speaker_scope { code, dialog }; // a speaker's id in an export: its code, or its dialog and code
 
 struct options {
     command what = command::help;
@@ -29,6 +30,7 @@ struct options {
     bool keep_going = false;
     // words
     form letters = form::written;
+    bool form_given = false;
     grouping by = grouping::none;
     std::vector<trl::kind> kinds; // --kinds: the tag inventory of these kinds
     bool marks = false;           // --kinds with initial-mark/final-mark
@@ -36,9 +38,12 @@ struct options {
     // export
     target to = target::kaldi;
     bool to_given = false;
-    std::string folder; // the folder written
-    bool write_wav = false;
+    std::string folder;     // the folder written
+    bool write_wav = false; // --write-wav; with --to=jsonl, unless --no-write-wav
+    bool write_wav_given = false;
     bool force = false;
+    bool keep_tags = false; // --tags=keep: hesitations, noises, breathing and events as tokens of the text
+    speaker_scope speakers = speaker_scope::code;
     std::string quenda2wav = "quenda2wav"; // the program in wav.scp's pipes
     // report
     std::string html; // -o FILE

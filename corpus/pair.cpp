@@ -1,5 +1,6 @@
 // quenda-corpus pair: the turns and recordings that do not pair.
 #include "corpus/commands.h"
+#include "corpus/spoken_text.h"
 #include "corpus/stats.h"
 #include "common/text.h"
 
@@ -22,6 +23,8 @@ std::string_view problem_words(pair_problem::kind k)
         return "recording without samples";
     case pair_problem::kind::rate_differs:
         return "sample rate differs";
+    case pair_problem::kind::text_differs:
+        return "text differs";
     }
     return "";
 }
@@ -51,12 +54,36 @@ std::string problem_line(const pair_problem& p)
     return line;
 }
 
+// A version-2 recording whose text says other words than its turn:
+// what each says where they differ.  The turn's words are those an export
+// writes for it (no tags or marks).
+void compare_texts(const survey& s, const recordings& recs, pairing& p)
+{
+    for (const auto& [turn, rec] : p.paired) {
+        const recording& r = recs.found[rec];
+        if (r.spoken.empty())
+            continue;
+        const auto d = compare_words(r.spoken, s.texts[turn]);
+        if (!d)
+            continue;
+        const turn_place& t = s.places[turn];
+        p.problems.push_back({pair_problem::kind::text_differs,
+                              r.key,
+                              {s.files[t.file] + ":" + std::to_string(t.line), r.path},
+                              "the recording says \"" + d->recording + "\", the turn \"" + d->turn + "\""});
+    }
+}
+
 int run_pair(const options& o, checked_stdout& out)
 {
     outcomes seen(o, out);
     recordings recs;
     pairing p;
-    const survey s = survey_with_recordings(o, survey_needs{}, seen, &recs, &p);
+    survey_needs needs;
+    needs.places = needs.texts = true;
+    needs.letters = form::utf8;
+    const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
+    compare_texts(s, recs, p);
     switch (o.output) {
     case format::text: {
         for (const pair_problem& pr : p.problems)

@@ -75,6 +75,8 @@ void read_recording(recording& r)
     char* ort = nullptr;
     char* kan = nullptr;
     Quenda_header_2* h = read_header_of_this_host(f, &ort, &kan);
+    if (ort)
+        r.spoken = ort;
     std::free(ort);
     std::free(kan);
     if (!h) {
@@ -107,6 +109,8 @@ std::string_view problem_name(pair_problem::kind k)
         return "empty-recording";
     case pair_problem::kind::rate_differs:
         return "rate-differs";
+    case pair_problem::kind::text_differs:
+        return "text-differs";
     }
     return "";
 }

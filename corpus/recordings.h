@@ -22,6 +22,7 @@ struct recording {
     std::int32_t rate = 0; // the header's isf
     bool rate_plausible = false;
     double seconds = 0; // when the rate is plausible
+    std::string spoken; // a version-2 recording's orthographic text (ort), as its header holds it
 
     bool usable() const { return problem.empty() && samples > 0 && rate_plausible; }
 };
@@ -52,6 +53,7 @@ struct pair_problem {
         unreadable_recording, // its header cannot be read
         empty_recording,      // no samples
         rate_differs,         // not the corpus's most common rate (or no plausible rate)
+        text_differs,         // a version-2 recording's text says other words than its turn (pair alone)
     };
     kind what;
     std::string key;

@@ -74,6 +74,20 @@ void append_form(std::string& out, const trl::turn& t, const trl::element& e, fo
     }
 }
 
+namespace {
+
+// The tags that an export with --tags=keep writes among the words: what
+// was heard (hesitations, noises, breathing, events), not pauses and
+// silences.
+constexpr bool is_token_tag(trl::kind k)
+{
+    using trl::kind;
+    return k == kind::hesitation || k == kind::speaker_noise || k == kind::technical_noise || k == kind::breathing ||
+           k == kind::event;
+}
+
+} // namespace
+
 void survey_gatherer::turn(const trl::turn& t, file_view& where)
 {
     if (!t.complete)
@@ -127,11 +141,17 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
         if (needs_.texts) {
             std::string& words = texts_.back(); // a later part goes on with its turn's words
             for (const trl::element& e : t.elements) {
-                if (!trl::is_lexical(e.what))
+                const bool lexical = trl::is_lexical(e.what);
+                if (!lexical && !(needs_.text_tags && is_token_tag(e.what)))
                     continue;
                 if (!words.empty())
                     words += ' ';
-                append_form(words, t, e, needs_.letters);
+                if (lexical)
+                    append_form(words, t, e, needs_.letters);
+                else if (needs_.letters == form::utf8)
+                    trl::append_utf8_form(words, t.text(e.tag));
+                else
+                    words.append(t.text(e.tag));
             }
         }
     }

@@ -68,6 +68,7 @@ struct survey_needs {
     bool tags = false;       // the tags' counts (report)
     bool places = false;     // where each turn is (pairing)
     bool texts = false;      // each turn's words (export)
+    bool text_tags = false;  // and its hesitations, noises, breathing and events, as they are written
     form letters = form::written;
 };
 

@@ -160,23 +160,52 @@ void locate_end(std::string_view text, diagnostic& d)
     d.end_column = static_cast<long>(d.span_end - line_start) + 1;
 }
 
-// One check of one text: the hooks of the parse and what it found.
-//
-// The parse runs in one of two modes.  Fast, it reads the tokens and
-// nothing else: the first error of a turn is described by parsing the turn
-// again (replay).  After an error inside a turn the parse resumes in the
-// turn (recovery.h) and watches every read and every entry it overwrites
-// (watched_run), so that a later error of the same turn has the stack as it
-// was when its token was read at once; the turn's empty line brings the
-// fast mode back.  A change of mode leaves the parse loop and enters it
-// again with the other hooks.
-struct file_run : on_stack {
-    static constexpr bool watches_reads = false;
+// Note "The watch on velmar's limit".  velmar stops where its parser stack
+// is full (checker/stack_limit.h); the check warns there (W001), at the
+// token read when the parse first fills the limit's slot in a turn.  Rather
+// than compare the depth at every push, the slot holds a sentinel (an entry
+// that no parse writes) from the start of each turn, and the fast mode's
+// read looks at one entry, the watched one, on every token: anything there
+// but the sentinel sends the read down the slow way, which does what the
+// watch is there for.  Between turns the watched entry is never the
+// sentinel, so the first read of a turn goes the slow way; once the turn
+// has been warned about (or its stack used for a replay), the watch looks
+// at a sentinel of its own up to the turn's empty line.
+class limit_watch {
+public:
+    explicit limit_watch(std::vector<entry>& storage) : storage_(storage) {}
 
-    // What the watched stack entry stands for.  lex() reads the entry on
-    // every token, and anything there but the sentinel sends the read down
-    // the slow path, which does what the state asks for.
-    enum class watch_state {
+    // Whether the read must go the slow way: asked on every token.
+    [[gnu::always_inline]] bool wants_look() const { return !is_sentinel(*watched_); }
+
+    // Whether the next read begins a turn.
+    bool turn_begins() const { return state_ == state::before_turn || state_ == state::turn_read; }
+    // A turn begins, its stack far below the limit's slot.
+    void begin_turn()
+    {
+        slot() = sentinel;
+        set(state::in_turn);
+    }
+    // The turn's empty line has been read.
+    void end_turn() { set(state_ == state::in_turn ? state::turn_read : state::before_turn); }
+    // Nothing to look at up to the turn's empty line.
+    void quiet() { set(state::quiet); }
+    // The parse goes on between turns.
+    void between_turns() { set(state::before_turn); }
+    // Whether the parse has filled the limit's slot since the turn began;
+    // the turn is then looked at no more.
+    bool reached()
+    {
+        if ((state_ != state::in_turn && state_ != state::turn_read) || is_sentinel(slot()))
+            return false;
+        set(state_ == state::in_turn ? state::quiet : state::before_turn);
+        return true;
+    }
+    // The stack has moved, and the limit's slot with it.
+    void stack_moved() { aim(); }
+
+private:
+    enum class state {
         // The next read begins a turn (or ends the text); the entry watched
         // is never the sentinel.
         before_turn,
@@ -193,168 +222,41 @@ struct file_run : on_stack {
     };
     static constexpr entry turn_mark{0, 0}; // not the sentinel
 
-    // Read on every token.  The scanner is the caller's, not a part of
-    // this record: so the compiler keeps its fields where the parse loop
-    // reads them without copies (measured: a tenth fewer instructions per
-    // token).
-    trl_text_scanner& scan;
-    const entry* watch = &turn_mark;
+    entry& slot() { return storage_[velmar_stack_limit - 1]; }
+    void set(state s)
+    {
+        state_ = s;
+        aim();
+    }
+    // Points the watch at the entry the state watches.
+    void aim()
+    {
+        switch (state_) {
+        case state::before_turn:
+        case state::turn_read:
+            watched_ = &turn_mark;
+            break;
+        case state::in_turn:
+            watched_ = &slot();
+            break;
+        case state::quiet:
+            watched_ = &sentinel;
+            break;
+        }
+    }
 
-    watch_state state = watch_state::before_turn;
+    const entry* watched_ = &turn_mark;
+    state state_ = state::before_turn;
+    std::vector<entry>& storage_;
+};
+
+// What a check has found: each finding said in words (wording.h) and
+// placed, into the report.
+struct findings {
     std::string_view text;
     const check_options& options;
     file_report& report;
-    line_counter lines;
-    trl_text_scanner turn_start; // the scanner before the current turn's first token
-    int turn_start_depth = 1;    // the stack then: [0], or [0, between_turns_state]
-    bool first_turn = true;      // no turn has begun, no error been skipped
-
-    // How the parse goes on when its loop has returned.
-    enum class mode { fast, watched };
-    mode current = mode::fast;
-    bool done = false;      // the parse is over
-    bool switching = false; // go on in `next`, from `pending`
-    mode next = mode::fast;
-    parse_state pending;
-
-    // The watched mode: the depth at the last read, the entries written
-    // below it since, the reads since the parse resumed, the last code read.
-    read_log log;
-    int reads_since_resume = 0;
-    int last_code = 0;
-    bool turn_over = false; // the stop token has been handed out
-
-    file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt, file_report& r)
-        : on_stack{s}, scan(sc), text(t), options(opt), report(r), lines{t}
-    {
-        trl_text_scanner_start(scan, t.data(), t.size());
-        scan.pos += after_byte_order_mark(t);
-        turn_start = scan;
-    }
-
-    // A byte order mark, before the parse: the error at its first byte is
-    // where velmar stops, and the parse begins after it (the scanner does:
-    // a comment line after it is a comment).  The parse is done at once
-    // when the error limit is reached with it.
-    void byte_order_mark(const parse_state& p)
-    {
-        if (scan.pos == text.data())
-            return;
-        finding f;
-        f.offset = 0;
-        f.length = 1;
-        f.velmar_line = scan.lineno;
-        f.token = static_cast<unsigned char>(text[0]);
-        expect(p.stack, p.depth, f);
-        add(f);
-        if (options.max_errors > 0 && report.errors >= options.max_errors) {
-            trl_text_scanner rest = scan;
-            report.stopped = trl_text_scan(rest) != 0;
-            done = true;
-        }
-    }
-
-    entry& limit_slot() { return storage[velmar_stack_limit - 1]; }
-
-    void set(watch_state s)
-    {
-        state = s;
-        aim();
-    }
-    // Points `watch` at the entry the state watches.
-    void aim()
-    {
-        switch (state) {
-        case watch_state::before_turn:
-        case watch_state::turn_read:
-            watch = &turn_mark;
-            break;
-        case watch_state::in_turn:
-            watch = &limit_slot();
-            break;
-        case watch_state::quiet:
-            watch = &sentinel;
-            break;
-        }
-    }
-
-    [[gnu::always_inline]] int lex(int& value)
-    {
-        if (!is_sentinel(*watch)) [[unlikely]]
-            return lex_slow(value);
-        const int code = trl_text_scan(scan);
-        value = scan.value;
-        if (code == END) [[unlikely]]
-            turn_ends();
-        return code;
-    }
-
-    void turn_ends() { set(state == watch_state::in_turn ? watch_state::turn_read : watch_state::before_turn); }
-
-    int lex_slow(int& value)
-    {
-        check_limit();
-        const bool turn_begins = state == watch_state::before_turn || state == watch_state::turn_read;
-        if (turn_begins) {
-            // The stack is [0] or [0, between_turns_state], far below the
-            // limit's slot.
-            turn_start = scan;
-            turn_start_depth = first_turn ? 1 : 2;
-            first_turn = false;
-            limit_slot() = sentinel;
-            set(watch_state::in_turn);
-        }
-        const int code = trl_text_scan(scan);
-        value = scan.value;
-        if (turn_begins && code != 0 && code != END) {
-            ++report.turns;
-            report.turn_starts.push_back({static_cast<std::size_t>(scan.token - text.data()), scan.lineno});
-        }
-        if (code == END)
-            turn_ends();
-        return code;
-    }
-
-    // The watched mode's read.  The empty line that ends a turn has been
-    // taken when the next token is asked for: the fast mode takes over
-    // there, stopping the loop with a token that no state takes.
-    int lex_watched(int& value)
-    {
-        if (last_code == END) {
-            value = 0;
-            last_code = 0;
-            turn_over = true;
-            return TRL_UNDEFINED_TOKEN;
-        }
-        const int code = trl_text_scan(scan);
-        value = scan.value;
-        last_code = code;
-        ++reads_since_resume;
-        return code;
-    }
-
-    // The last token read, as a finding.
-    finding at_last_token(finding::kind what) const
-    {
-        finding f;
-        f.what = what;
-        f.offset = scan.token ? static_cast<std::size_t>(scan.token - text.data()) : 0;
-        f.length = static_cast<std::size_t>(scan.length);
-        f.velmar_line = scan.lineno;
-        return f;
-    }
-
-    // If the parse has filled the limit's slot since the turn began,
-    // velmar stops there, at the last token read: a warning.
-    void check_limit()
-    {
-        if ((state != watch_state::in_turn && state != watch_state::turn_read) || is_sentinel(limit_slot()))
-            return;
-        set(state == watch_state::in_turn ? watch_state::quiet : watch_state::before_turn);
-        finding f = at_last_token(finding::kind::velmar_stack);
-        f.construct = grammar::turn_symbol;
-        add(f);
-    }
+    line_counter lines{text};
 
     void add(const finding& f)
     {
@@ -373,10 +275,154 @@ struct file_run : on_stack {
         report.diagnostics.push_back(std::move(d));
     }
 
+    // Whether the errors have reached the limit the options set.
+    bool at_limit() const { return options.max_errors > 0 && report.errors >= options.max_errors; }
+};
+
+// Where the turn being read began: the scanner before its first token, and
+// the stack then ([0] for the text's first turn, [0, between_turns_state]
+// after it).
+struct turn_beginning {
+    trl_text_scanner scanner;
+    int depth = 1;
+    bool first = true; // no turn has begun, no error been skipped
+};
+
+// Note "Two modes".  The parse of a text runs in one of two modes.  Fast,
+// it reads the tokens and nothing else: the first error of a turn is
+// described by parsing the turn again (replay).  After an error inside a
+// turn the parse resumes in the turn (recovery.h) and watches every read
+// and every entry it overwrites (watched_run), so that a later error of the
+// same turn has the stack as it was when its token was read at once; the
+// turn's empty line brings the fast mode back.  A change of mode leaves the
+// parse loop and enters it again with the other mode's hooks.
+enum class mode {
+    fast,    // reading tokens, nothing else
+    watched, // resumed inside a turn after an error, every read logged
+    over,    // the parse is done
+};
+
+// The watched mode's record: the depth at the last read and the entries
+// written below it since, the reads since the parse resumed, the last code
+// read, and whether the turn's empty line has been taken.
+struct resumed_turn : read_log {
+    int reads = 0;
+    int last_code = 0;
+    bool over = false;
+};
+
+// One check of one text: what the modes share, the way from an error to
+// where the parse goes on, and the fast mode's hooks.
+struct file_run : on_stack {
+    static constexpr bool watches_reads = false;
+
+    // Read on every token.  The scanner is the caller's, not a part of
+    // this record: so the compiler keeps its fields where the parse loop
+    // reads them without copies (measured: a tenth fewer instructions per
+    // token).
+    trl_text_scanner& scan;
+    limit_watch limit;
+
+    findings found;
+    turn_beginning turn;
+    resumed_turn resumed;
+
+    // What the parse is doing (Note "Two modes").  An error hook that
+    // changes it leaves the loop of the mode it ran in; the loop of the
+    // new one starts from `switched`.
+    mode current = mode::fast;
+    parse_state switched;
+
+    file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt, file_report& r)
+        : on_stack{s}, scan(sc), limit(s), found{t, opt, r}
+    {
+        trl_text_scanner_start(scan, t.data(), t.size());
+        scan.pos += after_byte_order_mark(t);
+        turn.scanner = scan;
+    }
+
+    // A byte order mark, before the parse: the error at its first byte is
+    // where velmar stops, and the parse begins after it (the scanner does:
+    // a comment line after it is a comment).  The parse is over at once
+    // when the error limit is reached with it.
+    void byte_order_mark(const parse_state& p)
+    {
+        if (scan.pos == found.text.data())
+            return;
+        finding f;
+        f.offset = 0;
+        f.length = 1;
+        f.velmar_line = scan.lineno;
+        f.token = static_cast<unsigned char>(found.text[0]);
+        expect(p.stack, p.depth, f);
+        found.add(f);
+        if (!found.at_limit())
+            return;
+        trl_text_scanner rest = scan;
+        found.report.stopped = trl_text_scan(rest) != 0;
+        current = mode::over;
+    }
+
+    // The parse loop of mode `ran` has returned, with the parse in `p`.
+    // Without a change of mode, the text has been taken whole.
+    void loop_returned(mode ran, parse_state& p)
+    {
+        if (current == ran)
+            current = mode::over;
+        else if (current != mode::over)
+            p = switched;
+    }
+
+    // The end of the text: velmar may stop at its last token still.
+    void finish() { check_limit(); }
+
+    // --- the fast mode's hooks ------------------------------------------------
+
+    [[gnu::always_inline]] int lex(int& value)
+    {
+        if (limit.wants_look()) [[unlikely]]
+            return lex_slow(value);
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        if (code == END) [[unlikely]]
+            limit.end_turn();
+        return code;
+    }
+
+    // A read that the limit's watch looks at (Note "The watch on velmar's
+    // limit"): the limit reached, or a turn beginning.
+    int lex_slow(int& value)
+    {
+        check_limit();
+        const bool turn_begins = limit.turn_begins();
+        if (turn_begins)
+            begin_turn();
+        const int code = trl_text_scan(scan);
+        value = scan.value;
+        if (turn_begins && code != 0 && code != END) {
+            ++found.report.turns;
+            found.report.turn_starts.push_back({static_cast<std::size_t>(scan.token - found.text.data()), scan.lineno});
+        }
+        if (code == END)
+            limit.end_turn();
+        return code;
+    }
+
+    // The next read begins a turn, or ends the text: its start is kept for
+    // the replay.  The stack is [0] or [0, between_turns_state], far below
+    // the limit's slot.
+    void begin_turn()
+    {
+        turn.scanner = scan;
+        turn.depth = turn.first ? 1 : 2;
+        turn.first = false;
+        limit.begin_turn();
+    }
+
     bool grow(parse_state& p)
     {
         on_stack::grow(p);
-        aim(); // the limit's slot has moved
+        limit.stack_moved();
         return true;
     }
 
@@ -387,29 +433,32 @@ struct file_run : on_stack {
         finding f = at_last_token(finding::kind::syntax_error);
         f.token = p.lookahead; // held: the offending token (0 at the end of the text)
         const int depth = find_expected(f, p);
-        add(f);
+        found.add(f);
         return after_error(p, f, depth, true);
     }
 
-    // The watched mode's error: the stack is put back as it was when the
-    // token was read.  Reported unless it comes too soon after the place
-    // the parse resumed at.
-    error_outcome watched_error(parse_state& p)
+    // --- what the modes share -------------------------------------------------
+
+    // The last token read, as a finding.
+    finding at_last_token(finding::kind what) const
     {
-        log.restore(p.stack);
-        if (turn_over) {
-            // The turn's empty line has been taken and the turn reduced to
-            // the list of turns: the next turn begins in the fast mode.
-            turn_over = false;
-            return to_next_turn(p);
-        }
-        finding f = at_last_token(finding::kind::syntax_error);
-        f.token = p.lookahead;
-        if (reads_since_resume >= quiet_reads) {
-            expect(p.stack, log.read_depth, f);
-            add(f);
-        }
-        return after_error(p, f, log.read_depth, reads_since_resume > 0);
+        finding f;
+        f.what = what;
+        f.offset = scan.token ? static_cast<std::size_t>(scan.token - found.text.data()) : 0;
+        f.length = static_cast<std::size_t>(scan.length);
+        f.velmar_line = scan.lineno;
+        return f;
+    }
+
+    // If the parse has filled the limit's slot since the turn began,
+    // velmar stops there, at the last token read: a warning.
+    void check_limit()
+    {
+        if (!limit.reached())
+            return;
+        finding f = at_last_token(finding::kind::velmar_stack);
+        f.construct = grammar::turn_symbol;
+        found.add(f);
     }
 
     // What the parse expected when it read f's token, found by parsing the
@@ -423,10 +472,10 @@ struct file_run : on_stack {
         // what the parse had on it since is what the replay puts back.  It
         // fills the limit's slot like the parse did (already reported), and
         // may move the stack.
-        set(watch_state::quiet);
-        replay r(storage, turn_start, f);
+        limit.quiet();
+        replay r(storage, turn.scanner, f);
         parse_state rp = r.started();
-        if (turn_start_depth == 2) {
+        if (turn.depth == 2) {
             rp.stack[1] = entry{grammar::between_turns_state, 0};
             rp.depth = 2;
         }
@@ -443,19 +492,11 @@ struct file_run : on_stack {
     {
         if (f.token == 0)
             return finish_parse();
-        if (options.max_errors > 0 && report.errors >= options.max_errors) {
-            // Something is left unchecked unless the turn's empty line
-            // ends the text.
-            trl_text_scanner rest = scan;
-            int code = f.token == END ? END : trl_text_scan(rest);
-            if (code == END)
-                code = trl_text_scan(rest);
-            report.stopped = code != 0;
-            return finish_parse();
-        }
+        if (found.at_limit())
+            return stop_at_limit(f);
         if (f.token == END)
             return to_next_turn(p);
-        if (!f.expected.empty() && choose_code(f, text) == code::missing_empty_line) {
+        if (!f.expected.empty() && choose_code(f, found.text) == code::missing_empty_line) {
             // The token begins a turn: the one before is taken as ended,
             // as if its empty line were there, and the token read again
             // as the new turn's first.
@@ -469,25 +510,39 @@ struct file_run : on_stack {
             return to_next_turn(p);
         }
         const resume r = find_resume(p.stack, depth, f.token, p.lval, scan, may_stay);
-        switch (r.what) {
-        case resume::kind::end_of_text:
+        if (r.what == resume::kind::end_of_text)
             return finish_parse();
-        case resume::kind::next_turn:
-            scan = r.scanner;
-            return to_next_turn(p);
-        case resume::kind::in_turn:
-            break;
-        }
         scan = r.scanner;
-        int new_depth = r.depth;
-        while (new_depth + static_cast<int>(r.above.size()) + 1 >= p.capacity)
+        if (r.what == resume::kind::next_turn)
+            return to_next_turn(p);
+        return resume_in_turn(p, r);
+    }
+
+    // The errors have reached the limit at f's token: the parse ends, and
+    // the report says whether something is left unchecked, which it is
+    // unless the turn's empty line ends the text.
+    error_outcome stop_at_limit(const finding& f)
+    {
+        trl_text_scanner rest = scan;
+        int code = f.token == END ? END : trl_text_scan(rest);
+        if (code == END)
+            code = trl_text_scan(rest);
+        found.report.stopped = code != 0;
+        return finish_parse();
+    }
+
+    // The parse resumes inside the turn as `r` says, in the watched mode.
+    error_outcome resume_in_turn(parse_state& p, const resume& r)
+    {
+        int depth = r.depth;
+        while (depth + static_cast<int>(r.above.size()) + 1 >= p.capacity)
             grow(p);
         for (const int state : r.above)
-            p.stack[new_depth++] = entry{state, 0};
-        log.read_depth = new_depth;
-        reads_since_resume = 0;
-        last_code = r.lookahead;
-        return go_on(p, mode::watched, new_depth, r.lookahead, r.value);
+            p.stack[depth++] = entry{state, 0};
+        resumed.read_depth = depth;
+        resumed.reads = 0;
+        resumed.last_code = r.lookahead;
+        return go_on(p, mode::watched, depth, r.lookahead, r.value);
     }
 
     // Between turns, after an empty line (taken, or the offending token):
@@ -496,7 +551,7 @@ struct file_run : on_stack {
     {
         p.stack[0] = entry{0, 0};
         p.stack[1] = entry{grammar::between_turns_state, 0};
-        set(watch_state::before_turn);
+        limit.between_turns();
         return go_on(p, mode::fast, 2, trl_engine::no_token, 0);
     }
 
@@ -505,7 +560,7 @@ struct file_run : on_stack {
     // the loop has returned.
     error_outcome go_on(parse_state& p, mode m, int depth, int lookahead, int value)
     {
-        parse_state& to = m == current ? p : pending;
+        parse_state& to = m == current ? p : switched;
         to.stack = storage.data();
         to.capacity = static_cast<int>(storage.size()) - 1;
         to.depth = depth;
@@ -514,18 +569,15 @@ struct file_run : on_stack {
         to.lval = value;
         if (m == current)
             return error_outcome::recovered;
-        switching = true;
-        next = m;
+        current = m;
         return error_outcome::not_recovered;
     }
 
     error_outcome finish_parse()
     {
-        done = true;
+        current = mode::over;
         return error_outcome::not_recovered;
     }
-
-    void finish() { check_limit(); }
 };
 
 // The hooks of the watched mode.
@@ -535,11 +587,49 @@ struct watched_run {
 
     file_run& run;
 
-    int lex(int& value) { return run.lex_watched(value); }
-    void read(int depth) { run.log.read(depth); }
-    void overwrite(int index, entry old) { run.log.overwrite(index, old); }
+    // The empty line that ends a turn has been taken when the next token
+    // is asked for: the fast mode takes over there, stopping the loop with
+    // a token that no state takes.
+    int lex(int& value)
+    {
+        resumed_turn& t = run.resumed;
+        if (t.last_code == END) {
+            value = 0;
+            t.last_code = 0;
+            t.over = true;
+            return TRL_UNDEFINED_TOKEN;
+        }
+        const int code = trl_text_scan(run.scan);
+        value = run.scan.value;
+        t.last_code = code;
+        ++t.reads;
+        return code;
+    }
+    void read(int depth) { run.resumed.read(depth); }
+    void overwrite(int index, entry old) { run.resumed.overwrite(index, old); }
     bool grow(parse_state& p) { return run.grow(p); }
-    error_outcome syntax_error(parse_state& p) { return run.watched_error(p); }
+
+    // The stack is put back as it was when the token was read.  The error
+    // is reported unless it comes too soon after the place the parse
+    // resumed at.
+    error_outcome syntax_error(parse_state& p)
+    {
+        resumed_turn& t = run.resumed;
+        t.restore(p.stack);
+        if (t.over) {
+            // The turn's empty line has been taken and the turn reduced to
+            // the list of turns: the next turn begins in the fast mode.
+            t.over = false;
+            return run.to_next_turn(p);
+        }
+        finding f = run.at_last_token(finding::kind::syntax_error);
+        f.token = p.lookahead;
+        if (t.reads >= quiet_reads) {
+            expect(p.stack, t.read_depth, f);
+            run.found.add(f);
+        }
+        return run.after_error(p, f, t.read_depth, t.reads > 0);
+    }
 };
 
 // The fast mode's parse, on its own: inlined into check(), where it runs
@@ -548,6 +638,29 @@ struct watched_run {
 [[gnu::noinline, gnu::hot]] void parse_fast(parse_state& p, file_run& run)
 {
     trl_engine::parse<tables, file_run, false>(p, run);
+}
+
+void parse_watched(parse_state& p, file_run& run)
+{
+    watched_run w{run};
+    trl_engine::parse<tables, watched_run, false>(p, w);
+}
+
+// The parse of the text from its start, in the modes it needs, to the end
+// of the text or of the errors allowed.
+void parse_text(file_run& run)
+{
+    parse_state p = run.started();
+    run.byte_order_mark(p);
+    while (run.current != mode::over) {
+        const mode ran = run.current;
+        if (ran == mode::fast)
+            parse_fast(p, run);
+        else
+            parse_watched(p, run);
+        run.loop_returned(ran, p);
+    }
+    run.finish();
 }
 
 } // namespace
@@ -559,22 +672,7 @@ file_report checker::check(std::string_view text, const check_options& options)
     file_report report;
     trl_text_scanner scan;
     file_run run(stack_, scan, text, options, report);
-    parse_state p = run.started();
-    run.byte_order_mark(p);
-    while (!run.done) {
-        if (run.current == file_run::mode::fast) {
-            parse_fast(p, run);
-        } else {
-            watched_run w{run};
-            trl_engine::parse<tables, watched_run, false>(p, w);
-        }
-        if (run.done || !run.switching)
-            break;
-        run.switching = false;
-        run.current = run.next;
-        p = run.pending;
-    }
-    run.finish();
+    parse_text(run);
     if (!report.diagnostics.empty())
         report.diagnostics.front().velmar_stops = true;
     for (diagnostic& d : report.diagnostics)

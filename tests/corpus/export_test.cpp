@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/acceptance.h"
 #include "tests/support/json.h"
 #include "tests/support/process.h"
 #include "tests/support/quenda_maker.h"
@@ -444,3 +445,103 @@ TEST(CorpusExport, AllOrNothing)
 }
 
 } // namespace
+
+// A manifest for toolkits: WAV files and UTF-8 text unless told otherwise,
+// each option alone bringing back what was written before; sox reads every
+// audio_filepath of the default.
+TEST(CorpusExport, ManifestDefaultsAndTheOptionsThatUndoThem)
+{
+    const gapped_corpus c;
+    const struct {
+        std::vector<std::string> options;
+        bool wav;
+        std::string first_text; // of g100abc1_003_ABC, the first line
+    } cases[] = {
+        {{}, true, "M\xC3\xBCller bitte"},
+        {{"--no-write-wav"}, false, "M\xC3\xBCller bitte"},
+        {{"--form=written"}, true, "M\"uller bitte"},
+        {{"--no-write-wav", "--form=written"}, false, "M\"uller bitte"},
+        {{"--no-write-wav", "--write-wav"}, true, "M\xC3\xBCller bitte"}, // the last one holds
+    };
+    int n = 0;
+    for (const auto& cs : cases) {
+        const fs::path out = c.dir / ("m" + std::to_string(n++));
+        std::vector<std::string> args = {"export", "--to=jsonl", "--keep-going"};
+        args.insert(args.end(), cs.options.begin(), cs.options.end());
+        args.insert(args.end(), {out.string(), c.trl, "--audio", c.audio});
+        const auto r = run_corpus(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto lines = parse_json_lines(read_file(out / "manifest.jsonl"));
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0]["text"], cs.first_text) << cs.options.size();
+        EXPECT_EQ(fs::exists(out / "wav"), cs.wav);
+        for (const json& j : lines) {
+            const fs::path audio = j["audio_filepath"].get<std::string>();
+            EXPECT_EQ(audio.extension(), cs.wav ? ".wav" : ".qnd") << audio;
+            EXPECT_TRUE(fs::exists(audio)) << audio;
+            if (!cs.wav || n > 1)
+                continue;
+            const auto sox = test_support::run_shell("sox --i -s " + test_support::shell_line({audio.string()}));
+            if (sox.status == 127 && !test_support::under_ci())
+                GTEST_SKIP() << "no sox";
+            EXPECT_EQ(sox.status, 0) << sox.err;
+            EXPECT_EQ(sox.out, std::to_string(j["samples"].get<std::size_t>()) + "\n") << audio;
+        }
+    }
+    // Kaldi keeps its defaults: the recordings through quenda2wav, the
+    // letters as written.
+    const fs::path kaldi = c.dir / "kaldi";
+    ASSERT_EQ(run_corpus({"export", "--to=kaldi", "--keep-going", kaldi.string(), c.trl, "--audio", c.audio}).status,
+              0);
+    EXPECT_FALSE(fs::exists(kaldi / "wav"));
+    EXPECT_NE(read_file(kaldi / "text").find("M\"uller bitte"), std::string::npos);
+}
+
+// --tags=keep writes what was heard among the words (not pauses), and
+// --speaker=dialog makes the speaker's id its dialog and code, in every
+// file that names speakers, the utterances' ids starting with it.
+TEST(CorpusExport, TagsKeptAndSpeakersScopedByDialog)
+{
+    const gapped_corpus c;
+    const struct {
+        std::vector<std::string> options;
+        std::string text, utt2spk, spk2utt;
+    } cases[] = {
+        {{},
+         "ABC-g200xyz2_003_ABC drei vier\n",
+         "ABC-g200xyz2_003_ABC ABC\n",
+         "ABC ABC-g100abc1_003_ABC ABC-g200xyz2_003_ABC\n"},
+        {{"--tags=keep"},
+         "ABC-g200xyz2_003_ABC <ah> drei vier\n",
+         "ABC-g200xyz2_003_ABC ABC\n",
+         "ABC ABC-g100abc1_003_ABC ABC-g200xyz2_003_ABC\n"},
+        {{"--tags=keep", "--tags=drop", "--speaker=dialog"},
+         "g200xyz2_ABC-g200xyz2_003_ABC drei vier\n",
+         "g200xyz2_ABC-g200xyz2_003_ABC g200xyz2_ABC\n",
+         "g200xyz2_ABC g200xyz2_ABC-g200xyz2_003_ABC\n"},
+    };
+    int n = 0;
+    for (const auto& cs : cases) {
+        const fs::path out = c.dir / ("k" + std::to_string(n++));
+        std::vector<std::string> args = {"export", "--to=kaldi", "--keep-going"};
+        args.insert(args.end(), cs.options.begin(), cs.options.end());
+        args.insert(args.end(), {out.string(), c.trl, "--audio", c.audio});
+        const auto r = run_corpus(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string text = read_file(out / "text"), utt2spk = read_file(out / "utt2spk"),
+                          spk2utt = read_file(out / "spk2utt");
+        EXPECT_NE(text.find(cs.text), std::string::npos) << text;
+        EXPECT_NE(utt2spk.find(cs.utt2spk), std::string::npos) << utt2spk;
+        EXPECT_NE(spk2utt.find(cs.spk2utt), std::string::npos) << spk2utt;
+    }
+    const fs::path out = c.dir / "j";
+    ASSERT_EQ(run_corpus({"export", "--to=jsonl", "--keep-going", "--speaker=dialog", "--tags=keep", out.string(),
+                          c.trl, "--audio", c.audio})
+                  .status,
+              0);
+    const auto lines = parse_json_lines(read_file(out / "manifest.jsonl"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2]["speaker"], "g200xyz2_ABC");
+    EXPECT_EQ(lines[2]["id"], "g200xyz2_ABC-g200xyz2_003_ABC");
+    EXPECT_EQ(lines[2]["text"], "<ah> drei vier");
+}

@@ -60,6 +60,10 @@ std::string summary(const options& o)
         add("write-wav", "1");
     if (o.force)
         add("force", "1");
+    if (o.keep_tags)
+        add("tags", "keep");
+    if (o.speakers != speaker_scope::code)
+        add("speaker", "dialog");
     if (o.quenda2wav != "quenda2wav")
         add("quenda2wav", o.quenda2wav);
     if (!o.html.empty())
@@ -105,6 +109,16 @@ TEST(CorpusOptions, EachOptionAndSubcommand)
         {{"export", "--to=kaldi", "out", "x", "y", "--audio", "a"}, "export paths=x|y audio=a to=kaldi folder=out"},
         {{"export", "out", "--to", "jsonl", "x", "--audio", "a", "--write-wav", "--force", "--form=utf8"},
          "export paths=x audio=a form=utf8 to=jsonl folder=out write-wav=1 force=1"},
+        // A manifest writes WAV files and UTF-8 text unless told otherwise;
+        // Kaldi, neither.
+        {{"export", "--to=jsonl", "out", "x", "--audio", "a"},
+         "export paths=x audio=a form=utf8 to=jsonl folder=out write-wav=1"},
+        {{"export", "--to=jsonl", "--form=written", "--no-write-wav", "out", "x", "--audio", "a"},
+         "export paths=x audio=a to=jsonl folder=out"},
+        {{"export", "--write-wav", "--no-write-wav", "--to=kaldi", "out", "x", "--audio", "a"},
+         "export paths=x audio=a to=kaldi folder=out"},
+        {{"export", "--to=kaldi", "--tags=keep", "--speaker", "dialog", "out", "x", "--audio", "a"},
+         "export paths=x audio=a to=kaldi folder=out tags=keep speaker=dialog"},
         {{"export", "--to=kaldi", "--quenda2wav=/opt/q2w", "out", "x", "--audio", "a"},
          "export paths=x audio=a to=kaldi folder=out quenda2wav=/opt/q2w"},
         {{"report", "x", "-o", "r.html"}, "report paths=x html=r.html"},
@@ -147,7 +161,11 @@ TEST(CorpusOptions, Refusals)
          "silence, marks, or all)"},
         {{"words", "--ext=", "x"}, "invalid --ext '' (a suffix such as .trl)"},
         {{"stats", "--audio-ext=", "x"}, "invalid --audio-ext '' (a suffix such as .trl)"},
-        {{"export", "--to=wav", "o", "x", "--audio", "a"}, "invalid --to 'wav' (kaldi or jsonl)"},
+        {{"export", "--to=wav", "o", "x", "--audio", "a"}, "invalid --to 'wav' (kaldi, jsonl or textgrid)"},
+        {{"export", "--to=kaldi", "--tags=all", "o", "x", "--audio", "a"}, "invalid --tags 'all' (keep or drop)"},
+        {{"export", "--to=kaldi", "--speaker=name", "o", "x", "--audio", "a"},
+         "invalid --speaker 'name' (code or dialog)"},
+        {{"words", "--tags=keep", "x"}, "option --tags is not for words"},
         {{"export", "--to=kaldi", "--quenda2wav=", "o", "x", "--audio", "a"}, "invalid --quenda2wav '' (a program)"},
         // What some subcommands alone take.
         {{"words", "--audio", "a", "x"}, "option --audio is not for words"},
@@ -163,7 +181,7 @@ TEST(CorpusOptions, Refusals)
         // What some subcommands need.
         {{"pair", "x"}, "pair needs the recordings: --audio DIR"},
         {{"export", "--to=kaldi", "o", "x"}, "export needs the recordings: --audio DIR"},
-        {{"export", "o", "x", "--audio", "a"}, "export needs --to=kaldi or --to=jsonl"},
+        {{"export", "o", "x", "--audio", "a"}, "export needs --to=kaldi, --to=jsonl or --to=textgrid"},
         {{"export", "--to=jsonl", "--audio", "a"}, "export needs the folder to write, then the transliterations"},
         {{"export", "--to=jsonl", "o", "--audio", "a"}, "no transliterations given (files or folders)"},
         {{"report", "x"}, "report needs the page to write: -o FILE"},

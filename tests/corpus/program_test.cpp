@@ -294,8 +294,8 @@ TEST(CorpusExport, ALongTurnsWordsAreExportedWhole)
                   quenda_maker::version1(1, quenda_maker::sample_data(256), 16000));
     }
     ASSERT_GT(doc.turns[0].elements.size(), 3u * 4096u); // more than one part for quenda-corpus
-    const auto r =
-        run_corpus({"export", "--to=jsonl", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
+    const auto r = run_corpus(
+        {"export", "--to=jsonl", "--form=written", (dir / "out").string(), file, "--audio", (dir / "audio").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, std::string> exported;
     for (const json& j : parse_json_lines(read_file(dir / "out" / "manifest.jsonl")))
@@ -373,7 +373,10 @@ TEST(CorpusProgram, CommandLineAndStatuses)
         {{"stats", "--lexicon", "x", example}, 2, "", "quenda-corpus: option --lexicon is not for stats"},
         {{"words"}, 2, "", "quenda-corpus: no transliterations given"},
         {{"pair", example}, 2, "", "quenda-corpus: pair needs the recordings: --audio DIR"},
-        {{"export", d + "/out", example, "--audio", d}, 2, "", "quenda-corpus: export needs --to=kaldi or --to=jsonl"},
+        {{"export", d + "/out", example, "--audio", d},
+         2,
+         "",
+         "quenda-corpus: export needs --to=kaldi, --to=jsonl or --to=textgrid"},
         {{"report", example}, 2, "", "quenda-corpus: report needs the page to write: -o FILE"},
         {{"words", d + "/missing.trl"}, 2, "", "quenda-corpus: " + d + "/missing.trl: No such file or directory\n"},
         {{"words", d + "/empty"}, 2, "", "quenda-corpus: " + d + "/empty: no files ending in '.trl' in this folder\n"},

@@ -734,6 +734,41 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     EXPECT_EQ(r.diagnostics[0].line, 2);
 }
 
+// The watch on velmar's limit follows the parse from mode to mode: it is
+// set again for the turn after one with several errors (read in the
+// watched mode) and after a turn ended by a missing empty line; a turn
+// with an error before the limit gets no warning (velmar stops at the
+// error); and when the empty line's own push fills the stack, the warning
+// stands at the empty line, with the next turn or at the end of the text.
+TEST(TrlCheckStack, WatchSetAgainInEveryMode)
+{
+    const std::string long_turn = turn("002_ABC", words(4998) + ".");
+    const long limit_column = 25 + 2 * 4997 + 1; // a later turn's warning: the blank after word 4997
+    const struct {
+        std::string text;
+        std::vector<seen> expected;
+        long turns;
+    } cases[] = {
+        {turn("001_ABC", "ja. so. hm.") + long_turn,
+         {{1, 28, 0, "T009"}, {1, 32, 0, "T009"}, {1, 36, 0, "T009"}, {3, limit_column, 1, "W001"}},
+         2},
+        {turn("001_ABC", "ja.") + long_turn + turn("003_ABC", words(4998) + "."),
+         {{1, 28, 0, "T009"}, {3, limit_column, 1, "W001"}, {5, limit_column, 2, "W001"}},
+         3},
+        {turn("001_ABC", words(10) + "x." + words(6000) + "."), {{1, 25 + 20 + 2, 0, "T009"}}, 1},
+        {"g012abc3_001_ABC_000000: ja .\n" + long_turn, {{2, 1, 1, "T013"}, {2, limit_column, 1, "W001"}}, 2},
+        {ok1 + turn("002_ABC", words(4997) + "<Lachen>"), {{4, 1, 2, "W001"}}, 2},
+        {ok1 + turn("002_ABC", words(4997) + "<Lachen>") + turn("003_ABC", "ja."),
+         {{4, 1, 2, "W001"}, {5, 28, 2, "T009"}},
+         3},
+    };
+    for (const auto& c : cases) {
+        const file_report r = check(c.text);
+        EXPECT_EQ(seen_in(r), c.expected) << c.text.substr(0, 60);
+        EXPECT_EQ(r.turns, c.turns) << c.text.substr(0, 60);
+    }
+}
+
 // Skipping to the end of a turn stops where scanning token by token would,
 // with the scanner in the same state.
 // After an error the rest of the turn is skipped in linear time, however

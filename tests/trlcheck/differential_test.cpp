@@ -181,10 +181,6 @@ TEST(TrlCheckDifferential, ProgramsAgree)
 TEST(TrlCheckDifferential, ParallelRunsMatchOneThread)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
-    auto without_time = [](const std::string& out) {
-        const std::size_t at = out.rfind(" ("); // the summary's time
-        return at == std::string::npos ? out : out.substr(0, at);
-    };
     const auto one = run_trl_check({"-j1", cases.string()});
     for (const char* jobs : {"-j2", "-j7"}) {
         const auto many = run_trl_check({jobs, cases.string()});

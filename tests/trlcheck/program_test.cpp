@@ -29,31 +29,6 @@ const std::string good = turn("001_ABC", "hi .") + turn("002_ABC", "ja , <P> so 
 // Other turn numbers than good's: files of both in one run name no turn twice.
 const std::string bad = turn("003_ABC", "hi.") + turn("004_ABC", "ja  so .");
 
-// The summary's time varies from run to run: " (0.01 s)" and
-// "seconds":0.012 become "" and "seconds":0.
-std::string without_time(std::string out)
-{
-    auto number_end = [&](std::size_t at) {
-        while (at < out.size() && ((out[at] >= '0' && out[at] <= '9') || out[at] == '.'))
-            ++at;
-        return at;
-    };
-    for (std::size_t at = 0; (at = out.find(" (", at)) != std::string::npos;) {
-        const std::size_t end = number_end(at + 2);
-        if (end > at + 2 && out.compare(end, 3, " s)") == 0)
-            out.erase(at, end + 3 - at);
-        else
-            at += 2;
-    }
-    const std::string key = "\"seconds\":";
-    for (std::size_t at = 0; (at = out.find(key, at)) != std::string::npos;) {
-        at += key.size();
-        out.erase(at, number_end(at) - at);
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), '0');
-    }
-    return out;
-}
-
 TEST(TrlCheckProgram, ExitStatuses)
 {
     const temp_dir dir;
