@@ -218,12 +218,8 @@ int main(int argc, char** argv)
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
-    if (answered_help_or_version(argc, argv, table, version_text))
+    if (read_command_line(table, argc, argv, version_text, &progname, verbose))
         return 0;
-
-    kestargs(table, &argc, &argv, &progname);
-    if (verbose)
-        printargs(stderr, progname, table);
 
     // Opening the output empties it: never when it is the input itself.
     if (same_file(rawfile, quendafile)) {

@@ -106,13 +106,10 @@ int rate_of(const char* text)
     return value;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Reads the command line into the globals above and checks the rate; true
+// when it asked for the help or the version, which are written.
+bool read_arguments(int argc, char** argv)
 {
-    // Standard output is written only as the WAV file itself.
-    keep_std_fds(true);
-
     arg_entry table[] = {
         {nullptr,
          "1.0 : transforms a Quenda file into a WAV soundfile, \n"
@@ -125,20 +122,31 @@ int main(int argc, char** argv)
         {"swap", "swapping short samples", ARG_BOOL, &swap, 0},
         {nullptr, nullptr, ARG_END, nullptr, 0},
     };
-    if (answered_help_or_version(argc, argv, table, version_text))
-        return 0;
-
-    kestargs(table, &argc, &argv, &progname);
-    if (verbose)
-        printargs(stderr, progname, table);
+    if (read_command_line(table, argc, argv, version_text, &progname, verbose))
+        return true;
     rate = rate_of(rate_text);
     if (rate < 0)
         fail(std::string("rate ") + rate_text + " is not a sample rate: a whole number of Hz from " +
              std::to_string(quenda::min_plausible_rate) + " to " + std::to_string(quenda::max_plausible_rate) +
              ", or 0 for the header's isf");
+    return false;
+}
 
-    // Everything is checked before the output is opened: a refused
-    // conversion leaves no file behind.
+// The Quenda file open at its first sample, what its header says, and the
+// bytes of its whole samples.
+struct input {
+    FILE* file = nullptr;
+    quenda::file_info info;
+    std::uint64_t data_size = 0;
+};
+
+// Opens the Quenda file and reads its header, refusing a file that is not
+// regular, that the output would overwrite, that is not a Quenda file or
+// holds more than a WAV file can; sets the rate from the header unless one
+// was given.  Everything is checked before the output is opened, so that a
+// refused conversion leaves no file behind.
+input open_input()
+{
     FILE* in = nullptr;
     struct stat in_stat {};
     switch (quenda::open_regular_file(quendafile, in, in_stat)) {
@@ -167,7 +175,6 @@ int main(int argc, char** argv)
             fail("no sample rate: isf is " + std::to_string(header->isf) + "; give rate=");
         rate = header->isf;
     }
-
     // Whole samples after the header; the check has made sure the file
     // holds the header itself.
     const std::uint64_t data_size = static_cast<std::uint64_t>(info.samples) * 2;
@@ -176,20 +183,13 @@ int main(int argc, char** argv)
              std::to_string(wav::max_data_size) + ")");
     if (fseeko(in, static_cast<off_t>(info.header_bytes), SEEK_SET) != 0)
         fail_errno("could not read");
+    return {in, info, data_size};
+}
 
-    FILE* out = to_stdout() ? stdout : fopen(wavfile, "w");
-    if (out == nullptr)
-        fail_errno(std::string("could not open wavfile ") + wavfile);
-
-    const auto head = wav::header(static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(data_size));
-    if (fwrite(head.data(), 1, head.size(), out) != head.size())
-        write_failed();
-
-    if (verbose && swap)
-        fprintf(stderr, "%s: swapping\n", progname);
-
-    // Exactly the promised bytes: a file that grew meanwhile is cut, one
-    // that shrank leaves a WAV file that lies about its length.
+// Copies exactly the promised bytes: a file that grew meanwhile is cut,
+// one that shrank leaves a WAV file that lies about its length.
+void copy_samples(FILE* in, FILE* out, std::uint64_t data_size)
+{
     std::uint64_t left = data_size;
     while (left > 0) {
         const size_t want = left < block_bytes ? static_cast<size_t>(left) : block_bytes;
@@ -205,15 +205,37 @@ int main(int argc, char** argv)
             write_failed();
         left -= got;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Standard output is written only as the WAV file itself.
+    keep_std_fds(true);
+    if (read_arguments(argc, argv))
+        return 0;
+
+    const input in = open_input();
+
+    FILE* out = to_stdout() ? stdout : fopen(wavfile, "w");
+    if (out == nullptr)
+        fail_errno(std::string("could not open wavfile ") + wavfile);
+    const auto head = wav::header(static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(in.data_size));
+    if (fwrite(head.data(), 1, head.size(), out) != head.size())
+        write_failed();
+    if (verbose && swap)
+        fprintf(stderr, "%s: swapping\n", progname);
+    copy_samples(in.file, out, in.data_size);
     // The last bytes may still wait in the stream's buffer.
     if (fclose(out) != 0)
         write_failed();
 
     if (verbose)
         fprintf(stderr, "%s: written %llu bytes of samples at %d Hz\n", progname,
-                static_cast<unsigned long long>(data_size), rate);
-    const long long count = static_cast<long long>(info.samples);
-    const long long announced = static_cast<long long>(info.announced_samples);
+                static_cast<unsigned long long>(in.data_size), rate);
+    const long long count = static_cast<long long>(in.info.samples);
+    const long long announced = static_cast<long long>(in.info.announced_samples);
     if (count != announced)
         say("warning",
             "counted samples incorrect (" + std::to_string(count) + " != " + std::to_string(announced) + ")");

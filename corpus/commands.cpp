@@ -16,7 +16,7 @@ void outcomes::note(const file_outcome& f)
     case st::left_out:
         left_out.push_back(f);
         if (json)
-            out_.write(json_object()
+            out_.write(json_writer::object()
                            .field("type", "left_out")
                            .field("file", f.path)
                            .field("line", f.line)
@@ -31,7 +31,7 @@ void outcomes::note(const file_outcome& f)
     case st::empty_folder:
         path_error = true;
         if (json)
-            out_.write(json_object()
+            out_.write(json_writer::object()
                            .field("type", f.what == st::unreadable ? "file_error" : "empty_folder")
                            .field("file", f.path)
                            .field("message", f.message)
@@ -46,7 +46,8 @@ void outcomes::note_audio(const std::string& path, const std::string& reason)
 {
     path_error = true;
     if (o_.output == format::json)
-        out_.write(json_object().field("type", "file_error").field("file", path).field("message", reason).line());
+        out_.write(
+            json_writer::object().field("type", "file_error").field("file", path).field("message", reason).line());
     else
         complain(text::printable(path) + ": " + reason);
 }

@@ -297,9 +297,9 @@ std::string manifest(const std::vector<utterance>& utts)
 {
     std::string m;
     for (const utterance& u : utts)
-        m += json_object()
+        m += json_writer::object()
                  .field("audio_filepath", u.audio)
-                 .number_field("duration", seconds_text(u.rec->seconds))
+                 .raw("duration", seconds_text(u.rec->seconds))
                  .field("text", *u.words)
                  .field("id", u.id)
                  .field("dialog", u.turn->dialog())
@@ -468,7 +468,7 @@ int run_export(const options& o, checked_stdout& out)
         counted(static_cast<long>(p.turns_without_recording), "turn", "turns") + " without a recording, " +
         counted(static_cast<long>(p.recordings_without_turn), "recording", "recordings") + " without a turn";
     if (o.output == format::json)
-        out.write(json_object()
+        out.write(json_writer::object()
                       .field("type", "summary")
                       .field("exported", static_cast<long>(utts.size()))
                       .field("turns_without_recording", static_cast<long>(p.turns_without_recording))

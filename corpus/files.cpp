@@ -46,10 +46,9 @@ void name_first_error(trl::checker& ck, std::string_view text, const trl::read_r
     // Both parse with the same tables; should they ever disagree, the
     // reader's own error is named.
     const std::size_t offset = read.first_error ? read.first_error->offset : 0;
-    out.line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
-    const std::size_t line_start = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-    out.column =
-        static_cast<long>(offset - (line_start == std::string_view::npos || offset == 0 ? 0 : line_start + 1)) + 1;
+    const trl::line_counter::position at = trl::line_counter{text}.at(std::min(offset, text.size()));
+    out.line = at.line;
+    out.column = at.column;
     out.message = "syntax error";
 }
 
@@ -115,24 +114,6 @@ file_outcome read_safely(const inputs::input_file& in, trl::reader& reader, trl:
 }
 
 } // namespace
-
-long file_view::line_of(std::size_t offset)
-{
-    if (offset < pos_)
-        pos_ = 0, line_ = 1;
-    offset = std::min(offset, text_.size());
-    const char* p = text_.data() + pos_;
-    const char* const end = text_.data() + offset;
-    while (p < end) {
-        const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (!nl)
-            break;
-        p = static_cast<const char*>(nl) + 1;
-        ++line_;
-    }
-    pos_ = offset;
-    return line_;
-}
 
 void read_corpus(const options& o, const make_gatherer& make,
                  const std::function<bool(file_outcome&, std::unique_ptr<gatherer>)>& done)

@@ -7,6 +7,7 @@
 // all its errors kept for the report).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "corpus/options.h"
+#include "language/lines.h"
 #include "language/reader.h"
 
 namespace corpus {
@@ -23,18 +25,16 @@ namespace corpus {
 // Where a turn is: its file's text, to tell lines.
 class file_view {
 public:
-    file_view(std::string_view path, std::string_view text) : path_(path), text_(text) {}
+    file_view(std::string_view path, std::string_view text) : path_(path), lines_{text} {}
     std::string_view path() const { return path_; } // as shown
-    std::string_view text() const { return text_; }
+    std::string_view text() const { return lines_.text; }
     // The physical line (1-based) of a byte; counted forward from the last
-    // asked for.
-    long line_of(std::size_t offset);
+    // asked for (trl::line_counter, the language's count of lines).
+    long line_of(std::size_t offset) { return lines_.at(std::min(offset, lines_.text.size())).line; }
 
 private:
     std::string_view path_;
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    long line_ = 1;
+    trl::line_counter lines_;
 };
 
 // What a subcommand gathers from the turns of one file.

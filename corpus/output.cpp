@@ -129,40 +129,4 @@ std::string counted(std::int64_t n, std::string_view one, std::string_view more)
     return s;
 }
 
-void json_object::name(std::string_view n)
-{
-    if (out_.size() > 1)
-        out_ += ',';
-    text::append_json_string(out_, n);
-    out_ += ':';
-}
-
-json_object& json_object::field(std::string_view n, std::string_view text)
-{
-    name(n);
-    text::append_json_string(out_, text);
-    return *this;
-}
-
-json_object& json_object::integer(std::string_view n, std::int64_t v)
-{
-    name(n);
-    out_ += number(v);
-    return *this;
-}
-
-json_object& json_object::number_field(std::string_view n, std::string_view json_number)
-{
-    name(n);
-    out_ += json_number;
-    return *this;
-}
-
-json_object& json_object::raw(std::string_view n, std::string_view json)
-{
-    name(n);
-    out_ += json;
-    return *this;
-}
-
 } // namespace corpus

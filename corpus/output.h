@@ -2,13 +2,13 @@
 // JSON Lines).
 #pragma once
 
-#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/checked_stdout.h"
+#include "common/json_writer.h"
 
 namespace corpus {
 
@@ -26,6 +26,8 @@ public:
     explicit table(std::vector<std::string> header) : header_(std::move(header)) {}
     void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
     bool empty() const { return rows_.empty(); }
+    const std::vector<std::string>& header() const { return header_; }
+    const std::vector<std::vector<std::string>>& rows() const { return rows_; }
     std::string text() const; // aligned, with the header
     std::string tsv() const;  // the header and the rows, tab-separated
 
@@ -44,24 +46,5 @@ std::string seconds_text(double seconds);
 std::string number(std::int64_t n);
 // "1 turn", "2 turns".
 std::string counted(std::int64_t n, std::string_view one, std::string_view more);
-
-// A JSON object built field by field: {"a":1,"b":"x"}.
-class json_object {
-public:
-    json_object& field(std::string_view name, std::string_view text);
-    json_object& field(std::string_view name, const char* text) { return field(name, std::string_view(text)); }
-    template <std::integral I> json_object& field(std::string_view name, I n)
-    {
-        return integer(name, static_cast<std::int64_t>(n));
-    }
-    json_object& number_field(std::string_view name, std::string_view json_number);
-    json_object& raw(std::string_view name, std::string_view json);
-    std::string line() const { return out_ + "}\n"; }
-
-private:
-    json_object& integer(std::string_view name, std::int64_t n);
-    void name(std::string_view n);
-    std::string out_ = "{";
-};
 
 } // namespace corpus

@@ -106,21 +106,15 @@ int run_pair(const options& o, checked_stdout& out)
     }
     case format::json:
         for (const pair_problem& pr : p.problems) {
-            std::string places = "[";
-            for (const std::string& pl : pr.places) {
-                if (places.size() > 1)
-                    places += ',';
-                places += text::json_string(pl);
-            }
-            out.write(json_object()
+            out.write(json_writer::object()
                           .field("type", "problem")
                           .field("problem", problem_name(pr.what))
                           .field("key", pr.key)
-                          .raw("places", places + "]")
+                          .field("places", json_writer::strings(pr.places))
                           .field("detail", pr.detail)
                           .line());
         }
-        out.write(json_object()
+        out.write(json_writer::object()
                       .field("type", "summary")
                       .field("turns", static_cast<long>(s.places.size()))
                       .field("recordings", static_cast<long>(recs.found.size()))

@@ -4,13 +4,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <initializer_list>
 #include <map>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "language/catalogue.h"
 #include "corpus/commands.h"
 #include "corpus/stats.h"
 #include "common/text.h"
+#include "common/version.h"
 
 namespace corpus {
 
@@ -60,6 +65,52 @@ std::string duration_text(double seconds)
     return seconds < 60 ? seconds_text(seconds) + " s" : minutes_text(seconds) + " min";
 }
 
+// An attribute of an element: its value escaped when written.
+struct attribute {
+    attribute(std::string_view n, std::string_view v) : name(n), value(v) {}
+    attribute(std::string_view n, int v) : name(n), value(std::to_string(v)) {}
+    std::string_view name;
+    std::string value;
+};
+using attributes = std::initializer_list<attribute>;
+
+// <name a="v" ...>, or <name a="v" .../> for an element of SVG without
+// content.
+std::string start_tag(std::string_view name, attributes with = {}, bool empty = false)
+{
+    std::string s(1, '<');
+    s += name;
+    for (const attribute& a : with) {
+        s += ' ';
+        s += a.name;
+        s += "=\"";
+        s += html(a.value);
+        s += '"';
+    }
+    s += empty ? "/>" : ">";
+    return s;
+}
+
+// <name ...>markup</name>: the content is markup already; with `own_lines`
+// it begins on a line of its own.
+std::string element(std::string_view name, attributes with, std::string_view markup, bool own_lines = false)
+{
+    std::string s = start_tag(name, with);
+    if (own_lines)
+        s += '\n';
+    s += markup;
+    s += "</";
+    s += name;
+    s += '>';
+    return s;
+}
+
+// <name ...>text</name>: the content is text, escaped.
+std::string text_element(std::string_view name, attributes with, std::string_view text)
+{
+    return element(name, with, html(text));
+}
+
 struct bar {
     std::string label; // as it is, escaped when written
     double value;
@@ -85,39 +136,53 @@ std::string bar_chart(std::string_view title, const std::vector<bar>& bars)
     const int label_width = std::clamp(static_cast<int>(longest * 15 / 2) + 16, 48, 360);
     const int width = label_width + bar_width + 70;
     const int height = row * static_cast<int>(bars.size()) + 8;
-    std::string s = "<figure><figcaption>" + html(title) + "</figcaption>\n";
-    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" + std::to_string(width) + "\" height=\"" +
-         std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
-         "\" aria-label=\"" + html(title) + "\">\n";
+    std::string rows;
     for (std::size_t i = 0; i < bars.size(); ++i) {
         const bar& b = bars[i];
         const int y = 4 + row * static_cast<int>(i);
         const int w = most > 0 ? std::max(1, static_cast<int>(b.value / most * bar_width + 0.5)) : 0;
-        s += "<text x=\"" + std::to_string(label_width - 8) + "\" y=\"" + std::to_string(y + 15) +
-             "\" text-anchor=\"end\" class=\"label\">" + html(b.label) + "</text>";
-        s += "<rect x=\"" + std::to_string(label_width) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
-             std::to_string(w) + "\" height=\"" + std::to_string(row - 6) + "\" rx=\"2\" class=\"bar\"/>";
-        s += "<text x=\"" + std::to_string(label_width + w + 6) + "\" y=\"" + std::to_string(y + 15) +
-             "\" class=\"value\">" + html(b.shown) + "</text>\n";
+        rows += text_element(
+            "text", {{"x", label_width - 8}, {"y", y + 15}, {"text-anchor", "end"}, {"class", "label"}}, b.label);
+        rows += start_tag(
+            "rect", {{"x", label_width}, {"y", y + 3}, {"width", w}, {"height", row - 6}, {"rx", 2}, {"class", "bar"}},
+            true);
+        rows += text_element("text", {{"x", label_width + w + 6}, {"y", y + 15}, {"class", "value"}}, b.shown) + "\n";
     }
-    s += "</svg></figure>\n";
-    return s;
+    const std::string svg = element("svg",
+                                    {{"xmlns", "http://www.w3.org/2000/svg"},
+                                     {"role", "img"},
+                                     {"width", width},
+                                     {"height", height},
+                                     {"viewBox", "0 0 " + std::to_string(width) + " " + std::to_string(height)},
+                                     {"aria-label", title}},
+                                    rows, true);
+    return element("figure", {}, text_element("figcaption", {}, title) + "\n" + svg) + "\n";
 }
 
+// A cell of a table: numbers to the right.
+std::string table_cell(std::string_view name, bool numeric, std::string_view text)
+{
+    return numeric ? text_element(name, {{"class", "n"}}, text) : text_element(name, {}, text);
+}
+
+// A table, its header above its rows.
 std::string html_table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
                        const std::vector<bool>& numeric)
 {
-    std::string s = "<table>\n<thead><tr>";
+    std::string head;
     for (std::size_t c = 0; c < header.size(); ++c)
-        s += std::string(numeric[c] ? "<th class=\"n\">" : "<th>") + html(header[c]) + "</th>";
-    s += "</tr></thead>\n<tbody>\n";
+        head += table_cell("th", numeric[c], header[c]);
+    std::string body;
     for (const auto& r : rows) {
-        s += "<tr>";
+        std::string cells;
         for (std::size_t c = 0; c < r.size(); ++c)
-            s += std::string(numeric[c] ? "<td class=\"n\">" : "<td>") + html(r[c]) + "</td>";
-        s += "</tr>\n";
+            cells += table_cell("td", numeric[c], r[c]);
+        body += element("tr", {}, cells) + "\n";
     }
-    return s + "</tbody>\n</table>\n";
+    return element("table", {},
+                   element("thead", {}, element("tr", {}, head)) + "\n" + element("tbody", {}, body, true) + "\n",
+                   true) +
+           "\n";
 }
 
 constexpr const char* style = R"(
@@ -146,13 +211,20 @@ code { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: .92e
 // A part of the page: "<h2>" and its content.
 std::string section(std::string_view title, const std::string& body)
 {
-    return "<h2>" + html(title) + "</h2>\n" + body;
+    return text_element("h2", {}, title) + "\n" + body;
+}
+
+// <div class="NAME">, its content on the lines below.
+std::string block(std::string_view name, const std::string& markup)
+{
+    return element("div", {{"class", name}}, markup, true) + "\n";
 }
 
 std::string card(std::string_view value, std::string_view key, bool bad = false)
 {
-    return std::string(bad ? "<div class=\"card bad\">" : "<div class=\"card\">") + "<div class=\"v\">" + html(value) +
-           "</div><div class=\"k\">" + html(key) + "</div></div>\n";
+    return element("div", {{"class", bad ? "card bad" : "card"}},
+                   text_element("div", {{"class", "v"}}, value) + text_element("div", {{"class", "k"}}, key)) +
+           "\n";
 }
 
 // A card of a count: "1" "file read", "2" "files read".
@@ -173,31 +245,34 @@ std::vector<bar> top(const counter& c, std::size_t n, const std::function<std::s
     return bars;
 }
 
-} // namespace
-
-int run_report(const options& o, checked_stdout& out)
+// The page around its body, with its title and style.
+std::string html_page(std::string_view title, const std::string& body)
 {
-    outcomes seen(o, out);
-    survey_needs needs;
-    needs.vocabulary = needs.words = needs.tags = true;
-    needs.letters = form::utf8;
-    recordings recs;
-    pairing p;
-    const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
-    const bool audio = !o.audio.empty();
+    const std::string head =
+        start_tag("meta", {{"charset", "utf-8"}}) + "\n" +
+        start_tag("meta", {{"name", "viewport"}, {"content", "width=device-width, initial-scale=1"}}) + "\n" +
+        text_element("title", {}, title) + "\n" + element("style", {}, style) + "\n";
+    std::string page = "<!DOCTYPE html>\n";
+    page += element("html", {{"lang", "en"}},
+                    element("head", {}, head, true) + "\n" + element("body", {}, body, true) + "\n", true);
+    page += '\n';
+    return page;
+}
 
+// The title, the paths read and the program's version.
+std::string page_top(const options& o)
+{
     std::string paths;
     for (const std::string& path : o.paths)
         paths += (paths.empty() ? "" : " ") + path;
-    std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                       "<title>Corpus report</title>\n<style>" +
-                       std::string(style) + "</style>\n</head>\n<body>\n<h1>Corpus report</h1>\n<p class=\"sub\">" +
-                       html(paths) + " &middot; quenda-corpus 1.0</p>\n";
+    return text_element("h1", {}, "Corpus report") + "\n" +
+           element("p", {{"class", "sub"}}, html(paths) + " &middot; quenda-corpus " QUENDA_TOOLS_VERSION) + "\n";
+}
 
-    // At a glance.
-    std::string cards = "<div class=\"cards\">\n";
-    cards += card(seen.files_read, "file read", "files read");
+// The corpus at a glance: its counts as cards, the bad ones marked.
+std::string at_a_glance(const outcomes& seen, const survey& s, const pairing& p, bool audio)
+{
+    std::string cards = card(seen.files_read, "file read", "files read");
     if (!seen.left_out.empty())
         cards += card(static_cast<long>(seen.left_out.size()), "file with errors, left out",
                       "files with errors, left out", true);
@@ -213,113 +288,140 @@ int run_report(const options& o, checked_stdout& out)
         if (!p.problems.empty())
             cards += card(static_cast<long>(p.problems.size()), "pairing problem", "pairing problems", true);
     }
-    page += cards + "</div>\n";
+    return block("cards", cards);
+}
 
-    // Charts.
+// Turns, words and recorded minutes per speaker.
+std::string speakers_part(const survey& s, bool audio)
+{
     std::vector<bar> turns, words, minutes;
     for (const auto& [name, t] : s.speakers) {
         turns.push_back({name, static_cast<double>(t.turns), number(t.turns)});
         words.push_back({name, static_cast<double>(t.words), number(t.words)});
         minutes.push_back({name, t.seconds / 60.0, minutes_text(t.seconds)});
     }
-    std::string charts =
-        "<div class=\"charts\">\n" + bar_chart("Turns per speaker", turns) + bar_chart("Words per speaker", words);
+    std::string charts = bar_chart("Turns per speaker", turns) + bar_chart("Words per speaker", words);
     if (audio)
         charts += bar_chart("Recorded minutes per speaker", minutes);
-    charts += "</div>\n";
-    page += section("Speakers", charts);
-    page += section("Words", bar_chart("The 30 most frequent words",
-                                       top(s.words, 30, [](std::string_view w) { return std::string(w); })));
-    page += section("Tags", bar_chart("The tags, most frequent first", top(s.tags, 30, [](std::string_view k) {
-                                          const std::size_t sep = k.find('\37');
-                                          return std::string(k.substr(sep + 1)) + " (" + std::string(k.substr(0, sep)) +
-                                                 ")";
-                                      })));
+    return section("Speakers", block("charts", charts));
+}
 
-    // The counts.
-    {
-        const table tb = stats_table(s, audio);
-        std::vector<std::string> header = {"part", "name"};
-        for (const tally_column& c : tally_columns)
-            header.emplace_back(c.header);
-        if (audio)
-            header.insert(header.end(), {"recordings", "seconds", "rates"});
-        std::vector<bool> numeric(header.size(), true);
-        numeric[0] = numeric[1] = false;
-        std::vector<std::vector<std::string>> rows;
-        for (const stats_row& r : stats_rows(s)) {
-            std::vector<std::string> cells = {std::string(r.part), std::string(r.name)};
-            for (const tally_column& c : tally_columns)
-                cells.push_back(number(r.counts->*c.field));
-            if (audio)
-                cells.insert(cells.end(), {number(r.counts->recordings), seconds_text(r.counts->seconds),
-                                           rates_text(r.counts->rates, ", ")});
-            rows.push_back(std::move(cells));
-        }
-        page += section("Counts per corpus, dialog and speaker",
-                        "<div class=\"wide\">\n" + html_table(header, rows, numeric) + "</div>\n");
+// The most frequent words and tags.
+std::string words_and_tags_parts(const survey& s)
+{
+    const auto word = [](std::string_view w) { return std::string(w); };
+    // A tag's key is its kind, "\37" and the tag: "<ah> (hesitation)".
+    const auto tag = [](std::string_view k) {
+        const std::size_t sep = k.find('\37');
+        return std::string(k.substr(sep + 1)) + " (" + std::string(k.substr(0, sep)) + ")";
+    };
+    return section("Words", bar_chart("The 30 most frequent words", top(s.words, 30, word))) +
+           section("Tags", bar_chart("The tags, most frequent first", top(s.tags, 30, tag)));
+}
+
+// The counts of stats, as its table has them.
+std::string counts_part(const survey& s, bool audio)
+{
+    const table counts = stats_table(s, audio, ", ");
+    std::vector<bool> numeric(counts.header().size(), true);
+    numeric[0] = numeric[1] = false; // part and name
+    return section("Counts per corpus, dialog and speaker",
+                   block("wide", html_table(counts.header(), counts.rows(), numeric)));
+}
+
+// The files with errors, and trl-check's counts of their errors by code;
+// nothing when there are none.
+std::string left_out_part(const outcomes& seen)
+{
+    if (seen.left_out.empty())
+        return "";
+    std::vector<std::vector<std::string>> rows;
+    std::map<std::string, long> codes;
+    for (const file_outcome& f : seen.left_out) {
+        rows.push_back({f.path, std::to_string(f.line) + ":" + std::to_string(f.column), f.code, f.message});
+        for (const auto& [code, n] : f.codes)
+            codes[code] += n;
     }
-
-    // Files with errors, and trl-check's counts by code.
-    if (!seen.left_out.empty()) {
-        std::vector<std::vector<std::string>> rows;
-        std::map<std::string, long> codes;
-        for (const file_outcome& f : seen.left_out) {
-            rows.push_back({f.path, std::to_string(f.line) + ":" + std::to_string(f.column), f.code, f.message});
-            for (const auto& [code, n] : f.codes)
-                codes[code] += n;
-        }
-        std::string body =
-            html_table({"file", "line:column", "code", "first error"}, rows, {false, true, false, false});
-        std::vector<std::vector<std::string>> code_rows;
-        std::vector<bar> code_bars;
-        for (const auto& [code, n] : codes) {
-            const trl::code_info* info = trl::find_code(code);
-            code_rows.push_back({code, info ? info->title : "", number(n)});
-            code_bars.push_back({code, static_cast<double>(n), number(n)});
-        }
-        body += "<p>What trl-check finds in them, by code (up to 100 errors a file):</p>\n" +
-                html_table({"code", "what", "count"}, code_rows, {false, false, true}) +
-                bar_chart("Errors by code", code_bars);
-        page += section("Files with errors (left out)", body);
+    std::vector<std::vector<std::string>> code_rows;
+    std::vector<bar> code_bars;
+    for (const auto& [code, n] : codes) {
+        const trl::code_info* info = trl::find_code(code);
+        code_rows.push_back({code, info ? info->title : "", number(n)});
+        code_bars.push_back({code, static_cast<double>(n), number(n)});
     }
+    std::string body = html_table({"file", "line:column", "code", "first error"}, rows, {false, true, false, false});
+    body += text_element("p", {}, "What trl-check finds in them, by code (up to 100 errors a file):") + "\n";
+    body += html_table({"code", "what", "count"}, code_rows, {false, false, true});
+    body += bar_chart("Errors by code", code_bars);
+    return section("Files with errors (left out)", body);
+}
 
-    // Pairing.
-    if (audio && !p.problems.empty()) {
-        std::map<pair_problem::kind, long> kinds;
-        std::vector<std::vector<std::string>> rows;
-        for (const pair_problem& pr : p.problems) {
-            ++kinds[pr.what];
-            if (rows.size() < 200)
-                rows.push_back({std::string(problem_name(pr.what)), pr.key, problem_line(pr)});
-        }
-        std::vector<std::vector<std::string>> kind_rows;
-        for (const auto& [k, n] : kinds)
-            kind_rows.push_back({std::string(problem_name(k)), number(n)});
-        std::string body = html_table({"problem", "count"}, kind_rows, {false, true});
-        body += html_table({"problem", "key", "what quenda-corpus pair says"}, rows, {false, false, false});
-        if (p.problems.size() > rows.size())
-            body += "<p>&hellip; and " + number(static_cast<long>(p.problems.size() - rows.size())) +
-                    " more: <code>quenda-corpus pair</code> lists them all.</p>\n";
-        page += section("Turns and recordings that do not pair", body);
+// The turns and recordings that do not pair: counted by kind, and the
+// first 200 as pair says them; nothing when all pair.
+std::string pairing_part(const pairing& p)
+{
+    constexpr std::size_t listed = 200;
+    if (p.problems.empty())
+        return "";
+    std::map<pair_problem::kind, long> kinds;
+    std::vector<std::vector<std::string>> rows;
+    for (const pair_problem& pr : p.problems) {
+        ++kinds[pr.what];
+        if (rows.size() < listed)
+            rows.push_back({std::string(problem_name(pr.what)), pr.key, problem_line(pr)});
     }
-    page += "</body>\n</html>\n";
+    std::vector<std::vector<std::string>> kind_rows;
+    for (const auto& [k, n] : kinds)
+        kind_rows.push_back({std::string(problem_name(k)), number(n)});
+    std::string body = html_table({"problem", "count"}, kind_rows, {false, true});
+    body += html_table({"problem", "key", "what quenda-corpus pair says"}, rows, {false, false, false});
+    if (p.problems.size() > rows.size()) {
+        std::string more = "&hellip; and ";
+        more += number(static_cast<long>(p.problems.size() - rows.size()));
+        more += " more: " + text_element("code", {}, "quenda-corpus pair") + " lists them all.";
+        body += element("p", {}, more) + "\n";
+    }
+    return section("Turns and recordings that do not pair", body);
+}
 
-    // The page is written whole, or not at all.
-    const std::string temp = o.html + ".tmp";
+// Writes the page whole, or not at all: into a file beside it, renamed
+// over it once written.
+bool write_whole(const std::string& path, const std::string& page)
+{
+    const std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "wb");
     bool ok = f && std::fwrite(page.data(), 1, page.size(), f) == page.size();
     const int err = errno;
     if (f && std::fclose(f) != 0)
         ok = false;
-    if (ok && std::rename(temp.c_str(), o.html.c_str()) != 0)
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
         ok = false;
     if (!ok) {
-        complain(text::printable(o.html) + ": " +
+        complain(text::printable(path) + ": " +
                  std::error_code(errno ? errno : err, std::generic_category()).message());
         std::remove(temp.c_str());
-        return 2;
     }
+    return ok;
+}
+
+} // namespace
+
+int run_report(const options& o, checked_stdout& out)
+{
+    outcomes seen(o, out);
+    survey_needs needs;
+    needs.vocabulary = needs.words = needs.tags = true;
+    needs.letters = form::utf8;
+    recordings recs;
+    pairing p;
+    const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
+    const bool audio = !o.audio.empty();
+
+    const std::string body = page_top(o) + at_a_glance(seen, s, p, audio) + speakers_part(s, audio) +
+                             words_and_tags_parts(s) + counts_part(s, audio) + left_out_part(seen) +
+                             (audio ? pairing_part(p) : "");
+    if (!write_whole(o.html, html_page("Corpus report", body)))
+        return 2;
     return seen.status(false);
 }
 

@@ -17,12 +17,12 @@ std::string rates_text(const std::set<std::int32_t>& rates, std::string_view bet
     return s;
 }
 
-std::string json_list(const std::set<std::int32_t>& rates)
+json_writer::array json_list(const std::set<std::int32_t>& rates)
 {
-    std::string s(1, '[');
-    s += rates_text(rates, ",");
-    s += ']';
-    return s;
+    json_writer::array a;
+    for (const std::int32_t r : rates)
+        a.add(r);
+    return a;
 }
 
 std::vector<stats_row> stats_rows(const survey& s)
@@ -36,7 +36,7 @@ std::vector<stats_row> stats_rows(const survey& s)
     return rows;
 }
 
-table stats_table(const survey& s, bool audio)
+table stats_table(const survey& s, bool audio, std::string_view rates_between)
 {
     std::vector<std::string> header = {"part", "name"};
     for (const tally_column& c : tally_columns)
@@ -54,7 +54,7 @@ table stats_table(const survey& s, bool audio)
         if (audio) {
             cells.push_back(number(r.counts->recordings));
             cells.push_back(seconds_text(r.counts->seconds));
-            cells.push_back(rates_text(r.counts->rates, ","));
+            cells.push_back(rates_text(r.counts->rates, rates_between));
         }
         tb.row(std::move(cells));
     }
@@ -99,14 +99,14 @@ int run_stats(const options& o, checked_stdout& out)
         break;
     case format::json:
         for (const stats_row& r : stats_rows(s)) {
-            json_object j;
+            json_writer::object j;
             j.field("type", "stats").field("part", r.part).field("name", r.name);
             for (const tally_column& c : tally_columns)
                 j.field(c.name, r.counts->*c.field);
             if (audio)
                 j.field("recordings", r.counts->recordings)
-                    .number_field("seconds", seconds_text(r.counts->seconds))
-                    .raw("rates", json_list(r.counts->rates));
+                    .raw("seconds", seconds_text(r.counts->seconds))
+                    .field("rates", json_list(r.counts->rates));
             out.write(j.line());
         }
         break;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/json_writer.h"
 #include "corpus/commands.h"
 #include "corpus/output.h"
 #include "corpus/recordings.h"
@@ -19,9 +20,11 @@ struct stats_row {
     const tally* counts;
 };
 std::vector<stats_row> stats_rows(const survey& s);
-table stats_table(const survey& s, bool audio);
+// The counts as stats writes them for people and in TSV; the rates of
+// recordings with `rates_between` between them.
+table stats_table(const survey& s, bool audio, std::string_view rates_between = ",");
 std::string rates_text(const std::set<std::int32_t>& rates, std::string_view between);
-std::string json_list(const std::set<std::int32_t>& rates);
+json_writer::array json_list(const std::set<std::int32_t>& rates);
 
 // Reads the corpus, and with o.audio the recordings, pairs them, and adds
 // them to the counts.

@@ -264,6 +264,141 @@ void append_count(std::string& out, std::int64_t n, std::size_t width)
     out.append(buf, len);
 }
 
+// A key's parts: [group "\37"] word, or [group "\37"] kind "\37" tag.
+struct key_parts {
+    std::string_view group;
+    std::string_view kind;
+    std::string_view word; // or tag
+};
+
+// Reads keys into their parts, as the options made them.
+struct key_reader {
+    bool grouped;
+    bool tags;
+
+    key_parts operator()(std::string_view key) const
+    {
+        key_parts p;
+        if (grouped) {
+            const std::size_t g = key.find(group_end);
+            p.group = key.substr(0, g);
+            key = key.substr(g + 1);
+        }
+        if (tags) {
+            const std::size_t k = key.find(kind_end);
+            p.kind = key.substr(0, k);
+            key = key.substr(k + 1);
+        }
+        p.word = key;
+        return p;
+    }
+};
+
+// Counts the words (or tags) of the corpus; the files are noted as they
+// come, in order.  False when the output failed.
+bool count_corpus(const options& o, outcomes& seen, checked_stdout& out, counter& counts)
+{
+    read_corpus(
+        o, [&](unsigned spare) { return std::make_unique<words_gatherer>(o, spare); },
+        [&](file_outcome& f, std::unique_ptr<gatherer> g) {
+            seen.note(f);
+            if (g)
+                counts.merge(std::move(static_cast<words_gatherer&>(*g).counts));
+            return !out.failed();
+        });
+    return !out.failed();
+}
+
+// The keys in the order they are listed: most frequent first, the words of
+// the lexicon left out, and in groups by their names when grouped (their
+// order kept within each).
+memory::big_array<counter::ranked> listed(const options& o, const counter& counts, const counter& lexicon,
+                                          const key_reader& parts)
+{
+    memory::big_array<counter::ranked> items = counts.sorted(parallel::job_count(o.jobs));
+    if (!lexicon.empty())
+        items.resize(static_cast<std::size_t>(std::remove_if(items.begin(), items.end(),
+                                                             [&](const counter::ranked& r) {
+                                                                 return lexicon.count(parts(counter::at(r).key).word) >
+                                                                        0;
+                                                             }) -
+                                              items.begin()));
+    if (parts.grouped)
+        std::stable_sort(items.begin(), items.end(), [&](const counter::ranked& a, const counter::ranked& b) {
+            return parts(counter::at(a).key).group < parts(counter::at(b).key).group;
+        });
+    return items;
+}
+
+// The widths of the columns for people: counts to the right, groups and
+// kinds to the left.
+struct column_widths {
+    std::size_t count = 1;
+    std::size_t group = 0;
+    std::size_t kind = 0;
+};
+
+column_widths widths(const memory::big_array<counter::ranked>& items, const key_reader& parts)
+{
+    column_widths w;
+    if (!items.empty())
+        w.count = digits(items[0].count); // the largest, unless grouped
+    if (parts.grouped || parts.tags) {
+        for (const counter::ranked& r : items) {
+            const key_parts p = parts(counter::at(r).key);
+            w.group = std::max(w.group, p.group.size());
+            w.kind = std::max(w.kind, p.kind.size());
+            w.count = std::max(w.count, digits(r.count));
+        }
+    }
+    return w;
+}
+
+// "ABC 12 ja" for people, aligned.
+void append_text_line(std::string& line, const key_parts& p, std::int64_t count, const column_widths& w,
+                      const key_reader& parts)
+{
+    if (parts.grouped) {
+        line.append(p.group);
+        line.append(w.group - p.group.size() + 1, ' ');
+    }
+    append_count(line, count, w.count);
+    line += ' ';
+    if (parts.tags) {
+        line.append(p.kind);
+        line.append(w.kind - p.kind.size() + 1, ' ');
+    }
+    append_shown(line, p.word);
+    line += '\n';
+}
+
+// "ABC<TAB>12<TAB>ja".
+void append_tsv_line(std::string& line, const key_parts& p, std::int64_t count, const key_reader& parts)
+{
+    if (parts.grouped)
+        line.append(p.group) += '\t';
+    append_count(line, count, 0);
+    line += '\t';
+    if (parts.tags)
+        line.append(p.kind) += '\t';
+    line.append(tsv_cell(p.word));
+    line += '\n';
+}
+
+// {"type":"word","speaker":"ABC","word":"ja","count":12}
+std::string json_line(const key_parts& p, std::int64_t count, const key_reader& parts, const char* group_name)
+{
+    json_writer::object j;
+    j.field("type", parts.tags ? "tag" : "word");
+    if (parts.grouped)
+        j.field(group_name, p.group);
+    if (parts.tags)
+        j.field("kind", p.kind).field("tag", p.word);
+    else
+        j.field("word", p.word);
+    return j.field("count", count).line();
+}
+
 } // namespace
 
 int run_words(const options& o, checked_stdout& out)
@@ -278,64 +413,18 @@ int run_words(const options& o, checked_stdout& out)
         }
     }
     counter counts;
-    read_corpus(
-        o, [&](unsigned spare) { return std::make_unique<words_gatherer>(o, spare); },
-        [&](file_outcome& f, std::unique_ptr<gatherer> g) {
-            seen.note(f);
-            if (g)
-                counts.merge(std::move(static_cast<words_gatherer&>(*g).counts));
-            return !out.failed();
-        });
-    if (out.failed())
+    if (!count_corpus(o, seen, out, counts))
         return 2;
 
-    const bool tags = !o.kinds.empty() || o.marks;
-    const bool grouped = o.by != grouping::none;
-    memory::big_array<counter::ranked> items = counts.sorted(parallel::job_count(o.jobs));
-    // A key is [group "\37"] word, or [group "\37"] kind "\37" tag.
-    auto split = [&](std::string_view key) {
-        std::array<std::string_view, 3> parts; // group, kind, word or tag
-        if (grouped) {
-            const std::size_t g = key.find(group_end);
-            parts[0] = key.substr(0, g);
-            key = key.substr(g + 1);
-        }
-        if (tags) {
-            const std::size_t k = key.find(kind_end);
-            parts[1] = key.substr(0, k);
-            key = key.substr(k + 1);
-        }
-        parts[2] = key;
-        return parts;
-    };
-    if (!lexicon.empty())
-        items.resize(static_cast<std::size_t>(
-            std::remove_if(items.begin(), items.end(),
-                           [&](const counter::ranked& r) { return lexicon.count(split(counter::at(r).key)[2]) > 0; }) -
-            items.begin()));
-    if (grouped)
-        std::stable_sort(items.begin(), items.end(), [&](const counter::ranked& a, const counter::ranked& b) {
-            return split(counter::at(a).key)[0] < split(counter::at(b).key)[0];
-        });
-
+    const key_reader parts{o.by != grouping::none, !o.kinds.empty() || o.marks};
+    const memory::big_array<counter::ranked> items = listed(o, counts, lexicon, parts);
     const char* const group_name = o.by == grouping::speaker ? "speaker" : "dialog";
-    std::size_t count_width = 1;
-    std::size_t group_width = 0;
-    std::size_t kind_width = 0;
+    column_widths w;
     if (o.output == format::text) {
-        if (!items.empty())
-            count_width = digits(items[0].count); // the largest, unless grouped
-        if (grouped || tags) {
-            for (const counter::ranked& r : items) {
-                const auto p = split(counter::at(r).key);
-                group_width = std::max(group_width, p[0].size());
-                kind_width = std::max(kind_width, p[1].size());
-                count_width = std::max(count_width, digits(r.count));
-            }
-        }
+        w = widths(items, parts);
     } else if (o.output == format::tsv) {
-        std::string header = grouped ? std::string(group_name) + "\t" : std::string();
-        header += tags ? "count\tkind\ttag\n" : "count\tword\n";
+        std::string header = parts.grouped ? std::string(group_name) + "\t" : std::string();
+        header += parts.tags ? "count\tkind\ttag\n" : "count\tword\n";
         out.write(header);
     }
     std::string line;
@@ -345,48 +434,20 @@ int run_words(const options& o, checked_stdout& out)
     for (std::size_t k = 0; k < items.size(); ++k) {
         if (k + ahead < items.size())
             __builtin_prefetch(items[k + ahead].key);
-        const counter::ranked& r = items[k];
         counter::spelled room;
-        const counter::item i = counter::at(r, room);
-        const auto p = split(i.key);
+        const counter::item i = counter::at(items[k], room);
+        const key_parts p = parts(i.key);
         line.clear();
         switch (o.output) {
         case format::text:
-            if (grouped) {
-                line.append(p[0]);
-                line.append(group_width - p[0].size() + 1, ' ');
-            }
-            append_count(line, i.count, count_width);
-            line += ' ';
-            if (tags) {
-                line.append(p[1]);
-                line.append(kind_width - p[1].size() + 1, ' ');
-            }
-            append_shown(line, p[2]);
-            line += '\n';
+            append_text_line(line, p, i.count, w, parts);
             break;
         case format::tsv:
-            if (grouped)
-                line.append(p[0]) += '\t';
-            append_count(line, i.count, 0);
-            line += '\t';
-            if (tags)
-                line.append(p[1]) += '\t';
-            line.append(tsv_cell(p[2]));
-            line += '\n';
+            append_tsv_line(line, p, i.count, parts);
             break;
-        case format::json: {
-            json_object j;
-            j.field("type", tags ? "tag" : "word");
-            if (grouped)
-                j.field(group_name, p[0]);
-            if (tags)
-                j.field("kind", p[1]).field("tag", p[2]);
-            else
-                j.field("word", p[2]);
-            line = j.field("count", i.count).line();
+        case format::json:
+            line = json_line(p, i.count, parts, group_name);
             break;
-        }
         }
         out.write(line);
     }

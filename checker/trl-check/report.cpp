@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "common/json_writer.h"
 #include "common/text.h"
 
 namespace trl::cli {
@@ -162,12 +164,12 @@ std::string by_code(const code_counts& counts)
 }
 
 // {"T006":2,"T009":1}
-std::string counts_json(const code_counts& counts)
+json_writer::object counts_json(const code_counts& counts)
 {
-    std::string out = "{";
+    json_writer::object o;
     for (const std::size_t i : by_frequency(counts))
-        out += (out.size() > 1 ? ",\"" : "\"") + std::string(catalogue()[i].id) + "\":" + std::to_string(counts[i]);
-    return out + "}";
+        o.field(catalogue()[i].id, counts[i]);
+    return o;
 }
 
 } // namespace
@@ -253,57 +255,46 @@ void format_human(std::string& out, std::string_view path, std::string_view sour
 
 void format_json(std::string& out, std::string_view path, std::span<const diagnostic> diagnostics)
 {
-    const std::string file = text::json_string(path);
-    auto list = [&out](const auto& items) {
-        out += '[';
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (i > 0)
-                out += ',';
-            text::append_json_string(out, items[i]);
-        }
-        out += ']';
-    };
     for (const diagnostic& d : diagnostics) {
-        const code_info& e = info(d.kind);
-        out += "{\"type\":\"diagnostic\",\"file\":" + file + ",\"line\":" + std::to_string(d.line) +
-               ",\"column\":" + std::to_string(d.column) + ",\"end_line\":" + std::to_string(d.end_line) +
-               ",\"end_column\":" + std::to_string(d.end_column) + ",\"velmar_line\":" + std::to_string(d.velmar_line) +
-               ",\"severity\":" + (d.warning ? "\"warning\"" : "\"error\"") + ",\"code\":\"" + e.id + "\",\"message\":";
-        text::append_json_string(out, d.message);
-        out += ",\"found\":";
-        text::append_json_string(out, d.found);
-        out += ",\"expected\":";
-        list(d.expected);
-        out += ",\"context\":";
-        text::append_json_string(out, d.context);
-        out += ",\"hints\":";
-        list(d.hints);
-        out += ",\"suggestion\":";
+        json_writer::object o;
+        o.field("type", "diagnostic")
+            .field("file", path)
+            .field("line", d.line)
+            .field("column", d.column)
+            .field("end_line", d.end_line)
+            .field("end_column", d.end_column)
+            .field("velmar_line", d.velmar_line)
+            .field("severity", d.warning ? "warning" : "error")
+            .field("code", info(d.kind).id)
+            .field("message", d.message)
+            .field("found", d.found)
+            .field("expected", json_writer::strings(d.expected))
+            .field("context", d.context)
+            .field("hints", json_writer::strings(d.hints));
         if (d.suggestion.empty())
-            out += "null";
+            o.null("suggestion");
         else
-            text::append_json_string(out, d.suggestion);
-        out += ",\"related\":";
-        if (d.related.line > 0) {
-            out += "{\"file\":";
-            text::append_json_string(out, d.related.file.empty() ? path : std::string_view(d.related.file));
-            out +=
-                ",\"line\":" + std::to_string(d.related.line) + ",\"column\":" + std::to_string(d.related.column) + '}';
-        } else {
-            out += "null";
-        }
-        out += "}\n";
+            o.field("suggestion", d.suggestion);
+        if (d.related.line > 0)
+            o.field("related", json_writer::object()
+                                   .field("file", d.related.file.empty() ? path : std::string_view(d.related.file))
+                                   .field("line", d.related.line)
+                                   .field("column", d.related.column));
+        else
+            o.null("related");
+        out += o.line();
     }
 }
 
 void format_stopped_json(std::string& out, std::string_view path, int errors)
 {
-    out += "{\"type\":\"truncated\",\"file\":";
-    text::append_json_string(out, path);
-    out += ",\"errors\":" + std::to_string(errors) + ",\"message\":";
-    text::append_json_string(out, "stopped after " + plural(errors, "error", "errors") +
-                                      " (--max-errors); the rest of the file is not checked");
-    out += "}\n";
+    out += json_writer::object()
+               .field("type", "truncated")
+               .field("file", path)
+               .field("errors", errors)
+               .field("message", "stopped after " + plural(errors, "error", "errors") +
+                                     " (--max-errors); the rest of the file is not checked")
+               .line();
 }
 
 void format_json(std::string& out, std::string_view path, const file_report& report)
@@ -321,9 +312,7 @@ void format_fixed_human(std::string& out, std::string_view path, const code_coun
 
 void format_fixed_json(std::string& out, std::string_view path, const code_counts& fixes)
 {
-    out += "{\"type\":\"fixed\",\"file\":";
-    text::append_json_string(out, path);
-    out += ",\"fixes\":" + counts_json(fixes) + "}\n";
+    out += json_writer::object().field("type", "fixed").field("file", path).field("fixes", counts_json(fixes)).line();
 }
 
 void format_statistics_human(std::string& out, const code_counts& counts, bool color)
@@ -344,17 +333,13 @@ void format_statistics_human(std::string& out, const code_counts& counts, bool c
 
 void format_statistics_json(std::string& out, const code_counts& counts)
 {
-    out += "{\"type\":\"statistics\",\"codes\":[";
-    bool first = true;
-    for (const std::size_t i : by_frequency(counts)) {
-        out += first ? "" : ",";
-        first = false;
-        out += "{\"code\":\"" + std::string(catalogue()[i].id) + "\",\"count\":" + std::to_string(counts[i]) +
-               ",\"title\":";
-        text::append_json_string(out, catalogue()[i].title);
-        out += '}';
-    }
-    out += "]}\n";
+    json_writer::array codes;
+    for (const std::size_t i : by_frequency(counts))
+        codes.add(json_writer::object()
+                      .field("code", catalogue()[i].id)
+                      .field("count", counts[i])
+                      .field("title", catalogue()[i].title));
+    out += json_writer::object().field("type", "statistics").field("codes", codes).line();
 }
 
 void format_path_human(std::string& out, std::string_view path, std::string_view message)
@@ -368,13 +353,11 @@ void format_path_human(std::string& out, std::string_view path, std::string_view
 
 void format_path_json(std::string& out, path_problem problem, std::string_view path, std::string_view message)
 {
-    out += "{\"type\":";
-    out += problem == path_problem::unreadable ? "\"file_error\"" : "\"empty_folder\"";
-    out += ",\"file\":";
-    text::append_json_string(out, path);
-    out += ",\"message\":";
-    text::append_json_string(out, message);
-    out += "}\n";
+    out += json_writer::object()
+               .field("type", problem == path_problem::unreadable ? "file_error" : "empty_folder")
+               .field("file", path)
+               .field("message", message)
+               .line();
 }
 
 void format_summary_human(std::string& out, const totals& t, bool color)
@@ -405,14 +388,24 @@ void format_summary_json(std::string& out, const totals& t)
 {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", t.seconds);
-    out += "{\"type\":\"summary\",\"files\":" + std::to_string(t.files) + ",\"turns\":" + std::to_string(t.turns) +
-           ",\"files_with_errors\":" + std::to_string(t.files_with_errors) + ",\"errors\":" + std::to_string(t.errors) +
-           ",\"warnings\":" + std::to_string(t.warnings) + ",\"file_errors\":" + std::to_string(t.file_errors) +
-           ",\"empty_folders\":" + std::to_string(t.empty_folders) +
-           ",\"not_written\":" + std::to_string(t.not_written) + ",\"files_fixed\":" + std::to_string(t.files_fixed) +
-           ",\"fixes\":" + counts_json(t.fixes) + ",\"fixable\":" + (t.fixes_ran ? "null" : std::to_string(t.fixable)) +
-           ",\"fixable_unsafe\":" + (t.fixes_ran ? "null" : std::to_string(t.fixable_unsafe)) +
-           ",\"seconds\":" + seconds + "}\n";
+    // What --fix would mend is not counted once the fixes ran.
+    const auto unless_fixed = [&](long n) { return t.fixes_ran ? std::nullopt : std::optional<long>(n); };
+    out += json_writer::object()
+               .field("type", "summary")
+               .field("files", t.files)
+               .field("turns", t.turns)
+               .field("files_with_errors", t.files_with_errors)
+               .field("errors", t.errors)
+               .field("warnings", t.warnings)
+               .field("file_errors", t.file_errors)
+               .field("empty_folders", t.empty_folders)
+               .field("not_written", t.not_written)
+               .field("files_fixed", t.files_fixed)
+               .field("fixes", counts_json(t.fixes))
+               .field("fixable", unless_fixed(t.fixable))
+               .field("fixable_unsafe", unless_fixed(t.fixable_unsafe))
+               .raw("seconds", seconds)
+               .line();
 }
 
 } // namespace trl::cli

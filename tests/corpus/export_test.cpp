@@ -338,22 +338,6 @@ TEST(CorpusExport, WavScpPipesAreShellCommandsForAnyPath)
     }
 }
 
-// What a folder holds, each file with its bytes ("/" after a folder).
-std::map<std::string, std::string> contents(const fs::path& dir)
-{
-    std::map<std::string, std::string> found;
-    if (!fs::exists(dir))
-        return found;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        const std::string name = fs::relative(e.path(), dir).string();
-        if (e.is_directory())
-            found[name + "/"] = "";
-        else
-            found[name] = read_file(e.path());
-    }
-    return found;
-}
-
 // An export that fails on the way leaves the folder as it was: no
 // temporary file, no file of the export, no folder made for it, and the
 // files that --force would have replaced as they were.

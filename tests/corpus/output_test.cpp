@@ -1,6 +1,6 @@
 // The pieces of quenda-corpus's formats: numbers and seconds as written,
-// aligned tables for people, tab-separated cells that stay on their line,
-// and JSON objects read back by a JSON parser.
+// aligned tables for people and tab-separated cells that stay on their line
+// (its JSON objects are common/json_writer.h's, tested in tests/common).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/json.h"
 #include "corpus/output.h"
 
 namespace {
@@ -77,34 +76,6 @@ TEST(CorpusOutput, TablesForPeopleAndTabSeparated)
     };
     for (const auto& c : cells)
         EXPECT_EQ(tsv_cell(c.cell), c.written) << c.cell;
-}
-
-TEST(CorpusOutput, JsonObjects)
-{
-    const std::string line = json_object()
-                                 .field("type", "word")
-                                 .field("word", std::string_view("say \"hi\"\n\\ \x01"))
-                                 .field("count", 3)
-                                 .field("big", std::int64_t{-9000000000})
-                                 .field("unsigned", std::size_t{7})
-                                 .number_field("seconds", seconds_text(0.25))
-                                 .raw("rates", "[8000,16000]")
-                                 .field("utf8", "M\xC3\xBCller")
-                                 .line();
-    ASSERT_TRUE(line.ends_with("}\n"));
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
-    const test_support::json j = test_support::json::parse(line);
-    EXPECT_EQ(j, (test_support::json{{"type", "word"},
-                                     {"word", "say \"hi\"\n\\ \x01"},
-                                     {"count", 3},
-                                     {"big", -9000000000},
-                                     {"unsigned", 7},
-                                     {"seconds", 0.25},
-                                     {"rates", {8000, 16000}},
-                                     {"utf8", "M\xC3\xBCller"}}));
-    // The fields in the order given.
-    EXPECT_TRUE(line.starts_with("{\"type\":\"word\",\"word\":")) << line;
-    EXPECT_EQ(json_object().line(), "{}\n");
 }
 
 } // namespace

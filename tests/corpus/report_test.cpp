@@ -1,22 +1,33 @@
 // The HTML report read by a real browser: headless Chromium renders the
 // page to a PNG and gives its DOM, whose text the test reads.  The page
 // must need nothing from outside: no script, no style sheet or image
-// fetched.
+// fetched.  Its numbers, read back from the markup, are those of the
+// other subcommands and of trl-check.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/acceptance.h"
+#include "tests/support/json.h"
 #include "tests/support/process.h"
 #include "tests/support/corpus.h"
+#include "common/version.h"
+#include "common/text.h"
+#include "corpus/survey.h"
+#include "language/catalogue.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::json;
+using test_support::parse_json_lines;
 using test_support::read_file;
 using test_support::temp_dir;
+using ordered_json = nlohmann::ordered_json;
 
 constexpr const char* chromium = "/usr/bin/chromium";
 
@@ -38,7 +49,22 @@ test_support::run_result run_chromium(const temp_dir& dir, std::vector<std::stri
     return test_support::run(chromium, all, o);
 }
 
-// The text of the markup: what is between the tags, entities as they are.
+// Text of the markup with its references resolved (those the page uses).
+std::string unescaped(std::string s)
+{
+    for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&lt;", "<"},
+                                    {"&gt;", ">"},
+                                    {"&quot;", "\""},
+                                    {"&#39;", "'"},
+                                    {"&middot;", "\xC2\xB7"},
+                                    {"&hellip;", "\xE2\x80\xA6"},
+                                    {"&amp;", "&"}})
+        for (std::size_t at = 0; (at = s.find(entity, at)) != std::string::npos; at += c.size())
+            s.replace(at, entity.size(), c);
+    return s;
+}
+
+// The text of the markup: what is between the tags, references resolved.
 std::string text_of(const std::string& dom)
 {
     std::string t;
@@ -56,14 +82,7 @@ std::string text_of(const std::string& dom)
     for (const char c : t)
         if (!(c == ' ' || c == '\n') || (!squeezed.empty() && squeezed.back() != ' '))
             squeezed += c == '\n' ? ' ' : c;
-    for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&lt;", "<"},
-                                    {"&gt;", ">"},
-                                    {"&quot;", "\""},
-                                    {"&#39;", "'"},
-                                    {"&amp;", "&"}})
-        for (std::size_t at; (at = squeezed.find(entity)) != std::string::npos;)
-            squeezed.replace(at, entity.size(), c);
-    return squeezed;
+    return unescaped(squeezed);
 }
 
 TEST(CorpusReport, ReadInABrowser)
@@ -76,6 +95,7 @@ TEST(CorpusReport, ReadInABrowser)
     EXPECT_EQ(r.status, 1); // errors.trl is left out
     const std::string html = read_file(page);
     ASSERT_TRUE(html.starts_with("<!DOCTYPE html>"));
+    EXPECT_NE(html.find(" &middot; quenda-corpus " QUENDA_TOOLS_VERSION "</p>"), std::string::npos);
     // Self-contained: nothing to run, nothing to fetch.
     for (const char* outside : {"<script", "<link", "<img", "<iframe", "src=", "href=", "url(", "@import"})
         EXPECT_EQ(html.find(outside), std::string::npos) << outside;
@@ -224,6 +244,275 @@ TEST(CorpusReport, AFailedWriteKeepsTheOldPage)
     for (const auto& e : fs::directory_iterator(dir.path()))
         files.push_back(e.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{"report.html"});
+}
+
+// What a page shows, read back: its cards (key and value), its tables (by
+// their header, the rows under it) and its bar charts (by caption, the
+// label and value of each bar).
+struct page_content {
+    std::map<std::string, std::string> cards;
+    std::map<std::string, std::vector<std::vector<std::string>>> tables;
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> charts;
+};
+
+// Reads the report's markup: the elements whose text is a value hold no
+// other element, so the text up to the next tag is theirs.
+page_content read_page(std::string_view html)
+{
+    page_content p;
+    std::string collecting; // what the text being gathered is, or nothing
+    std::string gathered;
+    std::string card_value, caption, label;
+    std::vector<std::string> row;
+    std::vector<std::vector<std::string>> table;
+    const auto deliver = [&](const std::string& what, const std::string& text) {
+        if (what == "v")
+            card_value = text;
+        else if (what == "k")
+            p.cards[text] = card_value;
+        else if (what == "th" || what == "td")
+            row.push_back(text);
+        else if (what == "figcaption")
+            caption = text;
+        else if (what == "label")
+            label = text;
+        else if (what == "value")
+            p.charts[caption].emplace_back(label, text);
+    };
+    for (std::size_t at = 0; at < html.size();) {
+        if (html[at] != '<') {
+            const std::size_t next = std::min(html.find('<', at), html.size());
+            if (!collecting.empty())
+                gathered += html.substr(at, next - at);
+            at = next;
+            continue;
+        }
+        const std::size_t end = html.find('>', at);
+        const std::string_view tag = html.substr(at + 1, end - at - 1);
+        at = end + 1;
+        const bool closing = tag.starts_with('/');
+        const std::string_view name = tag.substr(closing, tag.find_first_of(" />", closing) - closing);
+        if (name == "style" && !closing) {
+            at = html.find("</style>", at);
+            continue;
+        }
+        if (closing) {
+            if (!collecting.empty())
+                deliver(collecting, unescaped(gathered));
+            collecting.clear();
+            if (name == "tr")
+                table.push_back(row);
+            else if (name == "table" && !table.empty()) {
+                std::string header;
+                for (const std::string& h : table[0])
+                    header += (header.empty() ? "" : "|") + h;
+                p.tables[header].assign(table.begin() + 1, table.end());
+            }
+            continue;
+        }
+        const std::size_t class_at = tag.find("class=\"");
+        const std::string_view cls = class_at == std::string_view::npos
+                                         ? ""
+                                         : tag.substr(class_at + 7, tag.find('"', class_at + 7) - class_at - 7);
+        if (name == "tr")
+            row.clear();
+        else if (name == "table")
+            table.clear();
+        if (name == "th" || name == "td" || name == "figcaption")
+            collecting = name;
+        else if (cls == "v" || cls == "k" || cls == "label" || cls == "value")
+            collecting = cls;
+        gathered.clear();
+    }
+    return p;
+}
+
+// A value of a JSON record as the page writes it in a cell: numbers and
+// strings as they are, a list joined by ", ".
+std::string cell_of(const ordered_json& v)
+{
+    if (v.is_string())
+        return v.get<std::string>();
+    if (v.is_array()) {
+        std::string s;
+        for (const ordered_json& item : v)
+            s += (s.empty() ? "" : ", ") + cell_of(item);
+        return s;
+    }
+    return v.dump();
+}
+
+// The numbers on the page of a corpus of many files (the examples with
+// their recordings and the acceptance cases) are those that stats, pair,
+// words and trl-check give for it: the cards, every row of the counts, the
+// speakers' charts, the most frequent words and tags, the files left out
+// with their first errors and the errors by code, and the pairing problems.
+TEST(CorpusReport, TheNumbersAreThoseOfTheOtherCommands)
+{
+    REQUIRE_ACCEPTANCE_CASES(cases);
+    const temp_dir dir;
+    const std::string examples = TRL_EXAMPLES;
+    const std::string audio = examples + "/audio";
+    const std::string html = (dir / "report.html").string();
+    const auto report = run_corpus({"report", examples, cases.string(), "--audio", audio, "-o", html});
+    ASSERT_EQ(report.status, 1) << report.err;
+    const page_content page = read_page(read_file(html));
+    const auto records = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--format=json", examples, cases.string()});
+        return parse_json_lines<ordered_json>(run_corpus(args).out);
+    };
+    const auto of_type = [](const std::vector<ordered_json>& all, std::string_view type) {
+        std::vector<ordered_json> found;
+        for (const ordered_json& j : all)
+            if (j["type"] == type)
+                found.push_back(j);
+        return found;
+    };
+    const std::vector<ordered_json> stats_out = records({"stats", "--audio", audio});
+    const std::vector<ordered_json> stats = of_type(stats_out, "stats");
+    const std::vector<ordered_json> left_out = of_type(stats_out, "left_out");
+    ASSERT_GT(stats.size(), 100u);
+    ASSERT_GT(left_out.size(), 100u);
+
+    // The counts: a row for each record of stats, its cells in the order of
+    // the record's fields, under the same headers.
+    std::vector<std::string> header;
+    for (const auto& [name, value] : stats[0].items()) {
+        if (name == "type")
+            continue;
+        std::string shown = name;
+        for (const corpus::tally_column& c : corpus::tally_columns)
+            if (c.name == name)
+                shown = c.header;
+        header.push_back(shown);
+    }
+    std::string header_key;
+    for (const std::string& h : header)
+        header_key += (header_key.empty() ? "" : "|") + h;
+    ASSERT_EQ(page.tables.count(header_key), 1u) << header_key;
+    const auto& counts = page.tables.at(header_key);
+    ASSERT_EQ(counts.size(), stats.size());
+    std::map<std::string, long> parts;
+    for (std::size_t i = 0; i < stats.size(); ++i) {
+        std::vector<std::string> cells;
+        for (const auto& [name, value] : stats[i].items())
+            if (name != "type")
+                cells.push_back(cell_of(value));
+        EXPECT_EQ(counts[i], cells) << i;
+        ++parts[stats[i]["part"]];
+    }
+
+    // The cards.
+    const ordered_json& corpus = stats[0];
+    ASSERT_EQ(corpus["part"], "corpus");
+    long files = 0;
+    for (const std::string& folder : {examples, cases.string()})
+        for (const auto& e : fs::directory_iterator(folder))
+            files += e.path().extension() == ".trl";
+    const ordered_json pairing = of_type(records({"pair", "--audio", audio}), "summary").at(0);
+    const std::map<std::string, std::string> cards = {
+        {"files read", std::to_string(files - static_cast<long>(left_out.size()))},
+        {"files with errors, left out", std::to_string(left_out.size())},
+        {"turns", cell_of(corpus["turns"])},
+        {"words", cell_of(corpus["words"])},
+        {"distinct words", cell_of(corpus["distinct"])},
+        {"dialogs", std::to_string(parts["dialog"])},
+        {"speakers", std::to_string(parts["speaker"])},
+        {"recordings", cell_of(corpus["recordings"])},
+        {"recorded", cell_of(corpus["seconds"]) + " s"},
+        {"turns paired", cell_of(pairing["paired"])},
+        {"pairing problems", cell_of(pairing["problems"])},
+    };
+    EXPECT_EQ(page.cards, cards);
+
+    // The speakers' charts: a bar for each speaker, in the order of the rows.
+    std::vector<std::pair<std::string, std::string>> turns, words;
+    std::vector<std::pair<std::string, double>> minutes;
+    for (const ordered_json& r : stats)
+        if (r["part"] == "speaker") {
+            turns.emplace_back(r["name"], cell_of(r["turns"]));
+            words.emplace_back(r["name"], cell_of(r["words"]));
+            minutes.emplace_back(r["name"], r["seconds"].get<double>() / 60);
+        }
+    EXPECT_EQ(page.charts.at("Turns per speaker"), turns);
+    EXPECT_EQ(page.charts.at("Words per speaker"), words);
+    const auto& shown_minutes = page.charts.at("Recorded minutes per speaker");
+    ASSERT_EQ(shown_minutes.size(), minutes.size());
+    for (std::size_t i = 0; i < minutes.size(); ++i) {
+        EXPECT_EQ(shown_minutes[i].first, minutes[i].first);
+        EXPECT_NEAR(std::stod(shown_minutes[i].second), minutes[i].second, 0.0005) << minutes[i].first;
+    }
+
+    // The 30 most frequent words and tags, as words lists them.
+    const auto first_30 = [&](std::vector<std::string> args, auto label) {
+        std::vector<std::pair<std::string, std::string>> bars;
+        for (const ordered_json& w : records(std::move(args)))
+            if (bars.size() < 30 && w["type"] != "left_out")
+                bars.emplace_back(label(w), cell_of(w["count"]));
+        return bars;
+    };
+    EXPECT_EQ(page.charts.at("The 30 most frequent words"),
+              first_30({"words", "--form=utf8"}, [](const ordered_json& w) { return cell_of(w["word"]); }));
+    EXPECT_EQ(page.charts.at("The tags, most frequent first"),
+              first_30({"words", "--kinds=hesitation,speaker-noise,technical-noise,breathing,event,pause,silence"},
+                       [](const ordered_json& w) { return cell_of(w["tag"]) + " (" + cell_of(w["kind"]) + ")"; }));
+
+    // The files left out, with their first errors, shown by the escaping
+    // rule.
+    std::vector<std::vector<std::string>> first_errors;
+    for (const ordered_json& f : left_out)
+        first_errors.push_back({text::printable(f["file"].get<std::string>()),
+                                cell_of(f["line"]) + ":" + cell_of(f["column"]), f["code"],
+                                text::printable(f["message"].get<std::string>())});
+    const auto& shown_errors = page.tables.at("file|line:column|code|first error");
+    ASSERT_EQ(shown_errors.size(), first_errors.size());
+    for (std::size_t i = 0; i < first_errors.size(); ++i)
+        ASSERT_EQ(shown_errors[i], first_errors[i]) << i;
+
+    // Their errors by code, as trl-check finds them in each (the warnings
+    // it gives about another file aside).
+    std::map<std::string, std::vector<json>> diagnostics;
+    for (const json& d :
+         parse_json_lines(test_support::run(TRL_CHECK_PATH, {"--format=json", "-j1", examples, cases.string()}).out))
+        if (d["type"] == "diagnostic")
+            diagnostics[d["file"]].push_back(d);
+    std::map<std::string, long> codes;
+    for (const ordered_json& f : left_out)
+        for (const json& d : diagnostics[f["file"]])
+            if (d["related"].is_null() || d["related"]["file"] == d["file"])
+                ++codes[d["code"]];
+    std::vector<std::vector<std::string>> by_code;
+    for (const auto& [code, n] : codes)
+        by_code.push_back({code, trl::find_code(code)->title, std::to_string(n)});
+    EXPECT_EQ(page.tables.at("code|what|count"), by_code);
+
+    // The pairing problems: counted by kind, and the first 200 as pair
+    // lists them.
+    const std::vector<ordered_json> problems = of_type(records({"pair", "--audio", audio}), "problem");
+    const std::vector<std::string> problem_lines = [&] {
+        std::vector<std::string> lines;
+        std::istringstream text(run_corpus({"pair", "--audio", audio, examples, cases.string()}).out);
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line);
+        return lines;
+    }();
+    ASSERT_GT(problems.size(), 200u);
+    ASSERT_GT(problem_lines.size(), problems.size()); // and the summary
+    std::map<std::string, std::string> kinds;
+    std::vector<std::vector<std::string>> first_problems;
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        const std::string kind = problems[i]["problem"];
+        kinds[kind] = std::to_string(kinds.count(kind) ? std::stol(kinds[kind]) + 1 : 1);
+        if (i < 200)
+            first_problems.push_back({kind, problems[i]["key"], problem_lines[i]});
+    }
+    std::map<std::string, std::string> shown_kinds;
+    for (const auto& r : page.tables.at("problem|count"))
+        shown_kinds[r.at(0)] = r.at(1);
+    EXPECT_EQ(shown_kinds, kinds);
+    EXPECT_EQ(page.tables.at("problem|key|what quenda-corpus pair says"), first_problems);
+    EXPECT_NE(read_file(html).find("&hellip; and " + std::to_string(problems.size() - 200) + " more"),
+              std::string::npos);
 }
 
 } // namespace
