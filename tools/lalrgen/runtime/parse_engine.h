@@ -590,7 +590,11 @@ template <class T, parse_hooks Hooks, bool trace> [[gnu::always_inline]] inline 
         return parse_tables<T, Hooks, trace>(p, hooks);
 }
 
-// The same parse as the engine's loop over the tables.
+// The same parse as the engine's loop over the tables.  One loop, kept
+// whole: its steps (read, shift, reduce with the folded and fused steps
+// retraced for the trace and the observers, grow, syntax error) share the
+// stack pointer, the state and the look-ahead in locals, and follow each
+// other as the automaton takes them.
 template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
