@@ -7,18 +7,17 @@
 #include <string_view>
 
 #include "lex.trl.tables.h"
+#include "parse_engine.h"
 #include "velmar.tab.h"
 
 namespace trl::grammar {
 
 using tables = trl_lalr::tables;
 
+// The number of the grammar's symbol written `name`, -1 for none.
 constexpr int symbol_named(std::string_view name)
 {
-    for (int s = 0; s < tables::num_symbols; ++s)
-        if (std::string_view(tables::symbol_name[s]) == name)
-            return s;
-    return -1;
+    return trl_engine::symbol_named<tables>(name);
 }
 
 inline constexpr int multiple_turns = symbol_named("multiple_turns");

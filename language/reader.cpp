@@ -50,17 +50,9 @@ using trl_engine::entry;
 using trl_engine::error_outcome;
 using trl_engine::parse_state;
 
-constexpr int symbol_named(std::string_view name)
-{
-    for (int s = 0; s < tables::num_symbols; ++s)
-        if (std::string_view(tables::symbol_name[s]) == name)
-            return s;
-    return -1;
-}
-
 // The grammar's symbols that the reader looks at.
 namespace sym {
-#define TRL_READER_SYMBOL(name) inline constexpr int name = symbol_named(#name)
+#define TRL_READER_SYMBOL(name) inline constexpr int name = trl_engine::symbol_named<tables>(#name)
 TRL_READER_SYMBOL(multiple_turns);
 TRL_READER_SYMBOL(turn);
 TRL_READER_SYMBOL(turn_identification);

@@ -3,8 +3,11 @@
 // decisions on sentences derived from the grammars.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "tests/support/lalrgen.h"
@@ -169,12 +172,8 @@ void expect_breadth_first_numbering(const lalrgen::automaton& a)
 std::vector<std::string> rule_names(const lalrgen_test::built& b, const std::vector<int>& rules)
 {
     std::vector<std::string> v;
-    for (int r : rules) {
-        std::string s = b.g.symbols[b.g.rules[r].lhs].name + ":";
-        for (int x : b.g.rules[r].rhs)
-            s += " " + b.g.symbols[x].name;
-        v.push_back(s);
-    }
+    for (int r : rules)
+        v.push_back(lalrgen::rule_text(b.g, r));
     return v;
 }
 
@@ -396,6 +395,57 @@ TEST(Automaton, ErrorShiftSuppressesDefault)
     // has no default in its column.
     EXPECT_EQ(-b->t.step_at(s, 0) & (b->t.rule_mask | b->t.fused_bit), 1 | b->t.fused_bit);
     EXPECT_EQ(b->t.step_at(state_with_kernel(b->a, {"t: 'b' ."}), 1), 0);
+}
+
+// The direct code says where it stands: the code of each state comes under
+// a comment with the state's number and kernel items (those of the state it
+// copies), and each terminal it names is followed by the terminal's name.
+TEST(DirectCode, StatesAndTerminalsNamedInComments)
+{
+    for (const std::string& text : {std::string(expression_grammar), std::string(nullable_grammar), velmar_grammar()}) {
+        SCOPED_TRACE(text.substr(0, 40));
+        auto b = build(text);
+        const auto name = [&](const std::string& number) { return b->g.symbols[std::stoul(number)].name; };
+        const std::regex state_line(R"(    // state (\d+)( \(a copy of state (\d+)\))?)");
+        const std::regex item_line(R"(    //     (.*))");
+        const std::regex label_line(R"(    [shdt](\d+)(_(\d+))?:( // (.*))?)");
+        const std::regex terminal_use(R"(.*(case (\d+): goto t\d+_\d+;|run\.shift\(\d+, (\d+)\)\)).*// (.*))");
+        std::istringstream code(lalrgen::emit_direct(b->a, b->t));
+        int state = -1;
+        std::vector<std::string> items;
+        std::set<int> commented, labelled;
+        int terminals = 0;
+        for (std::string line; std::getline(code, line);) {
+            std::smatch m;
+            if (std::regex_match(line, m, state_line)) {
+                state = std::stoi(m[1]);
+                EXPECT_TRUE(commented.insert(state).second) << line;
+                const int original = m[3].matched ? std::stoi(m[3]) : state;
+                EXPECT_EQ(b->t.original_state[static_cast<std::size_t>(state)], original) << line;
+                items.clear();
+                for (const int item : b->a.states[static_cast<std::size_t>(original)].kernel)
+                    items.push_back(lalrgen::item_text(b->a, item));
+                std::reverse(items.begin(), items.end());
+            } else if (std::regex_match(line, m, item_line) && !items.empty()) {
+                EXPECT_EQ(m[1], items.back());
+                items.pop_back();
+            } else if (std::regex_match(line, m, label_line)) {
+                EXPECT_TRUE(items.empty()) << "kernel items missing before " << line;
+                EXPECT_EQ(std::stoi(m[1]), state) << line;
+                labelled.insert(state);
+                EXPECT_EQ(m[2].matched, m[4].matched) << line;
+                if (m[2].matched) {
+                    EXPECT_EQ(m[5], name(m[3])) << line;
+                }
+            } else if (std::regex_match(line, m, terminal_use)) {
+                EXPECT_EQ(m[4], name(m[2].matched ? m[2] : m[3])) << line;
+                ++terminals;
+            }
+        }
+        EXPECT_EQ(commented, labelled);
+        EXPECT_EQ(commented.size(), static_cast<std::size_t>(b->t.num_states));
+        EXPECT_GT(terminals, b->g.num_terminals / 2);
+    }
 }
 
 // The grammar the checker is built from: its one declared conflict is the

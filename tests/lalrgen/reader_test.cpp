@@ -8,6 +8,7 @@
 
 using lalrgen::grammar_error;
 using lalrgen::read_grammar;
+using lalrgen::rule_text;
 
 namespace {
 
@@ -17,14 +18,6 @@ std::vector<std::string> names(const lalrgen::grammar& g)
     for (const auto& s : g.symbols)
         v.push_back(s.name);
     return v;
-}
-
-std::string rule_text(const lalrgen::grammar& g, int r)
-{
-    std::string s = g.symbols[g.rules[r].lhs].name + ":";
-    for (int x : g.rules[r].rhs)
-        s += " " + g.symbols[x].name;
-    return s;
 }
 
 TEST(Reader, NumbersSymbolsAndRulesInOrderOfAppearance)
@@ -58,7 +51,7 @@ TEST(Reader, NumbersSymbolsAndRulesInOrderOfAppearance)
     EXPECT_EQ(rule_text(g, 3), "item: A");
     EXPECT_EQ(rule_text(g, 4), "item: B '\\''");
     EXPECT_EQ(rule_text(g, 5), "item: C '-'");
-    EXPECT_EQ(rule_text(g, 6), "item:");
+    EXPECT_EQ(rule_text(g, 6), "item: /* empty */");
     // Lines: where the alternative's first item stands; an empty one at its '|'.
     EXPECT_EQ(g.rules[1].line, 8);
     EXPECT_EQ(g.rules[2].line, 9);
@@ -77,7 +70,7 @@ TEST(Reader, StartDefaultsToFirstRuleAndSemicolonsAreOptional)
     EXPECT_EQ(g.expect, 3);
     ASSERT_EQ(g.rules.size(), 4u);
     EXPECT_EQ(rule_text(g, 2), "b: 'y'");
-    EXPECT_EQ(rule_text(g, 3), "b:");
+    EXPECT_EQ(rule_text(g, 3), "b: /* empty */");
 }
 
 TEST(Reader, EmbeddedActionsBecomeEmptyRulesNumberedBeforeTheirRule)
@@ -92,12 +85,12 @@ TEST(Reader, EmbeddedActionsBecomeEmptyRulesNumberedBeforeTheirRule)
     EXPECT_EQ(names(g), (std::vector<std::string>{"$end", "error", "$undefined.", "'a'", "'b'", "'c'", "'f'", "$accept",
                                                   "s", "$@1", "$@2", "first", "other", "$@3"}));
     ASSERT_EQ(g.rules.size(), 7u);
-    EXPECT_EQ(rule_text(g, 1), "$@1:");
-    EXPECT_EQ(rule_text(g, 5), "$@3:");
+    EXPECT_EQ(rule_text(g, 1), "$@1: /* empty */");
+    EXPECT_EQ(rule_text(g, 5), "$@3: /* empty */");
     EXPECT_EQ(rule_text(g, 6), "other: first $@3 'a'");
     EXPECT_EQ(g.rules[5].action, " o(vsp[0].value); ");
     EXPECT_FALSE(g.rules[6].has_action);
-    EXPECT_EQ(rule_text(g, 2), "$@2:");
+    EXPECT_EQ(rule_text(g, 2), "$@2: /* empty */");
     EXPECT_EQ(rule_text(g, 3), "s: first 'a' $@1 'b' $@2 'c'");
     EXPECT_EQ(rule_text(g, 4), "first: 'f'");
     // An action that is last in its alternative is the rule's own action.

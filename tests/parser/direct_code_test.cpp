@@ -145,6 +145,48 @@ struct growth_hooks {
 };
 static_assert(trl_engine::runs_direct_code<tables, growth_hooks, false>());
 
+// The shape of the hooks, as the engine requires it: each part that the
+// hooks' flags call for, with the types the engine uses; hooks missing one
+// are refused where they are handed to the engine.
+namespace hooks_shape {
+using trl_engine::error_outcome;
+using trl_engine::parse_hooks;
+struct reading {
+    static constexpr bool run_actions = false;
+    static constexpr bool watches_reads = false;
+    int lex(int&);
+    bool grow(parse_state&);
+    error_outcome syntax_error(parse_state&);
+};
+struct outcome_as_int : reading {
+    int syntax_error(parse_state&);
+};
+struct actions_not_constant : reading {
+    static inline bool run_actions = false;
+};
+struct watching_without_overwrite : reading {
+    static constexpr bool watches_reads = true;
+    void read(int);
+};
+struct watching : watching_without_overwrite {
+    void overwrite(int, entry);
+};
+struct observing_without_observes : reading {
+    static constexpr bool observes_steps = true;
+    void shifted();
+    void reduced(int, entry*, int&);
+};
+struct observing : observing_without_observes {
+    static constexpr bool observes(int) { return true; }
+};
+static_assert(parse_hooks<reading> && parse_hooks<watching> && parse_hooks<observing>);
+static_assert(parse_hooks<growth_hooks>);
+static_assert(!parse_hooks<outcome_as_int>);
+static_assert(!parse_hooks<actions_not_constant>);
+static_assert(!parse_hooks<watching_without_overwrite>);
+static_assert(!parse_hooks<observing_without_observes>);
+} // namespace hooks_shape
+
 // What a parse came to: its result, its growths and the stack it left.
 struct grown_parse {
     int result;

@@ -52,6 +52,18 @@ TEST(Grammar, ScannerTokensAreTheGrammarsTerminals)
     EXPECT_STREQ(tables::symbol_name[tables::translate(0)], "$");
 }
 
+// Every symbol of the tables is found by its name, and a name that is no
+// symbol's is not (code that looks at constructs finds them so).
+TEST(Grammar, SymbolsFoundByName)
+{
+    using tables = trl_lalr::tables;
+    for (int s = 0; s < tables::num_symbols; ++s)
+        EXPECT_EQ(trl_engine::symbol_named<tables>(tables::symbol_name[s]), s) << tables::symbol_name[s];
+    for (const char* name : {"", "tur", "turns", "Turn", "'-'x"})
+        EXPECT_EQ(trl_engine::symbol_named<tables>(name), -1) << name;
+    static_assert(trl_engine::symbol_named<tables>("turn") >= tables::num_terminals);
+}
+
 // The left side that a line of velmar.y begins with ("name   :"), or "".
 std::string rule_head(const std::string& line)
 {

@@ -4,6 +4,7 @@
 // beyond 32 bits.
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <random>
 #include <set>
 #include <string>
@@ -21,6 +22,42 @@
 using namespace std::string_literals;
 
 namespace {
+
+// The shape of longest_match's input, as the engine requires it: the
+// scanners' inputs have it; one without more(), or whose origin is not a
+// 64-bit position, is refused where it is handed over.
+namespace input_shape {
+using scan_engine::failures;
+using scan_engine::walk;
+struct complete {
+    const char* base;
+    const char* end;
+    std::int64_t origin;
+    const failures* known_failures();
+    failures& record_failures();
+    bool more(const char*&, walk&);
+    bool ended_empty() const;
+};
+struct no_more {
+    const char* base;
+    const char* end;
+    std::int64_t origin;
+    const failures* known_failures();
+    failures& record_failures();
+    bool ended_empty() const;
+};
+struct int_origin : complete {
+    int origin;
+};
+struct ended_empty_not_const : complete {
+    bool ended_empty();
+};
+static_assert(scan_engine::scan_input<complete>);
+static_assert(scan_engine::scan_input<trl_text_detail::text_input>);
+static_assert(!scan_engine::scan_input<no_more>);
+static_assert(!scan_engine::scan_input<int_origin>);
+static_assert(!scan_engine::scan_input<ended_empty_not_const>);
+} // namespace input_shape
 
 // Texts in which matches read far ahead and back up: digit runs that an
 // '@' may or may not end, bracketed comments closed late or never (or by a

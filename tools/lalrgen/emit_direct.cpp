@@ -1,10 +1,10 @@
 // The direct-coded parser: the steps of the tables as code, each state a
-// label (see "Direct code" in runtime/parse_engine.h).
-#include <algorithm>
+// label (see "Direct code" in runtime/parse_engine.h).  What is written
+// here is the grammar's own part: the labels, the jumps between them and
+// which step each takes; the steps themselves are the engine's direct_run.
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "tools/lalrgen/lalrgen.h"
@@ -13,25 +13,51 @@ namespace lalrgen {
 
 namespace {
 
-// The parse written back to p, where a hook may look at it or the parse
-// ends, and taken up again from p after a hook.
-const std::string save_parse = "        p.depth = static_cast<int>(sp - p.stack) + 1;\n"
-                               "        if (symbol < 0)\n"
-                               "            p.lookahead = trl_engine::no_token;\n"
-                               "        p.symbol = symbol < 0 ? 0 : symbol;\n"
-                               "        p.lval = lval;\n";
-const std::string load_parse = "        sp = p.stack + p.depth - 1;\n"
-                               "        full = p.stack + p.capacity - 1;\n"
-                               "        symbol = p.lookahead == trl_engine::no_token ? -1 : p.symbol;\n"
-                               "        lval = p.lval;\n";
+// The frame of the parse: where it starts, and the labels that every step
+// may jump to (the engine's direct_run does the work).  `resume` goes on
+// in the state on top of the stack, through the two dispatches written
+// after it.
+const char* const frame_start = R"(
+    // The direct-coded parser: the same parse as the engine's loop over the
+    // tables above, each state's steps as code (see "Direct code" in the
+    // engine).  The parse is in `run`; p gets it when a hook is called and
+    // when it ends.
+    static constexpr bool direct_code = true;
+    template <class Hooks>
+    [[gnu::always_inline]] static int direct_parse(trl_engine::parse_state& p, Hooks& hooks)
+    {
+        using trl_engine::entry;
+        trl_engine::direct_run<tables, Hooks> run(p, hooks);
+        if (run.full())
+            goto grow;
+    resume:
+)";
+const char* const frame_end = R"(        return run.finish(trl_engine::rejected); // not a state of these tables
+    grow:
+        if (!run.grow())
+            return trl_engine::stack_exhausted;
+        goto resume;
+    error:
+        if (!run.syntax_error())
+            return trl_engine::rejected;
+        if (run.full())
+            goto grow;
+        goto resume;
+    accept:
+        return run.finish(trl_engine::accepted);
+)";
 
-// A place in the code: a state entered with no look-ahead held ('s'), with
-// one held ('h'), its default step ('d'), or its step on a look-ahead known
-// where the code is written ('t').
+// Where a place's code stands in the parse of a state: entered with no
+// look-ahead held, with one held, at its step on a look-ahead known where
+// the code is written, or at its default step.
+enum class place_kind { entered, held, on_terminal, default_step };
+
 struct place {
-    char kind;
+    place(place_kind k, int s, int t = 0) : state(s), kind(k), terminal(t) {}
+    // In this order, so that the places of a state come together.
     int state;
-    int terminal = 0;
+    place_kind kind;
+    int terminal; // on_terminal
     auto operator<=>(const place&) const = default;
 };
 
@@ -56,75 +82,52 @@ public:
 
     std::string code()
     {
-        out_ += "\n    // The direct-coded parser: the same parse as the engine's loop over the\n"
-                "    // tables above, each state's steps as code (see the engine).  The parse\n"
-                "    // is in locals; p gets it when a hook is called and when it ends.\n"
-                "    static constexpr bool direct_code = true;\n"
-                "    template <class Hooks>\n"
-                "    [[gnu::always_inline]] static int direct_parse(trl_engine::parse_state& p, Hooks& hooks)\n"
-                "    {\n"
-                "        using trl_engine::entry;\n"
-                "        // The token held is in p.lookahead (as the hooks see it), its\n"
-                "        // terminal in `symbol`.\n"
-                "        entry* sp = p.stack + p.depth - 1;           // the top entry\n"
-                "        entry* full = p.stack + p.capacity - 1;      // the top entry when the stack is full\n"
-                "        int symbol = p.lookahead == trl_engine::no_token ? -1 : p.symbol;   // -1: none held\n"
-                "        int lval = p.lval;\n"
-                "        entry* vsp;\n"
-                "        int yyval;\n"
-
-                "        // A state has just been pushed: the stack may need room, then the\n"
-                "        // state's code goes on, with or without a look-ahead.\n"
-                "        if (sp >= full)\n"
-                "            goto grow;\n"
-                "    resume:\n"
-                "        if (symbol < 0) {\n"
-                "            switch (sp->state) {\n";
-        for (int s = 0; s < t_.num_states; ++s)
-            out_ += "            case " + std::to_string(s) + ": goto " + need({'s', s}) + ";\n";
-        out_ += "            default: break;\n"
-                "            }\n"
-                "        } else {\n"
-                "            switch (sp->state) {\n";
-        for (int s = 0; s < t_.num_states; ++s)
-            out_ += "            case " + std::to_string(s) + ": goto " + need({'h', s}) + ";\n";
-        out_ += "            default: break;\n"
-                "            }\n"
-                "        }\n" +
-                save_parse +
-                "        return trl_engine::rejected;   // not a state of these tables\n"
-                "    grow:\n" +
-                save_parse +
-                "        if (!hooks.grow(p))\n"
-                "            return trl_engine::stack_exhausted;\n" +
-                load_parse +
-                "        goto resume;\n"
-                "    error:\n"
-                "        ++p.nerrs;\n" +
-                save_parse +
-                "        if (hooks.syntax_error(p) != trl_engine::error_outcome::recovered)\n"
-                "            return trl_engine::rejected;\n" +
-                load_parse +
-                "        if (sp >= full)\n"
-                "            goto grow;\n"
-                "        goto resume;\n"
-                "    accept:\n" +
-                save_parse + "        return trl_engine::accepted;\n";
+        std::string out = frame_start;
+        out += "        if (!run.holds_token()) {\n";
+        dispatch(out, place_kind::entered);
+        out += "        } else {\n";
+        dispatch(out, place_kind::held);
+        out += "        }\n";
+        out += frame_end;
         while (!work_.empty()) {
             const place at = work_.back();
             work_.pop_back();
             block(at);
         }
-        out_ += "    }\n";
-        return out_;
+        // The places of each state together, under its items.
+        int state = -1;
+        for (const auto& [at, text] : blocks_) {
+            if (at.state != state) {
+                state = at.state;
+                out += state_comment(state);
+            }
+            out += text;
+        }
+        out += "    }\n";
+        return out;
     }
 
 private:
+    static char letter(place_kind kind)
+    {
+        switch (kind) {
+        case place_kind::entered:
+            return 's';
+        case place_kind::held:
+            return 'h';
+        case place_kind::on_terminal:
+            return 't';
+        case place_kind::default_step:
+            break;
+        }
+        return 'd';
+    }
+
     static std::string name(const place& at)
     {
-        std::string n(1, at.kind);
+        std::string n(1, letter(at.kind));
         n += std::to_string(at.state);
-        if (at.kind == 't') {
+        if (at.kind == place_kind::on_terminal) {
             n += '_';
             n += std::to_string(at.terminal);
         }
@@ -138,146 +141,155 @@ private:
         return name(at);
     }
 
+    // The terminal as the grammar writes it, for a comment.
+    std::string terminal_name(int terminal) const { return g_.symbols[static_cast<std::size_t>(terminal)].name; }
+
+    // A blank line and the state's number and kernel items (those of the
+    // automaton's state that it copies), as the report shows them.
+    std::string state_comment(int s) const
+    {
+        const int original = t_.original_state[static_cast<std::size_t>(s)];
+        std::string c = "\n    // state " + std::to_string(s);
+        if (original != s)
+            c += " (a copy of state " + std::to_string(original) + ")";
+        c += "\n";
+        for (const int item : a_.states[static_cast<std::size_t>(original)].kernel)
+            c += "    //     " + item_text(a_, item) + "\n";
+        return c;
+    }
+
+    // The jump to the code of every state, entered as `kind` says.
+    void dispatch(std::string& out, place_kind kind)
+    {
+        out += "            switch (run.top_state()) {\n";
+        for (int s = 0; s < t_.num_states; ++s)
+            out += "            case " + std::to_string(s) + ": goto " + need({kind, s}) + ";\n";
+        out += "            default: break;\n"
+               "            }\n";
+    }
+
     // Where the parse goes on after pushing state g, as `then` says: with
     // no look-ahead, with one held, or with `terminal` held.
     struct continuation {
-        char kind; // 's', 'h' or 't'
+        place_kind kind; // entered, held or on_terminal
         int terminal = 0;
     };
-    place after(int g, const continuation& then) const { return {then.kind, g, then.terminal}; }
+    static place after(int g, const continuation& then) { return {then.kind, g, then.terminal}; }
 
     void block(const place& at)
     {
-        out_ += "    " + name(at) + ":\n";
+        std::string& out = blocks_[at];
+        out += "    " + name(at) + ":";
+        if (at.kind == place_kind::on_terminal)
+            out += " // " + terminal_name(at.terminal);
+        out += "\n";
         const int s = at.state;
         const int free = t_.lookahead_free[static_cast<std::size_t>(s)];
+        const int common = common_[static_cast<std::size_t>(s)];
         switch (at.kind) {
-        case 's':
+        case place_kind::entered:
             if (free)
-                reduction(s, free, {'s'});
+                reduction(out, s, free, {place_kind::entered});
             else
-                out_ += "        {\n"
-                        "            const int code = hooks.lex(lval);\n"
-                        "            p.lookahead = code > 0 ? code : 0;\n"
-                        "            symbol = translate(p.lookahead);\n"
-                        "        }\n"
-                        "        goto " +
-                        need({'h', s}) + ";\n";
+                out += "        run.read();\n"
+                       "        goto " +
+                       need({place_kind::held, s}) + ";\n";
             break;
-        case 'h':
+        case place_kind::held:
             if (free) {
-                reduction(s, free, {'h'});
+                reduction(out, s, free, {place_kind::held});
                 break;
             }
-            out_ += "        switch (symbol) {\n";
+            out += "        switch (run.terminal()) {\n";
             for (int c = 0; c < t_.num_terminals; ++c)
-                if (t_.step_at(s, c) != common_[static_cast<std::size_t>(s)])
-                    out_ += "        case " + std::to_string(c) + ": goto " + need({'t', s, c}) + ";\n";
-            out_ += "        default: goto " + need({'d', s}) + ";\n        }\n";
+                if (t_.step_at(s, c) != common)
+                    out += "        case " + std::to_string(c) + ": goto " + need({place_kind::on_terminal, s, c}) +
+                           "; // " + terminal_name(c) + "\n";
+            out += "        default: goto " + need({place_kind::default_step, s}) + ";\n        }\n";
             break;
-        case 'd':
-            step(s, common_[static_cast<std::size_t>(s)], {'h'});
+        case place_kind::default_step:
+            step(out, s, common, {place_kind::held});
             break;
-        case 't':
+        case place_kind::on_terminal:
             if (free)
-                reduction(s, free, {'t', at.terminal});
+                reduction(out, s, free, {place_kind::on_terminal, at.terminal});
             else
-                step(s, t_.step_at(s, at.terminal), {'t', at.terminal});
+                step(out, s, t_.step_at(s, at.terminal), {place_kind::on_terminal, at.terminal});
             break;
         }
     }
 
-    void step(int s, int v, const continuation& then)
+    // The step v (as step holds it) of state s.
+    void step(std::string& out, int s, int v, const continuation& then)
     {
         if (v > 0) {
             if (v == a_.final_state) {
-                out_ += "        goto accept;\n";
+                out += "        goto accept;\n";
                 return;
             }
-            // Only the final state shifts the end of input.  The terminal
-            // shifted is known here, or held in `symbol` until then.
-            const std::string terminal = then.kind == 't' ? std::to_string(then.terminal) : "shifted";
-            out_ += "        {\n";
-            if (then.kind != 't')
-                out_ += "            [[maybe_unused]] const int shifted = symbol;\n";
-            out_ += "        symbol = -1;\n"
-                    "        *++sp = entry{" +
-                    std::to_string(v) + ", lval};\n" +
-                    observer("shifted", terminal + ", " + std::to_string(v) + ", sp") + room() + "        goto " +
-                    need({'s', v}) + ";\n        }\n";
+            // The terminal shifted is known here, or held until then.
+            out += "        if (run.shift(" + std::to_string(v);
+            if (then.kind == place_kind::on_terminal)
+                out +=
+                    ", " + std::to_string(then.terminal) + ")) [[unlikely]] // " + terminal_name(then.terminal) + "\n";
+            else
+                out += ")) [[unlikely]]\n";
+            out += "            goto grow;\n"
+                   "        goto " +
+                   need({place_kind::entered, v}) + ";\n";
         } else if (v == 0) {
-            out_ += "        goto error;\n";
+            out += "        goto error;\n";
         } else {
-            reduction(s, -v, then);
+            reduction(out, s, -v, then);
         }
-    }
-
-    static std::string room() { return "        if (sp >= full) [[unlikely]]\n            goto grow;\n"; }
-
-    // What an observer of the steps is told here (see the engine).
-    static std::string observer(const std::string& what, const std::string& arguments)
-    {
-        return "        trl_engine::observe_detail::" + what + "<tables>(hooks, " + arguments + ");\n";
     }
 
     // Reduction x (as step holds it) in state s.
-    void reduction(int s, int x, const continuation& then)
+    void reduction(std::string& out, int s, int x, const continuation& then)
     {
         const int rule = x & run_tables::rule_mask;
         const int known = x >> run_tables::target_shift;
-        const rule_info& r = g_.rules[static_cast<std::size_t>(rule)];
-        const int length = static_cast<int>(r.rhs.size());
+        const int length = static_cast<int>(g_.rules[static_cast<std::size_t>(rule)].rhs.size());
         if (x & run_tables::fused_bit) {
             // The empty rule first, with the value of its entry; when that
             // entry would fill the stack, its reduction comes alone.
-            const int empty_symbol = r.rhs.back();
+            const int empty_symbol = g_.rules[static_cast<std::size_t>(rule)].rhs.back();
             const int empty = t_.empty_rule[static_cast<std::size_t>(empty_symbol - g_.num_terminals)];
-            out_ += "        if (sp + 1 >= full) [[unlikely]] {\n";
-            reduce(s, empty, 0, t_.go_at(empty_symbol, s), then);
-            out_ += "        }\n        ++sp;\n        sp->value = sp[-1].value;\n" +
-                    observer("fused", std::to_string(rule) + ", sp");
-            reduce(s, rule, length - 1, known, then);
+            out += "        if (run.fused_entry_fills()) [[unlikely]] {\n";
+            reduce(out, "    ", s, empty, 0, t_.go_at(empty_symbol, s), then);
+            out += "        }\n"
+                   "        run.template push_fused_entry<" +
+                   std::to_string(rule) + ">();\n";
+            reduce(out, "", s, rule, length - 1, known, then);
         } else {
-            reduce(s, rule, length, known, then);
+            reduce(out, "", s, rule, length, known, then);
         }
     }
 
-    // Pops the rule's entries (`depth` of them states of the stack below s),
-    // runs its action and pushes the goto, `known` or looked up.
-    void reduce(int s, int rule, int depth, int known, const continuation& then)
+    // Reduces by `rule`, popping `depth` states of the stack below s, and
+    // pushes the goto, `known` or looked up, then goes on from there.
+    void reduce(std::string& out, const std::string& indent, int s, int rule, int depth, int known,
+                const continuation& then)
     {
         const rule_info& r = g_.rules[static_cast<std::size_t>(rule)];
-        const int length = static_cast<int>(r.rhs.size());
-        out_ += "        {\n"
-                "            vsp = sp;\n"
-                "            yyval = vsp[" +
-                std::to_string(length > 0 ? 1 - length : 0) + "].value;\n";
-        if (length > 0)
-            out_ += "            sp -= " + std::to_string(length) + ";\n";
-        if (!known)
-            out_ += "            const int to = goto_after(rules[" + std::to_string(rule) + "], sp->state);\n";
+        const std::string in = "        " + indent;
+        out += in + "// " + rule_text(g_, rule) + "\n";
+        out += in + "if (run.template reduce<" + std::to_string(rule) + ", " + std::to_string(known);
         if (r.has_action)
-            out_ += "            if constexpr (Hooks::run_actions)\n"
-                    "                action_" +
-                    std::to_string(rule) + "(vsp, yyval);\n";
-        out_ += observer("reduced", std::to_string(rule) + ", vsp + " + std::to_string(1 - length) + ", yyval");
-        const std::string lhs = std::to_string(r.lhs);
+            out += ", &action_" + std::to_string(rule) + "<entry>";
+        out += ">()) [[unlikely]]\n" + in + "    goto grow;\n";
         if (known) {
-            out_ += "            *++sp = entry{" + std::to_string(known) + ", yyval};\n" +
-                    observer("pushed", lhs + ", " + std::to_string(known) + ", sp") + room() + "            goto " +
-                    need(after(known, then)) + ";\n";
-        } else {
-            std::set<int> targets;
-            for (const int u : states_below(t_, s, depth))
-                if (const int to = t_.go_at(r.lhs, u))
-                    targets.insert(to);
-            out_ += "            *++sp = entry{to, yyval};\n" + observer("pushed", lhs + ", to, sp") + room() +
-                    "            switch (to) {\n";
-            for (const int to : targets)
-                out_ += "            case " + std::to_string(to) + ": goto " + need(after(to, then)) + ";\n";
-            out_ += "            default: goto resume;\n            }\n";
+            out += in + "goto " + need(after(known, then)) + ";\n";
+            return;
         }
-        out_ += "        }\n";
+        std::set<int> targets;
+        for (const int u : states_below(t_, s, depth))
+            if (const int to = t_.go_at(r.lhs, u))
+                targets.insert(to);
+        out += in + "switch (run.top_state()) {\n";
+        for (const int to : targets)
+            out += in + "case " + std::to_string(to) + ": goto " + need(after(to, then)) + ";\n";
+        out += in + "default: goto resume;\n" + in + "}\n";
     }
 
     const automaton& a_;
@@ -286,7 +298,7 @@ private:
     std::vector<int> common_;
     std::set<place> done_;
     std::vector<place> work_;
-    std::string out_;
+    std::map<place, std::string> blocks_;
 };
 
 } // namespace

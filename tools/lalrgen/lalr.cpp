@@ -63,17 +63,19 @@ void digraph(const std::vector<std::vector<int>>& rel, std::vector<bitset>& f)
             traverse(x);
 }
 
-} // namespace
-
-automaton build_automaton(const grammar& g)
+// The symbol after the dot of `item`, -1 at the end of its rule.
+int after_dot(const automaton& a, int item)
 {
-    automaton a;
-    a.g = &g;
-    const int nsym = static_cast<int>(g.symbols.size());
-    const int nterm = g.num_terminals;
-    const int nrules = static_cast<int>(g.rules.size());
+    const auto& rhs = a.g->rules[a.item_rule[item]].rhs;
+    const int d = a.item_dot[item];
+    return d < static_cast<int>(rhs.size()) ? rhs[d] : -1;
+}
 
-    // Items: each rule r owns the items rule_first_item[r] + 0..len.
+// Items: each rule r owns the items rule_first_item[r] + 0..len.
+void number_items(automaton& a)
+{
+    const grammar& g = *a.g;
+    const int nrules = static_cast<int>(g.rules.size());
     for (int r = 0; r < nrules; ++r) {
         a.rule_first_item.push_back(static_cast<int>(a.item_rule.size()));
         for (int d = 0; d <= static_cast<int>(g.rules[r].rhs.size()); ++d) {
@@ -81,13 +83,13 @@ automaton build_automaton(const grammar& g)
             a.item_dot.push_back(d);
         }
     }
-    auto after_dot = [&](int item) {
-        const auto& rhs = g.rules[a.item_rule[item]].rhs;
-        int d = a.item_dot[item];
-        return d < static_cast<int>(rhs.size()) ? rhs[d] : -1;
-    };
+}
 
-    // Nullable symbols.
+// The symbols that derive the empty string.
+void find_nullable(automaton& a)
+{
+    const grammar& g = *a.g;
+    const int nsym = static_cast<int>(g.symbols.size());
     a.nullable.assign(static_cast<std::size_t>(nsym), false);
     for (bool changed = true; changed;) {
         changed = false;
@@ -97,13 +99,25 @@ automaton build_automaton(const grammar& g)
                 changed = true;
             }
     }
+}
 
-    // For each nonterminal A, the rules whose start items the closure adds
-    // when A follows the dot: the rules of every nonterminal that can begin
-    // a leftmost derivation from A (A included).
-    std::vector<std::vector<int>> rules_of(static_cast<std::size_t>(nsym));
-    for (int r = 0; r < nrules; ++r)
+// The rules of each symbol (by left side).
+std::vector<std::vector<int>> rules_by_lhs(const grammar& g)
+{
+    std::vector<std::vector<int>> rules_of(g.symbols.size());
+    for (int r = 0; r < static_cast<int>(g.rules.size()); ++r)
         rules_of[g.rules[r].lhs].push_back(r);
+    return rules_of;
+}
+
+// For each nonterminal A, the rules whose start items the closure adds
+// when A follows the dot: the rules of every nonterminal that can begin
+// a leftmost derivation from A (A included).
+std::vector<std::vector<bool>> closure_rules_of(const grammar& g, const std::vector<std::vector<int>>& rules_of)
+{
+    const int nsym = static_cast<int>(g.symbols.size());
+    const int nterm = g.num_terminals;
+    const int nrules = static_cast<int>(g.rules.size());
     std::vector<std::vector<bool>> closure_rules(static_cast<std::size_t>(nsym));
     for (int A = nterm; A < nsym; ++A) {
         std::vector<bool> seen(static_cast<std::size_t>(nsym), false);
@@ -124,11 +138,20 @@ automaton build_automaton(const grammar& g)
         }
         closure_rules[A] = std::move(rs);
     }
+    return closure_rules;
+}
 
-    // LR(0) states, numbered in order of creation: each state's successors
-    // are created in ascending order of the symbol they are reached by.
+// LR(0) states, numbered in order of creation: each state's successors
+// are created in ascending order of the symbol they are reached by.
+// Returns the transitions, [state][symbol] -> state or -1.
+std::vector<std::vector<int>> build_states(automaton& a, const std::vector<std::vector<bool>>& closure_rules)
+{
+    const grammar& g = *a.g;
+    const int nsym = static_cast<int>(g.symbols.size());
+    const int nterm = g.num_terminals;
+    const int nrules = static_cast<int>(g.rules.size());
     std::map<std::vector<int>, int> state_of_kernel;
-    std::vector<std::vector<int>> next_state; // [state][symbol] -> state or -1
+    std::vector<std::vector<int>> next_state;
     auto get_state = [&](std::vector<int> kernel, int symbol) {
         auto it = state_of_kernel.find(kernel);
         if (it != state_of_kernel.end())
@@ -145,7 +168,7 @@ automaton build_automaton(const grammar& g)
     for (std::size_t s = 0; s < a.states.size(); ++s) {
         std::vector<bool> rs(static_cast<std::size_t>(nrules), false);
         for (int item : a.states[s].kernel) {
-            int X = after_dot(item);
+            int X = after_dot(a, item);
             if (X >= nterm)
                 for (int r = 0; r < nrules; ++r)
                     if (closure_rules[X][r])
@@ -161,7 +184,7 @@ automaton build_automaton(const grammar& g)
         std::map<int, std::vector<int>> kernels; // symbol -> successor kernel
         std::vector<int> reductions;
         for (int item : closure) {
-            int X = after_dot(item);
+            int X = after_dot(a, item);
             if (X < 0)
                 reductions.push_back(a.item_rule[item]);
             else
@@ -180,13 +203,19 @@ automaton build_automaton(const grammar& g)
         st.reductions = std::move(reductions);
         next_state.push_back(std::move(row));
     }
-    const int nstates = static_cast<int>(a.states.size());
-    {
-        int after_start = next_state[0][g.start];
-        a.final_state = next_state[after_start][0];
-    }
+    a.final_state = next_state[next_state[0][g.start]][0];
+    return next_state;
+}
 
-    // Nonterminal transitions (p, A) and their relations.
+// The LALR(1) look-ahead sets of every state's reductions, from the
+// nonterminal transitions (p, A) and their relations reads, includes and
+// lookback (DeRemer and Pennello).
+void compute_lookaheads(automaton& a, const std::vector<std::vector<int>>& next_state,
+                        const std::vector<std::vector<int>>& rules_of)
+{
+    const grammar& g = *a.g;
+    const int nterm = g.num_terminals;
+    const int nstates = static_cast<int>(a.states.size());
     std::vector<std::pair<int, int>> ntrans; // (state, symbol)
     std::map<std::pair<int, int>, int> ntrans_index;
     for (int p = 0; p < nstates; ++p)
@@ -227,7 +256,7 @@ automaton build_automaton(const grammar& g)
     }
     digraph(includes, follow);
 
-    // Look-ahead sets of the reductions and the decisions of every state.
+    // The look-aheads of a reduction: follow of its lookback transitions.
     for (int s = 0; s < nstates; ++s) {
         state_info& st = a.states[s];
         for (int r : st.reductions) {
@@ -241,62 +270,86 @@ automaton build_automaton(const grammar& g)
                 v[t] = la.test(t);
             st.lookaheads.push_back(std::move(v));
         }
-        // A state needs no look-ahead when its one reduction faces no shift.
-        st.consistent = st.reductions.size() == 1 && st.shifts.empty();
-
-        st.actions.assign(static_cast<std::size_t>(nterm), 0);
-        const int nred = static_cast<int>(st.reductions.size());
-        if (!st.consistent) {
-            for (int t = 0; t < nterm; ++t) {
-                int first = -1;
-                for (int i = 0; i < nred; ++i) {
-                    if (st.reductions[i] == 0 || !st.lookaheads[i][t])
-                        continue;
-                    if (first < 0) {
-                        first = i;
-                        st.actions[t] = -st.reductions[i];
-                    } else {
-                        ++a.rr_conflicts;
-                        a.conflicts.push_back(conflict{s, t, true, -st.reductions[first], st.reductions[i]});
-                    }
-                }
-            }
-        }
-        bool no_default = false;
-        for (const auto& t : st.shifts) {
-            if (st.actions[t.symbol] < 0) {
-                ++a.sr_conflicts;
-                a.conflicts.push_back(conflict{s, t.symbol, false, t.target, -st.actions[t.symbol]});
-            }
-            st.actions[t.symbol] = t.target;
-            if (t.symbol == 1)
-                no_default = true; // a state shifting `error` keeps its errors
-        }
-        // Default reduction: the one that covers the most look-aheads after
-        // the resolution; ties go to the earlier rule.
-        st.default_rule = 0;
-        if (nred > 0 && !no_default) {
-            if (st.consistent) {
-                st.default_rule = st.reductions[0];
-            } else {
-                int best = 0;
-                for (int i = 0; i < nred; ++i) {
-                    int r = st.reductions[i];
-                    if (r == 0)
-                        continue;
-                    int count = static_cast<int>(std::count(st.actions.begin(), st.actions.end(), -r));
-                    if (count > best) {
-                        best = count;
-                        st.default_rule = r;
-                    }
-                }
-                if (st.default_rule)
-                    std::replace(st.actions.begin(), st.actions.end(), -st.default_rule, 0);
-            }
-        }
-        st.reads_lookahead =
-            st.default_rule == 0 || std::any_of(st.actions.begin(), st.actions.end(), [](int v) { return v != 0; });
     }
+}
+
+// The decisions of state s: its action on each terminal (conflicts
+// resolved and recorded), whether it needs a look-ahead and its default
+// reduction.
+void decide_actions(automaton& a, int s)
+{
+    const int nterm = a.g->num_terminals;
+    state_info& st = a.states[s];
+    // A state needs no look-ahead when its one reduction faces no shift.
+    st.consistent = st.reductions.size() == 1 && st.shifts.empty();
+
+    st.actions.assign(static_cast<std::size_t>(nterm), 0);
+    const int nred = static_cast<int>(st.reductions.size());
+    if (!st.consistent) {
+        for (int t = 0; t < nterm; ++t) {
+            int first = -1;
+            for (int i = 0; i < nred; ++i) {
+                if (st.reductions[i] == 0 || !st.lookaheads[i][t])
+                    continue;
+                if (first < 0) {
+                    first = i;
+                    st.actions[t] = -st.reductions[i];
+                } else {
+                    ++a.rr_conflicts;
+                    a.conflicts.push_back(conflict{s, t, true, -st.reductions[first], st.reductions[i]});
+                }
+            }
+        }
+    }
+    bool no_default = false;
+    for (const auto& t : st.shifts) {
+        if (st.actions[t.symbol] < 0) {
+            ++a.sr_conflicts;
+            a.conflicts.push_back(conflict{s, t.symbol, false, t.target, -st.actions[t.symbol]});
+        }
+        st.actions[t.symbol] = t.target;
+        if (t.symbol == 1)
+            no_default = true; // a state shifting `error` keeps its errors
+    }
+    // Default reduction: the one that covers the most look-aheads after
+    // the resolution; ties go to the earlier rule.
+    st.default_rule = 0;
+    if (nred > 0 && !no_default) {
+        if (st.consistent) {
+            st.default_rule = st.reductions[0];
+        } else {
+            int best = 0;
+            for (int i = 0; i < nred; ++i) {
+                int r = st.reductions[i];
+                if (r == 0)
+                    continue;
+                int count = static_cast<int>(std::count(st.actions.begin(), st.actions.end(), -r));
+                if (count > best) {
+                    best = count;
+                    st.default_rule = r;
+                }
+            }
+            if (st.default_rule)
+                std::replace(st.actions.begin(), st.actions.end(), -st.default_rule, 0);
+        }
+    }
+    st.reads_lookahead =
+        st.default_rule == 0 || std::any_of(st.actions.begin(), st.actions.end(), [](int v) { return v != 0; });
+}
+
+} // namespace
+
+automaton build_automaton(const grammar& g)
+{
+    automaton a;
+    a.g = &g;
+    number_items(a);
+    find_nullable(a);
+    const std::vector<std::vector<int>> rules_of = rules_by_lhs(g);
+    const auto next_state = build_states(a, closure_rules_of(g, rules_of));
+    compute_lookaheads(a, next_state, rules_of);
+    for (int s = 0; s < static_cast<int>(a.states.size()); ++s)
+        decide_actions(a, s);
     return a;
 }
 

@@ -177,6 +177,9 @@ std::string emit_direct(const automaton& a, const run_tables& t);
 // Human-readable description of the automaton (--report).
 std::string describe_automaton(const automaton& a, const run_tables& t);
 
+// Rule text "lhs: a b c" ("lhs: /* empty */") for reports and comments.
+std::string rule_text(const grammar& g, int rule);
+
 // Item text "lhs: a b . c" for reports and tests.
 std::string item_text(const automaton& a, int item);
 

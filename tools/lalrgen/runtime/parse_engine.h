@@ -133,8 +133,11 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
+#include <type_traits>
 
 namespace trl_engine {
 
@@ -185,6 +188,48 @@ struct parse_state {
     int lval = 0;             // the held token's value
     int nerrs = 0;            // syntax errors reported
 };
+
+// The shape of the hooks described at the top of this file (what each
+// member means is said there): the engine's templates require it, so that
+// hooks that lack a member, or have one of another type, are refused where
+// they are handed to the engine.
+template <class Hooks>
+concept parse_hooks_reading = requires(Hooks& hooks, int& value, parse_state& p)
+{
+    requires std::convertible_to<decltype(hooks.lex(value)), int>;
+    requires std::same_as<decltype(hooks.grow(p)), bool>;
+    requires std::same_as<decltype(hooks.syntax_error(p)), error_outcome>;
+    typename std::bool_constant<Hooks::run_actions>;
+    typename std::bool_constant<Hooks::watches_reads>;
+};
+// read() and overwrite(), where the hooks watch the reads.
+template <class Hooks>
+concept parse_hooks_watching = !Hooks::watches_reads || requires(Hooks & hooks, int depth, entry old)
+{
+    hooks.read(depth);
+    hooks.overwrite(depth, old);
+};
+// shifted(), reduced() and observes(), where the hooks observe the steps.
+template <class Hooks>
+concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks, int rule, entry* rhs, int& value)
+{
+    hooks.shifted();
+    hooks.reduced(rule, rhs, value);
+    typename std::bool_constant<Hooks::observes(0)>;
+};
+template <class Hooks>
+concept parse_hooks = parse_hooks_reading<Hooks> && parse_hooks_watching<Hooks> && parse_hooks_observing<Hooks>;
+
+// The number of T's grammar symbol written `name` in the grammar ("turn",
+// "'_'"), -1 when there is none: for code that looks at constructs of the
+// grammar, which finds them by name so that it follows the grammar.
+template <class T> constexpr int symbol_named(std::string_view name)
+{
+    for (int s = 0; s < T::num_symbols; ++s)
+        if (std::string_view(T::symbol_name[s]) == name)
+            return s;
+    return -1;
+}
 
 // Empties the stack of p and puts the start state on it.
 inline void start(parse_state& p)
@@ -358,21 +403,161 @@ template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& 
 
 } // namespace observe_detail
 
-// Direct code.  For a grammar that does not recover through `error`, lalrgen
-// also writes the parse as code (T::direct_parse): a label per state entered
-// without a look-ahead, with one held, with a known terminal held, and for
-// its default step.  A shift pushes its state and jumps to that state's
-// label; a reduction pops, runs its action and jumps to the goto state's
-// label when the generator knows it, else switches on the few states the
-// goto can give (the states that may lie below, from the automaton).  The
-// stack, look-ahead and value stay in locals and are written back to p
-// whenever a hook may look (growing, a syntax error) and at the end, so the
-// hooks, the results and the tables' trace are the same as the loop's.  An
+// Note "Direct code".  For a grammar that does not recover through
+// `error`, lalrgen also writes the parse as code (T::direct_parse): a label
+// per state entered without a look-ahead, with one held, with a known
+// terminal held, and for its default step.  A shift pushes its state and
+// jumps to that state's label; a reduction pops, runs its action and jumps
+// to the goto state's label when the generator knows it, else switches on
+// the few states the goto can give (the states that may lie below, from
+// the automaton).  The generator writes only what is the grammar's own:
+// the labels, the jumps between them and which step each takes; the steps
+// themselves are those of direct_run below.  The stack, look-ahead and
+// value stay in direct_run's fields, which the compiler keeps in registers
+// (its functions are all inlined), and are written back to p whenever a
+// hook may look (growing, a syntax error) and at the end, so the hooks,
+// the results and the tables' trace are the same as the loop's.  An
 // observer is told of the steps where the loop tells it (the helpers of
 // observe_detail, with the symbols and states the generator knows written
 // in, so that what no observer wants costs nothing).  The loop below still
 // runs the trace and the hooks that watch reads.
 //
+// The generated code, for each step, in short (the states and rules are
+// those of the step):
+//
+//   s12:  run.read(); goto h12;                  (a state that reads)
+//   h12:  switch (run.terminal()) { case 5: goto t12_5; default: goto d12; }
+//   t12_5: if (run.shift(40, 5)) goto grow; goto s40;
+//   d12:  if (run.template reduce<7, 30, &action_7<entry>>()) goto grow;
+//         goto h30;                              (a known goto)
+//
+// with `grow`, `error`, `accept` and `resume` (which dispatches on the top
+// state) labels of its own calling grow(), syntax_error() and finish().
+template <class T, parse_hooks Hooks> class direct_run {
+public:
+    [[gnu::always_inline]] direct_run(parse_state& p, Hooks& hooks) : p_(p), hooks_(hooks) { load(); }
+
+    // The state on top of the stack.
+    [[gnu::always_inline]] int top_state() const { return sp_->state; }
+    // Whether a look-ahead is held, and its terminal.
+    [[gnu::always_inline]] bool holds_token() const { return symbol_ >= 0; }
+    [[gnu::always_inline]] int terminal() const { return symbol_; }
+    // Whether the top entry is the stack's last: the state just pushed
+    // needs room before the parse goes on.
+    [[gnu::always_inline]] bool full() const { return sp_ >= full_; }
+
+    // Reads the next token and holds its terminal.  (Through a copy of
+    // the value: a hook that is not inlined then keeps no pointer into
+    // this record, which stays in registers.)
+    [[gnu::always_inline]] void read()
+    {
+        int value = lval_;
+        const int code = hooks_.lex(value);
+        lval_ = value;
+        p_.lookahead = code > 0 ? code : 0;
+        symbol_ = T::translate(p_.lookahead);
+    }
+
+    // Shifts the look-ahead, `terminal`, pushing `state`; true when the
+    // stack is then full.  Only the final state shifts the end of input.
+    [[gnu::always_inline]] bool shift(int state, int terminal)
+    {
+        symbol_ = -1;
+        *++sp_ = entry{state, lval_};
+        observe_detail::shifted<T>(hooks_, terminal, state, sp_);
+        return full();
+    }
+    [[gnu::always_inline]] bool shift(int state) { return shift(state, symbol_); }
+
+    // Reduces by `rule`: $$ starts as $1, `action` (the rule's, null for a
+    // rule without one) may use $1..$n; then the goto state is pushed,
+    // `known` (see "Known gotos") or, when 0, looked up.  The goto is found
+    // before the action runs and the new entry written after it, as the
+    // loop does.  True when the stack is then full.
+    template <int rule, int known, auto action = nullptr> [[gnu::always_inline]] bool reduce()
+    {
+        constexpr auto r = T::rules[rule];
+        static_assert(r.has_action == !std::is_null_pointer_v<decltype(action)>, "the action is the rule's");
+        entry* const vsp = sp_;
+        int yyval = vsp[r.first].value;
+        sp_ -= r.length;
+        const int state = known ? known : T::goto_after(r, sp_->state);
+        if constexpr (Hooks::run_actions && r.has_action)
+            action(vsp, yyval);
+        observe_detail::reduced<T>(hooks_, rule, vsp + 1 - r.length, yyval);
+        *++sp_ = entry{state, yyval};
+        observe_detail::pushed<T>(hooks_, T::rule_lhs[rule], state, sp_);
+        return full();
+    }
+
+    // Whether the entry of the empty rule fused before a rule would fill
+    // the stack: then the empty rule's reduction comes alone, so that the
+    // stack grows where it would without the fusion (see "Fused empty
+    // rules").
+    [[gnu::always_inline]] bool fused_entry_fills() const { return sp_ + 1 >= full_; }
+    // Pushes the entry of the empty rule fused before `rule`: its value,
+    // that of the entry below, and no state (it is never looked at).
+    template <int rule> [[gnu::always_inline]] void push_fused_entry()
+    {
+        ++sp_;
+        sp_->value = sp_[-1].value;
+        observe_detail::fused<T>(hooks_, rule, sp_);
+    }
+
+    // Asks the hooks for room; false when the stack cannot grow.
+    [[gnu::always_inline]] bool grow()
+    {
+        save();
+        if (!hooks_.grow(p_))
+            return false;
+        load();
+        return true;
+    }
+    // Reports a syntax error; true when the hooks recovered: the parse
+    // resumes where they left p.
+    [[gnu::always_inline]] bool syntax_error()
+    {
+        ++p_.nerrs;
+        save();
+        if (hooks_.syntax_error(p_) != error_outcome::recovered)
+            return false;
+        load();
+        return true;
+    }
+    // Ends the parse with `outcome`, p holding where it stands.
+    [[gnu::always_inline]] int finish(result outcome)
+    {
+        save();
+        return outcome;
+    }
+
+private:
+    // The parse written back to p, where a hook may look at it or the
+    // parse ends, and taken up again from p after a hook.
+    [[gnu::always_inline]] void save()
+    {
+        p_.depth = static_cast<int>(sp_ - p_.stack) + 1;
+        if (symbol_ < 0)
+            p_.lookahead = no_token;
+        p_.symbol = symbol_ < 0 ? 0 : symbol_;
+        p_.lval = lval_;
+    }
+    [[gnu::always_inline]] void load()
+    {
+        sp_ = p_.stack + p_.depth - 1;
+        full_ = p_.stack + p_.capacity - 1;
+        symbol_ = p_.lookahead == no_token ? -1 : p_.symbol;
+        lval_ = p_.lval;
+    }
+
+    parse_state& p_;
+    Hooks& hooks_;
+    entry* sp_;   // the top entry
+    entry* full_; // the top entry when the stack is full
+    int symbol_;  // the terminal of the token held (also in p.lookahead); -1: none
+    int lval_;    // its value
+};
+
 // Whether parse() runs T's direct-coded parser: when the tables have one,
 // no trace is asked for and the hooks do not watch the reads.  A build for
 // fuzzing defines TRL_ENGINE_TABLES_ONLY: compilers take very long over the
@@ -392,11 +577,11 @@ template <class T, class Hooks, bool trace> constexpr bool runs_direct_code()
 #endif
 }
 
-template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
+template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
 
 // Parses until the input is accepted, rejected or the stack is exhausted.
 // p must have been started (see start()).
-template <class T, class Hooks, bool trace> [[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
+template <class T, parse_hooks Hooks, bool trace> [[gnu::always_inline]] inline int parse(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     if constexpr (runs_direct_code<T, Hooks, trace>())
@@ -405,8 +590,12 @@ template <class T, class Hooks, bool trace> [[gnu::always_inline]] inline int pa
         return parse_tables<T, Hooks, trace>(p, hooks);
 }
 
-// The same parse as the engine's loop over the tables.
-template <class T, class Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
+// The same parse as the engine's loop over the tables.  One loop, kept
+// whole: its steps (read, shift, reduce with the folded and fused steps
+// retraced for the trace and the observers, grow, syntax error) share the
+// stack pointer, the state and the look-ahead in locals, and follow each
+// other as the automaton takes them.
+template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks)
 {
     static_assert(current_format<T>());
     namespace tr = trace_detail;

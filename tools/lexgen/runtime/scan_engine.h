@@ -74,6 +74,7 @@
 #pragma once
 
 #include <algorithm>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -283,7 +284,7 @@ struct match {
 //   const char* base;        the bytes at hand, [base, end); base is at
 //   const char* end;         position `origin` of the whole input
 //   std::int64_t origin;
-//   const failures* known_failures() const;
+//   const failures* known_failures();
 //                            the memo of failures, or null while there is none
 //   failures& record_failures();
 //                            the memo, made if need be
@@ -295,9 +296,22 @@ struct match {
 //   bool ended_empty() const;
 //                            after more() gave false: nothing was left at
 //                            begin
+// (scan_input states that shape; the meaning is the above.)
+template <class Input>
+concept scan_input = requires(Input& in, const Input& held, const char*& begin, walk& w)
+{
+    requires std::same_as<decltype(in.base), const char*>;
+    requires std::same_as<decltype(in.end), const char*>;
+    requires std::same_as<decltype(in.origin), std::int64_t>;
+    requires std::same_as<decltype(in.known_failures()), const failures*>;
+    requires std::same_as<decltype(in.record_failures()), failures&>;
+    requires std::same_as<decltype(in.more(begin, w)), bool>;
+    requires std::same_as<decltype(held.ended_empty()), bool>;
+};
+
 // Out of line: most tokens are one byte and never come here, and the
 // caller's own loop keeps its registers.
-template <class T, class Input> [[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
+template <class T, scan_input Input> [[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
 {
     static_assert(current_format<T>());
     walk w{start, begin, 0, begin};
