@@ -12,6 +12,7 @@
 #include "common/file_text.h"
 #include "common/inputs.h"
 #include "common/parallel.h"
+#include "common/progress.h"
 #include "common/text.h"
 
 namespace corpus {
@@ -131,6 +132,7 @@ void read_corpus(const options& o, const make_gatherer& make,
         file_outcome out;
         std::unique_ptr<gatherer> g;
     };
+    progress::line progress("quenda-corpus", "files read", in.size(), progress::line::clock::now());
     parallel::in_order<reading>(
         in.size(), threads,
         [&](reading& r, std::size_t i) {
@@ -138,7 +140,13 @@ void read_corpus(const options& o, const make_gatherer& make,
             f.out = read_safely(in[i], r.reader, r.ck, r.text, make, spare, f.g);
             return f;
         },
-        [&](read_file& f, std::size_t) { return done(f.out, std::move(f.g)); });
+        [&](read_file& f, std::size_t) {
+            if (f.out.what != file_outcome::status::read)
+                progress.clear(); // what is said of the file stands on a line of its own
+            return done(f.out, std::move(f.g));
+        },
+        [&](std::size_t n) { progress.show(n); });
+    progress.clear();
 }
 
 std::string left_out_line(const file_outcome& f)

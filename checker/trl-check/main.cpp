@@ -27,6 +27,7 @@
 #include "common/file_text.h"
 #include "common/inputs.h"
 #include "common/parallel.h"
+#include "common/progress.h"
 #include "checker/trl-check/options.h"
 #include "checker/trl-check/lsp/server.h"
 #include "checker/trl-check/replace_file.h"
@@ -219,48 +220,12 @@ result check_safely(const input_file& in, checker& ck, files::file_text& src, co
     return r;
 }
 
-// "trl-check: 120 of 2587 files checked" on standard error, when it is a
-// terminal and the run has taken half a second, renewed at most ten times
-// a second.
-class progress_line {
-public:
-    progress_line(std::chrono::steady_clock::time_point started, std::size_t total)
-        : on_(isatty(2)), started_(started), total_(total)
-    {}
-    void show(std::size_t done)
-    {
-        if (!on_ || (shown_ && done == done_))
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - started_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(100))
-            return;
-        std::fprintf(stderr, "\r\033[Ktrl-check: %zu of %zu files checked", done, total_);
-        shown_ = true;
-        done_ = done;
-        last_ = now;
-    }
-    void clear()
-    {
-        if (shown_)
-            std::fputs("\r\033[K", stderr);
-        shown_ = false;
-    }
-
-private:
-    bool on_;
-    std::chrono::steady_clock::time_point started_;
-    std::chrono::steady_clock::time_point last_{};
-    std::size_t total_;
-    std::size_t done_ = 0;
-    bool shown_ = false;
-};
-
 // One run of checks: the report of each file written in path order as it
 // comes, its turn identifications compared with those of the files before
 // it, and the totals of the summary.
 class check_run {
 public:
-    check_run(const options& o, checked_stdout& out, const run_setting& setting, progress_line& progress)
+    check_run(const options& o, checked_stdout& out, const run_setting& setting, progress::line& progress)
         : o_(o), out_(out), setting_(setting), progress_(progress)
     {
         totals_.fixes_ran = o.fix || o.diff;
@@ -368,7 +333,7 @@ private:
     const options& o_;
     checked_stdout& out_;
     const run_setting& setting_;
-    progress_line& progress_;
+    progress::line& progress_;
     const bool fixed_text_out_ =
         o_.fix && !o_.diff && std::find(o_.paths.begin(), o_.paths.end(), "-") != o_.paths.end();
     totals totals_;
@@ -386,7 +351,7 @@ int run_check(const options& o, checked_stdout& out)
     run_setting setting;
     setting.color = use_color(o.colors);
     setting.several_files = n > 1;
-    progress_line progress(started, n);
+    progress::line progress("trl-check", "files checked", n, started);
     check_run run(o, out, setting, progress);
     // What a checking thread keeps from file to file.
     struct checking {
