@@ -10,6 +10,7 @@
 #include "header/header.h"
 #include "header/info.h"
 #include "common/inputs.h"
+#include "common/json_writer.h"
 #include "header/layout.h"
 #include "common/std_fds.h"
 #include "common/text.h"
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,9 +96,10 @@ std::string latin1_line(std::string_view s)
     return out;
 }
 
-std::string json_latin1(const char* s)
+// A header text in UTF-8, or nothing for a version-1 header.
+std::optional<std::string> utf8_text(const char* s)
 {
-    return s == nullptr ? "null" : text::json_string(text::latin1_to_utf8(s));
+    return s == nullptr ? std::nullopt : std::optional(text::latin1_to_utf8(s));
 }
 
 // --- one file ----------------------------------------------------------------
@@ -224,52 +227,41 @@ void show_text(const Info& info, bool first)
     put(s);
 }
 
-// One field of the record as a JSON value: numbers as integers (a list for
-// more than one), characters as a string up to their first NUL.
-std::string json_field(const Quenda_header_2& h, const quenda::Field& f)
+// One field of the record: numbers as integers (a list for more than
+// one), characters as a string up to their first NUL.
+void add_field(json_writer::object& fields, const Quenda_header_2& h, const quenda::Field& f)
 {
-    if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text)
-        return text::json_string(text::latin1_to_utf8(quenda::field_text(h, f)));
-    if (f.count == 1)
-        return std::to_string(quenda::field_number(h, f));
-    std::string list = "[";
-    for (std::size_t i = 0; i < f.count; ++i) {
-        if (i > 0)
-            list += ',';
-        list += std::to_string(quenda::field_number(h, f, i));
+    if (f.kind == quenda::Kind::chars || f.kind == quenda::Kind::text) {
+        fields.field(f.name, text::latin1_to_utf8(quenda::field_text(h, f)));
+    } else if (f.count == 1) {
+        fields.field(f.name, quenda::field_number(h, f));
+    } else {
+        json_writer::array list;
+        for (std::size_t i = 0; i < f.count; ++i)
+            list.add(quenda::field_number(h, f, i));
+        fields.field(f.name, list);
     }
-    return list + ']';
 }
 
 void show_json(const Info& info)
 {
     const quenda::file_info& i = info.implied;
-    std::string s = "{\"type\":\"header\",\"file\":" + text::json_string(info.name);
-    s += ",\"version\":" + std::to_string(i.version);
-    s += ",\"header_bytes\":" + std::to_string(i.header_bytes);
-    s += ",\"samples\":" + std::to_string(i.samples);
-    s += ",\"announced_samples\":" + std::to_string(i.announced_samples);
-    s += ",\"ort\":" + json_latin1(info.ort);
-    s += ",\"kan\":" + json_latin1(info.kan);
-    s += ",\"fields\":{";
-    bool first = true;
-    for (const quenda::Field& f : quenda::fields) {
-        if (f.role == quenda::Role::reserved)
-            continue;
-        s += first ? "\"" : ",\"";
-        s += f.name;
-        s += "\":";
-        s += json_field(*info.header, f);
-        first = false;
-    }
-    s += "},\"problems\":[";
-    for (std::size_t k = 0; k < info.problems.size(); ++k) {
-        if (k > 0)
-            s += ',';
-        s += text::json_string(info.problems[k]);
-    }
-    s += "]}\n";
-    put(s);
+    json_writer::object fields;
+    for (const quenda::Field& f : quenda::fields)
+        if (f.role != quenda::Role::reserved)
+            add_field(fields, *info.header, f);
+    put(json_writer::object()
+            .field("type", "header")
+            .field("file", info.name)
+            .field("version", i.version)
+            .field("header_bytes", i.header_bytes)
+            .field("samples", i.samples)
+            .field("announced_samples", i.announced_samples)
+            .field("ort", utf8_text(info.ort))
+            .field("kan", utf8_text(info.kan))
+            .field("fields", fields)
+            .field("problems", json_writer::strings(info.problems))
+            .line());
 }
 
 // "FILE: version 2, 4096 samples, 0.256 s at 16000 Hz, problems: none",
@@ -304,8 +296,7 @@ void show_text_only(const Info& info, const char* text)
 void show_file_error(Output output, const std::string& name, const std::string& why)
 {
     if (output == Output::json)
-        put("{\"type\":\"file_error\",\"file\":" + text::json_string(name) + ",\"message\":" + text::json_string(why) +
-            "}\n");
+        put(json_writer::object().field("type", "file_error").field("file", name).field("message", why).line());
     else
         fprintf(stderr, "%s: %s: %s\n", program, text::printable(name).c_str(), text::printable(why).c_str());
 }
