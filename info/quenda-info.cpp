@@ -9,6 +9,7 @@
 // every string is written by text::json_string.
 #include "header/header.h"
 #include "header/info.h"
+#include "common/command_line.h"
 #include "common/inputs.h"
 #include "common/json_writer.h"
 #include "header/layout.h"
@@ -308,64 +309,61 @@ struct Options {
     std::vector<std::string> paths;
 };
 
-// The value of `--name=value` or `--name value` at argv[i], or null when
-// argv[i] is another option; moves i past a separate value.
-const char* option_value(const char* name, int argc, char** argv, int& i)
+constexpr command_line::option known_options[] = {
+    {"format", true}, {"text", true}, {"help", false, 'h'}, {"version", false}};
+
+// The option `it` applied to `o`, or false with `error` set.  --help and
+// --version are answered where they stand.
+bool apply(const command_line::item& it, Output& format, Output& only, std::string& error)
 {
-    const std::string_view arg = argv[i];
-    const std::size_t n = strlen(name);
-    if (arg.substr(0, n) != name)
-        return nullptr;
-    if (arg.size() > n && arg[n] == '=')
-        return argv[i] + n + 1;
-    if (arg.size() > n)
-        return nullptr;
-    if (i + 1 >= argc)
-        usage_error(std::string("option ") + name + " needs a value");
-    return argv[++i];
+    const std::string_view name = it.opt->name, v = it.value;
+    if (name == "help" || name == "version") {
+        if (name == "help") {
+            put(usage_line);
+            put(help_text);
+        } else {
+            put(version_text);
+        }
+        flush_output();
+        exit(0);
+    }
+    if (name == "format") {
+        if (v == "text")
+            format = Output::text;
+        else if (v == "json")
+            format = Output::json;
+        else if (v == "line")
+            format = Output::line;
+        else
+            error = "unknown format '" + text::printable(v) + "' (text, json or line)";
+    } else if (v == "ort") {
+        only = Output::ort;
+    } else if (v == "kan") {
+        only = Output::kan;
+    } else {
+        error = "unknown text '" + text::printable(v) + "' (ort or kan)";
+    }
+    return error.empty();
 }
 
 Options parse(int argc, char** argv)
 {
     Options o;
-    bool options_end = false;
     Output format = Output::text;
     Output only = Output::text; // text: no --text given
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (options_end || arg.size() < 2 || arg[0] != '-') {
-            o.paths.emplace_back(arg);
-        } else if (arg == "--") {
-            options_end = true;
-        } else if (arg == "-h" || arg == "--help") {
-            put(usage_line);
-            put(help_text);
-            flush_output();
-            exit(0);
-        } else if (arg == "--version") {
-            put(version_text);
-            flush_output();
-            exit(0);
-        } else if (const char* v = option_value("--format", argc, argv, i)) {
-            if (strcmp(v, "text") == 0)
-                format = Output::text;
-            else if (strcmp(v, "json") == 0)
-                format = Output::json;
-            else if (strcmp(v, "line") == 0)
-                format = Output::line;
-            else
-                usage_error("unknown format '" + text::printable(v) + "' (text, json or line)");
-        } else if (const char* t = option_value("--text", argc, argv, i)) {
-            if (strcmp(t, "ort") == 0)
-                only = Output::ort;
-            else if (strcmp(t, "kan") == 0)
-                only = Output::kan;
-            else
-                usage_error("unknown text '" + text::printable(t) + "' (ort or kan)");
-        } else {
-            usage_error("unknown option '" + text::printable(arg) + "'");
-        }
-    }
+    const std::vector<std::string> args(argv, argv + argc);
+    std::string error;
+    const bool read = command_line::read(
+        args, 1, known_options,
+        [&](const command_line::item& it) {
+            if (it.opt)
+                return apply(it, format, only, error);
+            o.paths.emplace_back(it.value);
+            return true;
+        },
+        error);
+    if (!read)
+        usage_error(error);
     if (o.paths.empty())
         usage_error("no file given");
     o.output = only != Output::text ? only : format;

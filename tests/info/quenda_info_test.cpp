@@ -328,7 +328,7 @@ TEST_F(QuendaInfo, UsageErrorsHelpAndVersion)
         {{"--verbose", "v1.qnd"}, 2, "", "quenda-info: unknown option '--verbose'\n" + usage},
         {{"--format=xml", "v1.qnd"}, 2, "", "quenda-info: unknown format 'xml' (text, json or line)\n" + usage},
         {{"v1.qnd", "--text=all"}, 2, "", "quenda-info: unknown text 'all' (ort or kan)\n" + usage},
-        {{"v1.qnd", "--format"}, 2, "", "quenda-info: option --format needs a value\n" + usage},
+        {{"v1.qnd", "--format"}, 2, "", "quenda-info: option '--format' needs a value\n" + usage},
         {{"--help", "v1.qnd"}, 0, usage + "Shows the header", ""},
         {{"-h"}, 0, usage, ""},
         {{"--version"}, 0, "quenda-info (quenda tools) " QUENDA_TOOLS_VERSION "\n", ""},
