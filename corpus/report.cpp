@@ -186,7 +186,7 @@ std::string html_table(const std::vector<std::string>& header, const std::vector
 }
 
 constexpr const char* style = R"(
-body { font: 15px/1.45 system-ui, "DejaVu Sans", sans-serif; color: #1f2328; background: #fff; margin: 2em auto; max-width: 1100px; padding: 0 1.5em; }
+body { font: 15px/1.45 system-ui, "DejaVu Sans", sans-serif; color: #1f2328; background: #fff; margin: 2em auto; max-width: 1240px; padding: 0 1.5em; }
 h1 { font-size: 1.7em; margin: 0 0 .2em; }
 h2 { font-size: 1.25em; margin: 1.8em 0 .6em; border-bottom: 1px solid #d0d7de; padding-bottom: .2em; }
 p.sub { color: #57606a; margin: 0 0 1.2em; }
@@ -196,10 +196,11 @@ p.sub { color: #57606a; margin: 0 0 1.2em; }
 .card .k { color: #57606a; font-size: .9em; }
 .card.bad { background: #fff1f0; border-color: #ffb3ad; }
 table { border-collapse: collapse; margin: .4em 0 1em; font-size: .92em; }
-th, td { border-bottom: 1px solid #d8dee4; padding: .25em .7em; text-align: left; white-space: nowrap; }
-th { background: #f6f8fa; }
+th, td { border-bottom: 1px solid #d8dee4; padding: .25em .5em; text-align: left; white-space: nowrap; }
+th { background: #f6f8fa; white-space: normal; vertical-align: bottom; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
 .wide { overflow-x: auto; }
+.wide table { font-size: .85em; }
 figure { margin: 1em 0 1.4em; }
 figcaption { font-weight: 600; margin-bottom: .3em; }
 svg .bar { fill: #4c78a8; }
@@ -325,8 +326,14 @@ std::string counts_part(const survey& s, bool audio)
     const table counts = stats_table(s, audio, ", ");
     std::vector<bool> numeric(counts.header().size(), true);
     numeric[0] = numeric[1] = false; // part and name
-    return section("Counts per corpus, dialog and speaker",
-                   block("wide", html_table(counts.header(), counts.rows(), numeric)));
+    // Wrapped headers and a smaller type keep its many columns within a
+    // window of 1280 pixels; where they do not fit, the table scrolls, and
+    // the region can then be reached and scrolled with the keyboard.
+    constexpr std::string_view title = "Counts per corpus, dialog and speaker";
+    return section(title,
+                   element("div", {{"class", "wide"}, {"role", "region"}, {"tabindex", "0"}, {"aria-label", title}},
+                           html_table(counts.header(), counts.rows(), numeric), true) +
+                       "\n");
 }
 
 // The files with errors, and trl-check's counts of their errors by code;
@@ -417,9 +424,15 @@ int run_report(const options& o, checked_stdout& out)
     const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
     const bool audio = !o.audio.empty();
 
-    const std::string body = page_top(o) + at_a_glance(seen, s, p, audio) + speakers_part(s, audio) +
-                             words_and_tags_parts(s) + counts_part(s, audio) + left_out_part(seen) +
-                             (audio ? pairing_part(p) : "");
+    // Every part of the page in a landmark: the title in the header, the
+    // rest in the main part.
+    const std::string body =
+        element("header", {}, page_top(o), true) + "\n" +
+        element("main", {},
+                at_a_glance(seen, s, p, audio) + speakers_part(s, audio) + words_and_tags_parts(s) +
+                    counts_part(s, audio) + left_out_part(seen) + (audio ? pairing_part(p) : ""),
+                true) +
+        "\n";
     if (!write_whole(o.html, html_page("Corpus report", body)))
         return 2;
     return seen.status(false);

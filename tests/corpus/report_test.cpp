@@ -85,6 +85,41 @@ std::string text_of(const std::string& dom)
     return unescaped(squeezed);
 }
 
+// Where npm installed axe-core and puppeteer-core (.ci/run does).
+std::string node_modules()
+{
+    if (const char* d = std::getenv("QT_NODE_MODULES"))
+        return d;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.cache/quenda-tools/node/node_modules";
+}
+
+// axe-core finds nothing wrong with the page, and nothing on it scrolls
+// sideways in a window of 1280 pixels (the counts table has 17 columns).
+TEST(CorpusReport, AccessibleAndReadableAt1280Pixels)
+{
+    const std::string modules = node_modules();
+    for (const std::string& needed :
+         {std::string("/usr/bin/node"), std::string(chromium), modules + "/axe-core", modules + "/puppeteer-core"})
+        if (!fs::exists(needed)) {
+            if (test_support::under_ci())
+                FAIL() << "no " << needed << " (CI=true: it must be there)";
+            GTEST_SKIP() << "no " << needed;
+        }
+    const temp_dir dir;
+    const std::string page = (dir / "report.html").string();
+    // Every part of the page: a file left out, recordings and their pairing.
+    run_corpus({"report", std::string(TRL_EXAMPLES), "--audio", std::string(TRL_EXAMPLES) + "/audio", "-o", page});
+    test_support::run_options o;
+    o.env = {"NODE_PATH=" + modules};
+    const auto r = test_support::run("/usr/bin/node", {AXE_CHECK_SCRIPT, chromium, page}, o);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json found = json::parse(r.out);
+    EXPECT_EQ(found["violations"], json::array()) << r.out;
+    EXPECT_EQ(found["sideways"], json::array()) << r.out;
+    EXPECT_EQ(found["page_wider"], false) << r.out;
+}
+
 TEST(CorpusReport, ReadInABrowser)
 {
     const temp_dir dir;
