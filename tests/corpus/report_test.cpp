@@ -196,7 +196,7 @@ TEST(CorpusReport, ReadInABrowser)
 constexpr const char* html_checker = R"(
 import html, html.parser, sys
 allowed = {"lang", "charset", "name", "content", "class", "xmlns", "role", "width", "height", "viewbox",
-           "aria-label", "x", "y", "text-anchor", "rx"}
+           "aria-label", "tabindex", "x", "y", "text-anchor", "rx"}
 class Page(html.parser.HTMLParser):
     def __init__(self):
         super().__init__(convert_charrefs=False)
