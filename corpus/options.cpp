@@ -14,7 +14,8 @@ constexpr command_line::option known_options[] = {
     {"audio", true},         {"audio-ext", true},   {"form", true},        {"by", true},
     {"kinds", true},         {"lexicon", true},     {"to", true},          {"write-wav", false},
     {"no-write-wav", false}, {"tags", true},        {"speaker", true},     {"force", false},
-    {"quenda2wav", true},    {"output", true, 'o'}, {"help", false, 'h'},  {"version", false},
+    {"quenda2wav", true},    {"output", true, 'o'}, {"dialogs", false},    {"help", false, 'h'},
+    {"version", false},
 };
 
 // The options that only some subcommands take; the others, all take.
@@ -40,6 +41,7 @@ const std::vector<only_for>& restricted_options()
         {"force", {command::export_}},
         {"quenda2wav", {command::export_}},
         {"output", {command::report}},
+        {"dialogs", {command::report}},
     };
     return restricted;
 }
@@ -156,6 +158,8 @@ bool apply(std::string_view name, std::string_view value, options& o, std::strin
             return bad("code or dialog");
     } else if (name == "force") {
         o.force = true;
+    } else if (name == "dialogs") {
+        o.dialogs = true;
     } else if (name == "quenda2wav") {
         if (value.empty())
             return bad("a program");
@@ -291,6 +295,9 @@ std::string usage_text()
            "                                (for speaker codes that repeat across dialogs)\n"
            "  report PATH... [--audio DIR] -o FILE\n"
            "                                one HTML page: the corpus at a glance\n"
+           "      --dialogs                 and a page for each dialog in FILE's folder\n"
+           "                                (dialog/NAME.html), with a player for each\n"
+           "                                paired turn (its WAV file in dialog/NAME/)\n"
            "\n"
            "Options of all subcommands:\n"
            "  -j, --jobs=N          files read in parallel (default: one per processor)\n"

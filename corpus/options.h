@@ -46,7 +46,8 @@ struct options {
     speaker_scope speakers = speaker_scope::code;
     std::string quenda2wav = "quenda2wav"; // the program in wav.scp's pipes
     // report
-    std::string html; // -o FILE
+    std::string html;     // -o FILE
+    bool dialogs = false; // --dialogs: a page for each dialog beside it
 };
 
 // Reads the arguments after the program name: the subcommand first (or

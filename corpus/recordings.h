@@ -46,6 +46,7 @@ struct turn_place {
     trl::turn_id id;
     std::uint32_t file = 0; // index in the files read
     long line = 0;
+    long words = 0; // lexical elements
     std::string_view key_view() const { return id.key(); }
 };
 

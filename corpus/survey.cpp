@@ -1,5 +1,10 @@
 #include "corpus/survey.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "language/catalogue.h"
+
 namespace corpus {
 
 using trl::kind;
@@ -86,6 +91,20 @@ constexpr bool is_token_tag(trl::kind k)
            k == kind::event;
 }
 
+// A warning of consistency as the report keeps it, its dialog that of the
+// identification it stands at.
+corpus_warning warning_of(const trl::diagnostic& d)
+{
+    corpus_warning w;
+    w.line = d.line;
+    w.column = d.column;
+    w.code = trl::info(d.kind).id;
+    w.message = d.message;
+    if (const std::optional<trl::turn_id> id = trl::turn_id::parse(d.found))
+        w.dialog = std::string(id->dialog());
+    return w;
+}
+
 } // namespace
 
 void survey_gatherer::turn(const trl::turn& t, file_view& where)
@@ -129,6 +148,11 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
             tags_.add(scratch_);
         }
     }
+    if (needs_.warnings && t.part == 0) {
+        text_ = where.text();
+        path_ = where.path();
+        starts_.push_back({t.begin, 0});
+    }
     if (needs_.places) {
         if (t.part == 0) {
             turn_place p;
@@ -138,6 +162,8 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
             if (needs_.texts)
                 texts_.emplace_back();
         }
+        places_.back().words += std::count_if(t.elements.begin(), t.elements.end(),
+                                              [](const trl::element& e) { return trl::is_lexical(e.what); });
         if (needs_.texts) {
             std::string& words = texts_.back(); // a later part goes on with its turn's words
             for (const trl::element& e : t.elements) {
@@ -157,10 +183,37 @@ void survey_gatherer::turn(const trl::turn& t, file_view& where)
     }
 }
 
+// The checks of consistency on the file's turns, the whole text read
+// without an error: nothing but where its turns begin is needed.
+void survey_gatherer::finish()
+{
+    if (!needs_.warnings || starts_.empty())
+        return;
+    trl::file_report report;
+    report.turn_starts = std::move(starts_);
+    trl::check_options options;
+    options.file_name = path_;
+    options.keep_identifications = true;
+    trl::check_consistency(text_, options, report);
+    for (const trl::diagnostic& d : report.diagnostics)
+        warnings_.push_back(warning_of(d));
+    identifications_ = std::move(report.identifications);
+}
+
 void survey::merge(survey_gatherer& g, std::string_view path)
 {
     const auto file = static_cast<std::uint32_t>(files.size());
     files.emplace_back(path);
+    for (corpus_warning& w : g.warnings_) {
+        w.file = file;
+        warnings.push_back(std::move(w));
+    }
+    if (g.needs_.warnings) {
+        for (const trl::diagnostic& d : identifications.add(path, g.identifications_, false)) {
+            corpus_warning& w = warnings.emplace_back(warning_of(d));
+            w.file = file;
+        }
+    }
     corpus.add(g.corpus_);
     for (auto& [name, t] : g.dialogs_)
         dialogs[name].add(t);

@@ -15,6 +15,7 @@
 #include "corpus/files.h"
 #include "corpus/options.h"
 #include "corpus/recordings.h"
+#include "language/consistency.h"
 
 namespace corpus {
 
@@ -69,7 +70,18 @@ struct survey_needs {
     bool places = false;     // where each turn is (pairing)
     bool texts = false;      // each turn's words (export)
     bool text_tags = false;  // and its hesitations, noises, breathing and events, as they are written
+    bool warnings = false;   // the corpus's consistency, W002-W005 (report)
     form letters = form::written;
+};
+
+// A warning of the corpus's consistency (W002-W005), where it stands.
+struct corpus_warning {
+    std::uint32_t file = 0; // in survey::files
+    long line = 0;
+    long column = 0;
+    std::string code; // "W003"
+    std::string message;
+    std::string dialog; // of the turn it stands at
 };
 
 // Gathers from one file.
@@ -77,6 +89,7 @@ class survey_gatherer : public gatherer {
 public:
     explicit survey_gatherer(const survey_needs& needs) : needs_(needs) {}
     void turn(const trl::turn& t, file_view& where) override;
+    void finish() override;
 
 private:
     friend struct survey;
@@ -90,6 +103,13 @@ private:
     std::vector<turn_place> places_;
     std::vector<std::string> texts_;
     std::string scratch_;
+    // For the warnings: the file's text and path, where its turns begin,
+    // and then what the checks of consistency found.
+    std::string_view text_;
+    std::string_view path_;
+    std::vector<trl::turn_start> starts_;
+    std::vector<corpus_warning> warnings_;
+    std::vector<trl::turn_identification> identifications_;
 };
 
 // The whole corpus.
@@ -101,8 +121,10 @@ struct survey {
     counter words;
     counter tags;
     std::vector<turn_place> places;
-    std::vector<std::string> texts; // beside places
-    std::vector<std::string> files; // the files read, as shown
+    std::vector<std::string> texts;              // beside places
+    std::vector<std::string> files;              // the files read, as shown
+    std::vector<corpus_warning> warnings;        // in path order, each file's in the order of its text
+    trl::corpus_identifications identifications; // of the files merged so far (W002 across files)
 
     // Takes in one file's gathering (the file read as files.size()).
     void merge(survey_gatherer& g, std::string_view path);
