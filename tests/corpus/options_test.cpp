@@ -68,6 +68,8 @@ std::string summary(const options& o)
         add("quenda2wav", o.quenda2wav);
     if (!o.html.empty())
         add("html", o.html);
+    if (o.dialogs)
+        add("dialogs", "1");
     return s;
 }
 
@@ -123,6 +125,7 @@ TEST(CorpusOptions, EachOptionAndSubcommand)
          "export paths=x audio=a to=kaldi folder=out quenda2wav=/opt/q2w"},
         {{"report", "x", "-o", "r.html"}, "report paths=x html=r.html"},
         {{"report", "x", "--output=r.html", "--audio", "a"}, "report paths=x audio=a html=r.html"},
+        {{"report", "x", "--dialogs", "-o", "out/index.html"}, "report paths=x html=out/index.html dialogs=1"},
         // --help and --version are answered wherever they stand.
         {{"--help"}, "help"},
         {{"-h", "whatever"}, "help"},
@@ -178,6 +181,7 @@ TEST(CorpusOptions, Refusals)
         {{"report", "--force", "x", "-o", "r"}, "option --force is not for report"},
         {{"pair", "--quenda2wav=q", "x", "--audio", "a"}, "option --quenda2wav is not for pair"},
         {{"words", "-o", "r", "x"}, "option --output is not for words"},
+        {{"stats", "--dialogs", "x"}, "option --dialogs is not for stats"},
         // What some subcommands need.
         {{"pair", "x"}, "pair needs the recordings: --audio DIR"},
         {{"export", "--to=kaldi", "o", "x"}, "export needs the recordings: --audio DIR"},

@@ -5,8 +5,11 @@
 // other subcommands and of trl-check.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "tests/support/json.h"
 #include "tests/support/process.h"
 #include "tests/support/corpus.h"
+#include "tests/support/quenda_maker.h"
 #include "common/version.h"
 #include "common/text.h"
 #include "corpus/survey.h"
@@ -94,30 +98,89 @@ std::string node_modules()
     return std::string(home ? home : "") + "/.cache/quenda-tools/node/node_modules";
 }
 
-// axe-core finds nothing wrong with the page, and nothing on it scrolls
-// sideways in a window of 1280 pixels (the counts table has 17 columns).
+// Two dialogs and their recordings: the turns of one out of order in its
+// file (W003) and one without a recording, a silent recording that keeps
+// its turn out.
+struct dialogs_with_recordings {
+    temp_dir dir;
+    std::map<std::string, std::size_t> samples; // of each recording that pairs, by key
+    dialogs_with_recordings()
+    {
+        dir.write("trl/g100abc1.trl", turn("g100abc1_003_ABC", "<ah> so") + turn("g100abc1_001_ABC", "ja") +
+                                          turn("g100abc1_002_XYZ", "M\"uller , bitte") +
+                                          turn("g100abc1_005_XYZ", "nein"));
+        dir.write("trl/g200xyz2.trl", turn("g200xyz2_001_DEF", "eins") + turn("g200xyz2_002_ABC", "zwei"));
+        samples = {{"g100abc1_001_ABC", 512},
+                   {"g100abc1_002_XYZ", 768},
+                   {"g100abc1_003_ABC", 1024},
+                   {"g200xyz2_001_DEF", 1280}};
+        for (const auto& [key, n] : samples)
+            dir.write("audio/" + key + ".qnd", recording(n));
+        dir.write("audio/g200xyz2_002_ABC.qnd", quenda_maker::version1(4, std::string(2048, '\0'), 16000));
+    }
+    fs::path out() const { return dir / "out"; }
+    test_support::run_result report(std::vector<std::string> more = {}) const
+    {
+        std::vector<std::string> args = {
+            "report", (dir / "trl").string(),         "--audio", (dir / "audio").string(), "--dialogs",
+            "-o",     (out() / "index.html").string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return run_corpus(args);
+    }
+};
+
+// What axe_check.cjs finds on a page.
+json axe_check(const std::string& page)
+{
+    test_support::run_options o;
+    o.env = {"NODE_PATH=" + node_modules()};
+    const auto r = test_support::run("/usr/bin/node", {AXE_CHECK_SCRIPT, chromium, page}, o);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? json::parse(r.out) : json::object();
+}
+
+// Whether node, Chromium, axe-core and puppeteer-core are there; under CI
+// they must be.
+#define REQUIRE_AXE_CHECK()                                                                                            \
+    for (const std::string& needed : {std::string("/usr/bin/node"), std::string(chromium),                             \
+                                      node_modules() + "/axe-core", node_modules() + "/puppeteer-core"})               \
+        if (!fs::exists(needed)) {                                                                                     \
+            if (test_support::under_ci())                                                                              \
+                FAIL() << "no " << needed << " (CI=true: it must be there)";                                           \
+            GTEST_SKIP() << "no " << needed;                                                                           \
+        }
+
+// axe-core finds nothing wrong with the report and the dialog pages, and
+// nothing on them scrolls sideways in a window of 1280 pixels (the counts
+// table has 17 columns).  Each player of a dialog page loads its recording
+// and has its duration.
 TEST(CorpusReport, AccessibleAndReadableAt1280Pixels)
 {
-    const std::string modules = node_modules();
-    for (const std::string& needed :
-         {std::string("/usr/bin/node"), std::string(chromium), modules + "/axe-core", modules + "/puppeteer-core"})
-        if (!fs::exists(needed)) {
-            if (test_support::under_ci())
-                FAIL() << "no " << needed << " (CI=true: it must be there)";
-            GTEST_SKIP() << "no " << needed;
-        }
+    REQUIRE_AXE_CHECK();
     const temp_dir dir;
     const std::string page = (dir / "report.html").string();
     // Every part of the page: a file left out, recordings and their pairing.
     run_corpus({"report", std::string(TRL_EXAMPLES), "--audio", std::string(TRL_EXAMPLES) + "/audio", "-o", page});
-    test_support::run_options o;
-    o.env = {"NODE_PATH=" + modules};
-    const auto r = test_support::run("/usr/bin/node", {AXE_CHECK_SCRIPT, chromium, page}, o);
-    ASSERT_EQ(r.status, 0) << r.err;
-    const json found = json::parse(r.out);
-    EXPECT_EQ(found["violations"], json::array()) << r.out;
-    EXPECT_EQ(found["sideways"], json::array()) << r.out;
-    EXPECT_EQ(found["page_wider"], false) << r.out;
+    const dialogs_with_recordings c;
+    ASSERT_EQ(c.report().status, 0);
+    for (const fs::path& p :
+         {fs::path(page), c.out() / "index.html", c.out() / "dialog/g100abc1.html", c.out() / "dialog/g200xyz2.html"}) {
+        const json found = axe_check(p.string());
+        EXPECT_EQ(found["violations"], json::array()) << p << found;
+        EXPECT_EQ(found["sideways"], json::array()) << p << found;
+        EXPECT_EQ(found["page_wider"], false) << p << found;
+    }
+    std::map<std::string, double> durations;
+    for (const std::string name : {"g100abc1", "g200xyz2"}) {
+        const json found = axe_check((c.out() / "dialog" / (name + ".html")).string());
+        for (const json& a : found["audio"]) {
+            EXPECT_TRUE(a["error"].is_null()) << a;
+            durations[fs::path(a["src"].get<std::string>()).stem().string()] = a["duration"];
+        }
+    }
+    ASSERT_EQ(durations.size(), c.samples.size());
+    for (const auto& [key, n] : c.samples)
+        EXPECT_NEAR(durations[key], n / 16000.0, 1e-6) << key;
 }
 
 TEST(CorpusReport, ReadInABrowser)
@@ -548,6 +611,185 @@ TEST(CorpusReport, TheNumbersAreThoseOfTheOtherCommands)
     EXPECT_EQ(page.tables.at("problem|key|what quenda-corpus pair says"), first_problems);
     EXPECT_NE(read_file(html).find("&hellip; and " + std::to_string(problems.size() - 200) + " more"),
               std::string::npos);
+
+    // The warnings of the corpus's consistency (W002-W005): those that
+    // trl-check gives for the files read, as one run of them (a file left
+    // out takes no part), counted by code; the first 200 listed.
+    std::set<std::string> left_out_files;
+    for (const ordered_json& f : left_out)
+        left_out_files.insert(f["file"].get<std::string>());
+    std::vector<std::string> check_args = {"--format=json", "-j1"};
+    for (const std::string& folder : {examples, cases.string()}) {
+        std::vector<std::string> in_folder;
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".trl" && !left_out_files.contains(folder + "/" + e.path().filename().string()))
+                in_folder.push_back(folder + "/" + e.path().filename().string());
+        std::sort(in_folder.begin(), in_folder.end());
+        check_args.insert(check_args.end(), in_folder.begin(), in_folder.end());
+    }
+    std::multiset<std::vector<std::string>> warnings;
+    std::map<std::string, long> warning_codes;
+    for (const json& d : parse_json_lines(test_support::run(TRL_CHECK_PATH, check_args).out))
+        if (d["type"] == "diagnostic" && d["severity"] == "warning" && d["code"] != "W001") {
+            warnings.insert({text::printable(d["file"].get<std::string>()),
+                             std::to_string(d["line"].get<long>()) + ":" + std::to_string(d["column"].get<long>()),
+                             d["code"], text::printable(d["message"].get<std::string>())});
+            ++warning_codes[d["code"]];
+        }
+    ASSERT_GT(warnings.size(), 200u);
+    std::vector<std::pair<std::string, std::string>> warning_bars;
+    for (const auto& [code, n] : warning_codes)
+        warning_bars.emplace_back(code + " " + trl::find_code(code)->title, std::to_string(n));
+    EXPECT_EQ(page.charts.at("Warnings by code"), warning_bars);
+    const auto& shown_warnings = page.tables.at("file|line:column|code|warning");
+    EXPECT_EQ(shown_warnings.size(), 200u);
+    for (const std::vector<std::string>& w : shown_warnings) {
+        const auto it = warnings.find(w);
+        ASSERT_NE(it, warnings.end()) << w[0] << " " << w[1] << " " << w[3];
+        warnings.erase(it);
+    }
+}
+
+// The relative links and sources of a page's markup (href=, src=).
+std::vector<std::string> links_of(const std::string& html)
+{
+    std::vector<std::string> links;
+    for (const std::string attribute : {" href=\"", " src=\""})
+        for (std::size_t at = 0; (at = html.find(attribute, at)) != std::string::npos;) {
+            at += attribute.size();
+            links.push_back(unescaped(html.substr(at, html.find('"', at) - at)));
+        }
+    return links;
+}
+
+// With --dialogs the folder holds a page for each dialog, linked from the
+// report, and the recording of each paired turn beside it, as quenda2wav
+// converts it: nothing else, and nothing the pages name is outside it.  A
+// page's turns are in turn order with the words and durations that the
+// export gives them, and what pair and trl-check find at them.
+TEST(CorpusReport, DialogPagesHoldTheirTurnsAndRecordings)
+{
+    const dialogs_with_recordings c;
+    const auto r = c.report();
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> files;
+    for (const auto& [name, bytes] : contents(c.out()))
+        files.push_back(name);
+    std::vector<std::string> expected = {"dialog/",          "dialog/g100abc1.html",
+                                         "dialog/g100abc1/", "dialog/g200xyz2.html",
+                                         "dialog/g200xyz2/", "index.html"};
+    for (const auto& [key, n] : c.samples)
+        expected.push_back("dialog/" + key.substr(0, 8) + "/" + key + ".wav");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files, expected);
+    for (const auto& [key, n] : c.samples) {
+        const std::string wav = (c.dir / (key + ".wav")).string();
+        ASSERT_EQ(test_support::run(QUENDA2WAV_PATH,
+                                    {"quendafile=" + (c.dir / "audio" / (key + ".qnd")).string(), "wavfile=" + wav})
+                      .status,
+                  0);
+        EXPECT_EQ(read_file(c.out() / "dialog" / key.substr(0, 8) / (key + ".wav")), read_file(wav)) << key;
+    }
+    for (const auto& [name, bytes] : contents(c.out())) {
+        if (!name.ends_with(".html"))
+            continue;
+        const fs::path folder = (c.out() / name).parent_path();
+        for (const std::string& link : links_of(bytes)) {
+            const fs::path target = (folder / link).lexically_normal();
+            EXPECT_TRUE(fs::is_regular_file(target)) << name << ": " << link;
+            EXPECT_TRUE(target.string().starts_with(c.out().string() + "/")) << name << ": " << link;
+        }
+    }
+    const std::vector<std::string> report_links = links_of(read_file(c.out() / "index.html"));
+    EXPECT_EQ(report_links, (std::vector<std::string>{"dialog/g100abc1.html", "dialog/g200xyz2.html"}));
+
+    // The export's words (with the tags heard) and durations of the paired
+    // turns; pair's lines of the others.
+    const fs::path exported = c.dir / "export";
+    ASSERT_EQ(run_corpus({"export", "--to=jsonl", "--tags=keep", "--no-write-wav", "--keep-going", exported.string(),
+                          (c.dir / "trl").string(), "--audio", (c.dir / "audio").string()})
+                  .status,
+              0);
+    std::map<std::string, std::pair<std::string, std::string>> spoken; // key: words, duration
+    for (const json& u : parse_json_lines(read_file(exported / "manifest.jsonl")))
+        spoken[fs::path(u["audio_filepath"].get<std::string>()).stem().string()] = {u["text"],
+                                                                                    u["duration"].dump() + " s"};
+    const std::string pair_says =
+        run_corpus({"pair", (c.dir / "trl").string(), "--audio", (c.dir / "audio").string()}).out;
+    const auto pair_line = [&](const std::string& key) {
+        const std::size_t at = pair_says.find(key);
+        const std::size_t begin = pair_says.rfind('\n', at) + 1;
+        return unescaped(pair_says.substr(begin, pair_says.find('\n', at) - begin));
+    };
+    const struct {
+        std::string dialog;
+        std::vector<std::vector<std::string>> rows; // turn, speaker, key, words when unpaired, what is found
+    } pages[] = {
+        {"g100abc1",
+         {{"001", "ABC", "g100abc1_001_ABC", "", ""},
+          {"002", "XYZ", "g100abc1_002_XYZ", "", ""},
+          {"003", "ABC", "g100abc1_003_ABC", "", "W003 turn numbers not increasing"},
+          {"005", "XYZ", "g100abc1_005_XYZ", "nein", "turn without recording"}}},
+        {"g200xyz2",
+         {{"001", "DEF", "g200xyz2_001_DEF", "", ""}, {"002", "ABC", "g200xyz2_002_ABC", "zwei", "silent"}}},
+    };
+    for (const auto& pg : pages) {
+        const std::string html = read_file(c.out() / "dialog" / (pg.dialog + ".html"));
+        const page_content read = read_page(html);
+        const auto& shown = read.tables.at("turn|speaker|words|duration|recording|found");
+        ASSERT_EQ(shown.size(), pg.rows.size()) << pg.dialog;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const std::vector<std::string>& want = pg.rows[i];
+            const std::string& key = want[2];
+            SCOPED_TRACE(key);
+            ASSERT_EQ(shown[i].size(), 6u);
+            EXPECT_EQ(shown[i].at(0), want[0]);
+            EXPECT_EQ(shown[i].at(1), want[1]);
+            if (spoken.contains(key)) {
+                EXPECT_EQ(shown[i].at(2), spoken[key].first);
+                EXPECT_EQ(shown[i].at(3), spoken[key].second);
+                EXPECT_NE(html.find("src=\"" + pg.dialog + "/" + key + ".wav\""), std::string::npos);
+            } else {
+                EXPECT_EQ(shown[i].at(2), want[3]);
+                EXPECT_EQ(shown[i].at(3), "");
+                EXPECT_NE(shown[i].at(5).find(pair_line(key)), std::string::npos) << shown[i].at(5) << "\n"
+                                                                                  << pair_says;
+            }
+            EXPECT_NE(shown[i].at(5).find(want[4]), std::string::npos) << shown[i].at(5);
+            EXPECT_EQ(shown[i].at(5).empty(), want[4].empty()) << shown[i].at(5);
+        }
+    }
+
+    // The report's chart of durations: each speaker's median of the
+    // exported durations and their count.
+    std::map<std::string, std::vector<double>> by_speaker;
+    for (const json& u : parse_json_lines(read_file(exported / "manifest.jsonl")))
+        by_speaker[u["speaker"]].push_back(u["duration"]);
+    std::vector<std::pair<std::string, std::string>> medians;
+    for (auto& [speaker, d] : by_speaker) {
+        std::sort(d.begin(), d.end());
+        const double m = d.size() % 2 ? d[d.size() / 2] : (d[d.size() / 2 - 1] + d[d.size() / 2]) / 2;
+        char shown[64];
+        std::snprintf(shown, sizeof shown, "median %.3g s of %zu", m, d.size());
+        medians.emplace_back(speaker, shown);
+    }
+    EXPECT_EQ(read_page(read_file(c.out() / "index.html")).charts.at("Turn durations per speaker (paired turns)"),
+              medians);
+}
+
+// A folder that cannot take the pages leaves the report before them as it
+// was, and nothing else.
+TEST(CorpusReport, DialogPagesWrittenWithTheReportOrNotAtAll)
+{
+    const dialogs_with_recordings c;
+    c.dir.write("out/index.html", "the old page\n");
+    c.dir.write("out/dialog", "a file where the folder of the pages goes\n");
+    const auto r = c.report();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+    EXPECT_EQ(contents(c.out()),
+              (std::map<std::string, std::string>{{"dialog", "a file where the folder of the pages goes\n"},
+                                                  {"index.html", "the old page\n"}}));
 }
 
 } // namespace
