@@ -111,17 +111,18 @@ struct dialog_findings {
     long problems = 0;
 };
 
-dialog_findings findings_of(std::string_view dialog, const survey& s, const pairing& p, const outcomes& seen)
+// What was found, by dialog.
+std::map<std::string, dialog_findings, std::less<>> findings_by_dialog(const survey& s, const pairing& p,
+                                                                       const outcomes& seen)
 {
-    dialog_findings f;
-    for (const corpus_warning& w : s.warnings)
-        if (w.dialog == dialog) {
-            f.by_place[{w.file, w.line}].push_back(w.code + " " + w.message);
-            ++f.warnings;
-        }
+    std::map<std::string, dialog_findings, std::less<>> by_dialog;
+    for (const corpus_warning& w : s.warnings) {
+        dialog_findings& f = by_dialog[w.dialog];
+        f.by_place[{w.file, w.line}].push_back(w.code + " " + w.message);
+        ++f.warnings;
+    }
     for (const pair_problem& pr : p.problems) {
-        if (dialog_of_key(pr.key) != dialog)
-            continue;
+        dialog_findings& f = by_dialog[std::string(dialog_of_key(pr.key))];
         ++f.problems;
         if (pr.what == pair_problem::kind::recording_without_turn)
             f.recordings_without_turn.push_back(problem_line(pr));
@@ -129,9 +130,8 @@ dialog_findings findings_of(std::string_view dialog, const survey& s, const pair
             f.by_key[pr.key].push_back(problem_line(pr));
     }
     for (const file_outcome& out : seen.left_out)
-        if (std::filesystem::path(out.path).stem() == dialog)
-            f.left_out.push_back(&out);
-    return f;
+        by_dialog[std::filesystem::path(out.path).stem().string()].left_out.push_back(&out);
+    return by_dialog;
 }
 
 // A turn's row: its number, speaker, words, duration, player and what was
@@ -241,12 +241,15 @@ bool write_dialog_pages(folder_writer& w, const survey& s, const std::vector<tur
     std::map<std::string_view, std::vector<const turn_view*>> dialogs;
     for (const turn_view& t : turns)
         dialogs[t.place->id.dialog()].push_back(&t);
+    const std::map<std::string, dialog_findings, std::less<>> found = findings_by_dialog(s, p, seen);
+    const dialog_findings nothing;
     for (auto& [name, list] : dialogs) {
         std::stable_sort(list.begin(), list.end(), [](const turn_view* a, const turn_view* b) {
             return std::tuple(a->place->id.number_value(), a->place->file, a->place->line) <
                    std::tuple(b->place->id.number_value(), b->place->file, b->place->line);
         });
-        const dialog_findings f = findings_of(name, s, p, seen);
+        const auto it = found.find(name);
+        const dialog_findings& f = it == found.end() ? nothing : it->second;
         if (!w.write(dialog_page_path(name), dialog_page(name, list, s, f, !o.audio.empty(), report_name), error))
             return false;
         for (const turn_view* t : list)
