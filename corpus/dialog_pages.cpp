@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "corpus/charts.h"
 #include "corpus/html.h"
 #include "corpus/output.h"
+#include "language/catalogue.h"
 #include "common/version.h"
 
 namespace corpus {
@@ -82,6 +84,51 @@ std::string turn_charts(const std::vector<const turn_view*>& turns)
                                bar_chart("Turns by their length in words", length_bars));
 }
 
+std::string pairing_chart(const std::vector<const turn_view*>& turns, const pairing& p)
+{
+    struct counts {
+        double paired = 0;
+        double kept_out = 0;
+        double without = 0;
+    };
+    std::map<std::string_view, counts> dialogs;
+    std::set<std::string_view> without_recording; // the keys of turns without one
+    for (const pair_problem& pr : p.problems)
+        if (pr.what == pair_problem::kind::turn_without_recording)
+            without_recording.insert(pr.key);
+    for (const turn_view* t : turns) {
+        counts& c = dialogs[t->place->id.dialog()];
+        if (t->rec)
+            ++c.paired;
+        else if (without_recording.contains(t->place->id.key()))
+            ++c.without;
+        else
+            ++c.kept_out;
+    }
+    std::vector<stack> rows;
+    for (const auto& [name, c] : dialogs) {
+        const auto all = static_cast<long>(c.paired + c.kept_out + c.without);
+        rows.push_back({std::string(name),
+                        {c.paired, c.kept_out, c.without},
+                        number(static_cast<long>(c.paired)) + " of " + number(all) + " paired"});
+    }
+    return stacked_chart("Turns of each dialog by what became of them",
+                         {"paired", "kept out by a problem", "without a recording"}, rows);
+}
+
+std::string warnings_chart(const std::vector<const corpus_warning*>& warnings)
+{
+    std::map<std::string, long> codes;
+    for (const corpus_warning* w : warnings)
+        ++codes[w->code];
+    std::vector<bar> bars;
+    for (const auto& [code, n] : codes) {
+        const trl::code_info* info = trl::find_code(code);
+        bars.push_back({code + " " + (info ? info->title : ""), static_cast<double>(n), number(n)});
+    }
+    return bar_chart("Warnings by code", bars);
+}
+
 std::string dialog_page_path(std::string_view dialog)
 {
     return "dialog/" + std::string(dialog) + ".html";
@@ -107,7 +154,7 @@ struct dialog_findings {
     std::map<std::pair<std::uint32_t, long>, std::vector<std::string>> by_place; // warnings at (file, line)
     std::vector<std::string> recordings_without_turn;
     std::vector<const file_outcome*> left_out; // files named for the dialog, left out for their errors
-    long warnings = 0;
+    std::vector<const corpus_warning*> warnings;
     long problems = 0;
 };
 
@@ -119,7 +166,7 @@ std::map<std::string, dialog_findings, std::less<>> findings_by_dialog(const sur
     for (const corpus_warning& w : s.warnings) {
         dialog_findings& f = by_dialog[w.dialog];
         f.by_place[{w.file, w.line}].push_back(w.code + " " + w.message);
-        ++f.warnings;
+        f.warnings.push_back(&w);
     }
     for (const pair_problem& pr : p.problems) {
         dialog_findings& f = by_dialog[std::string(dialog_of_key(pr.key))];
@@ -167,7 +214,7 @@ std::vector<std::string> turn_row(const turn_view& t, const dialog_findings& f)
 
 // The page of one dialog, its turns in turn order.
 std::string dialog_page(std::string_view dialog, const std::vector<const turn_view*>& turns, const survey& s,
-                        const dialog_findings& f, bool audio, std::string_view report_name)
+                        const pairing& p, const dialog_findings& f, bool audio, std::string_view report_name)
 {
     std::vector<std::string> files;
     long words = 0;
@@ -198,8 +245,8 @@ std::string dialog_page(std::string_view dialog, const std::vector<const turn_vi
                         card(static_cast<long>(speakers.size()), "speaker", "speakers");
     if (audio)
         cards += card(paired, "turn paired", "turns paired") + card(duration_text(seconds), "recorded");
-    if (f.warnings)
-        cards += card(f.warnings, "warning", "warnings", true);
+    if (!f.warnings.empty())
+        cards += card(static_cast<long>(f.warnings.size()), "warning", "warnings", true);
     if (audio && f.problems)
         cards += card(f.problems, "pairing problem", "pairing problems", true);
 
@@ -212,6 +259,9 @@ std::string dialog_page(std::string_view dialog, const std::vector<const turn_vi
                                       {column::number, column::text, column::prose, column::number, column::text,
                                        column::prose})) +
         section("Speakers", turn_charts(turns));
+    const std::string found = (audio ? pairing_chart(turns, p) : "") + warnings_chart(f.warnings);
+    if (!found.empty())
+        main += section("Pairing and warnings", block("charts", found));
     if (!f.left_out.empty()) {
         std::vector<std::vector<std::string>> errors;
         for (const file_outcome* out : f.left_out)
@@ -250,7 +300,7 @@ bool write_dialog_pages(folder_writer& w, const survey& s, const std::vector<tur
         });
         const auto it = found.find(name);
         const dialog_findings& f = it == found.end() ? nothing : it->second;
-        if (!w.write(dialog_page_path(name), dialog_page(name, list, s, f, !o.audio.empty(), report_name), error))
+        if (!w.write(dialog_page_path(name), dialog_page(name, list, s, p, f, !o.audio.empty(), report_name), error))
             return false;
         for (const turn_view* t : list)
             if (t->rec && !w.write_wav("dialog/" + recording_name(*t), *t->rec, error))

@@ -28,6 +28,14 @@ std::vector<turn_view> turn_views(const survey& s, const recordings& recs, const
 // have how many words.
 std::string turn_charts(const std::vector<const turn_view*>& turns);
 
+// For each dialog of the turns: how many were paired, kept out by a
+// problem (a faulty recording, a key found twice), or have no recording.
+std::string pairing_chart(const std::vector<const turn_view*>& turns, const pairing& p);
+
+// The warnings of consistency (W002-W005) counted by code; nothing when
+// there are none.
+std::string warnings_chart(const std::vector<const corpus_warning*>& warnings);
+
 // The length of a turn in words as the distribution counts it: 0, 1, then
 // 2-3, 4-7, ... (bins that double).  The bin of n, and its label.
 int length_bin(long words);

@@ -179,35 +179,10 @@ std::string pairing_part(const pairing& p)
 // and those without one.
 std::string pairing_per_dialog(const std::vector<turn_view>& views, const pairing& p)
 {
-    struct counts {
-        double paired = 0;
-        double kept_out = 0;
-        double without = 0;
-    };
-    std::map<std::string_view, counts> dialogs;
-    std::map<std::string_view, bool> without_recording; // the keys of turns without one
-    for (const pair_problem& pr : p.problems)
-        if (pr.what == pair_problem::kind::turn_without_recording)
-            without_recording[pr.key] = true;
-    for (const turn_view& t : views) {
-        counts& c = dialogs[t.place->id.dialog()];
-        if (t.rec)
-            ++c.paired;
-        else if (without_recording.contains(t.place->id.key()))
-            ++c.without;
-        else
-            ++c.kept_out;
-    }
-    std::vector<stack> rows;
-    for (const auto& [name, c] : dialogs) {
-        const long turns = static_cast<long>(c.paired + c.kept_out + c.without);
-        rows.push_back({std::string(name),
-                        {c.paired, c.kept_out, c.without},
-                        number(static_cast<long>(c.paired)) + " of " + number(turns) + " paired"});
-    }
-    return section("Pairing per dialog",
-                   stacked_chart("Turns of each dialog by what became of them",
-                                 {"paired", "kept out by their recording", "without a recording"}, rows));
+    std::vector<const turn_view*> all;
+    for (const turn_view& t : views)
+        all.push_back(&t);
+    return section("Pairing per dialog", pairing_chart(all, p));
 }
 
 // The warnings of the corpus's consistency (W002-W005): counted by code,

@@ -738,6 +738,10 @@ TEST(CorpusReport, DialogPagesHoldTheirTurnsAndRecordings)
         const page_content read = read_page(html);
         const auto& shown = read.tables.at("turn|speaker|words|duration|recording|found");
         ASSERT_EQ(shown.size(), pg.rows.size()) << pg.dialog;
+        const auto paired = std::count_if(pg.rows.begin(), pg.rows.end(),
+                                          [&](const std::vector<std::string>& row) { return spoken.contains(row[2]); });
+        EXPECT_NE(html.find(">" + std::to_string(paired) + " of " + std::to_string(pg.rows.size()) + " paired<"),
+                  std::string::npos);
         for (std::size_t i = 0; i < shown.size(); ++i) {
             const std::vector<std::string>& want = pg.rows[i];
             const std::string& key = want[2];
