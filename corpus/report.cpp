@@ -175,7 +175,7 @@ std::string pairing_part(const pairing& p)
     return section("Turns and recordings that do not pair", body);
 }
 
-// For each dialog: its turns paired, those kept out by their recordings,
+// For each dialog: its turns paired, those kept out by a problem,
 // and those without one.
 std::string pairing_per_dialog(const std::vector<turn_view>& views, const pairing& p)
 {
