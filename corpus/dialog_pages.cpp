@@ -129,9 +129,12 @@ std::string warnings_chart(const std::vector<const corpus_warning*>& warnings)
     return bar_chart("Warnings by code", bars);
 }
 
+// The folder of the dialog pages, in the report's.
+constexpr std::string_view pages_folder = "dialog/";
+
 std::string dialog_page_path(std::string_view dialog)
 {
-    return "dialog/" + std::string(dialog) + ".html";
+    return std::string(pages_folder).append(dialog).append(".html");
 }
 
 namespace {
@@ -303,7 +306,7 @@ bool write_dialog_pages(folder_writer& w, const survey& s, const std::vector<tur
         if (!w.write(dialog_page_path(name), dialog_page(name, list, s, p, f, !o.audio.empty(), report_name), error))
             return false;
         for (const turn_view* t : list)
-            if (t->rec && !w.write_wav("dialog/" + recording_name(*t), *t->rec, error))
+            if (t->rec && !w.write_wav(std::string(pages_folder) + recording_name(*t), *t->rec, error))
                 return false;
     }
     return true;

@@ -26,6 +26,21 @@ namespace {
 
 using namespace page;
 
+// The most rows a list of problems or warnings shows; the rest are counted.
+constexpr std::size_t listed = 200;
+
+// What follows a list cut short: how many more, and which program lists
+// them all; nothing when none were left out.
+std::string more_than_listed(std::size_t total, std::size_t shown, std::string_view program)
+{
+    if (total <= shown)
+        return "";
+    return element("p", {},
+                   "&hellip; and " + number(static_cast<long>(total - shown)) +
+                       " more: " + text_element("code", {}, program) + " lists them all.") +
+           "\n";
+}
+
 // The most frequent strings of a counter, at most n.
 std::vector<bar> top(const counter& c, std::size_t n, const std::function<std::string(std::string_view)>& label)
 {
@@ -72,21 +87,18 @@ std::string at_a_glance(const outcomes& seen, const survey& s, const pairing& p,
 
 // Turns, words and recorded minutes per speaker; the turns' durations,
 // speaking rates and lengths.
-std::string speakers_part(const survey& s, const std::vector<turn_view>& views, bool audio)
+std::string speakers_part(const survey& s, const std::vector<const turn_view*>& turns, bool audio)
 {
-    std::vector<bar> turns, words, minutes;
+    std::vector<bar> turn_bars, words, minutes;
     for (const auto& [name, t] : s.speakers) {
-        turns.push_back({name, static_cast<double>(t.turns), number(t.turns)});
+        turn_bars.push_back({name, static_cast<double>(t.turns), number(t.turns)});
         words.push_back({name, static_cast<double>(t.words), number(t.words)});
         minutes.push_back({name, t.seconds / 60.0, minutes_text(t.seconds)});
     }
-    std::string charts = bar_chart("Turns per speaker", turns) + bar_chart("Words per speaker", words);
+    std::string charts = bar_chart("Turns per speaker", turn_bars) + bar_chart("Words per speaker", words);
     if (audio)
         charts += bar_chart("Recorded minutes per speaker", minutes);
-    std::vector<const turn_view*> all;
-    for (const turn_view& t : views)
-        all.push_back(&t);
-    return section("Speakers", block("charts", charts)) + section("Turns", turn_charts(all));
+    return section("Speakers", block("charts", charts)) + section("Turns", turn_charts(turns));
 }
 
 // The most frequent words and tags.
@@ -150,7 +162,6 @@ std::string left_out_part(const outcomes& seen)
 // first 200 as pair says them; nothing when all pair.
 std::string pairing_part(const pairing& p)
 {
-    constexpr std::size_t listed = 200;
     if (p.problems.empty())
         return "";
     std::map<pair_problem::kind, long> kinds;
@@ -166,53 +177,28 @@ std::string pairing_part(const pairing& p)
     std::string body = html_table({"problem", "count"}, kind_rows, {column::text, column::number});
     body += html_table({"problem", "key", "what quenda-corpus pair says"}, rows,
                        {column::text, column::text, column::prose});
-    if (p.problems.size() > rows.size()) {
-        std::string more = "&hellip; and ";
-        more += number(static_cast<long>(p.problems.size() - rows.size()));
-        more += " more: " + text_element("code", {}, "quenda-corpus pair") + " lists them all.";
-        body += element("p", {}, more) + "\n";
-    }
+    body += more_than_listed(p.problems.size(), rows.size(), "quenda-corpus pair");
     return section("Turns and recordings that do not pair", body);
-}
-
-// For each dialog: its turns paired, those kept out by a problem,
-// and those without one.
-std::string pairing_per_dialog(const std::vector<turn_view>& views, const pairing& p)
-{
-    std::vector<const turn_view*> all;
-    for (const turn_view& t : views)
-        all.push_back(&t);
-    return section("Pairing per dialog", pairing_chart(all, p));
 }
 
 // The warnings of the corpus's consistency (W002-W005): counted by code,
 // and the first 200 with their places; nothing when there are none.
 std::string warnings_part(const survey& s)
 {
-    constexpr std::size_t listed = 200;
     if (s.warnings.empty())
         return "";
-    std::map<std::string, long> codes;
     std::vector<std::vector<std::string>> rows;
+    std::vector<const corpus_warning*> all;
     for (const corpus_warning& w : s.warnings) {
-        ++codes[w.code];
+        all.push_back(&w);
         if (rows.size() < listed)
             rows.push_back(
                 {s.files[w.file], std::to_string(w.line) + ":" + std::to_string(w.column), w.code, w.message});
     }
-    std::vector<bar> bars;
-    for (const auto& [code, n] : codes) {
-        const trl::code_info* info = trl::find_code(code);
-        bars.push_back({code + " " + (info ? info->title : ""), static_cast<double>(n), number(n)});
-    }
-    std::string body = bar_chart("Warnings by code", bars);
+    std::string body = warnings_chart(all);
     body += html_table({"file", "line:column", "code", "warning"}, rows,
                        {column::text, column::number, column::text, column::prose});
-    if (s.warnings.size() > rows.size())
-        body += element("p", {},
-                        "&hellip; and " + number(static_cast<long>(s.warnings.size() - rows.size())) +
-                            " more: " + text_element("code", {}, "trl-check") + " lists them all.") +
-                "\n";
+    body += more_than_listed(s.warnings.size(), rows.size(), "trl-check");
     return section("Warnings of the corpus (turn identifications and file names)", body);
 }
 
@@ -242,15 +228,18 @@ int run_report(const options& o, checked_stdout& out)
     const survey s = survey_with_recordings(o, needs, seen, &recs, &p);
     const bool audio = !o.audio.empty();
     const std::vector<turn_view> views = turn_views(s, recs, p);
+    std::vector<const turn_view*> turns;
+    for (const turn_view& t : views)
+        turns.push_back(&t);
 
     // Every part of the page in a landmark: the title in the header, the
     // rest in the main part.
     const std::string body =
         element("header", {}, page_top(o), true) + "\n" +
         element("main", {},
-                at_a_glance(seen, s, p, audio) + (o.dialogs ? dialogs_part(s) : "") + speakers_part(s, views, audio) +
+                at_a_glance(seen, s, p, audio) + (o.dialogs ? dialogs_part(s) : "") + speakers_part(s, turns, audio) +
                     words_and_tags_parts(s) + counts_part(s, audio) + warnings_part(s) + left_out_part(seen) +
-                    (audio ? pairing_per_dialog(views, p) + pairing_part(p) : ""),
+                    (audio ? section("Pairing per dialog", pairing_chart(turns, p)) + pairing_part(p) : ""),
                 true) +
         "\n";
     namespace fs = std::filesystem;
