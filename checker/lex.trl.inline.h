@@ -94,3 +94,20 @@ trl_inline_action_result trl_inline_action(int rule, char* cp, std::ptrdiff_t le
             return acted.code;
     }
 }
+
+// The tokens of `codes` that come next, each a byte whose value is that
+// byte (a run of letters: see "Runs" in scan_engine.h): how many, read;
+// `bytes` points at them.
+template <int... codes> [[gnu::always_inline]] inline int trl_read_run(trl_inline_scanner& r, const char*& bytes)
+{
+    bytes = r.cp;
+    const auto n = static_cast<int>(scan_engine::run_length<trl_dfa::tables, codes...>(r.cp));
+    r.cp += n;
+    r.at_line_start = r.at_line_start && n == 0;
+    return n;
+}
+// The token code of a byte of such a run.
+[[gnu::always_inline]] inline int trl_run_token(char byte)
+{
+    return scan_engine::run_token<trl_dfa::tables>(byte);
+}

@@ -2,6 +2,7 @@
 // label (see "Direct code" in runtime/parse_engine.h).  What is written
 // here is the grammar's own part: the labels, the jumps between them and
 // which step each takes; the steps themselves are the engine's direct_run.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -30,7 +31,6 @@ const char* const frame_start = R"(
         trl_engine::direct_run<tables, Hooks> run(p, hooks);
         if (run.full())
             goto grow;
-    resume:
 )";
 const char* const frame_end = R"(        return run.finish(trl_engine::rejected); // not a state of these tables
     grow:
@@ -83,17 +83,21 @@ public:
     std::string code()
     {
         std::string out = frame_start;
-        out += "        if (!run.holds_token()) {\n";
-        dispatch(out, place_kind::entered);
-        out += "        } else {\n";
-        dispatch(out, place_kind::held);
-        out += "        }\n";
-        out += frame_end;
+        std::string parse = "        if (!run.holds_token()) {\n";
+        dispatch(parse, place_kind::entered);
+        parse += "        } else {\n";
+        dispatch(parse, place_kind::held);
+        parse += "        }\n";
+        parse += frame_end;
         while (!work_.empty()) {
             const place at = work_.back();
             work_.pop_back();
             block(at);
         }
+        for (const auto& [state, alias] : runs_)
+            out += alias;
+        out += "    resume:\n";
+        out += parse;
         // The places of each state together, under its items.
         int state = -1;
         for (const auto& [at, text] : blocks_) {
@@ -213,10 +217,79 @@ private:
         case place_kind::on_terminal:
             if (free)
                 reduction(out, s, free, {place_kind::on_terminal, at.terminal});
-            else
+            else {
+                fused_run(out, s, at.terminal);
                 step(out, s, t_.step_at(s, at.terminal), {place_kind::on_terminal, at.terminal});
+            }
             break;
         }
+    }
+
+    // The cycle of `terminal` in state a (see "Fused runs" in the
+    // engine): the reduction x (as step holds it) that the state it is
+    // shifted into takes on it (or without a look-ahead: then its whole
+    // row holds it), back to a; 0 when it has none.
+    int cycle_of(int a, int terminal) const
+    {
+        const int b = t_.step_at(a, terminal);
+        if (b <= 0 || b == a_.final_state)
+            return 0;
+        const int x = -t_.step_at(b, terminal);
+        if (x <= 0 || x >> run_tables::target_shift != a)
+            return 0;
+        const rule_info& r = g_.rules[static_cast<std::size_t>(x & run_tables::rule_mask)];
+        return static_cast<int>(r.rhs.size()) == ((x & run_tables::fused_bit) ? 3 : 2) ? x : 0;
+    }
+
+    // The terminals of a's cycles that a run may mix: those whose states
+    // reduce alike on all of them.  Empty when a has no cycle.
+    std::vector<int> run_terminals(int a) const
+    {
+        std::vector<int> run;
+        for (int c = 0; c < t_.num_terminals; ++c)
+            if (cycle_of(a, c))
+                run.push_back(c);
+        for (const int t : run)
+            for (const int u : run)
+                if (t_.step_at(t_.step_at(a, t), u) != t_.step_at(t_.step_at(a, t), t))
+                    return {};
+        return run;
+    }
+
+    // In state a holding `terminal`: when it is a terminal of a run, the
+    // call that takes the run; then, as the run may end in another of its
+    // terminals, the step is that terminal's.  The run's cycles are named
+    // once for the state, at the top of the parse.
+    void fused_run(std::string& out, int a, int terminal)
+    {
+        const std::vector<int> run = run_terminals(a);
+        if (std::find(run.begin(), run.end(), terminal) == run.end())
+            return;
+        const std::string name = "run_" + std::to_string(a);
+        if (!runs_.count(a)) {
+            std::string& alias = runs_[a];
+            alias = "        // the runs of state " + std::to_string(a) + "\n";
+            alias += "        using " + name + " = trl_engine::run_of<";
+            const char* separator = "\n";
+            for (const int t : run) {
+                const int x = cycle_of(a, t);
+                const int rule = x & run_tables::rule_mask;
+                alias += separator;
+                separator = ",\n";
+                alias += "            // " + terminal_name(t) + ": " + rule_text(g_, rule) + "\n";
+                alias += "            trl_engine::cycle<" +
+                         std::to_string(g_.symbols[static_cast<std::size_t>(t)].code) + ", " + std::to_string(t) +
+                         ", " + std::to_string(t_.step_at(a, t)) + ", " + std::to_string(rule) + ", " +
+                         ((x & run_tables::fused_bit) ? "true" : "false");
+                if (g_.rules[static_cast<std::size_t>(rule)].has_action)
+                    alias += ", &action_" + std::to_string(rule) + "<entry>";
+                alias += ">";
+            }
+            alias += ">;\n";
+        }
+        out += "        run.template fused_run<" + name + ">();\n";
+        out += "        if (run.terminal() != " + std::to_string(terminal) + ")\n            goto " +
+               need({place_kind::held, a}) + ";\n";
     }
 
     // The step v (as step holds it) of state s.
@@ -299,6 +372,7 @@ private:
     std::set<place> done_;
     std::vector<place> work_;
     std::map<place, std::string> blocks_;
+    std::map<int, std::string> runs_; // the cycles of the states that have runs
 };
 
 } // namespace

@@ -217,6 +217,38 @@ concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks
     hooks.reduced(rule, rhs, value);
     typename std::bool_constant<Hooks::observes(0)>;
 };
+// Whether the hooks read runs of the token `code` at once:
+//   int lex_run<codes...>(const char*& bytes)
+//                                the number of tokens of those codes that
+//                                come next, each one byte whose value is
+//                                that byte (as a signed char); they are
+//                                read, and `bytes` points at them.  0 when
+//                                the next token is no such one (nothing
+//                                read).
+//   static int run_token(char byte)
+//                                the code of the token a byte of such a
+//                                run is.
+// The tokens of a run are read before the steps that shift them are told
+// to an observer: hooks whose observer looks at the scanner leave it out.
+// (See "Fused runs".)
+template <class Hooks, int... codes>
+inline constexpr bool reads_runs = requires(Hooks& hooks, const char*& bytes, char byte)
+{
+    requires std::same_as<decltype(hooks.template lex_run<codes...>(bytes)), int>;
+    requires std::same_as<decltype(Hooks::run_token(byte)), int>;
+};
+
+// One cycle of a run (see "Fused runs"): the token `code`, terminal
+// `terminal`, shifted into state B, which reduces by `rule` (with the empty
+// rule of its last symbol fused before it when `fused_empty`; `action` the
+// rule's) back to the state the run is in.
+template <int code_, int terminal_, int B_, int rule_, bool fused_empty_, auto action_ = nullptr> struct cycle {
+    static constexpr int code = code_, terminal = terminal_, B = B_, rule = rule_;
+    static constexpr bool fused_empty = fused_empty_;
+    static constexpr auto action = action_;
+};
+// The cycles of a state whose runs may mix them.
+template <class... Cycles> struct run_of {};
 template <class Hooks>
 concept parse_hooks = parse_hooks_reading<Hooks> && parse_hooks_watching<Hooks> && parse_hooks_observing<Hooks>;
 
@@ -422,6 +454,24 @@ template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& 
 // in, so that what no observer wants costs nothing).  The loop below still
 // runs the trace and the hooks that watch reads.
 //
+// Note "Fused runs".  Where the automaton, in a state A holding the
+// look-ahead t, shifts it into a state B that reduces on t again by a rule
+// X: X t (or X: X t E, E an empty symbol fused into it, see "Fused empty
+// rules") whose goto leads back to A, each t of a run of them is a cycle
+// that leaves the stack as it was: A on top, with the rule's $$ as its
+// value.  The letters of a word are such runs (multiple_letter:
+// multiple_letter small_letter length_sound, and the same with
+// capital_letter): lalrgen gathers the terminals of A's cycles whose
+// states B reduce on every one of them alike, so that a run may mix them,
+// and writes a call of fused_run at A's places that hold one, before the
+// shift.  Hooks that can tell how many tokens of the run come next
+// (lex_run) read them at once, and each cycle is taken in place: the
+// entries of B (and E) written above A, the action and the observer's
+// calls as the steps one at a time make them, the same stack depths.  The
+// last token of the run stays held, and the usual steps go on with it.
+// Hooks without lex_run, or a stack without room for a cycle's entries,
+// take the usual steps for every token.
+//
 // The generated code, for each step, in short (the states and rules are
 // those of the step):
 //
@@ -454,8 +504,8 @@ public:
         int value = lval_;
         const int code = hooks_.lex(value);
         lval_ = value;
-        p_.lookahead = code > 0 ? code : 0;
-        symbol_ = T::translate(p_.lookahead);
+        lookahead_ = code > 0 ? code : 0;
+        symbol_ = T::translate(lookahead_);
     }
 
     // Shifts the look-ahead, `terminal`, pushing `state`; true when the
@@ -504,7 +554,36 @@ public:
         observe_detail::fused<T>(hooks_, rule, sp_);
     }
 
-    // Asks the hooks for room; false when the stack cannot grow.
+    // A run of the terminals of `Cycles` in the state on top, A, which
+    // holds one of them: see "Fused runs".  Takes the tokens of the run but
+    // the last one, which stays held for the usual steps.
+    template <class Run> [[gnu::always_inline]] void fused_run() { take_run(Run{}); }
+    template <class... Cycles> [[gnu::always_inline]] void take_run(run_of<Cycles...>)
+    {
+        if constexpr (reads_runs<Hooks, Cycles::code...>) {
+            if (sp_ + 2 >= full_) [[unlikely]]
+                return; // the steps one at a time, which grow the stack
+            const char* bytes;
+            const int n = hooks_.template lex_run<Cycles::code...>(bytes);
+            if (n == 0)
+                return;
+            // The held token's cycle, then those of the run's tokens but
+            // the last, which is held.
+            (void)((symbol_ == Cycles::terminal && (take_cycle<Cycles>(), true)) || ...);
+            for (int i = 0; i < n - 1; ++i) {
+                const int code = Hooks::run_token(bytes[i]);
+                lval_ = static_cast<signed char>(bytes[i]);
+                (void)((code == Cycles::code && (take_cycle<Cycles>(), true)) || ...);
+            }
+            const int code = Hooks::run_token(bytes[n - 1]);
+            lval_ = static_cast<signed char>(bytes[n - 1]);
+            symbol_ = T::translate(code);
+            lookahead_ = code;
+        }
+    }
+
+    // Asks the hooks for room; false when the stack cannot grow.    // Asks the hooks for room; false when the stack
+    // cannot grow.
     [[gnu::always_inline]] bool grow()
     {
         save();
@@ -532,13 +611,34 @@ public:
     }
 
 private:
+    // The cycle C of the held token in place (see "Fused runs"): its
+    // shift into C::B, the empty rule fused, the reduction by C::rule back
+    // to the state on top, told as the steps one at a time tell them.
+    template <class C> [[gnu::always_inline]] void take_cycle()
+    {
+        constexpr auto r = T::rules[C::rule];
+        static_assert(r.length == (C::fused_empty ? 3 : 2) && r.first == -(r.length - 1), "a rule X: X t [E]");
+        static_assert(r.has_action == !std::is_null_pointer_v<decltype(C::action)>, "the action is the rule's");
+        sp_[1] = entry{C::B, lval_};
+        observe_detail::shifted<T>(hooks_, C::terminal, C::B, sp_ + 1);
+        if constexpr (C::fused_empty) {
+            sp_[2].value = lval_;
+            observe_detail::fused<T>(hooks_, C::rule, sp_ + 2);
+        }
+        int yyval = sp_->value;
+        if constexpr (Hooks::run_actions && r.has_action)
+            C::action(sp_ + r.length - 1, yyval);
+        observe_detail::reduced<T>(hooks_, C::rule, sp_, yyval);
+        sp_->value = yyval;
+        observe_detail::pushed<T>(hooks_, T::rule_lhs[C::rule], sp_->state, sp_);
+    }
+
     // The parse written back to p, where a hook may look at it or the
     // parse ends, and taken up again from p after a hook.
     [[gnu::always_inline]] void save()
     {
         p_.depth = static_cast<int>(sp_ - p_.stack) + 1;
-        if (symbol_ < 0)
-            p_.lookahead = no_token;
+        p_.lookahead = symbol_ < 0 ? no_token : lookahead_;
         p_.symbol = symbol_ < 0 ? 0 : symbol_;
         p_.lval = lval_;
     }
@@ -546,16 +646,18 @@ private:
     {
         sp_ = p_.stack + p_.depth - 1;
         full_ = p_.stack + p_.capacity - 1;
-        symbol_ = p_.lookahead == no_token ? -1 : p_.symbol;
+        lookahead_ = p_.lookahead;
+        symbol_ = lookahead_ == no_token ? -1 : p_.symbol;
         lval_ = p_.lval;
     }
 
     parse_state& p_;
     Hooks& hooks_;
-    entry* sp_;   // the top entry
-    entry* full_; // the top entry when the stack is full
-    int symbol_;  // the terminal of the token held (also in p.lookahead); -1: none
-    int lval_;    // its value
+    entry* sp_;     // the top entry
+    entry* full_;   // the top entry when the stack is full
+    int lookahead_; // the code of the token held, as p.lookahead holds it
+    int symbol_;    // its terminal; -1: none
+    int lval_;      // its value
 };
 
 // Whether parse() runs T's direct-coded parser: when the tables have one,
