@@ -95,19 +95,16 @@ trl_inline_action_result trl_inline_action(int rule, char* cp, std::ptrdiff_t le
     }
 }
 
-// The tokens of `codes` that come next, each a byte whose value is that
-// byte (a run of letters: see "Runs" in scan_engine.h): how many, read;
-// `bytes` points at them.
-template <int... codes> [[gnu::always_inline]] inline int trl_read_run(trl_inline_scanner& r, const char*& bytes)
+// The next token when it is one of `codes` of one byte (a letter of a run:
+// see "Runs" in scan_engine.h): its code, read, with its value; 0 when it
+// is not, nothing read.
+template <int... codes> [[gnu::always_inline]] inline int trl_read_in_run(trl_inline_scanner& r, int& value)
 {
-    bytes = r.cp;
-    const auto n = static_cast<int>(scan_engine::run_length<trl_dfa::tables, codes...>(r.cp));
-    r.cp += n;
-    r.at_line_start = r.at_line_start && n == 0;
-    return n;
-}
-// The token code of a byte of such a run.
-[[gnu::always_inline]] inline int trl_run_token(char byte)
-{
-    return scan_engine::run_token<trl_dfa::tables>(byte);
+    using tables = trl_dfa::tables;
+    const int code = scan_engine::run_token<tables, codes...>(r.cp);
+    if (code == 0 || r.at_line_start)
+        return 0;
+    scan_engine::one_byte_token(tables::one_byte[0][static_cast<unsigned char>(*r.cp)], *r.cp, value);
+    ++r.cp;
+    return code;
 }

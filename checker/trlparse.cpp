@@ -35,11 +35,10 @@ struct velmar_hooks {
     trl_inline_scanner scanner;
 
     [[gnu::always_inline]] int lex(int& value) { return trl_read_token(scanner, value); }
-    template <int... codes> [[gnu::always_inline]] int lex_run(const char*& bytes)
+    template <int... codes> [[gnu::always_inline]] int lex_in_run(int& value)
     {
-        return trl_read_run<codes...>(scanner, bytes);
+        return trl_read_in_run<codes...>(scanner, value);
     }
-    static int run_token(char byte) { return trl_run_token(byte); }
 
     // Doubles the stack, at most to the limit.
     static bool grow(parse_state& p)

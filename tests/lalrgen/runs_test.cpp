@@ -44,7 +44,7 @@ std::ostream& operator<<(std::ostream& out, const outcome& o)
 }
 
 // The engine over the bytes of a text, a token a byte.  `runs`: with
-// lex_run; `loop`: watching the reads, which runs the loop over the tables;
+// lex_in_run; `loop`: watching the reads, which runs the loop over the tables;
 // `observe`: observing the steps.
 template <bool runs, bool loop, bool observe> struct text_hooks {
     static constexpr bool run_actions = true;
@@ -68,17 +68,13 @@ template <bool runs, bool loop, bool observe> struct text_hooks {
         value = static_cast<signed char>(c);
         return code_of(c);
     }
-    template <int... codes> int lex_run(const char*& bytes) requires runs
+    template <int... codes> int lex_in_run(int& value) requires runs
     {
-        bytes = text.data() + next;
-        std::size_t n = 0;
-        while (next + n < text.size() && ((code_of(text[next + n]) == codes) || ...))
-            ++n;
-        next += n;
-        run_tokens += static_cast<int>(n);
-        return static_cast<int>(n);
+        if (next == text.size() || ((code_of(text[next]) != codes) && ...))
+            return 0;
+        ++run_tokens;
+        return lex(value);
     }
-    static int run_token(char c) requires runs { return code_of(c); }
 
     void read(int) {}
     void overwrite(int, entry) {}

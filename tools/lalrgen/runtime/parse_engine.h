@@ -217,25 +217,18 @@ concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks
     hooks.reduced(rule, rhs, value);
     typename std::bool_constant<Hooks::observes(0)>;
 };
-// Whether the hooks read runs of the token `code` at once:
-//   int lex_run<codes...>(const char*& bytes)
-//                                the number of tokens of those codes that
-//                                come next, each one byte whose value is
-//                                that byte (as a signed char); they are
-//                                read, and `bytes` points at them.  0 when
-//                                the next token is no such one (nothing
-//                                read).
-//   static int run_token(char byte)
-//                                the code of the token a byte of such a
-//                                run is.
-// The tokens of a run are read before the steps that shift them are told
-// to an observer: hooks whose observer looks at the scanner leave it out.
-// (See "Fused runs".)
-template <class Hooks, int... codes>
-inline constexpr bool reads_runs = requires(Hooks& hooks, const char*& bytes, char byte)
+// Whether the hooks read the tokens of a run one by one, without the
+// general read (see "Fused runs"):
+//   int lex_in_run<codes...>(int& value)
+//                                when the next token is one of those
+//                                codes, reads it, sets its value and
+//                                returns its code; else 0, and nothing is
+//                                read.
+// A run is read before its steps are told to an observer: hooks whose
+// observer looks at the scanner leave it out.
+template <class Hooks, int... codes> inline constexpr bool reads_runs = requires(Hooks& hooks, int& value)
 {
-    requires std::same_as<decltype(hooks.template lex_run<codes...>(bytes)), int>;
-    requires std::same_as<decltype(Hooks::run_token(byte)), int>;
+    requires std::same_as<decltype(hooks.template lex_in_run<codes...>(value)), int>;
 };
 
 // One cycle of a run (see "Fused runs"): the token `code`, terminal
@@ -464,12 +457,13 @@ template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& 
 // capital_letter): lalrgen gathers the terminals of A's cycles whose
 // states B reduce on every one of them alike, so that a run may mix them,
 // and writes a call of fused_run at A's places that hold one, before the
-// shift.  Hooks that can tell how many tokens of the run come next
-// (lex_run) read them at once, and each cycle is taken in place: the
+// shift.  Hooks that can read the next token where it is of the run
+// without their general read (lex_in_run) take the run in a loop of its
+// own, and each cycle is taken in place: the
 // entries of B (and E) written above A, the action and the observer's
 // calls as the steps one at a time make them, the same stack depths.  The
 // last token of the run stays held, and the usual steps go on with it.
-// Hooks without lex_run, or a stack without room for a cycle's entries,
+// Hooks without lex_in_run, or a stack without room for a cycle's entries,
 // take the usual steps for every token.
 //
 // The generated code, for each step, in short (the states and rules are
@@ -563,20 +557,19 @@ public:
         if constexpr (reads_runs<Hooks, Cycles::code...>) {
             if (sp_ + 2 >= full_) [[unlikely]]
                 return; // the steps one at a time, which grow the stack
-            const char* bytes;
-            const int n = hooks_.template lex_run<Cycles::code...>(bytes);
-            if (n == 0)
+            // The held token's cycle when the next token is of the run,
+            // then that token's when the one after it is, and so on; the
+            // last token of the run stays held.
+            int value = lval_; // as read() hands it to the hooks
+            int code = hooks_.template lex_in_run<Cycles::code...>(value);
+            if (code == 0)
                 return;
-            // The held token's cycle, then those of the run's tokens but
-            // the last, which is held.
             (void)((symbol_ == Cycles::terminal && (take_cycle<Cycles>(), true)) || ...);
-            for (int i = 0; i < n - 1; ++i) {
-                const int code = Hooks::run_token(bytes[i]);
-                lval_ = static_cast<signed char>(bytes[i]);
+            lval_ = value;
+            for (int next; (next = hooks_.template lex_in_run<Cycles::code...>(value)) != 0; code = next) {
                 (void)((code == Cycles::code && (take_cycle<Cycles>(), true)) || ...);
+                lval_ = value;
             }
-            const int code = Hooks::run_token(bytes[n - 1]);
-            lval_ = static_cast<signed char>(bytes[n - 1]);
             symbol_ = T::translate(code);
             lookahead_ = code;
         }

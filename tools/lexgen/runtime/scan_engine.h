@@ -382,40 +382,28 @@ template <class Match> [[gnu::always_inline]] inline int one_byte_token(const Ma
 }
 
 // Note "Runs".  The letters of a word come one token a byte: most of a
-// text is runs of one-byte tokens of one code.  A parser that takes such a
-// run in one step (see "Fused runs" in the parse engine) asks the scanner
-// how long it is: run_length counts the bytes that one_byte makes tokens
-// of the codes asked for on their own, whose value is the byte, after a byte that is
-// not a newline (the run does not start a line).  The set of those bytes
-// is derived from the tables at compile time, and the count is a table
-// loop, four bytes a round.  NUL, which ends the bytes at hand, is never
-// in a run.
-template <class T, int... codes> struct run_bytes {
-    static constexpr std::array<bool, 256> in = [] {
-        std::array<bool, 256> r{};
+// text is runs of one-byte tokens of a few codes.  A parser that takes
+// such a run in a loop of its own (see "Fused runs" in the parse engine)
+// reads it a token at a time with run_token: the code of the byte at cp
+// when one_byte makes it on its own a token of one of the codes asked for,
+// after a byte that is not a newline (a run does not start a line); 0
+// otherwise, NUL always.  The codes of the bytes are a table derived from
+// the tables at compile time: one load and one test a token.
+template <class T, int... codes> struct run_codes {
+    static constexpr std::array<int, 256> code = [] {
+        std::array<int, 256> r{};
         for (int b = 1; b < 256; ++b) {
             const auto& one = T::one_byte[0][b];
-            r[static_cast<std::size_t>(b)] = one.rule != 0 && ((one.code == codes) || ...) && one.value && b != '\n';
+            if (one.rule != 0 && ((one.code == codes) || ...) && b != '\n')
+                r[static_cast<std::size_t>(b)] = one.code;
         }
         return r;
     }();
 };
-template <class T, int... codes> [[gnu::always_inline]] inline std::size_t run_length(const char* cp)
+template <class T, int... codes> [[gnu::always_inline]] inline int run_token(const char* cp)
 {
     static_assert(current_format<T>());
-    constexpr const std::array<bool, 256>& in = run_bytes<T, codes...>::in;
-    auto at = [cp](std::size_t i) { return in[static_cast<unsigned char>(cp[i])]; };
-    std::size_t n = 0;
-    while (at(n) && at(n + 1) && at(n + 2) && at(n + 3))
-        n += 4;
-    while (at(n))
-        ++n;
-    return n;
-}
-// The token code of a byte of a run.
-template <class T> [[gnu::always_inline]] inline int run_token(char byte)
-{
-    return T::one_byte[0][static_cast<unsigned char>(byte)].code;
+    return run_codes<T, codes...>::code[static_cast<unsigned char>(*cp)];
 }
 
 // A match decided by its first two bytes, cp[0] and cp[1] (one_byte is
