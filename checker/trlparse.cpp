@@ -35,7 +35,7 @@ struct velmar_hooks {
     trl_inline_scanner scanner;
 
     [[gnu::always_inline]] int lex(int& value) { return trl_read_token(scanner, value); }
-    template <int... codes> [[gnu::always_inline]] int lex_in_run(int& value)
+    template <int... codes> [[gnu::always_inline]] int lex_in_run(int& value, const entry*)
     {
         return trl_read_in_run<codes...>(scanner, value);
     }
@@ -60,6 +60,8 @@ struct velmar_hooks {
         return trl_engine::error_outcome::not_recovered;
     }
 };
+
+static_assert(trl_engine::reads_runs<velmar_hooks, L, MC>, "the letters of a word are read as runs");
 
 // One parse, with hooks of its own (so that the untraced parse, the one
 // that counts, holds them in registers).

@@ -112,6 +112,24 @@ struct text_input {
     }
 }
 
+// The next token when it is one of `codes` of one byte (a letter of a run:
+// see "Runs" in scan_engine.h): its code, read, with its value; 0 when it
+// is not, nothing read.
+template <int... codes> [[gnu::always_inline]] inline int trl_text_scan_in_run(trl_text_scanner& s)
+{
+    using tables = trl_text_detail::tables;
+    if (s.pos == s.end || s.at_line_start)
+        return 0;
+    const int code = scan_engine::run_token<tables, codes...>(s.pos);
+    if (code == 0)
+        return 0;
+    s.token = s.pos;
+    s.length = 1;
+    scan_engine::one_byte_token(tables::one_byte[0][static_cast<unsigned char>(*s.pos)], *s.pos, s.value);
+    ++s.pos;
+    return code;
+}
+
 // Moves `s` past the next END (the empty line that ends a turn); false if
 // the text ends first (then `s` is at its end).
 inline bool trl_text_skip_turn(trl_text_scanner& s)

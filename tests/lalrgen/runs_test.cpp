@@ -68,7 +68,7 @@ template <bool runs, bool loop, bool observe> struct text_hooks {
         value = static_cast<signed char>(c);
         return code_of(c);
     }
-    template <int... codes> int lex_in_run(int& value) requires runs
+    template <int... codes> int lex_in_run(int& value, const entry*) requires runs
     {
         if (next == text.size() || ((code_of(text[next]) != codes) && ...))
             return 0;

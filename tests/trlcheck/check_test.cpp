@@ -734,6 +734,45 @@ TEST(TrlCheckStack, WarnsWhereVelmarsStackOverflows)
     EXPECT_EQ(r.diagnostics[0].line, 2);
 }
 
+// Where the limit falls inside a word, the warning stands at the letter
+// where velmar stops, whether the word's letters come as a run (taken in
+// one step, see the parse engine's "Fused runs") or as umlauts, which take
+// the same steps one at a time.
+TEST(TrlCheckStack, WarnsInsideARunOfLettersWhereItWouldLetterByLetter)
+{
+    const long length = 12;
+    int inside = 0;
+    // In a later turn the stack holds one entry more: both parities of the
+    // depth at which the word begins.
+    for (const std::string lead : {"", "g012abc3_001_ABC_000000: ja .\n\n"})
+        for (int before = 4985; before <= 4998; ++before) {
+            const std::string prefix = lead + "g012abc3_002_ABC_000000: " + words(before);
+            std::string plain;
+            std::string umlauts;
+            for (int i = 0; i < length; ++i) {
+                plain += 'a';
+                umlauts += "\"a";
+            }
+            const file_report runs = check(prefix + plain + " .\n\n");
+            const file_report steps = check(prefix + umlauts + " .\n\n");
+            ASSERT_EQ(runs.diagnostics.size(), steps.diagnostics.size()) << before;
+            for (std::size_t i = 0; i < runs.diagnostics.size(); ++i) {
+                // The place in the word, in letters, or before or after it.
+                const auto letter = [&](const diagnostic& d, long width) {
+                    const long at = static_cast<long>(d.offset) - static_cast<long>(prefix.size());
+                    return at < 0 ? at : at < length * width ? at / width : at - length * width + length;
+                };
+                EXPECT_STREQ(trl::info(runs.diagnostics[i].kind).id, trl::info(steps.diagnostics[i].kind).id);
+                EXPECT_EQ(letter(runs.diagnostics[i], 1), letter(steps.diagnostics[i], 2)) << before;
+                inside += runs.diagnostics[i].offset > prefix.size() &&
+                          runs.diagnostics[i].offset < prefix.size() + length - 1;
+            }
+        }
+    // The limit fell on the word's letters, where its run begins, not only
+    // around it.
+    EXPECT_GE(inside, 2);
+}
+
 // The watch on velmar's limit follows the parse from mode to mode: it is
 // set again for the turn after one with several errors (read in the
 // watched mode) and after a turn ended by a missing empty line; a turn

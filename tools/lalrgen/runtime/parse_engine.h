@@ -219,16 +219,21 @@ concept parse_hooks_observing = !observes_steps<Hooks> || requires(Hooks & hooks
 };
 // Whether the hooks read the tokens of a run one by one, without the
 // general read (see "Fused runs"):
-//   int lex_in_run<codes...>(int& value)
+//   int lex_in_run<codes...>(int& value, const entry* top)
 //                                when the next token is one of those
 //                                codes, reads it, sets its value and
 //                                returns its code; else 0, and nothing is
-//                                read.
+//                                read.  `top` is the top entry of the
+//                                stack: the cycle that the token closes
+//                                writes the two entries above it (hooks
+//                                that watch an entry of the stack may
+//                                decline the token there).
 // A run is read before its steps are told to an observer: hooks whose
 // observer looks at the scanner leave it out.
-template <class Hooks, int... codes> inline constexpr bool reads_runs = requires(Hooks& hooks, int& value)
+template <class Hooks, int... codes>
+inline constexpr bool reads_runs = requires(Hooks& hooks, int& value, const entry* top)
 {
-    requires std::same_as<decltype(hooks.template lex_in_run<codes...>(value)), int>;
+    requires std::same_as<decltype(hooks.template lex_in_run<codes...>(value, top)), int>;
 };
 
 // One cycle of a run (see "Fused runs"): the token `code`, terminal
@@ -561,12 +566,12 @@ public:
             // then that token's when the one after it is, and so on; the
             // last token of the run stays held.
             int value = lval_; // as read() hands it to the hooks
-            int code = hooks_.template lex_in_run<Cycles::code...>(value);
+            int code = hooks_.template lex_in_run<Cycles::code...>(value, sp_);
             if (code == 0)
                 return;
             (void)((symbol_ == Cycles::terminal && (take_cycle<Cycles>(), true)) || ...);
             lval_ = value;
-            for (int next; (next = hooks_.template lex_in_run<Cycles::code...>(value)) != 0; code = next) {
+            for (int next; (next = hooks_.template lex_in_run<Cycles::code...>(value, sp_)) != 0; code = next) {
                 (void)((code == Cycles::code && (take_cycle<Cycles>(), true)) || ...);
                 lval_ = value;
             }
