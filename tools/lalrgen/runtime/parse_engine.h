@@ -464,10 +464,12 @@ template <class T, class Hooks> [[gnu::always_inline]] inline void fused(Hooks& 
 // and writes a call of fused_run at A's places that hold one, before the
 // shift.  Hooks that can read the next token where it is of the run
 // without their general read (lex_in_run) take the run in a loop of its
-// own, and each cycle is taken in place: the
-// entries of B (and E) written above A, the action and the observer's
-// calls as the steps one at a time make them, the same stack depths.  The
-// last token of the run stays held, and the usual steps go on with it.
+// own, and each cycle is taken in place: the entries of B (and E) written
+// above A, the action and the observer's calls as the steps one at a time
+// make them, the same stack depths.  The last token of the run stays held,
+// and the usual steps go on with it.  What it saves is the general read,
+// the dispatch on the token read and the moves of the stack pointer of
+// each letter after a word's second.
 // Hooks without lex_in_run, or a stack without room for a cycle's entries,
 // take the usual steps for every token.
 //
@@ -580,8 +582,7 @@ public:
         }
     }
 
-    // Asks the hooks for room; false when the stack cannot grow.    // Asks the hooks for room; false when the stack
-    // cannot grow.
+    // Asks the hooks for room; false when the stack cannot grow.
     [[gnu::always_inline]] bool grow()
     {
         save();
