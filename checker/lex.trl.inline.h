@@ -101,10 +101,10 @@ trl_inline_action_result trl_inline_action(int rule, char* cp, std::ptrdiff_t le
 template <int... codes> [[gnu::always_inline]] inline int trl_read_in_run(trl_inline_scanner& r, int& value)
 {
     using tables = trl_dfa::tables;
-    const int code = scan_engine::run_token<tables, codes...>(r.cp);
-    if (code == 0 || r.at_line_start)
+    if (r.at_line_start)
         return 0;
-    scan_engine::one_byte_token(tables::one_byte[0][static_cast<unsigned char>(*r.cp)], *r.cp, value);
-    ++r.cp;
+    const int code = scan_engine::run_token<tables, codes...>(r.cp, value);
+    if (code != 0)
+        ++r.cp;
     return code;
 }

@@ -206,8 +206,9 @@ public:
     // next token rather than before, is then taken a step at a time, so
     // that the watch sees the slot filled at the same read.  (In this
     // grammar a word's first letter has written both before its run
-    // begins, and the watch has looked then; the test keeps the run right
-    // whatever the grammar.)
+    // begins, and the watch has looked then, so this never holds here and
+    // no test can tell it is asked; it is for a grammar whose runs start
+    // lower.)
     [[gnu::always_inline]] bool near(const entry* top) const
     {
         return watched_ != &turn_mark && watched_ != &sentinel && top + 2 >= watched_;

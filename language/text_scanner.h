@@ -120,12 +120,11 @@ template <int... codes> [[gnu::always_inline]] inline int trl_text_scan_in_run(t
     using tables = trl_text_detail::tables;
     if (s.pos == s.end || s.at_line_start)
         return 0;
-    const int code = scan_engine::run_token<tables, codes...>(s.pos);
+    const int code = scan_engine::run_token<tables, codes...>(s.pos, s.value);
     if (code == 0)
         return 0;
     s.token = s.pos;
     s.length = 1;
-    scan_engine::one_byte_token(tables::one_byte[0][static_cast<unsigned char>(*s.pos)], *s.pos, s.value);
     ++s.pos;
     return code;
 }

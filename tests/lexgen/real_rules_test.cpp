@@ -258,20 +258,28 @@ TEST(RealRules, RunTokensAreTheOneByteTokensOfTheirCodes)
         for (std::size_t pos = 0; pos < s.size(); ++pos) {
             if (pos > 0 && s[pos - 1] == '\n')
                 continue;
+            constexpr int untouched = -1000;
             const int letter = alone(s, pos, {L, MC});
-            ASSERT_EQ((scan_engine::run_token<tables, L, MC>(s.c_str() + pos)), letter)
+            int value = untouched;
+            ASSERT_EQ((scan_engine::run_token<tables, L, MC>(s.c_str() + pos, value)), letter)
                 << testing::PrintToString(s) << " at " << pos;
-            ASSERT_EQ((scan_engine::run_token<tables, L>(s.c_str() + pos)), alone(s, pos, {L}))
-                << testing::PrintToString(s) << " at " << pos;
-            // A run's token is its own value, as the parser takes it.
+            // A run's token is its own value, as the parser takes it; a
+            // byte that is not one leaves the value as it was.
             if (letter) {
                 ASSERT_TRUE(tables::rule_value[reference_match(b.rules, s, pos, false).rule]);
+                ASSERT_EQ(value, static_cast<signed char>(s[pos]));
+            } else {
+                ASSERT_EQ(value, untouched);
             }
+            value = untouched;
+            ASSERT_EQ((scan_engine::run_token<tables, L>(s.c_str() + pos, value)), alone(s, pos, {L}))
+                << testing::PrintToString(s) << " at " << pos;
             seen.insert(letter);
         }
     }
     EXPECT_EQ(seen, (std::set<int>{0, L, MC}));
-    EXPECT_EQ((scan_engine::run_token<tables, L, MC>("")), 0); // the NUL that ends the bytes at hand
+    int value = 0;
+    EXPECT_EQ((scan_engine::run_token<tables, L, MC>("", value)), 0); // the NUL that ends the bytes at hand
 }
 
 // The header that the build generates from the same file.

@@ -262,7 +262,10 @@ private:
     // once for the state, at the top of the parse.
     void fused_run(std::string& out, int a, int terminal)
     {
-        const std::vector<int> run = run_terminals(a);
+        auto [known, fresh] = run_terminals_.try_emplace(a);
+        if (fresh)
+            known->second = run_terminals(a);
+        const std::vector<int>& run = known->second;
         if (std::find(run.begin(), run.end(), terminal) == run.end())
             return;
         const std::string name = "run_" + std::to_string(a);
@@ -372,7 +375,8 @@ private:
     std::set<place> done_;
     std::vector<place> work_;
     std::map<place, std::string> blocks_;
-    std::map<int, std::string> runs_; // the cycles of the states that have runs
+    std::map<int, std::string> runs_;               // the cycles of the states that have runs
+    std::map<int, std::vector<int>> run_terminals_; // run_terminals of the states asked about
 };
 
 } // namespace

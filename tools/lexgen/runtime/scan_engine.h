@@ -386,24 +386,32 @@ template <class Match> [[gnu::always_inline]] inline int one_byte_token(const Ma
 // such a run in a loop of its own (see "Fused runs" in the parse engine)
 // reads it a token at a time with run_token: the code of the byte at cp
 // when one_byte makes it on its own a token of one of the codes asked for,
-// after a byte that is not a newline (a run does not start a line); 0
-// otherwise, NUL always.  The codes of the bytes are a table derived from
-// the tables at compile time: one load and one test a token.
+// after a byte that is not a newline (a run does not start a line), with
+// the value one_byte_token leaves; 0 otherwise, value untouched, NUL
+// always.  The bytes' codes and whether each is its own value are a table
+// derived from the tables at compile time: one load and one test a token.
+struct run_byte {
+    int code;   // 0: not a token of the run
+    bool value; // the byte is the token's value
+};
 template <class T, int... codes> struct run_codes {
-    static constexpr std::array<int, 256> code = [] {
-        std::array<int, 256> r{};
+    static constexpr std::array<run_byte, 256> byte = [] {
+        std::array<run_byte, 256> r{};
         for (int b = 1; b < 256; ++b) {
             const auto& one = T::one_byte[0][b];
             if (one.rule != 0 && ((one.code == codes) || ...) && b != '\n')
-                r[static_cast<std::size_t>(b)] = one.code;
+                r[static_cast<std::size_t>(b)] = {one.code, static_cast<bool>(one.value)};
         }
         return r;
     }();
 };
-template <class T, int... codes> [[gnu::always_inline]] inline int run_token(const char* cp)
+template <class T, int... codes> [[gnu::always_inline]] inline int run_token(const char* cp, int& value)
 {
     static_assert(current_format<T>());
-    return run_codes<T, codes...>::code[static_cast<unsigned char>(*cp)];
+    const run_byte& r = run_codes<T, codes...>::byte[static_cast<unsigned char>(*cp)];
+    if (r.code != 0)
+        value = r.value ? static_cast<signed char>(*cp) : value;
+    return r.code;
 }
 
 // A match decided by its first two bytes, cp[0] and cp[1] (one_byte is
