@@ -63,19 +63,26 @@ struct velmar_hooks {
 
 static_assert(trl_engine::reads_runs<velmar_hooks, L, MC>, "the letters of a word are read as runs");
 
+// How a parse runs: the direct code (or the tables' loop when the tables
+// have none), the tables' loop with its trace, or the tables' loop alone,
+// which the direct code is checked against.
+enum class engine { direct, traced, tables };
+
 // One parse, with hooks of its own (so that the untraced parse, the one
 // that counts, holds them in registers).
-template <bool trace> int parse(parse_state& p)
+template <engine how> int parse(parse_state& p)
 {
     velmar_hooks hooks{trl_inline_start()};
-    const int result = trl_engine::parse<tables, velmar_hooks, trace>(p, hooks);
+    int result;
+    if constexpr (how == engine::tables)
+        result = trl_engine::parse_tables<tables, velmar_hooks, false>(p, hooks);
+    else
+        result = trl_engine::parse<tables, velmar_hooks, how == engine::traced>(p, hooks);
     trl_inline_finish(hooks.scanner);
     return result;
 }
 
-} // namespace
-
-int trlparse()
+template <engine how> int run()
 {
     entry initial[velmar_initial_stack];
     parse_state p;
@@ -86,7 +93,7 @@ int trlparse()
     trlnerrs = p.nerrs;
 
     p.lval = trllval;
-    const int result = trldebug ? parse<true>(p) : parse<false>(p);
+    const int result = parse<how>(p);
     trllval = p.lval;
     grown_stack.reset();
     trlchar = p.lookahead;
@@ -95,4 +102,16 @@ int trlparse()
         trlerror("parser stack overflow");
     velmar_flush_lines();
     return result;
+}
+
+} // namespace
+
+int trlparse()
+{
+    return trldebug ? run<engine::traced>() : run<engine::direct>();
+}
+
+int trlparse_over_tables()
+{
+    return run<engine::tables>();
 }

@@ -54,6 +54,9 @@ void velmar_finish_output();
 // Parses the whole input delivered by trllex.  Returns 0 when it is one
 // dialog, 1 after the first syntax error, 2 when the stack overflows.
 int trlparse();
+// The same parse through the engine's loop over the tables, which a trace
+// takes, without the trace: what the direct-coded parse is checked against.
+int trlparse_over_tables();
 
 // Sets the whole checker back to where a new run starts: line counter,
 // scanner and its buffers (trl_scanner_reset), echo buffer and the parser's

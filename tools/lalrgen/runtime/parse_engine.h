@@ -660,22 +660,15 @@ private:
 };
 
 // Whether parse() runs T's direct-coded parser: when the tables have one,
-// no trace is asked for and the hooks do not watch the reads.  A build for
-// fuzzing defines TRL_ENGINE_TABLES_ONLY: compilers take very long over the
-// direct code with coverage instrumentation, and the tests check the direct
-// code against the loop in the other builds.
+// no trace is asked for and the hooks do not watch the reads.
 template <class T, class Hooks, bool trace> constexpr bool runs_direct_code()
 {
-#ifdef TRL_ENGINE_TABLES_ONLY
-    return false;
-#else
     if constexpr (trace || Hooks::watches_reads)
         return false;
     else if constexpr (requires { T::direct_code; })
         return T::direct_code;
     else
         return false;
-#endif
 }
 
 template <class T, parse_hooks Hooks, bool trace> int parse_tables(parse_state& p, Hooks& hooks);
