@@ -159,12 +159,41 @@ constexpr int enough_at_blank = 2;
 // is no place to go on.
 constexpr int enough_at_token = 3;
 
+// Where a scanner stands: all of it but the text, which the window's
+// scanner holds, and the record of failed matches, which its copies
+// share.  (The window keeps one for each token it reads: copying the
+// shared record's pointer for each cost more than reading the token, on a
+// line of a million tokens after an error.)
+struct scanner_place {
+    const char* pos;
+    bool at_line_start;
+    long long lineno;
+    int value;
+    const char* token;
+    std::ptrdiff_t length;
+
+    explicit scanner_place(const trl_text_scanner& s)
+        : pos(s.pos), at_line_start(s.at_line_start), lineno(s.lineno), value(s.value), token(s.token), length(s.length)
+    {}
+    // `s` moved here.
+    trl_text_scanner in(trl_text_scanner s) const
+    {
+        s.pos = pos;
+        s.at_line_start = at_line_start;
+        s.lineno = lineno;
+        s.value = value;
+        s.token = token;
+        s.length = length;
+        return s;
+    }
+};
+
 // A token read ahead of the error.
 struct token {
     int code;
     int terminal;
     int value;
-    trl_text_scanner after; // the scanner after the token
+    scanner_place after; // where the scanner stands after the token
 };
 
 // The tokens from the offending one on, read as far as they are looked at.
@@ -174,18 +203,20 @@ class token_window {
 public:
     token_window(int code, int value, const trl_text_scanner& after) : scanner_(after)
     {
-        kept_.push_back({code, tables::translate(code), value, after});
+        kept_.push_back({code, tables::translate(code), value, scanner_place(after)});
     }
     // The tokens [0, size()) have been read: ahead[j] for j from the first
     // kept one.
     std::size_t size() const { return dropped_ + kept_.size(); }
     const token& operator[](std::size_t j) const { return kept_[j - dropped_]; }
+    // The scanner after ahead[j].
+    trl_text_scanner after(std::size_t j) const { return (*this)[j].after.in(scanner_); }
     // Reads on until there are n tokens, or up to the end of the text.
     void fill(std::size_t n)
     {
         while (size() < n && kept_.back().code != 0) {
             const int c = trl_text_scan(scanner_);
-            kept_.push_back({c, tables::translate(c), scanner_.value, scanner_});
+            kept_.push_back({c, tables::translate(c), scanner_.value, scanner_place(scanner_)});
         }
     }
     void drop_before(std::size_t j)
@@ -222,7 +253,7 @@ public:
             if (ahead_[i].code == END && i > 0) {
                 resume r;
                 r.what = resume::kind::next_turn;
-                r.scanner = ahead_[i].after;
+                r.scanner = ahead_.after(i);
                 return r;
             }
             resume r;
@@ -337,7 +368,7 @@ private:
         r.above = std::move(above);
         r.lookahead = t.code;
         r.value = t.value;
-        r.scanner = t.after;
+        r.scanner = ahead_.after(look);
     }
 
     const entry* stack_;
