@@ -409,9 +409,7 @@ template <class T, int... codes> [[gnu::always_inline]] inline int run_token(con
 {
     static_assert(current_format<T>());
     const run_byte& r = run_codes<T, codes...>::byte[static_cast<unsigned char>(*cp)];
-    if (r.code != 0)
-        value = r.value ? static_cast<signed char>(*cp) : value;
-    return r.code;
+    return r.code != 0 ? one_byte_token(r, *cp, value) : 0;
 }
 
 // A match decided by its first two bytes, cp[0] and cp[1] (one_byte is
