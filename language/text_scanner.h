@@ -61,7 +61,11 @@ struct text_input {
 } // namespace trl_text_detail
 
 // The next token code, as trllex returns it for the same text; 0 at the end.
-[[gnu::always_inline]] inline int trl_text_scan(trl_text_scanner& s)
+// `after_failure`: where long matches are known to fail, take a first byte
+// that matches alone without the match loop (scan_engine's
+// first_byte_before_failure); for reading on after an error, where they
+// do.  The parse loops leave it out: it costs them 3 % on ordinary text.
+template <bool after_failure = false> [[gnu::always_inline]] inline int trl_text_scan(trl_text_scanner& s)
 {
     using tables = trl_text_detail::tables;
     for (;;) {
@@ -88,6 +92,11 @@ struct text_input {
             const scan_engine::short_result m = scan_engine::short_match<tables>(one, begin, begin + 1 < s.end);
             rule = m.rule;
             after = begin + m.length;
+        }
+        if (after_failure && rule == 0 && s.failed) {
+            rule = scan_engine::first_byte_before_failure<tables>(*s.failed, begin, s.end,
+                                                                  tables::start(s.at_line_start), begin - s.text);
+            after = begin + 1;
         }
         if (rule == 0) {
             trl_text_detail::text_input in{s, s.text, s.end};

@@ -104,6 +104,7 @@ TEST(LinearMatch, RandomTextsGiveThePlainLongestMatchesTokens)
         const std::string text = random_long_runs(rng, 20000 + rng() % 30000);
         const std::vector<Tok> plain = scan_plain(text);
         ASSERT_EQ(scan_text(text), plain) << "text " << i;
+        ASSERT_EQ(scan_text(text, true), plain) << "text " << i;
         ASSERT_EQ(scan_memory(text), plain) << "text " << i;
         ASSERT_EQ(scan_file(text), plain) << "text " << i;
         // Refills cut the long runs everywhere, and the buffer grows under
@@ -187,6 +188,7 @@ TEST(LinearMatch, MatchesAfterARecordedFailureAcrossRefillsOfEverySize)
         ASSERT_TRUE(records_failures(text)) << text;
         const std::vector<Tok> expected = scan_backtracking(TRL_RULE_FILE, text);
         ASSERT_EQ(scan_text(text), expected) << text;
+        ASSERT_EQ(scan_text(text, true), expected) << text;
         ASSERT_EQ(scan_memory(text), expected) << text;
         for (int size = 1; size <= 300; ++size) {
             ASSERT_EQ(scan_file(text, size), expected) << "buffer " << size << ": " << text;

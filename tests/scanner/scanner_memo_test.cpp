@@ -19,6 +19,7 @@ void expect_rules_tokens(const std::string& text)
 {
     const std::vector<Tok> expected = scan_backtracking(TRL_RULE_FILE, text);
     EXPECT_EQ(scan_text(text), expected) << text;
+    EXPECT_EQ(scan_text(text, true), expected) << "after a failure: " << text;
     EXPECT_EQ(scan_memory(text), expected) << text;
     for (int size = 1; size <= 200 && !testing::Test::HasFailure(); ++size)
         EXPECT_EQ(scan_file(text, size), expected) << "buffer " << size << ": " << text;

@@ -59,7 +59,7 @@ std::vector<Tok> scan_stream(FILE* in, int buffer_size)
     return toks;
 }
 
-std::vector<Tok> scan_text(std::string_view text)
+std::vector<Tok> scan_text(std::string_view text, bool after_failure)
 {
     // The text in an array of its own size, so that a read past its end
     // shows under the sanitizers.
@@ -69,7 +69,7 @@ std::vector<Tok> scan_text(std::string_view text)
     trl_text_scanner_start(s, copy.get(), text.size());
     std::vector<Tok> toks;
     for (;;) {
-        const int code = trl_text_scan(s);
+        const int code = after_failure ? trl_text_scan<true>(s) : trl_text_scan(s);
         toks.push_back({code, s.length, s.value, s.lineno, std::string(s.token, static_cast<std::size_t>(s.length))});
         if (code == 0)
             return toks;

@@ -47,8 +47,9 @@ std::vector<Tok> scan_inline(std::string_view text, int buffer_size = TRL_BUF_SI
 std::vector<Tok> without_text(std::vector<Tok> toks);
 
 // The same through the record-keeping scanner (trl_text_scan), which
-// neither needs nor writes a terminator and leaves the globals alone.
-std::vector<Tok> scan_text(std::string_view text);
+// neither needs nor writes a terminator and leaves the globals alone;
+// `after_failure` as error recovery reads on.
+std::vector<Tok> scan_text(std::string_view text, bool after_failure = false);
 // Whether that scanner, over the whole text, recorded where a long match
 // failed (the memo of failures of scan_engine.h).
 bool records_failures(std::string_view text);

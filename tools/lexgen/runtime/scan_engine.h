@@ -117,6 +117,8 @@ public:
     bool has(int plane, std::int64_t pos) const
     {
         const std::vector<run>& r = runs_[static_cast<std::size_t>(plane)];
+        if (!r.empty() && pos >= r.back().begin) // a scanner moving on asks within the last run
+            return pos < r.back().end;
         const auto after =
             std::upper_bound(r.begin(), r.end(), pos, [](std::int64_t p, const run& x) { return p < x.begin; });
         return after != r.begin() && pos < std::prev(after)->end;
@@ -310,6 +312,31 @@ concept scan_input = requires(Input& in, const Input& held, const char*& begin, 
     requires std::same_as<decltype(held.ended_empty()), bool>;
 };
 
+// The rule of a match at `begin` that is its first byte alone because the
+// second byte leads to a pair known to fail (see "Linear time"), the
+// position of `begin` being `position`: where longest_match would stop at
+// once and back up to the first byte; 0 when the match is not known so.
+// Each digit of a long run that no '@' ends, and each "<;" of a line of
+// comments never closed, comes so once the first of them has failed: a
+// scanner that holds a memo may ask here before it calls longest_match.
+template <class T>
+inline int first_byte_before_failure(const failures& memo, const char* begin, const char* end, int start,
+                                     std::int64_t position)
+{
+    if (memo.empty() || end - begin < 2)
+        return 0;
+    const int first = T::next[start][T::byte_class[static_cast<unsigned char>(begin[0])]];
+    const int second = T::next[first][T::byte_class[static_cast<unsigned char>(begin[1])]];
+    const int plane = T::memo_plane[second];
+    const int rule = T::accept[first];
+    // As the match loop goes: the first state is not looked up in the
+    // memo, accepts, and does not skip bytes in a loop of its own.
+    if (first == 0 || plane == 0 || T::memo_plane[first] != 0 || (T::stop[first] & 3) == 0 ||
+        (T::stop[first] & loop_bit) != 0 || T::tail_length[rule] != 0 || !memo.has(plane - 1, position + 2))
+        return 0;
+    return rule;
+}
+
 // Out of line: most tokens are one byte and never come here, and the
 // caller's own loop keeps its registers.
 template <class T, scan_input Input> [[gnu::noinline]] match longest_match(Input& in, const char* begin, int start)
@@ -351,6 +378,20 @@ template <class T, scan_input Input> [[gnu::noinline]] match longest_match(Input
         int state = w.last_state ? w.last_state : start;
         const char* p = w.last_state ? w.last_pos : begin;
         auto position = [&in](const char* q) { return in.origin + (q - in.base); };
+        // Positions of one plane that follow each other go in as one run.
+        struct {
+            int plane = 0;
+            std::int64_t from = 0, to = 0;
+        } pending;
+        const auto note = [&](int plane, std::int64_t from, std::int64_t to) {
+            if (plane == pending.plane && from <= pending.to) {
+                pending.to = std::max(pending.to, to);
+                return;
+            }
+            if (pending.plane)
+                memo.add(pending.plane - 1, pending.from, pending.to);
+            pending = {plane, from, to};
+        };
         while (p != w.cp) {
             state = T::next[state][T::byte_class[static_cast<unsigned char>(*p)]];
             ++p;
@@ -362,12 +403,13 @@ template <class T, scan_input Input> [[gnu::noinline]] match longest_match(Input
                 // ended: every position of it fails.
                 const char* const last = loop_end<T>(state, p, w.cp);
                 if (plane)
-                    memo.add(plane - 1, position(p), position(last) + 1);
+                    note(plane, position(p), position(last) + 1);
                 p = last;
             } else if (plane) {
-                memo.add(plane - 1, position(p), position(p) + 1);
+                note(plane, position(p), position(p) + 1);
             }
         }
+        note(0, 0, 0);
     }
     const int rule = T::accept[w.last_state];
     return {rule, begin, w.last_pos - T::tail_length[rule], input_ended && w.cp == begin && in.ended_empty()};
