@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <vector>
 
 #include "language/read_log.h"
 
@@ -207,26 +207,35 @@ public:
     }
     // The tokens [0, size()) have been read: ahead[j] for j from the first
     // kept one.
-    std::size_t size() const { return dropped_ + kept_.size(); }
-    const token& operator[](std::size_t j) const { return kept_[j - dropped_]; }
+    std::size_t size() const { return dropped_ + (kept_.size() - first_); }
+    const token& operator[](std::size_t j) const { return kept_[first_ + (j - dropped_)]; }
     // The scanner after ahead[j].
     trl_text_scanner after(std::size_t j) const { return (*this)[j].after.in(scanner_); }
     // Reads on until there are n tokens, or up to the end of the text.
     void fill(std::size_t n)
     {
         while (size() < n && kept_.back().code != 0) {
-            const int c = trl_text_scan(scanner_);
+            const int c = trl_text_scan<true>(scanner_);
             kept_.push_back({c, tables::translate(c), scanner_.value, scanner_place(scanner_)});
         }
     }
+    // Drops the tokens before ahead[j], but never the last one read.
     void drop_before(std::size_t j)
     {
-        for (; dropped_ < j && kept_.size() > 1; ++dropped_)
-            kept_.pop_front();
+        if (j <= dropped_)
+            return;
+        const std::size_t n = std::min(j - dropped_, kept_.size() - first_ - 1);
+        first_ += n;
+        dropped_ += n;
+        if (first_ >= 64 && 2 * first_ >= kept_.size()) {
+            kept_.erase(kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(first_));
+            first_ = 0;
+        }
     }
 
 private:
-    std::deque<token> kept_;
+    std::vector<token> kept_; // the tokens from kept_[first_] on are ahead[dropped_] on
+    std::size_t first_ = 0;
     std::size_t dropped_ = 0;
     trl_text_scanner scanner_;
 };
@@ -256,16 +265,14 @@ public:
                 r.scanner = ahead_.after(i);
                 return r;
             }
+            // A blank with a token after it, or the offending token itself
+            // when it begins an element (a blank before it).
+            const bool at_token = i == 0 && ahead_[0].code != WS && ahead_[0].code != END;
+            if (at_token ? !begins_element() : ahead_[i].code != WS || i + 1 >= ahead_.size())
+                continue;
             resume r;
             r.what = resume::kind::in_turn;
-            if (i == 0 && ahead_[0].code != WS && ahead_[0].code != END) {
-                // The offending token itself, when it begins an element (a
-                // blank before it).
-                if (begins_element() && weigh(0, true, r) >= enough_at_token)
-                    return r;
-                continue;
-            }
-            if (ahead_[i].code == WS && i + 1 < ahead_.size() && weigh(i, false, r) >= enough_at_blank)
+            if (weigh(i, at_token, r) >= (at_token ? enough_at_token : enough_at_blank))
                 return r;
         }
     }
