@@ -5,9 +5,14 @@
 #include "language/check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <latch>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "language/consistency.h"
@@ -323,6 +328,57 @@ struct resumed_turn : read_log {
     bool over = false;
 };
 
+// Note "A text in two halves".  A long text may be checked by two parses
+// at once: the first from the text's start, the second from a turn's
+// beginning near the middle, as if a turn ended just before it.  The
+// second records every turn beginning it passes: where its scanner stands
+// and how much it has found by then.  The first, at each turn beginning
+// from the middle on, asks whether the second passed the same place in the
+// same state: the scanner's next match at the same byte, at a line's start
+// or not alike, with the same value, and the stack (as at every turn
+// beginning but the text's first) a list of turns.  Nothing else carries
+// from a turn into the next but the scanner's line count, which only
+// counts, and the errors counted, which only matter at the error limit: so
+// from there on the second parse does exactly what the first would, and
+// the first stops.  The report is the first's findings up to that place
+// and the second's after it, their velmar lines moved by the difference of
+// the two line counts.  Where no place matches (a comment left open across
+// the middle, say), or the errors together reach the limit, the first
+// parse reads on to the end alone: the report is the one a single parse
+// gives, whichever way it was found.
+
+// A turn beginning the second parse passed, and what it had found by then.
+struct turn_boundary {
+    std::size_t offset = 0; // of the scanner's next match
+    bool at_line_start = true;
+    int value = 0;
+    long long velmar_line = 0;
+    std::size_t diagnostics = 0;
+    int errors = 0;
+    int warnings = 0;
+    long turns = 0;
+    std::size_t turn_starts = 0;
+};
+
+// The second parse of Note "A text in two halves", as the first sees it.
+struct second_half {
+    explicit second_half(std::size_t at) : from(at) {}
+
+    std::size_t from;
+    std::vector<turn_boundary> boundaries; // in the order of the text
+    file_report report;
+    bool failed = false;             // it threw: nothing of it is taken
+    std::atomic<bool> wanted = true; // the first parse may still ask for it
+    std::latch done{1};
+};
+
+// Where the first parse joined the second: its own place and line count,
+// and the second's record of the same place.
+struct joining {
+    long long velmar_line = 0;
+    turn_boundary theirs;
+};
+
 // One check of one text: what the modes share, the way from an error to
 // where the parse goes on, and the fast mode's hooks.
 struct file_run : on_stack {
@@ -344,6 +400,12 @@ struct file_run : on_stack {
     // new one starts from `switched`.
     mode current = mode::fast;
     parse_state switched;
+
+    // Note "A text in two halves": the second parse records its turn
+    // beginnings; the first looks for a place to join it.
+    second_half* recording = nullptr;
+    second_half* joins = nullptr;
+    std::optional<joining> joined;
 
     file_run(std::vector<entry>& s, trl_text_scanner& sc, std::string_view t, const check_options& opt, file_report& r)
         : on_stack{s}, scan(sc), limit(s), found{t, opt, r}
@@ -419,8 +481,17 @@ struct file_run : on_stack {
     {
         check_limit();
         const bool turn_begins = limit.turn_begins();
-        if (turn_begins)
+        if (turn_begins) {
+            if (recording && !record_turn_boundary()) {
+                value = 0;
+                return 0; // the first parse has stopped waiting for this one
+            }
+            if (joins && scan.pos >= found.text.data() + joins->from && scan.pos != scan.end && join_second_half()) {
+                value = 0;
+                return 0; // the second parse takes it from here
+            }
             begin_turn();
+        }
         const int code = trl_text_scan(scan);
         value = scan.value;
         if (turn_begins && code != 0 && code != END) {
@@ -441,6 +512,44 @@ struct file_run : on_stack {
         turn.depth = turn.first ? 1 : 2;
         turn.first = false;
         limit.begin_turn();
+    }
+
+    // The second parse at a turn beginning: its record (Note "A text in
+    // two halves"); false when the first parse needs it no more.
+    bool record_turn_boundary()
+    {
+        if (!recording->wanted.load(std::memory_order_relaxed))
+            return false;
+        const file_report& r = found.report;
+        recording->boundaries.push_back({static_cast<std::size_t>(scan.pos - found.text.data()), scan.at_line_start,
+                                         scan.value, scan.lineno, r.diagnostics.size(), r.errors, r.warnings, r.turns,
+                                         r.turn_starts.size()});
+        return true;
+    }
+
+    // The first parse at a turn beginning from the middle on: whether the
+    // second passed here in the same state, with errors that the limit
+    // lets through.  Once that cannot be, it asks no more.
+    bool join_second_half()
+    {
+        second_half& h = *joins;
+        h.done.wait();
+        const std::size_t here = static_cast<std::size_t>(scan.pos - found.text.data());
+        const auto b = std::lower_bound(h.boundaries.begin(), h.boundaries.end(), here,
+                                        [](const turn_boundary& t, std::size_t at) { return t.offset < at; });
+        if (h.failed || h.report.stopped || b == h.boundaries.end()) {
+            joins = nullptr;
+            return false;
+        }
+        if (b->offset != here || b->at_line_start != scan.at_line_start || b->value != scan.value)
+            return false;
+        const int max = found.options.max_errors;
+        if (max > 0 && found.report.errors + (h.report.errors - b->errors) >= max) {
+            joins = nullptr;
+            return false;
+        }
+        joined = joining{scan.lineno, *b};
+        return true;
     }
 
     bool grow(parse_state& p)
@@ -673,10 +782,8 @@ void parse_watched(parse_state& p, file_run& run)
 
 // The parse of the text from its start, in the modes it needs, to the end
 // of the text or of the errors allowed.
-void parse_text(file_run& run)
+void parse_on(file_run& run, parse_state& p)
 {
-    parse_state p = run.started();
-    run.byte_order_mark(p);
     while (run.current != mode::over) {
         const mode ran = run.current;
         if (ran == mode::fast)
@@ -688,22 +795,142 @@ void parse_text(file_run& run)
     run.finish();
 }
 
+void parse_text(file_run& run)
+{
+    parse_state p = run.started();
+    run.byte_order_mark(p);
+    parse_on(run, p);
+}
+
+// The second parse of Note "A text in two halves": from h.from, as after a
+// turn's empty line.
+void parse_second_half(std::vector<entry>& stack, std::string_view text, const check_options& options, second_half& h)
+{
+    trl_text_scanner scan;
+    file_run run(stack, scan, text, options, h.report);
+    run.recording = &h;
+    scan.pos = text.data() + h.from;
+    scan.at_line_start = true;
+    run.turn.scanner = scan;
+    run.turn.first = false;
+    parse_state p = run.started();
+    run.to_next_turn(p);
+    parse_on(run, p);
+}
+
+// The report of Note "A text in two halves": the first parse's findings,
+// then, where it joined the second, the second's from there on.
+void join_reports(file_report& report, const second_half& h, const joining& j)
+{
+    const turn_boundary& b = j.theirs;
+    const long long moved = j.velmar_line - b.velmar_line;
+    const file_report& r = h.report;
+    for (std::size_t i = b.diagnostics; i < r.diagnostics.size(); ++i) {
+        report.diagnostics.push_back(r.diagnostics[i]);
+        report.diagnostics.back().velmar_line += moved;
+    }
+    for (std::size_t i = b.turn_starts; i < r.turn_starts.size(); ++i)
+        report.turn_starts.push_back({r.turn_starts[i].offset, r.turn_starts[i].velmar_line + moved});
+    report.errors += r.errors - b.errors;
+    report.warnings += r.warnings - b.warnings;
+    report.turns += r.turns - b.turns;
+    report.stopped = r.stopped;
+}
+
+// Where a second parse may begin near `at`: after the next empty line that
+// a turn follows; 0 if none does.
+std::size_t turn_beginning_after(std::string_view text, std::size_t at)
+{
+    for (std::size_t i = text.find("\n\n", at); i != std::string_view::npos; i = text.find("\n\n", i + 1)) {
+        const std::size_t next = text.find_first_not_of('\n', i);
+        if (next == std::string_view::npos)
+            return 0;
+        if (text[next] != ' ' && text[next] != '\t' && text[next] != ';' && text[next] != '\r')
+            return next;
+        i = next;
+    }
+    return 0;
+}
+
+// Texts shorter than this are checked by one parse: a thread would cost
+// more than half of it saves.
+constexpr std::size_t halves_from = 256 * 1024;
+
 } // namespace
 
 checker::checker() : stack_(initial_capacity + 1) {}
 
+checker::~checker() = default;
+
 file_report checker::check(std::string_view text, const check_options& options)
 {
+    if (options.threads > 1 && text.size() >= halves_from)
+        if (const std::size_t at = turn_beginning_after(text, text.size() / 2); at != 0)
+            return check_in_halves(text, options, at);
+    joined_at_ = 0;
     file_report report;
     trl_text_scanner scan;
     file_run run(stack_, scan, text, options, report);
     parse_text(run);
+    complete(text, options, report);
+    return report;
+}
+
+file_report checker::check_in_halves(std::string_view text, const check_options& options, std::size_t second_from)
+{
+    if (second_from == 0 || second_from >= text.size()) {
+        check_options one = options;
+        one.threads = 1;
+        return check(text, one);
+    }
+    joined_at_ = 0;
+    file_report report;
+    if (second_stack_.empty())
+        second_stack_.resize(initial_capacity + 1);
+    second_half half(second_from);
+    std::jthread second;
+    try {
+        second = std::jthread([&] {
+            try {
+                parse_second_half(second_stack_, text, options, half);
+            } catch (...) {
+                half.failed = true;
+            }
+            half.done.count_down();
+        });
+    } catch (const std::system_error&) { // no thread to be had: one parse reads it all
+        check_options one = options;
+        one.threads = 1;
+        return check(text, one);
+    }
+    {
+        trl_text_scanner scan;
+        file_run run(stack_, scan, text, options, report);
+        run.joins = &half;
+        // Should the first parse end before the middle, the second is not
+        // waited for longer than to its next turn.
+        struct stop_asking {
+            second_half& h;
+            ~stop_asking() { h.wanted = false; }
+        } stop{half};
+        parse_text(run);
+        if (run.joined) {
+            join_reports(report, half, *run.joined);
+            joined_at_ = run.joined->theirs.offset;
+        }
+    }
+    second.join();
+    complete(text, options, report);
+    return report;
+}
+
+void checker::complete(std::string_view text, const check_options& options, file_report& report)
+{
     if (!report.diagnostics.empty())
         report.diagnostics.front().velmar_stops = true;
     for (diagnostic& d : report.diagnostics)
         locate_end(text, d);
     check_consistency(text, options, report);
-    return report;
 }
 
 } // namespace trl

@@ -113,16 +113,34 @@ struct check_options {
     // position, the offending text and a suggestion, but no message,
     // hints or expected words.
     bool lean = false;
+    // Threads a check may use: with two or more, a long text is read by
+    // two parses at once (the same report).
+    int threads = 1;
 };
 
 class checker {
 public:
     checker();
+    ~checker();
     file_report check(std::string_view text, const check_options& options = {});
+    // The same report, found by two parses at once, the second beginning
+    // at `second_from` (best at a turn's beginning; anywhere gives the same
+    // report, if more slowly).  check() chooses the place itself.
+    file_report check_in_halves(std::string_view text, const check_options& options, std::size_t second_from);
+    // Where the last check's second parse took over: the offset of a turn's
+    // beginning, or 0 when one parse read the whole text.
+    std::size_t halves_joined_at() const { return joined_at_; }
 
 private:
-    // The stack of the parse, kept from text to text.
+    // What every check does after its parses: marks where velmar stops,
+    // places the ends, and adds the corpus's consistency warnings.
+    static void complete(std::string_view text, const check_options& options, file_report& report);
+
+    // The stacks of the parses, kept from text to text: the first's, and
+    // the second's of a check in halves.
     std::vector<trl_engine::entry> stack_;
+    std::vector<trl_engine::entry> second_stack_;
+    std::size_t joined_at_ = 0;
 };
 
 } // namespace trl

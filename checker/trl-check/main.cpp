@@ -55,6 +55,7 @@ int usage_error(const std::string& message)
 struct run_setting {
     bool color = false;
     bool several_files = false; // identifications are compared across files
+    int check_threads = 1;      // threads the check of one file may use: those -j gives beyond one a file
 };
 
 // What checking one input gave.
@@ -137,6 +138,7 @@ result check_one(const input_file& in, checker& ck, files::file_text& src, const
     co.file_name = in.path;
     co.strict = o.strict;
     co.keep_identifications = run.several_files;
+    co.threads = run.check_threads;
 
     file_report report;
     std::string fixed; // the text the report is about, when fixed
@@ -351,6 +353,7 @@ int run_check(const options& o, checked_stdout& out)
     run_setting setting;
     setting.color = use_color(o.colors);
     setting.several_files = n > 1;
+    setting.check_threads = static_cast<int>(parallel::job_count(o.jobs) / parallel::thread_count(o.jobs, n));
     progress::line progress("trl-check", "files checked", n, started);
     check_run run(o, out, setting, progress);
     // What a checking thread keeps from file to file.

@@ -72,6 +72,10 @@ std::shared_ptr<const check_result> check_worker::report_for(const snapshot& doc
 void check_worker::run()
 {
     checker ck;
+    // A long document is checked by two parses at once where the machine
+    // has the processors.
+    check_options options;
+    options.threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
         wake_.wait(hold, [&] { return stop_ || !order_.empty(); });
@@ -96,7 +100,7 @@ void check_worker::run()
             checking_(*doc);
         const auto started = std::chrono::steady_clock::now();
         try {
-            result->report = ck.check(doc->text);
+            result->report = ck.check(doc->text, options);
             if (!file_checked)
                 result->file_notes = file_notes(*doc->file, ck);
         } catch (const std::exception& e) {
