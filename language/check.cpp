@@ -348,6 +348,11 @@ struct resumed_turn : read_log {
 // gives, whichever way it was found.
 
 // A turn beginning the second parse passed, and what it had found by then.
+// The first parse mostly joins at one of the first few after the middle;
+// further on (past a comment left open across it, say) it joins at the
+// next one recorded, a few turns later than it could.  So the first
+// `all_recorded` are recorded and after them one in `recorded_every`: a
+// record of every turn would take 9 MB on a text of 50 MB.
 struct turn_boundary {
     std::size_t offset = 0; // of the scanner's next match
     bool at_line_start = true;
@@ -361,10 +366,14 @@ struct turn_boundary {
 };
 
 // The second parse of Note "A text in two halves", as the first sees it.
+constexpr std::size_t all_recorded = 256;
+constexpr std::size_t recorded_every = 64;
+
 struct second_half {
     explicit second_half(std::size_t at) : from(at) {}
 
     std::size_t from;
+    std::size_t passed = 0;                // turn beginnings, recorded or not
     std::vector<turn_boundary> boundaries; // in the order of the text
     file_report report;
     bool failed = false;             // it threw: nothing of it is taken
@@ -514,12 +523,16 @@ struct file_run : on_stack {
         limit.begin_turn();
     }
 
-    // The second parse at a turn beginning: its record (Note "A text in
-    // two halves"); false when the first parse needs it no more.
+    // The second parse at a turn beginning: its record, if it is one that
+    // is kept (Note "A text in two halves"); false when the first parse
+    // needs it no more.
     bool record_turn_boundary()
     {
         if (!recording->wanted.load(std::memory_order_relaxed))
             return false;
+        const std::size_t passed = recording->passed++;
+        if (passed >= all_recorded && passed % recorded_every != 0)
+            return true;
         const file_report& r = found.report;
         recording->boundaries.push_back({static_cast<std::size_t>(scan.pos - found.text.data()), scan.at_line_start,
                                          scan.value, scan.lineno, r.diagnostics.size(), r.errors, r.warnings, r.turns,
@@ -878,11 +891,13 @@ file_report checker::check(std::string_view text, const check_options& options)
 
 file_report checker::check_in_halves(std::string_view text, const check_options& options, std::size_t second_from)
 {
-    if (second_from == 0 || second_from >= text.size()) {
+    const auto one_parse = [&] {
         check_options one = options;
         one.threads = 1;
         return check(text, one);
-    }
+    };
+    if (second_from == 0 || second_from >= text.size())
+        return one_parse();
     joined_at_ = 0;
     file_report report;
     if (second_stack_.empty())
@@ -899,9 +914,7 @@ file_report checker::check_in_halves(std::string_view text, const check_options&
             half.done.count_down();
         });
     } catch (const std::system_error&) { // no thread to be had: one parse reads it all
-        check_options one = options;
-        one.threads = 1;
-        return check(text, one);
+        return one_parse();
     }
     {
         trl_text_scanner scan;
