@@ -342,6 +342,11 @@ struct reader::state {
     int held_code = 0;
     bool held = false;
     std::uint32_t shifted_end = 0;
+    // In a run of letters the engine reads the next letter before it
+    // shifts the one it holds (Note "Fused runs" in the parse engine): the
+    // end of that one, which the next shift takes.
+    std::uint32_t run_letter_end = 0;
+    bool run_letter_held = false;
     // The letters read and not yet taken by a lexical element, as written,
     // each with where it was read (`read_at`: its offset and its place in
     // `written`); `echo_from` is where velmar's echo buffer begins in it.
@@ -376,7 +381,7 @@ struct reader::state {
         on_turn = &f;
         options = o;
         result = read_result{};
-        held = false;
+        held = run_letter_held = false;
         held_begin = held_end = shifted_end = 0;
         held_code = 0;
         clear_turn();
@@ -440,8 +445,29 @@ struct reader::state {
         return code;
     }
 
+    // The next letter of a run of them, read before the letter held is
+    // shifted; 0 when the next token is not one, nothing read.
+    template <int... codes> [[gnu::always_inline]] int lex_in_run(int& value, const entry*)
+    {
+        const int code = trl_text_scan_in_run<codes...>(scan);
+        if (code == 0)
+            return 0;
+        run_letter_end = held_end;
+        run_letter_held = true;
+        held_begin = static_cast<std::uint32_t>(scan.token - text.data());
+        held_end = held_begin + static_cast<std::uint32_t>(scan.length);
+        held_code = code;
+        value = static_cast<int>(held_begin);
+        return code;
+    }
+
     void shifted()
     {
+        if (run_letter_held) { // a letter: neither a repair's nor a false start's
+            shifted_end = run_letter_end;
+            run_letter_held = false;
+            return;
+        }
         shifted_end = held_end;
         held = false;
         open_agrammatical += held_code == WHA || held_code == NSA;
@@ -811,6 +837,19 @@ reader::~reader() = default;
 read_result reader::read(std::string_view text, const std::function<void(const turn&)>& on_turn,
                          const read_options& options)
 {
+    return read_with<false>(text, on_turn, options);
+}
+
+read_result reader::read_over_tables(std::string_view text, const std::function<void(const turn&)>& on_turn,
+                                     const read_options& options)
+{
+    return read_with<true>(text, on_turn, options);
+}
+
+template <bool over_tables>
+read_result reader::read_with(std::string_view text, const std::function<void(const turn&)>& on_turn,
+                              const read_options& options)
+{
     state& s = *state_;
     if (text.size() > max_text_size) {
         read_result r;
@@ -822,7 +861,11 @@ read_result reader::read(std::string_view text, const std::function<void(const t
     p.stack = s.stack.data;
     p.capacity = static_cast<int>(s.stack.size);
     trl_engine::start(p);
-    trl_engine::parse<tables, state, false>(p, s);
+    static_assert(trl_engine::reads_runs<state, L, MC>, "the reader takes the letters of a word as runs");
+    if constexpr (over_tables)
+        trl_engine::parse_tables<tables, state, false>(p, s);
+    else
+        trl_engine::parse<tables, state, false>(p, s);
     s.clear_turn();
     if (s.stack.size > (std::size_t{1} << 20))
         s.stack.resize(state::entry_stack::first_size);

@@ -156,8 +156,17 @@ public:
     // is the reader's and is reused after the call.
     read_result read(std::string_view text, const std::function<void(const turn&)>& on_turn,
                      const read_options& options = {});
+    // The same reading by the engine's loop over the tables rather than by
+    // the code the parser generator writes, which takes the letters of a
+    // word as runs: the tests compare the two.
+    read_result read_over_tables(std::string_view text, const std::function<void(const turn&)>& on_turn,
+                                 const read_options& options = {});
 
 private:
+    template <bool over_tables>
+    read_result read_with(std::string_view text, const std::function<void(const turn&)>& on_turn,
+                          const read_options& options);
+
     struct state;
     std::unique_ptr<state> state_;
 };
