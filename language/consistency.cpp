@@ -80,8 +80,7 @@ constexpr std::uint32_t no_turn = ~std::uint32_t{0};
 
 // A turn that takes part, small: a file may hold a million.
 struct turn {
-    std::size_t offset; // of its identification
-    long long velmar_line;
+    std::uint32_t start; // in the report's turn_starts: where its identification is, and its velmar line
     int number;
     std::uint64_t dialog; // packed
 };
@@ -98,27 +97,37 @@ struct warning {
 // the warnings found.
 struct consistency_run {
     std::string_view text;
+    const std::vector<turn_start>& starts;
     bool strict;
     std::vector<turn> turns;
     std::vector<warning> warnings;
 
-    std::string_view whole(std::uint32_t t) const { return text.substr(turns[t].offset, turn_id::size); }
+    std::size_t offset(std::uint32_t t) const { return starts[turns[t].start].offset; }
+    long long velmar_line(std::uint32_t t) const { return starts[turns[t].start].velmar_line; }
+    std::string_view whole(std::uint32_t t) const { return text.substr(offset(t), turn_id::size); }
     std::string_view dialog(std::uint32_t t) const
     {
-        return text.substr(turns[t].offset + turn_id::dialog_part.at, turn_id::dialog_part.size);
+        return text.substr(offset(t) + turn_id::dialog_part.at, turn_id::dialog_part.size);
     }
     std::string_view number(std::uint32_t t) const
     {
-        return text.substr(turns[t].offset + turn_id::number_part.at, turn_id::number_part.size);
+        return text.substr(offset(t) + turn_id::number_part.at, turn_id::number_part.size);
+    }
+    // The turn whose identification is at `at`.
+    std::uint32_t turn_at(std::size_t at) const
+    {
+        return static_cast<std::uint32_t>(
+            std::lower_bound(turns.begin(), turns.end(), at,
+                             [&](const turn& u, std::size_t a) { return starts[u.start].offset < a; }) -
+            turns.begin());
     }
 
     // A warning at turn `at`.  Its message ends with the line of turn
     // `named`, if any.
     warning& warn(code kind, std::uint32_t at, std::string message, std::string_view hint, std::uint32_t named)
     {
-        const turn& t = turns[at];
         warnings.push_back(
-            {warning_at(kind, whole(at), t.offset, t.velmar_line, strict, std::move(message), hint), named, {}});
+            {warning_at(kind, whole(at), offset(at), velmar_line(at), strict, std::move(message), hint), named, {}});
         return warnings.back();
     }
 };
@@ -136,13 +145,14 @@ std::vector<turn> turns_taking_part(std::string_view text, const file_report& re
     auto next_error = error_offsets.begin();
     std::vector<turn> turns;
     turns.reserve(report.turn_starts.size());
-    for (const turn_start& start : report.turn_starts) {
+    for (std::size_t i = 0; i < report.turn_starts.size(); ++i) {
+        const turn_start& start = report.turn_starts[i];
         while (next_error != error_offsets.end() && *next_error < start.offset)
             ++next_error;
         if (next_error != error_offsets.end() && *next_error <= start.offset + turn_id::size + 1)
             continue;
         if (const std::optional<turn_id> id = turn_id::read(text.substr(start.offset)))
-            turns.push_back({start.offset, start.velmar_line, id->number_value(), packed(id->dialog())});
+            turns.push_back({static_cast<std::uint32_t>(i), id->number_value(), packed(id->dialog())});
     }
     return turns;
 }
@@ -293,7 +303,7 @@ public:
         line_counter lines{run.text};
         places_.reserve(wanted_.size());
         for (const std::uint32_t t : wanted_) {
-            const line_counter::position at = lines.at(run.turns[t].offset);
+            const line_counter::position at = lines.at(run.offset(t));
             places_.emplace_back(at.line, at.column);
         }
     }
@@ -308,14 +318,6 @@ private:
     std::vector<std::pair<long, long>> places_;
 };
 
-// The turn whose identification is at `offset`.
-std::uint32_t turn_at(const std::vector<turn>& turns, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(std::lower_bound(turns.begin(), turns.end(), offset,
-                                                       [](const turn& u, std::size_t at) { return u.offset < at; }) -
-                                      turns.begin());
-}
-
 // The warnings into the report, each with its place and the line of the
 // turn it names, in the order of the turns (several at one turn by code);
 // and, when the options ask for them, every turn's identification.
@@ -329,7 +331,7 @@ void hand_over(consistency_run& run, const check_options& options, file_report& 
             wanted[i] = i;
     } else {
         for (const warning& w : run.warnings) {
-            wanted.push_back(turn_at(run.turns, w.d.offset));
+            wanted.push_back(run.turn_at(w.d.offset));
             if (w.named != no_turn)
                 wanted.push_back(w.named);
         }
@@ -338,7 +340,7 @@ void hand_over(consistency_run& run, const check_options& options, file_report& 
     }
     const turn_places places(run, std::move(wanted));
     for (warning& w : run.warnings) {
-        const auto [line, column] = places.of(turn_at(run.turns, w.d.offset));
+        const auto [line, column] = places.of(run.turn_at(w.d.offset));
         place_at(w.d, line, column);
         if (w.named != no_turn) {
             std::tie(w.d.related.line, w.d.related.column) = places.of(w.named);
@@ -350,10 +352,10 @@ void hand_over(consistency_run& run, const check_options& options, file_report& 
         report.identifications.reserve(run.turns.size());
         for (std::uint32_t i = 0; i < run.turns.size(); ++i) {
             turn_identification ti;
-            ti.id = turn_id::read(run.text.substr(run.turns[i].offset)).value();
-            ti.offset = run.turns[i].offset;
+            ti.offset = run.offset(i);
+            ti.id = turn_id::read(run.text.substr(ti.offset)).value();
             std::tie(ti.line, ti.column) = places.of(i);
-            ti.velmar_line = run.turns[i].velmar_line;
+            ti.velmar_line = run.velmar_line(i);
             report.identifications.push_back(ti);
         }
     }
@@ -370,7 +372,7 @@ void hand_over(consistency_run& run, const check_options& options, file_report& 
 
 void check_consistency(std::string_view text, const check_options& options, file_report& report)
 {
-    consistency_run run{text, options.strict, turns_taking_part(text, report), {}};
+    consistency_run run{text, report.turn_starts, options.strict, turns_taking_part(text, report), {}};
     const std::vector<std::uint32_t> before_in_dialog = turns_before_in_dialog(run.turns);
     check_repeated_turns(run, before_in_dialog);
     check_turn_order(run, before_in_dialog);

@@ -890,16 +890,31 @@ TEST(TrlCheckConsistency, WarningsAboutTheTurnsOfAFile)
         {t("g012abc3_002_ABC_000000") + t("g012abc3_001_abc_000000") + t("g012abc3_001_ABC_00000"), "", {}},
         // Comments before a turn, an error after an identification.
         {"; notes\n" + t("g012abc3_002_ABC_000000") + "g012abc3_001_ABC_000000: ja.\n\n", "", {{"W003", 4, 2}}},
+        // Warned about after a turn that takes no part.
+        {t("g012abc3_002_ABC_000000") + t("g012abc3_001_abc_000000") + t("g012abc3_001_ABC_000000"),
+         "",
+         {{"W003", 5, 1}}},
+    };
+    // A turn's velmar line, where the parse began it.
+    const auto velmar_line_of_turn_at = [](const file_report& r, std::size_t offset) {
+        for (const trl::turn_start& s : r.turn_starts)
+            if (s.offset == offset)
+                return s.velmar_line;
+        return -1LL;
     };
     for (const auto& c : cases) {
         trl::checker checker;
         check_options o;
         o.file_name = c.file;
+        o.keep_identifications = true;
         const file_report r = checker.check(c.text, o);
+        for (const trl::turn_identification& ti : r.identifications)
+            EXPECT_EQ(ti.velmar_line, velmar_line_of_turn_at(r, ti.offset)) << c.text;
         std::vector<warning> got;
         for (const diagnostic& d : r.diagnostics)
             if (trl::info(d.kind).consistency) {
                 got.push_back({trl::info(d.kind).id, d.line, d.related.line});
+                EXPECT_EQ(d.velmar_line, velmar_line_of_turn_at(r, d.offset)) << c.text;
                 EXPECT_TRUE(d.warning);
                 EXPECT_EQ(c.text.substr(d.span_begin, d.span_end - d.span_begin), c.text.substr(d.offset, 23));
             }
