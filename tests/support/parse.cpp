@@ -57,7 +57,9 @@ private:
 
 } // namespace
 
-parse_run parse_text(std::string_view text, bool trace, long long first_line)
+namespace {
+
+parse_run parse_once(std::string_view text, int (*parse)(), bool trace, long long first_line)
 {
     capture out(stdout);
     capture err(stderr);
@@ -65,11 +67,23 @@ parse_run parse_text(std::string_view text, bool trace, long long first_line)
     lineno = first_line;
     trl_buffer* b = trl_scan_bytes(text.data(), static_cast<std::ptrdiff_t>(text.size()));
     trldebug = trace ? 1 : 0;
-    const int status = trlparse();
+    const int status = parse();
     trldebug = 0;
     trl_delete_buffer(b);
     parse_run run{status, out.finish(), err.finish()};
     return run;
+}
+
+} // namespace
+
+parse_run parse_text(std::string_view text, bool trace, long long first_line)
+{
+    return parse_once(text, trlparse, trace, first_line);
+}
+
+parse_run parse_text_with(std::string_view text, int (*parse)())
+{
+    return parse_once(text, parse, false, 0);
 }
 
 parse_run run_velmar(std::string_view text, const std::vector<std::string>& args, test_support::run_options options)

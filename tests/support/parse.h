@@ -18,6 +18,9 @@ struct parse_run {
 // program does (lineno = 0, or first_line), with the trace switch set to
 // `trace`.
 parse_run parse_text(std::string_view text, bool trace = false, long long first_line = 0);
+// The same with another parse of the checker's (trlparse_over_tables, say)
+// in place of trlparse, without the trace.
+parse_run parse_text_with(std::string_view text, int (*parse)());
 
 // Runs the velmar program with `text` on standard input and `args` as
 // arguments; `options` say where else its output goes (then `out` stays
