@@ -353,6 +353,9 @@ struct resumed_turn : read_log {
 // next one recorded, a few turns later than it could.  So the first
 // `all_recorded` are recorded and after them one in `recorded_every`: a
 // record of every turn would take 9 MB on a text of 50 MB.
+constexpr std::size_t all_recorded = 256;
+constexpr std::size_t recorded_every = 64;
+
 struct turn_boundary {
     std::size_t offset = 0; // of the scanner's next match
     bool at_line_start = true;
@@ -366,9 +369,6 @@ struct turn_boundary {
 };
 
 // The second parse of Note "A text in two halves", as the first sees it.
-constexpr std::size_t all_recorded = 256;
-constexpr std::size_t recorded_every = 64;
-
 struct second_half {
     explicit second_half(std::size_t at) : from(at) {}
 

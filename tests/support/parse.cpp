@@ -55,10 +55,6 @@ private:
     int saved_ = -1;
 };
 
-} // namespace
-
-namespace {
-
 parse_run parse_once(std::string_view text, int (*parse)(), bool trace, long long first_line)
 {
     capture out(stdout);
