@@ -55,11 +55,9 @@ TEST(DirectCode, SameParseAsTheTables)
     REQUIRE_ACCEPTANCE_CASES(cases);
     std::mt19937 random(20261209);
     int texts = 0;
-    for (const auto& e : std::filesystem::directory_iterator(cases)) {
-        if (e.path().extension() != ".trl")
-            continue;
-        const std::string text = test_support::read_file(e.path().string());
-        const std::string name = e.path().filename().string();
+    for (const std::filesystem::path& file : test_support::case_files(cases)) {
+        const std::string text = test_support::read_file(file);
+        const std::string name = file.filename().string();
         expect_same_parse(text, name);
         ++texts;
         if (text.size() < 2)

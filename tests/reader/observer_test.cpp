@@ -111,22 +111,22 @@ TEST(Observer, TellsTheTracesReductionsOnTheAcceptanceCases)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
     long compared = 0;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        if (e.path().extension() != ".trl" || e.file_size() > 4000)
+    for (const fs::path& file : test_support::case_files(dir)) {
+        if (fs::file_size(file) > 4000)
             continue;
-        const std::string text = test_support::read_file(e.path());
+        const std::string text = test_support::read_file(file);
         int traced_result = 0;
         long traced_shifts = 0;
         const std::vector<int> traced = traced_rules(text, traced_result, traced_shifts);
         observing_hooks observer(text);
         observing_hooks looped(text);
         scanning_hooks plain(text);
-        EXPECT_EQ((parse<observing_hooks, false>(observer)), traced_result) << e.path();
-        EXPECT_EQ((parse<observing_hooks, false, false>(looped)), traced_result) << e.path();
-        EXPECT_EQ((parse<scanning_hooks, false>(plain)), traced_result) << e.path();
-        EXPECT_EQ(observer.shifts, traced_shifts) << e.path();
-        ASSERT_EQ(observer.rules, traced) << e.path();
-        ASSERT_EQ(observer.places, looped.places) << e.path();
+        EXPECT_EQ((parse<observing_hooks, false>(observer)), traced_result) << file;
+        EXPECT_EQ((parse<observing_hooks, false, false>(looped)), traced_result) << file;
+        EXPECT_EQ((parse<scanning_hooks, false>(plain)), traced_result) << file;
+        EXPECT_EQ(observer.shifts, traced_shifts) << file;
+        ASSERT_EQ(observer.rules, traced) << file;
+        ASSERT_EQ(observer.places, looped.places) << file;
         ++compared;
     }
     EXPECT_GT(compared, 1000);

@@ -23,19 +23,11 @@ namespace fs = std::filesystem;
 using test_support::read_file;
 using trl::kind;
 
-// The acceptance cases with the given status, sorted.
-std::vector<fs::path> cases_with_status(const fs::path& dir, const std::string& status)
+// The acceptance cases that expect the given status, sorted.
+std::vector<fs::path> cases_with_status(const fs::path& dir, int status)
 {
-    std::vector<fs::path> found;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        if (e.path().extension() != ".trl")
-            continue;
-        fs::path rc = e.path();
-        rc.replace_extension(".rc");
-        if (read_file(rc) == status + "\n")
-            found.push_back(e.path());
-    }
-    std::sort(found.begin(), found.end());
+    std::vector<fs::path> found = test_support::case_files(dir);
+    std::erase_if(found, [status](const fs::path& path) { return test_support::case_status(path) != status; });
     return found;
 }
 
@@ -80,7 +72,7 @@ bool subsequence(std::string_view small, std::string_view big)
 TEST(Reader, EchoesWhatVelmarEchoesOnEveryAcceptedCase)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
-    const std::vector<fs::path> accepted = cases_with_status(dir, "0");
+    const std::vector<fs::path> accepted = cases_with_status(dir, 0);
     ASSERT_GT(accepted.size(), 500u);
     trl::reader reader;
     for (const fs::path& path : accepted) {
@@ -174,7 +166,7 @@ TEST(Reader, TurnsPerSpeakerAreTheIdentificationsWritten)
     REQUIRE_ACCEPTANCE_CASES(dir);
     trl::reader reader;
     long compared = 0;
-    for (const fs::path& path : cases_with_status(dir, "0")) {
+    for (const fs::path& path : cases_with_status(dir, 0)) {
         const std::string text = read_file(path);
         std::map<std::string, long> read;
         reader.read(text, [&](const trl::turn& t) {
@@ -198,7 +190,7 @@ TEST(Reader, FirstErrorIsTrlChecksOnEveryRejectedCase)
     REQUIRE_ACCEPTANCE_CASES(dir);
     trl::reader reader;
     trl::checker ck;
-    for (const fs::path& path : cases_with_status(dir, "1")) {
+    for (const fs::path& path : cases_with_status(dir, 1)) {
         const std::string text = read_file(path);
         const auto r = reader.read(text, [](const trl::turn& t) { EXPECT_TRUE(t.complete); });
         const auto report = ck.check(text);
@@ -334,9 +326,9 @@ TEST(Reader, PartsOfATurnPutTogetherAreTheWholeTurn)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
     std::vector<std::pair<std::string, bool>> texts; // a text, and whether to recover
-    for (const fs::path& path : cases_with_status(dir, "0"))
+    for (const fs::path& path : cases_with_status(dir, 0))
         texts.emplace_back(read_file(path), false);
-    for (const fs::path& path : cases_with_status(dir, "1"))
+    for (const fs::path& path : cases_with_status(dir, 1))
         texts.emplace_back(read_file(path), true);
     texts.emplace_back(read_file(fs::path(TRL_EXAMPLES) / "errors.trl"), true);
     const std::string ident = "g071ach1_001_ABC_004711: ";

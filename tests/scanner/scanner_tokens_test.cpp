@@ -5,12 +5,11 @@
 #include <vector>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/acceptance.h"
+#include "tests/support/process.h"
 #include "tests/support/scan.h"
 
 using namespace std::string_literals;
@@ -237,15 +236,12 @@ TEST(TextScanner, AgreesWithTrllexOnTheAcceptanceCases)
 {
     REQUIRE_ACCEPTANCE_CASES(dir);
     int cases = 0;
-    for (const auto& file : std::filesystem::directory_iterator(dir)) {
-        if (file.path().extension() != ".trl")
-            continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (const std::filesystem::path& file : test_support::case_files(dir)) {
+        const std::string text = test_support::read_file(file);
         const std::vector<Tok> plain = scan_plain(text);
-        ASSERT_EQ(scan_text(text), plain) << file.path();
-        ASSERT_EQ(scan_memory(text), plain) << file.path();
-        ASSERT_EQ(scan_inline(text), without_text(plain)) << file.path();
+        ASSERT_EQ(scan_text(text), plain) << file;
+        ASSERT_EQ(scan_memory(text), plain) << file;
+        ASSERT_EQ(scan_inline(text), without_text(plain)) << file;
         ++cases;
     }
     EXPECT_GT(cases, 1000);

@@ -9,11 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/acceptance_cases.h"
+#include "tests/support/process.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace test_support {
 
@@ -21,6 +25,30 @@ inline bool under_ci()
 {
     const char* ci = std::getenv("CI");
     return ci != nullptr && std::string_view(ci) == "true";
+}
+
+// The cases in a folder: its *.trl files, sorted.
+inline std::vector<std::filesystem::path> case_files(const std::filesystem::path& dir)
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".trl")
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The exit status a case expects: the number that begins the *.rc beside
+// it ("0\n"), or -1 when there is none to read.
+inline int case_status(const std::filesystem::path& trl)
+{
+    std::filesystem::path rc = trl;
+    rc.replace_extension(".rc");
+    const std::string text = read_file(rc);
+    int status = -1;
+    if (std::from_chars(text.data(), text.data() + text.size(), status).ec != std::errc())
+        return -1;
+    return status;
 }
 
 } // namespace test_support

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -28,17 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::json;
 using test_support::read_file;
-
-std::vector<std::string> trl_files(const fs::path& dir)
-{
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (e.path().extension() == ".trl")
-            files.push_back(e.path().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // velmar's result for a text, in this process: its status, its line
 // count, and where its scanner stood (the token it stopped at).
@@ -83,13 +71,13 @@ private:
 TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
-    const std::vector<std::string> files = trl_files(cases);
+    const std::vector<fs::path> files = test_support::case_files(cases);
     trl::checker checker;
     int statuses[3] = {0, 0, 0};
     std::vector<std::string> failures;
     {
         const quiet_stdout quiet;
-        for (const std::string& file : files) {
+        for (const fs::path& file : files) {
             const std::string text = read_file(file);
             const velmar_run v = run_velmar_here(text);
             trl::file_report r = checker.check(text);
@@ -110,7 +98,7 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
                         << d.velmar_line;
             }
             if (!why.str().empty())
-                failures.push_back(fs::path(file).filename().string() + ": " + why.str());
+                failures.push_back(file.filename().string() + ": " + why.str());
         }
     }
     EXPECT_GT(files.size(), 1000u);
@@ -126,11 +114,11 @@ TEST(TrlCheckDifferential, FirstDiagnosticIsVelmarsToken)
 TEST(TrlCheckDifferential, ProgramsAgree)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
-    const std::vector<std::string> files = trl_files(cases);
+    const std::vector<fs::path> files = test_support::case_files(cases);
 
     // velmar on each case: "status last-line".
     std::vector<std::string> velmar_lines;
-    for (const std::string& file : files) {
+    for (const fs::path& file : files) {
         test_support::run_options o;
         o.in = read_file(file);
         const test_support::run_result v = test_support::run(VELMAR_PATH, {}, o);
@@ -158,20 +146,21 @@ TEST(TrlCheckDifferential, ProgramsAgree)
     int velmar_failed = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& line = velmar_lines[i];
+        const std::string file = files[i].string();
         const int status = line[0] - '0';
-        const auto it = first.find(files[i]);
+        const auto it = first.find(file);
         if (status == 0) {
-            EXPECT_EQ(it, first.end()) << files[i];
+            EXPECT_EQ(it, first.end()) << file;
             continue;
         }
         ++velmar_failed;
-        ASSERT_NE(it, first.end()) << files[i];
+        ASSERT_NE(it, first.end()) << file;
         const json& d = it->second;
         const std::string said = status == 1 ? "parse error" : "parser stack overflow";
         EXPECT_EQ(line,
                   std::to_string(status) + " " + said + " in line " + std::to_string(d.at("velmar_line").get<int>()))
-            << files[i];
-        EXPECT_EQ(d.at("severity"), status == 1 ? "error" : "warning") << files[i];
+            << file;
+        EXPECT_EQ(d.at("severity"), status == 1 ? "error" : "warning") << file;
     }
     EXPECT_EQ(static_cast<std::size_t>(velmar_failed), first.size());
     EXPECT_EQ(check.status, 1);

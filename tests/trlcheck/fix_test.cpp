@@ -30,19 +30,10 @@ using trl::file_report;
 
 std::vector<std::string> acceptance_texts(const std::filesystem::path& dir, bool accepted_only)
 {
-    std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".trl")
-            files.push_back(e.path());
-    std::sort(files.begin(), files.end());
     std::vector<std::string> texts;
-    for (const auto& f : files) {
-        std::filesystem::path rc = f;
-        rc.replace_extension(".rc");
-        if (accepted_only && test_support::read_file(rc).rfind("0", 0) != 0)
-            continue;
-        texts.push_back(test_support::read_file(f));
-    }
+    for (const std::filesystem::path& file : test_support::case_files(dir))
+        if (!accepted_only || test_support::case_status(file) == 0)
+            texts.push_back(test_support::read_file(file));
     return texts;
 }
 

@@ -102,11 +102,9 @@ TEST(TrlCheckHalves, SameReportAsOneParseOnEveryAcceptanceCase)
     REQUIRE_ACCEPTANCE_CASES(cases);
     int texts = 0;
     int joined = 0;
-    for (const auto& e : std::filesystem::directory_iterator(cases)) {
-        if (e.path().extension() != ".trl")
-            continue;
+    for (const std::filesystem::path& file : test_support::case_files(cases)) {
         ++texts;
-        joined += expect_same_reports(e.path().filename().string(), test_support::read_file(e.path()), line_places);
+        joined += expect_same_reports(file.filename().string(), test_support::read_file(file), line_places);
         if (HasFailure())
             return;
     }

@@ -336,11 +336,10 @@ TEST(TrlCheckRecoveryFigures, TurnsOfTheAcceptanceCases)
 {
     REQUIRE_ACCEPTANCE_CASES(cases);
     std::vector<split_turn> turns;
-    for (const auto& e : std::filesystem::directory_iterator(cases)) {
-        const std::string name = e.path().filename().string();
-        if (!name.starts_with("gen_wf_") || e.path().extension() != ".trl")
+    for (const std::filesystem::path& file : test_support::case_files(cases)) {
+        if (!file.filename().string().starts_with("gen_wf_"))
             continue;
-        const std::string text = test_support::read_file(e.path());
+        const std::string text = test_support::read_file(file);
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = text.find("\n\n", at);
             if (end == std::string::npos)
