@@ -48,18 +48,14 @@ TEST(CorpusWords, EchoFormCountsVelmarsElementLines)
     const temp_dir copy;
     std::map<std::string, long> velmar_lines;
     long texts = 0;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        if (e.path().extension() != ".trl")
+    for (const fs::path& file : test_support::case_files(dir)) {
+        if (test_support::case_status(file) != 0)
             continue;
-        fs::path rc = e.path();
-        rc.replace_extension(".rc");
-        if (read_file(rc) != "0\n")
-            continue;
-        fs::copy_file(e.path(), copy / e.path().filename().string());
+        fs::copy_file(file, copy / file.filename());
         // velmar's lines: after each empty line its turn header, then a
         // line for each lexical element.
-        const auto v = test_support::run(VELMAR_PATH, {e.path().string()});
-        ASSERT_EQ(v.status, 0) << e.path();
+        const auto v = test_support::run(VELMAR_PATH, {file.string()});
+        ASSERT_EQ(v.status, 0) << file;
         bool header = false;
         std::size_t from = 0;
         for (std::size_t nl; (nl = v.out.find('\n', from)) != std::string::npos; from = nl + 1) {

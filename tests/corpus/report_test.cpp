@@ -505,8 +505,7 @@ TEST(CorpusReport, TheNumbersAreThoseOfTheOtherCommands)
     ASSERT_EQ(corpus["part"], "corpus");
     long files = 0;
     for (const std::string& folder : {examples, cases.string()})
-        for (const auto& e : fs::directory_iterator(folder))
-            files += e.path().extension() == ".trl";
+        files += static_cast<long>(test_support::case_files(folder).size());
     const ordered_json pairing = of_type(records({"pair", "--audio", audio}), "summary").at(0);
     const std::map<std::string, std::string> cards = {
         {"files read", std::to_string(files - static_cast<long>(left_out.size()))},
@@ -620,12 +619,11 @@ TEST(CorpusReport, TheNumbersAreThoseOfTheOtherCommands)
         left_out_files.insert(f["file"].get<std::string>());
     std::vector<std::string> check_args = {"--format=json", "-j1"};
     for (const std::string& folder : {examples, cases.string()}) {
-        std::vector<std::string> in_folder;
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().extension() == ".trl" && !left_out_files.contains(folder + "/" + e.path().filename().string()))
-                in_folder.push_back(folder + "/" + e.path().filename().string());
-        std::sort(in_folder.begin(), in_folder.end());
-        check_args.insert(check_args.end(), in_folder.begin(), in_folder.end());
+        for (const fs::path& file : test_support::case_files(folder)) {
+            const std::string path = folder + "/" + file.filename().string();
+            if (!left_out_files.contains(path))
+                check_args.push_back(path);
+        }
     }
     std::multiset<std::vector<std::string>> warnings;
     std::map<std::string, long> warning_codes;
